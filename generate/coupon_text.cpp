@@ -1,0 +1,180 @@
+#include "generate/coupon_text.h"
+
+#include <cstring>
+
+namespace spelkub {
+
+namespace {
+
+constexpr ValidationFailure kInvalidSystem(int check) {
+  return {check, kInvalidSystemMessage};
+}
+
+// Rows between two progress reports; a power of two keeps the test cheap.
+constexpr int64_t kProgressGrain = 1 << 13;
+
+// Sign position of match m (1-based) in a row line.
+constexpr int SignPosition(int32_t game, int match) {
+  return game == kSupertoto ? 2 * (match - 1) : 2 * match;
+}
+
+// A row line with CR LF whose signs are all "1"; rendering overwrites the signs.
+struct LineTemplate {
+  char bytes[kRowLineBytes];
+  explicit LineTemplate(int32_t game) {
+    std::memset(bytes, ',', kRowLineLength);
+    int match = 1;
+    if (game != kSupertoto) bytes[0] = 'E';
+    for (; match <= MatchesInPlay(game); ++match) bytes[SignPosition(game, match)] = '1';
+    bytes[kRowLineLength] = '\r';
+    bytes[kRowLineLength + 1] = '\n';
+  }
+};
+
+void RenderRow(PackedRow row, int32_t game, int matches, const LineTemplate& line, char* out) {
+  std::memcpy(out, line.bytes, kRowLineBytes);
+  char* sign = out + (game == kSupertoto ? 0 : 2);
+  for (int m = 0; m < matches; ++m) {
+    sign[2 * m] = "1X2?"[row & 3u];
+    row >>= 2;
+  }
+}
+
+std::string_view GoalsText(int32_t goals) {
+  switch (goals) {
+    case kGoals0To1:
+      return "0-1";
+    case kGoals2:
+      return "2";
+    case kGoals3:
+      return "3";
+    case kGoalsF:
+      return "F";
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
+std::optional<ValidationFailure> ValidateCoupon(const CouponState& state, int plus13Index) {
+  for (int match = 1; match <= 13; ++match) {
+    if (MarkedCount(state, match) == 0) return kInvalidSystem(match);
+  }
+  if (state.Game == kSupertoto && MarkedCount(state, 14) == 0) return kInvalidSystem(14);
+  if (state.Game != kSupertoto && plus13Index == kPlus13Yes && state.Goals == kGoalsNone) {
+    return ValidationFailure{15, kPlus13Message};
+  }
+  if (state.Reduction == kReductionGuarantee && state.GuaranteeLevel == 0) {
+    return ValidationFailure{16, kGuaranteeChoiceMessage};
+  }
+  if (state.Reduction == kReductionRowCount && state.TargetRows == 0) {
+    return ValidationFailure{17, kRowCountChoiceMessage};
+  }
+  return std::nullopt;
+}
+
+std::string HeaderLine(const CouponState& state, int plus13Index) {
+  if (state.Game == kSupertoto) return {};
+  std::string line = state.Game == kEuropatipset ? "Italienska stryktipset" : "Stryktipset";
+  const std::string_view goals = GoalsText(state.Goals);
+  if (plus13Index == kPlus13Yes && !goals.empty()) {
+    line += ",13plus=Ja,Antal=";
+    line += goals;
+  } else {
+    line += ",13plus=Nej";
+  }
+  line += kLineBreak;
+  return line;
+}
+
+RowSet GenerateFullSystem(const CouponState& state, int plus13Index, ProgressListener* progress) {
+  RowSet set;
+  set.game = state.Game;
+  set.matches = MatchesInPlay(state.Game);
+  set.header = HeaderLine(state, plus13Index);
+
+  int64_t size = 1;
+  for (int m = 0; m < set.matches; ++m) {
+    uint8_t count = 0;
+    for (int outcome = 0; outcome < 3; ++outcome) {
+      if (state.Marks[CellIndex(m + 1, outcome)] == 1) set.outcomes[m][count++] = outcome;
+    }
+    set.radix[m] = count;
+    size *= count;
+  }
+  if (size == 0) return set;
+  set.rows.resize(static_cast<size_t>(size));
+
+  // The odometer: digit[m] indexes the marked outcomes of match m + 1; match 1
+  // turns fastest. `high` is the packed code of matches 2.. for the current turn
+  // of match 1, so the inner loop only ORs in the sign of match 1.
+  std::array<int, kMaxMatches> digit{};
+  PackedRow high = 0;
+  for (int m = 1; m < set.matches; ++m) high |= PackedRow{set.outcomes[m][0]} << (2 * m);
+  const int first = set.radix[0];
+  PackedRow firstSigns[3] = {set.outcomes[0][0], set.outcomes[0][1], set.outcomes[0][2]};
+
+  PackedRow* out = set.rows.data();
+  int64_t begun = 0;
+  int64_t nextReport = kProgressGrain;
+  for (;;) {
+    for (int d = 0; d < first; ++d) *out++ = high | firstSigns[d];
+    begun += first;
+    if (progress != nullptr && begun >= nextReport) {
+      progress->RowsGenerated(begun);
+      nextReport = begun + kProgressGrain;
+    }
+    int m = 1;
+    for (; m < set.matches; ++m) {
+      const int shift = 2 * m;
+      high &= ~(PackedRow{3} << shift);
+      if (++digit[m] < set.radix[m]) {
+        high |= PackedRow{set.outcomes[m][digit[m]]} << shift;
+        break;
+      }
+      digit[m] = 0;
+      high |= PackedRow{set.outcomes[m][0]} << shift;
+    }
+    if (m == set.matches) break;  // the last match carried: every row is made
+  }
+  if (progress != nullptr) progress->RowsGenerated(begun);
+  return set;
+}
+
+void WriteRowLine(PackedRow row, int32_t game, char* out) {
+  RenderRow(row, game, MatchesInPlay(game), LineTemplate(game), out);
+}
+
+std::string RowLine(PackedRow row, int32_t game) {
+  char line[kRowLineBytes];
+  WriteRowLine(row, game, line);
+  return std::string(line, kRowLineLength);
+}
+
+namespace {
+
+template <typename RowAt>
+std::string RenderText(const RowSet& set, size_t count, RowAt rowAt) {
+  std::string text;
+  text.resize(set.header.size() + count * kRowLineBytes);
+  std::memcpy(text.data(), set.header.data(), set.header.size());
+  char* out = text.data() + set.header.size();
+  const LineTemplate line(set.game);
+  for (size_t i = 0; i < count; ++i, out += kRowLineBytes) {
+    RenderRow(rowAt(i), set.game, set.matches, line, out);
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string CouponText(const RowSet& set) {
+  return RenderText(set, set.rows.size(), [&](size_t i) { return set.rows[i]; });
+}
+
+std::string CouponText(const RowSet& set, std::span<const uint32_t> rowIndices) {
+  return RenderText(set, rowIndices.size(), [&](size_t i) { return set.rows[rowIndices[i]]; });
+}
+
+}  // namespace spelkub

@@ -1,0 +1,24 @@
+// Writing a coupon text to a file the way a user can trust: the text goes to a
+// temporary file in the same folder, is flushed to disk, and only then renamed
+// over the target. A failure at any step removes the temporary file and leaves
+// an existing target exactly as it was.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace spelkub {
+
+// Thrown when the file cannot be written. what() is the text the user sees:
+// "Cannot create file "PATH". REASON" when the file cannot be created, or
+// "Stream write error" when writing fails after it was created.
+class SaveError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Replaces (or creates) the file at `path` with exactly `bytes`.
+void SaveTextFile(const std::string& path, std::string_view bytes);
+
+}  // namespace spelkub

@@ -1,0 +1,134 @@
+#include "generate/save_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace spelkub {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SaveTextFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("spelkub_save_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+
+  static std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+  }
+  static void Write(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+  // Everything in the folder: a failed or finished save leaves no temporary file.
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  static std::string ErrorOf(const std::string& path, std::string_view bytes) {
+    try {
+      SaveTextFile(path, bytes);
+    } catch (const SaveError& error) {
+      return error.what();
+    }
+    return "no error";
+  }
+
+  fs::path folder_;
+};
+
+TEST_F(SaveTextFileTest, WritesTheBytesExactly) {
+  const std::string text = "Stryktipset,13plus=Nej\r\nE,1,X,1,1,1,1,1,1,1,1,1,1,1\r\nå\xe5\x00z";
+  SaveTextFile(Path("rader.txt"), text);
+  EXPECT_EQ(Read(Path("rader.txt")), text);
+  EXPECT_EQ(Entries(), std::vector<std::string>{"rader.txt"});
+}
+
+TEST_F(SaveTextFileTest, EmptyTextMakesAnEmptyFile) {
+  Write(Path("rader.txt"), "old content");
+  SaveTextFile(Path("rader.txt"), "");
+  EXPECT_TRUE(fs::exists(Path("rader.txt")));
+  EXPECT_EQ(fs::file_size(Path("rader.txt")), 0u);
+}
+
+TEST_F(SaveTextFileTest, ReplacesAnExistingFileAndKeepsItsPermissions) {
+  Write(Path("rader.txt"), "a much longer old content that must not survive");
+  ::chmod(Path("rader.txt").c_str(), 0640);
+  SaveTextFile(Path("rader.txt"), "Dina Rader:");
+  EXPECT_EQ(Read(Path("rader.txt")), "Dina Rader:");
+  struct stat info {};
+  ASSERT_EQ(::stat(Path("rader.txt").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  EXPECT_EQ(Entries(), std::vector<std::string>{"rader.txt"});
+}
+
+TEST_F(SaveTextFileTest, FollowsALinkToTheFileItNames) {
+  Write(Path("real.txt"), "old");
+  fs::create_symlink(Path("real.txt"), Path("link.txt"));
+  SaveTextFile(Path("link.txt"), "new");
+  EXPECT_TRUE(fs::is_symlink(Path("link.txt")));
+  EXPECT_EQ(Read(Path("real.txt")), "new");
+}
+
+TEST_F(SaveTextFileTest, RefusesAFolderThatIsAFile) {
+  Write(Path("plain"), "keep");
+  const std::string target = Path("plain") + "/rader.txt";
+  EXPECT_EQ(ErrorOf(target, "x"), "Cannot create file \"" + target + "\". Not a directory");
+  EXPECT_EQ(Read(Path("plain")), "keep");
+}
+
+TEST_F(SaveTextFileTest, RefusesAMissingFolder) {
+  const std::string target = Path("missing") + "/rader.txt";
+  EXPECT_EQ(ErrorOf(target, "x"),
+            "Cannot create file \"" + target + "\". No such file or directory");
+  EXPECT_TRUE(Entries().empty());
+}
+
+TEST_F(SaveTextFileTest, RefusesToReplaceAFolder) {
+  fs::create_directories(Path("rader.txt"));
+  EXPECT_EQ(ErrorOf(Path("rader.txt"), "x"),
+            "Cannot create file \"" + Path("rader.txt") + "\". Is a directory");
+  EXPECT_TRUE(fs::is_directory(Path("rader.txt")));
+  EXPECT_EQ(Entries(), std::vector<std::string>{"rader.txt"});
+}
+
+// A file size limit makes the write fail part-way, as a full disk would.
+TEST_F(SaveTextFileTest, AFailedWriteLeavesTheOldFileIntact) {
+  Write(Path("rader.txt"), "the old coupon");
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const std::string error = ErrorOf(Path("rader.txt"), std::string(100000, 'X'));
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_EQ(error, "Stream write error");
+  EXPECT_EQ(Read(Path("rader.txt")), "the old coupon");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"rader.txt"});
+}
+
+}  // namespace
+}  // namespace spelkub
