@@ -1,0 +1,89 @@
+// spelkub_rader: a coupon's rows from the command line.
+//
+// The arguments stand for the window's choices (game, 13plus, reduction and the
+// marks); the program writes exactly the text the row list holds after
+// "Generera Rader" with those choices, to standard output or to a file, and
+// tells on standard error what the window would have shown in a message box.
+//
+// Input: ParseArguments turns the arguments into Options. Engine: the coupon
+// is validated, generated and reduced with the window's own engine calls.
+// Output: Run writes the text through an Output and returns the exit status.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "coupon/coupon_state.h"
+
+namespace spelkub::cli {
+
+inline constexpr std::string_view kProgramName = "spelkub_rader";
+inline constexpr std::string_view kVersionText = "spelkub_rader 1.02\n";
+
+// Exit status: done; refused by the coupon's checks or the output could not be
+// written; the arguments are malformed.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitRefused = 1;
+inline constexpr int kExitMalformed = 2;
+
+// The usage lines, as printed after a malformed call and by --help.
+std::string_view UsageText();
+std::string_view HelpText();
+
+enum class Command { kGenerate, kHelp, kVersion };
+
+struct Options {
+  Command command = Command::kGenerate;
+  int32_t game = kStryktipset;
+  bool plus13 = false;  // --13plus given: the selector's "Ja"
+  int32_t goals = kGoalsNone;
+  int32_t reduction = kReductionNone;
+  int32_t guaranteeLevel = 0;
+  int32_t targetRows = 0;
+  bool reversed = false;
+  std::optional<std::string> outputPath;
+  // The 42 mark flags, as the cells hold them (match 14 too, even when the
+  // game ignores it).
+  std::array<int32_t, kCellCount> marks{};
+};
+
+// Options, or the one-line explanation of why the arguments are malformed.
+struct ParseResult {
+  std::optional<Options> options;
+  std::string error;
+};
+
+// args excludes the program name.
+ParseResult ParseArguments(std::span<const std::string_view> args);
+
+// The coupon state and 13plus selector index the window would hold for these
+// options: reduction mode 2 with the level, 3 with the row count, else 1.
+CouponState MakeCouponState(const Options& options);
+int Plus13Index(const Options& options);
+
+// Where the program's text goes. WriteOut must write everything and returns
+// false when it could not.
+class Output {
+ public:
+  virtual ~Output() = default;
+  virtual bool WriteOut(std::string_view bytes) = 0;
+  virtual void WriteErr(std::string_view bytes) = 0;
+};
+
+// The process's standard output and standard error, written unbuffered in
+// large blocks.
+class StandardStreams final : public Output {
+ public:
+  bool WriteOut(std::string_view bytes) override;
+  void WriteErr(std::string_view bytes) override;
+};
+
+// The whole program: parses, validates, generates, reduces and writes.
+// Returns the exit status.
+int Run(std::span<const std::string_view> args, Output& output);
+
+}  // namespace spelkub::cli

@@ -1,0 +1,593 @@
+// spelkub_rader end to end: the built executable is started with arguments,
+// and its standard output, standard error, exit status and files are checked.
+// MARKS parsing is also checked in-process through ParseArguments.
+#include "cli/rader.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "coupon/messages.h"
+#include "generate/coupon_text.h"
+#include "reduce/reduction.h"
+
+extern char** environ;
+
+namespace spelkub::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kRaderPath = SPELKUB_RADER_PATH;
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Each test gets a fresh folder for the program's output files.
+class RaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("spelkub_rader_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  fs::path Path(const std::string& name) const { return folder_ / name; }
+
+  // Runs spelkub_rader; standard output goes to `stdoutPath` when given.
+  Outcome Rader(const std::vector<std::string>& args, const std::string& stdoutPath = {}) {
+    const std::string outPath = stdoutPath.empty() ? (folder_ / ".stdout").string() : stdoutPath;
+    const std::string errPath = (folder_ / ".stderr").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> argv{const_cast<char*>(kRaderPath)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    Outcome outcome;
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, kRaderPath, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(spawned, 0) << "cannot start " << kRaderPath;
+    if (spawned != 0) return outcome;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    EXPECT_TRUE(WIFEXITED(status)) << "spelkub_rader did not exit normally";
+    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (stdoutPath.empty()) {
+      outcome.out = ReadFile(outPath);
+      fs::remove(outPath);
+    }
+    outcome.err = ReadFile(errPath);
+    fs::remove(errPath);
+    return outcome;
+  }
+
+  // The names in the folder: no temporary file may stay behind.
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path folder_;
+};
+
+std::string Line(std::string_view caption, std::string_view text) {
+  return std::string(caption) + ": " + std::string(text) + "\n";
+}
+
+std::vector<std::string> WithMarks(std::vector<std::string> options,
+                                   const std::vector<std::string>& marks) {
+  options.insert(options.end(), marks.begin(), marks.end());
+  return options;
+}
+
+// The example coupon of the coupon text: match 1 "1X", match 2 "X2", the rest "1".
+const std::vector<std::string> kExampleMarks{"1X", "X2", "1", "1", "1", "1", "1",
+                                             "1",  "1",  "1", "1", "1", "1"};
+constexpr std::string_view kExampleText =
+    "Stryktipset,13plus=Nej\r\n"
+    "E,1,X,1,1,1,1,1,1,1,1,1,1,1\r\n"
+    "E,X,X,1,1,1,1,1,1,1,1,1,1,1\r\n"
+    "E,1,2,1,1,1,1,1,1,1,1,1,1,1\r\n"
+    "E,X,2,1,1,1,1,1,1,1,1,1,1,1\r\n";
+
+// Matches 1 and 2 full, 3 to 13 "1": nine rows.
+const std::vector<std::string> kNineRowMarks{"1X2", "1X2", "1", "1", "1", "1", "1",
+                                             "1",   "1",   "1", "1", "1", "1"};
+
+// ---------------------------------------------------------------------------
+// The coupon text written
+
+TEST_F(RaderTest, WritesTheExampleCouponToStandardOutput) {
+  const Outcome run = Rader(kExampleMarks);
+  EXPECT_EQ(run.exitCode, kExitDone);
+  EXPECT_EQ(run.out, kExampleText);
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(RaderTest, WritesTheSupertotoExampleWithoutHeaderLine) {
+  const Outcome run = Rader({"--game", "supertoto", "1X,X2,1,1,1,1,1,1,1,1,1,1,1,2"});
+  EXPECT_EQ(run.exitCode, kExitDone);
+  EXPECT_EQ(run.out,
+            "1,X,1,1,1,1,1,1,1,1,1,1,1,2\r\n"
+            "X,X,1,1,1,1,1,1,1,1,1,1,1,2\r\n"
+            "1,2,1,1,1,1,1,1,1,1,1,1,1,2\r\n"
+            "X,2,1,1,1,1,1,1,1,1,1,1,1,2\r\n");
+}
+
+TEST_F(RaderTest, MarksMayComeInOneArgumentOrSeveralWithAnySeparatorRuns) {
+  for (const std::vector<std::string>& marks : std::vector<std::vector<std::string>>{
+           {"1X,X2,1,1,1,1,1,1,1,1,1,1,1"},
+           {" ,1x ,, 2X\t1,1", "1 1 1", ",1,1,1,1,1,1,"},
+           {"X1", "2x", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"}}) {
+    const Outcome run = Rader(marks);
+    EXPECT_EQ(run.exitCode, kExitDone) << marks[0];
+    EXPECT_EQ(run.out, kExampleText) << marks[0];
+  }
+}
+
+TEST_F(RaderTest, IgnoresAFourteenthGroupForStryktipsetAndEuropatipset) {
+  std::vector<std::string> marks = kExampleMarks;
+  marks.push_back("-");
+  EXPECT_EQ(Rader(marks).out, kExampleText);
+  marks.back() = "1X2";
+  EXPECT_EQ(Rader(marks).out, kExampleText);
+  const Outcome europa = Rader(WithMarks({"--game", "europatipset"}, marks));
+  EXPECT_EQ(europa.exitCode, kExitDone);
+  EXPECT_EQ(europa.out.substr(0, 35), "Italienska stryktipset,13plus=Nej\r\n");
+  EXPECT_EQ(europa.out.substr(35), kExampleText.substr(24));
+}
+
+TEST_F(RaderTest, ThirteenPlusChoosesTheJaHeaderWithItsGoals) {
+  const std::vector<std::pair<std::string, std::string>> goals{
+      {"0-1", "Stryktipset,13plus=Ja,Antal=0-1\r\n"},
+      {"2", "Stryktipset,13plus=Ja,Antal=2\r\n"},
+      {"3", "Stryktipset,13plus=Ja,Antal=3\r\n"},
+      {"F", "Stryktipset,13plus=Ja,Antal=F\r\n"}};
+  for (const auto& [value, header] : goals) {
+    const Outcome run = Rader(WithMarks({"--13plus", value}, kExampleMarks));
+    EXPECT_EQ(run.exitCode, kExitDone) << value;
+    EXPECT_EQ(run.out, header + std::string(kExampleText.substr(24))) << value;
+  }
+  const Outcome europa =
+      Rader(WithMarks({"--game", "europatipset", "--13plus", "F"}, kExampleMarks));
+  EXPECT_EQ(europa.out.substr(0, europa.out.find('\n') + 1),
+            "Italienska stryktipset,13plus=Ja,Antal=F\r\n");
+}
+
+TEST_F(RaderTest, ThirteenPlusIsIgnoredForSupertoto) {
+  const std::vector<std::string> marks{"1X2,1,1,1,1,1,1,1,1,1,1,1,X,12"};
+  const Outcome plain = Rader(WithMarks({"--game", "supertoto"}, marks));
+  const Outcome withPlus = Rader(WithMarks({"--13plus", "3", "--game", "supertoto"}, marks));
+  EXPECT_EQ(withPlus.exitCode, kExitDone);
+  EXPECT_EQ(withPlus.out, plain.out);
+  EXPECT_EQ(withPlus.out.size(), 6u * kRowLineBytes);
+}
+
+TEST_F(RaderTest, WritesTheFullThirteenMatchSystemCompletely) {
+  const Outcome run = Rader({"1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2"});
+  EXPECT_EQ(run.exitCode, kExitDone);
+  CouponState state;
+  for (int cell = 0; cell < 39; ++cell) state.Marks[cell] = 1;
+  const std::string expected = CouponText(GenerateFullSystem(state, kPlus13No));
+  ASSERT_EQ(run.out.size(), expected.size());
+  EXPECT_TRUE(run.out == expected);
+}
+
+// ---------------------------------------------------------------------------
+// Messages and exit status
+
+TEST_F(RaderTest, RefusesAnUnmarkedMatchWithTheWindowsMessage) {
+  const std::string invalid = Line("Felaktig rad!", "Klicka i ett giltigt system!");
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"1X X2 - 1 1 1 1 1 1 1 1 1 1"},  // match 3 unmarked
+           {"1X X2 1 1"},                    // matches 5 to 13 missing
+           {"-,1,1,1,1,1,1,1,1,1,1,1,1"},    // a MARKS argument may begin with "-"
+           {"-"},
+           {"--game", "supertoto", "1,1,1,1,1,1,1,1,1,1,1,1,1"},  // match 14 missing
+           {"--rows", "3", "--13plus", "2", "1,1,1,1,1,1,1,1,1,1,1,1"}}) {
+    const Outcome run = Rader(args);
+    EXPECT_EQ(run.exitCode, kExitRefused) << args.back();
+    EXPECT_EQ(run.err, invalid) << args.back();
+    EXPECT_EQ(run.out, "") << args.back();
+  }
+}
+
+TEST_F(RaderTest, TargetAboveTheRowCountIsRefusedForEveryGame) {
+  const std::string tooLarge = Line("FEL!", "Felaktigt val av antal rader!");
+  for (const std::string game : {"stryktipset", "europatipset", "supertoto"}) {
+    std::vector<std::string> marks = kExampleMarks;
+    marks.push_back("X");  // 4 rows for every game
+    const Outcome over = Rader(WithMarks({"--game", game, "--rows", "5"}, marks));
+    EXPECT_EQ(over.exitCode, kExitRefused) << game;
+    EXPECT_EQ(over.err, tooLarge) << game;
+    EXPECT_EQ(over.out, "") << game;
+
+    const Outcome exact = Rader(WithMarks({"--game", game, "--rows", "4"}, marks));
+    EXPECT_EQ(exact.exitCode, kExitDone) << game;
+    const size_t headerLines = game == "supertoto" ? 0 : 1;
+    EXPECT_EQ(std::count(exact.out.begin(), exact.out.end(), '\n'), 4 + headerLines) << game;
+  }
+  const Outcome huge = Rader(WithMarks({"--rows", "2147483647"}, kExampleMarks));
+  EXPECT_EQ(huge.exitCode, kExitRefused);
+  EXPECT_EQ(huge.err, tooLarge);
+}
+
+TEST_F(RaderTest, RowCountReductionReportsTheGuarantee) {
+  // The nine-row system: target 2 keeps rows 1 and 5 (guarantee 11), target 4
+  // reversed keeps rows 9, 5, 1 and 8 (guarantee 12).
+  const Outcome two = Rader(WithMarks({"--rows", "2"}, kNineRowMarks));
+  EXPECT_EQ(two.exitCode, kExitDone);
+  EXPECT_EQ(two.err, Line("Reducering", "11 rätts garanti på dina nu reducerade rader!"));
+  EXPECT_EQ(two.out,
+            "Stryktipset,13plus=Nej\r\n"
+            "E,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n"
+            "E,X,X,1,1,1,1,1,1,1,1,1,1,1\r\n");
+
+  const Outcome four = Rader(WithMarks({"--reversed", "--rows", "4"}, kNineRowMarks));
+  EXPECT_EQ(four.exitCode, kExitDone);
+  EXPECT_EQ(four.err, Line("Reducering", "12 rätts garanti på dina nu reducerade rader!"));
+  EXPECT_EQ(four.out,
+            "Stryktipset,13plus=Nej\r\n"
+            "E,2,2,1,1,1,1,1,1,1,1,1,1,1\r\n"
+            "E,X,X,1,1,1,1,1,1,1,1,1,1,1\r\n"
+            "E,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n"
+            "E,X,2,1,1,1,1,1,1,1,1,1,1,1\r\n");
+}
+
+TEST_F(RaderTest, GuaranteeReductionSaysTheRowsAreReduced) {
+  const Outcome run = Rader(WithMarks({"--guarantee", "12", "--reversed"}, kNineRowMarks));
+  EXPECT_EQ(run.exitCode, kExitDone);
+  EXPECT_EQ(run.err, Line("Reducering", "Dina rader är nu reducerade!!"));
+  EXPECT_EQ(run.out,
+            "Stryktipset,13plus=Nej\r\n"
+            "E,2,2,1,1,1,1,1,1,1,1,1,1,1\r\n"
+            "E,X,X,1,1,1,1,1,1,1,1,1,1,1\r\n"
+            "E,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n");
+}
+
+TEST_F(RaderTest, VersionAndHelp) {
+  const Outcome version = Rader({"--version"});
+  EXPECT_EQ(version.exitCode, kExitDone);
+  EXPECT_EQ(version.out, "spelkub_rader 1.02\n");
+  EXPECT_EQ(version.err, "");
+
+  const Outcome help = Rader({"--help"});
+  EXPECT_EQ(help.exitCode, kExitDone);
+  EXPECT_EQ(help.err, "");
+  const std::string_view usage = UsageText().substr(UsageText().find('\n') + 1);
+  EXPECT_NE(help.out.find(usage), std::string::npos) << help.out;
+  for (const char* option :
+       {"--game", "--13plus", "--guarantee", "--rows", "--reversed", "-o FILE", "--version"}) {
+    EXPECT_NE(help.out.find("\n  " + std::string(option)), std::string::npos) << option;
+  }
+  // The help's own example runs and reduces to 130 rows.
+  const size_t example = help.out.find("spelkub_rader --rows 130 ");
+  ASSERT_NE(example, std::string::npos);
+  const std::string marks =
+      help.out.substr(example + 25, help.out.find('\n', example) - example - 25);
+  const Outcome run = Rader({"--rows", "130", marks});
+  EXPECT_EQ(run.exitCode, kExitDone) << run.err;
+  EXPECT_EQ(run.out.size(), 24u + 130u * kRowLineBytes);
+}
+
+TEST_F(RaderTest, FailedWriteToStandardOutputIsReported) {
+  const Outcome run = Rader(kExampleMarks, "/dev/full");
+  EXPECT_EQ(run.exitCode, kExitRefused);
+  EXPECT_EQ(run.err, "spelkub_rader: Stream write error\n");
+}
+
+// ---------------------------------------------------------------------------
+// Malformed arguments: explanation, usage, exit 2, nothing written
+
+struct MalformedCase {
+  std::vector<std::string> args;
+  std::string reason;  // a piece of the explanation
+};
+
+TEST_F(RaderTest, MalformedArgumentsExplainShowUsageAndWriteNothing) {
+  const std::string marks = "1X,X2,1,1,1,1,1,1,1,1,1,1,1";
+  const std::vector<MalformedCase> cases{
+      {{"--colour", "red", marks}, "unknown option \"--colour\""},
+      {{"-q", marks}, "unknown option \"-q\""},
+      {{"--rows=4", marks}, "unknown option \"--rows=4\""},
+      {{"--guarantee", "3", marks}, "level from 4 to 13"},
+      {{"--guarantee", "14", marks}, "level from 4 to 13"},
+      {{"--guarantee", "12x", marks}, "level from 4 to 13"},
+      {{"--rows", "0", marks}, "positive whole number"},
+      {{"--rows", "-3", marks}, "positive whole number"},
+      {{"--rows", "2.5", marks}, "positive whole number"},
+      {{"--rows", "", marks}, "positive whole number"},
+      {{"--rows", "2147483648", marks}, "too large"},
+      {{"--rows", "99999999999999999999999", marks}, "too large"},
+      {{"1XX,1,1,1,1,1,1,1,1,1,1,1,1"}, "repeats the sign X"},
+      {{"1x1X,1,1,1,1,1,1,1,1,1,1,1,1"}, "repeats the sign"},
+      {{"1,1,1,1,1,1,1,1,1,1,1,1,1", "Y"}, "other than the signs"},
+      {{"1,1,1,1,1,1,0,1,1,1,1,1,1"}, "other than the signs"},
+      {{"1-,1,1,1,1,1,1,1,1,1,1,1,1"}, "other than the signs"},
+      {{"1;X,1,1,1,1,1,1,1,1,1,1,1,1"}, "other than the signs"},
+      {{marks, "1", "2"}, "15 groups"},
+      {{"--game", "supertoto", marks, "1", "2"}, "15 groups"},
+      {{"--rows", "4", "--guarantee", "12", marks}, "exclude each other"},
+      {{"--guarantee", "12", "--rows", "4", marks}, "exclude each other"},
+      {{"--reversed", marks}, "--reversed needs a reduction"},
+      {{"--game", "supertoto", "--game", "supertoto", marks}, "--game is given twice"},
+      {{"--13plus", "2", "--13plus", "3", marks}, "--13plus is given twice"},
+      {{"--rows", "2", "--rows", "2", marks}, "--rows is given twice"},
+      {{"--guarantee", "9", "--guarantee", "9", marks}, "--guarantee is given twice"},
+      {{"--rows", "2", "--reversed", "--reversed", marks}, "--reversed is given twice"},
+      {{"-o", "a.txt", "-o", "b.txt", marks}, "-o is given twice"},
+      {{"--game", "Stryktipset", marks}, "stryktipset, europatipset or supertoto"},
+      {{"--13plus", "1", marks}, "0-1, 2, 3 or F"},
+      {{"--13plus", "Ja", marks}, "0-1, 2, 3 or F"},
+      {{marks, "--rows"}, "--rows needs a value"},
+      {{marks, "-o"}, "-o needs a value"},
+      {{"--help", marks}, "--help stands alone"},
+      {{"--version", "--help"}, "--version stands alone"},
+      {{"--game", "supertoto"}, "MARKS is missing"},
+      {{}, "MARKS is missing"},
+  };
+  const std::string kept = "a file that must stay as it is\n";
+  for (const MalformedCase& c : cases) {
+    std::string shown;
+    for (const std::string& arg : c.args) shown += "[" + arg + "] ";
+    WriteFile(Path("a.txt"), kept);
+    std::vector<std::string> args = c.args;
+    if (std::find(args.begin(), args.end(), "-o") == args.end()) {
+      args.insert(args.begin(), {"-o", Path("a.txt").string()});
+    }
+    const Outcome run = Rader(args);
+    EXPECT_EQ(run.exitCode, kExitMalformed) << shown;
+    EXPECT_EQ(run.out, "") << shown;
+    const std::string first = run.err.substr(0, run.err.find('\n') + 1);
+    EXPECT_EQ(first.rfind("spelkub_rader: ", 0), 0u) << shown << run.err;
+    EXPECT_NE(first.find(c.reason), std::string::npos) << shown << run.err;
+    EXPECT_EQ(run.err.substr(first.size()), UsageText()) << shown;
+    EXPECT_EQ(ReadFile(Path("a.txt")), kept) << shown;
+    EXPECT_EQ(Entries(), std::vector<std::string>{"a.txt"}) << shown;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// -o FILE
+
+TEST_F(RaderTest, OutputFileIsReplacedByRename) {
+  const fs::path file = Path("rader.txt");
+  WriteFile(file, "old rows\r\n");
+  struct stat before {};
+  ASSERT_EQ(::stat(file.c_str(), &before), 0);
+  // A reader holding the old file keeps seeing the old text: the new text
+  // arrives as a new file, never by rewriting the old one in place.
+  const int reader = ::open(file.c_str(), O_RDONLY);
+  ASSERT_GE(reader, 0);
+
+  const Outcome run = Rader(WithMarks({"-o", file.string()}, kExampleMarks));
+  EXPECT_EQ(run.exitCode, kExitDone);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(ReadFile(file), kExampleText);
+
+  char old[32] = {};
+  EXPECT_EQ(::pread(reader, old, sizeof old, 0), 10);
+  EXPECT_EQ(std::string(old), "old rows\r\n");
+  ::close(reader);
+  struct stat after {};
+  ASSERT_EQ(::stat(file.c_str(), &after), 0);
+  EXPECT_NE(after.st_ino, before.st_ino);
+  EXPECT_EQ(Entries(), std::vector<std::string>{"rader.txt"});
+}
+
+TEST_F(RaderTest, OutputFileWithReductionHoldsTheKeptRowsAndReportsOnStandardError) {
+  const fs::path file = Path("kept.txt");
+  const Outcome run = Rader(WithMarks({"--rows", "2", "-o", file.string()}, kNineRowMarks));
+  EXPECT_EQ(run.exitCode, kExitDone);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, Line("Reducering", "11 rätts garanti på dina nu reducerade rader!"));
+  EXPECT_EQ(ReadFile(file),
+            "Stryktipset,13plus=Nej\r\n"
+            "E,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n"
+            "E,X,X,1,1,1,1,1,1,1,1,1,1,1\r\n");
+}
+
+TEST_F(RaderTest, RefusedRunsLeaveAnExistingOutputFileIntact) {
+  const fs::path file = Path("rader.txt");
+  const std::string kept = "E,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n";
+  WriteFile(file, kept);
+  const Outcome invalid = Rader({"-o", file.string(), "1X X2"});
+  EXPECT_EQ(invalid.exitCode, kExitRefused);
+  EXPECT_EQ(ReadFile(file), kept);
+  const Outcome over = Rader(WithMarks({"-o", file.string(), "--rows", "5"}, kExampleMarks));
+  EXPECT_EQ(over.exitCode, kExitRefused);
+  EXPECT_EQ(over.err, Line("FEL!", "Felaktigt val av antal rader!"));
+  EXPECT_EQ(ReadFile(file), kept);
+  EXPECT_EQ(Entries(), std::vector<std::string>{"rader.txt"});
+}
+
+TEST_F(RaderTest, UnwritableOutputFileGivesTheSaveErrorText) {
+  const std::string missing = Path("no such folder").string() + "/rader.txt";
+  const Outcome run = Rader(WithMarks({"-o", missing}, kExampleMarks));
+  EXPECT_EQ(run.exitCode, kExitRefused);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err.rfind("spelkub_rader: Cannot create file \"" + missing + "\". ", 0), 0u)
+      << run.err;
+  EXPECT_EQ(run.err.back(), '\n');
+
+  // A folder in the way: it stays a folder with what it held.
+  fs::create_directories(Path("folder"));
+  WriteFile(Path("folder") / "inside.txt", "inside");
+  const Outcome folder = Rader(WithMarks({"-o", Path("folder").string()}, kExampleMarks));
+  EXPECT_EQ(folder.exitCode, kExitRefused);
+  EXPECT_EQ(folder.err.rfind(
+                "spelkub_rader: Cannot create file \"" + Path("folder").string() + "\". ", 0),
+            0u)
+      << folder.err;
+  EXPECT_TRUE(fs::is_directory(Path("folder")));
+  EXPECT_EQ(ReadFile(Path("folder") / "inside.txt"), "inside");
+}
+
+// ---------------------------------------------------------------------------
+// Random systems: the program writes what the engine makes of the same choices
+
+TEST_F(RaderTest, RandomSystemsGiveTheEnginesCouponText) {
+  std::mt19937 random(20080918);
+  const char* const groups[] = {"1", "X", "2", "1X", "X1", "12", "X2", "1X2", "2x1"};
+  const char* const games[] = {"stryktipset", "europatipset", "supertoto"};
+  const char* const goals[] = {"0-1", "2", "3", "F"};
+  for (int round = 0; round < 40; ++round) {
+    const int game = static_cast<int>(random() % 3) + 1;
+    std::vector<std::string> args{"--game", games[game - 1]};
+    const bool plus13 = random() % 2 == 0;
+    const int goal = static_cast<int>(random() % 4);
+    if (plus13) args.insert(args.end(), {"--13plus", goals[goal]});
+
+    // Keep most matches single so the systems stay small, a few hundred rows.
+    std::string marks;
+    CouponState state;
+    state.Game = game;
+    state.Goals = plus13 ? goal + 1 : kGoalsNone;
+    for (int match = 1; match <= MatchesInPlay(game); ++match) {
+      const std::string group = groups[random() % 10 < 7 ? random() % 3 : 3 + random() % 6];
+      marks += group + (random() % 2 ? ", " : " ");
+      for (const char sign : group) {
+        const int outcome = sign == '1' ? 0 : (sign == 'X' || sign == 'x') ? 1 : 2;
+        state.Marks[CellIndex(match, outcome)] = 1;
+      }
+    }
+    const int plus13Index = plus13 ? kPlus13Yes : kPlus13No;
+    const RowSet set = GenerateFullSystem(state, plus13Index);
+    const bool reversed = random() % 2 == 0;
+
+    std::string expectedOut;
+    std::string expectedErr;
+    switch (random() % 3) {
+      case 0:
+        expectedOut = CouponText(set);
+        break;
+      case 1: {
+        const int level = 4 + static_cast<int>(random() % 10);
+        args.insert(args.end(), {"--guarantee", std::to_string(level)});
+        if (reversed) args.push_back("--reversed");
+        expectedOut = KeptCouponText(set, ReduceToGuarantee(set, level, reversed));
+        expectedErr = Line("Reducering", "Dina rader är nu reducerade!!");
+        break;
+      }
+      default: {
+        const int target = 1 + static_cast<int>(random() % set.size());
+        if (reversed) args.push_back("--reversed");
+        args.insert(args.end(), {"--rows", std::to_string(target)});
+        const ReductionResult result = ReduceToRowCount(set, target, reversed);
+        expectedOut = KeptCouponText(set, result);
+        expectedErr = Line("Reducering", GuaranteeReportText(result.guarantee));
+        break;
+      }
+    }
+    args.push_back(marks);
+
+    const Outcome run = Rader(args);
+    EXPECT_EQ(run.exitCode, kExitDone) << marks << run.err;
+    EXPECT_TRUE(run.out == expectedOut) << "round " << round << ": " << marks;
+    EXPECT_EQ(run.err, expectedErr) << marks;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// MARKS and options in-process
+
+Options Parsed(std::vector<std::string_view> args) {
+  const ParseResult result = ParseArguments(args);
+  EXPECT_TRUE(result.options.has_value()) << result.error;
+  return result.options.value_or(Options{});
+}
+
+int MarkedSigns(const Options& options, int match) {
+  return options.marks[CellIndex(match, 0)] + options.marks[CellIndex(match, 1)] +
+         options.marks[CellIndex(match, 2)];
+}
+
+TEST(ParseArguments, DashGroupAndMissingGroupsLeaveMatchesUnmarked) {
+  const Options options = Parsed({"-,12", "x"});
+  EXPECT_EQ(MarkedSigns(options, 1), 0);
+  EXPECT_EQ(options.marks[CellIndex(2, 0)], 1);
+  EXPECT_EQ(options.marks[CellIndex(2, 1)], 0);
+  EXPECT_EQ(options.marks[CellIndex(2, 2)], 1);
+  EXPECT_EQ(options.marks[CellIndex(3, 1)], 1);
+  EXPECT_EQ(MarkedSigns(options, 3), 1);
+  for (int match = 4; match <= kMaxMatches; ++match) EXPECT_EQ(MarkedSigns(options, match), 0);
+}
+
+TEST(ParseArguments, FourteenthGroupIsKeptOnMatch14) {
+  const Options options = Parsed({"1 1 1 1 1 1 1 1 1 1 1 1 1 2X"});
+  EXPECT_EQ(options.marks[CellIndex(14, 1)], 1);
+  EXPECT_EQ(options.marks[CellIndex(14, 2)], 1);
+  EXPECT_EQ(MarkedSigns(options, 14), 2);
+}
+
+TEST(ParseArguments, ChoicesBecomeTheWindowsCouponState) {
+  const Options rows = Parsed({"--rows", "3000000", "--reversed", "--13plus", "0-1", "1"});
+  const CouponState rowState = MakeCouponState(rows);
+  EXPECT_EQ(rowState.Reduction, kReductionRowCount);
+  EXPECT_EQ(rowState.TargetRows, 3000000);
+  EXPECT_EQ(rowState.Goals, kGoals0To1);
+  EXPECT_EQ(Plus13Index(rows), kPlus13Yes);
+  EXPECT_TRUE(rows.reversed);
+
+  const Options guarantee = Parsed({"--game", "europatipset", "--guarantee", "04", "1"});
+  const CouponState guaranteeState = MakeCouponState(guarantee);
+  EXPECT_EQ(guaranteeState.Game, kEuropatipset);
+  EXPECT_EQ(guaranteeState.Reduction, kReductionGuarantee);
+  EXPECT_EQ(guaranteeState.GuaranteeLevel, 4);
+  EXPECT_EQ(Plus13Index(guarantee), kPlus13No);
+  EXPECT_FALSE(guarantee.reversed);
+
+  const Options none = Parsed({"-o", "-", "1"});
+  EXPECT_EQ(MakeCouponState(none).Reduction, kReductionNone);
+  EXPECT_EQ(none.outputPath, "-");
+}
+
+TEST(ParseArguments, HelpAndVersionStandAlone) {
+  EXPECT_EQ(Parsed({"--help"}).command, Command::kHelp);
+  EXPECT_EQ(Parsed({"--version"}).command, Command::kVersion);
+  EXPECT_FALSE(ParseArguments(std::vector<std::string_view>{"--help", "--help"}).options);
+}
+
+}  // namespace
+}  // namespace spelkub::cli
