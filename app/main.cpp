@@ -1,0 +1,30 @@
+// Spelkub_lite: one window over one coupon. Reads no command line, environment
+// or settings; always returns 0.
+#include <QApplication>
+#include <exception>
+
+#include "app/main_window.h"
+#include "app/qt_platform.h"
+#include "coupon/coupon_state.h"
+
+namespace {
+// The user's choices, from start to exit.
+spelkub::CouponState Coupon;
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Only the program's own path goes to Qt: no argument is ever read.
+  int qtArgc = argc > 0 ? 1 : 0;
+  QApplication application(qtArgc, argv);
+  spelkub::QtPlatform platform;
+  try {
+    TForm1 Form1(Coupon, platform);
+    Form1.show();
+    QApplication::exec();
+  } catch (const std::exception& error) {
+    platform.ShowError(QString::fromLocal8Bit(error.what()), spelkub::ApplicationTitle());
+  } catch (...) {
+    platform.ShowError(QString(), spelkub::ApplicationTitle());
+  }
+  return 0;
+}

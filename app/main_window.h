@@ -1,0 +1,131 @@
+// The main window, TForm1: every control of the program in its place, and
+// the handlers bound to their events.
+//
+// Input: the 42 mark cells and the selectors write the CouponState that the
+// window was given; the buttons and the menu start the commands.
+// Engine: coupon/ computes the marks and the system size; generate/ and
+// reduce/ make and cut down the rows.
+// Display: the counts Label16 and Label18, the row list Memo1 (with Memo2, the
+// kept list, as scratch store), the status bar, the progress bar, and message
+// boxes through the Platform.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <functional>
+#include <string_view>
+
+#include "app/controls.h"
+#include "app/platform.h"
+#include "app/radio_group.h"
+#include "app/row_list.h"
+#include "coupon/coupon_state.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+
+namespace spelkub {
+// The caption of the standard error box: the program file's name without its
+// extension.
+QString ApplicationTitle();
+}  // namespace spelkub
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Builds every control, then selects "Stryktipset", "Nej" and "Ingen", each
+  // running its group's click handler once, in that order. Works on `state`
+  // and talks to the desktop through `platform`; both must outlive the window.
+  TForm1(spelkub::CouponState& state, spelkub::Platform& platform, QWidget* parent = nullptr);
+
+  // The components, in the order the form declares them. Each also carries its
+  // name as object name. Edit[k] is the cell "Edit<k+1>" (MarkCell k) and
+  // Label[m - 1] the match label "Label<m>".
+  QLabel* Image1 = nullptr;
+  spelkub::RadioGroup* RadioGroup1 = nullptr;
+  std::array<spelkub::MarkCell*, spelkub::kCellCount> Edit{};
+  std::array<QLabel*, spelkub::kMaxMatches> Label{};
+  QMenuBar* MainMenu1 = nullptr;
+  QMenu* jhjhg1 = nullptr;
+  QMenu* bjkjkkj1 = nullptr;
+  spelkub::RadioGroup* RadioGroup2 = nullptr;
+  spelkub::DropDownList* ComboBox1 = nullptr;
+  QLabel* Label15 = nullptr;
+  QLabel* Label16 = nullptr;
+  spelkub::RowList* Memo1 = nullptr;
+  QPushButton* Button1 = nullptr;
+  spelkub::DropDownList* ComboBox2 = nullptr;
+  QCheckBox* CheckBox1 = nullptr;
+  spelkub::RadioGroup* RadioGroup3 = nullptr;
+  spelkub::DropDownList* ComboBox3 = nullptr;
+  QCheckBox* CheckBox2 = nullptr;
+  QPushButton* Button2 = nullptr;
+  spelkub::SaveDialog SaveDialog1;
+  QLabel* Label17 = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  QLabel* Label18 = nullptr;
+  QAction* Skickaettmail1 = nullptr;
+  QAction* GtillSpelkubsidan1 = nullptr;
+  QAction* GtillSpelkubFORUM1 = nullptr;
+  QMenu* Lmnainrader1 = nullptr;
+  QAction* GtillSvenskaSpel1 = nullptr;
+  QAction* GtillUnibet1 = nullptr;
+  spelkub::RowList* Memo2 = nullptr;
+  QLabel* Label19 = nullptr;
+
+  // Handlers. The events reach them through Guard.
+  void EditClick(int cell);  // Edit1Click .. Edit42Click: cell 0..41
+  void RadioGroup1Click();
+  void RadioGroup2Click();
+  void RadioGroup3Click();
+  void ComboBox1Change();
+  void ComboBox2Change();
+  void ComboBox3Change();
+  void Button1Click();
+  void Button2Click();
+  void Skickaettmail1Click();
+  void GtillSpelkubsidan1Click();
+  void GtillSpelkubFORUM1Click();
+  void GtillSvenskaSpel1Click();
+  void GtillUnibet1Click();
+
+  // Runs one handler. An error escaping it is shown in the standard error box
+  // (its text, ApplicationTitle() as caption) and the program goes on; Qt never
+  // sees an exception.
+  void Guard(std::string_view handler, const std::function<void()>& body);
+
+  // Test hook: called with the handler's name ("RadioGroup1Click",
+  // "Edit5Click", ...) each time an event runs one, from any window.
+  static void SetHandlerTrace(std::function<void(std::string_view handler)> trace);
+
+  // Sets a label's caption; the label sizes itself to it.
+  static void SetCaption(QLabel* label, const QString& text);
+  // The status bar's one text.
+  void SetStatusText(const QString& text);
+  QString StatusText() const;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void BuildMenu();
+  void SetTabOrder();
+  void BindEvents();
+  void SelectDefaults();
+  void PlaceStretchingControls(const QSize& client);
+  void SetMatch14Visible(bool visible);
+
+  spelkub::CouponState& state_;
+  spelkub::Platform& platform_;
+  QWidget* client_ = nullptr;
+};

@@ -1,0 +1,35 @@
+// What the window needs from the desktop beyond its own controls: message
+// boxes, the error box, opening addresses, the save dialog and file writing.
+// The window talks to this interface only, so tests can put a recording fake
+// in place of the real Qt implementation (qt_platform.h).
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace spelkub {
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+  // Modal box: text, caption, one OK button, no icon, no owner window.
+  virtual void ShowMessage(const QString& text, const QString& caption) = 0;
+  // The standard error box for an error that escaped a handler: error icon, OK.
+  virtual void ShowError(const QString& text, const QString& caption) = 0;
+  // Opens a mail or web address with the desktop's default program; result ignored.
+  virtual void OpenAddress(const QString& address) = 0;
+  // The save dialog (filter "text files (*.txt)", default suffix txt, no overwrite
+  // question, no title of ours), proposing `proposedPath`; nullopt on cancel.
+  virtual std::optional<QString> ChooseSaveFile(const QString& proposedPath) = 0;
+  // Replaces the file with exactly these bytes; throws spelkub::SaveError.
+  virtual void WriteFile(const QString& path, const QByteArray& bytes) = 0;
+};
+
+// The save dialog's one piece of state: the path last chosen, which the next
+// opening proposes again. Empty until the first save.
+struct SaveDialog {
+  QString FileName;
+};
+
+}  // namespace spelkub

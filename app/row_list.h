@@ -1,0 +1,54 @@
+// A multi-line text list over QScintilla, as the row list (Memo1) and the kept
+// list (Memo2) use it: a byte-oriented API in the list's own encoding (UTF-8),
+// lines ended by CR LF.
+//
+// Program changes (Clear, InsertAtEnd, AppendLine, SetText, ReplaceLinesBy)
+// leave no undo step and empty the undo history; the user may still edit and
+// undo by hand. SetText builds a fresh document without styles or undo and
+// attaches it once, so loading millions of lines stays fast.
+#pragma once
+
+#include <Qsci/qsciscintilla.h>
+
+#include <string>
+#include <string_view>
+
+namespace spelkub {
+
+class RowList : public QsciScintilla {
+  Q_OBJECT
+
+ public:
+  enum class ScrollBars { kBoth, kNone };
+
+  RowList(ScrollBars scrollBars, QWidget* parent);
+
+  // Empties the list.
+  void Clear();
+  // Appends `text` as it is at the end of the list.
+  void InsertAtEnd(std::string_view text);
+  // Number of lines; an empty last line after the final line break does not count.
+  int LineCount() const;
+  // Line `index` (0-based) without its break; empty when out of range.
+  std::string Line(int index) const;
+  // Adds `line` as a new last line: "line CR LF" when the text is empty or ends
+  // with a line break, else "CR LF line" (the last line stays open).
+  void AppendLine(std::string_view line);
+  // Replaces the whole text. `text` may point into this list.
+  void SetText(std::string_view text);
+  // The whole text; valid until the list changes.
+  std::string_view Text() const;
+  // Replaces the text by the lines of `other`, each ended by CR LF.
+  void ReplaceLinesBy(const RowList& other);
+
+ protected:
+  // Tab moves the focus on, as in a plain memo; it never inserts a tab.
+  bool focusNextPrevChild(bool next) override;
+
+ private:
+  void AttachNewDocument(size_t reserveBytes);
+  void Append(std::string_view text);
+  void ApplyFont();
+};
+
+}  // namespace spelkub

@@ -1,0 +1,80 @@
+// A Platform for widget tests: records every box, link, dialog and write, and
+// answers the save dialog from a script. Also holds the one QApplication that
+// widget tests need.
+#pragma once
+
+#include <QApplication>
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/platform.h"
+#include "generate/save_file.h"
+
+namespace spelkub::testing {
+
+// The process's QApplication, created on first use.
+inline QApplication& TestApplication() {
+  static int argc = 1;
+  static char name[] = "spelkub_test";
+  static char* argv[] = {name, nullptr};
+  static QApplication* application = new QApplication(argc, argv);
+  return *application;
+}
+
+// Base of widget test fixtures: makes sure the application exists before any
+// widget member is built.
+class WithApplication {
+ protected:
+  WithApplication() { TestApplication(); }
+};
+
+struct Box {
+  QString text;
+  QString caption;
+  bool operator==(const Box&) const = default;
+};
+
+struct Write {
+  QString path;
+  QByteArray bytes;
+};
+
+class FakePlatform : public Platform {
+ public:
+  std::vector<Box> messages;
+  std::vector<Box> errors;
+  std::vector<QString> addresses;
+  std::vector<QString> proposedPaths;  // what each save dialog proposed
+  std::vector<Write> writes;
+
+  // Called while a message box is "open", so a test can look at the window
+  // at that moment.
+  std::function<void(const Box&)> onMessage;
+  // The save dialog's answer: a path, or nullopt for Cancel.
+  std::optional<QString> saveAnswer;
+  // When set, WriteFile fails with this text and records nothing.
+  std::optional<std::string> writeFailure;
+
+  void ShowMessage(const QString& text, const QString& caption) override {
+    messages.push_back({text, caption});
+    if (onMessage) onMessage(messages.back());
+  }
+  void ShowError(const QString& text, const QString& caption) override {
+    errors.push_back({text, caption});
+  }
+  void OpenAddress(const QString& address) override { addresses.push_back(address); }
+  std::optional<QString> ChooseSaveFile(const QString& proposedPath) override {
+    proposedPaths.push_back(proposedPath);
+    return saveAnswer;
+  }
+  void WriteFile(const QString& path, const QByteArray& bytes) override {
+    if (writeFailure) throw SaveError(*writeFailure);
+    writes.push_back({path, bytes});
+  }
+};
+
+}  // namespace spelkub::testing

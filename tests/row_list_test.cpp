@@ -1,0 +1,161 @@
+// The row list wrapper: line semantics of a memo over QScintilla.
+#include "app/row_list.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fake_platform.h"
+
+namespace spelkub {
+namespace {
+
+class RowListTest : public ::testing::Test, testing::WithApplication {
+ protected:
+  bool CanUndo(const RowList& list) const {
+    return list.SendScintilla(QsciScintillaBase::SCI_CANUNDO) != 0;
+  }
+
+  RowList list{RowList::ScrollBars::kBoth, nullptr};
+};
+
+TEST_F(RowListTest, EmptyListHasNoLines) {
+  EXPECT_EQ(list.LineCount(), 0);
+  EXPECT_EQ(list.Text(), "");
+  EXPECT_EQ(list.Line(0), "");
+}
+
+TEST_F(RowListTest, FinalLineBreakDoesNotOpenAnotherLine) {
+  list.SetText("a\r\nbc\r\n");
+  EXPECT_EQ(list.LineCount(), 2);
+  EXPECT_EQ(list.Line(0), "a");
+  EXPECT_EQ(list.Line(1), "bc");
+  EXPECT_EQ(list.Line(2), "");
+
+  list.SetText("a\r\nbc");
+  EXPECT_EQ(list.LineCount(), 2);
+  EXPECT_EQ(list.Line(1), "bc");
+
+  list.SetText("a\r\n\r\n");
+  EXPECT_EQ(list.LineCount(), 2);
+  EXPECT_EQ(list.Line(1), "");
+}
+
+TEST_F(RowListTest, LongLinesAreNeverWrapped) {
+  const std::string header = "Italienska stryktipset,13plus=Ja,Antal=0-1";
+  list.resize(238, 345);
+  list.SetText(header + "\r\nE,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n");
+  EXPECT_EQ(list.wrapMode(), QsciScintilla::WrapNone);
+  EXPECT_EQ(list.LineCount(), 2);
+  EXPECT_EQ(list.Line(0), header);
+}
+
+TEST_F(RowListTest, AppendLineAfterBreakOrEmptyEndsTheLine) {
+  list.AppendLine("E,1");
+  list.AppendLine("E,2");
+  EXPECT_EQ(list.Text(), "E,1\r\nE,2\r\n");
+  EXPECT_EQ(list.LineCount(), 2);
+}
+
+TEST_F(RowListTest, AppendLineAfterAnOpenLineStartsWithBreak) {
+  list.SetText("Dina Rader:");
+  list.AppendLine("E,1");
+  EXPECT_EQ(list.Text(), "Dina Rader:\r\nE,1");
+  EXPECT_EQ(list.LineCount(), 2);
+  EXPECT_EQ(list.Line(1), "E,1");
+}
+
+TEST_F(RowListTest, InsertAtEndAppendsBlocksAsTheyAre) {
+  list.InsertAtEnd("head\r\nE,1");
+  list.InsertAtEnd(",X\r\n");
+  list.InsertAtEnd("");
+  EXPECT_EQ(list.Text(), "head\r\nE,1,X\r\n");
+  EXPECT_EQ(list.LineCount(), 2);
+}
+
+TEST_F(RowListTest, ClearEmptiesTheList) {
+  list.SetText("one\r\ntwo\r\n");
+  list.Clear();
+  EXPECT_EQ(list.LineCount(), 0);
+  EXPECT_EQ(list.Text(), "");
+}
+
+TEST_F(RowListTest, ProgramChangesLeaveNoUndoStep) {
+  list.SetText("one\r\n");
+  EXPECT_FALSE(CanUndo(list));
+  list.AppendLine("two");
+  list.InsertAtEnd("three\r\n");
+  EXPECT_FALSE(CanUndo(list));
+  list.Clear();
+  EXPECT_FALSE(CanUndo(list));
+}
+
+TEST_F(RowListTest, UserTypingCanBeUndone) {
+  list.SetText("ab\r\n");
+  list.SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 2UL);
+  list.SendScintilla(QsciScintillaBase::SCI_REPLACESEL, "c");
+  EXPECT_EQ(list.Text(), "abc\r\n");
+  EXPECT_TRUE(CanUndo(list));
+}
+
+TEST_F(RowListTest, TypedLineBreakIsCrLf) {
+  list.SetText("ab");
+  list.SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 2UL);
+  list.SendScintilla(QsciScintillaBase::SCI_NEWLINE);
+  EXPECT_EQ(list.Text(), "ab\r\n");
+}
+
+TEST_F(RowListTest, TextKeepsEveryByte) {
+  const std::string text = "Dina rader \xC3\xA4r h\xC3\xA4r\r\n\r\nE,1\r\n";
+  list.SetText(text);
+  EXPECT_EQ(list.Text(), text);
+  EXPECT_EQ(list.Line(0), "Dina rader \xC3\xA4r h\xC3\xA4r");
+}
+
+TEST_F(RowListTest, SetTextFromItsOwnText) {
+  list.SetText("a\r\nb\r\n");
+  list.SetText(list.Text().substr(3));
+  EXPECT_EQ(list.Text(), "b\r\n");
+}
+
+TEST_F(RowListTest, ReplaceLinesByCopiesLinesEachEndedByCrLf) {
+  RowList kept(RowList::ScrollBars::kNone, nullptr);
+  kept.SetText("head\r\nE,1\nE,2\rE,3");
+  list.SetText("old\r\n");
+  list.ReplaceLinesBy(kept);
+  EXPECT_EQ(list.Text(), "head\r\nE,1\r\nE,2\r\nE,3\r\n");
+  EXPECT_EQ(list.LineCount(), 4);
+  EXPECT_EQ(kept.Text(), "head\r\nE,1\nE,2\rE,3");
+}
+
+TEST_F(RowListTest, ReplaceLinesByAnEmptyListEmptiesIt) {
+  RowList kept(RowList::ScrollBars::kNone, nullptr);
+  list.SetText("old\r\n");
+  list.ReplaceLinesBy(kept);
+  EXPECT_EQ(list.LineCount(), 0);
+  EXPECT_EQ(list.Text(), "");
+}
+
+TEST_F(RowListTest, MillionsOfLinesLoadWhole) {
+  const std::string row = "E,1,X,2,1,X,2,1,X,2,1,X,2,1\r\n";
+  const int rows = 1594323;
+  std::string text;
+  text.reserve(row.size() * rows);
+  for (int i = 0; i < rows; ++i) text += row;
+  list.show();
+  list.SetText(text);
+  EXPECT_EQ(list.LineCount(), rows);
+  EXPECT_EQ(list.Text().size(), text.size());
+  EXPECT_EQ(list.Line(rows - 1), row.substr(0, 27));
+}
+
+TEST_F(RowListTest, ScrollBarsAsConfigured) {
+  RowList kept(RowList::ScrollBars::kNone, nullptr);
+  EXPECT_EQ(list.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_EQ(list.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_EQ(kept.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_EQ(kept.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+}  // namespace
+}  // namespace spelkub
