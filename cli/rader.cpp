@@ -250,8 +250,7 @@ ParseResult ParseArguments(std::span<const std::string_view> args) {
         options.targetRows = static_cast<int32_t>(*rows);
       }
     } else {
-      if (value.empty()) return Malformed("-o needs a file name");
-      options.outputPath = std::string(value);
+      options.outputPath = std::string(value);  // even "": the save reports what is wrong
     }
   }
 

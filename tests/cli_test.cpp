@@ -451,6 +451,10 @@ TEST_F(RaderTest, UnwritableOutputFileGivesTheSaveErrorText) {
       << run.err;
   EXPECT_EQ(run.err.back(), '\n');
 
+  const Outcome empty = Rader(WithMarks({"-o", ""}, kExampleMarks));
+  EXPECT_EQ(empty.exitCode, kExitRefused);
+  EXPECT_EQ(empty.err.rfind("spelkub_rader: Cannot create file \"\". ", 0), 0u) << empty.err;
+
   // A folder in the way: it stays a folder with what it held.
   fs::create_directories(Path("folder"));
   WriteFile(Path("folder") / "inside.txt", "inside");
