@@ -12,30 +12,30 @@ namespace {
 constexpr int64_t kChunk = 1024;
 constexpr int64_t kProgressGrain = 8 * kChunk;
 
-// Relative costs, measured: one scanned comparison, one row of a ball marked,
-// one candidate looked up among the marks.
+// Relative costs, measured (about 2 ns each): one scanned comparison, one row
+// of a ball marked, one candidate looked up among the marks.
 constexpr double kCompareCost = 1.0;
-constexpr double kBallRowCost = 3.0;
+constexpr double kBallRowCost = 1.0;
 constexpr double kLookupCost = 1.0;
+// A pass that marks sets each row about this many times at most (balls overlap).
+constexpr double kMarksPerRow = 12.0;
 
-constexpr uint8_t kFar = 0xFF;  // no marked kept row within any radius
-
-// Enumerates a ball over the free matches: each row in it exactly once, as
-// the centre with the matches from a rising list changed to other signs.
+// A ball over the free matches, entered with every row in it exactly once, as
+// the centre with the matches of a falling list changed to other signs. The
+// innermost loops change the matches of smallest stride, so neighbouring
+// marks fall into the same word.
 struct Ball {
-  int count = 0;                                              // free matches
-  std::array<uint8_t, kMaxMatches> alternatives{};            // other signs per free match
-  std::array<std::array<ptrdiff_t, 2>, kMaxMatches> delta{};  // index offset per other sign
+  std::array<const int32_t*, kMaxMatches> offset{};  // to the centre's other signs
+  std::array<uint8_t, kMaxMatches> alternatives{};
 
-  // Marks the rows that differ from *row in up to `reach` more free matches,
-  // from `first` on; *row itself lies `depth` from the centre.
-  void Mark(uint8_t* row, int first, int reach, uint8_t depth) const {
-    const uint8_t next = depth + 1;
-    for (int j = first; j < count; ++j) {
+  // Marks the rows that differ from `row` in up to `reach` more free matches,
+  // taken from below `below`.
+  void Mark(uint64_t* bits, int64_t row, int below, int reach) const {
+    for (int j = below - 1; j >= 0; --j) {
       for (int a = 0; a < alternatives[j]; ++a) {
-        uint8_t* other = row + delta[j][a];
-        if (*other > next) *other = next;
-        if (reach > 1) Mark(other, j + 1, reach - 1, next);
+        const int64_t other = row + offset[j][a];
+        bits[other >> 6] |= uint64_t{1} << (other & 63);
+        if (reach > 1 && j > 0) Mark(bits, other, j, reach - 1);
       }
     }
   }
@@ -47,14 +47,19 @@ GreedySelection::GreedySelection(const RowSet& set, bool reversed, ProgressListe
                                  CoverTest test)
     : set_(set), reversed_(reversed), progress_(progress), test_(test) {
   int64_t stride = 1;
+  std::array<int, kMaxMatches> freeRadix{};
   for (int m = 0; m < set.matches; ++m) {
     if (set.radix[m] > 1) {
       const int j = freeCount_++;
-      freeMatch_[j] = m;
-      freeStride_[j] = static_cast<int32_t>(stride);
-      freeRadix_[j] = set.radix[m];
-      for (int d = 0; d < set.radix[m]; ++d)
-        digitOf_[j][set.outcomes[m][d]] = static_cast<uint8_t>(d);
+      freeShift_[j] = 2 * m;
+      freeRadix[j] = set.radix[m];
+      for (int d = 0; d < set.radix[m]; ++d) {
+        Changes& changes = changes_[j][set.outcomes[m][d]];
+        for (int other = 0; other < set.radix[m]; ++other) {
+          if (other != d)
+            changes.offset[changes.count++] = static_cast<int32_t>((other - d) * stride);
+        }
+      }
     }
     stride *= set.radix[m];
   }
@@ -62,7 +67,7 @@ GreedySelection::GreedySelection(const RowSet& set, bool reversed, ProgressListe
   std::array<int64_t, kMaxMatches + 1> atDistance{};
   atDistance[0] = 1;
   for (int j = 0; j < freeCount_; ++j) {
-    for (int k = j + 1; k >= 1; --k) atDistance[k] += atDistance[k - 1] * (freeRadix_[j] - 1);
+    for (int k = j + 1; k >= 1; --k) atDistance[k] += atDistance[k - 1] * (freeRadix[j] - 1);
   }
   int64_t total = 0;
   for (int r = 0; r <= kMaxMatches; ++r) ballSize_[r] = total += atDistance[r];
@@ -74,16 +79,17 @@ bool GreedySelection::ReductionPass(int threshold, int64_t stopAt) {
   const int radius = set_.matches - threshold;
   const int64_t n = set_.size();
   examined_ = 0;
-  if (marking_) MarkPending(radius);
+  keptAtPassStart_ = kept_.size();
+  if (marking_) RemarkAll(radius);
 
-  PassCounts counts;
   bool stopped = false;
   while (!stopped && examined_ < n) {
     const int64_t end = std::min(n, examined_ + kChunk);
+    ChunkCounts counts;
     stopped = marking_ ? MarkChunk(end, radius, stopAt) : ScanChunk(end, radius, stopAt, counts);
     if (!marking_ && test_ == CoverTest::kAuto && MarkingIsCheaper(radius, counts)) {
       StartMarking();
-      MarkPending(radius);
+      RemarkAll(radius);
     }
     if (progress_ != nullptr && examined_ % kProgressGrain == 0) Report();
     NoteStorage();
@@ -92,22 +98,10 @@ bool GreedySelection::ReductionPass(int threshold, int64_t stopAt) {
   return stopped;
 }
 
-bool GreedySelection::ScanCovers(PackedRow candidate, int radius, PassCounts& counts) const {
+bool GreedySelection::ScanCovers(PackedRow candidate, int radius, ChunkCounts& counts) const {
   const PackedRow* kept = keptRows_.data();
   const size_t count = keptRows_.size();
-  // Blocks without an early exit inside let the compiler compare several rows at once.
-  constexpr size_t kBlock = 16;
-  size_t j = 0;
-  for (; j + kBlock <= count; j += kBlock) {
-    bool covered = false;
-    for (size_t b = 0; b < kBlock; ++b)
-      covered |= DifferingMatches(candidate, kept[j + b]) <= radius;
-    if (covered) {
-      counts.comparisons += static_cast<int64_t>(j + kBlock);
-      return true;
-    }
-  }
-  for (; j < count; ++j) {
+  for (size_t j = 0; j < count; ++j) {
     if (DifferingMatches(candidate, kept[j]) <= radius) {
       counts.comparisons += static_cast<int64_t>(j + 1);
       return true;
@@ -117,72 +111,74 @@ bool GreedySelection::ScanCovers(PackedRow candidate, int radius, PassCounts& co
   return false;
 }
 
-bool GreedySelection::ScanChunk(int64_t end, int radius, int64_t stopAt, PassCounts& counts) {
+bool GreedySelection::ScanChunk(int64_t end, int radius, int64_t stopAt, ChunkCounts& counts) {
   const PackedRow* rows = set_.rows.data();
   while (examined_ < end) {
     const uint32_t row = RowAt(examined_++);
+    ++counts.candidates;
     if (ScanCovers(rows[row], radius, counts)) continue;
     kept_.push_back(row);
     keptRows_.push_back(rows[row]);
-    ++counts.accepted;
     if (static_cast<int64_t>(kept_.size()) == stopAt) return true;
   }
   return false;
 }
 
 bool GreedySelection::MarkChunk(int64_t end, int radius, int64_t stopAt) {
-  const uint8_t* distance = distance_.data();
+  const uint64_t* bits = covered_.data();
   while (examined_ < end) {
     const uint32_t row = RowAt(examined_++);
-    if (distance[row] <= radius) continue;
+    if ((bits[row >> 6] >> (row & 63)) & 1u) continue;
     kept_.push_back(row);
     if (static_cast<int64_t>(kept_.size()) == stopAt) return true;
     MarkBall(row, radius);
-    ++marked_;
   }
   return false;
 }
 
-bool GreedySelection::MarkingIsCheaper(int radius, const PassCounts& counts) const {
-  if (examined_ == 0) return false;
+// The scan costs what its last chunk cost per candidate (that only grows as
+// rows are kept). Marking costs the balls of the rows kept so far, and for the
+// rest of the pass the balls of the rows still to be accepted at the pass's
+// rate so far, which overlap to kMarksPerRow marks per row at most.
+bool GreedySelection::MarkingIsCheaper(int radius, const ChunkCounts& counts) const {
+  if (counts.candidates == 0) return false;
   const double remaining = static_cast<double>(set_.size() - examined_);
-  const double perCandidate = 1.0 / static_cast<double>(examined_);
   const double ball =
       radius < 0 ? 0.0 : static_cast<double>(ballSize_[std::min(radius, freeCount_)]);
-  const double scan = remaining * static_cast<double>(counts.comparisons) * perCandidate;
-  const double toMark = static_cast<double>(kept_.size() - marked_) +
-                        remaining * static_cast<double>(counts.accepted) * perCandidate;
-  const double mark = toMark * ball * kBallRowCost + remaining * kLookupCost +
-                      static_cast<double>(set_.size()) * kLookupCost;
+  const double scan =
+      remaining * static_cast<double>(counts.comparisons) / static_cast<double>(counts.candidates);
+  const double pending = static_cast<double>(kept_.size()) * ball;
+  const double rate =
+      static_cast<double>(kept_.size() - keptAtPassStart_) / static_cast<double>(examined_);
+  const double ahead = std::min(remaining * rate * ball, remaining * kMarksPerRow);
+  const double mark = (pending + ahead) * kBallRowCost + remaining * kLookupCost;
   return mark < scan * kCompareCost;
 }
 
 void GreedySelection::StartMarking() {
-  distance_.assign(static_cast<size_t>(set_.size()), kFar);
+  covered_.resize(static_cast<size_t>((set_.size() + 63) / 64));
   std::vector<PackedRow>().swap(keptRows_);
   marking_ = true;
 }
 
-void GreedySelection::MarkPending(int radius) {
-  for (; marked_ < kept_.size(); ++marked_) MarkBall(kept_[marked_], radius);
+void GreedySelection::RemarkAll(int radius) {
+  std::fill(covered_.begin(), covered_.end(), 0);
+  for (uint32_t row : kept_) MarkBall(row, radius);
 }
 
 void GreedySelection::MarkBall(uint32_t center, int radius) {
   if (radius < 0) return;
+  uint64_t* bits = covered_.data();
+  bits[center >> 6] |= uint64_t{1} << (center & 63);
+  if (radius == 0 || freeCount_ == 0) return;
   Ball ball;
-  ball.count = freeCount_;
   const PackedRow code = set_.rows[center];
   for (int j = 0; j < freeCount_; ++j) {
-    const int digit = digitOf_[j][PackedOutcome(code, freeMatch_[j] + 1)];
-    int a = 0;
-    for (int d = 0; d < freeRadix_[j]; ++d) {
-      if (d != digit) ball.delta[j][a++] = static_cast<ptrdiff_t>(d - digit) * freeStride_[j];
-    }
-    ball.alternatives[j] = static_cast<uint8_t>(a);
+    const Changes& changes = changes_[j][(code >> freeShift_[j]) & 3u];
+    ball.offset[j] = changes.offset.data();
+    ball.alternatives[j] = changes.count;
   }
-  uint8_t* row = distance_.data() + center;
-  *row = 0;
-  if (radius > 0) ball.Mark(row, 0, std::min(radius, freeCount_), 0);
+  ball.Mark(bits, center, freeCount_, std::min(radius, freeCount_));
 }
 
 void GreedySelection::Report() {
@@ -195,9 +191,9 @@ void GreedySelection::Report() {
 }
 
 void GreedySelection::NoteStorage() {
-  const auto bytes =
-      static_cast<int64_t>(kept_.capacity() * sizeof(uint32_t) +
-                           keptRows_.capacity() * sizeof(PackedRow) + distance_.capacity());
+  const auto bytes = static_cast<int64_t>(kept_.capacity() * sizeof(uint32_t) +
+                                          keptRows_.capacity() * sizeof(PackedRow) +
+                                          covered_.capacity() * sizeof(uint64_t));
   peakBytes_ = std::max(peakBytes_, bytes);
 }
 

@@ -5,12 +5,11 @@
 // radius = matches - threshold matches. Two ways answer that question:
 //  - scan: compare the candidate with every accepted row (cheap while few are
 //    accepted);
-//  - mark: when a row is accepted, record in a byte per row the distance to it
-//    of every row within the radius (its ball, enumerated over the marked
-//    signs and indexed by odometer position); a candidate is then covered iff
-//    its recorded distance is within the radius. Cost: ball size per accepted
-//    row, independent of how many are accepted.
-// The distances stay valid for later passes, whose radius is smaller.
+//  - mark: when a row is accepted, set a bit for every row within the radius
+//    (its ball, enumerated over the marked signs and indexed by odometer
+//    position); a candidate is covered iff its bit is set. Cost: ball size per
+//    accepted row, however many are accepted. A later pass has a smaller
+//    radius and marks the balls of the rows kept so far afresh.
 #pragma once
 
 #include <array>
@@ -50,20 +49,21 @@ class GreedySelection {
   int64_t peakBytes() const { return peakBytes_; }
 
  private:
-  struct PassCounts {
-    int64_t comparisons = 0;  // scan: accepted rows looked at
-    int64_t accepted = 0;
+  // What the scan met in the last chunk of candidates, to weigh it against marking.
+  struct ChunkCounts {
+    int64_t candidates = 0;
+    int64_t comparisons = 0;  // kept rows looked at
   };
 
   uint32_t RowAt(int64_t position) const {
     return static_cast<uint32_t>(reversed_ ? set_.size() - 1 - position : position);
   }
-  bool ScanCovers(PackedRow candidate, int radius, PassCounts& counts) const;
-  bool ScanChunk(int64_t end, int radius, int64_t stopAt, PassCounts& counts);
+  bool ScanCovers(PackedRow candidate, int radius, ChunkCounts& counts) const;
+  bool ScanChunk(int64_t end, int radius, int64_t stopAt, ChunkCounts& counts);
   bool MarkChunk(int64_t end, int radius, int64_t stopAt);
-  bool MarkingIsCheaper(int radius, const PassCounts& counts) const;
+  bool MarkingIsCheaper(int radius, const ChunkCounts& counts) const;
   void StartMarking();
-  void MarkPending(int radius);
+  void RemarkAll(int radius);
   void MarkBall(uint32_t center, int radius);
   void Report();
   void NoteStorage();
@@ -73,22 +73,24 @@ class GreedySelection {
   ProgressListener* const progress_;
   const CoverTest test_;
 
-  // Matches with more than one marked sign: only they tell rows apart.
+  // A free match (more than one marked sign) changed in a row: the index
+  // offsets to the rows with its other marked signs, by the row's own outcome.
+  struct Changes {
+    uint8_t count = 0;
+    std::array<int32_t, 2> offset{};
+  };
   int freeCount_ = 0;
-  std::array<int, kMaxMatches> freeMatch_{};       // match index (0-based)
-  std::array<int32_t, kMaxMatches> freeStride_{};  // odometer weight of the match
-  std::array<uint8_t, kMaxMatches> freeRadix_{};
-  // Digit of each outcome in the match's marked signs, per free match.
-  std::array<std::array<uint8_t, 4>, kMaxMatches> digitOf_{};
+  std::array<int, kMaxMatches> freeShift_{};  // bit position in a packed row
+  std::array<std::array<Changes, 4>, kMaxMatches> changes_{};
   // Rows within each distance of a row: ball size by radius.
   std::array<int64_t, kMaxMatches + 1> ballSize_{};
 
   std::vector<uint32_t> kept_;
   std::vector<PackedRow> keptRows_;  // scan only: the kept rows' codes, in order
-  std::vector<uint8_t> distance_;    // mark only: least distance to a marked kept row
-  size_t marked_ = 0;                // kept rows whose balls are in distance_
+  std::vector<uint64_t> covered_;    // mark only: a bit per row within the radius of a kept row
   bool marking_ = false;
   int64_t examined_ = 0;
+  size_t keptAtPassStart_ = 0;
   int64_t reportedAccepted_ = -1;
   int64_t peakBytes_ = 0;
 };

@@ -1,0 +1,186 @@
+// The reductions on the largest systems, and the plain line-by-line reduction
+// as a baseline on a 59,049-row system.
+//
+//   build/bench/reduction_bench --benchmark_filter=Guarantee13
+//   build/bench/reduction_bench --benchmark_filter='Plain|Engine59049'
+//
+// Counters: kept rows, and extra_bytes_per_row: the most heap the reduction
+// held at once (result included), per row of the system.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <map>
+#include <new>
+#include <string>
+
+#include "../tests/reduction_oracle.h"
+#include "reduce/reduction.h"
+
+namespace {
+
+// Heap accounting: every allocation carries its size in front of it.
+std::atomic<int64_t> liveBytes{0};
+std::atomic<int64_t> peakBytes{0};
+constexpr size_t kHeader = alignof(std::max_align_t);
+
+void* Allocate(size_t size) {
+  auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
+  if (block == nullptr) throw std::bad_alloc();
+  *reinterpret_cast<size_t*>(block) = size;
+  const int64_t live = liveBytes += static_cast<int64_t>(size);
+  int64_t peak = peakBytes.load();
+  while (live > peak && !peakBytes.compare_exchange_weak(peak, live)) {
+  }
+  return block + kHeader;
+}
+
+void Release(void* pointer) {
+  if (pointer == nullptr) return;
+  auto* block = static_cast<unsigned char*>(pointer) - kHeader;
+  liveBytes -= static_cast<int64_t>(*reinterpret_cast<size_t*>(block));
+  std::free(block);
+}
+
+}  // namespace
+
+void* operator new(size_t size) {
+  return Allocate(size);
+}
+void* operator new[](size_t size) {
+  return Allocate(size);
+}
+void operator delete(void* pointer) noexcept {
+  Release(pointer);
+}
+void operator delete[](void* pointer) noexcept {
+  Release(pointer);
+}
+void operator delete(void* pointer, size_t) noexcept {
+  Release(pointer);
+}
+void operator delete[](void* pointer, size_t) noexcept {
+  Release(pointer);
+}
+
+namespace spelkub {
+namespace {
+
+// Every sign marked on every match in play, or on the first `fullMatches`
+// matches with "1" alone on the rest.
+const RowSet& System(int32_t game, int fullMatches) {
+  static std::map<std::pair<int32_t, int>, RowSet> systems;
+  auto [it, added] = systems.try_emplace({game, fullMatches});
+  if (added) {
+    CouponState state;
+    state.Game = game;
+    for (int m = 1; m <= MatchesInPlay(game); ++m) {
+      for (int outcome = 0; outcome < 3; ++outcome) {
+        state.Marks[CellIndex(m, outcome)] = m <= fullMatches || outcome == 0 ? 1 : 0;
+      }
+    }
+    it->second = GenerateFullSystem(state, kPlus13No);
+  }
+  return it->second;
+}
+
+template <typename Reduce>
+void Run(benchmark::State& state, const RowSet& set, Reduce reduce) {
+  int64_t kept = 0;
+  int64_t extra = 0;
+  for (auto _ : state) {
+    const int64_t before = liveBytes.load();
+    peakBytes = before;
+    ReductionResult result = reduce();
+    extra = std::max(extra, peakBytes.load() - before);
+    kept = static_cast<int64_t>(result.kept.size());
+    benchmark::DoNotOptimize(result.kept.data());
+  }
+  state.counters["kept"] = static_cast<double>(kept);
+  state.counters["extra_bytes_per_row"] =
+      static_cast<double>(extra) / static_cast<double>(set.size());
+}
+
+// Arguments: level 4..13, reversed 0/1.
+void GuaranteeOnFull(benchmark::State& state, int32_t game) {
+  const RowSet& set = System(game, kMaxMatches);
+  const auto level = static_cast<int32_t>(state.range(0));
+  const bool reversed = state.range(1) != 0;
+  Run(state, set, [&] { return ReduceToGuarantee(set, level, reversed); });
+}
+
+// Arguments: target, reversed 0/1.
+void RowCountOnFull(benchmark::State& state, int32_t game) {
+  const RowSet& set = System(game, kMaxMatches);
+  const auto target = static_cast<int32_t>(state.range(0));
+  const bool reversed = state.range(1) != 0;
+  Run(state, set, [&] { return ReduceToRowCount(set, target, reversed); });
+}
+
+void BM_Guarantee13(benchmark::State& state) {
+  GuaranteeOnFull(state, kStryktipset);
+}
+void BM_Guarantee14(benchmark::State& state) {
+  GuaranteeOnFull(state, kSupertoto);
+}
+void BM_RowCount13(benchmark::State& state) {
+  RowCountOnFull(state, kStryktipset);
+}
+void BM_RowCount14(benchmark::State& state) {
+  RowCountOnFull(state, kSupertoto);
+}
+
+BENCHMARK(BM_Guarantee13)
+    ->ArgsProduct({benchmark::CreateDenseRange(4, 13, 1), {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Guarantee14)
+    ->ArgsProduct({benchmark::CreateDenseRange(4, 13, 1), {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RowCount13)->ArgsProduct({{1, 130, 2000}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RowCount14)->ArgsProduct({{1, 130, 2000}, {0, 1}})->Unit(benchmark::kMillisecond);
+
+// Each way of testing coverage forced, for weighing the choice between them.
+// Arguments: matches 13/14, level, 0 scan / 1 mark.
+void BM_GuaranteeForced(benchmark::State& state) {
+  const RowSet& set = System(state.range(0) == 14 ? kSupertoto : kStryktipset, kMaxMatches);
+  const auto level = static_cast<int32_t>(state.range(1));
+  const auto test =
+      state.range(2) == 0 ? detail::CoverTest::kScanKept : detail::CoverTest::kMarkNeighbourhood;
+  Run(state, set, [&] { return detail::ReduceToGuarantee(set, level, false, nullptr, test); });
+}
+BENCHMARK(BM_GuaranteeForced)
+    ->ArgsProduct({{13, 14}, benchmark::CreateDenseRange(4, 9, 1), {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+
+// The 59,049-row system: matches 1 to 10 fully marked, 11 to 13 "1" alone.
+// Argument: 0 guarantee 11, 1 target 2000.
+constexpr int kBaselineLevel = 11;
+constexpr int kBaselineTarget = 2000;
+
+void BM_Engine59049(benchmark::State& state) {
+  const RowSet& set = System(kStryktipset, 10);
+  const bool byRowCount = state.range(0) != 0;
+  Run(state, set, [&] {
+    return byRowCount ? ReduceToRowCount(set, kBaselineTarget, false)
+                      : ReduceToGuarantee(set, kBaselineLevel, false);
+  });
+}
+BENCHMARK(BM_Engine59049)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_Plain59049(benchmark::State& state) {
+  const RowSet& set = System(kStryktipset, 10);
+  const std::string text = CouponText(set);
+  const bool byRowCount = state.range(0) != 0;
+  int64_t kept = 0;
+  for (auto _ : state) {
+    const testing::PlainResult result =
+        byRowCount ? testing::PlainRowCount(text, set.game, kBaselineTarget, false)
+                   : testing::PlainGuarantee(text, set.game, kBaselineLevel, false);
+    kept = static_cast<int64_t>(result.kept.size()) - 1;
+  }
+  state.counters["kept"] = static_cast<double>(kept);
+}
+BENCHMARK(BM_Plain59049)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+}  // namespace spelkub
