@@ -62,15 +62,21 @@ class RaderTest : public ::testing::Test {
 
   fs::path Path(const std::string& name) const { return folder_ / name; }
 
-  // Runs spelkub_rader; standard output goes to `stdoutPath` when given.
-  Outcome Rader(const std::vector<std::string>& args, const std::string& stdoutPath = {}) {
+  // Runs spelkub_rader; standard output goes to `stdoutPath` when given, or
+  // to the open descriptor `stdoutFd`.
+  Outcome Rader(const std::vector<std::string>& args, const std::string& stdoutPath = {},
+                int stdoutFd = -1) {
     const std::string outPath = stdoutPath.empty() ? (folder_ / ".stdout").string() : stdoutPath;
     const std::string errPath = (folder_ / ".stderr").string();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (stdoutFd >= 0) {
+      posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDOUT_FILENO);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
+                                       O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<char*> argv{const_cast<char*>(kRaderPath)};
@@ -88,7 +94,7 @@ class RaderTest : public ::testing::Test {
     }
     EXPECT_TRUE(WIFEXITED(status)) << "spelkub_rader did not exit normally";
     outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (stdoutPath.empty()) {
+    if (stdoutPath.empty() && stdoutFd < 0) {
       outcome.out = ReadFile(outPath);
       fs::remove(outPath);
     }
@@ -311,9 +317,18 @@ TEST_F(RaderTest, VersionAndHelp) {
 }
 
 TEST_F(RaderTest, FailedWriteToStandardOutputIsReported) {
-  const Outcome run = Rader(kExampleMarks, "/dev/full");
-  EXPECT_EQ(run.exitCode, kExitRefused);
-  EXPECT_EQ(run.err, "spelkub_rader: Stream write error\n");
+  const Outcome full = Rader(kExampleMarks, "/dev/full");
+  EXPECT_EQ(full.exitCode, kExitRefused);
+  EXPECT_EQ(full.err, "spelkub_rader: Stream write error\n");
+
+  // A reader that has gone away: reported the same way, not a death by signal.
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe(pipeEnds), 0);
+  ::close(pipeEnds[0]);
+  const Outcome closed = Rader(kExampleMarks, {}, pipeEnds[1]);
+  ::close(pipeEnds[1]);
+  EXPECT_EQ(closed.exitCode, kExitRefused);
+  EXPECT_EQ(closed.err, "spelkub_rader: Stream write error\n");
 }
 
 // ---------------------------------------------------------------------------
