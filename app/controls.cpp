@@ -1,6 +1,9 @@
 #include "app/controls.h"
 
+#include <QApplication>
 #include <QMouseEvent>
+#include <QProxyStyle>
+#include <QStyleOptionComplex>
 #include <QStyledItemDelegate>
 
 namespace spelkub {
@@ -21,6 +24,37 @@ class ItemHeightDelegate : public QStyledItemDelegate {
  private:
   static constexpr int kItemHeight = 13;
 };
+
+// A narrow drop-down button, as the lists were designed with, so that the
+// prompts fit their 105-pixel lists unclipped.
+class NarrowArrowStyle : public QProxyStyle {
+ public:
+  QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+                       const QWidget* widget) const override {
+    const QRect rect = QProxyStyle::subControlRect(control, option, part, widget);
+    if (control != CC_ComboBox) return rect;
+    const QRect whole = option->rect;
+    if (part == SC_ComboBoxArrow) {
+      return QRect(whole.right() - kArrowWidth + 1, rect.top(), kArrowWidth, rect.height());
+    }
+    if (part == SC_ComboBoxEditField) {
+      return QRect(whole.left() + 1, rect.top(), whole.width() - kArrowWidth - 1, rect.height());
+    }
+    return rect;
+  }
+
+ private:
+  static constexpr int kArrowWidth = 16;
+};
+
+QStyle* DropDownStyle() {
+  static NarrowArrowStyle* style = [] {
+    auto* created = new NarrowArrowStyle;
+    created->setParent(qApp);
+    return created;
+  }();
+  return style;
+}
 
 }  // namespace
 
@@ -47,6 +81,7 @@ void MarkCell::mouseDoubleClickEvent(QMouseEvent* event) {
 
 DropDownList::DropDownList(const QString& prompt, const QStringList& items, QWidget* parent)
     : QComboBox(parent) {
+  setStyle(DropDownStyle());
   setEditable(true);
   setInsertPolicy(QComboBox::NoInsert);
   // Without a completer and without the match on editing finished, typed
@@ -58,6 +93,7 @@ DropDownList::DropDownList(const QString& prompt, const QStringList& items, QWid
   addItems(items);
   setCurrentIndex(-1);
   setEditText(prompt);
+  lineEdit()->setCursorPosition(0);
   connect(this, &QComboBox::currentIndexChanged, this, &DropDownList::Change);
   connect(lineEdit(), &QLineEdit::textEdited, this, &DropDownList::Change);
 }

@@ -58,31 +58,44 @@ constexpr int kRowCountItems = kSmallRowCounts + static_cast<int>(std::size(kLar
 
 const QColor kAqua(0, 255, 255);
 
-// Tahoma where the machine has it (or a copy we can load), else a plain sans
-// font of the same pixel size.
-QFont WindowFont() {
-  static const QString family = [] {
+// The window's fonts: Tahoma 8 pt (11 pixels) where the machine has it, else
+// the copy of Tahoma that wine ships, else a plain sans font of that size.
+struct WindowFonts {
+  QFont regular;
+  QFont bold;
+};
+
+const WindowFonts& Fonts() {
+  static const WindowFonts fonts = [] {
     const QString tahoma = QStringLiteral("Tahoma");
-    if (QFontDatabase::hasFamily(tahoma)) return tahoma;
-    const int regular =
-        QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/wine/fonts/tahoma.ttf"));
-    QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/wine/fonts/tahomabd.ttf"));
-    if (regular >= 0 && !QFontDatabase::applicationFontFamilies(regular).isEmpty()) {
-      return QFontDatabase::applicationFontFamilies(regular).first();
+    QString family;
+    QString boldFamily;
+    if (QFontDatabase::hasFamily(tahoma)) {
+      family = boldFamily = tahoma;
+    } else if (QFontDatabase::addApplicationFont(
+                   QStringLiteral("/usr/share/wine/fonts/tahoma.ttf")) >= 0) {
+      family = boldFamily = tahoma;
+      // Wine's bold Tahoma is hardly heavier than its regular face. DejaVu Sans
+      // Condensed, the design it follows, has a true bold with Tahoma Bold's
+      // widths; without it Qt emboldens the regular face.
+      const QString condensed = QStringLiteral("DejaVu Sans Condensed");
+      if (QFontDatabase::styles(condensed).contains(QStringLiteral("Bold"))) boldFamily = condensed;
     }
-    return QString();
+    WindowFonts result;
+    for (QFont* font : {&result.regular, &result.bold}) {
+      font->setStyleHint(QFont::SansSerif);
+      font->setPixelSize(kFontPixelSize);
+    }
+    if (!family.isEmpty()) result.regular.setFamily(family);
+    if (!boldFamily.isEmpty()) result.bold.setFamily(boldFamily);
+    result.bold.setBold(true);
+    return result;
   }();
-  QFont font;
-  if (!family.isEmpty()) font.setFamily(family);
-  font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(kFontPixelSize);
-  return font;
+  return fonts;
 }
 
 void SetBold(QWidget* widget) {
-  QFont font = widget->font();
-  font.setBold(true);
-  widget->setFont(font);
+  widget->setFont(Fonts().bold);
 }
 
 void SetTextColor(QWidget* widget, const QColor& color) {
@@ -118,7 +131,7 @@ TForm1::TForm1(spelkub::CouponState& state, spelkub::Platform& platform, QWidget
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Spelkub_lite, en mindre variant av Spelkub"));
   setWindowIcon(spelkub::ProgramIcon());
-  setFont(WindowFont());
+  setFont(Fonts().regular);
   BuildControls();
   BuildMenu();
   SetTabOrder();

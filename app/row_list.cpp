@@ -1,6 +1,7 @@
 #include "app/row_list.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace spelkub {
 
@@ -28,12 +29,13 @@ RowList::RowList(ScrollBars scrollBars, QWidget* parent) : QsciScintilla(parent)
   setHorizontalScrollBarPolicy(policy);
   setVerticalScrollBarPolicy(policy);
   AttachNewDocument(0);
-  ApplyFont();
+  // QScintilla sets a font of its own; the list writes in its window's font.
+  ApplyFont(parent != nullptr ? parent->font() : font());
 }
 
 // Scintilla sizes its fonts in points; the window's font is given in pixels.
-void RowList::ApplyFont() {
-  QFont textFont = font();
+void RowList::ApplyFont(const QFont& windowFont) {
+  QFont textFont = windowFont;
   if (textFont.pointSizeF() <= 0) {
     const int dpi = logicalDpiY() > 0 ? logicalDpiY() : 96;
     textFont.setPointSizeF(textFont.pixelSize() * 72.0 / dpi);
@@ -55,10 +57,16 @@ void RowList::AttachNewDocument(size_t reserveBytes) {
 
 void RowList::Append(std::string_view text) {
   if (text.empty()) return;
+  // The view updates itself either way; the change notification is held back
+  // because its listeners measure the text up to the insertion point, which
+  // makes block-by-block loading quadratic.
+  const long eventMask = SendScintilla(SCI_GETMODEVENTMASK);
+  SendScintilla(SCI_SETMODEVENTMASK, 0L);
   SendScintilla(SCI_SETUNDOCOLLECTION, 0L);
   SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(text.size()), text.data());
   SendScintilla(SCI_EMPTYUNDOBUFFER);
   SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
+  SendScintilla(SCI_SETMODEVENTMASK, eventMask);
 }
 
 void RowList::Clear() {
@@ -121,15 +129,22 @@ void RowList::ReplaceLinesBy(const RowList& other) {
   const std::string_view source = other.Text();
   std::string lines;
   lines.reserve(source.size() + kCrLf.size());
-  size_t pos = 0;
-  while (pos < source.size()) {
-    const size_t end = source.find_first_of("\r\n", pos);
-    if (end == std::string_view::npos) {
-      lines.append(source.substr(pos)).append(kCrLf);
+  const char* const end = source.data() + source.size();
+  const char* line = source.data();
+  while (line < end) {
+    // The next line break: CR LF, or a lone CR or LF.
+    const auto* cr =
+        static_cast<const char*>(std::memchr(line, '\r', static_cast<size_t>(end - line)));
+    const char* stop = cr != nullptr ? cr : end;
+    const auto* lf =
+        static_cast<const char*>(std::memchr(line, '\n', static_cast<size_t>(stop - line)));
+    const char* lineEnd = lf != nullptr ? lf : cr;
+    if (lineEnd == nullptr) {
+      lines.append(line, end).append(kCrLf);
       break;
     }
-    lines.append(source.substr(pos, end - pos)).append(kCrLf);
-    pos = end + (source.compare(end, 2, kCrLf) == 0 ? 2 : 1);
+    lines.append(line, lineEnd).append(kCrLf);
+    line = lineEnd + (*lineEnd == '\r' && lineEnd + 1 < end && lineEnd[1] == '\n' ? 2 : 1);
   }
   SetText(lines);
 }

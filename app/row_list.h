@@ -3,8 +3,8 @@
 // lines ended by CR LF.
 //
 // Program changes (Clear, InsertAtEnd, AppendLine, SetText, ReplaceLinesBy)
-// leave no undo step and empty the undo history; the user may still edit and
-// undo by hand. SetText builds a fresh document without styles or undo and
+// leave no undo step, empty the undo history and raise no textChanged; the
+// user may still edit and undo by hand. SetText builds a fresh document without styles or undo and
 // attaches it once, so loading millions of lines stays fast.
 #pragma once
 
@@ -48,7 +48,7 @@ class RowList : public QsciScintilla {
  private:
   void AttachNewDocument(size_t reserveBytes);
   void Append(std::string_view text);
-  void ApplyFont();
+  void ApplyFont(const QFont& windowFont);
 };
 
 }  // namespace spelkub

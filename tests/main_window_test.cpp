@@ -281,6 +281,9 @@ TEST_F(MainWindowTest, FontsWeightsAndColours) {
                                                         form->RadioGroup1, form->CheckBox1}) {
     EXPECT_FALSE(plain->font().bold()) << plain->objectName().toStdString();
   }
+  for (QWidget* bold : std::initializer_list<QWidget*>{form->Label15, form->Label16}) {
+    EXPECT_TRUE(QFontInfo(bold->font()).bold()) << bold->objectName().toStdString();
+  }
   EXPECT_TRUE(form->Label19->font().underline());
   EXPECT_FALSE(form->Label15->font().underline());
   // 8 points at 96 dpi: 11-pixel characters everywhere.
@@ -290,6 +293,20 @@ TEST_F(MainWindowTest, FontsWeightsAndColours) {
   }
   if (QFile::exists("/usr/share/wine/fonts/tahoma.ttf")) {
     EXPECT_EQ(QFontInfo(form->Edit[0]->font()).family(), "Tahoma");
+  }
+}
+
+TEST_F(MainWindowTest, RowListsWriteInTheWindowFont) {
+  for (RowList* list : {form->Memo1, form->Memo2}) {
+    char family[128] = {};
+    list->SendScintilla(QsciScintillaBase::SCI_STYLEGETFONT,
+                        static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT),
+                        static_cast<void*>(family));
+    EXPECT_EQ(QString::fromUtf8(family), form->font().family());
+    const long hundredthsOfPoints =
+        list->SendScintilla(QsciScintillaBase::SCI_STYLEGETSIZEFRACTIONAL,
+                            static_cast<unsigned long>(QsciScintillaBase::STYLE_DEFAULT));
+    EXPECT_NEAR(hundredthsOfPoints / 100.0 * list->logicalDpiY() / 72.0, 11.0, 0.01);
   }
 }
 
