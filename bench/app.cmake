@@ -1,0 +1,6 @@
+# Benchmarks of the window: start-up to first paint, and the row list with the
+# largest systems.
+spelkub_add_benchmark(startup_bench SOURCES ${CMAKE_CURRENT_LIST_DIR}/startup_bench.cpp
+  LIBS spelkub_app)
+spelkub_add_benchmark(row_list_bench SOURCES ${CMAKE_CURRENT_LIST_DIR}/row_list_bench.cpp
+  LIBS spelkub_app)
