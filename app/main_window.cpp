@@ -98,15 +98,25 @@ void SetBold(QWidget* widget) {
   widget->setFont(Fonts().bold);
 }
 
-void SetTextColor(QWidget* widget, const QColor& color) {
-  QPalette palette = widget->palette();
-  palette.setColor(QPalette::WindowText, color);
-  widget->setPalette(palette);
-}
+enum LabelStyle { kPlain = 0, kBold = 1, kUnderlined = 2 };
 
-QLabel* MakeLabel(const QString& name, const QString& caption, int left, int top, QWidget* parent) {
+// A transparent label that sizes itself to its caption; an invalid colour
+// keeps the window's text colour.
+QLabel* MakeLabel(const QString& name, const QString& caption, int left, int top, QWidget* parent,
+                  int style = kPlain, const QColor& color = QColor()) {
   auto* label = new QLabel(parent);
   label->setObjectName(name);
+  if (style & kBold) SetBold(label);
+  if (style & kUnderlined) {
+    QFont font = label->font();
+    font.setUnderline(true);
+    label->setFont(font);
+  }
+  if (color.isValid()) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+  }
   label->move(left, top);
   TForm1::SetCaption(label, caption);
   return label;
@@ -192,13 +202,9 @@ void TForm1::BuildControls() {
                     QStringLiteral("ComboBox1"), 24, 150, 105, 21);
 
   Label15 = MakeLabel(QStringLiteral("Label15"), QStringLiteral("Antal FärdigaRader:"), 285, 391,
-                      client_);
-  SetBold(Label15);
-  SetCaption(Label15, Label15->text());
-  Label16 = MakeLabel(QStringLiteral("Label16"), QStringLiteral("0"), 230, 410, client_);
-  SetBold(Label16);
-  SetTextColor(Label16, kAqua);
-  SetCaption(Label16, Label16->text());
+                      client_, kBold);
+  Label16 =
+      MakeLabel(QStringLiteral("Label16"), QStringLiteral("0"), 230, 410, client_, kBold, kAqua);
 
   Memo1 = Place(new RowList(RowList::ScrollBars::kBoth, client_), QStringLiteral("Memo1"), 285, 32,
                 238, 345);
@@ -236,10 +242,8 @@ void TForm1::BuildControls() {
                   QStringLiteral("Button2"), 24, 374, 105, 25);
   SetBold(Button2);
 
-  Label17 =
-      MakeLabel(QStringLiteral("Label17"), QStringLiteral("Antal systemrader:"), 115, 410, client_);
-  SetBold(Label17);
-  SetCaption(Label17, Label17->text());
+  Label17 = MakeLabel(QStringLiteral("Label17"), QStringLiteral("Antal systemrader:"), 115, 410,
+                      client_, kBold);
 
   ProgressBar1 = new QProgressBar(client_);
   ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -251,18 +255,14 @@ void TForm1::BuildControls() {
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
   StatusBar1->setSizeGripEnabled(false);
 
-  Label18 = MakeLabel(QStringLiteral("Label18"), QStringLiteral("0"), 328, 410, client_);
-  SetTextColor(Label18, kAqua);
+  Label18 =
+      MakeLabel(QStringLiteral("Label18"), QStringLiteral("0"), 328, 410, client_, kPlain, kAqua);
 
   Memo2 = Place(new RowList(RowList::ScrollBars::kNone, client_), QStringLiteral("Memo2"), 520, 442,
                 3, 2);
 
   Label19 = MakeLabel(QStringLiteral("Label19"), QStringLiteral("Spelkub_lite v1.02 2008-09-18"), 8,
-                      8, client_);
-  QFont underlined = Label19->font();
-  underlined.setUnderline(true);
-  Label19->setFont(underlined);
-  SetCaption(Label19, Label19->text());
+                      8, client_, kUnderlined);
 
   // The picture lies under everything else.
   Image1->lower();

@@ -7,3 +7,6 @@ spelkub_add_test(main_window_test QT
 spelkub_add_test(row_list_test QT
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/row_list_test.cpp
   LIBS spelkub_app Qt6::Test)
+spelkub_add_test(radio_group_test QT
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/radio_group_test.cpp
+  LIBS spelkub_app Qt6::Test)

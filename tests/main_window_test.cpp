@@ -351,6 +351,14 @@ TEST_F(MainWindowTest, TabOrderFollowsTheNumbers) {
   EXPECT_EQ(order.mid(0, expected.size()), expected);
 }
 
+TEST_F(MainWindowTest, TabInTheRowListMovesOnInsteadOfTyping) {
+  const std::string before(form->Memo1->Text());
+  QTest::keyClick(form->Memo1, Qt::Key_Tab);
+  EXPECT_EQ(form->Memo1->Text(), before);
+  QTest::keyClick(form->Memo1, Qt::Key_A);
+  EXPECT_NE(form->Memo1->Text(), before);  // the list does take typing
+}
+
 // --- Start-up ----------------------------------------------------------------
 
 TEST_F(MainWindowTest, StartupRunsTheThreeClickHandlersOnceEachInOrder) {
