@@ -470,31 +470,3 @@ void TForm1::ComboBox3Change() {
   const int index = ComboBox3->ItemIndex();
   if (index >= 0 && index < kRowCountItems) state_.TargetRows = RowCountAt(index);
 }
-
-void TForm1::Button1Click() {
-  // Filled in by the save command.
-}
-
-void TForm1::Button2Click() {
-  // Filled in by the generate command.
-}
-
-void TForm1::Skickaettmail1Click() {
-  // Filled in by the save command's menu links.
-}
-
-void TForm1::GtillSpelkubsidan1Click() {
-  // Filled in by the save command's menu links.
-}
-
-void TForm1::GtillSpelkubFORUM1Click() {
-  // Filled in by the save command's menu links.
-}
-
-void TForm1::GtillSvenskaSpel1Click() {
-  // Filled in by the save command's menu links.
-}
-
-void TForm1::GtillUnibet1Click() {
-  // Filled in by the save command's menu links.
-}
