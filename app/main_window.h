@@ -21,6 +21,8 @@
 #include "app/radio_group.h"
 #include "app/row_list.h"
 #include "coupon/coupon_state.h"
+#include "generate/coupon_text.h"
+#include "reduce/reduction.h"
 
 class QAction;
 class QCheckBox;
@@ -124,6 +126,22 @@ class TForm1 : public QMainWindow {
   void SelectDefaults();
   void PlaceStretchingControls(const QSize& client);
   void SetMatch14Visible(bool visible);
+
+  // The generate command's stages (generate_command.cpp).
+  bool ValidateCoupon();
+  spelkub::RowSet GenerateFullSystem();
+  void ReduceToRowCount(const spelkub::RowSet& rows);
+  void ReduceToGuarantee(const spelkub::RowSet& rows);
+  // Shared by both reductions: the status text, an empty kept list, and the
+  // row list's number of lines.
+  int BeginReduction();
+  // Runs a reduction with the progress shown, puts the kept rows into the kept
+  // list and their number into Label18.
+  using ReductionRun = std::function<spelkub::ReductionResult(spelkub::ProgressListener* progress)>;
+  spelkub::ReductionResult KeepRows(const spelkub::RowSet& rows, int lines,
+                                    const ReductionRun& reduce);
+  // Shows a count in Label18, the finished rows.
+  void ShowFinishedRows(int64_t rows);
 
   spelkub::CouponState& state_;
   spelkub::Platform& platform_;

@@ -10,3 +10,6 @@ spelkub_add_test(row_list_test QT
 spelkub_add_test(radio_group_test QT
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/radio_group_test.cpp
   LIBS spelkub_app Qt6::Test)
+spelkub_add_test(generate_command_test QT
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/generate_command_test.cpp
+  LIBS spelkub_app Qt6::Test)
