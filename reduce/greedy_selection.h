@@ -7,9 +7,9 @@
 //    accepted);
 //  - mark: when a row is accepted, set a bit for every row within the radius
 //    (its ball, enumerated over the marked signs and indexed by odometer
-//    position); a candidate is covered iff its bit is set. Cost: ball size per
-//    accepted row, however many are accepted. A later pass has a smaller
-//    radius and marks the balls of the rows kept so far afresh.
+//    position); a candidate is covered iff its bit is set. Cost: the ball's
+//    size per accepted row, however many are accepted. A later pass has a
+//    smaller radius and marks the balls of the rows kept so far afresh.
 #pragma once
 
 #include <array>
@@ -64,7 +64,7 @@ class GreedySelection {
   bool MarkingIsCheaper(int radius, const ChunkCounts& counts) const;
   void StartMarking();
   void RemarkAll(int radius);
-  void MarkBall(uint32_t center, int radius);
+  void MarkBall(uint32_t center, int64_t block, int low, int radius);
   void Report();
   void NoteStorage();
 
@@ -73,21 +73,32 @@ class GreedySelection {
   ProgressListener* const progress_;
   const CoverTest test_;
 
-  // A free match (more than one marked sign) changed in a row: the index
-  // offsets to the rows with its other marked signs, by the row's own outcome.
+  // Free matches (more than one marked sign) tell rows apart; the index of a
+  // row is the odometer number of their digits. The first lowCount_ of them
+  // span blocks of blockSize_ <= 64 consecutive rows, one word of marks each;
+  // a block's part of a ball is one precomputed mask, the other free matches
+  // are enumerated.
+  int freeCount_ = 0;
+  int lowCount_ = 0;
+  int64_t blockSize_ = 1;
+  std::array<int, kMaxMatches> freeShift_{};  // bit position in a packed row
+  // A high free match changed in a row: offsets, in blocks, to the rows with
+  // its other marked signs, by the row's own outcome.
   struct Changes {
     uint8_t count = 0;
     std::array<int32_t, 2> offset{};
   };
-  int freeCount_ = 0;
-  std::array<int, kMaxMatches> freeShift_{};  // bit position in a packed row
   std::array<std::array<Changes, 4>, kMaxMatches> changes_{};
-  // Rows within each distance of a row: ball size by radius.
+  // lowMask_[position * (lowCount_ + 1) + reach]: the positions of a block
+  // within `reach` low matches of that position.
+  std::vector<uint64_t> lowMask_;
+  // By radius: rows of a ball, and blocks that marking it sets.
   std::array<int64_t, kMaxMatches + 1> ballSize_{};
+  std::array<int64_t, kMaxMatches + 1> ballBlocks_{};
 
   std::vector<uint32_t> kept_;
   std::vector<PackedRow> keptRows_;  // scan only: the kept rows' codes, in order
-  std::vector<uint64_t> covered_;    // mark only: a bit per row within the radius of a kept row
+  std::vector<uint64_t> covered_;  // mark only: per block, a bit per row within reach of a kept row
   bool marking_ = false;
   int64_t examined_ = 0;
   size_t keptAtPassStart_ = 0;

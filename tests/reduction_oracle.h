@@ -3,7 +3,9 @@
 // Europatipset is none), the kept list starts with that header line, every
 // comparison reads the sign characters of two lines, and nothing is indexed or
 // cached. The engine must keep exactly the rows this keeps, in the same order.
-// Slow on purpose; also the baseline of the reduction benchmark.
+// Slow on purpose. With TextControlLines as the lists it is also the baseline
+// of the reduction benchmark: every comparison then copies both lines out of
+// their lists, the way the lists are read from the window's text controls.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +50,26 @@ inline int PlainEqualSigns(const std::string& a, const std::string& b, int32_t g
   return equal;
 }
 
+// A stand-in for a multi-line text control: the text in one piece, and each
+// line handed out as a copy of its text, as a control's line access does.
+class TextControlLines {
+ public:
+  size_t size() const { return starts_.size(); }
+  std::string operator[](size_t i) const {
+    const size_t end = i + 1 < starts_.size() ? starts_[i + 1] - 2 : text_.size() - 2;
+    return text_.substr(starts_[i], end - starts_[i]);
+  }
+  void push_back(const std::string& line) {
+    starts_.push_back(text_.size());
+    text_ += line;
+    text_ += "\r\n";
+  }
+
+ private:
+  std::string text_;
+  std::vector<size_t> starts_;
+};
+
 struct PlainResult {
   bool refused = false;           // "Felaktigt val av antal rader!"
   std::vector<std::string> kept;  // the kept list: header line (games 1, 2), accepted rows
@@ -56,10 +78,11 @@ struct PlainResult {
 };
 
 // One greedy pass over the row list. target 0: no stop test. Returns whether
-// the stop test ended the pass.
-inline bool PlainPass(const std::vector<std::string>& rowList, std::vector<std::string>& keptList,
-                      int32_t game, int threshold, bool reversed, int64_t target,
-                      int64_t& counter) {
+// the stop test ended the pass. Every comparison reads both lines from their
+// lists afresh.
+template <typename Lines>
+bool PlainPass(const Lines& rowList, Lines& keptList, int32_t game, int threshold, bool reversed,
+               int64_t target, int64_t& counter) {
   const int64_t n = static_cast<int64_t>(rowList.size());
   const int64_t firstRow = game == kSupertoto ? 0 : 1;
   const int64_t candidates = n - firstRow;
@@ -81,35 +104,55 @@ inline bool PlainPass(const std::vector<std::string>& rowList, std::vector<std::
   return false;
 }
 
+template <typename Lines>
+Lines LoadLines(std::string_view couponText) {
+  Lines lines;
+  for (const std::string& line : TextLines(couponText)) lines.push_back(line);
+  return lines;
+}
+
+template <typename Lines>
+std::vector<std::string> AllLines(const Lines& lines) {
+  std::vector<std::string> all;
+  for (size_t i = 0; i < lines.size(); ++i) all.push_back(lines[i]);
+  return all;
+}
+
 // The row count reduction: passes with thresholds 4, 5, ... until the target.
-inline PlainResult PlainRowCount(std::string_view couponText, int32_t game, int64_t target,
-                                 bool reversed) {
-  const std::vector<std::string> rowList = TextLines(couponText);
+template <typename Lines = std::vector<std::string>>
+PlainResult PlainRowCount(std::string_view couponText, int32_t game, int64_t target,
+                          bool reversed) {
+  const Lines rowList = LoadLines<Lines>(couponText);
   const int64_t firstRow = game == kSupertoto ? 0 : 1;
   PlainResult result;
   if (target > static_cast<int64_t>(rowList.size()) - firstRow) {
     result.refused = true;
     return result;
   }
-  if (game != kSupertoto) result.kept.push_back(rowList[0]);
+  Lines keptList;
+  if (game != kSupertoto) keptList.push_back(rowList[0]);
   result.threshold = 4;
   for (;;) {
     result.counter = 0;
-    if (PlainPass(rowList, result.kept, game, result.threshold, reversed, target, result.counter)) {
-      return result;
+    if (PlainPass(rowList, keptList, game, result.threshold, reversed, target, result.counter)) {
+      break;
     }
     ++result.threshold;
   }
+  result.kept = AllLines(keptList);
+  return result;
 }
 
 // The guarantee reduction: one pass with the level as threshold.
-inline PlainResult PlainGuarantee(std::string_view couponText, int32_t game, int level,
-                                  bool reversed) {
-  const std::vector<std::string> rowList = TextLines(couponText);
+template <typename Lines = std::vector<std::string>>
+PlainResult PlainGuarantee(std::string_view couponText, int32_t game, int level, bool reversed) {
+  const Lines rowList = LoadLines<Lines>(couponText);
+  Lines keptList;
+  if (game != kSupertoto) keptList.push_back(rowList[0]);
   PlainResult result;
-  if (game != kSupertoto) result.kept.push_back(rowList[0]);
   result.threshold = level;
-  PlainPass(rowList, result.kept, game, level, reversed, 0, result.counter);
+  PlainPass(rowList, keptList, game, level, reversed, 0, result.counter);
+  result.kept = AllLines(keptList);
   return result;
 }
 
