@@ -4,3 +4,5 @@ spelkub_add_benchmark(startup_bench SOURCES ${CMAKE_CURRENT_LIST_DIR}/startup_be
   LIBS spelkub_app)
 spelkub_add_benchmark(row_list_bench SOURCES ${CMAKE_CURRENT_LIST_DIR}/row_list_bench.cpp
   LIBS spelkub_app)
+spelkub_add_benchmark(generate_command_bench
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/generate_command_bench.cpp LIBS spelkub_app)
