@@ -25,16 +25,23 @@ void QtPlatform::OpenAddress(const QString& address) {
   QDesktopServices::openUrl(QUrl(address, QUrl::TolerantMode));
 }
 
+std::unique_ptr<QFileDialog> NewSaveDialog(const QString& proposedPath) {
+  auto dialog = std::make_unique<QFileDialog>();
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  dialog->setFileMode(QFileDialog::AnyFile);
+  const QString filter = QStringLiteral("text files (*.txt)");
+  dialog->setNameFilter(filter);
+  dialog->selectNameFilter(filter);
+  dialog->setDefaultSuffix(QStringLiteral("txt"));
+  dialog->setOption(QFileDialog::DontConfirmOverwrite);
+  if (!proposedPath.isEmpty()) dialog->selectFile(proposedPath);
+  return dialog;
+}
+
 std::optional<QString> QtPlatform::ChooseSaveFile(const QString& proposedPath) {
-  QFileDialog dialog;
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilter(QStringLiteral("text files (*.txt)"));
-  dialog.setDefaultSuffix(QStringLiteral("txt"));
-  dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  if (!proposedPath.isEmpty()) dialog.selectFile(proposedPath);
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  const QStringList files = dialog.selectedFiles();
+  const std::unique_ptr<QFileDialog> dialog = NewSaveDialog(proposedPath);
+  if (dialog->exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog->selectedFiles();
   if (files.isEmpty() || files.first().isEmpty()) return std::nullopt;
   return files.first();
 }

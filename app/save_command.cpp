@@ -1,16 +1,73 @@
 // "Spara Raderna" and the menu links.
-#include "app/main_window.h"
+#include <QByteArray>
+#include <QString>
+#include <algorithm>
+#include <cstddef>
+#include <optional>
+#include <string_view>
 
-void TForm1::Button1Click() {
-  // The save command: to be written.
+#include "app/links.h"
+#include "app/main_window.h"
+#include "coupon/messages.h"
+
+namespace {
+
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void TForm1::Skickaettmail1Click() {}
+// True when no byte has its high bit set. Coupon texts always pass, and then
+// the row list's UTF-8 is already the file's encoding. Blocks keep the inner
+// loop branch-free so it runs at memory speed on the largest systems.
+bool IsAscii(std::string_view text) {
+  constexpr size_t kBlock = 4096;
+  for (size_t begin = 0; begin < text.size(); begin += kBlock) {
+    const size_t end = std::min(text.size(), begin + kBlock);
+    unsigned char bits = 0;
+    for (size_t at = begin; at < end; ++at) bits |= static_cast<unsigned char>(text[at]);
+    if ((bits & 0x80) != 0) return false;
+  }
+  return true;
+}
 
-void TForm1::GtillSpelkubsidan1Click() {}
+// The bytes of the file: the row list's text as it is when it is ASCII (no
+// copy; valid while the list is unchanged), else in the system's 8-bit
+// encoding, as the user's own letters are expected there.
+QByteArray FileBytes(std::string_view text) {
+  if (IsAscii(text)) {
+    return QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size()));
+  }
+  return FromUtf8(text).toLocal8Bit();
+}
 
-void TForm1::GtillSpelkubFORUM1Click() {}
+}  // namespace
 
-void TForm1::GtillSvenskaSpel1Click() {}
+void TForm1::Button1Click() {
+  const std::optional<QString> path = platform_.ChooseSaveFile(SaveDialog1.FileName);
+  if (!path) return;
+  // The dialog keeps a confirmed name even when writing to it then fails.
+  SaveDialog1.FileName = *path;
+  platform_.WriteFile(*path, FileBytes(Memo1->Text()));
+  platform_.ShowMessage(FromUtf8(spelkub::kSavedMessage.text),
+                        FromUtf8(spelkub::kSavedMessage.caption));
+}
 
-void TForm1::GtillUnibet1Click() {}
+void TForm1::Skickaettmail1Click() {
+  platform_.OpenAddress(FromUtf8(spelkub::kSupportMailAddress));
+}
+
+void TForm1::GtillSpelkubsidan1Click() {
+  platform_.OpenAddress(FromUtf8(spelkub::kMakerSiteAddress));
+}
+
+void TForm1::GtillSpelkubFORUM1Click() {
+  platform_.OpenAddress(FromUtf8(spelkub::kMakerForumAddress));
+}
+
+void TForm1::GtillSvenskaSpel1Click() {
+  platform_.OpenAddress(FromUtf8(spelkub::kSvenskaSpelAddress));
+}
+
+void TForm1::GtillUnibet1Click() {
+  platform_.OpenAddress(FromUtf8(spelkub::kUnibetPartnerAddress));
+}
