@@ -13,3 +13,6 @@ spelkub_add_test(radio_group_test QT
 spelkub_add_test(generate_command_test QT
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/generate_command_test.cpp
   LIBS spelkub_app Qt6::Test)
+spelkub_add_test(save_command_test QT
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/save_command_test.cpp
+  LIBS spelkub_app Qt6::Test)
