@@ -23,6 +23,7 @@ class Platform {
   // question, no title of ours), proposing `proposedPath`; nullopt on cancel.
   virtual std::optional<QString> ChooseSaveFile(const QString& proposedPath) = 0;
   // Replaces the file with exactly these bytes; throws spelkub::SaveError.
+  // `bytes` may point into the row list: it is valid during the call only.
   virtual void WriteFile(const QString& path, const QByteArray& bytes) = 0;
 };
 

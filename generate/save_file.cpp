@@ -59,8 +59,11 @@ TemporaryFile CreateTemporaryBeside(const std::string& target, const std::string
   static std::atomic<unsigned> counter{0};
   const std::filesystem::path targetPath(target);
   const std::string folder = targetPath.has_parent_path() ? targetPath.parent_path().string() : ".";
+  // The temporary name stays short enough for the file system even when the
+  // target's own name is near its limit.
+  constexpr size_t kNameKept = 200;
   std::string stem(1, '.');
-  stem.append(targetPath.filename().string()).append(1, '.');
+  stem.append(targetPath.filename().string().substr(0, kNameKept)).append(1, '.');
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string name =
         folder + "/" + stem + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";

@@ -73,7 +73,8 @@ class FakePlatform : public Platform {
   }
   void WriteFile(const QString& path, const QByteArray& bytes) override {
     if (writeFailure) throw SaveError(*writeFailure);
-    writes.push_back({path, bytes});
+    // A deep copy: the bytes may point into the row list, which changes later.
+    writes.push_back({path, QByteArray(bytes.constData(), bytes.size())});
   }
 };
 

@@ -90,6 +90,14 @@ TEST_F(SaveTextFileTest, FollowsALinkToTheFileItNames) {
   EXPECT_EQ(Read(Path("real.txt")), "new");
 }
 
+TEST_F(SaveTextFileTest, ReplacesAFileWhoseNameIsNearTheLimit) {
+  const std::string name = std::string(250, 'r') + ".txt";
+  Write(Path(name), "old");
+  SaveTextFile(Path(name), "new");
+  EXPECT_EQ(Read(Path(name)), "new");
+  EXPECT_EQ(Entries(), std::vector<std::string>{name});
+}
+
 TEST_F(SaveTextFileTest, RefusesAFolderThatIsAFile) {
   Write(Path("plain"), "keep");
   const std::string target = Path("plain") + "/rader.txt";
