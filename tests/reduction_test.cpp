@@ -511,10 +511,16 @@ TEST(CoveringGuarantee, MatchesBruteForceOnArbitraryRowChoices) {
 // ---------------------------------------------------------------------------
 // Both ways of testing coverage on systems large enough to switch mid-pass
 
+// Larger systems of different shapes: blocks of 27, 64 (two signs on every
+// match), 36 and 24 rows with several matches beyond them.
 TEST(CoverTests, AgreeOnLargerSystemsWhereMarkingTakesOverMidPass) {
   const std::vector<CouponState> coupons = {
       MakeCoupon(kStryktipset, {"1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1",
                                 "X", "2", "1"}),
+      MakeCoupon(kEuropatipset,
+                 {"1X", "X2", "12", "1X", "X2", "12", "1X", "X2", "12", "1X", "X2", "12", "1"}),
+      MakeCoupon(kStryktipset,
+                 {"1X2", "1X", "1X2", "12", "1X", "X2", "1X2", "1", "1X2", "X2", "1", "12", "2"}),
       MakeCoupon(kSupertoto, {"1X", "X2", "12", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X", "2",
                               "X", "1", "1X2"}),
   };
