@@ -34,8 +34,10 @@ struct ReductionResult {
   ReductionOutcome outcome = ReductionOutcome::kDone;
   // Indices (generation order) of the kept rows, in the order of acceptance.
   std::vector<uint32_t> kept;
-  // Row count reduction: the guarantee to report to the user. Guarantee
-  // reduction: the chosen level.
+  // Row count reduction: the guarantee to report to the user, the threshold
+  // of the last pass minus 1; when the target is reached in the first pass,
+  // the guarantee the kept rows truly give on the full system instead.
+  // Guarantee reduction: the chosen level.
   int guarantee = 0;
   // The threshold of the last pass run (0 if none ran).
   int lastThreshold = 0;
@@ -44,7 +46,9 @@ struct ReductionResult {
   int64_t examinedInLastPass = 0;
 };
 
-// Row count reduction, target >= 1.
+// Row count reduction, target >= 1. A target above the number of rows runs no
+// pass and keeps nothing (outcome kTargetAboveRowCount); the caller keeps the
+// full system.
 ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
                                  ProgressListener* progress = nullptr);
 
