@@ -12,15 +12,14 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "coupon/messages.h"
 #include "generate/coupon_text.h"
 #include "reduce/reduction.h"
+#include "temp_folder.h"
 
 extern char** environ;
 
@@ -37,37 +36,20 @@ struct Outcome {
   std::string err;
 };
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using spelkub::testing::ReadFile;
+using spelkub::testing::WriteFile;
 
 // Each test gets a fresh folder for the program's output files.
 class RaderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("spelkub_rader_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
-  fs::path Path(const std::string& name) const { return folder_ / name; }
+  fs::path Path(const std::string& name) const { return folder_.Path(name); }
 
   // Runs spelkub_rader; standard output goes to `stdoutPath` when given, or
   // to the open descriptor `stdoutFd`.
   Outcome Rader(const std::vector<std::string>& args, const std::string& stdoutPath = {},
                 int stdoutFd = -1) {
-    const std::string outPath = stdoutPath.empty() ? (folder_ / ".stdout").string() : stdoutPath;
-    const std::string errPath = (folder_ / ".stderr").string();
+    const std::string outPath = stdoutPath.empty() ? Path(".stdout").string() : stdoutPath;
+    const std::string errPath = Path(".stderr").string();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -104,16 +86,9 @@ class RaderTest : public ::testing::Test {
   }
 
   // The names in the folder: no temporary file may stay behind.
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> Entries() const { return folder_.Entries(); }
 
-  fs::path folder_;
+  spelkub::testing::TempFolder folder_{"spelkub_rader"};
 };
 
 std::string Line(std::string_view caption, std::string_view text) {

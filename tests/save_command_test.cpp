@@ -2,8 +2,6 @@
 // The dialog and the boxes go through the fake platform; the files are real,
 // written by the real file layer into a temporary folder.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <QAction>
 #include <QFile>
@@ -14,14 +12,11 @@
 #include <QUrl>
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,6 +26,7 @@
 #include "fake_platform.h"
 #include "generate/coupon_text.h"
 #include "reduce/reduction.h"
+#include "temp_folder.h"
 
 namespace spelkub {
 namespace {
@@ -61,41 +57,21 @@ std::string CannotCreate(const QString& path, int error) {
 class SaveCommandTest : public ::testing::Test, testing::WithApplication {
  protected:
   SaveCommandTest() {
-    folder_ = fs::temp_directory_path() /
-              ("spelkub_save_command_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
     form = std::make_unique<TForm1>(state, platform);
     form->show();
   }
-  ~SaveCommandTest() override {
-    form.reset();
-    fs::remove_all(folder_);
-  }
+  ~SaveCommandTest() override { form.reset(); }  // the window goes before its folder
 
   QString PathOf(const QString& name) const {
-    return QString::fromStdString(folder_.string()) + u'/' + name;
+    return QString::fromStdString(folder_.path().string()) + u'/' + name;
   }
   static fs::path Native(const QString& path) { return fs::path(QFile::encodeName(path).data()); }
-  static std::string Read(const QString& path) {
-    std::ifstream in(Native(path), std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-  }
+  static std::string Read(const QString& path) { return testing::ReadFile(Native(path)); }
   static void Write(const QString& path, const std::string& bytes) {
-    std::ofstream(Native(path), std::ios::binary) << bytes;
+    testing::WriteFile(Native(path), bytes);
   }
   // Everything in the folder: a save leaves no temporary file behind.
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> Entries() const { return folder_.Entries(); }
 
   void ClickCell(int match, int outcome) const {
     QTest::mouseClick(form->Edit[CellIndex(match, outcome)], Qt::LeftButton);
@@ -124,7 +100,7 @@ class SaveCommandTest : public ::testing::Test, testing::WithApplication {
   std::unique_ptr<TForm1> form;
 
  private:
-  fs::path folder_;
+  testing::TempFolder folder_{"spelkub_save_command"};
 };
 
 bool SameState(const CouponState& a, const CouponState& b) {
@@ -289,15 +265,10 @@ TEST_F(SaveCommandTest, AWriteFailingPartWayLeavesTheOldFileIntact) {
   form->Memo1->SetText(coupon);
   Write(PathOf("rader.txt"), "the old coupon");
 
-  struct rlimit saved {};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = saved;
-  small.rlim_cur = 4096;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  SaveAs(PathOf("rader.txt"));
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, oldHandler);
+  {
+    const testing::FileSizeLimit limit(4096);
+    SaveAs(PathOf("rader.txt"));
+  }
 
   EXPECT_EQ(platform.errors, std::vector<Box>{ErrorBox("Stream write error")});
   EXPECT_TRUE(platform.messages.empty());
@@ -371,15 +342,10 @@ TEST(Links, HaveTheirFixedSchemesPathsAndQueries) {
 // The real save dialog, configured but never shown.
 class SaveDialogTest : public ::testing::Test, testing::WithApplication {
  protected:
-  SaveDialogTest() {
-    folder_ = fs::temp_directory_path() / ("spelkub_save_dialog_" + std::to_string(::getpid()));
-    fs::create_directories(folder_);
-  }
-  ~SaveDialogTest() override { fs::remove_all(folder_); }
-  QString Folder() const { return QString::fromStdString(folder_.string()); }
+  QString Folder() const { return QString::fromStdString(folder_.path().string()); }
 
  private:
-  fs::path folder_;
+  testing::TempFolder folder_{"spelkub_save_dialog"};
 };
 
 TEST_F(SaveDialogTest, OffersTextFilesWithoutAnOverwriteQuestionOrATitleOfOurs) {

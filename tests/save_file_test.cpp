@@ -1,13 +1,13 @@
 #include "generate/save_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <string>
+#include <vector>
+
+#include "temp_folder.h"
 
 namespace spelkub {
 namespace {
@@ -16,35 +16,13 @@ namespace fs = std::filesystem;
 
 class SaveTextFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("spelkub_save_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
-  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
-
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-  }
+  std::string Path(const std::string& name) const { return folder_.Path(name).string(); }
+  static std::string Read(const std::string& path) { return testing::ReadFile(path); }
   static void Write(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
+    testing::WriteFile(path, bytes);
   }
   // Everything in the folder: a failed or finished save leaves no temporary file.
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> Entries() const { return folder_.Entries(); }
   static std::string ErrorOf(const std::string& path, std::string_view bytes) {
     try {
       SaveTextFile(path, bytes);
@@ -54,7 +32,7 @@ class SaveTextFileTest : public ::testing::Test {
     return "no error";
   }
 
-  fs::path folder_;
+  testing::TempFolder folder_{"spelkub_save"};
 };
 
 TEST_F(SaveTextFileTest, WritesTheBytesExactly) {
@@ -123,15 +101,11 @@ TEST_F(SaveTextFileTest, RefusesToReplaceAFolder) {
 // A file size limit makes the write fail part-way, as a full disk would.
 TEST_F(SaveTextFileTest, AFailedWriteLeavesTheOldFileIntact) {
   Write(Path("rader.txt"), "the old coupon");
-  struct rlimit saved {};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = saved;
-  small.rlim_cur = 4096;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const std::string error = ErrorOf(Path("rader.txt"), std::string(100000, 'X'));
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, oldHandler);
+  std::string error;
+  {
+    const testing::FileSizeLimit limit(4096);
+    error = ErrorOf(Path("rader.txt"), std::string(100000, 'X'));
+  }
 
   EXPECT_EQ(error, "Stream write error");
   EXPECT_EQ(Read(Path("rader.txt")), "the old coupon");
