@@ -130,12 +130,11 @@ bool GreedySelection::ReductionPass(int threshold, int64_t stopAt) {
     const int64_t end = std::min(n, examined_ + kChunk);
     ChunkCounts counts;
     stopped = marking_ ? MarkChunk(end, radius, stopAt) : ScanChunk(end, radius, stopAt, counts);
-    if (!marking_ && test_ == CoverTest::kAuto && MarkingIsCheaper(radius, counts)) {
+    if (!stopped && !marking_ && test_ == CoverTest::kAuto && MarkingIsCheaper(radius, counts)) {
       StartMarking();
       RemarkAll(radius);
     }
     if (progress_ != nullptr && examined_ % kProgressGrain == 0) Report();
-    NoteStorage();
   }
   if (progress_ != nullptr) Report();
   return stopped;
@@ -278,13 +277,6 @@ void GreedySelection::Report() {
     progress_->RowsAccepted(accepted);
     reportedAccepted_ = accepted;
   }
-}
-
-void GreedySelection::NoteStorage() {
-  const auto bytes = static_cast<int64_t>(kept_.capacity() * sizeof(uint32_t) +
-                                          keptRows_.capacity() * sizeof(PackedRow) +
-                                          covered_.capacity() * sizeof(uint64_t));
-  peakBytes_ = std::max(peakBytes_, bytes);
 }
 
 }  // namespace spelkub::detail

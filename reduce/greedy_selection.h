@@ -45,8 +45,6 @@ class GreedySelection {
   int64_t examinedInLastPass() const { return examined_; }
   // Whether accepted rows are being marked (the choice never goes back).
   bool marking() const { return marking_; }
-  // The largest working storage held so far, in bytes (kept rows included).
-  int64_t peakBytes() const { return peakBytes_; }
 
  private:
   // What the scan met in the last chunk of candidates, to weigh it against marking.
@@ -66,7 +64,6 @@ class GreedySelection {
   void RemarkAll(int radius);
   void MarkBall(uint32_t center, int64_t block, int low, int radius);
   void Report();
-  void NoteStorage();
 
   const RowSet& set_;
   const bool reversed_;
@@ -103,7 +100,6 @@ class GreedySelection {
   int64_t examined_ = 0;
   size_t keptAtPassStart_ = 0;
   int64_t reportedAccepted_ = -1;
-  int64_t peakBytes_ = 0;
 };
 
 }  // namespace spelkub::detail
