@@ -13,11 +13,6 @@ constexpr ValidationFailure kInvalidSystem(int check) {
 // Rows between two progress reports; a power of two keeps the test cheap.
 constexpr int64_t kProgressGrain = 1 << 13;
 
-// Sign position of match m (1-based) in a row line.
-constexpr int SignPosition(int32_t game, int match) {
-  return game == kSupertoto ? 2 * (match - 1) : 2 * match;
-}
-
 // A row line with CR LF whose signs are all "1"; rendering overwrites the signs.
 struct LineTemplate {
   char bytes[kRowLineBytes];

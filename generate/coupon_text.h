@@ -24,6 +24,12 @@ inline constexpr int kRowLineLength = 27;                 // without CR LF
 inline constexpr int kRowLineBytes = kRowLineLength + 2;  // with CR LF
 inline constexpr std::string_view kLineBreak = "\r\n";
 
+// Character position of the sign of match m (1-based) in a row line: 2m after
+// "E," for Stryktipset and Europatipset, 2(m-1) for Supertoto.
+constexpr int SignPosition(int32_t game, int match) {
+  return game == kSupertoto ? 2 * (match - 1) : 2 * match;
+}
+
 // The first failing check of the generate command: 1..13 an unmarked match,
 // 14 an unmarked match 14 in Supertoto, 15 13plus "Ja" without goals,
 // 16 "Garanti" without a level, 17 "Antal Rader" without a row count.

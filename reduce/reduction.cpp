@@ -11,11 +11,6 @@ namespace {
 
 constexpr int kFirstThreshold = 4;
 
-// Character position of the sign of match m (1-based) in a row line.
-constexpr size_t SignPosition(int32_t game, int match) {
-  return static_cast<size_t>(game == kSupertoto ? 2 * (match - 1) : 2 * match);
-}
-
 }  // namespace
 
 int EqualSignCount(PackedRow a, PackedRow b, int matches) {
@@ -28,7 +23,7 @@ int EqualSignCount(PackedRow a, PackedRow b, int matches) {
 int EqualSignCount(std::string_view candidate, std::string_view accepted, int32_t game) {
   int equal = 0;
   for (int match = 1; match <= MatchesInPlay(game); ++match) {
-    const size_t at = SignPosition(game, match);
+    const auto at = static_cast<size_t>(SignPosition(game, match));
     if (at < candidate.size() && at < accepted.size() && candidate[at] == accepted[at]) ++equal;
   }
   return equal;
