@@ -17,6 +17,7 @@
 #include "coupon/coupon_state.h"
 #include "coupon/messages.h"
 #include "coupon/progress.h"
+#include "coupon/system_shape.h"
 
 namespace spelkub {
 
@@ -44,14 +45,6 @@ std::optional<ValidationFailure> ValidateCoupon(const CouponState& state, int pl
 
 // The header line with its CR LF; empty for Supertoto.
 std::string HeaderLine(const CouponState& state, int plus13Index);
-
-// A row packed in 32 bits: the outcome (0 "1", 1 "X", 2 "2") of match m
-// (1..14) in bits 2(m-1) and 2(m-1)+1.
-using PackedRow = uint32_t;
-
-constexpr int PackedOutcome(PackedRow row, int match) {
-  return static_cast<int>((row >> (2 * (match - 1))) & 3u);
-}
 
 // The full system of a coupon: every row in generation order. The order is an
 // odometer over the marked outcomes, match 1 changing fastest, so row i is the

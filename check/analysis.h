@@ -1,0 +1,49 @@
+// "Garantianalys": how good a set of rows is on the system of the current
+// marks, not just in the worst case. For every outcome of the system the most
+// right that any row gets; counted by number of right, and optionally weighted
+// by the public's (or the player's own) sign percentages.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "coupon/system_shape.h"
+
+namespace spelkub {
+
+// Per match the percentages of "1", "X" and "2" ("streck").
+struct Streck {
+  int matches = 13;
+  std::array<std::array<double, 3>, kMaxMatches> percent{};
+};
+
+// 13 or 14 groups of three numbers (as many as `matches`), separated by
+// blanks, commas, semicolons or line breaks; a group's numbers need not add
+// up to 100 (each group is scaled to 100). Refusals are one Swedish line.
+std::optional<Streck> ParseStreck(std::string_view text, int matches, std::string* error);
+
+struct AnalysisReport {
+  int matches = 13;
+  // The least right over all outcomes; 0 when there are no rows.
+  int guarantee = 0;
+  // outcomesByRight[k]: outcomes whose best row has exactly k right.
+  std::array<int64_t, kMaxMatches + 1> outcomesByRight{};
+  // With streck: the probability (0..1) of each number of right, outcomes
+  // weighted by the product of their signs' shares, normalised over the system.
+  std::optional<std::array<double, kMaxMatches + 1>> probabilityByRight;
+  // Rows with a sign that the system does not mark: their positions (0-based,
+  // in the given order).
+  std::vector<int64_t> outsideRows;
+  bool stopped = false;
+};
+
+AnalysisReport AnalyseRows(const SystemShape& shape, std::span<const PackedRow> rows,
+                           const Streck* streck = nullptr, const std::atomic<bool>* stop = nullptr);
+
+}  // namespace spelkub

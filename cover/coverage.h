@@ -1,0 +1,46 @@
+// Exact coverage of a system by a set of rows: for every outcome of the
+// system, the number of matches in which it differs from its nearest row.
+//
+// One multi-source breadth-first search over the outcomes (an outcome's
+// neighbours differ from it in one match that has more than one marked sign)
+// answers it in outcomes x (sum over matches of marked signs - 1) steps and
+// one byte per outcome. The optimized guarantee verifies its covers with it,
+// the guarantee analysis reports with it, and the tests compare it with brute
+// force.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "coupon/system_shape.h"
+
+namespace spelkub {
+
+struct Coverage {
+  // Per outcome (by index in the system): matches differing from the nearest
+  // row. Empty when there were no rows.
+  std::vector<uint8_t> distance;
+  // The largest distance; the guarantee is matches - maxDistance.
+  int maxDistance = 0;
+  // Positions (in the given order) of the rows with a sign that the system
+  // does not mark. Such a row still counts: it differs from every outcome in
+  // those matches and agrees where it agrees.
+  std::vector<int64_t> outsideRows;
+  // True when `stop` was raised before the search ended; the rest is then
+  // meaningless.
+  bool stopped = false;
+};
+
+// The coverage of the system by `rows`. `stop`, when given, is polled often
+// enough to end the search within milliseconds.
+Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> rows,
+                         const std::atomic<bool>* stop = nullptr);
+
+// Whether every outcome of the system lies within `radius` differing matches
+// of some row, as ComputeCoverage tells it, with an early answer where one
+// is possible.
+bool CoversWithin(const SystemShape& shape, std::span<const PackedRow> rows, int radius);
+
+}  // namespace spelkub

@@ -1,0 +1,62 @@
+// "Optimerad garanti": few rows that still give a chosen guarantee.
+//
+// The matches with one marked sign are always right; the search works on the
+// others with covering radius R = matches - guarantee. It constructs covers
+// from block codes combined by direct sum, polishes the best by local search
+// within an effort budget, and verifies every candidate exactly with
+// ComputeCoverage. Nothing unverified is ever returned: when every candidate
+// fails, the greedy guarantee reduction is the answer, so the result is never
+// larger than "Garanti" gives.
+//
+// Deterministic: the same shape, guarantee and effort give the same rows on
+// every machine (seeded pseudo-random numbers and step budgets; a wall-clock
+// cap only as a safety net, reported when it cuts a run short).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "coupon/system_shape.h"
+
+namespace spelkub {
+
+enum class Effort {
+  kQuick,   // constructions and verification only: well under a second
+  kNormal,  // plus local search, up to about 20 s on small systems
+  kDeep,    // plus local search, about a minute
+};
+
+// Progress of a search, called on the searching thread.
+class OptimizeListener {
+ public:
+  virtual ~OptimizeListener() = default;
+  // A verified cover with this many rows is the best so far.
+  virtual void BestVerified(int64_t /*rows*/) {}
+  // Share of the effort budget spent, 0..1.
+  virtual void Spent(double /*fraction*/) {}
+};
+
+struct OptimizeResult {
+  // The rows, in generation order of the system (ascending index). Empty only
+  // when stopped before anything was verified.
+  std::vector<PackedRow> rows;
+  // The verified guarantee of `rows` (at least the one asked for).
+  int guarantee = 0;
+  // The size of the greedy guarantee reduction at the asked level, for comparison.
+  int64_t greedyRows = 0;
+  // Stopped through `stop`: rows is the best verified cover found until then.
+  bool stopped = false;
+  // The wall-clock safety net ended the polishing early.
+  bool timeCapped = false;
+  // How the rows were made, for benchmarks and tests ("golay11 + full2", "tabu", "greedy").
+  std::string method;
+};
+
+// guarantee: 4..shape.matches. The shape must have every match marked.
+OptimizeResult OptimizeGuarantee(const SystemShape& shape, int guarantee, Effort effort,
+                                 OptimizeListener* listener = nullptr,
+                                 const std::atomic<bool>* stop = nullptr);
+
+}  // namespace spelkub
