@@ -21,4 +21,22 @@ class SaveError : public std::runtime_error {
 // Replaces (or creates) the file at `path` with exactly `bytes`.
 void SaveTextFile(const std::string& path, std::string_view bytes);
 
+// The same save, written in pieces, for texts too large to build whole: what
+// is written stays invisible at the target until Commit, and a writer
+// destroyed without Commit leaves the target exactly as it was.
+class SaveFileWriter {
+ public:
+  explicit SaveFileWriter(const std::string& path);  // throws SaveError
+  SaveFileWriter(const SaveFileWriter&) = delete;
+  SaveFileWriter& operator=(const SaveFileWriter&) = delete;
+  ~SaveFileWriter();
+
+  void Write(std::string_view bytes);  // throws SaveError
+  void Commit();                       // flushes and names the file; throws SaveError
+
+ private:
+  struct State;
+  State* state_;
+};
+
 }  // namespace spelkub
