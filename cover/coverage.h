@@ -1,9 +1,10 @@
 // Exact coverage of a system by a set of rows: for every outcome of the
 // system, the number of matches in which it differs from its nearest row.
 //
-// One multi-source breadth-first search over the outcomes (an outcome's
-// neighbours differ from it in one match that has more than one marked sign)
-// answers it in outcomes x (sum over matches of marked signs - 1) steps and
+// The distance to the nearest row is a sum over matches, so it is found one
+// match at a time: a multi-source breadth-first search over the outcomes
+// (neighbours differ in one match with more than one marked sign) done as one
+// sweep per such match, outcomes x free matches steps in sequential memory,
 // one byte per outcome. The optimized guarantee verifies its covers with it,
 // the guarantee analysis reports with it, and the tests compare it with brute
 // force.

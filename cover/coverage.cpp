@@ -1,0 +1,183 @@
+#include "cover/coverage.h"
+
+#include <algorithm>
+#include <array>
+
+namespace spelkub {
+
+namespace {
+
+// Larger than any real distance (at most 14) even after every sweep has added
+// its one, so it never wraps in a byte.
+constexpr uint8_t kUnreached = 64;
+
+// Elements swept between two looks at `stop`.
+constexpr int64_t kStopPollBlock = int64_t{1} << 16;
+
+struct Dimension {
+  int match = 0;       // index in the shape (0-based)
+  int extent = 0;      // marked signs, plus one for "a sign the system does not mark"
+  int64_t stride = 0;  // in the swept array
+};
+
+// One pass of the distance transform along one dimension: every element of a
+// line (the elements that differ only in this dimension) becomes the least of
+// itself and the line's least plus one.
+template <int Extent>
+bool SweepDimension(uint8_t* values, int64_t total, int64_t stride, const std::atomic<bool>* stop) {
+  const int64_t block = stride * Extent;
+  int64_t sincePoll = 0;
+  for (int64_t base = 0; base < total; base += block) {
+    uint8_t* line = values + base;
+    for (int64_t i = 0; i < stride; ++i) {
+      uint8_t least = line[i];
+      for (int k = 1; k < Extent; ++k) least = std::min(least, line[i + k * stride]);
+      const uint8_t reach = static_cast<uint8_t>(least + 1);
+      for (int k = 0; k < Extent; ++k) line[i + k * stride] = std::min(line[i + k * stride], reach);
+    }
+    sincePoll += block;
+    if (sincePoll >= kStopPollBlock) {
+      sincePoll = 0;
+      if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> rows,
+                         const std::atomic<bool>* stop) {
+  Coverage coverage;
+  const int64_t size = shape.size();
+
+  // Which free matches some row leaves outside the marked signs: those get an
+  // extra coordinate value standing for "differs from every outcome here".
+  std::array<bool, kMaxMatches> outsideIn{};
+  for (size_t r = 0; r < rows.size(); ++r) {
+    bool outside = false;
+    for (int m = 0; m < shape.matches; ++m) {
+      const int sign = PackedOutcome(rows[r], m + 1);
+      const auto marked = shape.outcomes[m].begin();
+      if (std::find(marked, marked + shape.radix[m], sign) == marked + shape.radix[m]) {
+        outside = true;
+        if (shape.radix[m] > 1) outsideIn[m] = true;
+      }
+    }
+    if (outside) coverage.outsideRows.push_back(static_cast<int64_t>(r));
+  }
+  if (rows.empty() || size == 0) return coverage;
+
+  // Per match and sign: the offset of the sign in the swept array, and the
+  // constant cost of a row that differs from every outcome in a single-sign
+  // match.
+  std::vector<Dimension> dims;
+  std::array<std::array<int64_t, 4>, kMaxMatches> offset{};
+  std::array<std::array<uint8_t, 4>, kMaxMatches> fixedCost{};
+  int64_t extendedSize = 1;
+  for (int m = 0; m < shape.matches; ++m) {
+    const int radix = shape.radix[m];
+    if (radix == 1) {
+      for (int sign = 0; sign < 4; ++sign)
+        fixedCost[m][sign] = sign == shape.outcomes[m][0] ? 0 : 1;
+      continue;
+    }
+    const int extent = radix + (outsideIn[m] ? 1 : 0);
+    for (int sign = 0; sign < 4; ++sign) offset[m][sign] = radix * extendedSize;
+    for (int digit = 0; digit < radix; ++digit) {
+      offset[m][shape.outcomes[m][digit]] = digit * extendedSize;
+    }
+    dims.push_back({m, extent, extendedSize});
+    extendedSize *= extent;
+  }
+  const bool extended = extendedSize != size;
+
+  std::vector<uint8_t> values(static_cast<size_t>(extendedSize), kUnreached);
+  for (PackedRow row : rows) {
+    int64_t at = 0;
+    uint8_t cost = 0;
+    for (int m = 0; m < shape.matches; ++m) {
+      const int sign = PackedOutcome(row, m + 1);
+      at += offset[m][sign];
+      cost += fixedCost[m][sign];
+    }
+    values[at] = std::min(values[at], cost);
+  }
+
+  // The distance to the nearest row is a sum over matches, so it can be
+  // taken one match at a time: after the sweeps of the first k dimensions,
+  // each element holds the least cost of reaching it from a row that agrees
+  // with it beyond those k.
+  for (const Dimension& dim : dims) {
+    const bool done = dim.extent == 2
+                          ? SweepDimension<2>(values.data(), extendedSize, dim.stride, stop)
+                          : SweepDimension<3>(values.data(), extendedSize, dim.stride, stop);
+    if (!done) {
+      coverage.stopped = true;
+      return coverage;
+    }
+  }
+
+  if (extended) {
+    // Keep only the coordinates of marked signs, in outcome order.
+    std::vector<uint8_t> real(static_cast<size_t>(size));
+    std::vector<int> digit(dims.size(), 0);
+    int64_t at = 0;
+    for (int64_t index = 0; index < size; ++index) {
+      real[index] = values[at];
+      for (size_t d = 0; d < dims.size(); ++d) {
+        const int radix = shape.radix[dims[d].match];
+        if (++digit[d] < radix) {
+          at += dims[d].stride;
+          break;
+        }
+        digit[d] = 0;
+        at -= (radix - 1) * dims[d].stride;
+      }
+      if ((index & (kStopPollBlock - 1)) == 0 && stop != nullptr &&
+          stop->load(std::memory_order_relaxed)) {
+        coverage.stopped = true;
+        return coverage;
+      }
+    }
+    values.swap(real);
+  }
+
+  coverage.maxDistance = *std::max_element(values.begin(), values.end());
+  coverage.distance = std::move(values);
+  return coverage;
+}
+
+namespace {
+
+// The most outcomes one row can lie within `radius` of: a row of the system
+// reaches at least as many as one outside it.
+int64_t BallSize(const SystemShape& shape, int radius) {
+  std::vector<int64_t> byDistance{1};
+  for (int m = 0; m < shape.matches; ++m) {
+    const int others = shape.radix[m] - 1;
+    if (others == 0) continue;
+    byDistance.push_back(0);
+    for (size_t d = byDistance.size() - 1; d > 0; --d) byDistance[d] += others * byDistance[d - 1];
+  }
+  int64_t ball = 0;
+  for (int d = 0; d <= radius && d < static_cast<int>(byDistance.size()); ++d) {
+    ball += byDistance[d];
+  }
+  return ball;
+}
+
+}  // namespace
+
+bool CoversWithin(const SystemShape& shape, std::span<const PackedRow> rows, int radius) {
+  const int64_t size = shape.size();
+  if (size == 0) return true;
+  if (rows.empty() || radius < 0) return false;
+  // Too few rows to reach every outcome even if no two balls overlapped.
+  const int64_t ball = BallSize(shape, radius);
+  if (static_cast<int64_t>(rows.size()) < (size + ball - 1) / ball) return false;
+  const Coverage coverage = ComputeCoverage(shape, rows);
+  return coverage.maxDistance <= radius;
+}
+
+}  // namespace spelkub
