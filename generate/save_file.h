@@ -1,7 +1,11 @@
-// Writing a coupon text to a file the way a user can trust: the text goes to a
-// temporary file in the same folder, is flushed to disk, and only then renamed
-// over the target. A failure at any step removes the temporary file and leaves
-// an existing target exactly as it was.
+// Writing a coupon text to a file the way a user can trust. A regular file is
+// written to a temporary in its folder (unnamed until it is complete where the
+// system allows), flushed, and only then renamed over the target, keeping the
+// old file's permissions, owner and group; a failure or an interruption leaves
+// the old file exactly as it was and no temporary behind. A file with several
+// hard links, or one whose folder takes no new file, is written in place. A
+// link saves to the file it names (created if missing); a device or pipe gets
+// the bytes directly.
 #pragma once
 
 #include <stdexcept>
@@ -23,7 +27,8 @@ void SaveTextFile(const std::string& path, std::string_view bytes);
 
 // The same save, written in pieces, for texts too large to build whole: what
 // is written stays invisible at the target until Commit, and a writer
-// destroyed without Commit leaves the target exactly as it was.
+// destroyed without Commit leaves the target exactly as it was (except where
+// the file is written in place or directly, see above).
 class SaveFileWriter {
  public:
   explicit SaveFileWriter(const std::string& path);  // throws SaveError

@@ -112,5 +112,75 @@ TEST_F(SaveTextFileTest, AFailedWriteLeavesTheOldFileIntact) {
   EXPECT_EQ(Entries(), std::vector<std::string>{"rader.txt"});
 }
 
+class SaveFileWriterTest : public SaveTextFileTest {};
+
+TEST_F(SaveFileWriterTest, JoinsThePiecesInOrder) {
+  SaveFileWriter writer(Path("rader.txt"));
+  writer.Write("Stryktipset,13plus=Nej\r\n");
+  writer.Write("");
+  writer.Write("E,1,X,2,1,1,1,1,1,1,1,1,1,1\r\n");
+  writer.Commit();
+  EXPECT_EQ(Read(Path("rader.txt")), "Stryktipset,13plus=Nej\r\nE,1,X,2,1,1,1,1,1,1,1,1,1,1\r\n");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"rader.txt"});
+}
+
+TEST_F(SaveFileWriterTest, ShowsNothingAtTheTargetBeforeCommit) {
+  Write(Path("rader.txt"), "the old coupon");
+  SaveFileWriter writer(Path("rader.txt"));
+  writer.Write("the new coupon, first half;");
+  EXPECT_EQ(Read(Path("rader.txt")), "the old coupon");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"rader.txt"});
+  writer.Write(" second half");
+  writer.Commit();
+  EXPECT_EQ(Read(Path("rader.txt")), "the new coupon, first half; second half");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"rader.txt"});
+}
+
+TEST_F(SaveFileWriterTest, WithoutCommitLeavesAnExistingFileAsItWas) {
+  Write(Path("rader.txt"), "the old coupon");
+  {
+    SaveFileWriter writer(Path("rader.txt"));
+    writer.Write(std::string(100000, 'X'));
+  }
+  EXPECT_EQ(Read(Path("rader.txt")), "the old coupon");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"rader.txt"});
+}
+
+TEST_F(SaveFileWriterTest, WithoutCommitCreatesNoFile) {
+  {
+    SaveFileWriter writer(Path("rader.txt"));
+    writer.Write("rows");
+  }
+  EXPECT_TRUE(Entries().empty());
+}
+
+TEST_F(SaveFileWriterTest, RefusesAMissingFolderAtOnce) {
+  const std::string target = Path("missing") + "/rader.txt";
+  try {
+    SaveFileWriter writer(target);
+    ADD_FAILURE() << "the writer was made";
+  } catch (const SaveError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "Cannot create file \"" + target + "\". No such file or directory");
+  }
+  EXPECT_TRUE(Entries().empty());
+}
+
+TEST_F(SaveFileWriterTest, AFailedPieceLeavesTheOldFileAndRefusesTheCommit) {
+  Write(Path("rader.txt"), "the old coupon");
+  SaveFileWriter writer(Path("rader.txt"));
+  {
+    const testing::FileSizeLimit limit(4096);
+    EXPECT_THROW(writer.Write(std::string(100000, 'X')), SaveError);
+  }
+  try {
+    writer.Commit();
+    ADD_FAILURE() << "the commit went through";
+  } catch (const SaveError& error) {
+    EXPECT_EQ(std::string(error.what()), "Stream write error");
+  }
+  EXPECT_EQ(Read(Path("rader.txt")), "the old coupon");
+}
+
 }  // namespace
 }  // namespace spelkub
