@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "coupon/choices.h"
+
 namespace spelkub {
 
 namespace {
@@ -35,21 +37,6 @@ void RenderRow(PackedRow row, int32_t game, int matches, const LineTemplate& lin
   }
 }
 
-std::string_view GoalsText(int32_t goals) {
-  switch (goals) {
-    case kGoals0To1:
-      return "0-1";
-    case kGoals2:
-      return "2";
-    case kGoals3:
-      return "3";
-    case kGoalsF:
-      return "F";
-    default:
-      return {};
-  }
-}
-
 }  // namespace
 
 std::optional<ValidationFailure> ValidateCoupon(const CouponState& state, int plus13Index) {
@@ -71,7 +58,8 @@ std::optional<ValidationFailure> ValidateCoupon(const CouponState& state, int pl
 
 std::string HeaderLine(const CouponState& state, int plus13Index) {
   if (state.Game == kSupertoto) return {};
-  std::string line = state.Game == kEuropatipset ? "Italienska stryktipset" : "Stryktipset";
+  const GameChoice* choice = FindGame(state.Game);
+  std::string line(choice != nullptr ? choice->header : kGameChoices[0].header);
   const std::string_view goals = GoalsText(state.Goals);
   if (plus13Index == kPlus13Yes && !goals.empty()) {
     line += ",13plus=Ja,Antal=";
