@@ -16,6 +16,7 @@
 #include <string>
 
 #include "../tests/reduction_oracle.h"
+#include "reduce/detail/reduction_detail.h"
 #include "reduce/reduction.h"
 
 namespace {

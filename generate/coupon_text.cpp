@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "coupon/choices.h"
+#include "generate/detail/row_line.h"
 
 namespace spelkub {
 
@@ -125,6 +126,24 @@ RowSet GenerateFullSystem(const CouponState& state, int plus13Index, ProgressLis
   return set;
 }
 
+size_t RenderRowLines(const RowSet& set, int64_t begin, int64_t end, char* out) {
+  const LineTemplate line(set.game);
+  const PackedRow* row = set.rows.data();
+  for (int64_t i = begin; i < end; ++i, out += kRowLineBytes) {
+    RenderRow(row[i], set.game, set.matches, line, out);
+  }
+  return static_cast<size_t>(end - begin) * kRowLineBytes;
+}
+
+size_t RenderRowLines(const RowSet& set, std::span<const uint32_t> rowIndices, char* out) {
+  const LineTemplate line(set.game);
+  for (const uint32_t index : rowIndices) {
+    RenderRow(set.rows[index], set.game, set.matches, line, out);
+    out += kRowLineBytes;
+  }
+  return rowIndices.size() * kRowLineBytes;
+}
+
 void WriteRowLine(PackedRow row, int32_t game, char* out) {
   RenderRow(row, game, MatchesInPlay(game), LineTemplate(game), out);
 }
@@ -137,27 +156,26 @@ std::string RowLine(PackedRow row, int32_t game) {
 
 namespace {
 
-template <typename RowAt>
-std::string RenderText(const RowSet& set, size_t count, RowAt rowAt) {
+// The header line, then the rows' lines: one allocation of the final size.
+template <typename Render>
+std::string WholeText(const RowSet& set, size_t rows, Render render) {
   std::string text;
-  text.resize(set.header.size() + count * kRowLineBytes);
+  text.resize(set.header.size() + rows * kRowLineBytes);
   std::memcpy(text.data(), set.header.data(), set.header.size());
-  char* out = text.data() + set.header.size();
-  const LineTemplate line(set.game);
-  for (size_t i = 0; i < count; ++i, out += kRowLineBytes) {
-    RenderRow(rowAt(i), set.game, set.matches, line, out);
-  }
+  render(text.data() + set.header.size());
   return text;
 }
 
 }  // namespace
 
 std::string CouponText(const RowSet& set) {
-  return RenderText(set, set.rows.size(), [&](size_t i) { return set.rows[i]; });
+  return WholeText(set, set.rows.size(),
+                   [&](char* out) { RenderRowLines(set, 0, set.size(), out); });
 }
 
 std::string CouponText(const RowSet& set, std::span<const uint32_t> rowIndices) {
-  return RenderText(set, rowIndices.size(), [&](size_t i) { return set.rows[rowIndices[i]]; });
+  return WholeText(set, rowIndices.size(),
+                   [&](char* out) { RenderRowLines(set, rowIndices, out); });
 }
 
 }  // namespace spelkub

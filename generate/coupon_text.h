@@ -67,11 +67,14 @@ struct RowSet {
 RowSet GenerateFullSystem(const CouponState& state, int plus13Index,
                           ProgressListener* progress = nullptr);
 
-// Writes a row line of the game, with CR LF, into out[0..28].
-void WriteRowLine(PackedRow row, int32_t game, char* out);
-
-// A row line without CR LF.
-std::string RowLine(PackedRow row, int32_t game);
+// Streaming: the row lines of a block of rows, rendered straight from the
+// packed rows into a caller's buffer, so that a large text never has to exist
+// whole. Each writes (number of rows) * kRowLineBytes bytes and returns that.
+//
+// Rows [begin, end) of the set in generation order.
+size_t RenderRowLines(const RowSet& set, int64_t begin, int64_t end, char* out);
+// The rows of the set at these indices (generation order), in the given order.
+size_t RenderRowLines(const RowSet& set, std::span<const uint32_t> rowIndices, char* out);
 
 // The coupon text of the whole set: header line, then every row.
 std::string CouponText(const RowSet& set);

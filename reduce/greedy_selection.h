@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "reduce/reduction.h"
+#include "reduce/detail/reduction_detail.h"
 
 namespace spelkub::detail {
 

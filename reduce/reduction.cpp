@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 
+#include "reduce/detail/reduction_detail.h"
 #include "reduce/greedy_selection.h"
 
 namespace spelkub {

@@ -8,22 +8,13 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
-#include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "coupon/progress.h"
 #include "generate/coupon_text.h"
 
 namespace spelkub {
-
-// Equal signs of two packed rows over the first `matches` matches.
-int EqualSignCount(PackedRow a, PackedRow b, int matches);
-
-// Equal signs of two row lines of the game, compared at the sign positions.
-int EqualSignCount(std::string_view candidate, std::string_view accepted, int32_t game);
 
 enum class ReductionOutcome {
   kDone,
@@ -59,27 +50,5 @@ ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reverse
 // The coupon text of the kept rows: header line, then the kept rows in order
 // of acceptance.
 std::string KeptCouponText(const RowSet& set, const ReductionResult& result);
-
-namespace detail {
-
-// How a pass tells whether an accepted row covers a candidate. Both ways
-// accept exactly the same rows; kAuto picks the cheaper one as the pass goes.
-enum class CoverTest {
-  kAuto,
-  kScanKept,           // compare the candidate with the accepted rows
-  kMarkNeighbourhood,  // mark every row within reach of each accepted row
-};
-
-ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
-                                 ProgressListener* progress, CoverTest test);
-ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                  ProgressListener* progress, CoverTest test);
-
-// The guarantee that the kept rows give on the full system: the least, over
-// the rows of the set, of the most equal signs with a kept row (0 when none
-// is kept). Cheap for the few rows that a first pass keeps: rows x kept.
-int CoveringGuarantee(const RowSet& set, std::span<const uint32_t> kept);
-
-}  // namespace detail
 
 }  // namespace spelkub

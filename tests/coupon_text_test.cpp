@@ -7,6 +7,7 @@
 #include <string>
 
 #include "coupon_builder.h"
+#include "generate/detail/row_line.h"
 
 namespace spelkub {
 namespace {

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "coupon_builder.h"
+#include "generate/detail/row_line.h"
+#include "reduce/detail/reduction_detail.h"
 #include "reduce/greedy_selection.h"
 #include "reduction_oracle.h"
 
