@@ -11,7 +11,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <string>
 
 #include "generate/save_file.h"
@@ -74,20 +73,18 @@ extern "C" void RemoveTemporariesAndRaise(int signal) {
 }
 
 // Only signals that would end the process anyway get the handler; a program
-// with its own handling keeps it.
+// with its own handling keeps it. Checked at every named temporary, as the
+// program may have changed its handling since.
 void InstallSignalCleanup() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-      struct sigaction current {};
-      if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
-      struct sigaction cleanup {};
-      cleanup.sa_handler = RemoveTemporariesAndRaise;
-      sigemptyset(&cleanup.sa_mask);
-      cleanup.sa_flags = SA_RESETHAND;
-      ::sigaction(signal, &cleanup, nullptr);
-    }
-  });
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction current {};
+    if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
+    struct sigaction cleanup {};
+    cleanup.sa_handler = RemoveTemporariesAndRaise;
+    sigemptyset(&cleanup.sa_mask);
+    cleanup.sa_flags = SA_RESETHAND;
+    ::sigaction(signal, &cleanup, nullptr);
+  }
 }
 
 int ClaimSlot(const std::string& path) {
