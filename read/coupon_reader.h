@@ -26,9 +26,14 @@ struct CouponRows {
   int32_t game = kStryktipset;  // from the header, or kSupertoto for 14-sign rows
   HeaderForm headerForm = HeaderForm::kNone;
   std::string header;  // the header line as read, without its line break
+  // From a generated header: "13plus=Ja" and its goals (kGoalsNone otherwise).
+  bool plus13 = false;
+  int32_t goals = kGoalsNone;
   std::vector<PackedRow> rows;
-  // Line number (1-based) of each row, for messages about single rows.
-  std::vector<int64_t> lines;
+  // Line number (1-based) of each row, for messages about single rows. 32
+  // bits, so that rows and their lines together stay within twice the packed
+  // rows; inputs of more lines are refused.
+  std::vector<uint32_t> lines;
 };
 
 struct ReadResult {
@@ -37,8 +42,13 @@ struct ReadResult {
   std::string error;
 };
 
+// Accepted besides the header forms and rows: LF or CR LF, blank lines
+// (empty or only blanks and tabs) anywhere, a last line without a break, a
+// UTF-8 byte-order mark at the start. An empty text, or "Dina Rader:" alone,
+// gives no rows (headerForm kNone, game kStryktipset).
 ReadResult ReadCouponText(std::string_view text);
-// "-" reads standard input.
+// "-" reads standard input. The file is read in chunks of 1 MiB, so a huge
+// or hostile file costs the buffer and the rows read before the refusal.
 ReadResult ReadCouponFile(const std::string& path);
 
 }  // namespace spelkub

@@ -1,0 +1,2 @@
+# Reading coupon text, guarantee analysis, grading and the hand-in files.
+spelkub_add_test(coupon_reader_test SOURCES coupon_reader_test.cpp LIBS spelkub_engine)

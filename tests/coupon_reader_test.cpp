@@ -1,0 +1,406 @@
+#include "read/coupon_reader.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "coupon_builder.h"
+#include "generate/coupon_text.h"
+#include "temp_folder.h"
+
+namespace spelkub {
+namespace {
+
+using testing::MakeCoupon;
+using testing::TempFolder;
+using testing::UniformCoupon;
+
+constexpr std::string_view kRowA = "E,1,X,2,1,X,2,1,X,2,1,X,2,1";
+constexpr std::string_view kRowB = "E,2,2,2,2,2,2,2,2,2,2,2,2,X";
+constexpr std::string_view kTotoA = "1,X,2,1,X,2,1,X,2,1,X,2,1,X";
+constexpr std::string_view kTotoB = "2,2,2,2,2,2,2,2,2,2,2,2,2,1";
+
+// A row line rendered independently of the reader and of generation.
+std::string Render(PackedRow row, int32_t game) {
+  std::string line = game == kSupertoto ? "" : "E";
+  for (int match = 1; match <= MatchesInPlay(game); ++match) {
+    if (!line.empty()) line += ',';
+    line += OutcomeSign(PackedOutcome(row, match));
+  }
+  return line;
+}
+
+// The row of a line's signs, packed independently of the reader.
+PackedRow Packed(std::string_view line) {
+  if (line.starts_with("E,")) line.remove_prefix(2);
+  PackedRow row = 0;
+  for (size_t i = 0; i < line.size(); i += 2) {
+    const int outcome = line[i] == '1' ? 0 : line[i] == 'X' ? 1 : 2;
+    row |= PackedRow(outcome) << (i);  // sign i/2 sits in bits 2*(i/2) = i
+  }
+  return row;
+}
+
+std::string Crlf(std::initializer_list<std::string_view> lines) {
+  std::string text;
+  for (std::string_view line : lines) text.append(line).append("\r\n");
+  return text;
+}
+
+CouponRows Accepted(std::string_view text) {
+  ReadResult result = ReadCouponText(text);
+  EXPECT_TRUE(result.coupon.has_value()) << "refused: " << result.error;
+  EXPECT_EQ(result.error, "");
+  return result.coupon.value_or(CouponRows{});
+}
+
+std::string Refusal(std::string_view text) {
+  const ReadResult result = ReadCouponText(text);
+  EXPECT_FALSE(result.coupon.has_value());
+  return result.error;
+}
+
+// ---- Accepted forms ----
+
+struct HeaderCase {
+  const char* header;
+  int32_t game;
+  HeaderForm form;
+  bool plus13;
+  int32_t goals;
+};
+
+class EveryHeaderForm : public ::testing::TestWithParam<HeaderCase> {};
+
+TEST_P(EveryHeaderForm, IsReadWithItsGameAndRows) {
+  const HeaderCase& c = GetParam();
+  const CouponRows coupon = Accepted(Crlf({c.header, kRowA, kRowB}));
+  EXPECT_EQ(coupon.game, c.game);
+  EXPECT_EQ(coupon.headerForm, c.form);
+  EXPECT_EQ(coupon.header, c.header);
+  EXPECT_EQ(coupon.plus13, c.plus13);
+  EXPECT_EQ(coupon.goals, c.goals);
+  EXPECT_EQ(coupon.rows, (std::vector<PackedRow>{Packed(kRowA), Packed(kRowB)}));
+  EXPECT_EQ(coupon.lines, (std::vector<uint32_t>{2, 3}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CouponReader, EveryHeaderForm,
+    ::testing::Values(
+        HeaderCase{"Stryktipset,13plus=Nej", kStryktipset, HeaderForm::kGenerated, false, 0},
+        HeaderCase{"Stryktipset,13plus=Ja,Antal=0-1", kStryktipset, HeaderForm::kGenerated, true,
+                   kGoals0To1},
+        HeaderCase{"Stryktipset,13plus=Ja,Antal=2", kStryktipset, HeaderForm::kGenerated, true,
+                   kGoals2},
+        HeaderCase{"Stryktipset,13plus=Ja,Antal=3", kStryktipset, HeaderForm::kGenerated, true,
+                   kGoals3},
+        HeaderCase{"Stryktipset,13plus=Ja,Antal=F", kStryktipset, HeaderForm::kGenerated, true,
+                   kGoalsF},
+        HeaderCase{"Italienska stryktipset,13plus=Nej", kEuropatipset, HeaderForm::kGenerated,
+                   false, 0},
+        HeaderCase{"Italienska stryktipset,13plus=Ja,Antal=0-1", kEuropatipset,
+                   HeaderForm::kGenerated, true, kGoals0To1},
+        HeaderCase{"Italienska stryktipset,13plus=Ja,Antal=2", kEuropatipset,
+                   HeaderForm::kGenerated, true, kGoals2},
+        HeaderCase{"Italienska stryktipset,13plus=Ja,Antal=3", kEuropatipset,
+                   HeaderForm::kGenerated, true, kGoals3},
+        HeaderCase{"Italienska stryktipset,13plus=Ja,Antal=F", kEuropatipset,
+                   HeaderForm::kGenerated, true, kGoalsF},
+        HeaderCase{"Stryktipset", kStryktipset, HeaderForm::kProductName, false, 0},
+        HeaderCase{"Europatipset", kEuropatipset, HeaderForm::kProductName, false, 0}));
+
+TEST(CouponReader, ReadsSupertotoRowsWithoutHeader) {
+  const CouponRows coupon = Accepted(Crlf({kTotoA, kTotoB}));
+  EXPECT_EQ(coupon.game, kSupertoto);
+  EXPECT_EQ(coupon.headerForm, HeaderForm::kNone);
+  EXPECT_EQ(coupon.header, "");
+  EXPECT_EQ(coupon.rows, (std::vector<PackedRow>{Packed(kTotoA), Packed(kTotoB)}));
+  EXPECT_EQ(coupon.lines, (std::vector<uint32_t>{1, 2}));
+}
+
+TEST(CouponReader, AcceptsLfBlankLinesAndALastLineWithoutBreak) {
+  const std::string text =
+      "\n  \r\nStryktipset\n\n" + std::string(kRowA) + "\r\n\t\n" + std::string(kRowB);
+  const CouponRows coupon = Accepted(text);
+  EXPECT_EQ(coupon.game, kStryktipset);
+  EXPECT_EQ(coupon.rows, (std::vector<PackedRow>{Packed(kRowA), Packed(kRowB)}));
+  EXPECT_EQ(coupon.lines, (std::vector<uint32_t>{5, 7}));
+}
+
+TEST(CouponReader, AcceptsALastLineEndedByCarriageReturnOnly) {
+  const CouponRows coupon = Accepted("Stryktipset\r\n" + std::string(kRowA) + "\r");
+  EXPECT_EQ(coupon.rows, std::vector<PackedRow>{Packed(kRowA)});
+}
+
+TEST(CouponReader, AcceptsAByteOrderMarkBeforeTheHeader) {
+  const CouponRows coupon = Accepted("\xEF\xBB\xBF" + Crlf({"Europatipset", kRowA}));
+  EXPECT_EQ(coupon.game, kEuropatipset);
+  EXPECT_EQ(coupon.header, "Europatipset");
+  EXPECT_EQ(coupon.rows.size(), 1u);
+}
+
+TEST(CouponReader, ReadsTheInitialTextAloneAsNoRows) {
+  for (std::string_view text : {"Dina Rader:", "Dina Rader:\r\n", "\r\nDina Rader:\n\n"}) {
+    const CouponRows coupon = Accepted(text);
+    EXPECT_TRUE(coupon.rows.empty()) << text;
+    EXPECT_EQ(coupon.headerForm, HeaderForm::kNone);
+  }
+}
+
+TEST(CouponReader, ReadsAnEmptyTextAndAHeaderAloneAsNoRows) {
+  EXPECT_TRUE(Accepted("").rows.empty());
+  EXPECT_TRUE(Accepted("\r\n\r\n").rows.empty());
+  const CouponRows header = Accepted("Stryktipset,13plus=Nej\r\n");
+  EXPECT_TRUE(header.rows.empty());
+  EXPECT_EQ(header.headerForm, HeaderForm::kGenerated);
+}
+
+// ---- Round trip with generation ----
+
+TEST(CouponReader, ReadsBackEveryRowThatGenerationWrites) {
+  struct Case {
+    CouponState state;
+    int plus13;
+  };
+  std::vector<Case> cases;
+  cases.push_back({MakeCoupon(kStryktipset, {"1X2", "X2", "1", "2", "X", "12", "1X2", "1", "1", "1",
+                                             "1X", "1", "2"}),
+                   kPlus13No});
+  CouponState withGoals = cases.back().state;
+  withGoals.Goals = kGoalsF;
+  cases.push_back({withGoals, kPlus13Yes});
+  CouponState europa = cases.back().state;
+  europa.Game = kEuropatipset;
+  europa.Goals = kGoals0To1;
+  cases.push_back({europa, kPlus13Yes});
+  cases.push_back({MakeCoupon(kSupertoto, {"1X2", "X2", "1", "2", "X", "12", "1X2", "1", "1", "1",
+                                           "1X", "1", "2", "1X2"}),
+                   kPlus13No});
+  for (const Case& c : cases) {
+    const RowSet set = GenerateFullSystem(c.state, c.plus13);
+    const CouponRows coupon = Accepted(CouponText(set));
+    EXPECT_EQ(coupon.game, set.game);
+    EXPECT_EQ(coupon.header + (set.header.empty() ? "" : "\r\n"), set.header);
+    EXPECT_EQ(coupon.rows, set.rows);
+    const uint32_t first = set.header.empty() ? 1 : 2;
+    ASSERT_EQ(coupon.lines.size(), set.rows.size());
+    for (size_t i = 0; i < coupon.lines.size(); ++i) {
+      ASSERT_EQ(coupon.lines[i], first + i);
+    }
+  }
+}
+
+TEST(CouponReader, ReadsBackTheRowsOfAReductionInTheirOrder) {
+  const RowSet set = GenerateFullSystem(UniformCoupon(kStryktipset, "1X2"), kPlus13No);
+  std::mt19937 random(7);
+  std::vector<uint32_t> indices(500);
+  for (uint32_t& index : indices) index = random() % set.rows.size();
+  const CouponRows coupon = Accepted(CouponText(set, indices));
+  ASSERT_EQ(coupon.rows.size(), indices.size());
+  for (size_t i = 0; i < indices.size(); ++i) EXPECT_EQ(coupon.rows[i], set.rows[indices[i]]);
+}
+
+// ---- Refusals, each naming its line ----
+
+TEST(CouponReaderRefuses, ARowWithTooFewOrTooManySigns) {
+  const std::string header = "Stryktipset,13plus=Nej";
+  EXPECT_EQ(Refusal(Crlf({header, kRowA, "E,1,X,2,1,X,2,1,X,2,1,X,2"})),
+            "Rad 3: väntade 13 tecken 1, X eller 2");
+  EXPECT_EQ(Refusal(Crlf({header, "E,1,X,2,1,X,2,1,X,2,1,X,2,1,1"})),
+            "Rad 2: väntade 13 tecken 1, X eller 2");
+  EXPECT_EQ(Refusal(Crlf({header, "E,1,X,2,1,X,2,1,X,2,1,X,2,1,"})),
+            "Rad 2: väntade 13 tecken 1, X eller 2");
+  EXPECT_EQ(Refusal(Crlf({header, "E1X21X21X21X21"})), "Rad 2: väntade 13 tecken 1, X eller 2");
+  EXPECT_EQ(Refusal(Crlf({kTotoA, "1,X,2"})), "Rad 2: väntade 14 tecken 1, X eller 2");
+}
+
+TEST(CouponReaderRefuses, ASignOtherThan1X2AndNamesTheMatch) {
+  EXPECT_EQ(Refusal(Crlf({"Stryktipset", kRowA, kRowA, "E,1,X,2,1,x,2,1,X,2,1,X,2,1"})),
+            "Rad 4: match 5 har \"x\", väntade 1, X eller 2");
+  EXPECT_EQ(Refusal(Crlf({"Stryktipset", "E,1,X,2,1,X,2,1,X,2,1,X,2, 1"})),
+            "Rad 2: match 13 har \" 1\", väntade 1, X eller 2");
+  EXPECT_EQ(Refusal(Crlf({"Stryktipset", "E,1,,2,1,X,2,1,X,2,1,X,2,1"})),
+            "Rad 2: match 2 saknar tecken");
+  EXPECT_EQ(Refusal(Crlf({kTotoA, "1,X,2,1,X,2,1,X,2,1,X,2,1,0"})),
+            "Rad 2: match 14 har \"0\", väntade 1, X eller 2");
+  EXPECT_EQ(Refusal(Crlf({"Stryktipset", "E,1,X,2,1,X,2,1,X,2,1,X,2,1 "})),
+            "Rad 2: match 13 har \"1 \", väntade 1, X eller 2");
+}
+
+TEST(CouponReaderRefuses, RowsOfAnotherGameThanTheHeader) {
+  EXPECT_EQ(Refusal(Crlf({"Stryktipset,13plus=Nej", kRowA, kTotoA})),
+            "Rad 3: en Supertoto-rad med 14 tecken passar inte under rubriken "
+            "\"Stryktipset,13plus=Nej\"");
+  EXPECT_EQ(Refusal(Crlf({"Europatipset", kTotoA})),
+            "Rad 2: en Supertoto-rad med 14 tecken passar inte under rubriken \"Europatipset\"");
+  EXPECT_EQ(Refusal(Crlf({kTotoA, kTotoB, kRowA})),
+            "Rad 3: en rad med \"E,\" passar inte bland Supertoto-raderna");
+}
+
+TEST(CouponReaderRefuses, StryktipsetRowsWithoutHeader) {
+  EXPECT_EQ(Refusal(Crlf({kRowA, kRowB})),
+            "Rad 1: rubrik saknas: \"Stryktipset\" eller \"Europatipset\" ska stå före raderna");
+  EXPECT_EQ(Refusal("\r\n\r\n" + Crlf({kRowA})),
+            "Rad 3: rubrik saknas: \"Stryktipset\" eller \"Europatipset\" ska stå före raderna");
+}
+
+TEST(CouponReaderRefuses, AHeaderThatGenerationNeverWrites) {
+  for (std::string_view header :
+       {"Stryktipset,13plus=Ja", "Stryktipset,13plus=Ja,Antal=4", "Stryktipset,13plus=nej",
+        "Stryktipset,13plus=Ja,Antal=", "Europatipset,13plus=Nej", "Italienska stryktipset",
+        "Stryktipset ", "Stryktipset,13plus=Nej,Antal=2"}) {
+    EXPECT_EQ(Refusal(Crlf({header, kRowA})),
+              "Rad 1: okänd rubrik \"" + std::string(header) + "\"");
+  }
+  EXPECT_EQ(Refusal(Crlf({"Supertoto", kTotoA})),
+            "Rad 1: väntade en rubrik som \"Stryktipset\" eller en rad");
+  EXPECT_EQ(Refusal(Crlf({"Italienska Stryktipset,13plus=Nej", kRowA})),
+            "Rad 1: väntade en rubrik som \"Stryktipset\" eller en rad");
+}
+
+TEST(CouponReaderRefuses, ASecondHeaderAmongTheRows) {
+  EXPECT_EQ(Refusal(Crlf({"Stryktipset", kRowA, "Stryktipset,13plus=Nej", kRowB})),
+            "Rad 3: rubriken kan bara stå först");
+  EXPECT_EQ(Refusal(Crlf({kTotoA, "Stryktipset"})), "Rad 2: rubriken kan bara stå först");
+}
+
+TEST(CouponReaderRefuses, RowsAfterTheInitialText) {
+  EXPECT_EQ(Refusal(Crlf({"Dina Rader:", kTotoA})),
+            "Rad 2: efter \"Dina Rader:\" kan inga rader stå");
+  EXPECT_EQ(Refusal(Crlf({"Stryktipset", kRowA, "Dina Rader:"})),
+            "Rad 3: väntade 13 tecken 1, X eller 2");
+}
+
+TEST(CouponReaderRefuses, ControlAndNonAsciiBytesByTheirCode) {
+  EXPECT_EQ(Refusal(Crlf({"Stryktipset", kRowA}) + std::string("E,1\0,X", 6)),
+            "Rad 3: otillåtet tecken (byte 0x00)");
+  EXPECT_EQ(Refusal("Stryktipset\r\nE,1,X\r,2\r\n"), "Rad 2: otillåtet tecken (byte 0x0D)");
+  EXPECT_EQ(Refusal("Stryktipset\r\n\x1B[7m\r\n"), "Rad 2: otillåtet tecken (byte 0x1B)");
+  EXPECT_EQ(Refusal("Stryktipset \xC3\xA4\r\n"), "Rad 1: otillåtet tecken (byte 0xC3)");
+  EXPECT_EQ(Refusal("\x7F"
+                    "ELF\x02\x01"),
+            "Rad 1: otillåtet tecken (byte 0x7F)");
+}
+
+TEST(CouponReaderRefuses, ALineFarLongerThanAnyCouponLine) {
+  EXPECT_EQ(Refusal("Stryktipset\r\n" + std::string(65, 'E')), "Rad 2: raden är för lång");
+  EXPECT_EQ(Refusal("Stryktipset\r\n" + std::string(1000, ',') + "\r\n"),
+            "Rad 2: raden är för lång");
+}
+
+TEST(CouponReaderRefuses, AnythingElseOnTheFirstLine) {
+  EXPECT_EQ(Refusal("Hej\r\n"), "Rad 1: väntade en rubrik som \"Stryktipset\" eller en rad");
+  EXPECT_EQ(Refusal("x,X,2,1,X,2,1,X,2,1,X,2,1,X\r\n"),
+            "Rad 1: match 1 har \"x\", väntade 1, X eller 2");
+  EXPECT_EQ(Refusal("1X21X21X21X21X\r\n"), "Rad 1: väntade 14 tecken 1, X eller 2");
+}
+
+TEST(CouponReaderRefuses, WholeTextWhenOneLineIsBad) {
+  const std::string good = Crlf({"Stryktipset", kRowA, kRowB, kRowA});
+  const ReadResult result = ReadCouponText(good + "E,1\r\n" + Crlf({kRowB}));
+  EXPECT_FALSE(result.coupon.has_value());
+  EXPECT_EQ(result.error, "Rad 5: väntade 13 tecken 1, X eller 2");
+}
+
+// ---- Files, huge and hostile ----
+
+void Sparse(const std::filesystem::path& path, std::string_view start, off_t size) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, start.data(), start.size()), static_cast<ssize_t>(start.size()));
+  ASSERT_EQ(::ftruncate(fd, size), 0);
+  ::close(fd);
+}
+
+TEST(CouponReaderFile, ReadsAFileLikeTheSameText) {
+  TempFolder folder("coupon_reader");
+  const RowSet set =
+      GenerateFullSystem(MakeCoupon(kEuropatipset, {"1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2",
+                                                    "1X2", "1X2", "1X2", "1X", "X", "2"}),
+                         kPlus13No);
+  const std::string text = CouponText(set);
+  ASSERT_GT(text.size(), 2u << 20);  // more than one chunk, lines across chunk ends
+  testing::WriteFile(folder.Path("rader.txt"), text);
+  const ReadResult result = ReadCouponFile(folder.Path("rader.txt").string());
+  ASSERT_TRUE(result.coupon.has_value()) << result.error;
+  EXPECT_EQ(result.coupon->rows, set.rows);
+  EXPECT_EQ(result.coupon->game, kEuropatipset);
+  EXPECT_EQ(result.coupon->lines.back(), set.rows.size() + 1);
+}
+
+TEST(CouponReaderFile, RefusesAMissingFileAndAFolderInSwedish) {
+  TempFolder folder("coupon_reader");
+  const std::string missing = folder.Path("saknas.txt").string();
+  EXPECT_EQ(ReadCouponFile(missing).error, "Kan inte läsa \"" + missing + "\": filen finns inte");
+  EXPECT_EQ(ReadCouponFile(folder.path().string()).error,
+            "Kan inte läsa \"" + folder.path().string() + "\": det är en mapp");
+}
+
+TEST(CouponReaderFile, RefusesATwoGigabyteFileOfZeroBytesAtItsFirstLine) {
+  TempFolder folder("coupon_reader");
+  const auto path = folder.Path("noll.txt");
+  Sparse(path, "", off_t{2} << 30);
+  EXPECT_EQ(ReadCouponFile(path.string()).error, "Rad 1: otillåtet tecken (byte 0x00)");
+}
+
+TEST(CouponReaderFile, RefusesAHoleAfterGoodRowsAtTheLineAfterThem) {
+  TempFolder folder("coupon_reader");
+  const auto path = folder.Path("hal.txt");
+  Sparse(path, Crlf({"Stryktipset", kRowA, kRowB}), off_t{2} << 30);
+  EXPECT_EQ(ReadCouponFile(path.string()).error, "Rad 4: otillåtet tecken (byte 0x00)");
+}
+
+TEST(CouponReaderFile, RefusesALineOfManyMegabytes) {
+  TempFolder folder("coupon_reader");
+  const auto path = folder.Path("lang.txt");
+  testing::WriteFile(path, "Stryktipset\r\nE," + std::string(5u << 20, 'X') + "\r\n");
+  EXPECT_EQ(ReadCouponFile(path.string()).error, "Rad 2: raden är för lång");
+}
+
+TEST(CouponReaderFile, RefusesRandomBinaryWithoutCrashing) {
+  TempFolder folder("coupon_reader");
+  std::mt19937 random(11);
+  for (int trial = 0; trial < 50; ++trial) {
+    std::string bytes(1 + random() % 5000, '\0');
+    for (char& byte : bytes) byte = static_cast<char>(random());
+    const auto path = folder.Path("slump.bin");
+    testing::WriteFile(path, bytes);
+    const ReadResult result = ReadCouponFile(path.string());
+    EXPECT_FALSE(result.coupon.has_value());
+    EXPECT_TRUE(result.error.starts_with("Rad ")) << result.error;
+  }
+}
+
+TEST(CouponReaderFile, RefusesEveryMutationOfAGoodTextOrReadsTheSameSigns) {
+  // Single-byte changes: either refused with a line number, or read as rows
+  // whose lines all still parse the way the changed text says.
+  const std::string good = Crlf({"Stryktipset,13plus=Nej", kRowA, kRowB});
+  std::mt19937 random(3);
+  for (int trial = 0; trial < 2000; ++trial) {
+    std::string text = good;
+    text[random() % text.size()] = "1X2E,\r\n x0\t"[random() % 12];
+    const ReadResult result = ReadCouponText(text);
+    if (!result.coupon) {
+      EXPECT_TRUE(result.error.starts_with("Rad ")) << result.error;
+      continue;
+    }
+    std::string again = result.coupon->header.empty() ? "" : result.coupon->header + "\r\n";
+    for (PackedRow row : result.coupon->rows) again += Render(row, result.coupon->game) + "\r\n";
+    std::string normalised;
+    for (char c : text) {
+      if (c != '\r' && c != '\n' && c != ' ' && c != '\t') normalised += c;
+    }
+    std::string normalisedAgain;
+    for (char c : again) {
+      if (c != '\r' && c != '\n') normalisedAgain += c;
+    }
+    EXPECT_EQ(normalisedAgain, normalised) << text;
+  }
+}
+
+}  // namespace
+}  // namespace spelkub
