@@ -19,8 +19,10 @@ struct MatchResults {
   int Decided() const;
 };
 
-// Like MARKS of spelkub_rader, but one sign or "-" per match: "1X2-..." groups
-// separated by commas or blanks, or one run of signs. Refusals are one Swedish line.
+// Like MARKS of spelkub_rader, but one sign or "-" per match: groups separated
+// by commas, semicolons, blanks or line breaks, or one run of signs "1X2-...";
+// "x" is read as "X". Refusals are one Swedish line, e.g.
+// "Resultat: väntade 13 tecken 1, X, 2 eller -, fick 12".
 std::optional<MatchResults> ParseResults(std::string_view text, int matches, std::string* error);
 
 struct GradeReport {
@@ -29,7 +31,8 @@ struct GradeReport {
   // rowsByRight[k]: rows with exactly k right on the decided matches.
   std::array<int64_t, kMaxMatches + 1> rowsByRight{};
   // rowsCanReach[k]: rows that can still end with k right or more (right so
-  // far plus the undecided matches); equal to the counts above once all are decided.
+  // far plus the undecided matches); once all are decided, the rows with k
+  // right or more.
   std::array<int64_t, kMaxMatches + 1> rowsCanReach{};
 };
 

@@ -1,0 +1,126 @@
+#include "check/grading.h"
+
+#include <bit>
+#include <vector>
+
+namespace spelkub {
+
+namespace {
+
+bool IsSeparator(char c) {
+  return c == ',' || c == ' ' || c == '\t' || c == ';' || c == '\r' || c == '\n';
+}
+
+// 0 "1", 1 "X", 2 "2", -1 "-", -2 anything else.
+int ResultCode(char c) {
+  switch (c) {
+    case '1':
+      return 0;
+    case 'X':
+    case 'x':
+      return 1;
+    case '2':
+      return 2;
+    case '-':
+      return -1;
+    default:
+      return -2;
+  }
+}
+
+std::optional<MatchResults> Refuse(std::string* error, std::string text) {
+  if (error != nullptr) *error = std::move(text);
+  return std::nullopt;
+}
+
+// Bits 0 of the two-bit field of each of the first `matches` matches.
+constexpr uint32_t LowBits(int matches) {
+  return 0x55555555u & ((uint32_t{1} << (2 * matches)) - 1);
+}
+
+}  // namespace
+
+int MatchResults::Decided() const {
+  int decided = 0;
+  for (int m = 0; m < matches; ++m) decided += outcome[m] >= 0;
+  return decided;
+}
+
+std::optional<MatchResults> ParseResults(std::string_view text, int matches, std::string* error) {
+  std::vector<std::string_view> groups;
+  for (size_t i = 0; i < text.size();) {
+    if (IsSeparator(text[i])) {
+      ++i;
+      continue;
+    }
+    size_t end = i;
+    while (end < text.size() && !IsSeparator(text[end])) ++end;
+    groups.push_back(text.substr(i, end - i));
+    i = end;
+  }
+  // One run of signs, "1X2-1...", stands for a group per match.
+  std::vector<std::string_view> signs;
+  if (groups.size() == 1 && groups[0].size() > 1) {
+    for (size_t i = 0; i < groups[0].size(); ++i) signs.push_back(groups[0].substr(i, 1));
+  } else {
+    signs = groups;
+  }
+  if (static_cast<int>(signs.size()) != matches) {
+    return Refuse(error, "Resultat: väntade " + std::to_string(matches) +
+                             " tecken 1, X, 2 eller -, fick " + std::to_string(signs.size()));
+  }
+  MatchResults results;
+  results.matches = matches;
+  results.outcome.fill(-1);
+  for (int m = 0; m < matches; ++m) {
+    const int code = signs[m].size() == 1 ? ResultCode(signs[m][0]) : -2;
+    if (code == -2) {
+      return Refuse(error, "Resultat: match " + std::to_string(m + 1) + " har \"" +
+                               std::string(signs[m]) + "\", väntade 1, X, 2 eller -");
+    }
+    results.outcome[m] = static_cast<int8_t>(code);
+  }
+  return results;
+}
+
+GradeReport GradeRows(std::span<const PackedRow> rows, const MatchResults& results) {
+  GradeReport report;
+  report.matches = results.matches;
+  report.decided = results.Decided();
+  // A row's right: decided matches whose two bits equal the result's.
+  PackedRow result = 0;
+  uint32_t decidedLow = 0;
+  for (int m = 0; m < results.matches; ++m) {
+    if (results.outcome[m] < 0) continue;
+    result |= PackedRow(results.outcome[m]) << (2 * m);
+    decidedLow |= uint32_t{1} << (2 * m);
+  }
+  decidedLow &= LowBits(results.matches);
+  // Four histograms so that equal neighbours do not wait on one counter.
+  std::array<std::array<int64_t, kMaxMatches + 1>, 4> wrong{};
+  const size_t count = rows.size();
+  size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    for (int lane = 0; lane < 4; ++lane) {
+      const uint32_t diff = rows[i + lane] ^ result;
+      ++wrong[lane][std::popcount((diff | (diff >> 1)) & decidedLow)];
+    }
+  }
+  for (; i < count; ++i) {
+    const uint32_t diff = rows[i] ^ result;
+    ++wrong[0][std::popcount((diff | (diff >> 1)) & decidedLow)];
+  }
+  for (int w = 0; w <= report.decided; ++w) {
+    report.rowsByRight[report.decided - w] = wrong[0][w] + wrong[1][w] + wrong[2][w] + wrong[3][w];
+  }
+  const int undecided = results.matches - report.decided;
+  int64_t atLeast = 0;
+  for (int k = results.matches; k >= 0; --k) {
+    const int needed = k - undecided;  // right on the decided matches to still reach k
+    if (needed >= 0) atLeast += report.rowsByRight[needed];
+    report.rowsCanReach[k] = needed >= 0 ? atLeast : static_cast<int64_t>(count);
+  }
+  return report;
+}
+
+}  // namespace spelkub
