@@ -1,6 +1,8 @@
-// Spelkub_lite: one window over one coupon. Reads no command line, environment
-// or settings; always returns 0.
+// Spelkub_lite: one window over one coupon. Reads no command line or
+// settings; the desktop's language only for the toolkit's own dialogs. Always
+// returns 0.
 #include <QApplication>
+#include <QLocale>
 #include <exception>
 
 #include "app/main_window.h"
@@ -16,6 +18,7 @@ int main(int argc, char** argv) {
   // Only the program's own path goes to Qt: no argument is ever read.
   int qtArgc = argc > 0 ? 1 : 0;
   QApplication application(qtArgc, argv);
+  spelkub::InstallToolkitTranslations(QLocale::system());
   spelkub::QtPlatform platform;
   try {
     TForm1 Form1(Coupon, platform);

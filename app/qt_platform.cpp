@@ -1,24 +1,70 @@
 #include "app/qt_platform.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 #include <QUrl>
+#include <cstring>
 #include <string_view>
 
 #include "generate/save_file.h"
 
 namespace spelkub {
 
+namespace {
+
+// Some of Qt's catalogues (Swedish among them) predate the context in which
+// Qt 6 looks up the standard button texts; they hold the same texts under
+// the button box's context.
+class ToolkitTranslator : public QTranslator {
+ public:
+  using QTranslator::QTranslator;
+  QString translate(const char* context, const char* source, const char* disambiguation,
+                    int n) const override {
+    QString text = QTranslator::translate(context, source, disambiguation, n);
+    if (text.isEmpty() && std::strcmp(context, "QPlatformTheme") == 0) {
+      text = QTranslator::translate("QDialogButtonBox", source, disambiguation, n);
+    }
+    return text;
+  }
+};
+
+}  // namespace
+
+bool InstallToolkitTranslations(const QLocale& locale) {
+  QCoreApplication* application = QCoreApplication::instance();
+  if (application == nullptr) return false;
+  const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  auto translator = std::make_unique<ToolkitTranslator>(application);
+  // qtbase_ is the catalogue of Qt 6; qt_ the older one, all a language may have.
+  for (const char* catalogue : {"qtbase", "qt"}) {
+    if (translator->load(locale, QString::fromLatin1(catalogue), QStringLiteral("_"), folder)) {
+      QCoreApplication::installTranslator(translator.release());
+      return true;
+    }
+  }
+  return false;
+}
+
+std::unique_ptr<QMessageBox> NewMessageBox(QMessageBox::Icon icon, const QString& text,
+                                           const QString& caption) {
+  auto box = std::make_unique<QMessageBox>(icon, caption, text, QMessageBox::Ok);
+  // A file name such as "<b>.txt" in an error must not turn bold.
+  box->setTextFormat(Qt::PlainText);
+  return box;
+}
+
 void QtPlatform::ShowMessage(const QString& text, const QString& caption) {
-  QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
-  box.exec();
+  NewMessageBox(QMessageBox::NoIcon, text, caption)->exec();
 }
 
 void QtPlatform::ShowError(const QString& text, const QString& caption) {
-  QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
-  box.exec();
+  NewMessageBox(QMessageBox::Critical, text, caption)->exec();
 }
 
 void QtPlatform::OpenAddress(const QString& address) {

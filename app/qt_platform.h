@@ -1,12 +1,14 @@
-// The platform layer over Qt: QMessageBox, QDesktopServices, QFileDialog and
-// the engine's safe file writer.
+// The platform layer over Qt: QMessageBox, QDesktopServices, QFileDialog, the
+// toolkit's own translations and the engine's safe file writer.
 #pragma once
 
+#include <QMessageBox>
 #include <memory>
 
 #include "app/platform.h"
 
 class QFileDialog;
+class QLocale;
 
 namespace spelkub {
 
@@ -15,6 +17,16 @@ namespace spelkub {
 // one; no overwrite question; the toolkit's own title; `proposedPath` (a full
 // path, or empty) proposed with its folder.
 std::unique_ptr<QFileDialog> NewSaveDialog(const QString& proposedPath);
+
+// The box ShowMessage and ShowError run, built but not shown: `text` shown as
+// it is (plain text, never read as markup), `caption`, one OK button.
+std::unique_ptr<QMessageBox> NewMessageBox(QMessageBox::Icon icon, const QString& text,
+                                           const QString& caption);
+
+// Loads Qt's own translations for `locale` into the running application, so
+// that the toolkit's dialogs and buttons speak the desktop's language. False
+// when none are installed for it (the dialogs then stay in English).
+bool InstallToolkitTranslations(const QLocale& locale);
 
 class QtPlatform : public Platform {
  public:

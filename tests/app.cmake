@@ -2,7 +2,7 @@
 find_package(Qt6 REQUIRED COMPONENTS Test)
 
 foreach(test main_window_test row_list_test radio_group_test generate_command_test
-        save_command_test)
+        save_command_test qt_platform_test)
   spelkub_add_test(${test} QT
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/${test}.cpp
     LIBS spelkub_app Qt6::Test)
