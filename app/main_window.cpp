@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "app/picture.h"
+#include "assets/picture.h"
 
 using spelkub::DropDownList;
 using spelkub::MarkCell;

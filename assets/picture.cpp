@@ -1,4 +1,4 @@
-#include "app/picture.h"
+#include "assets/picture.h"
 
 #include <climits>
 #include <csetjmp>
