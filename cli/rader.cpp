@@ -4,278 +4,164 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstddef>
+#include <cstring>
 #include <exception>
-#include <limits>
-#include <vector>
+#include <memory>
+#include <optional>
 
-#include "coupon/messages.h"
 #include "generate/coupon_text.h"
 #include "generate/save_file.h"
-#include "reduce/reduction.h"
 
 namespace spelkub::cli {
 
 namespace {
 
-constexpr std::string_view kUsage =
-    "Usage:\n"
-    "spelkub_rader [--game stryktipset|europatipset|supertoto] [--13plus 0-1|2|3|F]\n"
-    "              [--guarantee G [--reversed] | --rows K [--reversed]] [-o FILE] MARKS\n"
-    "spelkub_rader --help | --version\n";
+// Blocks of whole row lines rendered into one reused buffer: big enough that
+// a write costs little per byte, small enough to stay in the caches' reach.
+constexpr size_t kBlockBytes = size_t{4} << 20;
+constexpr int64_t kRowsPerBlock = kBlockBytes / kRowLineBytes;
 
-constexpr std::string_view kHelp =
-    "spelkub_rader: the rows of a football pools coupon as coupon text, exactly as\n"
-    "Spelkub_lite's row list holds them after \"Generera Rader\".\n"
-    "\n"
-    "Usage:\n"
-    "spelkub_rader [--game stryktipset|europatipset|supertoto] [--13plus 0-1|2|3|F]\n"
-    "              [--guarantee G [--reversed] | --rows K [--reversed]] [-o FILE] MARKS\n"
-    "spelkub_rader --help | --version\n"
-    "\n"
-    "  --game GAME     stryktipset (default), europatipset, or supertoto with 14 matches\n"
-    "  --13plus GOALS  13plus \"Ja\" with the goals 0-1, 2, 3 or F (default \"Nej\"; ignored for "
-    "supertoto)\n"
-    "  --guarantee G   reduce to a guarantee of G right, G from 4 to 13\n"
-    "  --rows K        reduce to exactly K rows (a positive whole number) and report the "
-    "guarantee\n"
-    "  --reversed      run the chosen reduction from the last row upward (\"Reverserad?\")\n"
-    "  -o FILE         write to FILE (a temporary file, then renamed) instead of standard output\n"
-    "  --help          show this help\n"
-    "  --version       show the version\n"
-    "  MARKS           per match the signs 1, X, 2 to cover, or - for none; groups separated by\n"
-    "                  commas or blanks, 13 groups (14 for supertoto)\n"
-    "\n"
-    "Exit status: 0 done, 1 refused (the message is on standard error), 2 malformed arguments.\n"
-    "\n"
-    "Examples:\n"
-    "  spelkub_rader --rows 130 1X2 1 X2 1X2 1X 1X2 2 X 1X2 1 12 1X2 1\n"
-    "  spelkub_rader --13plus 2 --guarantee 12 -o rader.txt 1X2,1X2,1,1,X,2,1X,1,1,1,2,X,1\n";
-
-constexpr int kMaxGroups = kMaxMatches;
-
-bool IsSeparator(char c) {
-  return c == ',' || c == ' ' || c == '\t';
-}
-
-std::string Quoted(std::string_view text) {
-  std::string quoted;
-  quoted.reserve(text.size() + 2);
-  quoted.append(1, '"').append(text).append(1, '"');
-  return quoted;
-}
-
-// A whole number of decimal digits, at most `max`; nullopt otherwise.
-std::optional<int64_t> ParseWholeNumber(std::string_view text, int64_t max, bool* tooLarge) {
-  *tooLarge = false;
-  if (text.empty()) return std::nullopt;
-  int64_t value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    if (value <= max) value = value * 10 + (c - '0');  // stops growing once above max
+// The length of the UTF-8 sequence at text[i] when it is valid and not a C1
+// control (U+0080..U+009F); 0 otherwise.
+size_t PrintableSequence(std::string_view text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    if (lead == 0xC2) low = 0xA0;  // U+0080..U+009F are C1 controls
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+  } else {
+    return 0;
   }
-  if (value > max) {
-    *tooLarge = true;
-    return std::nullopt;
+  if (i + length > text.size() || byte(i + 1) < low || byte(i + 1) > high) return 0;
+  for (size_t k = 2; k < length; ++k) {
+    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
   }
-  return value;
+  return length;
 }
 
-// One group of MARKS for one match: sets its flags or explains what is wrong.
-std::string ParseGroup(std::string_view group, int match, std::array<int32_t, kCellCount>& marks) {
-  if (group == "-") return {};
-  const std::string where = "group " + std::to_string(match) + " of MARKS, " + Quoted(group) + ", ";
-  for (const char c : group) {
-    int outcome = -1;
-    switch (c) {
-      case '1':
-        outcome = 0;
-        break;
-      case 'X':
-      case 'x':
-        outcome = 1;
-        break;
-      case '2':
-        outcome = 2;
-        break;
-      default:
-        return where + "holds something other than the signs 1, X, 2 (or - alone for none)";
+void Tell(Output& output, std::string_view caption, std::string_view text) {
+  std::string line = Printable(caption);
+  line.append(": ").append(Printable(text)).append("\n");
+  output.WriteErr(line);
+}
+
+// Where the coupon text goes: the file of -o, saved safely, or standard output.
+class TextSink {
+ public:
+  TextSink(const Options& options, Output& output) : output_(output) {
+    if (options.outputPath) file_.emplace(*options.outputPath);  // throws SaveError
+  }
+
+  // False after a failed write to standard output; a failed file write throws SaveError.
+  bool Write(std::string_view bytes) {
+    if (file_) {
+      file_->Write(bytes);
+      return true;
     }
-    int32_t& flag = marks[CellIndex(match, outcome)];
-    if (flag == 1) return where + "repeats the sign " + OutcomeSign(outcome);
-    flag = 1;
+    return output_.WriteOut(bytes);
   }
-  return {};
-}
+  void Finish() {
+    if (file_) file_->Commit();
+  }
 
-// MARKS from all its arguments: a run of commas and blanks, also between two
-// arguments, is one separator.
-std::string ParseMarks(std::span<const std::string_view> pieces,
-                       std::array<int32_t, kCellCount>& marks) {
-  std::vector<std::string_view> groups;
-  for (const std::string_view piece : pieces) {
-    size_t i = 0;
-    while (i < piece.size()) {
-      if (IsSeparator(piece[i])) {
-        ++i;
-        continue;
+ private:
+  Output& output_;
+  std::optional<SaveFileWriter> file_;
+};
+
+// Streams the header line and `rows` row lines, rendered a block at a time by
+// render(first, count, out); false after telling why it failed.
+template <typename Render>
+bool WriteCouponText(const Options& options, std::string_view header, int64_t rows, Render render,
+                     Output& output) {
+  try {
+    TextSink sink(options, output);
+    const int64_t rowsPerBlock = std::min<int64_t>(rows, kRowsPerBlock);
+    const std::unique_ptr<char[]> block(
+        new char[header.size() + static_cast<size_t>(rowsPerBlock) * kRowLineBytes]);
+    std::memcpy(block.get(), header.data(), header.size());
+    size_t filled = header.size();  // the first block carries the header
+    for (int64_t first = 0; first < rows || filled > 0; first += rowsPerBlock) {
+      const int64_t count = std::min(rowsPerBlock, rows - first);
+      if (count > 0) filled += render(first, count, block.get() + filled);
+      if (!sink.Write(std::string_view(block.get(), filled))) {
+        Tell(output, kProgramName, "Stream write error");
+        return false;
       }
-      size_t end = i;
-      while (end < piece.size() && !IsSeparator(piece[end])) ++end;
-      groups.push_back(piece.substr(i, end - i));
-      i = end;
+      filled = 0;
     }
+    sink.Finish();
+  } catch (const SaveError& error) {
+    Tell(output, kProgramName, error.what());
+    return false;
   }
-  if (groups.size() > kMaxGroups) {
-    return "MARKS has " + std::to_string(groups.size()) + " groups, more than the " +
-           std::to_string(kMaxMatches) + " matches of a coupon";
-  }
-  for (size_t g = 0; g < groups.size(); ++g) {
-    std::string error = ParseGroup(groups[g], static_cast<int>(g) + 1, marks);
-    if (!error.empty()) return error;
-  }
-  return {};
+  return true;
 }
 
-// An argument that names an option rather than being part of MARKS. MARKS
-// never begins with "--", nor with "-" followed by a letter other than x.
-bool LooksLikeOption(std::string_view arg) {
-  if (arg.size() < 2 || arg[0] != '-') return false;
-  if (arg[1] == '-') return true;
-  const char c = arg[1];
-  return ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) && c != 'x' && c != 'X';
+bool WriteRows(const Options& options, const GenerateOutcome& outcome, Output& output) {
+  const RowSet& set = outcome.rows;
+  if (outcome.end == GenerateEnd::kReduced) {
+    const std::span<const uint32_t> kept = outcome.reduction.kept;
+    return WriteCouponText(
+        options, set.header, static_cast<int64_t>(kept.size()),
+        [&](int64_t first, int64_t count, char* out) {
+          return RenderRowLines(set, kept.subspan(first, count), out);
+        },
+        output);
+  }
+  return WriteCouponText(
+      options, set.header, set.size(),
+      [&](int64_t first, int64_t count, char* out) {
+        return RenderRowLines(set, first, first + count, out);
+      },
+      output);
 }
 
-ParseResult Malformed(std::string error) {
-  return ParseResult{std::nullopt, std::move(error)};
+int Generate(const Options& options, Output& output) {
+  CouponState state = MakeCouponState(options);
+  const GenerateOutcome outcome = RunGenerateCommand(state, Controls(options));
+  if (outcome.end == GenerateEnd::kRefused || outcome.end == GenerateEnd::kTargetAboveRowCount) {
+    Tell(output, outcome.refusal.caption, outcome.refusal.text);
+    return kExitRefused;
+  }
+  if (!WriteRows(options, outcome, output)) return kExitRefused;
+  if (outcome.end == GenerateEnd::kReduced) {
+    Tell(output, outcome.reportCaption, outcome.reportText);
+  }
+  return kExitDone;
 }
 
 }  // namespace
 
-std::string_view UsageText() {
-  return kUsage;
-}
-std::string_view HelpText() {
-  return kHelp;
-}
-
-ParseResult ParseArguments(std::span<const std::string_view> args) {
-  Options options;
-  if (args.size() == 1 && args[0] == "--help") {
-    options.command = Command::kHelp;
-    return {options, {}};
-  }
-  if (args.size() == 1 && args[0] == "--version") {
-    options.command = Command::kVersion;
-    return {options, {}};
-  }
-
-  bool seenGame = false, seenPlus13 = false, seenGuarantee = false, seenRows = false;
-  bool seenReversed = false, seenOutput = false;
-  std::vector<std::string_view> marks;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    const bool takesValue = arg == "--game" || arg == "--13plus" || arg == "--guarantee" ||
-                            arg == "--rows" || arg == "-o";
-    const bool known = takesValue || arg == "--reversed" || arg == "--help" || arg == "--version";
-    if (!known) {
-      if (LooksLikeOption(arg)) return Malformed("unknown option " + Quoted(arg));
-      marks.push_back(arg);
+std::string Printable(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string printable;
+  printable.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte >= 0x20 && byte < 0x7F) {
+      printable += text[i++];
       continue;
     }
-    if (arg == "--help" || arg == "--version") {
-      return Malformed(std::string(arg) + " stands alone, without other arguments");
-    }
-    bool* seen = arg == "--game"        ? &seenGame
-                 : arg == "--13plus"    ? &seenPlus13
-                 : arg == "--guarantee" ? &seenGuarantee
-                 : arg == "--rows"      ? &seenRows
-                 : arg == "-o"          ? &seenOutput
-                                        : &seenReversed;
-    if (*seen) return Malformed("option " + std::string(arg) + " is given twice");
-    *seen = true;
-    if (arg == "--reversed") {
-      options.reversed = true;
+    if (const size_t length = byte >= 0x80 ? PrintableSequence(text, i) : 0) {
+      printable.append(text.substr(i, length));
+      i += length;
       continue;
     }
-    if (i + 1 == args.size()) return Malformed("option " + std::string(arg) + " needs a value");
-    const std::string_view value = args[++i];
-
-    if (arg == "--game") {
-      if (value == "stryktipset") {
-        options.game = kStryktipset;
-      } else if (value == "europatipset") {
-        options.game = kEuropatipset;
-      } else if (value == "supertoto") {
-        options.game = kSupertoto;
-      } else {
-        return Malformed("--game takes stryktipset, europatipset or supertoto, not " +
-                         Quoted(value));
-      }
-    } else if (arg == "--13plus") {
-      options.plus13 = true;
-      if (value == "0-1") {
-        options.goals = kGoals0To1;
-      } else if (value == "2") {
-        options.goals = kGoals2;
-      } else if (value == "3") {
-        options.goals = kGoals3;
-      } else if (value == "F") {
-        options.goals = kGoalsF;
-      } else {
-        return Malformed("--13plus takes the goals 0-1, 2, 3 or F, not " + Quoted(value));
-      }
-    } else if (arg == "--guarantee" || arg == "--rows") {
-      if (seenGuarantee && seenRows) {
-        return Malformed("--guarantee and --rows exclude each other: choose one reduction");
-      }
-      bool tooLarge = false;
-      if (arg == "--guarantee") {
-        const auto level = ParseWholeNumber(value, 13, &tooLarge);
-        if (!level || *level < 4) {
-          return Malformed("--guarantee takes a level from 4 to 13, not " + Quoted(value));
-        }
-        options.reduction = kReductionGuarantee;
-        options.guaranteeLevel = static_cast<int32_t>(*level);
-      } else {
-        const auto rows = ParseWholeNumber(value, std::numeric_limits<int32_t>::max(), &tooLarge);
-        if (tooLarge) {
-          return Malformed("--rows " + std::string(value) + " is too large: at most " +
-                           std::to_string(std::numeric_limits<int32_t>::max()));
-        }
-        if (!rows || *rows < 1) {
-          return Malformed("--rows takes a positive whole number, not " + Quoted(value));
-        }
-        options.reduction = kReductionRowCount;
-        options.targetRows = static_cast<int32_t>(*rows);
-      }
-    } else {
-      options.outputPath = std::string(value);  // even "": the save reports what is wrong
-    }
+    printable.append("\\x").append(1, kHex[byte >> 4]).append(1, kHex[byte & 15]);
+    ++i;
   }
-
-  if (options.reversed && options.reduction == kReductionNone) {
-    return Malformed("--reversed needs a reduction: --guarantee G or --rows K");
-  }
-  if (marks.empty()) return Malformed("MARKS is missing");
-  std::string error = ParseMarks(marks, options.marks);
-  if (!error.empty()) return Malformed(std::move(error));
-  return {options, {}};
-}
-
-CouponState MakeCouponState(const Options& options) {
-  CouponState state;
-  state.Game = options.game;
-  state.Goals = options.goals;
-  state.Reduction = options.reduction;
-  state.GuaranteeLevel = options.guaranteeLevel;
-  state.TargetRows = options.targetRows;
-  for (int cell = 0; cell < kCellCount; ++cell) state.Marks[cell] = options.marks[cell];
-  return state;
-}
-
-int Plus13Index(const Options& options) {
-  return options.plus13 ? kPlus13Yes : kPlus13No;
+  return printable;
 }
 
 bool StandardStreams::WriteOut(std::string_view bytes) {
@@ -302,84 +188,18 @@ void StandardStreams::WriteErr(std::string_view bytes) {
   }
 }
 
-namespace {
-
-void Tell(Output& output, std::string_view caption, std::string_view text) {
-  std::string line;
-  line.reserve(caption.size() + text.size() + 3);
-  line.append(caption).append(": ").append(text).append("\n");
-  output.WriteErr(line);
-}
-
-// Writes the text where the options say; false after telling why it failed.
-bool Deliver(const Options& options, std::string_view text, Output& output) {
-  if (options.outputPath) {
-    try {
-      SaveTextFile(*options.outputPath, text);
-    } catch (const SaveError& error) {
-      Tell(output, kProgramName, error.what());
-      return false;
-    }
-    return true;
-  }
-  if (!output.WriteOut(text)) {
-    Tell(output, kProgramName, "Stream write error");
-    return false;
-  }
-  return true;
-}
-
-int Generate(const Options& options, Output& output) {
-  const CouponState state = MakeCouponState(options);
-  const int plus13Index = Plus13Index(options);
-  if (const auto failure = ValidateCoupon(state, plus13Index)) {
-    Tell(output, failure->message.caption, failure->message.text);
-    return kExitRefused;
-  }
-
-  std::string text;
-  std::string report;
-  {
-    RowSet set = GenerateFullSystem(state, plus13Index);
-    if (options.reduction == kReductionNone) {
-      text = CouponText(set);
-    } else {
-      const ReductionResult result =
-          options.reduction == kReductionRowCount
-              ? ReduceToRowCount(set, options.targetRows, options.reversed)
-              : ReduceToGuarantee(set, options.guaranteeLevel, options.reversed);
-      if (result.outcome == ReductionOutcome::kTargetAboveRowCount) {
-        Tell(output, kTargetTooLargeMessage.caption, kTargetTooLargeMessage.text);
-        return kExitRefused;
-      }
-      text = KeptCouponText(set, result);
-      report = options.reduction == kReductionRowCount ? GuaranteeReportText(result.guarantee)
-                                                       : std::string(kGuaranteeReducedMessage.text);
-    }
-  }  // the packed rows go before the text is written
-
-  if (!Deliver(options, text, output)) return kExitRefused;
-  if (!report.empty()) Tell(output, kReducedCaption, report);
-  return kExitDone;
-}
-
-}  // namespace
-
 int Run(std::span<const std::string_view> args, Output& output) {
   try {
     const ParseResult parsed = ParseArguments(args);
     if (!parsed.options) {
-      std::string text;
-      text.append(kProgramName).append(": ").append(parsed.error).append("\n");
-      text.append(kUsage);
-      output.WriteErr(text);
+      Tell(output, kProgramName, parsed.error + " (see --help)");
       return kExitMalformed;
     }
     const Options& options = *parsed.options;
     switch (options.command) {
       case Command::kHelp:
       case Command::kVersion:
-        if (!output.WriteOut(options.command == Command::kHelp ? kHelp : kVersionText)) {
+        if (!output.WriteOut(options.command == Command::kHelp ? HelpText() : kVersionText)) {
           Tell(output, kProgramName, "Stream write error");
           return kExitRefused;
         }

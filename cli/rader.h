@@ -5,9 +5,10 @@
 // "Generera Rader" with those choices, to standard output or to a file, and
 // tells on standard error what the window would have shown in a message box.
 //
-// Input: ParseArguments turns the arguments into Options. Engine: the coupon
-// is validated, generated and reduced with the window's own engine calls.
-// Output: Run writes the text through an Output and returns the exit status.
+// Input: ParseArguments turns the arguments into Options (cli/arguments.cpp).
+// Engine: the window's own "Generera Rader" command (command/generate_command.h).
+// Output: Run writes the text in blocks through an Output or into the file,
+// and tells every refusal in one line on standard error.
 #pragma once
 
 #include <array>
@@ -17,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "command/generate_command.h"
 #include "coupon/coupon_state.h"
 
 namespace spelkub::cli {
@@ -30,7 +32,7 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitRefused = 1;
 inline constexpr int kExitMalformed = 2;
 
-// The usage lines, as printed after a malformed call and by --help.
+// The usage lines, as --help shows them.
 std::string_view UsageText();
 std::string_view HelpText();
 
@@ -64,6 +66,12 @@ ParseResult ParseArguments(std::span<const std::string_view> args);
 // options: reduction mode 2 with the level, 3 with the row count, else 1.
 CouponState MakeCouponState(const Options& options);
 int Plus13Index(const Options& options);
+// The window's controls for these options: --13plus, and --reversed for both ticks.
+GenerateControls Controls(const Options& options);
+
+// Text fit for one line on a terminal: control characters (C0, DEL, C1) and
+// bytes that are not valid UTF-8 become \xHH; everything else is kept.
+std::string Printable(std::string_view text);
 
 // Where the program's text goes. WriteOut must write everything and returns
 // false when it could not.

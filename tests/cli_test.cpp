@@ -307,14 +307,14 @@ TEST_F(RaderTest, FailedWriteToStandardOutputIsReported) {
 }
 
 // ---------------------------------------------------------------------------
-// Malformed arguments: explanation, usage, exit 2, nothing written
+// Malformed arguments: one line of explanation, exit 2, nothing written
 
 struct MalformedCase {
   std::vector<std::string> args;
   std::string reason;  // a piece of the explanation
 };
 
-TEST_F(RaderTest, MalformedArgumentsExplainShowUsageAndWriteNothing) {
+TEST_F(RaderTest, MalformedArgumentsAreExplainedInOneLineAndWriteNothing) {
   const std::string marks = "1X,X2,1,1,1,1,1,1,1,1,1,1,1";
   const std::vector<MalformedCase> cases{
       {{"--colour", "red", marks}, "unknown option \"--colour\""},
@@ -355,6 +355,19 @@ TEST_F(RaderTest, MalformedArgumentsExplainShowUsageAndWriteNothing) {
       {{"--version", "--help"}, "--version stands alone"},
       {{"--game", "supertoto"}, "MARKS is missing"},
       {{}, "MARKS is missing"},
+      {{"--", "--rows", "4"}, "group 1 of MARKS, \"--rows\""},
+      {{"--rows", "4", "--"}, "MARKS is missing"},
+      {{"--x\x1b[7m", marks}, "unknown option \"--x\\x1b[7m\""},
+      {{"1\x1b[7mX,1,1,1,1,1,1,1,1,1,1,1,1"}, "\"1\\x1b[7mX\""},
+      {{"--game", "super\ntoto", marks}, "not \"super\\x0atoto\""},
+      {{"--13plus", "\xff\xc3", marks}, "not \"\\xff\\xc3\""},
+      {{"--13plus",
+        "\xc2\x9b"
+        "2",
+        marks},
+       "not \"\\xc2\\x9b2\""},
+      {{"--13plus", "\x7f", marks}, "not \"\\x7f\""},
+      {{"--rows", "\r9", marks}, "not \"\\x0d9\""},
   };
   const std::string kept = "a file that must stay as it is\n";
   for (const MalformedCase& c : cases) {
@@ -368,13 +381,50 @@ TEST_F(RaderTest, MalformedArgumentsExplainShowUsageAndWriteNothing) {
     const Outcome run = Rader(args);
     EXPECT_EQ(run.exitCode, kExitMalformed) << shown;
     EXPECT_EQ(run.out, "") << shown;
-    const std::string first = run.err.substr(0, run.err.find('\n') + 1);
-    EXPECT_EQ(first.rfind("spelkub_rader: ", 0), 0u) << shown << run.err;
-    EXPECT_NE(first.find(c.reason), std::string::npos) << shown << run.err;
-    EXPECT_EQ(run.err.substr(first.size()), UsageText()) << shown;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << shown << run.err;
+    EXPECT_EQ(run.err.back(), '\n') << shown;
+    EXPECT_EQ(run.err.rfind("spelkub_rader: ", 0), 0u) << shown << run.err;
+    EXPECT_NE(run.err.find(c.reason), std::string::npos) << shown << run.err;
+    EXPECT_TRUE(run.err.ends_with(" (see --help)\n")) << shown << run.err;
+    EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << shown;
+    EXPECT_EQ(run.err.find('\r'), std::string::npos) << shown;
     EXPECT_EQ(ReadFile(Path("a.txt")), kept) << shown;
     EXPECT_EQ(Entries(), std::vector<std::string>{"a.txt"}) << shown;
   }
+}
+
+TEST_F(RaderTest, DoubleDashEndsTheOptions) {
+  const Outcome run = Rader(WithMarks({"--rows", "2", "--"}, kNineRowMarks));
+  EXPECT_EQ(run.exitCode, kExitDone);
+  EXPECT_EQ(run.err, Line("Reducering", "11 rätts garanti på dina nu reducerade rader!"));
+  // After "--" even "-q" is MARKS: a group with other characters than signs.
+  const Outcome dash = Rader({"--", "-q", "1"});
+  EXPECT_EQ(dash.exitCode, kExitMalformed);
+  EXPECT_NE(dash.err.find("group 1 of MARKS, \"-q\""), std::string::npos) << dash.err;
+  // And "-" alone, an unmarked first match, is refused as the window refuses it.
+  const Outcome unmarked = Rader({"--", "-", "1 1 1 1 1 1 1 1 1 1 1 1"});
+  EXPECT_EQ(unmarked.exitCode, kExitRefused);
+  EXPECT_EQ(unmarked.err, Line("Felaktig rad!", "Klicka i ett giltigt system!"));
+}
+
+TEST_F(RaderTest, FileNameWithControlCharactersIsToldInOneEscapedLine) {
+  const std::string missing = Path("no\nsuch\x1b[2J").string() + "/rader.txt";
+  const Outcome run = Rader(WithMarks({"-o", missing}, kExampleMarks));
+  EXPECT_EQ(run.exitCode, kExitRefused);
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  EXPECT_EQ(run.err.find('\x1b'), std::string::npos);
+  EXPECT_NE(run.err.find("no\\x0asuch\\x1b[2J/rader.txt\""), std::string::npos) << run.err;
+}
+
+TEST(Printable, KeepsValidUtf8AndEscapesControlsAndBrokenBytes) {
+  EXPECT_EQ(Printable("Dina rader är nu reducerade!! ∑ 😀"), "Dina rader är nu reducerade!! ∑ 😀");
+  EXPECT_EQ(Printable("a\tb\nc\x7f"), "a\\x09b\\x0ac\\x7f");
+  EXPECT_EQ(Printable(std::string_view("\0", 1)), "\\x00");
+  EXPECT_EQ(Printable("\xc2\x85"), "\\xc2\\x85");                    // C1 "next line"
+  EXPECT_EQ(Printable("\xc3"), "\\xc3");                             // cut short
+  EXPECT_EQ(Printable("\xc0\xaf"), "\\xc0\\xaf");                    // overlong "/"
+  EXPECT_EQ(Printable("\xed\xa0\x80"), "\\xed\\xa0\\x80");           // a surrogate
+  EXPECT_EQ(Printable("\xf4\x90\x80\x80"), "\\xf4\\x90\\x80\\x80");  // above U+10FFFF
 }
 
 // ---------------------------------------------------------------------------
