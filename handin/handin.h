@@ -8,6 +8,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "coupon/coupon_state.h"
@@ -17,22 +18,48 @@ namespace spelkub {
 
 inline constexpr int64_t kHandInRowsPerFile = 10000;
 
-// Thrown for rows that cannot be handed in (Supertoto, or no rows); what() is
-// the Swedish text the user sees.
+inline constexpr std::string_view kSupertotoRefusal =
+    "Supertoto kan inte lämnas in på det här sättet.";
+inline constexpr std::string_view kNoRowsRefusal = "Det finns inga rader att lämna in.";
+
+// Thrown for rows that cannot be handed in; what() is the Swedish text the
+// user sees: kSupertotoRefusal or kNoRowsRefusal.
 class HandInRefused : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
 // The names the rows go to: `path` itself when they fit one file, else
-// NAME-1.txt, NAME-2.txt, ... beside it (NAME is path without ".txt").
+// NAME-1.txt, NAME-2.txt, ... beside it (NAME is path without ".txt", in any
+// letter case; a path without it gets ".txt" on each name). Every file but the
+// last holds exactly kHandInRowsPerFile rows.
 std::vector<std::string> HandInFileNames(const std::string& path, int64_t rows);
 
-// The text of one file: header, then the rows.
+// Files that an earlier save to `path` may have left and a save of `rows` rows
+// would not replace: `path` itself when the rows need several files, and
+// NAME-k.txt beyond the new count. They are never removed (they are the
+// user's); a caller should name them, since handing them in with the new ones
+// would stake rows twice.
+std::vector<std::string> LeftoverHandInFiles(const std::string& path, int64_t rows);
+
+// The text of one file: header, then the rows, CR LF after every line. Throws
+// HandInRefused for Supertoto.
 std::string HandInText(int32_t game, std::span<const PackedRow> rows);
 
-// Writes every file (each atomically, as every save) and returns their names.
-// Throws HandInRefused, or SaveError when a file cannot be written.
+// Writes every file and returns their names. Throws HandInRefused, or
+// SaveError when a file cannot be written.
+//
+// One file is saved like every save. Several are written in two steps, so that
+// a failure does not leave a mix of new and old files that looks complete:
+// first every file is written and flushed unseen beside its target; only when
+// all are written are they named, in order. When writing any of them fails, no
+// target was touched; the SaveError names the failure and adds "Ingen av de N
+// filerna sparades.". Should naming fail part-way (a file system failing
+// between two renames), files 1 to k-1 are the new ones and the rest are as
+// they were, and the SaveError says so ("Fil 1 till K av N sparades, övriga
+// inte: spara igen innan du lämnar in."). Nothing the user had is removed.
+// The exception, as in every save: a target with several hard links, or in a
+// folder that takes no new file, is written in place at once.
 std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
                                        std::span<const PackedRow> rows);
 

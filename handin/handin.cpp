@@ -1,0 +1,142 @@
+#include "handin/handin.h"
+
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+
+#include "generate/coupon_text.h"
+#include "generate/save_file.h"
+
+namespace spelkub {
+
+namespace {
+
+constexpr std::string_view kExtension = ".txt";
+
+std::string_view ProductName(int32_t game) {
+  switch (game) {
+    case kStryktipset:
+      return "Stryktipset";
+    case kEuropatipset:
+      return "Europatipset";
+    case kSupertoto:
+      throw HandInRefused(std::string(kSupertotoRefusal));
+    default:
+      throw std::invalid_argument("HandInText: unknown game " + std::to_string(game));
+  }
+}
+
+// A packed row of 13 matches with no sign code 3 and nothing beyond match 13.
+void CheckRows(std::span<const PackedRow> rows) {
+  constexpr uint32_t kLow = 0x55555555u & ((uint32_t{1} << 26) - 1);
+  for (const PackedRow row : rows) {
+    if ((row >> 26) != 0 || (row & (row >> 1) & kLow) != 0) {
+      throw std::invalid_argument("SaveForHandIn: not a 13-match row");
+    }
+  }
+}
+
+bool EndsWithExtension(const std::string& path) {
+  if (path.size() < kExtension.size()) return false;
+  for (size_t i = 0; i < kExtension.size(); ++i) {
+    const char c = path[path.size() - kExtension.size() + i];
+    if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != kExtension[i]) return false;
+  }
+  return true;
+}
+
+std::string NumberedName(const std::string& path, int64_t number) {
+  const bool has = EndsWithExtension(path);
+  const std::string stem = has ? path.substr(0, path.size() - kExtension.size()) : path;
+  const std::string extension = has ? path.substr(path.size() - kExtension.size()) : ".txt";
+  return stem + "-" + std::to_string(number) + extension;
+}
+
+int64_t FileCount(int64_t rows) {
+  return rows <= kHandInRowsPerFile ? 1 : (rows + kHandInRowsPerFile - 1) / kHandInRowsPerFile;
+}
+
+bool Exists(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::exists(path, error);
+}
+
+std::span<const PackedRow> FileRows(std::span<const PackedRow> rows, size_t file) {
+  const size_t begin = file * kHandInRowsPerFile;
+  return rows.subspan(begin, std::min<size_t>(kHandInRowsPerFile, rows.size() - begin));
+}
+
+}  // namespace
+
+std::vector<std::string> HandInFileNames(const std::string& path, int64_t rows) {
+  const int64_t files = FileCount(rows);
+  if (files == 1) return {path};
+  std::vector<std::string> names;
+  names.reserve(static_cast<size_t>(files));
+  for (int64_t k = 1; k <= files; ++k) names.push_back(NumberedName(path, k));
+  return names;
+}
+
+std::vector<std::string> LeftoverHandInFiles(const std::string& path, int64_t rows) {
+  const int64_t files = FileCount(rows);
+  std::vector<std::string> leftovers;
+  if (files > 1 && Exists(path)) leftovers.push_back(path);
+  for (int64_t k = files == 1 ? 1 : files + 1;; ++k) {
+    std::string name = NumberedName(path, k);
+    if (!Exists(name)) break;
+    leftovers.push_back(std::move(name));
+  }
+  return leftovers;
+}
+
+std::string HandInText(int32_t game, std::span<const PackedRow> rows) {
+  RowSet set;
+  set.game = game;
+  set.matches = MatchesInPlay(game);
+  set.header = std::string(ProductName(game)) + std::string(kLineBreak);
+  set.rows.assign(rows.begin(), rows.end());
+  return CouponText(set);
+}
+
+std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
+                                       std::span<const PackedRow> rows) {
+  (void)ProductName(game);  // refuses a game that cannot be handed in
+  if (rows.empty()) throw HandInRefused(std::string(kNoRowsRefusal));
+  CheckRows(rows);
+  std::vector<std::string> names = HandInFileNames(path, static_cast<int64_t>(rows.size()));
+  if (names.size() == 1) {
+    SaveTextFile(names[0], HandInText(game, rows));
+    return names;
+  }
+
+  const std::string count = std::to_string(names.size());
+  std::vector<std::unique_ptr<SaveFileWriter>> writers;
+  writers.reserve(names.size());
+  try {
+    for (size_t file = 0; file < names.size(); ++file) {
+      writers.push_back(std::make_unique<SaveFileWriter>(names[file]));
+      writers.back()->Write(HandInText(game, FileRows(rows, file)));
+    }
+  } catch (const SaveError& error) {
+    writers.clear();  // nothing was named
+    throw SaveError(std::string(error.what()) + " Ingen av de " + count + " filerna sparades.");
+  }
+  for (size_t file = 0; file < writers.size(); ++file) {
+    try {
+      writers[file]->Commit();
+    } catch (const SaveError& error) {
+      writers.clear();
+      std::string message = error.what();
+      if (file == 0) {
+        message += " Ingen av de " + count + " filerna sparades.";
+      } else {
+        message += " Fil 1 till " + std::to_string(file) + " av " + count +
+                   " sparades, övriga inte: spara igen innan du lämnar in.";
+      }
+      throw SaveError(message);
+    }
+  }
+  return names;
+}
+
+}  // namespace spelkub
