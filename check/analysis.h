@@ -24,18 +24,23 @@ struct Streck {
 };
 
 // 13 or 14 groups of three numbers (as many as `matches`), separated by
-// blanks, commas, semicolons or line breaks; a group's numbers need not add
-// up to 100 (each group is scaled to 100). Refusals are one Swedish line.
+// blanks, commas, semicolons or line breaks; decimals with a point, an
+// optional "%" after a number. A group's numbers need not add up to 100 (each
+// group is scaled to 100). Refusals are one Swedish line: "Streck: väntade 39
+// tal, tre per match, fick 38", "Streck: "abc" är inget tal", "Streck: talen
+// kan inte vara negativa ("-5")", "Streck: match 3 har summan 0".
 std::optional<Streck> ParseStreck(std::string_view text, int matches, std::string* error);
 
 struct AnalysisReport {
   int matches = 13;
-  // The least right over all outcomes; 0 when there are no rows.
+  // The least right over all outcomes; 0 when there are no rows (and then
+  // every count below is 0 too).
   int guarantee = 0;
   // outcomesByRight[k]: outcomes whose best row has exactly k right.
   std::array<int64_t, kMaxMatches + 1> outcomesByRight{};
   // With streck: the probability (0..1) of each number of right, outcomes
-  // weighted by the product of their signs' shares, normalised over the system.
+  // weighted by the product of their signs' shares, normalised over the system;
+  // all 0 when the streck give every outcome of the system the weight 0.
   std::optional<std::array<double, kMaxMatches + 1>> probabilityByRight;
   // Rows with a sign that the system does not mark: their positions (0-based,
   // in the given order).
@@ -43,6 +48,8 @@ struct AnalysisReport {
   bool stopped = false;
 };
 
+// Exact, by the coverage search: one byte per outcome besides the rows.
+// `stop`, when raised, ends the analysis early with `stopped` set.
 AnalysisReport AnalyseRows(const SystemShape& shape, std::span<const PackedRow> rows,
                            const Streck* streck = nullptr, const std::atomic<bool>* stop = nullptr);
 

@@ -1,0 +1,169 @@
+#include "check/analysis.h"
+
+#include <charconv>
+#include <cmath>
+#include <vector>
+
+#include "cover/coverage.h"
+
+namespace spelkub {
+
+namespace {
+
+bool IsSeparator(char c) {
+  return c == ' ' || c == '\t' || c == ',' || c == ';' || c == '\r' || c == '\n';
+}
+
+// The text as the user typed it, in quotes, with control bytes shown as \xNN
+// so that a message stays one line.
+std::string Quoted(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string shown(1, '"');
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 15];
+    } else {
+      shown += c;
+    }
+  }
+  shown += '"';
+  return shown;
+}
+
+std::optional<Streck> Refuse(std::string* error, std::string text) {
+  if (error != nullptr) *error = "Streck: " + std::move(text);
+  return std::nullopt;
+}
+
+// Per outcome index of the matches [first, last) of the shape (the first
+// turning fastest): the product of its signs' shares.
+std::vector<double> WeightTable(const SystemShape& shape, const Streck& streck, int first,
+                                int last) {
+  std::vector<double> table{1.0};
+  for (int m = last - 1; m >= first; --m) {
+    const int radix = shape.radix[m];
+    std::vector<double> wider(table.size() * radix);
+    for (size_t k = 0; k < table.size(); ++k) {
+      for (int d = 0; d < radix; ++d) {
+        wider[k * radix + d] = table[k] * streck.percent[m][shape.outcomes[m][d]] / 100.0;
+      }
+    }
+    table = std::move(wider);
+  }
+  return table;
+}
+
+bool Stopped(const std::atomic<bool>* stop) {
+  return stop != nullptr && stop->load(std::memory_order_relaxed);
+}
+
+}  // namespace
+
+std::optional<Streck> ParseStreck(std::string_view text, int matches, std::string* error) {
+  const size_t wanted = static_cast<size_t>(3 * matches);
+  std::vector<double> numbers;
+  for (size_t i = 0; i < text.size();) {
+    if (IsSeparator(text[i])) {
+      ++i;
+      continue;
+    }
+    size_t end = i;
+    while (end < text.size() && !IsSeparator(text[end])) ++end;
+    const std::string_view token = text.substr(i, end - i);
+    i = end;
+    std::string_view digits = token;
+    if (digits.ends_with('%')) digits.remove_suffix(1);
+    double value = 0;
+    const auto [next, problem] = std::from_chars(digits.data(), digits.data() + digits.size(),
+                                                 value, std::chars_format::fixed);
+    if (digits.empty() || problem != std::errc() || next != digits.data() + digits.size() ||
+        !std::isfinite(value)) {
+      return Refuse(error, Quoted(token).append(" är inget tal"));
+    }
+    if (value < 0) return Refuse(error, "talen kan inte vara negativa (" + Quoted(token) + ")");
+    numbers.push_back(value);
+  }
+  if (numbers.size() != wanted) {
+    return Refuse(error, "väntade " + std::to_string(wanted) + " tal, tre per match, fick " +
+                             std::to_string(numbers.size()));
+  }
+  Streck streck;
+  streck.matches = matches;
+  for (int m = 0; m < matches; ++m) {
+    const double sum = numbers[3 * m] + numbers[3 * m + 1] + numbers[3 * m + 2];
+    if (!(sum > 0)) return Refuse(error, "match " + std::to_string(m + 1) + " har summan 0");
+    for (int o = 0; o < 3; ++o) streck.percent[m][o] = numbers[3 * m + o] * 100.0 / sum;
+  }
+  return streck;
+}
+
+AnalysisReport AnalyseRows(const SystemShape& shape, std::span<const PackedRow> rows,
+                           const Streck* streck, const std::atomic<bool>* stop) {
+  AnalysisReport report;
+  report.matches = shape.matches;
+  if (rows.empty() || shape.size() == 0) return report;
+
+  Coverage coverage = ComputeCoverage(shape, rows, stop);
+  if (coverage.stopped || Stopped(stop)) {
+    report.stopped = true;
+    return report;
+  }
+  report.outsideRows = std::move(coverage.outsideRows);
+  report.guarantee = shape.matches - coverage.maxDistance;
+
+  const std::vector<uint8_t>& distance = coverage.distance;
+  // Four histograms so that equal neighbours do not wait on one counter.
+  std::array<std::array<int64_t, 256>, 4> byDistance{};
+  const size_t size = distance.size();
+  size_t i = 0;
+  for (; i + 4 <= size; i += 4) {
+    ++byDistance[0][distance[i]];
+    ++byDistance[1][distance[i + 1]];
+    ++byDistance[2][distance[i + 2]];
+    ++byDistance[3][distance[i + 3]];
+  }
+  for (; i < size; ++i) ++byDistance[0][distance[i]];
+  for (int d = 0; d <= shape.matches; ++d) {
+    report.outcomesByRight[shape.matches - d] =
+        byDistance[0][d] + byDistance[1][d] + byDistance[2][d] + byDistance[3][d];
+  }
+
+  if (streck != nullptr) {
+    // weight(index) = low[index % lowSize] * high[index / lowSize]: two small
+    // tables instead of a product over the matches per outcome.
+    int split = 0;
+    int64_t lowSize = 1;
+    while (split < shape.matches && lowSize * lowSize < static_cast<int64_t>(size)) {
+      lowSize *= shape.radix[split++];
+    }
+    const std::vector<double> low = WeightTable(shape, *streck, 0, split);
+    const std::vector<double> high = WeightTable(shape, *streck, split, shape.matches);
+    std::array<double, 256> byDistanceWeight{};
+    double total = 0;
+    const uint8_t* at = distance.data();
+    for (const double highWeight : high) {
+      if (Stopped(stop)) {
+        report.stopped = true;
+        return report;
+      }
+      for (const double lowWeight : low) {
+        const double weight = lowWeight * highWeight;
+        byDistanceWeight[*at++] += weight;
+        total += weight;
+      }
+    }
+    std::array<double, kMaxMatches + 1> probability{};
+    if (total > 0) {
+      for (int d = 0; d <= shape.matches; ++d) {
+        probability[shape.matches - d] = byDistanceWeight[d] / total;
+      }
+    }
+    report.probabilityByRight = probability;
+  }
+  return report;
+}
+
+}  // namespace spelkub
