@@ -4,6 +4,7 @@
 
 #include "coupon/choices.h"
 #include "generate/detail/row_line.h"
+#include "generate/huge_pages.h"
 
 namespace spelkub {
 
@@ -88,6 +89,8 @@ RowSet GenerateFullSystem(const CouponState& state, int plus13Index, ProgressLis
     size *= count;
   }
   if (size == 0) return set;
+  set.rows.reserve(static_cast<size_t>(size));
+  AdviseHugePages(set.rows.data(), static_cast<size_t>(size) * sizeof(PackedRow));
   set.rows.resize(static_cast<size_t>(size));
 
   // The odometer: digit[m] indexes the marked outcomes of match m + 1; match 1
