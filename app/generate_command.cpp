@@ -10,15 +10,15 @@
 #include <QProgressBar>
 #include <QStatusBar>
 
+#include "app/form_building.h"
 #include "app/main_window.h"
+#include "app/qt_text.h"
 #include "coupon/messages.h"
 #include "reduce/reduction.h"
 
-namespace {
+using spelkub::FromUtf8;
 
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+namespace {
 
 // Shows the engine's progress while the handler keeps the event loop from
 // running: the progress bar and Label18 are repainted at once, at most
@@ -33,7 +33,7 @@ class CommandProgress final : public spelkub::ProgressListener {
   void CandidatesExamined(int64_t count) override { ShowPosition(count > 0 ? count - 1 : 0); }
   void RowsAccepted(int64_t count) override {
     if (!Due()) return;
-    TForm1::SetCaption(window_.Label18, QString::number(count));
+    spelkub::SetCaption(window_.Label18, QString::number(count));
     window_.Label18->repaint();
   }
 
@@ -140,6 +140,6 @@ spelkub::ReductionResult TForm1::KeepRows(const spelkub::RowSet& rows, int lines
 }
 
 void TForm1::ShowFinishedRows(int64_t rows) {
-  SetCaption(Label18, QString::number(rows));
+  spelkub::SetCaption(Label18, QString::number(rows));
   Label18->repaint();
 }

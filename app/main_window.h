@@ -105,12 +105,6 @@ class TForm1 : public QMainWindow {
   // sees an exception.
   void Guard(std::string_view handler, const std::function<void()>& body);
 
-  // Test hook: called with the handler's name ("RadioGroup1Click",
-  // "Edit5Click", ...) each time an event runs one, from any window.
-  static void SetHandlerTrace(std::function<void(std::string_view handler)> trace);
-
-  // Sets a label's caption; the label sizes itself to it.
-  static void SetCaption(QLabel* label, const QString& text);
   // The status bar's one text.
   void SetStatusText(const QString& text);
   QString StatusText() const;
@@ -119,13 +113,21 @@ class TForm1 : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void BuildControls();
-  void BuildMenu();
+  // The stages of building the window, in the order the constructor runs them.
+  void BuildControls();  // main_window_controls.cpp
+  void BuildMenu();      // main_menu.cpp
   void SetTabOrder();
   void BindEvents();
+  void CentreOnDesktop();
   void SelectDefaults();
+
   void PlaceStretchingControls(const QSize& client);
   void SetMatch14Visible(bool visible);
+
+  // "Välj Antal Rader:": the number of rows that item `index` offers.
+  static constexpr int kSmallRowCounts = 130;
+  static constexpr int kRowCountItems = kSmallRowCounts + 6;
+  static int RowCountAt(int index);
 
   // The generate command's stages (generate_command.cpp).
   bool ValidateCoupon();

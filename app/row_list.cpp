@@ -7,10 +7,6 @@ namespace spelkub {
 
 namespace {
 constexpr std::string_view kCrLf = "\r\n";
-
-bool EndsWithBreak(std::string_view text) {
-  return !text.empty() && (text.back() == '\n' || text.back() == '\r');
-}
 }  // namespace
 
 RowList::RowList(ScrollBars scrollBars, QWidget* parent) : QsciScintilla(parent) {
@@ -73,10 +69,6 @@ void RowList::Clear() {
   AttachNewDocument(0);
 }
 
-void RowList::InsertAtEnd(std::string_view text) {
-  Append(text);
-}
-
 int RowList::LineCount() const {
   const long length = SendScintilla(SCI_GETLENGTH);
   if (length == 0) return 0;
@@ -84,28 +76,6 @@ int RowList::LineCount() const {
   const char last = static_cast<char>(SendScintilla(SCI_GETCHARAT, length - 1));
   if (last == '\n' || last == '\r') --lines;
   return static_cast<int>(lines);
-}
-
-std::string RowList::Line(int index) const {
-  if (index < 0 || index >= LineCount()) return {};
-  const long start = SendScintilla(SCI_POSITIONFROMLINE, static_cast<long>(index));
-  const long end = SendScintilla(SCI_GETLINEENDPOSITION, static_cast<long>(index));
-  if (end <= start) return {};
-  const auto* bytes = reinterpret_cast<const char*>(static_cast<intptr_t>(
-      SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(start), end - start)));
-  return std::string(bytes, static_cast<size_t>(end - start));
-}
-
-void RowList::AppendLine(std::string_view line) {
-  std::string piece;
-  piece.reserve(line.size() + kCrLf.size());
-  const std::string_view text = Text();
-  if (text.empty() || EndsWithBreak(text)) {
-    piece.append(line).append(kCrLf);
-  } else {
-    piece.append(kCrLf).append(line);
-  }
-  Append(piece);
 }
 
 void RowList::SetText(std::string_view text) {

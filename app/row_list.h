@@ -2,7 +2,7 @@
 // list (Memo2) use it: a byte-oriented API in the list's own encoding (UTF-8),
 // lines ended by CR LF.
 //
-// Program changes (Clear, InsertAtEnd, AppendLine, SetText, ReplaceLinesBy)
+// Program changes (Clear, SetText, ReplaceLinesBy)
 // leave no undo step, empty the undo history and raise no textChanged; the
 // user may still edit and undo by hand. SetText builds a fresh document without styles or undo and
 // attaches it once, so loading millions of lines stays fast.
@@ -25,15 +25,8 @@ class RowList : public QsciScintilla {
 
   // Empties the list.
   void Clear();
-  // Appends `text` as it is at the end of the list.
-  void InsertAtEnd(std::string_view text);
   // Number of lines; an empty last line after the final line break does not count.
   int LineCount() const;
-  // Line `index` (0-based) without its break; empty when out of range.
-  std::string Line(int index) const;
-  // Adds `line` as a new last line: "line CR LF" when the text is empty or ends
-  // with a line break, else "CR LF line" (the last line stays open).
-  void AppendLine(std::string_view line);
   // Replaces the whole text. `text` may point into this list.
   void SetText(std::string_view text);
   // The whole text; valid until the list changes.

@@ -8,13 +8,12 @@
 
 #include "app/links.h"
 #include "app/main_window.h"
+#include "app/qt_text.h"
 #include "coupon/messages.h"
 
-namespace {
+using spelkub::FromUtf8;
 
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+namespace {
 
 // True when no byte has its high bit set. Coupon texts always pass, and then
 // the row list's UTF-8 is already the file's encoding. Blocks keep the inner

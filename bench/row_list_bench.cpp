@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/row_list.h"
+#include "app/row_list_detail.h"
 #include "qt_bench.h"
 
 namespace spelkub::bench {
@@ -64,8 +65,9 @@ void InsertBlocks(benchmark::State& bench) {
   for (auto _ : bench) {
     list.Clear();
     int64_t done = 0;
-    for (; done + 8001 <= rows; done += 8001) list.InsertAtEnd(block);
-    list.InsertAtEnd(std::string_view(block).substr(0, 29 * static_cast<size_t>(rows - done)));
+    for (; done + 8001 <= rows; done += 8001) detail::InsertAtEnd(list, block);
+    detail::InsertAtEnd(list,
+                        std::string_view(block).substr(0, 29 * static_cast<size_t>(rows - done)));
     list.repaint();
   }
   bench.counters["lines"] = list.LineCount();

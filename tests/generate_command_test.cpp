@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "fake_platform.h"
+#include "app/row_list_detail.h"
+#include "window_fixture.h"
 
 namespace spelkub {
 namespace {
@@ -38,39 +39,17 @@ std::string NineRows(std::initializer_list<int> rows) {
   return text;
 }
 
-class GenerateCommandTest : public ::testing::Test, testing::WithApplication {
+class GenerateCommandTest : public testing::WindowTest<> {
  protected:
   GenerateCommandTest() {
-    form = std::make_unique<TForm1>(state, platform);
-    form->show();
     platform.onMessage = [this](const Box&) { rowListAtMessage.push_back(RowList()); };
   }
 
-  // Marks the signs of each match by clicking the cells; a Supertoto coupon
-  // chooses the game first.
-  void Mark(const std::vector<std::string> matches) {
-    int match = 1;
-    for (const std::string& signs : matches) {
-      for (char sign : signs) {
-        const int outcome = sign == '1' ? 0 : sign == 'X' ? 1 : 2;
-        QTest::mouseClick(form->Edit[CellIndex(match, outcome)], Qt::LeftButton);
-      }
-      ++match;
-    }
-  }
   void MarkNineRows() {
     Mark({"1X2", "1X2", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
   }
   void MarkThreeRows() {
     Mark({"1X2", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
-  }
-  void Choose(RadioGroup* group, int item) {
-    QTest::mouseClick(group->Button(item), Qt::LeftButton);
-  }
-  void Pick(DropDownList* list, int item) {
-    if (list->currentIndex() < 0) QTest::keyClick(list, Qt::Key_Down);
-    while (list->currentIndex() < item) QTest::keyClick(list, Qt::Key_Down);
-    while (list->currentIndex() > item) QTest::keyClick(list, Qt::Key_Up);
   }
   void RowCount(int target, bool reversed = false) {
     Choose(form->RadioGroup3, 2);
@@ -90,9 +69,6 @@ class GenerateCommandTest : public ::testing::Test, testing::WithApplication {
   std::string Status() const { return form->StatusText().toStdString(); }
   std::vector<Box> Messages() const { return platform.messages; }
 
-  CouponState state;
-  FakePlatform platform;
-  std::unique_ptr<TForm1> form;
   std::vector<std::string> rowListAtMessage;
 };
 
@@ -153,7 +129,7 @@ TEST_F(GenerateCommandTest, TheFullThirteenMatchSystem) {
   Generate();
   EXPECT_EQ(Finished(), "1594323");
   EXPECT_EQ(form->Memo1->LineCount(), 1594324);
-  EXPECT_EQ(form->Memo1->Line(1594323), "E,2,2,2,2,2,2,2,2,2,2,2,2,2");
+  EXPECT_EQ(detail::Line(*form->Memo1, 1594323), "E,2,2,2,2,2,2,2,2,2,2,2,2,2");
   EXPECT_EQ(form->Memo1->Text().size(), 46235391u);
   EXPECT_EQ(form->ProgressBar1->maximum(), 1594323);
 }

@@ -25,12 +25,12 @@
 #include <string>
 #include <vector>
 
-#include "fake_platform.h"
+#include "app/handler_trace.h"
+#include "app/row_list_detail.h"
+#include "window_fixture.h"
 
 namespace spelkub {
 namespace {
-
-using testing::FakePlatform;
 
 // Names of every control the window shows or hides.
 std::vector<QString> ControlNames() {
@@ -43,40 +43,15 @@ std::vector<QString> ControlNames() {
   return names;
 }
 
-class MainWindowTest : public ::testing::Test, testing::WithApplication {
+class MainWindowTest : public testing::WindowTest<> {
  protected:
-  MainWindowTest() {
-    form = std::make_unique<TForm1>(state, platform);
-    form->show();
-  }
-
   template <typename T = QWidget>
   T* Find(const QString& name) const {
     T* widget = form->findChild<T*>(name);
     EXPECT_NE(widget, nullptr) << name.toStdString();
     return widget;
   }
-
-  QLineEdit* Cell(int match, int outcome) const { return form->Edit[CellIndex(match, outcome)]; }
-  void Click(QWidget* widget) const { QTest::mouseClick(widget, Qt::LeftButton); }
-  void ClickCell(int match, int outcome) const { Click(Cell(match, outcome)); }
-  void MarkAll(int matches) const {
-    for (int match = 1; match <= matches; ++match) {
-      for (int outcome = 0; outcome < 3; ++outcome) ClickCell(match, outcome);
-    }
-  }
-  void Choose(RadioGroup* group, int item) const { Click(group->Button(item)); }
-  // Picks an item of a drop-down list with the keyboard, as a user can.
-  void Pick(DropDownList* list, int item) const {
-    if (list->currentIndex() < 0) QTest::keyClick(list, Qt::Key_Down);
-    while (list->currentIndex() < item) QTest::keyClick(list, Qt::Key_Down);
-    while (list->currentIndex() > item) QTest::keyClick(list, Qt::Key_Up);
-  }
   QString Size() const { return form->Label16->text(); }
-
-  CouponState state;
-  FakePlatform platform;
-  std::unique_ptr<TForm1> form;
 };
 
 // --- First display ---------------------------------------------------------
@@ -128,7 +103,7 @@ TEST_F(MainWindowTest, CountsStatusProgressAndListsAtStart) {
   EXPECT_EQ(form->ProgressBar1->maximum(), 100);
   EXPECT_EQ(form->ProgressBar1->value(), 0);
   EXPECT_EQ(form->Memo1->LineCount(), 1);
-  EXPECT_EQ(form->Memo1->Line(0), "Dina Rader:");
+  EXPECT_EQ(detail::Line(*form->Memo1, 0), "Dina Rader:");
   EXPECT_EQ(form->Memo2->LineCount(), 0);
   EXPECT_FALSE(form->Memo1->isReadOnly());
   EXPECT_FALSE(form->Edit[0]->isReadOnly());
@@ -363,20 +338,21 @@ TEST_F(MainWindowTest, TabInTheRowListMovesOnInsteadOfTyping) {
 
 TEST_F(MainWindowTest, StartupRunsTheThreeClickHandlersOnceEachInOrder) {
   std::vector<std::string> calls;
+  std::vector<const TForm1*> windows;
   std::vector<bool> shown;
-  TForm1* building = nullptr;
-  TForm1::SetHandlerTrace([&](std::string_view handler) {
+  detail::SetHandlerTrace([&](const TForm1& running, std::string_view handler) {
     calls.emplace_back(handler);
-    shown.push_back(building != nullptr && building->isVisible());
+    windows.push_back(&running);
+    shown.push_back(running.isVisible());
   });
   CouponState fresh;
   fresh.Game = 0;  // shows that the start-up writes it
   fresh.Reduction = 0;
   TForm1 window(fresh, platform);
-  building = &window;
-  TForm1::SetHandlerTrace(nullptr);
+  detail::SetHandlerTrace(nullptr);
   EXPECT_EQ(calls,
             std::vector<std::string>({"RadioGroup1Click", "RadioGroup2Click", "RadioGroup3Click"}));
+  EXPECT_EQ(windows, std::vector<const TForm1*>(3, &window));
   EXPECT_EQ(shown, std::vector<bool>({false, false, false}));
   EXPECT_FALSE(window.isVisible());
   EXPECT_EQ(fresh.Game, kStryktipset);
@@ -662,7 +638,8 @@ TEST_F(MainWindowTest, TypedTextSetsNothing) {
 
 TEST_F(MainWindowTest, ChoosingTheSelectedItemAgainRunsNothing) {
   std::vector<std::string> calls;
-  TForm1::SetHandlerTrace([&](std::string_view handler) { calls.emplace_back(handler); });
+  detail::SetHandlerTrace(
+      [&](const TForm1&, std::string_view handler) { calls.emplace_back(handler); });
   Choose(form->RadioGroup1, 0);
   Choose(form->RadioGroup2, 1);
   Choose(form->RadioGroup3, 0);
@@ -670,7 +647,7 @@ TEST_F(MainWindowTest, ChoosingTheSelectedItemAgainRunsNothing) {
   EXPECT_TRUE(calls.empty());
   Choose(form->RadioGroup1, 1);
   form->RadioGroup3->SetItemIndex(2);
-  TForm1::SetHandlerTrace(nullptr);
+  detail::SetHandlerTrace(nullptr);
   EXPECT_EQ(calls, std::vector<std::string>({"RadioGroup1Click", "RadioGroup3Click"}));
 }
 
@@ -730,18 +707,6 @@ TEST_F(MainWindowTest, AnEscapingErrorIsShownAndTheProgramGoesOn) {
 
   ClickCell(1, 0);
   EXPECT_EQ(Cell(1, 0)->text(), "1");
-}
-
-TEST_F(MainWindowTest, StatusTextIsReadable) {
-  form->SetStatusText("Generering klar!");
-  EXPECT_EQ(form->StatusText(), "Generering klar!");
-  EXPECT_EQ(form->StatusBar1->currentMessage(), "Generering klar!");
-}
-
-TEST_F(MainWindowTest, ProgressRangeGoesBeyond16Bits) {
-  form->ProgressBar1->setRange(0, 4782969);
-  form->ProgressBar1->setValue(4782969);
-  EXPECT_EQ(form->ProgressBar1->value(), 4782969);
 }
 
 }  // namespace

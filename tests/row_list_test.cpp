@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/row_list_detail.h"
 #include "fake_platform.h"
 
 namespace spelkub {
@@ -22,23 +23,23 @@ class RowListTest : public ::testing::Test, testing::WithApplication {
 TEST_F(RowListTest, EmptyListHasNoLines) {
   EXPECT_EQ(list.LineCount(), 0);
   EXPECT_EQ(list.Text(), "");
-  EXPECT_EQ(list.Line(0), "");
+  EXPECT_EQ(detail::Line(list, 0), "");
 }
 
 TEST_F(RowListTest, FinalLineBreakDoesNotOpenAnotherLine) {
   list.SetText("a\r\nbc\r\n");
   EXPECT_EQ(list.LineCount(), 2);
-  EXPECT_EQ(list.Line(0), "a");
-  EXPECT_EQ(list.Line(1), "bc");
-  EXPECT_EQ(list.Line(2), "");
+  EXPECT_EQ(detail::Line(list, 0), "a");
+  EXPECT_EQ(detail::Line(list, 1), "bc");
+  EXPECT_EQ(detail::Line(list, 2), "");
 
   list.SetText("a\r\nbc");
   EXPECT_EQ(list.LineCount(), 2);
-  EXPECT_EQ(list.Line(1), "bc");
+  EXPECT_EQ(detail::Line(list, 1), "bc");
 
   list.SetText("a\r\n\r\n");
   EXPECT_EQ(list.LineCount(), 2);
-  EXPECT_EQ(list.Line(1), "");
+  EXPECT_EQ(detail::Line(list, 1), "");
 }
 
 TEST_F(RowListTest, LongLinesAreNeverWrapped) {
@@ -47,28 +48,28 @@ TEST_F(RowListTest, LongLinesAreNeverWrapped) {
   list.SetText(header + "\r\nE,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n");
   EXPECT_EQ(list.wrapMode(), QsciScintilla::WrapNone);
   EXPECT_EQ(list.LineCount(), 2);
-  EXPECT_EQ(list.Line(0), header);
+  EXPECT_EQ(detail::Line(list, 0), header);
 }
 
 TEST_F(RowListTest, AppendLineAfterBreakOrEmptyEndsTheLine) {
-  list.AppendLine("E,1");
-  list.AppendLine("E,2");
+  detail::AppendLine(list, "E,1");
+  detail::AppendLine(list, "E,2");
   EXPECT_EQ(list.Text(), "E,1\r\nE,2\r\n");
   EXPECT_EQ(list.LineCount(), 2);
 }
 
 TEST_F(RowListTest, AppendLineAfterAnOpenLineStartsWithBreak) {
   list.SetText("Dina Rader:");
-  list.AppendLine("E,1");
+  detail::AppendLine(list, "E,1");
   EXPECT_EQ(list.Text(), "Dina Rader:\r\nE,1");
   EXPECT_EQ(list.LineCount(), 2);
-  EXPECT_EQ(list.Line(1), "E,1");
+  EXPECT_EQ(detail::Line(list, 1), "E,1");
 }
 
 TEST_F(RowListTest, InsertAtEndAppendsBlocksAsTheyAre) {
-  list.InsertAtEnd("head\r\nE,1");
-  list.InsertAtEnd(",X\r\n");
-  list.InsertAtEnd("");
+  detail::InsertAtEnd(list, "head\r\nE,1");
+  detail::InsertAtEnd(list, ",X\r\n");
+  detail::InsertAtEnd(list, "");
   EXPECT_EQ(list.Text(), "head\r\nE,1,X\r\n");
   EXPECT_EQ(list.LineCount(), 2);
 }
@@ -83,8 +84,8 @@ TEST_F(RowListTest, ClearEmptiesTheList) {
 TEST_F(RowListTest, ProgramChangesLeaveNoUndoStep) {
   list.SetText("one\r\n");
   EXPECT_FALSE(CanUndo(list));
-  list.AppendLine("two");
-  list.InsertAtEnd("three\r\n");
+  detail::AppendLine(list, "two");
+  detail::InsertAtEnd(list, "three\r\n");
   EXPECT_FALSE(CanUndo(list));
   list.Clear();
   EXPECT_FALSE(CanUndo(list));
@@ -109,7 +110,7 @@ TEST_F(RowListTest, TextKeepsEveryByte) {
   const std::string text = "Dina rader \xC3\xA4r h\xC3\xA4r\r\n\r\nE,1\r\n";
   list.SetText(text);
   EXPECT_EQ(list.Text(), text);
-  EXPECT_EQ(list.Line(0), "Dina rader \xC3\xA4r h\xC3\xA4r");
+  EXPECT_EQ(detail::Line(list, 0), "Dina rader \xC3\xA4r h\xC3\xA4r");
 }
 
 TEST_F(RowListTest, SetTextFromItsOwnText) {
@@ -146,7 +147,7 @@ TEST_F(RowListTest, MillionsOfLinesLoadWhole) {
   list.SetText(text);
   EXPECT_EQ(list.LineCount(), rows);
   EXPECT_EQ(list.Text().size(), text.size());
-  EXPECT_EQ(list.Line(rows - 1), row.substr(0, 27));
+  EXPECT_EQ(detail::Line(list, rows - 1), row.substr(0, 27));
 }
 
 TEST_F(RowListTest, ScrollBarsAsConfigured) {

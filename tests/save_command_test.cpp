@@ -23,10 +23,10 @@
 #include "app/links.h"
 #include "app/main_window.h"
 #include "app/qt_platform.h"
-#include "fake_platform.h"
 #include "generate/coupon_text.h"
 #include "reduce/reduction.h"
 #include "temp_folder.h"
+#include "window_fixture.h"
 
 namespace spelkub {
 namespace {
@@ -54,12 +54,8 @@ std::string CannotCreate(const QString& path, int error) {
   return "Cannot create file \"" + path.toStdString() + "\". " + std::strerror(error);
 }
 
-class SaveCommandTest : public ::testing::Test, testing::WithApplication {
+class SaveCommandTest : public testing::WindowTest<FilePlatform> {
  protected:
-  SaveCommandTest() {
-    form = std::make_unique<TForm1>(state, platform);
-    form->show();
-  }
   ~SaveCommandTest() override { form.reset(); }  // the window goes before its folder
 
   QString PathOf(const QString& name) const {
@@ -73,17 +69,6 @@ class SaveCommandTest : public ::testing::Test, testing::WithApplication {
   // Everything in the folder: a save leaves no temporary file behind.
   std::vector<std::string> Entries() const { return folder_.Entries(); }
 
-  void ClickCell(int match, int outcome) const {
-    QTest::mouseClick(form->Edit[CellIndex(match, outcome)], Qt::LeftButton);
-  }
-  // Marks the signs of each match by clicking its cells, e.g. {"1X", "2", ...}.
-  void Mark(const std::vector<std::string_view>& matches) const {
-    int match = 1;
-    for (std::string_view signs : matches) {
-      for (char sign : signs) ClickCell(match, sign == '1' ? 0 : sign == 'X' ? 1 : 2);
-      ++match;
-    }
-  }
   RowSet FullSystem() const { return GenerateFullSystem(state, form->RadioGroup2->ItemIndex()); }
 
   void SaveAs(const std::optional<QString>& answer) {
@@ -94,10 +79,6 @@ class SaveCommandTest : public ::testing::Test, testing::WithApplication {
   Box ErrorBox(const std::string& text) const {
     return {QString::fromStdString(text), ApplicationTitle()};
   }
-
-  CouponState state;
-  FilePlatform platform;
-  std::unique_ptr<TForm1> form;
 
  private:
   testing::TempFolder folder_{"spelkub_save_command"};

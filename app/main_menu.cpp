@@ -1,0 +1,38 @@
+// The main menu: its entries and items with their component names. The
+// handlers of the items are bound with the other events.
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "app/main_window.h"
+
+void TForm1::BuildMenu() {
+  MainMenu1 = new QMenuBar(this);
+  MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+  setMenuBar(MainMenu1);
+
+  const auto addMenu = [this](const QString& name, const QString& caption) {
+    QMenu* menu = MainMenu1->addMenu(caption);
+    menu->setObjectName(name);
+    menu->menuAction()->setObjectName(name);
+    return menu;
+  };
+  const auto addItem = [](QMenu* menu, const QString& name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    return action;
+  };
+  jhjhg1 = addMenu(QStringLiteral("jhjhg1"), QStringLiteral("Kontakt"));
+  Skickaettmail1 =
+      addItem(jhjhg1, QStringLiteral("Skickaettmail1"), QStringLiteral("Skicka ett mail"));
+  bjkjkkj1 = addMenu(QStringLiteral("bjkjkkj1"), QStringLiteral("Info"));
+  GtillSpelkubsidan1 = addItem(bjkjkkj1, QStringLiteral("GtillSpelkubsidan1"),
+                               QStringLiteral("Gå till Spelkub sidan"));
+  GtillSpelkubFORUM1 = addItem(bjkjkkj1, QStringLiteral("GtillSpelkubFORUM1"),
+                               QStringLiteral("Gå till Spelkub FORUM"));
+  Lmnainrader1 = addMenu(QStringLiteral("Lmnainrader1"), QStringLiteral("Lämna in rader"));
+  GtillSvenskaSpel1 = addItem(Lmnainrader1, QStringLiteral("GtillSvenskaSpel1"),
+                              QStringLiteral("Gå till Svenska Spel"));
+  GtillUnibet1 =
+      addItem(Lmnainrader1, QStringLiteral("GtillUnibet1"), QStringLiteral("Gå till Unibet"));
+}
