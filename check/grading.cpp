@@ -1,5 +1,6 @@
 #include "check/grading.h"
 
+#include <array>
 #include <bit>
 #include <vector>
 
@@ -31,6 +32,20 @@ int ResultCode(char c) {
 std::optional<MatchResults> Refuse(std::string* error, std::string text) {
   if (error != nullptr) *error = std::move(text);
   return std::nullopt;
+}
+
+// Set bits of a 14-bit number: two look-ups count a row's wrong matches
+// faster than a popcount without the instruction (the baseline x86-64 target).
+constexpr std::array<uint8_t, 1 << 14> kBitCount = [] {
+  std::array<uint8_t, 1 << 14> count{};
+  for (size_t v = 0; v < count.size(); ++v) count[v] = static_cast<uint8_t>(std::popcount(v));
+  return count;
+}();
+
+int Wrong(PackedRow row, PackedRow result, uint32_t decidedLow) {
+  const uint32_t diff = row ^ result;
+  const uint32_t wrong = (diff | (diff >> 1)) & decidedLow;
+  return kBitCount[wrong & 0x3FFF] + kBitCount[wrong >> 14];
 }
 
 // Bits 0 of the two-bit field of each of the first `matches` matches.
@@ -101,15 +116,9 @@ GradeReport GradeRows(std::span<const PackedRow> rows, const MatchResults& resul
   const size_t count = rows.size();
   size_t i = 0;
   for (; i + 4 <= count; i += 4) {
-    for (int lane = 0; lane < 4; ++lane) {
-      const uint32_t diff = rows[i + lane] ^ result;
-      ++wrong[lane][std::popcount((diff | (diff >> 1)) & decidedLow)];
-    }
+    for (int lane = 0; lane < 4; ++lane) ++wrong[lane][Wrong(rows[i + lane], result, decidedLow)];
   }
-  for (; i < count; ++i) {
-    const uint32_t diff = rows[i] ^ result;
-    ++wrong[0][std::popcount((diff | (diff >> 1)) & decidedLow)];
-  }
+  for (; i < count; ++i) ++wrong[0][Wrong(rows[i], result, decidedLow)];
   for (int w = 0; w <= report.decided; ++w) {
     report.rowsByRight[report.decided - w] = wrong[0][w] + wrong[1][w] + wrong[2][w] + wrong[3][w];
   }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -383,10 +384,13 @@ ReadResult ReadDescriptor(int fd, const std::string& path) {
   const size_t sizeHint = S_ISREG(info.st_mode) ? static_cast<size_t>(info.st_size) : 0;
 
   Parser parser(sizeHint);
-  std::vector<char> buffer(kChunkBytes + Parser::kLongestLineSeen);
+  // A small file needs no megabyte of buffer.
+  const size_t chunk =
+      sizeHint > 0 ? std::clamp(sizeHint + 1, size_t{4096}, kChunkBytes) : kChunkBytes;
+  std::vector<char> buffer(chunk + Parser::kLongestLineSeen);
   size_t pending = 0;
   for (;;) {
-    const ssize_t got = ::read(fd, buffer.data() + pending, kChunkBytes);
+    const ssize_t got = ::read(fd, buffer.data() + pending, chunk);
     if (got < 0) {
       if (errno == EINTR) continue;
       return Refused(ReadProblem(path, errno));
