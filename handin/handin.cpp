@@ -109,7 +109,6 @@ std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
     return names;
   }
 
-  const std::string count = std::to_string(names.size());
   std::vector<std::unique_ptr<SaveFileWriter>> writers;
   writers.reserve(names.size());
   try {
@@ -119,24 +118,28 @@ std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
     }
   } catch (const SaveError& error) {
     writers.clear();  // nothing was named
-    throw SaveError(std::string(error.what()) + " Ingen av de " + count + " filerna sparades.");
+    throw SaveError(HandInSaveFailure(error.what(), 0, names.size()));
   }
   for (size_t file = 0; file < writers.size(); ++file) {
     try {
       writers[file]->Commit();
     } catch (const SaveError& error) {
       writers.clear();
-      std::string message = error.what();
-      if (file == 0) {
-        message += " Ingen av de " + count + " filerna sparades.";
-      } else {
-        message += " Fil 1 till " + std::to_string(file) + " av " + count +
-                   " sparades, övriga inte: spara igen innan du lämnar in.";
-      }
-      throw SaveError(message);
+      throw SaveError(HandInSaveFailure(error.what(), file, names.size()));
     }
   }
   return names;
+}
+
+std::string HandInSaveFailure(std::string_view reason, size_t saved, size_t files) {
+  std::string message(reason);
+  if (saved == 0) {
+    message += " Ingen av de " + std::to_string(files) + " filerna sparades.";
+  } else {
+    message += " Fil 1 till " + std::to_string(saved) + " av " + std::to_string(files) +
+               " sparades, övriga inte: spara igen innan du lämnar in.";
+  }
+  return message;
 }
 
 }  // namespace spelkub

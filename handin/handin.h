@@ -63,4 +63,10 @@ std::string HandInText(int32_t game, std::span<const PackedRow> rows);
 std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
                                        std::span<const PackedRow> rows);
 
+// The text of a SaveError for several hand-in files: the failed save's own
+// text (`reason`), then which of the `files` were saved, in order, before it
+// failed: " Ingen av de N filerna sparades." or " Fil 1 till K av N sparades,
+// övriga inte: spara igen innan du lämnar in."
+std::string HandInSaveFailure(std::string_view reason, size_t saved, size_t files);
+
 }  // namespace spelkub

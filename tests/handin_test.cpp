@@ -179,6 +179,14 @@ TEST(SaveForHandIn, KeepsAllOldFilesWhenTheDiskFills) {
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"rader-1.txt", "rader-2.txt"}));
 }
 
+TEST(HandInSaveFailure, SaysWhichOfTheFilesWereSaved) {
+  EXPECT_EQ(HandInSaveFailure("Stream write error", 0, 3),
+            "Stream write error Ingen av de 3 filerna sparades.");
+  EXPECT_EQ(HandInSaveFailure("Stream write error", 2, 5),
+            "Stream write error Fil 1 till 2 av 5 sparades, övriga inte: spara igen innan du "
+            "lämnar in.");
+}
+
 TEST(LeftoverHandInFiles, NamesOlderFilesThatTheNewSaveDoesNotReplace) {
   TempFolder folder("handin");
   const std::string path = folder.Path("rader.txt").string();
