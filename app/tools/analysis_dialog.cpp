@@ -1,0 +1,198 @@
+#include "app/tools/analysis_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "app/qt_text.h"
+#include "app/tools/dialog_parts.h"
+#include "app/tools/outcome_chart.h"
+#include "app/tools/worker.h"
+
+namespace spelkub::tools {
+
+namespace {
+
+// Rows outside the system named by their line, at most this many.
+constexpr size_t kNamedRows = 10;
+
+}  // namespace
+
+AnalysisDialog::AnalysisDialog(const SystemShape& shape, std::vector<PackedRow> rows,
+                               std::vector<int64_t> lines, QWidget* parent)
+    : QDialog(parent), shape_(shape), rows_(std::move(rows)), lines_(std::move(lines)) {
+  setObjectName(QStringLiteral("Garantianalys"));
+  setWindowTitle(QStringLiteral("Garantianalys"));
+  setModal(true);
+
+  guarantee_ = new QLabel(this);
+  guarantee_->setObjectName(QStringLiteral("Garanti"));
+  QFont bold = guarantee_->font();
+  bold.setBold(true);
+  bold.setPointSizeF(bold.pointSizeF() * 1.3);
+  guarantee_->setFont(bold);
+  summary_ = new QLabel(this);
+  summary_->setObjectName(QStringLiteral("Sammanfattning"));
+
+  table_ = new QTableWidget(this);
+  table_->setObjectName(QStringLiteral("Tabell"));
+  table_->verticalHeader()->hide();
+  table_->setSelectionMode(QAbstractItemView::NoSelection);
+  table_->setFocusPolicy(Qt::NoFocus);
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  table_->setMinimumWidth(250);
+
+  chart_ = new OutcomeChart(this);
+
+  auto* results = new QHBoxLayout;
+  results->addWidget(table_);
+  results->addWidget(chart_, 1);
+
+  outside_ = new QLabel(this);
+  outside_->setObjectName(QStringLiteral("Utanfor"));
+  outside_->setWordWrap(true);
+  outside_->hide();
+
+  streckField_ = new QLineEdit(this);
+  streckField_->setObjectName(QStringLiteral("Streck"));
+  streckField_->setPlaceholderText(
+      QStringLiteral("%1 grupper: 1 X 2 per match, t.ex. 45 30 25, 60 25 15, ...")
+          .arg(shape_.matches));
+  compute_ = new QPushButton(QStringLiteral("Räkna"), this);
+  compute_->setObjectName(QStringLiteral("Rakna"));
+  compute_->setAutoDefault(false);
+  auto* streckRow = new QHBoxLayout;
+  streckRow->addWidget(new QLabel(QStringLiteral("Streck (%):"), this));
+  streckRow->addWidget(streckField_, 1);
+  streckRow->addWidget(compute_);
+  streckError_ = new QLabel(this);
+  streckError_->setObjectName(QStringLiteral("StreckFel"));
+  QPalette palette = streckError_->palette();
+  palette.setColor(QPalette::WindowText, QColor(176, 0, 0));
+  streckError_->setPalette(palette);
+  streckError_->hide();
+
+  auto* buttons = new QDialogButtonBox(this);
+  QPushButton* close = buttons->addButton(QStringLiteral("Stäng"), QDialogButtonBox::RejectRole);
+  close->setObjectName(QStringLiteral("Stang"));
+  close->setAutoDefault(false);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(guarantee_);
+  layout->addWidget(summary_);
+  layout->addLayout(results, 1);
+  layout->addWidget(outside_);
+  layout->addLayout(streckRow);
+  layout->addWidget(streckError_);
+  layout->addWidget(buttons);
+  resize(760, 420);
+
+  worker_ = new Worker(this);
+  connect(worker_, &Worker::Finished, this, &AnalysisDialog::Show);
+  connect(compute_, &QPushButton::clicked, this, &AnalysisDialog::ComputeWithStreck);
+  connect(streckField_, &QLineEdit::returnPressed, this, &AnalysisDialog::ComputeWithStreck);
+  connect(buttons, &QDialogButtonBox::rejected, this, &AnalysisDialog::reject);
+}
+
+AnalysisDialog::~AnalysisDialog() {
+  delete worker_;
+}
+
+void AnalysisDialog::Start() {
+  Run(std::nullopt);
+}
+
+void AnalysisDialog::Run(std::optional<Streck> streck) {
+  streck_ = std::move(streck);
+  compute_->setEnabled(false);
+  guarantee_->setText(QStringLiteral("Räknar..."));
+  worker_->Start([this](const std::atomic<bool>& stop, WorkerProgress& /*progress*/) {
+    output_ = AnalyseRows(shape_, rows_, streck_ ? &*streck_ : nullptr, &stop);
+  });
+}
+
+void AnalysisDialog::ComputeWithStreck() {
+  if (worker_->Running()) return;
+  const QString text = streckField_->text().trimmed();
+  if (text.isEmpty()) {
+    streckError_->hide();
+    Run(std::nullopt);
+    return;
+  }
+  std::string error;
+  std::optional<Streck> streck = ParseStreck(text.toStdString(), shape_.matches, &error);
+  if (!streck) {
+    streckError_->setText(FromUtf8(error));
+    streckError_->show();
+    return;
+  }
+  streckError_->hide();
+  Run(std::move(streck));
+}
+
+void AnalysisDialog::reject() {
+  worker_->Cancel();
+  QDialog::reject();
+}
+
+void AnalysisDialog::Show() {
+  compute_->setEnabled(true);
+  if (output_.stopped) return;
+  shown_ = output_;
+  const AnalysisReport& report = shown_;
+
+  guarantee_->setText(QStringLiteral("Garanti: %1 rätt").arg(report.guarantee));
+  summary_->setText(
+      QStringLiteral("%1 rader på ett system med %2 utfall.").arg(rows_.size()).arg(shape_.size()));
+
+  QStringList headers{QStringLiteral("Rätt"), QStringLiteral("Utfall"), QStringLiteral("Andel")};
+  if (report.probabilityByRight) headers << QStringLiteral("Sannolikhet");
+  table_->clear();
+  table_->setColumnCount(static_cast<int>(headers.size()));
+  table_->setHorizontalHeaderLabels(headers);
+  table_->setRowCount(report.matches - report.guarantee + 1);
+  std::vector<OutcomeChart::Bar> bars;
+  const double outcomes = static_cast<double>(shape_.size());
+  for (int right = report.matches; right >= report.guarantee; --right) {
+    const int row = report.matches - right;
+    const int64_t count = report.outcomesByRight[right];
+    table_->setItem(row, 0, NumberCell(QString::number(right)));
+    table_->setItem(row, 1, NumberCell(QString::number(count)));
+    table_->setItem(row, 2, NumberCell(Percent(static_cast<double>(count) / outcomes)));
+    if (report.probabilityByRight) {
+      table_->setItem(row, 3, NumberCell(Percent((*report.probabilityByRight)[right])));
+    }
+    bars.push_back({right, count});
+  }
+  std::reverse(bars.begin(), bars.end());
+  chart_->SetBars(std::move(bars));
+
+  if (report.outsideRows.empty()) {
+    outside_->hide();
+  } else {
+    QStringList named;
+    for (size_t i = 0; i < report.outsideRows.size() && i < kNamedRows; ++i) {
+      const int64_t position = report.outsideRows[i];
+      named << QString::number(position < static_cast<int64_t>(lines_.size()) ? lines_[position]
+                                                                              : position + 1);
+    }
+    QString text =
+        QStringLiteral("Rader utanför systemet: %1 (rad %2%3)")
+            .arg(report.outsideRows.size())
+            .arg(named.join(QStringLiteral(", ")))
+            .arg(report.outsideRows.size() > kNamedRows ? QStringLiteral(", ...") : QString());
+    outside_->setText(text);
+    outside_->show();
+  }
+}
+
+}  // namespace spelkub::tools

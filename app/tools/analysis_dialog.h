@@ -1,0 +1,68 @@
+// The "Garantianalys" dialog: the guarantee of the row list's rows on the
+// system of the current marks, the outcomes by number of right as a table and
+// a bar chart, the rows outside the system, and a field for streck
+// percentages that adds the probability of each number of right.
+//
+// The analysis runs on the dialog's Worker, once on opening and again for
+// each set of percentages.
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <vector>
+
+#include "check/analysis.h"
+#include "coupon/system_shape.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+
+namespace spelkub::tools {
+
+class OutcomeChart;
+class Worker;
+
+class AnalysisDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // `lines` gives each row's line number in the row list, for naming rows
+  // outside the system.
+  AnalysisDialog(const SystemShape& shape, std::vector<PackedRow> rows, std::vector<int64_t> lines,
+                 QWidget* parent = nullptr);
+  ~AnalysisDialog() override;
+
+  // Starts the analysis without percentages.
+  void Start();
+  Worker& AnalysisWorker() { return *worker_; }
+  const AnalysisReport& Report() const { return shown_; }
+
+  void reject() override;
+
+ private:
+  void Run(std::optional<Streck> streck);
+  void ComputeWithStreck();
+  void Show();
+
+  SystemShape shape_;
+  std::vector<PackedRow> rows_;
+  std::vector<int64_t> lines_;
+
+  QLabel* guarantee_ = nullptr;
+  QLabel* summary_ = nullptr;
+  QTableWidget* table_ = nullptr;
+  OutcomeChart* chart_ = nullptr;
+  QLabel* outside_ = nullptr;
+  QLineEdit* streckField_ = nullptr;
+  QPushButton* compute_ = nullptr;
+  QLabel* streckError_ = nullptr;
+  Worker* worker_ = nullptr;
+
+  std::optional<Streck> streck_;  // read by the running analysis
+  AnalysisReport output_;         // written by it
+  AnalysisReport shown_;
+};
+
+}  // namespace spelkub::tools

@@ -1,0 +1,156 @@
+#include "app/tools/grade_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <utility>
+
+#include "app/tools/dialog_parts.h"
+
+namespace spelkub::tools {
+
+namespace {
+
+// "Kan nå K rätt" for this many of the highest K.
+constexpr int kReachLines = 4;
+
+}  // namespace
+
+GradeDialog::GradeDialog(int matches, std::vector<PackedRow> rows, QWidget* parent)
+    : QDialog(parent), matches_(matches), rows_(std::move(rows)) {
+  setObjectName(QStringLiteral("RattaRader"));
+  setWindowTitle(QStringLiteral("Rätta rader"));
+  setModal(true);
+  results_.matches = matches;
+  results_.outcome.fill(-1);
+
+  auto* grid = new QGridLayout;
+  grid->setHorizontalSpacing(4);
+  grid->setVerticalSpacing(2);
+  grid->addWidget(new QLabel(QStringLiteral("Resultat:"), this), 0, 0, 1, 4);
+  for (int match = 1; match <= matches; ++match) {
+    grid->addWidget(new QLabel(QStringLiteral("Match %1:").arg(match), this), match, 0);
+    for (int outcome = 0; outcome < 3; ++outcome) {
+      auto* button = new QToolButton(this);
+      button->setObjectName(QStringLiteral("Resultat%1_%2").arg(match).arg(OutcomeSign(outcome)));
+      button->setText(QString(QChar::fromLatin1(OutcomeSign(outcome))));
+      button->setCheckable(true);
+      button->setFixedSize(26, 22);
+      button->setFocusPolicy(Qt::TabFocus);
+      connect(button, &QToolButton::toggled, this,
+              [this, match, outcome](bool on) { Toggle(match, outcome, on); });
+      buttons_[match - 1][outcome] = button;
+      grid->addWidget(button, match, outcome + 1);
+    }
+  }
+  auto* clear = new QPushButton(QStringLiteral("Rensa"), this);
+  clear->setObjectName(QStringLiteral("Rensa"));
+  clear->setAutoDefault(false);
+  connect(clear, &QPushButton::clicked, this, &GradeDialog::Clear);
+  grid->addWidget(clear, matches + 1, 1, 1, 3);
+  grid->setRowStretch(matches + 2, 1);
+
+  decided_ = new QLabel(this);
+  decided_->setObjectName(QStringLiteral("Avgjorda"));
+  table_ = new QTableWidget(this);
+  table_->setObjectName(QStringLiteral("Tabell"));
+  table_->setColumnCount(2);
+  table_->setHorizontalHeaderLabels({QStringLiteral("Rätt"), QStringLiteral("Rader")});
+  table_->verticalHeader()->hide();
+  table_->setSelectionMode(QAbstractItemView::NoSelection);
+  table_->setFocusPolicy(Qt::NoFocus);
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  reach_ = new QLabel(this);
+  reach_->setObjectName(QStringLiteral("KanNa"));
+
+  auto* right = new QVBoxLayout;
+  right->addWidget(decided_);
+  right->addWidget(table_, 1);
+  right->addWidget(reach_);
+
+  auto* columns = new QHBoxLayout;
+  columns->addLayout(grid);
+  columns->addLayout(right, 1);
+
+  auto* buttons = new QDialogButtonBox(this);
+  QPushButton* close = buttons->addButton(QStringLiteral("Stäng"), QDialogButtonBox::RejectRole);
+  close->setObjectName(QStringLiteral("Stang"));
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(columns, 1);
+  layout->addWidget(buttons);
+  resize(430, layout->sizeHint().height());
+
+  Grade();
+}
+
+QToolButton* GradeDialog::ResultButton(int match, int outcome) const {
+  return buttons_[match - 1][outcome];
+}
+
+// At most one result per match: pressing one releases the others, pressing it
+// again leaves the match undecided.
+void GradeDialog::Toggle(int match, int outcome, bool on) {
+  if (on) {
+    for (int other = 0; other < 3; ++other) {
+      if (other != outcome) {
+        QToolButton* button = buttons_[match - 1][other];
+        const QSignalBlocker blocker(button);
+        button->setChecked(false);
+      }
+    }
+    results_.outcome[match - 1] = static_cast<int8_t>(outcome);
+  } else if (results_.outcome[match - 1] == outcome) {
+    results_.outcome[match - 1] = -1;
+  }
+  Grade();
+}
+
+void GradeDialog::Clear() {
+  for (int match = 1; match <= matches_; ++match) {
+    for (QToolButton* button : buttons_[match - 1]) {
+      const QSignalBlocker blocker(button);
+      button->setChecked(false);
+    }
+    results_.outcome[match - 1] = -1;
+  }
+  Grade();
+}
+
+void GradeDialog::Grade() {
+  report_ = GradeRows(rows_, results_);
+  decided_->setText(QStringLiteral("%1 rader, %2 av %3 matcher avgjorda.")
+                        .arg(rows_.size())
+                        .arg(report_.decided)
+                        .arg(matches_));
+
+  // Every count from the most right down to the least that any row has.
+  int least = 0;
+  while (least < matches_ && report_.rowsByRight[least] == 0) ++least;
+  table_->setRowCount(matches_ - least + 1);
+  for (int right = matches_; right >= least; --right) {
+    const int row = matches_ - right;
+    table_->setItem(row, 0, NumberCell(QStringLiteral("%1 rätt").arg(right)));
+    table_->setItem(row, 1, NumberCell(QString::number(report_.rowsByRight[right])));
+  }
+
+  if (report_.decided == matches_) {
+    reach_->hide();
+    return;
+  }
+  QStringList lines;
+  for (int right = matches_; right > matches_ - kReachLines; --right) {
+    lines << QStringLiteral("Kan nå %1 rätt: %2 rader").arg(right).arg(report_.rowsCanReach[right]);
+  }
+  reach_->setText(lines.join(QLatin1Char('\n')));
+  reach_->show();
+}
+
+}  // namespace spelkub::tools

@@ -1,0 +1,155 @@
+#include "app/tools/optimize_dialog.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
+
+#include "app/tools/worker.h"
+
+namespace spelkub::tools {
+
+namespace {
+
+constexpr int kMinLevel = 4;
+constexpr int kBarSteps = 1000;
+
+// The best size so far goes with every report of effort spent.
+class SearchProgress final : public OptimizeListener {
+ public:
+  explicit SearchProgress(WorkerProgress& progress) : progress_(progress) {}
+  void BestVerified(int64_t rows) override {
+    best_ = rows;
+    progress_.Report(fraction_, best_);
+  }
+  void Spent(double fraction) override {
+    fraction_ = fraction;
+    progress_.Report(fraction_, best_);
+  }
+
+ private:
+  WorkerProgress& progress_;
+  double fraction_ = 0;
+  int64_t best_ = -1;
+};
+
+}  // namespace
+
+OptimizeDialog::OptimizeDialog(const SystemShape& shape, int proposedLevel, QWidget* parent)
+    : QDialog(parent), shape_(shape) {
+  setObjectName(QStringLiteral("OptimeradGaranti"));
+  setWindowTitle(QStringLiteral("Optimerad garanti"));
+  setModal(true);
+
+  auto* system = new QLabel(QStringLiteral("Systemet har %1 rader.").arg(shape.size()), this);
+  system->setObjectName(QStringLiteral("System"));
+
+  guarantee_ = new QComboBox(this);
+  guarantee_->setObjectName(QStringLiteral("Garanti"));
+  for (int level = kMinLevel; level <= shape.matches; ++level) {
+    guarantee_->addItem(QStringLiteral("%1 Rätt").arg(level), level);
+  }
+  guarantee_->setCurrentIndex(std::clamp(proposedLevel, kMinLevel, shape.matches) - kMinLevel);
+
+  effort_ = new QComboBox(this);
+  effort_->setObjectName(QStringLiteral("Insats"));
+  effort_->addItem(QStringLiteral("Snabb"), static_cast<int>(Effort::kQuick));
+  effort_->addItem(QStringLiteral("Normal"), static_cast<int>(Effort::kNormal));
+  effort_->addItem(QStringLiteral("Grundlig"), static_cast<int>(Effort::kDeep));
+  effort_->setCurrentIndex(1);
+
+  auto* form = new QFormLayout;
+  form->addRow(QStringLiteral("Garanti:"), guarantee_);
+  form->addRow(QStringLiteral("Insats:"), effort_);
+
+  bar_ = new QProgressBar(this);
+  bar_->setObjectName(QStringLiteral("Framsteg"));
+  bar_->setRange(0, kBarSteps);
+  bar_->setValue(0);
+  bar_->setTextVisible(false);
+  best_ = new QLabel(this);
+  best_->setObjectName(QStringLiteral("BastaHittills"));
+  best_->setMinimumWidth(
+      best_->fontMetrics().horizontalAdvance(QStringLiteral("Bästa hittills: 4782969 rader")));
+
+  start_ = new QPushButton(QStringLiteral("Starta"), this);
+  start_->setObjectName(QStringLiteral("Starta"));
+  start_->setDefault(true);
+  cancel_ = new QPushButton(QStringLiteral("Avbryt"), this);
+  cancel_->setObjectName(QStringLiteral("Avbryt"));
+  cancel_->setAutoDefault(false);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(start_);
+  buttons->addWidget(cancel_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(system);
+  layout->addLayout(form);
+  layout->addWidget(bar_);
+  layout->addWidget(best_);
+  layout->addLayout(buttons);
+
+  worker_ = new Worker(this);
+  connect(start_, &QPushButton::clicked, this, &OptimizeDialog::Start);
+  connect(cancel_, &QPushButton::clicked, this, &OptimizeDialog::reject);
+  connect(worker_, &Worker::Progress, this, &OptimizeDialog::ShowProgress);
+  connect(worker_, &Worker::Finished, this, &OptimizeDialog::Finish);
+}
+
+// The worker joins its thread before the output it writes goes away.
+OptimizeDialog::~OptimizeDialog() {
+  delete worker_;
+}
+
+void OptimizeDialog::Start() {
+  if (worker_->Running()) return;
+  start_->setEnabled(false);
+  guarantee_->setEnabled(false);
+  effort_->setEnabled(false);
+  best_->setText(QStringLiteral("Söker..."));
+  const int level = guarantee_->currentData().toInt();
+  const auto effort = static_cast<Effort>(effort_->currentData().toInt());
+  worker_->Start([this, level, effort](const std::atomic<bool>& stop, WorkerProgress& progress) {
+    SearchProgress listener(progress);
+    output_ = OptimizeGuarantee(shape_, level, effort, &listener, &stop);
+  });
+}
+
+void OptimizeDialog::reject() {
+  if (worker_->Running()) {
+    Cancel();
+    return;
+  }
+  QDialog::reject();
+}
+
+// The dialog stays until the search has stopped, so what it found is kept.
+void OptimizeDialog::Cancel() {
+  worker_->Cancel();
+  cancel_->setEnabled(false);
+  best_->setText(QStringLiteral("Avbryter..."));
+}
+
+void OptimizeDialog::ShowProgress(double fraction, qint64 best) {
+  bar_->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * kBarSteps));
+  if (best >= 0 && !worker_->Cancelled()) {
+    best_->setText(QStringLiteral("Bästa hittills: %1 rader").arg(best));
+  }
+}
+
+void OptimizeDialog::Finish() {
+  if (output_.rows.empty()) {
+    QDialog::reject();
+    return;
+  }
+  result_ = std::move(output_);
+  accept();
+}
+
+}  // namespace spelkub::tools

@@ -1,0 +1,58 @@
+// The "Optimerad garanti" dialog: the guarantee and the effort, "Starta", the
+// search's progress with the best verified size so far, and "Avbryt".
+//
+// The search runs on the dialog's Worker. It closes itself when the search
+// ends: accepted with the verified rows, or rejected when "Avbryt" came before
+// any cover was verified.
+#pragma once
+
+#include <QDialog>
+#include <optional>
+
+#include "coupon/system_shape.h"
+#include "cover/optimize.h"
+
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace spelkub::tools {
+
+class Worker;
+
+class OptimizeDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // `proposedLevel` is the guarantee selected first (4..shape.matches).
+  OptimizeDialog(const SystemShape& shape, int proposedLevel, QWidget* parent = nullptr);
+  ~OptimizeDialog() override;
+
+  // The rows when the dialog ended with some: every one verified.
+  const std::optional<OptimizeResult>& Result() const { return result_; }
+  Worker& SearchWorker() { return *worker_; }
+
+  // Closing while the search runs is "Avbryt".
+  void reject() override;
+
+ private:
+  void Start();
+  void Cancel();
+  void ShowProgress(double fraction, qint64 best);
+  void Finish();
+
+  SystemShape shape_;
+  QComboBox* guarantee_ = nullptr;
+  QComboBox* effort_ = nullptr;
+  QPushButton* start_ = nullptr;
+  QProgressBar* bar_ = nullptr;
+  QLabel* best_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  Worker* worker_ = nullptr;
+
+  OptimizeResult output_;  // written by the search, read after Finished
+  std::optional<OptimizeResult> result_;
+};
+
+}  // namespace spelkub::tools

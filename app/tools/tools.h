@@ -1,0 +1,47 @@
+// The "Verktyg" menu's commands: "Optimerad garanti...", "Garantianalys...",
+// "Rätta rader..." and "Spara för inlämning...".
+//
+// Each reads what it needs from the window through a ToolHost, checks it with
+// the engine (a refusal is a message box and nothing changes), then opens its
+// modal dialog or the save dialog. Only "Optimerad garanti" changes the
+// window: the row list and Label18.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+#include "app/platform.h"
+#include "coupon/coupon_state.h"
+
+class QDialog;
+class QWidget;
+
+namespace spelkub::tools {
+
+// What a command needs of the window, read when the command starts.
+struct ToolHost {
+  const CouponState& state;
+  Platform& platform;
+  QWidget* window;  // the dialogs' parent
+  int plus13Index;  // RadioGroup2's selected item
+  // The row list's text; valid until showRows is called.
+  std::string_view rowListText;
+  // Puts coupon text into the row list and its number of rows into Label18.
+  std::function<void(std::string_view text, int64_t rows)> showRows;
+  // The path "Spara för inlämning" proposes next; kept apart from "Spara
+  // Raderna"'s, since the save dialog never asks before replacing a file.
+  SaveDialog& handInDialog;
+};
+
+void OptimizeCommand(const ToolHost& host);
+void AnalysisCommand(const ToolHost& host);
+void GradeCommand(const ToolHost& host);
+void HandInCommand(const ToolHost& host);
+
+// Test hook: runs each modal dialog in place of QDialog::exec(); empty
+// restores exec().
+void SetModalRunner(std::function<void(QDialog& dialog)> runner);
+
+}  // namespace spelkub::tools

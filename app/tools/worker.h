@@ -1,0 +1,87 @@
+// Runs one engine call off the user-interface thread, so the window keeps
+// repainting and a dialog's "Avbryt" is heard while the engine works.
+//
+// The job gets a stop flag that the engine polls and a progress sink whose
+// reports reach the user-interface thread as queued signals, at most
+// kReportsPerSecond a second; the last report is always delivered before
+// Finished. The Worker owns its thread and joins it when it is destroyed.
+#pragma once
+
+#include <QObject>
+#include <QtGlobal>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace spelkub::tools {
+
+// Where a job tells how far it has come; called on the job's thread.
+class WorkerProgress {
+ public:
+  // `fraction` of the work done (0..1); `value` a count to show (the best
+  // size so far, say), or -1 for none yet. Cheap to call often.
+  virtual void Report(double fraction, int64_t value) = 0;
+
+ protected:
+  ~WorkerProgress() = default;
+};
+
+class Worker : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr int kReportsPerSecond = 25;
+
+  // kThread runs each job on a thread of its own. kManual (for tests) keeps a
+  // started job until RunPending() runs it on the calling thread.
+  enum class Mode { kThread, kManual };
+
+  using Job = std::function<void(const std::atomic<bool>& stop, WorkerProgress& progress)>;
+
+  explicit Worker(QObject* parent = nullptr);
+  // Raises the stop flag and joins the thread.
+  ~Worker() override;
+
+  // Starts `job`; the previous job must have finished.
+  void Start(Job job);
+  // Asks the running job to stop; Finished still follows.
+  void Cancel();
+  // From Start until Finished has been delivered.
+  bool Running() const { return running_; }
+  bool Cancelled() const { return stop_.load(); }
+
+  void SetMode(Mode mode) { mode_ = mode; }
+  // Runs the job kept in kManual mode, here and now.
+  void RunPending();
+
+ signals:
+  void Progress(double fraction, qint64 value);
+  // The job has returned and its thread is joined; what it wrote is safe to read.
+  void Finished();
+
+ private:
+  class Sink;
+
+  void Run(const Job& job);
+  void Deliver();
+  void Join();
+
+  Mode mode_ = Mode::kThread;
+  bool running_ = false;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+  Job pending_;
+
+  // The latest report, written on the job's thread and read on the
+  // user-interface thread.
+  std::mutex mutex_;
+  double fraction_ = 0;
+  int64_t value_ = -1;
+  bool posted_ = false;  // a delivery is queued and has not yet read the values
+  bool fresh_ = false;   // reported since the last delivery
+};
+
+}  // namespace spelkub::tools

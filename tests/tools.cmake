@@ -1,0 +1,12 @@
+# The "Verktyg" menu's dialogs and their worker: offscreen, with the fake platform.
+if(SPELKUB_ENGINE_ONLY)
+  return()
+endif()
+find_package(Qt6 REQUIRED COMPONENTS Test)
+
+foreach(test tools_worker_test tools_optimize_test tools_analysis_test tools_grade_test
+        tools_hand_in_test)
+  spelkub_add_test(${test} QT
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/${test}.cpp
+    LIBS spelkub_tools Qt6::Test)
+endforeach()

@@ -1,0 +1,277 @@
+// "Optimerad garanti..." offscreen through the fake platform: the coupon's
+// refusals, the dialog's choices, a run that fills the row list and Label18's
+// count with rows whose guarantee a brute force confirms, and "Avbryt".
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/tools/optimize_dialog.h"
+#include "coupon/messages.h"
+#include "coupon_builder.h"
+#include "generate/coupon_text.h"
+#include "read/coupon_reader.h"
+#include "reduce/reduction.h"
+#include "tools_host.h"
+
+namespace spelkub {
+namespace {
+
+using testing::Box;
+using testing::MakeCoupon;
+
+Box BoxOf(const Message& message) {
+  return {
+      QString::fromUtf8(message.text.data(), static_cast<qsizetype>(message.text.size())),
+      QString::fromUtf8(message.caption.data(), static_cast<qsizetype>(message.caption.size()))};
+}
+
+// The least right that the best of `rows` gets over every outcome of the
+// coupon's system: every outcome against every row.
+int BruteForceGuarantee(const SystemShape& shape, const std::vector<PackedRow>& rows) {
+  int least = shape.matches;
+  for (int64_t index = 0; index < shape.size(); ++index) {
+    const PackedRow outcome = shape.RowAt(index);
+    int best = 0;
+    for (PackedRow row : rows) {
+      int right = 0;
+      for (int match = 1; match <= shape.matches; ++match) {
+        right += PackedOutcome(row, match) == PackedOutcome(outcome, match) ? 1 : 0;
+      }
+      best = std::max(best, right);
+    }
+    least = std::min(least, best);
+  }
+  return least;
+}
+
+int64_t GreedyRows(const CouponState& state, int plus13Index, int level) {
+  const RowSet full = GenerateFullSystem(state, plus13Index);
+  return static_cast<int64_t>(ReduceToGuarantee(full, level, false, nullptr).kept.size());
+}
+
+class OptimizeCommandTest : public testing::ToolsTest {
+ protected:
+  static tools::OptimizeDialog& AsOptimize(QDialog& dialog) {
+    return dynamic_cast<tools::OptimizeDialog&>(dialog);
+  }
+  static QComboBox* Guarantee(QDialog& dialog) { return dialog.findChild<QComboBox*>("Garanti"); }
+  static QComboBox* Effort(QDialog& dialog) { return dialog.findChild<QComboBox*>("Insats"); }
+  static void Click(QDialog& dialog, const char* name) {
+    QTest::mouseClick(dialog.findChild<QPushButton*>(name), Qt::LeftButton);
+  }
+  // Picks the guarantee and effort, starts, and waits for the search to end.
+  void RunTo(int level, int effort) {
+    onDialog = [this, level, effort](QDialog& dialog) {
+      Guarantee(dialog)->setCurrentIndex(level - 4);
+      Effort(dialog)->setCurrentIndex(effort);
+      Click(dialog, "Starta");
+      ASSERT_TRUE(WaitFor(AsOptimize(dialog).SearchWorker()));
+      dialogResult = dialog.result();
+    };
+    tools::OptimizeCommand(Host());
+  }
+  std::vector<PackedRow> RowListRows() {
+    const ReadResult read = ReadCouponText(rowList);
+    EXPECT_TRUE(read.coupon) << read.error;
+    return read.coupon ? read.coupon->rows : std::vector<PackedRow>{};
+  }
+  void MarkNineRows() {
+    state = MakeCoupon(kStryktipset,
+                       {"1X2", "1X2", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
+  }
+
+  int dialogResult = -1;
+};
+
+TEST_F(OptimizeCommandTest, RefusesAnUnmarkedMatchWithTheGenerateMessage) {
+  state = MakeCoupon(kStryktipset, {"1X2", "1", "1"});
+  tools::OptimizeCommand(Host());
+  EXPECT_EQ(platform.messages, std::vector<Box>{BoxOf(kInvalidSystemMessage)});
+  EXPECT_EQ(dialogsRun, 0);
+  EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(OptimizeCommandTest, RefusesAnUnmarkedSupertotoMatch14) {
+  state = MakeCoupon(kSupertoto, {"1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
+  tools::OptimizeCommand(Host());
+  EXPECT_EQ(platform.messages, std::vector<Box>{BoxOf(kInvalidSystemMessage)});
+  EXPECT_EQ(dialogsRun, 0);
+}
+
+TEST_F(OptimizeCommandTest, RefusesThirteenPlusWithoutGoals) {
+  MarkNineRows();
+  plus13Index = kPlus13Yes;
+  tools::OptimizeCommand(Host());
+  EXPECT_EQ(platform.messages, std::vector<Box>{BoxOf(kPlus13Message)});
+  EXPECT_EQ(dialogsRun, 0);
+}
+
+TEST_F(OptimizeCommandTest, IgnoresTheReductionSettingsItDoesNotUse) {
+  MarkNineRows();
+  state.Reduction = kReductionGuarantee;  // no level chosen
+  tools::OptimizeCommand(Host());
+  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_EQ(dialogsRun, 1);
+}
+
+TEST_F(OptimizeCommandTest, OffersTheLevelsOfTheGameAndNormalEffort) {
+  MarkNineRows();
+  QStringList levels;
+  QStringList efforts;
+  int effort = -1;
+  onDialog = [&](QDialog& dialog) {
+    for (int i = 0; i < Guarantee(dialog)->count(); ++i) levels << Guarantee(dialog)->itemText(i);
+    for (int i = 0; i < Effort(dialog)->count(); ++i) efforts << Effort(dialog)->itemText(i);
+    effort = Effort(dialog)->currentIndex();
+  };
+  tools::OptimizeCommand(Host());
+  QStringList expected;
+  for (int level = 4; level <= 13; ++level) expected << QStringLiteral("%1 Rätt").arg(level);
+  EXPECT_EQ(levels, expected);
+  EXPECT_EQ(efforts, (QStringList{"Snabb", "Normal", "Grundlig"}));
+  EXPECT_EQ(effort, 1);
+
+  state.Game = kSupertoto;
+  testing::MarkMatch(state, 14, "1");
+  levels.clear();
+  tools::OptimizeCommand(Host());
+  ASSERT_FALSE(levels.isEmpty());
+  EXPECT_EQ(levels.back(), QStringLiteral("14 Rätt"));
+  EXPECT_EQ(levels.size(), 11);
+}
+
+TEST_F(OptimizeCommandTest, ProposesTheWindowsGuaranteeLevel) {
+  MarkNineRows();
+  state.GuaranteeLevel = 11;
+  QString proposed;
+  onDialog = [&](QDialog& dialog) { proposed = Guarantee(dialog)->currentText(); };
+  tools::OptimizeCommand(Host());
+  EXPECT_EQ(proposed, QStringLiteral("11 Rätt"));
+}
+
+TEST_F(OptimizeCommandTest, FillsTheRowListWithVerifiedRowsAndReportsThem) {
+  MarkNineRows();
+  RunTo(12, 0);
+  EXPECT_EQ(dialogResult, QDialog::Accepted);
+  ASSERT_EQ(shown.size(), 1u);
+  const std::vector<PackedRow> rows = RowListRows();
+  // Three rows are the fewest: two cover at most 8 of the 9 outcomes.
+  EXPECT_EQ(rows.size(), 3u);
+  EXPECT_EQ(shown[0].rows, static_cast<int64_t>(rows.size()));
+  EXPECT_EQ(rowList.substr(0, 24), "Stryktipset,13plus=Nej\r\n");
+  EXPECT_GE(BruteForceGuarantee(ShapeOf(state), rows), 12);
+  const Box report{QStringLiteral("Optimerad garanti: 3 rader med 12 rätts garanti (Garanti ger %1 "
+                                  "rader).")
+                       .arg(GreedyRows(state, plus13Index, 12)),
+                   QStringLiteral("Reducering")};
+  EXPECT_EQ(platform.messages, std::vector<Box>{report});
+}
+
+TEST_F(OptimizeCommandTest, WritesRowsInGenerationOrderUnderTheCouponsHeader) {
+  state = MakeCoupon(kEuropatipset,
+                     {"1X2", "1X", "X2", "1X2", "1", "2", "X", "1", "1", "1", "1X2", "1", "2"});
+  state.Goals = kGoals2;
+  plus13Index = kPlus13Yes;
+  RunTo(11, 0);
+  ASSERT_EQ(shown.size(), 1u);
+  const std::string header = HeaderLine(state, plus13Index);
+  EXPECT_EQ(rowList.substr(0, header.size()), header);
+  const std::vector<PackedRow> rows = RowListRows();
+  const SystemShape shape = ShapeOf(state);
+  std::vector<int64_t> indices;
+  for (PackedRow row : rows) indices.push_back(shape.IndexOf(row).value_or(-1));
+  EXPECT_TRUE(std::is_sorted(indices.begin(), indices.end()));
+  EXPECT_EQ(std::count(indices.begin(), indices.end(), -1), 0);
+  EXPECT_GE(BruteForceGuarantee(shape, rows), 11);
+  EXPECT_LE(static_cast<int64_t>(rows.size()), GreedyRows(state, plus13Index, 11));
+  EXPECT_EQ(shown[0].rows, static_cast<int64_t>(rows.size()));
+}
+
+TEST_F(OptimizeCommandTest, SupertotoRowsHaveNoHeader) {
+  state = MakeCoupon(kSupertoto,
+                     {"1X2", "1X2", "1X2", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1X"});
+  RunTo(13, 0);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(rowList.substr(0, 2), "1,");
+  const std::vector<PackedRow> rows = RowListRows();
+  EXPECT_GE(BruteForceGuarantee(ShapeOf(state), rows), 13);
+}
+
+TEST_F(OptimizeCommandTest, AvbrytBeforeStartaClosesAndChangesNothing) {
+  MarkNineRows();
+  onDialog = [&](QDialog& dialog) {
+    Click(dialog, "Avbryt");
+    dialogResult = dialog.result();
+  };
+  tools::OptimizeCommand(Host());
+  EXPECT_EQ(dialogResult, QDialog::Rejected);
+  EXPECT_TRUE(shown.empty());
+  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_EQ(rowList, "Dina Rader:\r\n");
+}
+
+TEST_F(OptimizeCommandTest, AvbrytBeforeAnythingIsVerifiedKeepsTheRowList) {
+  state = MakeCoupon(kStryktipset, {"1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2",
+                                    "1X2", "1X2", "1X2", "1X2"});
+  QString during;
+  onDialog = [&](QDialog& dialog) {
+    tools::Worker& worker = AsOptimize(dialog).SearchWorker();
+    worker.SetMode(tools::Worker::Mode::kManual);
+    Click(dialog, "Starta");
+    Click(dialog, "Avbryt");
+    during = dialog.findChild<QLabel*>("BastaHittills")->text();
+    worker.RunPending();
+    QCoreApplication::sendPostedEvents(&worker);
+    dialogResult = dialog.result();
+  };
+  tools::OptimizeCommand(Host());
+  EXPECT_EQ(during, QStringLiteral("Avbryter..."));
+  EXPECT_EQ(dialogResult, QDialog::Rejected);
+  EXPECT_TRUE(shown.empty());
+  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_EQ(rowList, "Dina Rader:\r\n");
+}
+
+TEST_F(OptimizeCommandTest, AvbrytKeepsTheBestVerifiedRowsSoFar) {
+  // Four full and four half matches: the search polishes far longer than the
+  // first verified cover takes.
+  state = MakeCoupon(kStryktipset,
+                     {"1X2", "1X2", "1X2", "1X2", "1X", "1X", "1X", "1X", "1", "1", "1", "1", "1"});
+  qint64 bestShown = -1;
+  QString bestText;
+  onDialog = [&](QDialog& dialog) {
+    tools::Worker& worker = AsOptimize(dialog).SearchWorker();
+    QObject::connect(&worker, &tools::Worker::Progress, &dialog, [&](double, qint64 best) {
+      if (best < 0 || bestShown >= 0) return;
+      bestShown = best;
+      bestText = dialog.findChild<QLabel*>("BastaHittills")->text();
+      Click(dialog, "Avbryt");
+    });
+    Guarantee(dialog)->setCurrentIndex(12 - 4);
+    Effort(dialog)->setCurrentIndex(2);
+    Click(dialog, "Starta");
+    ASSERT_TRUE(WaitFor(worker));
+    dialogResult = dialog.result();
+  };
+  tools::OptimizeCommand(Host());
+  ASSERT_GE(bestShown, 0);
+  EXPECT_EQ(bestText, QStringLiteral("Bästa hittills: %1 rader").arg(bestShown));
+  EXPECT_EQ(dialogResult, QDialog::Accepted);
+  ASSERT_EQ(shown.size(), 1u);
+  const std::vector<PackedRow> rows = RowListRows();
+  EXPECT_LE(static_cast<int64_t>(rows.size()), bestShown);
+  EXPECT_GE(BruteForceGuarantee(ShapeOf(state), rows), 12);
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_TRUE(platform.messages[0].text.startsWith(
+      QStringLiteral("Optimerad garanti: %1 rader med ").arg(rows.size())));
+}
+
+}  // namespace
+}  // namespace spelkub

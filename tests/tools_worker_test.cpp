@@ -1,0 +1,147 @@
+// The worker that runs the tools' engine calls: the job runs off the calling
+// thread, its reports arrive in order on the user-interface thread, the last
+// one before Finished, and the stop flag reaches the job.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QThread>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "app/tools/worker.h"
+#include "fake_platform.h"
+
+namespace spelkub::tools {
+namespace {
+
+class WorkerTest : public ::testing::Test, protected testing::WithApplication {
+ protected:
+  // Collects the reports delivered on the user-interface thread.
+  void Record(Worker& worker) {
+    QObject::connect(&worker, &Worker::Progress, [this](double fraction, qint64 value) {
+      EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+      fractions.push_back(fraction);
+      values.push_back(value);
+    });
+    QObject::connect(&worker, &Worker::Finished, [this] { reportsAtFinish = values.size(); });
+  }
+  static bool WaitFor(Worker& worker) {
+    if (!worker.Running()) return true;
+    QSignalSpy finished(&worker, &Worker::Finished);
+    return finished.wait(60000);
+  }
+
+  std::vector<double> fractions;
+  std::vector<qint64> values;
+  size_t reportsAtFinish = 0;
+};
+
+TEST_F(WorkerTest, RunsTheJobOnAnotherThreadAndFinishesOnThisOne) {
+  Worker worker;
+  std::thread::id jobThread;
+  bool ran = false;
+  worker.Start([&](const std::atomic<bool>&, WorkerProgress&) {
+    jobThread = std::this_thread::get_id();
+    ran = true;
+  });
+  EXPECT_TRUE(worker.Running());
+  ASSERT_TRUE(WaitFor(worker));
+  EXPECT_FALSE(worker.Running());
+  EXPECT_TRUE(ran);
+  EXPECT_NE(jobThread, std::this_thread::get_id());
+}
+
+TEST_F(WorkerTest, DeliversTheLastReportBeforeFinished) {
+  Worker worker;
+  Record(worker);
+  constexpr int kReports = 200000;
+  worker.Start([&](const std::atomic<bool>&, WorkerProgress& progress) {
+    for (int i = 1; i <= kReports; ++i) progress.Report(static_cast<double>(i) / kReports, i);
+  });
+  ASSERT_TRUE(WaitFor(worker));
+  ASSERT_FALSE(values.empty());
+  EXPECT_EQ(reportsAtFinish, values.size());
+  EXPECT_EQ(values.back(), kReports);
+  EXPECT_DOUBLE_EQ(fractions.back(), 1.0);
+}
+
+TEST_F(WorkerTest, ThrottlesReportsAndKeepsTheirOrder) {
+  Worker worker;
+  Record(worker);
+  constexpr int kReports = 200000;
+  worker.Start([&](const std::atomic<bool>&, WorkerProgress& progress) {
+    for (int i = 1; i <= kReports; ++i) progress.Report(0, i);
+  });
+  ASSERT_TRUE(WaitFor(worker));
+  // Each delivery shows the latest value; far fewer than were reported.
+  EXPECT_LT(values.size(), static_cast<size_t>(kReports) / 10);
+  for (size_t i = 1; i < values.size(); ++i) EXPECT_LT(values[i - 1], values[i]);
+}
+
+TEST_F(WorkerTest, CancelRaisesTheStopFlagThatTheJobPolls) {
+  Worker worker;
+  std::atomic<bool> started = false;
+  worker.Start([&](const std::atomic<bool>& stop, WorkerProgress&) {
+    started = true;
+    while (!stop) std::this_thread::yield();
+  });
+  while (!started) std::this_thread::yield();
+  worker.Cancel();
+  EXPECT_TRUE(worker.Cancelled());
+  ASSERT_TRUE(WaitFor(worker));
+  EXPECT_FALSE(worker.Running());
+}
+
+TEST_F(WorkerTest, DestroyingItStopsAndJoinsARunningJob) {
+  std::atomic<bool> ended = false;
+  {
+    Worker worker;
+    worker.Start([&](const std::atomic<bool>& stop, WorkerProgress&) {
+      while (!stop) std::this_thread::yield();
+      ended = true;
+    });
+  }
+  EXPECT_TRUE(ended);
+}
+
+TEST_F(WorkerTest, StartsAfreshAfterACancelledJob) {
+  Worker worker;
+  worker.Start([](const std::atomic<bool>& stop, WorkerProgress&) {
+    while (!stop) std::this_thread::yield();
+  });
+  worker.Cancel();
+  ASSERT_TRUE(WaitFor(worker));
+  bool sawStop = true;
+  worker.Start([&](const std::atomic<bool>& stop, WorkerProgress&) { sawStop = stop; });
+  ASSERT_TRUE(WaitFor(worker));
+  EXPECT_FALSE(sawStop);
+}
+
+TEST_F(WorkerTest, ManualModeRunsTheJobOnlyWhenAskedAndOnThisThread) {
+  Worker worker;
+  worker.SetMode(Worker::Mode::kManual);
+  Record(worker);
+  std::thread::id jobThread;
+  bool stopSeen = false;
+  worker.Start([&](const std::atomic<bool>& stop, WorkerProgress& progress) {
+    jobThread = std::this_thread::get_id();
+    stopSeen = stop;
+    progress.Report(0.5, 7);
+  });
+  EXPECT_EQ(jobThread, std::thread::id());
+  worker.Cancel();
+  worker.RunPending();
+  EXPECT_EQ(jobThread, std::this_thread::get_id());
+  EXPECT_TRUE(stopSeen);
+  EXPECT_TRUE(worker.Running());  // until Finished is delivered
+  QSignalSpy finished(&worker, &Worker::Finished);
+  QCoreApplication::sendPostedEvents(&worker);
+  EXPECT_EQ(finished.size(), 1);
+  EXPECT_FALSE(worker.Running());
+  EXPECT_EQ(values, std::vector<qint64>{7});
+}
+
+}  // namespace
+}  // namespace spelkub::tools
