@@ -148,10 +148,8 @@ Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> ro
   return coverage;
 }
 
-namespace {
+namespace detail {
 
-// The most outcomes one row can lie within `radius` of: a row of the system
-// reaches at least as many as one outside it.
 int64_t BallSize(const SystemShape& shape, int radius) {
   std::vector<int64_t> byDistance{1};
   for (int m = 0; m < shape.matches; ++m) {
@@ -167,14 +165,14 @@ int64_t BallSize(const SystemShape& shape, int radius) {
   return ball;
 }
 
-}  // namespace
+}  // namespace detail
 
 bool CoversWithin(const SystemShape& shape, std::span<const PackedRow> rows, int radius) {
   const int64_t size = shape.size();
   if (size == 0) return true;
   if (rows.empty() || radius < 0) return false;
   // Too few rows to reach every outcome even if no two balls overlapped.
-  const int64_t ball = BallSize(shape, radius);
+  const int64_t ball = detail::BallSize(shape, radius);
   if (static_cast<int64_t>(rows.size()) < (size + ball - 1) / ball) return false;
   const Coverage coverage = ComputeCoverage(shape, rows);
   return coverage.maxDistance <= radius;

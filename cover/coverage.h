@@ -44,4 +44,12 @@ Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> ro
 // is possible.
 bool CoversWithin(const SystemShape& shape, std::span<const PackedRow> rows, int radius);
 
+namespace detail {
+
+// The outcomes within `radius` of a row of the system, the most any row
+// reaches (a row outside the system reaches no more).
+int64_t BallSize(const SystemShape& shape, int radius);
+
+}  // namespace detail
+
 }  // namespace spelkub

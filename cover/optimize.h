@@ -59,4 +59,31 @@ OptimizeResult OptimizeGuarantee(const SystemShape& shape, int guarantee, Effort
                                  OptimizeListener* listener = nullptr,
                                  const std::atomic<bool>* stop = nullptr);
 
+namespace detail {
+
+// The search's knobs, which the effort levels set; tests set them directly.
+struct OptimizeOptions {
+  // Work of the local search (outcomes visited in balls); 0 for none.
+  int64_t searchWork = 0;
+  // Safety net for the local search only (0: none).
+  double wallSeconds = 0;
+  // The largest system the local search polishes.
+  int64_t searchLimit = 50000;
+  uint64_t seed = 0x5EED5EEDu;
+  // How many splits into block codes are tried, best first.
+  int plans = 4;
+  bool useShippedTable = true;
+};
+
+OptimizeOptions OptionsFor(Effort effort);
+
+OptimizeResult Optimize(const SystemShape& shape, int guarantee, const OptimizeOptions& options,
+                        OptimizeListener* listener = nullptr,
+                        const std::atomic<bool>* stop = nullptr);
+
+// Every outcome of the system in generation order.
+std::vector<PackedRow> SystemRows(const SystemShape& shape);
+
+}  // namespace detail
+
 }  // namespace spelkub

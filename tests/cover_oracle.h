@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "coupon/system_shape.h"
+#include "cover/block_codes.h"
 
 namespace spelkub::testing {
 
@@ -34,21 +35,8 @@ inline std::vector<uint8_t> PlainDistances(const SystemShape& shape,
   return distances;
 }
 
-// A small deterministic generator, the same on every platform.
-class TestRandom {
- public:
-  explicit TestRandom(uint64_t seed) : state_(seed) {}
-  uint64_t Next() {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  int Below(int bound) { return static_cast<int>(Next() % static_cast<uint64_t>(bound)); }
-
- private:
-  uint64_t state_;
-};
+// The engine's seeded generator: the same numbers on every platform.
+using TestRandom = detail::Random;
 
 // A shape of 13 or 14 matches with `full` three-sign matches, `half` two-sign
 // matches (random pairs) and singles elsewhere, at random places.

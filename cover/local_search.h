@@ -1,0 +1,48 @@
+// Tabu search that shrinks a cover of a system: at a fixed number of rows it
+// moves one row at a time to cover more outcomes, and whenever every outcome
+// is covered it hands the cover over and drops the row that alone covers the
+// fewest. Rows are outcome indices of the system.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "coupon/system_shape.h"
+
+namespace spelkub::detail {
+
+struct SearchBudget {
+  // Outcomes visited in balls, the measure of work: the same budget gives the
+  // same search on every machine.
+  int64_t work = 0;
+  // Safety net only: stop after this many seconds (0: none).
+  double wallSeconds = 0;
+  uint64_t seed = 1;
+  // Moves weighed per step, sampled when there are more.
+  int sampledMoves = 48;
+  // Steps a moved row stays where it was put.
+  int tenure = 3;
+  // Outcomes left uncovered step after step weigh more, which lets the
+  // search leave the flat ground around a perfect code.
+  bool weighted = false;
+};
+
+struct SearchOutcome {
+  bool stopped = false;
+  bool timeCapped = false;
+  int64_t workDone = 0;
+};
+
+// `found` receives each complete cover smaller than any before (ascending
+// indices); `spent` the share of the budget used, now and then.
+SearchOutcome ShrinkCover(const SystemShape& shape, int radius, std::vector<uint32_t> start,
+                          const SearchBudget& budget, const std::atomic<bool>* stop,
+                          const std::function<void(const std::vector<uint32_t>&)>& found,
+                          const std::function<void(double)>& spent);
+
+// The fewest rows that could cover the system: outcomes over the largest ball.
+int64_t SphereBound(const SystemShape& shape, int radius);
+
+}  // namespace spelkub::detail
