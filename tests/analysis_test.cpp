@@ -145,6 +145,36 @@ TEST(AnalyseRows, GivesTheWorkedCaseOfThreeRowsOnNineOutcomes) {
   EXPECT_TRUE(report.outsideRows.empty());
 }
 
+TEST(AnalyseRows, FindsThePerfectCoverOfTheTernaryHammingCode) {
+  // Parity checks: the 13 points of the projective plane over GF(3). Every
+  // outcome of the full 13-match system is a code row or one sign from
+  // exactly one.
+  std::vector<std::array<int, 3>> columns;
+  for (int a = 0; a < 3; ++a) {
+    for (int b = 0; b < 3; ++b) {
+      for (int c = 0; c < 3; ++c) {
+        if ((a != 0 ? a : b != 0 ? b : c) == 1) columns.push_back({a, b, c});
+      }
+    }
+  }
+  ASSERT_EQ(columns.size(), 13u);
+  const SystemShape shape = ShapeOf(testing::UniformCoupon(kStryktipset, "1X2"));
+  std::vector<PackedRow> code;
+  for (int64_t index = 0; index < shape.size(); ++index) {
+    const PackedRow row = shape.RowAt(index);
+    std::array<int, 3> syndrome{};
+    for (int m = 0; m < 13; ++m) {
+      for (int i = 0; i < 3; ++i) syndrome[i] += PackedOutcome(row, m + 1) * columns[m][i];
+    }
+    if (syndrome[0] % 3 == 0 && syndrome[1] % 3 == 0 && syndrome[2] % 3 == 0) code.push_back(row);
+  }
+  ASSERT_EQ(code.size(), 59049u);
+  const AnalysisReport report = AnalyseRows(shape, code);
+  EXPECT_EQ(report.guarantee, 12);
+  EXPECT_EQ(report.outcomesByRight[13], 59049);
+  EXPECT_EQ(report.outcomesByRight[12], 1594323 - 59049);
+}
+
 TEST(AnalyseRows, WeighsOutcomesByTheStreck) {
   // One free match with "1" at 50 %, "X" at 30 %, "2" at 20 %, and one row
   // "1": 13 right with probability 0.5, 12 with 0.5.

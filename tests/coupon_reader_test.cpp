@@ -332,6 +332,22 @@ TEST(CouponReaderFile, ReadsAFileLikeTheSameText) {
   EXPECT_EQ(result.coupon->lines.back(), set.rows.size() + 1);
 }
 
+TEST(CouponReaderFile, ReadsStandardInputForADash) {
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe(pipeEnds), 0);
+  const std::string text = Crlf({kTotoA, kTotoB});
+  ASSERT_EQ(::write(pipeEnds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  ::close(pipeEnds[1]);
+  const int savedInput = ::dup(STDIN_FILENO);
+  ::dup2(pipeEnds[0], STDIN_FILENO);
+  ::close(pipeEnds[0]);
+  const ReadResult result = ReadCouponFile("-");
+  ::dup2(savedInput, STDIN_FILENO);
+  ::close(savedInput);
+  ASSERT_TRUE(result.coupon.has_value()) << result.error;
+  EXPECT_EQ(result.coupon->rows, (std::vector<PackedRow>{Packed(kTotoA), Packed(kTotoB)}));
+}
+
 TEST(CouponReaderFile, RefusesAMissingFileAndAFolderInSwedish) {
   TempFolder folder("coupon_reader");
   const std::string missing = folder.Path("saknas.txt").string();
