@@ -6,6 +6,7 @@
 #include "app/form_building.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
+#include "coupon/choices.h"
 
 // A cell click: toggle the mark, show it, and show the new system size.
 void TForm1::EditClick(int cell) {
@@ -23,7 +24,7 @@ void TForm1::SetMatch14Visible(bool visible) {
 void TForm1::RadioGroup1Click() {
   const int index = RadioGroup1->ItemIndex();
   if (index < 0) return;
-  state_.Game = index + 1;
+  state_.Game = spelkub::kGameChoices[index].game;
   if (state_.Game == spelkub::kSupertoto) {
     SetMatch14Visible(true);
     RadioGroup2->hide();
@@ -54,7 +55,9 @@ void TForm1::RadioGroup3Click() {
 
 void TForm1::ComboBox1Change() {
   const int index = ComboBox1->ItemIndex();
-  if (index >= 0 && index < ComboBox1->count()) state_.Goals = index + 1;
+  if (index >= 0 && index < static_cast<int>(spelkub::kGoalsNames.size())) {
+    state_.Goals = spelkub::kGoalsNames[index].goals;
+  }
 }
 
 void TForm1::ComboBox2Change() {
@@ -64,12 +67,7 @@ void TForm1::ComboBox2Change() {
 
 void TForm1::ComboBox3Change() {
   const int index = ComboBox3->ItemIndex();
-  if (index >= 0 && index < kRowCountItems) state_.TargetRows = RowCountAt(index);
-}
-
-// "Välj Antal Rader:" offers 1..130 and then these.
-int TForm1::RowCountAt(int index) {
-  static constexpr int kLargeRowCounts[] = {150, 250, 500, 750, 1000, 2000};
-  if (index < kSmallRowCounts) return index + 1;
-  return kLargeRowCounts[index - kSmallRowCounts];
+  if (index >= 0 && index < static_cast<int>(spelkub::kRowCountChoices.size())) {
+    state_.TargetRows = spelkub::kRowCountChoices[index];
+  }
 }

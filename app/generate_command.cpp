@@ -1,33 +1,56 @@
-// "Generera Rader": validation, the full system into the row list, and the
-// reduction that the chosen mode asks for, all inside the one click handler.
+// "Generera Rader": the engine's generate command, shown in the window as it
+// runs.
 //
 // The engine decides everything (which check fails, which rows, which rows are
-// kept, the guarantee); this file shows it: message boxes, the row list and
-// the kept list, Label18, the status text and the progress bar.
+// kept, the guarantee, the order of report and row list); this file shows it:
+// message boxes, the row list and the kept list, Label18, the status text and
+// the progress bar.
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <algorithm>
 
 #include "app/form_building.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
-#include "coupon/messages.h"
-#include "reduce/reduction.h"
+#include "command/generate_command.h"
 
 using spelkub::FromUtf8;
 
-namespace {
-
-// Shows the engine's progress while the handler keeps the event loop from
-// running: the progress bar and Label18 are repainted at once, at most
-// kFramesPerSecond times a second, and no user input is taken meanwhile.
-class CommandProgress final : public spelkub::ProgressListener {
+// Each stage of the command on the window's controls. Progress is shown while
+// the handler keeps the event loop from running: the progress bar and Label18
+// are repainted at once, at most kFramesPerSecond times a second, and no user
+// input is taken meanwhile.
+class TForm1::GenerateView final : public spelkub::GenerateListener {
  public:
-  explicit CommandProgress(TForm1& window) : window_(window) { clock_.start(); }
+  explicit GenerateView(TForm1& window) : window_(window) { clock_.start(); }
 
+  void Refused(const spelkub::Message& message) override { Show(message); }
+
+  void GenerationStarted(int32_t systemSize) override {
+    window_.ProgressBar1->setRange(0, systemSize);
+    ShowStatus(spelkub::kStatusGenerating);
+  }
   void RowsGenerated(int64_t rows) override { ShowPosition(rows); }
+  void Generated(const spelkub::RowSet& rows) override {
+    QProgressBar* bar = window_.ProgressBar1;
+    bar->setValue(bar->maximum());
+    bar->repaint();
+    window_.Memo1->LoadRows(rows);
+    ShowFinishedRows(window_.Memo1->LineCount() - (rows.header.empty() ? 0 : 1));
+    bar->setValue(0);
+    window_.SetStatusText(FromUtf8(spelkub::kStatusGenerated));
+  }
+
+  void ReductionStarted() override {
+    ShowStatus(spelkub::kStatusReducing);
+    window_.Memo2->Clear();
+  }
+  void SelectionStarted(int64_t rowListLines) override {
+    window_.ProgressBar1->setRange(0, static_cast<int>(rowListLines));
+  }
   void PassStarted(int /*threshold*/) override { ShowPosition(0); }
   // The bar stands at the number of the candidate being examined, counted from 0.
   void CandidatesExamined(int64_t count) override { ShowPosition(count > 0 ? count - 1 : 0); }
@@ -36,6 +59,14 @@ class CommandProgress final : public spelkub::ProgressListener {
     spelkub::SetCaption(window_.Label18, QString::number(count));
     window_.Label18->repaint();
   }
+  void Reduced(const spelkub::RowSet& rows, const spelkub::ReductionResult& result) override {
+    window_.ProgressBar1->setValue(
+        static_cast<int>(std::max<int64_t>(result.examinedInLastPass - 1, 0)));
+    window_.Memo2->LoadRows(rows, result.kept);
+    ShowFinishedRows(static_cast<int64_t>(result.kept.size()));
+  }
+  void Reported(const spelkub::Message& message) override { Show(message); }
+  void ReplaceRowListByKept() override { window_.Memo1->ReplaceLinesBy(*window_.Memo2); }
 
  private:
   static constexpr int kFramesPerSecond = 25;
@@ -50,96 +81,28 @@ class CommandProgress final : public spelkub::ProgressListener {
     window_.ProgressBar1->setValue(static_cast<int>(position));
     window_.ProgressBar1->repaint();
   }
+  void ShowStatus(std::string_view text) {
+    window_.SetStatusText(FromUtf8(text));
+    window_.StatusBar1->repaint();
+  }
+  // Label18: the finished rows.
+  void ShowFinishedRows(int64_t rows) {
+    spelkub::SetCaption(window_.Label18, QString::number(rows));
+    window_.Label18->repaint();
+  }
+  void Show(const spelkub::Message& message) {
+    window_.platform_.ShowMessage(FromUtf8(message.text), FromUtf8(message.caption));
+  }
 
   TForm1& window_;
   QElapsedTimer clock_;
 };
 
-}  // namespace
-
 void TForm1::Button2Click() {
   Memo1->Clear();  // also when the coupon is refused
-  if (!ValidateCoupon()) return;
-  const spelkub::RowSet rows = GenerateFullSystem();
-  if (state_.Reduction == spelkub::kReductionRowCount) ReduceToRowCount(rows);
-  if (state_.Reduction == spelkub::kReductionGuarantee) ReduceToGuarantee(rows);
-}
-
-bool TForm1::ValidateCoupon() {
-  const auto failure = spelkub::ValidateCoupon(state_, RadioGroup2->ItemIndex());
-  if (!failure) return true;
-  platform_.ShowMessage(FromUtf8(failure->message.text), FromUtf8(failure->message.caption));
-  return false;
-}
-
-spelkub::RowSet TForm1::GenerateFullSystem() {
-  const int32_t size = spelkub::SystemSize(state_);
-  ProgressBar1->setRange(0, size);
-  SetStatusText(FromUtf8(spelkub::kStatusGenerating));
-  StatusBar1->repaint();
-
-  CommandProgress progress(*this);
-  spelkub::RowSet rows = spelkub::GenerateFullSystem(state_, RadioGroup2->ItemIndex(), &progress);
-  ProgressBar1->setValue(size);
-  ProgressBar1->repaint();
-  Memo1->SetText(spelkub::CouponText(rows));
-
-  ShowFinishedRows(Memo1->LineCount() - (rows.header.empty() ? 0 : 1));
-  ProgressBar1->setValue(0);
-  SetStatusText(FromUtf8(spelkub::kStatusGenerated));
-  return rows;
-}
-
-void TForm1::ReduceToRowCount(const spelkub::RowSet& rows) {
-  const int lines = BeginReduction();
-  if (state_.TargetRows > rows.size()) {
-    // The full system stays in the row list: the user may still save it or
-    // pick a smaller number of rows.
-    platform_.ShowMessage(FromUtf8(spelkub::kTargetTooLargeMessage.text),
-                          FromUtf8(spelkub::kTargetTooLargeMessage.caption));
-    return;
-  }
-  const spelkub::ReductionResult result =
-      KeepRows(rows, lines, [&](spelkub::ProgressListener* progress) {
-        return spelkub::ReduceToRowCount(rows, state_.TargetRows, CheckBox2->isChecked(), progress);
-      });
-  // The report comes while the row list still holds the full system.
-  platform_.ShowMessage(FromUtf8(spelkub::GuaranteeReportText(result.guarantee)),
-                        FromUtf8(spelkub::kReducedCaption));
-  Memo1->ReplaceLinesBy(*Memo2);
-}
-
-void TForm1::ReduceToGuarantee(const spelkub::RowSet& rows) {
-  const int lines = BeginReduction();
-  KeepRows(rows, lines, [&](spelkub::ProgressListener* progress) {
-    return spelkub::ReduceToGuarantee(rows, state_.GuaranteeLevel, CheckBox1->isChecked(),
-                                      progress);
-  });
-  // Here the row list is replaced before the message.
-  Memo1->ReplaceLinesBy(*Memo2);
-  platform_.ShowMessage(FromUtf8(spelkub::kGuaranteeReducedMessage.text),
-                        FromUtf8(spelkub::kGuaranteeReducedMessage.caption));
-}
-
-int TForm1::BeginReduction() {
-  SetStatusText(FromUtf8(spelkub::kStatusReducing));
-  StatusBar1->repaint();
-  Memo2->Clear();
-  return Memo1->LineCount();
-}
-
-spelkub::ReductionResult TForm1::KeepRows(const spelkub::RowSet& rows, int lines,
-                                          const ReductionRun& reduce) {
-  ProgressBar1->setRange(0, lines);
-  CommandProgress progress(*this);
-  spelkub::ReductionResult result = reduce(&progress);
-  ProgressBar1->setValue(static_cast<int>(std::max<int64_t>(result.examinedInLastPass - 1, 0)));
-  Memo2->SetText(spelkub::KeptCouponText(rows, result));
-  ShowFinishedRows(static_cast<int64_t>(result.kept.size()));
-  return result;
-}
-
-void TForm1::ShowFinishedRows(int64_t rows) {
-  spelkub::SetCaption(Label18, QString::number(rows));
-  Label18->repaint();
+  const spelkub::GenerateControls controls{.plus13Index = RadioGroup2->ItemIndex(),
+                                           .guaranteeReversed = CheckBox1->isChecked(),
+                                           .rowCountReversed = CheckBox2->isChecked()};
+  GenerateView view(*this);
+  spelkub::RunGenerateCommand(state_, controls, &view);
 }

@@ -21,8 +21,6 @@
 #include "app/radio_group.h"
 #include "app/row_list.h"
 #include "coupon/coupon_state.h"
-#include "generate/coupon_text.h"
-#include "reduce/reduction.h"
 
 class QAction;
 class QCheckBox;
@@ -124,26 +122,8 @@ class TForm1 : public QMainWindow {
   void PlaceStretchingControls(const QSize& client);
   void SetMatch14Visible(bool visible);
 
-  // "Välj Antal Rader:": the number of rows that item `index` offers.
-  static constexpr int kSmallRowCounts = 130;
-  static constexpr int kRowCountItems = kSmallRowCounts + 6;
-  static int RowCountAt(int index);
-
-  // The generate command's stages (generate_command.cpp).
-  bool ValidateCoupon();
-  spelkub::RowSet GenerateFullSystem();
-  void ReduceToRowCount(const spelkub::RowSet& rows);
-  void ReduceToGuarantee(const spelkub::RowSet& rows);
-  // Shared by both reductions: the status text, an empty kept list, and the
-  // row list's number of lines.
-  int BeginReduction();
-  // Runs a reduction with the progress shown, puts the kept rows into the kept
-  // list and their number into Label18.
-  using ReductionRun = std::function<spelkub::ReductionResult(spelkub::ProgressListener* progress)>;
-  spelkub::ReductionResult KeepRows(const spelkub::RowSet& rows, int lines,
-                                    const ReductionRun& reduce);
-  // Shows a count in Label18, the finished rows.
-  void ShowFinishedRows(int64_t rows);
+  // Shows the generate command's stages as they happen (generate_command.cpp).
+  class GenerateView;
 
   spelkub::CouponState& state_;
   spelkub::Platform& platform_;

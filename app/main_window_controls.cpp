@@ -12,9 +12,12 @@
 
 #include "app/form_building.h"
 #include "app/main_window.h"
+#include "app/qt_text.h"
 #include "assets/picture.h"
+#include "coupon/choices.h"
 
 using spelkub::DropDownList;
+using spelkub::FromUtf8;
 using spelkub::MakeLabel;
 using spelkub::MarkCell;
 using spelkub::Place;
@@ -48,10 +51,9 @@ void TForm1::BuildControls() {
   Image1->setScaledContents(true);  // stretched, proportions not kept
   Image1->setPixmap(QPixmap::fromImage(spelkub::BackgroundPicture()));
 
-  RadioGroup1 = Place(new RadioGroup(QStringLiteral("Välj spel"),
-                                     {QStringLiteral("Stryktipset"), QStringLiteral("Europatipset"),
-                                      QStringLiteral("Supertoto")},
-                                     1, client_),
+  QStringList games;
+  for (const spelkub::GameChoice& choice : spelkub::kGameChoices) games << FromUtf8(choice.name);
+  RadioGroup1 = Place(new RadioGroup(QStringLiteral("Välj spel"), games, 1, client_),
                       QStringLiteral("RadioGroup1"), 24, 32, 105, 75);
 
   // The coupon grid: one row per match, cells "1", "X", "2".
@@ -72,10 +74,9 @@ void TForm1::BuildControls() {
   RadioGroup2 = Place(new RadioGroup(QStringLiteral("Dubbelvinsten?"),
                                      {QStringLiteral("Ja"), QStringLiteral("Nej")}, 2, client_),
                       QStringLiteral("RadioGroup2"), 24, 113, 105, 31);
-  ComboBox1 = Place(new DropDownList(QStringLiteral("Välj antal mål:"),
-                                     {QStringLiteral("0-1"), QStringLiteral("2"),
-                                      QStringLiteral("3"), QStringLiteral("F")},
-                                     client_),
+  QStringList goals;
+  for (const spelkub::GoalsName& name : spelkub::kGoalsNames) goals << FromUtf8(name.text);
+  ComboBox1 = Place(new DropDownList(QStringLiteral("Välj antal mål:"), goals, client_),
                     QStringLiteral("ComboBox1"), 24, 150, 105, 21);
 
   Label15 = MakeLabel(QStringLiteral("Label15"), QStringLiteral("Antal FärdigaRader:"), 285, 391,
@@ -106,9 +107,7 @@ void TForm1::BuildControls() {
                       QStringLiteral("RadioGroup3"), 24, 177, 105, 65);
 
   QStringList rowCounts;
-  for (int index = 0; index < kRowCountItems; ++index) {
-    rowCounts << QString::number(RowCountAt(index));
-  }
+  for (const int32_t count : spelkub::kRowCountChoices) rowCounts << QString::number(count);
   ComboBox3 = Place(new DropDownList(QStringLiteral("Välj Antal Rader:"), rowCounts, client_),
                     QStringLiteral("ComboBox3"), 24, 297, 105, 21);
   CheckBox2 = Place(new QCheckBox(QStringLiteral("Reverserad?"), client_),

@@ -1,13 +1,104 @@
 #include "app/row_list.h"
 
-#include <cstdint>
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
+#include <memory>
+#include <new>
 
 namespace spelkub {
 
+#if defined(_WIN32) && !defined(_WIN64)
+#define SPELKUB_SCINTILLA_METHOD __stdcall
+#else
+#define SPELKUB_SCINTILLA_METHOD
+#endif
+
+// Scintilla's interface for filling a document away from any view, which
+// SCI_CREATELOADER returns. QScintilla does not install Scintilla's own
+// header (ILoader.h); this is its declaration, unchanged since Scintilla 3.
+// Outside an anonymous namespace: the compiler must not conclude that nothing
+// implements it.
+class ScintillaLoader {
+ public:
+  virtual int SPELKUB_SCINTILLA_METHOD Release() = 0;
+  // Appends to the document; returns SC_STATUS_OK or an error status.
+  virtual int SPELKUB_SCINTILLA_METHOD AddData(const char* data, ptrdiff_t length) = 0;
+  // The filled document, for SCI_SETDOCPOINTER; the loader's reference goes with it.
+  virtual void* SPELKUB_SCINTILLA_METHOD ConvertToDocument() = 0;
+
+ protected:
+  ~ScintillaLoader() = default;
+};
+
 namespace {
+
 constexpr std::string_view kCrLf = "\r\n";
+
+// Rows rendered per block: a few MB of text in a buffer used again for each.
+constexpr int64_t kBlockRows = int64_t{1} << 17;
+
+// Scintilla's direct entry: the same messages without QScintilla's narrowing
+// of the result to a long.
+using DirectFunction = intptr_t (*)(void* editor, unsigned int message, uintptr_t wParam,
+                                    intptr_t lParam);
+
 }  // namespace
+
+// A new document, presized, filled in pieces while no view shows it, then shown
+// by the list in place of its old one.
+class RowList::Loader {
+ public:
+  Loader(RowList& list, size_t bytes) : list_(list) {
+    loader_ = static_cast<ScintillaLoader*>(list.SendForPointer(
+        SCI_CREATELOADER, bytes, SC_DOCUMENTOPTION_STYLES_NONE | SC_DOCUMENTOPTION_TEXT_LARGE));
+    if (loader_ == nullptr) throw std::bad_alloc();
+  }
+  Loader(const Loader&) = delete;
+  Loader& operator=(const Loader&) = delete;
+  ~Loader() {
+    if (loader_ != nullptr) loader_->Release();
+  }
+
+  void Add(std::string_view text) {
+    if (text.empty()) return;
+    if (loader_->AddData(text.data(), static_cast<ptrdiff_t>(text.size())) != SC_STATUS_OK) {
+      throw std::bad_alloc();
+    }
+  }
+
+  // Renders `rows` rows a block at a time with render(begin, end, out), which
+  // writes rows [begin, end) to out and returns the bytes written.
+  template <typename Render>
+  void AddRows(int64_t rows, Render render) {
+    const int64_t blockRows = std::min(rows, kBlockRows);
+    const auto block =
+        std::make_unique_for_overwrite<char[]>(static_cast<size_t>(blockRows) * kRowLineBytes);
+    for (int64_t begin = 0; begin < rows; begin += blockRows) {
+      const int64_t end = std::min(rows, begin + blockRows);
+      Add(std::string_view(block.get(), render(begin, end, block.get())));
+    }
+  }
+
+  // The list shows the new document; the old one goes when nothing else
+  // holds it.
+  void Show() {
+    void* document = loader_->ConvertToDocument();
+    loader_ = nullptr;
+    list_.SendScintilla(SCI_SETDOCPOINTER, 0UL, document);
+    list_.SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);  // the view holds it now
+    // Code page, line-end mode and undo belong to the document; the loader
+    // filled it without undo, and the user's own edits are undoable again.
+    list_.SendScintilla(SCI_SETCODEPAGE, static_cast<long>(SC_CP_UTF8));
+    list_.SendScintilla(SCI_SETEOLMODE, static_cast<long>(SC_EOL_CRLF));
+    list_.SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
+    list_.SendScintilla(SCI_EMPTYUNDOBUFFER);
+  }
+
+ private:
+  RowList& list_;
+  ScintillaLoader* loader_ = nullptr;
+};
 
 RowList::RowList(ScrollBars scrollBars, QWidget* parent) : QsciScintilla(parent) {
   // Nothing that costs per line on huge texts: no margins, no folding, no
@@ -24,9 +115,16 @@ RowList::RowList(ScrollBars scrollBars, QWidget* parent) : QsciScintilla(parent)
   const Qt::ScrollBarPolicy policy = bars ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
   setHorizontalScrollBarPolicy(policy);
   setVerticalScrollBarPolicy(policy);
-  AttachNewDocument(0);
+  Clear();
   // QScintilla sets a font of its own; the list writes in its window's font.
   ApplyFont(parent != nullptr ? parent->font() : font());
+}
+
+void* RowList::SendForPointer(unsigned int message, uintptr_t wParam, intptr_t lParam) const {
+  const auto direct =
+      reinterpret_cast<DirectFunction>(SendScintillaPtrResult(SCI_GETDIRECTFUNCTION));
+  void* editor = SendScintillaPtrResult(SCI_GETDIRECTPOINTER);
+  return reinterpret_cast<void*>(direct(editor, message, wParam, lParam));
 }
 
 // Scintilla sizes its fonts in points; the window's font is given in pixels.
@@ -39,34 +137,8 @@ void RowList::ApplyFont(const QFont& windowFont) {
   QsciScintilla::setFont(textFont);
 }
 
-void RowList::AttachNewDocument(size_t reserveBytes) {
-  const long document = SendScintilla(
-      SCI_CREATEDOCUMENT, static_cast<unsigned long>(reserveBytes),
-      static_cast<long>(SC_DOCUMENTOPTION_STYLES_NONE | SC_DOCUMENTOPTION_TEXT_LARGE));
-  void* pointer = reinterpret_cast<void*>(static_cast<intptr_t>(document));
-  SendScintilla(SCI_SETDOCPOINTER, 0UL, pointer);
-  SendScintilla(SCI_RELEASEDOCUMENT, 0UL, pointer);  // the view holds it now
-  // Code page and line-end mode belong to the document.
-  SendScintilla(SCI_SETCODEPAGE, static_cast<long>(SC_CP_UTF8));
-  SendScintilla(SCI_SETEOLMODE, static_cast<long>(SC_EOL_CRLF));
-}
-
-void RowList::Append(std::string_view text) {
-  if (text.empty()) return;
-  // The view updates itself either way; the change notification is held back
-  // because its listeners measure the text up to the insertion point, which
-  // makes block-by-block loading quadratic.
-  const long eventMask = SendScintilla(SCI_GETMODEVENTMASK);
-  SendScintilla(SCI_SETMODEVENTMASK, 0L);
-  SendScintilla(SCI_SETUNDOCOLLECTION, 0L);
-  SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(text.size()), text.data());
-  SendScintilla(SCI_EMPTYUNDOBUFFER);
-  SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
-  SendScintilla(SCI_SETMODEVENTMASK, eventMask);
-}
-
 void RowList::Clear() {
-  AttachNewDocument(0);
+  Loader(*this, 0).Show();
 }
 
 int RowList::LineCount() const {
@@ -79,13 +151,28 @@ int RowList::LineCount() const {
 }
 
 void RowList::SetText(std::string_view text) {
-  // Keep the old document alive until its bytes are copied, in case `text`
-  // points into it.
-  void* old = SendScintillaPtrResult(SCI_GETDOCPOINTER);
-  SendScintilla(SCI_ADDREFDOCUMENT, 0UL, old);
-  AttachNewDocument(text.size());
-  Append(text);
-  SendScintilla(SCI_RELEASEDOCUMENT, 0UL, old);
+  // The old document stays shown, and `text` valid, until Show().
+  Loader loader(*this, text.size());
+  loader.Add(text);
+  loader.Show();
+}
+
+void RowList::LoadRows(const RowSet& rows) {
+  Loader loader(*this, rows.header.size() + static_cast<size_t>(rows.size()) * kRowLineBytes);
+  loader.Add(rows.header);
+  loader.AddRows(rows.size(), [&rows](int64_t begin, int64_t end, char* out) {
+    return RenderRowLines(rows, begin, end, out);
+  });
+  loader.Show();
+}
+
+void RowList::LoadRows(const RowSet& rows, std::span<const uint32_t> kept) {
+  Loader loader(*this, rows.header.size() + kept.size() * kRowLineBytes);
+  loader.Add(rows.header);
+  loader.AddRows(static_cast<int64_t>(kept.size()), [&](int64_t begin, int64_t end, char* out) {
+    return RenderRowLines(rows, kept.subspan(begin, end - begin), out);
+  });
+  loader.Show();
 }
 
 std::string_view RowList::Text() const {
@@ -97,26 +184,31 @@ std::string_view RowList::Text() const {
 
 void RowList::ReplaceLinesBy(const RowList& other) {
   const std::string_view source = other.Text();
-  std::string lines;
-  lines.reserve(source.size() + kCrLf.size());
+  Loader loader(*this, source.size() + kCrLf.size());
+  // Lines that already end in CR LF go over in runs, straight from the other
+  // list; only a lone CR or LF and an open last line are rewritten.
   const char* const end = source.data() + source.size();
-  const char* line = source.data();
+  const char* run = source.data();
+  const char* line = run;
   while (line < end) {
-    // The next line break: CR LF, or a lone CR or LF.
     const auto* cr =
         static_cast<const char*>(std::memchr(line, '\r', static_cast<size_t>(end - line)));
     const char* stop = cr != nullptr ? cr : end;
     const auto* lf =
         static_cast<const char*>(std::memchr(line, '\n', static_cast<size_t>(stop - line)));
     const char* lineEnd = lf != nullptr ? lf : cr;
-    if (lineEnd == nullptr) {
-      lines.append(line, end).append(kCrLf);
-      break;
+    if (lineEnd == cr && cr != nullptr && cr + 1 < end && cr[1] == '\n') {
+      line = cr + 2;
+      continue;
     }
-    lines.append(line, lineEnd).append(kCrLf);
-    line = lineEnd + (*lineEnd == '\r' && lineEnd + 1 < end && lineEnd[1] == '\n' ? 2 : 1);
+    const char* next = lineEnd != nullptr ? lineEnd + 1 : end;
+    if (lineEnd == nullptr) lineEnd = end;
+    loader.Add(std::string_view(run, static_cast<size_t>(lineEnd - run)));
+    loader.Add(kCrLf);
+    run = line = next;
   }
-  SetText(lines);
+  loader.Add(std::string_view(run, static_cast<size_t>(end - run)));
+  loader.Show();
 }
 
 bool RowList::focusNextPrevChild(bool next) {
