@@ -2,7 +2,9 @@
 // product name alone (today's hand-in form), or no header (Supertoto); then
 // row lines. Anything else is refused with one message that names the line
 // and what is wrong; nothing is half-read. Input of any size is read in
-// bounded memory: the packed rows plus a buffer of a few megabytes.
+// bounded memory: the packed rows and their line numbers (twice the packed
+// rows) plus a buffer of at most 1 MiB; a line longer than 64 characters is
+// refused as soon as it is seen.
 #pragma once
 
 #include <cstdint>
@@ -38,7 +40,11 @@ struct CouponRows {
 
 struct ReadResult {
   std::optional<CouponRows> coupon;
-  // When refused: one line in Swedish, e.g. "Rad 17: väntade 13 tecken 1, X eller 2".
+  // When refused: one line in Swedish, e.g. "Rad 17: väntade 13 tecken 1, X eller 2",
+  // "Rad 4: match 5 har "x", väntade 1, X eller 2", "Rad 3: en Supertoto-rad med 14
+  // tecken passar inte under rubriken "Stryktipset"", "Rad 2: otillåtet tecken (byte
+  // 0x00)", "Rad 2: raden är för lång", or for a file "Kan inte läsa "PATH": filen
+  // finns inte".
   std::string error;
 };
 
