@@ -47,7 +47,8 @@ class GradeCommandTest : public testing::ToolsTest {
     const auto* table = dialog.findChild<QTableWidget*>("Tabell");
     QStringList lines;
     for (int row = 0; row < table->rowCount(); ++row) {
-      lines << table->item(row, 0)->text() + ": " + table->item(row, 1)->text();
+      lines << QStringLiteral("%1 rätt: %2")
+                   .arg(table->item(row, 0)->text(), table->item(row, 1)->text());
     }
     return lines;
   }
@@ -84,9 +85,8 @@ TEST_F(GradeCommandTest, CountsRightAsTheResultsAreEntered) {
     Press(dialog, 1, 1);  // match 1: X
     EXPECT_EQ(Counts(dialog), (QStringList{"13 rätt: 0", "12 rätt: 1", "11 rätt: 2"}));
     // Only X-X can still get the second match right too.
-    EXPECT_TRUE(
-        Label(dialog, "KanNa")
-            .startsWith(QStringLiteral("Kan nå 13 rätt: 1 rader\nKan nå 12 rätt: 3 rader")));
+    EXPECT_TRUE(Label(dialog, "KanNa")
+                    .startsWith(QStringLiteral("Kan nå 13 rätt: 1 rad\nKan nå 12 rätt: 3 rader")));
 
     Press(dialog, 2, 1);  // match 2: X, all decided
     EXPECT_EQ(Counts(dialog), (QStringList{"13 rätt: 1", "12 rätt: 0", "11 rätt: 2"}));

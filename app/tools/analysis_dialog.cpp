@@ -43,18 +43,12 @@ AnalysisDialog::AnalysisDialog(const SystemShape& shape, std::vector<PackedRow> 
   summary_ = new QLabel(this);
   summary_->setObjectName(QStringLiteral("Sammanfattning"));
 
-  table_ = new QTableWidget(this);
-  table_->setObjectName(QStringLiteral("Tabell"));
-  table_->verticalHeader()->hide();
-  table_->setSelectionMode(QAbstractItemView::NoSelection);
-  table_->setFocusPolicy(Qt::NoFocus);
-  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-  table_->setMinimumWidth(250);
+  table_ = NewCountTable(this);
 
   chart_ = new OutcomeChart(this);
 
   auto* results = new QHBoxLayout;
-  results->addWidget(table_);
+  results->addWidget(table_, 0, Qt::AlignTop);
   results->addWidget(chart_, 1);
 
   outside_ = new QLabel(this);
@@ -151,8 +145,9 @@ void AnalysisDialog::Show() {
   const AnalysisReport& report = shown_;
 
   guarantee_->setText(QStringLiteral("Garanti: %1 rätt").arg(report.guarantee));
-  summary_->setText(
-      QStringLiteral("%1 rader på ett system med %2 utfall.").arg(rows_.size()).arg(shape_.size()));
+  summary_->setText(QStringLiteral("%1 på ett system med %2 utfall.")
+                        .arg(RowCount(static_cast<int64_t>(rows_.size())))
+                        .arg(shape_.size()));
 
   QStringList headers{QStringLiteral("Rätt"), QStringLiteral("Utfall"), QStringLiteral("Andel")};
   if (report.probabilityByRight) headers << QStringLiteral("Sannolikhet");

@@ -3,9 +3,11 @@
 
 #include <QLocale>
 #include <QString>
+#include <QTableWidget>
 #include <QTableWidgetItem>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace spelkub::tools {
 
@@ -20,12 +22,16 @@ inline QString Percent(double share) {
   return swedish.toString(percent, 'f', decimals) + QStringLiteral(" %");
 }
 
-// A table cell that shows a number: right-aligned, not selectable or editable.
-inline QTableWidgetItem* NumberCell(const QString& text) {
-  auto* item = new QTableWidgetItem(text);
-  item->setFlags(Qt::ItemIsEnabled);
-  item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  return item;
+// "1 rad", "2 rader".
+inline QString RowCount(int64_t rows) {
+  return rows == 1 ? QStringLiteral("1 rad") : QStringLiteral("%1 rader").arg(rows);
 }
+
+// A table cell that shows a number: right-aligned, not selectable or editable.
+QTableWidgetItem* NumberCell(const QString& text);
+
+// A read-only table of counts named "Tabell", as tall and wide as its
+// contents, with compact rows.
+QTableWidget* NewCountTable(QWidget* parent);
 
 }  // namespace spelkub::tools

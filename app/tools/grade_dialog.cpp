@@ -27,6 +27,10 @@ GradeDialog::GradeDialog(int matches, std::vector<PackedRow> rows, QWidget* pare
   setObjectName(QStringLiteral("RattaRader"));
   setWindowTitle(QStringLiteral("Rätta rader"));
   setModal(true);
+  // A pressed result stands out like a marked cell of the coupon.
+  setStyleSheet(QStringLiteral(
+      "QToolButton:checked { background-color: #3470b8; color: white; font-weight: bold;"
+      " border: 1px solid #244f82; border-radius: 2px; }"));
   results_.matches = matches;
   results_.outcome.fill(-1);
 
@@ -58,21 +62,17 @@ GradeDialog::GradeDialog(int matches, std::vector<PackedRow> rows, QWidget* pare
 
   decided_ = new QLabel(this);
   decided_->setObjectName(QStringLiteral("Avgjorda"));
-  table_ = new QTableWidget(this);
-  table_->setObjectName(QStringLiteral("Tabell"));
+  table_ = NewCountTable(this);
   table_->setColumnCount(2);
   table_->setHorizontalHeaderLabels({QStringLiteral("Rätt"), QStringLiteral("Rader")});
-  table_->verticalHeader()->hide();
-  table_->setSelectionMode(QAbstractItemView::NoSelection);
-  table_->setFocusPolicy(Qt::NoFocus);
-  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
   reach_ = new QLabel(this);
   reach_->setObjectName(QStringLiteral("KanNa"));
 
   auto* right = new QVBoxLayout;
   right->addWidget(decided_);
-  right->addWidget(table_, 1);
+  right->addWidget(table_);
   right->addWidget(reach_);
+  right->addStretch();
 
   auto* columns = new QHBoxLayout;
   columns->addLayout(grid);
@@ -86,8 +86,10 @@ GradeDialog::GradeDialog(int matches, std::vector<PackedRow> rows, QWidget* pare
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(columns, 1);
   layout->addWidget(buttons);
-  resize(430, layout->sizeHint().height());
 
+  // The fullest table: every number of right from the most down to 0.
+  table_->setRowCount(matches + 1);
+  table_->setMinimumHeight(table_->sizeHint().height());
   Grade();
 }
 
@@ -126,8 +128,8 @@ void GradeDialog::Clear() {
 
 void GradeDialog::Grade() {
   report_ = GradeRows(rows_, results_);
-  decided_->setText(QStringLiteral("%1 rader, %2 av %3 matcher avgjorda.")
-                        .arg(rows_.size())
+  decided_->setText(QStringLiteral("%1, %2 av %3 matcher avgjorda.")
+                        .arg(RowCount(static_cast<int64_t>(rows_.size())))
                         .arg(report_.decided)
                         .arg(matches_));
 
@@ -137,7 +139,7 @@ void GradeDialog::Grade() {
   table_->setRowCount(matches_ - least + 1);
   for (int right = matches_; right >= least; --right) {
     const int row = matches_ - right;
-    table_->setItem(row, 0, NumberCell(QStringLiteral("%1 rätt").arg(right)));
+    table_->setItem(row, 0, NumberCell(QString::number(right)));
     table_->setItem(row, 1, NumberCell(QString::number(report_.rowsByRight[right])));
   }
 
@@ -147,7 +149,9 @@ void GradeDialog::Grade() {
   }
   QStringList lines;
   for (int right = matches_; right > matches_ - kReachLines; --right) {
-    lines << QStringLiteral("Kan nå %1 rätt: %2 rader").arg(right).arg(report_.rowsCanReach[right]);
+    lines << QStringLiteral("Kan nå %1 rätt: %2")
+                 .arg(right)
+                 .arg(RowCount(report_.rowsCanReach[right]));
   }
   reach_->setText(lines.join(QLatin1Char('\n')));
   reach_->show();
