@@ -1,14 +1,13 @@
 #include "read/coupon_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <memory>
 #include <new>
 
 namespace spelkub {
@@ -362,27 +361,13 @@ ReadResult Refused(std::string message) {
   return result;
 }
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd, bool owned) : fd_(fd), owned_(owned) {}
-  ~FileDescriptor() {
-    if (owned_ && fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-  bool owned_;
+struct CloseFile {
+  void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-ReadResult ReadDescriptor(int fd, const std::string& path) {
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) return Refused(ReadProblem(path, errno));
-  if (S_ISDIR(info.st_mode)) return Refused(ReadProblem(path, EISDIR));
-  const size_t sizeHint = S_ISREG(info.st_mode) ? static_cast<size_t>(info.st_size) : 0;
-
+// Standard C++ and C file calls only, so that the reader builds wherever the
+// engine does.
+ReadResult ReadStream(std::FILE* file, const std::string& path, size_t sizeHint) {
   Parser parser(sizeHint);
   // A small file needs no megabyte of buffer.
   const size_t chunk =
@@ -390,12 +375,16 @@ ReadResult ReadDescriptor(int fd, const std::string& path) {
   std::vector<char> buffer(chunk + Parser::kLongestLineSeen);
   size_t pending = 0;
   for (;;) {
-    const ssize_t got = ::read(fd, buffer.data() + pending, chunk);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return Refused(ReadProblem(path, errno));
+    errno = 0;
+    const size_t got = std::fread(buffer.data() + pending, 1, chunk, file);
+    if (got == 0 && std::ferror(file)) {
+      if (errno == EINTR) {
+        std::clearerr(file);
+        continue;
+      }
+      return Refused(ReadProblem(path, errno != 0 ? errno : EIO));
     }
-    const size_t size = pending + static_cast<size_t>(got);
+    const size_t size = pending + got;
     const bool last = got == 0;
     const size_t used = FeedLines(parser, buffer.data(), size, last);
     if (parser.Refused() || last) break;
@@ -419,11 +408,18 @@ ReadResult ReadCouponText(std::string_view text) {
 
 ReadResult ReadCouponFile(const std::string& path) {
   try {
-    if (path == "-") return ReadDescriptor(STDIN_FILENO, path);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Refused(ReadProblem(path, errno));
-    FileDescriptor file(fd, true);
-    return ReadDescriptor(file.get(), path);
+    if (path == "-") return ReadStream(stdin, path, 0);
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (std::filesystem::is_directory(status)) return Refused(ReadProblem(path, EISDIR));
+    errno = 0;
+    const std::unique_ptr<std::FILE, CloseFile> file(std::fopen(path.c_str(), "rb"));
+    if (!file) return Refused(ReadProblem(path, errno != 0 ? errno : ENOENT));
+    // Unbuffered: the chunks go straight into our buffer, not through stdio's.
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);
+    const uintmax_t size =
+        std::filesystem::is_regular_file(status) ? std::filesystem::file_size(path, error) : 0;
+    return ReadStream(file.get(), path, error ? 0 : static_cast<size_t>(size));
   } catch (const std::bad_alloc&) {
     return Refused("Raderna får inte plats i minnet");
   }
