@@ -1,5 +1,5 @@
 // The five fixed addresses of the menu, in one place. The operator's is its
-// real row-submission page; the others are ours.
+// real row-submission page, Unibet's its start page; the others are ours.
 #pragma once
 
 #include <string_view>
@@ -16,9 +16,11 @@ inline constexpr std::string_view kMakerForumAddress = "http://www.spelkub.se/Fo
 // "Gå till Svenska Spel": the operator's page for handing in rows.
 inline constexpr std::string_view kSvenskaSpelAddress =
     "https://www.svenskaspel.se/p4.aspx?pageid=167";
-// "Gå till Unibet": the advertising partner's click-through to Unibet; the
-// query is three partner numbers and the visitor field.
+// "Gå till Unibet": the betting site's own Swedish start page (a partner's
+// click-through host is not ours to know). The query keeps the partner form,
+// three numbers and the visitor field: it names no one, and a start page
+// shows itself whatever query it is given.
 inline constexpr std::string_view kUnibetPartnerAddress =
-    "http://klick.spelkub-partner.example/?2008;918;102;ui=UNIQUE_ID";
+    "https://www.unibet.se/?2008;918;102;ui=UNIQUE_ID";
 
 }  // namespace spelkub

@@ -300,8 +300,8 @@ TEST(Links, HaveTheirFixedSchemesPathsAndQueries) {
   EXPECT_EQ(kSvenskaSpelAddress, "https://www.svenskaspel.se/p4.aspx?pageid=167");
 
   const QUrl partner = UrlOf(kUnibetPartnerAddress);
-  EXPECT_EQ(partner.scheme(), "http");
-  EXPECT_FALSE(partner.host().isEmpty());
+  EXPECT_EQ(partner.scheme(), "https");
+  EXPECT_EQ(partner.host(), "www.unibet.se");
   EXPECT_EQ(partner.path(), "/");
   const QStringList fields = partner.query().split(u';');
   ASSERT_EQ(fields.size(), 4);
