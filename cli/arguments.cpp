@@ -13,17 +13,20 @@ namespace {
 constexpr std::string_view kUsage =
     "Usage:\n"
     "spelkub_rader [--game stryktipset|europatipset|supertoto] [--13plus 0-1|2|3|F]\n"
-    "              [--guarantee G [--reversed] | --rows K [--reversed]] [-o FILE] MARKS\n"
+    "              [--guarantee G [--reversed] | --rows K [--reversed]] [--upload] [-o FILE]\n"
+    "              MARKS\n"
+    "spelkub_rader [--game GAME] [--13plus GOALS] --optimize G [--effort quick|normal|deep]\n"
+    "              [--upload] [-o FILE] MARKS\n"
+    "spelkub_rader [--game GAME] --analyse FILE [--streck PERCENTAGES] MARKS\n"
+    "spelkub_rader --grade RESULT FILE\n"
     "spelkub_rader --help | --version\n";
 
-constexpr std::string_view kHelp =
+constexpr std::string_view kHelpIntro =
     "spelkub_rader: the rows of a football pools coupon as coupon text, exactly as\n"
     "Spelkub_lite's row list holds them after \"Generera Rader\".\n"
-    "\n"
-    "Usage:\n"
-    "spelkub_rader [--game stryktipset|europatipset|supertoto] [--13plus 0-1|2|3|F]\n"
-    "              [--guarantee G [--reversed] | --rows K [--reversed]] [-o FILE] MARKS\n"
-    "spelkub_rader --help | --version\n"
+    "\n";
+
+constexpr std::string_view kHelpOptions =
     "\n"
     "  --game GAME     stryktipset (default), europatipset, or supertoto with 14 matches\n"
     "  --13plus GOALS  13plus \"Ja\" with the goals 0-1, 2, 3 or F (default \"Nej\"; ignored for "
@@ -33,34 +36,74 @@ constexpr std::string_view kHelp =
     "guarantee\n"
     "  --reversed      run the chosen reduction from the last row upward (\"Reverserad?\")\n"
     "  -o FILE         write to FILE (a temporary file, then renamed) instead of standard output\n"
+    "  --optimize G    the fewest rows the search finds that still give G right, verified;\n"
+    "                  the count and the \"Garanti\" reduction's count go to standard error\n"
+    "  --effort E      how long --optimize searches: quick (under a second), normal, deep\n"
+    "  --upload        the rows in today's hand-in form (product name, no 13plus); with -o\n"
+    "                  NAME.txt more than 10000 rows go to NAME-1.txt, NAME-2.txt, ...\n"
+    "  --analyse FILE  the guarantee of the coupon file's rows (- for standard input) on the\n"
+    "                  system of MARKS: outcomes by number of right\n"
+    "  --streck P      with --analyse: per match the percentages of 1, X and 2, 39 numbers\n"
+    "                  (42 for supertoto); adds the chance of each number of right\n"
+    "  --grade RESULT FILE  right per row of the coupon file; RESULT one sign per match, or -\n"
+    "                  for a match not yet played\n"
     "  --help          show this help\n"
     "  --version       show the version\n"
     "  --              end of the options: what follows is MARKS, even when it begins with -\n"
     "  MARKS           per match the signs 1, X, 2 to cover, or - for none; groups separated by\n"
     "                  commas or blanks, 13 groups (14 for supertoto)\n"
     "\n"
-    "Exit status: 0 done, 1 refused (the message is on standard error), 2 malformed arguments.\n"
+    "Exit status: 0 done, 1 refused (the message is on standard error, one line), 2 malformed\n"
+    "arguments.\n"
     "\n"
     "Examples:\n"
     "  spelkub_rader --rows 130 1X2 1 X2 1X2 1X 1X2 2 X 1X2 1 12 1X2 1\n"
-    "  spelkub_rader --13plus 2 --guarantee 12 -o rader.txt 1X2,1X2,1,1,X,2,1X,1,1,1,2,X,1\n";
+    "  spelkub_rader --13plus 2 --guarantee 12 -o rader.txt 1X2,1X2,1,1,X,2,1X,1,1,1,2,X,1\n"
+    "  spelkub_rader --optimize 12 -o rader.txt 1X2 1X2 1X2 1X2 1 1 1 1 1 1 1 1 1\n"
+    "  spelkub_rader --analyse rader.txt 1X2 1X2 1X2 1X2 1 1 1 1 1 1 1 1 1\n"
+    "  spelkub_rader --grade 1X21-11111111 rader.txt\n";
 
 constexpr int kMaxGroups = kMaxMatches;
 
-enum class Flag { kGame, kPlus13, kGuarantee, kRows, kReversed, kOutput, kHelp, kVersion };
+enum class Flag {
+  kGame,
+  kPlus13,
+  kGuarantee,
+  kRows,
+  kReversed,
+  kOutput,
+  kOptimize,
+  kEffort,
+  kUpload,
+  kAnalyse,
+  kStreck,
+  kGrade,
+  kHelp,
+  kVersion,
+};
 
 struct OptionSpec {
   std::string_view name;
   Flag flag;
-  bool takesValue;
+  int values;
 };
 
 constexpr OptionSpec kOptionSpecs[] = {
-    {"--game", Flag::kGame, true},           {"--13plus", Flag::kPlus13, true},
-    {"--guarantee", Flag::kGuarantee, true}, {"--rows", Flag::kRows, true},
-    {"--reversed", Flag::kReversed, false},  {"-o", Flag::kOutput, true},
-    {"--help", Flag::kHelp, false},          {"--version", Flag::kVersion, false},
+    {"--game", Flag::kGame, 1},           {"--13plus", Flag::kPlus13, 1},
+    {"--guarantee", Flag::kGuarantee, 1}, {"--rows", Flag::kRows, 1},
+    {"--reversed", Flag::kReversed, 0},   {"-o", Flag::kOutput, 1},
+    {"--optimize", Flag::kOptimize, 1},   {"--effort", Flag::kEffort, 1},
+    {"--upload", Flag::kUpload, 0},       {"--analyse", Flag::kAnalyse, 1},
+    {"--streck", Flag::kStreck, 1},       {"--grade", Flag::kGrade, 2},
+    {"--help", Flag::kHelp, 0},           {"--version", Flag::kVersion, 0},
 };
+
+struct EffortName {
+  Effort effort;
+  std::string_view name;
+};
+constexpr EffortName kEffortNames[] = {
+    {Effort::kQuick, "quick"}, {Effort::kNormal, "normal"}, {Effort::kDeep, "deep"}};
 
 const OptionSpec* FindOption(std::string_view arg) {
   for (const OptionSpec& spec : kOptionSpecs) {
@@ -162,7 +205,8 @@ bool LooksLikeOption(std::string_view arg) {
 }
 
 // The value of an option into the options; an explanation when it is wrong.
-std::string TakeValue(Flag flag, std::string_view value, Options& options) {
+std::string TakeValues(Flag flag, std::span<const std::string_view> values, Options& options) {
+  const std::string_view value = values.empty() ? std::string_view() : values[0];
   bool tooLarge = false;
   switch (flag) {
     case Flag::kGame:
@@ -200,11 +244,86 @@ std::string TakeValue(Flag flag, std::string_view value, Options& options) {
     case Flag::kOutput:
       options.outputPath = std::string(value);  // even "": the save reports what is wrong
       return {};
+    case Flag::kOptimize: {
+      // Up to 14 here; the game's own bound is checked once the game is known.
+      const auto level = ParseWholeNumber(value, kMaxMatches, &tooLarge);
+      if (!level || *level < 4) {
+        return "--optimize takes a guarantee from 4 to 13 (14 for supertoto), not " + Quoted(value);
+      }
+      options.optimizeLevel = static_cast<int32_t>(*level);
+      return {};
+    }
+    case Flag::kEffort:
+      for (const EffortName& name : kEffortNames) {
+        if (name.name == value) {
+          options.effort = name.effort;
+          return {};
+        }
+      }
+      return "--effort takes quick, normal or deep, not " + Quoted(value);
+    case Flag::kAnalyse:
+      options.command = Command::kAnalyse;
+      options.rowsPath = std::string(value);
+      return {};
+    case Flag::kStreck:
+      options.streckText = std::string(value);
+      return {};
+    case Flag::kGrade:
+      options.command = Command::kGrade;
+      options.results = std::string(values[0]);
+      options.rowsPath = std::string(values[1]);
+      return {};
+    case Flag::kUpload:
+      options.upload = true;
+      return {};
     case Flag::kReversed:
     case Flag::kHelp:
     case Flag::kVersion:
       break;
   }
+  return {};
+}
+
+bool Has(const std::vector<Flag>& seen, Flag flag) {
+  return std::find(seen.begin(), seen.end(), flag) != seen.end();
+}
+
+// The options that go together, and the values that depend on the game.
+std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
+  const auto onlyWith = [&](std::initializer_list<Flag> allowed) {
+    for (const Flag flag : seen) {
+      if (std::find(allowed.begin(), allowed.end(), flag) == allowed.end()) return false;
+    }
+    return true;
+  };
+  if (Has(seen, Flag::kGrade)) {
+    if (!onlyWith({Flag::kGrade})) return "--grade RESULT FILE takes no other options";
+    return {};
+  }
+  if (Has(seen, Flag::kAnalyse)) {
+    if (!onlyWith({Flag::kAnalyse, Flag::kStreck, Flag::kGame})) {
+      return "--analyse FILE takes only --game, --streck and MARKS";
+    }
+    if (Has(seen, Flag::kStreck)) {
+      std::string error;
+      options.streck = ParseStreck(options.streckText, MatchesInPlay(options.game), &error);
+      if (!options.streck) return error;
+    }
+    return {};
+  }
+  if (Has(seen, Flag::kStreck)) return "--streck needs --analyse FILE";
+  if (Has(seen, Flag::kEffort) && options.optimizeLevel == 0) return "--effort needs --optimize G";
+  if (options.optimizeLevel != 0) {
+    if (options.reduction != kReductionNone) return "--optimize excludes --rows and --guarantee";
+    if (options.optimizeLevel > MatchesInPlay(options.game)) {
+      return "--optimize " + std::to_string(options.optimizeLevel) + " is above the " +
+             std::to_string(MatchesInPlay(options.game)) + " matches of the game";
+    }
+  }
+  if (options.reversed && options.reduction == kReductionNone) {
+    return "--reversed needs a reduction: --guarantee G or --rows K";
+  }
+  if (options.upload && options.plus13) return "--upload writes today's form, which has no 13plus";
   return {};
 }
 
@@ -218,7 +337,8 @@ std::string_view UsageText() {
   return kUsage;
 }
 std::string_view HelpText() {
-  return kHelp;
+  static const std::string help = std::string(kHelpIntro).append(kUsage).append(kHelpOptions);
+  return help;
 }
 
 ParseResult ParseArguments(std::span<const std::string_view> args) {
@@ -258,20 +378,27 @@ ParseResult ParseArguments(std::span<const std::string_view> args) {
       options.reversed = true;
       continue;
     }
-    if (i + 1 == args.size()) return Malformed("option " + std::string(arg) + " needs a value");
+    if (args.size() - i - 1 < static_cast<size_t>(spec->values)) {
+      return Malformed("option " + std::string(arg) +
+                       (spec->values == 1 ? " needs a value" : " needs two values"));
+    }
     if ((spec->flag == Flag::kGuarantee || spec->flag == Flag::kRows) &&
         options.reduction != kReductionNone) {
       return Malformed("--guarantee and --rows exclude each other: choose one reduction");
     }
-    std::string error = TakeValue(spec->flag, args[++i], options);
+    std::string error = TakeValues(spec->flag, args.subspan(i + 1, spec->values), options);
     if (!error.empty()) return Malformed(std::move(error));
+    i += spec->values;
   }
 
-  if (options.reversed && options.reduction == kReductionNone) {
-    return Malformed("--reversed needs a reduction: --guarantee G or --rows K");
+  std::string error = CheckCombination(seen, options);
+  if (!error.empty()) return Malformed(std::move(error));
+  if (options.command == Command::kGrade) {
+    if (!marks.empty()) return Malformed("--grade RESULT FILE takes no other options, nor MARKS");
+    return {options, {}};
   }
   if (marks.empty()) return Malformed("MARKS is missing");
-  std::string error = ParseMarks(marks, options.marks);
+  error = ParseMarks(marks, options.marks);
   if (!error.empty()) return Malformed(std::move(error));
   return {options, {}};
 }

@@ -10,9 +10,11 @@
 #include <new>
 #include <optional>
 
+#include "cli/commands.h"
 #include "generate/coupon_text.h"
 #include "generate/huge_pages.h"
 #include "generate/save_file.h"
+#include "handin/handin.h"
 
 namespace spelkub::cli {
 
@@ -49,12 +51,6 @@ size_t PrintableSequence(std::string_view text, size_t i) {
     if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
   }
   return length;
-}
-
-void Tell(Output& output, std::string_view caption, std::string_view text) {
-  std::string line = Printable(caption);
-  line.append(": ").append(Printable(text)).append("\n");
-  output.WriteErr(line);
 }
 
 // The reused buffer of a block: aligned to huge pages, and asked to use them,
@@ -130,14 +126,58 @@ bool WriteCouponText(const Options& options, std::string_view header, int64_t ro
   return true;
 }
 
-bool WriteRows(const Options& options, const GenerateOutcome& outcome, Output& output) {
-  const RowSet& set = outcome.rows;
-  if (outcome.end == GenerateEnd::kReduced) {
-    const std::span<const uint32_t> kept = outcome.reduction.kept;
+// The rows in today's hand-in form: into NAME-1.txt, ... with -o NAME.txt, or
+// to standard output when they fit one file.
+bool WriteHandIn(const Options& options, int32_t game, std::span<const PackedRow> rows,
+                 Output& output) {
+  try {
+    if (!options.outputPath) {
+      if (static_cast<int64_t>(rows.size()) > kHandInRowsPerFile) {
+        Tell(output, kProgramName,
+             std::to_string(rows.size()) + " rader ryms inte i en fil (högst " +
+                 std::to_string(kHandInRowsPerFile) + "): spara dem med -o FIL");
+        return false;
+      }
+      return WriteAll(output, HandInText(game, rows));
+    }
+    const std::vector<std::string> names = SaveForHandIn(*options.outputPath, game, rows);
+    std::string saved = names.size() == 1
+                            ? "Sparade 1 fil: " + names.front()
+                            : "Sparade " + std::to_string(names.size()) +
+                                  " filer: " + names.front() + " till " + names.back();
+    Tell(output, kProgramName, saved);
+    const std::vector<std::string> left = LeftoverHandInFiles(*options.outputPath, rows.size());
+    if (!left.empty()) {
+      std::string list;
+      for (const std::string& name : left) list += (list.empty() ? "" : ", ") + name;
+      Tell(output, kProgramName, "Äldre filer ligger kvar, lämna inte in dem: " + list);
+    }
+    return true;
+  } catch (const HandInRefused& refusal) {
+    Tell(output, kProgramName, refusal.what());
+  } catch (const SaveError& error) {
+    Tell(output, kProgramName, error.what());
+  }
+  return false;
+}
+
+// The rows of the set, or only those at `kept` in that order, as coupon text
+// or, with --upload, in the hand-in form.
+bool WriteRows(const Options& options, const RowSet& set, const std::vector<uint32_t>* kept,
+               Output& output) {
+  if (options.upload) {
+    if (kept == nullptr) return WriteHandIn(options, set.game, set.rows, output);
+    std::vector<PackedRow> rows;
+    rows.reserve(kept->size());
+    for (const uint32_t index : *kept) rows.push_back(set.rows[index]);
+    return WriteHandIn(options, set.game, rows, output);
+  }
+  if (kept != nullptr) {
+    const std::span<const uint32_t> indices = *kept;
     return WriteCouponText(
-        options, set.header, static_cast<int64_t>(kept.size()),
+        options, set.header, static_cast<int64_t>(indices.size()),
         [&](int64_t first, int64_t count, char* out) {
-          return RenderRowLines(set, kept.subspan(first, count), out);
+          return RenderRowLines(set, indices.subspan(first, count), out);
         },
         output);
   }
@@ -149,17 +189,26 @@ bool WriteRows(const Options& options, const GenerateOutcome& outcome, Output& o
       output);
 }
 
-int Generate(const Options& options, Output& output) {
-  CouponState state = MakeCouponState(options);
-  const GenerateOutcome outcome = RunGenerateCommand(state, Controls(options));
-  if (outcome.end == GenerateEnd::kRefused || outcome.end == GenerateEnd::kTargetAboveRowCount) {
-    Tell(output, outcome.refusal.caption, outcome.refusal.text);
+// --optimize G: the coupon's checks as for generation, then the fewest rows
+// the search finds with a verified guarantee, written like generated rows.
+int Optimize(const Options& options, const CouponState& state, Output& output) {
+  const int plus13Index = Plus13Index(options);
+  if (const auto failure = ValidateCoupon(state, plus13Index)) {
+    Tell(output, failure->message.caption, failure->message.text);
     return kExitRefused;
   }
-  if (!WriteRows(options, outcome, output)) return kExitRefused;
-  if (outcome.end == GenerateEnd::kReduced) {
-    Tell(output, outcome.reportCaption, outcome.reportText);
-  }
+  OptimizeResult result = OptimizeGuarantee(ShapeOf(state), options.optimizeLevel, options.effort);
+  RowSet set;
+  set.game = state.Game;
+  set.matches = MatchesInPlay(state.Game);
+  set.header = HeaderLine(state, plus13Index);
+  set.rows = std::move(result.rows);
+  if (!WriteRows(options, set, nullptr, output)) return kExitRefused;
+  std::string line = "Optimerad garanti: " + std::to_string(set.rows.size()) + " rader, " +
+                     std::to_string(result.guarantee) + " rätts garanti (Garanti ger " +
+                     std::to_string(result.greedyRows) + " rader)";
+  if (result.timeCapped) line += ", sökningen kortades av tidsgränsen";
+  output.WriteErr(Printable(line) + "\n");
   return kExitDone;
 }
 
@@ -184,6 +233,38 @@ std::string Printable(std::string_view text) {
     ++i;
   }
   return printable;
+}
+
+void Tell(Output& output, std::string_view caption, std::string_view text) {
+  std::string line = Printable(caption);
+  line.append(": ").append(Printable(text)).append("\n");
+  output.WriteErr(line);
+}
+
+bool WriteAll(Output& output, std::string_view text) {
+  if (output.WriteOut(text)) return true;
+  Tell(output, kProgramName, "Stream write error");
+  return false;
+}
+
+int Generate(const Options& options, Output& output) {
+  if (options.upload && options.game == kSupertoto) {
+    Tell(output, kProgramName, kSupertotoRefusal);
+    return kExitRefused;
+  }
+  CouponState state = MakeCouponState(options);
+  if (options.optimizeLevel != 0) return Optimize(options, state, output);
+  const GenerateOutcome outcome = RunGenerateCommand(state, Controls(options));
+  if (outcome.end == GenerateEnd::kRefused || outcome.end == GenerateEnd::kTargetAboveRowCount) {
+    Tell(output, outcome.refusal.caption, outcome.refusal.text);
+    return kExitRefused;
+  }
+  const bool reduced = outcome.end == GenerateEnd::kReduced;
+  if (!WriteRows(options, outcome.rows, reduced ? &outcome.reduction.kept : nullptr, output)) {
+    return kExitRefused;
+  }
+  if (reduced) Tell(output, outcome.reportCaption, outcome.reportText);
+  return kExitDone;
 }
 
 bool StandardStreams::WriteOut(std::string_view bytes) {
@@ -221,11 +302,13 @@ int Run(std::span<const std::string_view> args, Output& output) {
     switch (options.command) {
       case Command::kHelp:
       case Command::kVersion:
-        if (!output.WriteOut(options.command == Command::kHelp ? HelpText() : kVersionText)) {
-          Tell(output, kProgramName, "Stream write error");
-          return kExitRefused;
-        }
-        return kExitDone;
+        return WriteAll(output, options.command == Command::kHelp ? HelpText() : kVersionText)
+                   ? kExitDone
+                   : kExitRefused;
+      case Command::kAnalyse:
+        return Analyse(options, output);
+      case Command::kGrade:
+        return Grade(options, output);
       case Command::kGenerate:
         break;
     }

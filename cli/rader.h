@@ -18,8 +18,10 @@
 #include <string>
 #include <string_view>
 
+#include "check/analysis.h"
 #include "command/generate_command.h"
 #include "coupon/coupon_state.h"
+#include "cover/optimize.h"
 
 namespace spelkub::cli {
 
@@ -36,7 +38,13 @@ inline constexpr int kExitMalformed = 2;
 std::string_view UsageText();
 std::string_view HelpText();
 
-enum class Command { kGenerate, kHelp, kVersion };
+enum class Command {
+  kGenerate,  // the rows of the marks, reduced as asked (also --optimize)
+  kAnalyse,   // --analyse FILE: the guarantee of a file's rows on the marks' system
+  kGrade,     // --grade RESULT FILE: a file's rows against the results
+  kHelp,
+  kVersion,
+};
 
 struct Options {
   Command command = Command::kGenerate;
@@ -48,6 +56,15 @@ struct Options {
   int32_t targetRows = 0;
   bool reversed = false;
   std::optional<std::string> outputPath;
+  // --optimize G: the fewest rows with a guarantee of G right, found with this effort.
+  int32_t optimizeLevel = 0;  // 0: not asked
+  Effort effort = Effort::kNormal;
+  bool upload = false;  // --upload: the rows in today's hand-in form
+  // --analyse FILE [--streck PERCENTAGES], --grade RESULT FILE.
+  std::string rowsPath;
+  std::string streckText;  // as given; read into `streck` once the game is known
+  std::optional<Streck> streck;
+  std::string results;
   // The 42 mark flags, as the cells hold them (match 14 too, even when the
   // game ignores it).
   std::array<int32_t, kCellCount> marks{};

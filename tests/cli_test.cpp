@@ -16,7 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "check/analysis.h"
+#include "check/grading.h"
 #include "coupon/messages.h"
+#include "cover/coverage.h"
+#include "cover/optimize.h"
 #include "generate/coupon_text.h"
 #include "reduce/reduction.h"
 #include "temp_folder.h"
@@ -52,7 +56,7 @@ class RaderTest : public ::testing::Test {
     const std::string errPath = Path(".stderr").string();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, stdinPath_.c_str(), O_RDONLY, 0);
     if (stdoutFd >= 0) {
       posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDOUT_FILENO);
     } else {
@@ -89,6 +93,7 @@ class RaderTest : public ::testing::Test {
   std::vector<std::string> Entries() const { return folder_.Entries(); }
 
   spelkub::testing::TempFolder folder_{"spelkub_rader"};
+  std::string stdinPath_ = "/dev/null";
 };
 
 std::string Line(std::string_view caption, std::string_view text) {
@@ -574,13 +579,216 @@ TEST_F(RaderTest, RandomSystemsGiveTheEnginesCouponText) {
 }
 
 // ---------------------------------------------------------------------------
-// MARKS and options in-process
+// --analyse, --grade, --optimize, --upload
 
 Options Parsed(std::vector<std::string_view> args) {
   const ParseResult result = ParseArguments(args);
   EXPECT_TRUE(result.options.has_value()) << result.error;
   return result.options.value_or(Options{});
 }
+Options ParsedMarks(const std::vector<std::string>& marks) {
+  return Parsed(std::vector<std::string_view>(marks.begin(), marks.end()));
+}
+
+std::string NineRowLine(int row) {  // rows 1..9 of kNineRowMarks, with CR LF
+  std::string line = "E,";
+  line += "1X2"[(row - 1) % 3];
+  line += ',';
+  line += "1X2"[(row - 1) / 3];
+  return line + ",1,1,1,1,1,1,1,1,1,1,1\r\n";
+}
+
+TEST_F(RaderTest, AnalyseGivesTheTrueGuaranteeOfTheRowsByNumberOfRight) {
+  // Rows 1, 5 and 9 of the nine-row system: the row count reduction reports
+  // 11, but these rows give 12 right whatever the outcome.
+  const std::string rows =
+      "Stryktipset,13plus=Nej\r\n" + NineRowLine(1) + NineRowLine(5) + NineRowLine(9);
+  WriteFile(Path("rows.txt"), rows);
+  const Outcome run = Rader(WithMarks({"--analyse", Path("rows.txt").string()}, kNineRowMarks));
+  EXPECT_EQ(run.exitCode, kExitDone) << run.err;
+  EXPECT_EQ(run.out, "Garanti: 12 rätt\n13 rätt: 3 utfall\n12 rätt: 6 utfall\n");
+  EXPECT_EQ(run.err, "");
+
+  // From standard input, weighted by streck: outcome 1-1 and its kin.
+  stdinPath_ = Path("rows.txt").string();
+  std::string streck;
+  for (int match = 0; match < 13; ++match) streck += "50 25 25 ";
+  const Outcome weighted = Rader(WithMarks({"--streck", streck, "--analyse", "-"}, kNineRowMarks));
+  EXPECT_EQ(weighted.exitCode, kExitDone) << weighted.err;
+  // 13 right on 1-1, X-X, 2-2: 0.25 + 0.0625 + 0.0625 of the weight.
+  EXPECT_EQ(weighted.out,
+            "Garanti: 12 rätt\n13 rätt: 3 utfall (37,50 %)\n12 rätt: 6 utfall (62,50 %)\n");
+}
+
+TEST_F(RaderTest, AnalyseCountsRowsOutsideTheSystem) {
+  const std::string rows = "Stryktipset\r\n" + NineRowLine(1) + "E,1,1,2,1,1,1,1,1,1,1,1,1,1\r\n";
+  WriteFile(Path("rows.txt"), rows);
+  const Outcome run = Rader(WithMarks({"--analyse", Path("rows.txt").string()}, kNineRowMarks));
+  EXPECT_EQ(run.exitCode, kExitDone) << run.err;
+  // Row 1 alone covers the system with 11 right; the outside row adds 12 on 1-1.
+  const SystemShape shape = ShapeOf(MakeCouponState(ParsedMarks(kNineRowMarks)));
+  const PackedRow outside = PackedRow{2} << 4;
+  const std::vector<PackedRow> packed{0, outside};
+  const AnalysisReport report = AnalyseRows(shape, packed);
+  std::string expected = "Garanti: " + std::to_string(report.guarantee) + " rätt\n";
+  for (int right = 13; right >= report.guarantee; --right) {
+    expected += std::to_string(right) + " rätt: " + std::to_string(report.outcomesByRight[right]) +
+                " utfall\n";
+  }
+  EXPECT_EQ(run.out, expected + "Rader utanför systemet: 1\n");
+}
+
+TEST_F(RaderTest, AnalyseAndGradeRefuseBadFilesInOneLine) {
+  WriteFile(Path("bad.txt"), "Stryktipset\r\nE,1,1,1\r\n");
+  const Outcome bad = Rader(WithMarks({"--analyse", Path("bad.txt").string()}, kNineRowMarks));
+  EXPECT_EQ(bad.exitCode, kExitRefused);
+  EXPECT_EQ(bad.out, "");
+  EXPECT_EQ(std::count(bad.err.begin(), bad.err.end(), '\n'), 1) << bad.err;
+  EXPECT_EQ(bad.err.rfind("spelkub_rader: Rad 2: ", 0), 0u) << bad.err;
+
+  const Outcome missing = Rader({"--grade", "1111111111111", Path("none.txt").string()});
+  EXPECT_EQ(missing.exitCode, kExitRefused);
+  EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1) << missing.err;
+
+  // Supertoto rows against a Stryktipset system.
+  WriteFile(Path("toto.txt"), "1,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n");
+  const Outcome game = Rader(WithMarks({"--analyse", Path("toto.txt").string()}, kNineRowMarks));
+  EXPECT_EQ(game.exitCode, kExitRefused);
+  EXPECT_NE(game.err.find("--game"), std::string::npos) << game.err;
+
+  // An unmarked match is refused as generation refuses it.
+  const Outcome unmarked = Rader({"--analyse", Path("toto.txt").string(), "1 1 1"});
+  EXPECT_EQ(unmarked.err, Line("Felaktig rad!", "Klicka i ett giltigt system!"));
+}
+
+TEST_F(RaderTest, GradeCountsRowsByRightAndWhatUndecidedMatchesCanBring) {
+  std::string rows = "Stryktipset,13plus=Nej\r\n";
+  for (int row = 1; row <= 9; ++row) rows += NineRowLine(row);
+  WriteFile(Path("rows.txt"), rows);
+
+  // Every match decided: 1-1 right on row 1 only.
+  const Outcome all = Rader({"--grade", "1,1,1,1,1,1,1,1,1,1,1,1,1", Path("rows.txt").string()});
+  EXPECT_EQ(all.exitCode, kExitDone) << all.err;
+  EXPECT_EQ(all.out, "13 rätt: 1 rader\n12 rätt: 4 rader\n11 rätt: 4 rader\n");
+
+  // Match 1 undecided, match 2 "X": rows with X on match 2 can reach 13.
+  const Outcome open = Rader({"--grade", "-X11111111111", Path("rows.txt").string()});
+  EXPECT_EQ(open.exitCode, kExitDone) << open.err;
+  // Brute force: right on the decided matches, and the best each row can still reach.
+  std::array<int, 14> exactly{}, reach{};
+  for (int row = 1; row <= 9; ++row) {
+    const int right = 11 + ((row - 1) / 3 == 1 ? 1 : 0);
+    ++exactly[right];
+    for (int k = 0; k <= right + 1; ++k) ++reach[k];
+  }
+  std::string expected;
+  for (int k = 13; k >= 0; --k) {
+    if (exactly[k] > 0)
+      expected += std::to_string(k) + " rätt: " + std::to_string(exactly[k]) + " rader\n";
+  }
+  for (int k = 13; k >= 10; --k) {
+    expected += "Kan nå " + std::to_string(k) + " rätt: " + std::to_string(reach[k]) + " rader\n";
+  }
+  EXPECT_EQ(open.out, expected);
+
+  const Outcome wrong = Rader({"--grade", "1X", Path("rows.txt").string()});
+  EXPECT_EQ(wrong.exitCode, kExitMalformed);
+  EXPECT_TRUE(wrong.err.ends_with(" (see --help)\n")) << wrong.err;
+}
+
+TEST_F(RaderTest, OptimizeWritesAVerifiedCoverAndComparesWithGaranti) {
+  // Four full matches and nine singles, 12 right: the perfect code of 9 rows.
+  const std::vector<std::string> marks{"1X2", "1X2", "1X2", "1X2", "1", "1", "1",
+                                       "1",   "1",   "1",   "1",   "1", "1"};
+  const Outcome run = Rader(WithMarks({"--optimize", "12", "--effort", "quick"}, marks));
+  EXPECT_EQ(run.exitCode, kExitDone) << run.err;
+  ASSERT_EQ(run.out.rfind("Stryktipset,13plus=Nej\r\n", 0), 0u);
+  const size_t rows = (run.out.size() - 24) / kRowLineBytes;
+  EXPECT_EQ(run.out.size(), 24 + rows * kRowLineBytes);
+  const CouponState state = MakeCouponState(ParsedMarks(marks));
+  const OptimizeResult expected = OptimizeGuarantee(ShapeOf(state), 12, Effort::kQuick);
+  EXPECT_EQ(rows, expected.rows.size());
+  EXPECT_EQ(run.err, "Optimerad garanti: " + std::to_string(rows) +
+                         " rader, 12 rätts garanti (Garanti ger " +
+                         std::to_string(expected.greedyRows) + " rader)\n");
+  // Every outcome of the system has 12 right on some written row.
+  const RowSet system = GenerateFullSystem(state, kPlus13No);
+  for (const PackedRow outcome : system.rows) {
+    int best = 0;
+    for (size_t r = 0; r < rows; ++r) {
+      int equal = 0;
+      for (int match = 1; match <= 13; ++match) {
+        equal += run.out[24 + r * kRowLineBytes + 2 * match] ==
+                 OutcomeSign(PackedOutcome(outcome, match));
+      }
+      best = std::max(best, equal);
+    }
+    ASSERT_GE(best, 12);
+  }
+  // Validation comes first, as for generation.
+  const Outcome unmarked = Rader({"--optimize", "12", "1X2 1X2"});
+  EXPECT_EQ(unmarked.exitCode, kExitRefused);
+  EXPECT_EQ(unmarked.err, Line("Felaktig rad!", "Klicka i ett giltigt system!"));
+}
+
+TEST_F(RaderTest, UploadWritesTodaysFormSplitInFilesOfTenThousandRows) {
+  const Outcome small = Rader(WithMarks({"--upload", "--rows", "2"}, kNineRowMarks));
+  EXPECT_EQ(small.exitCode, kExitDone) << small.err;
+  EXPECT_EQ(small.out, "Stryktipset\r\n" + NineRowLine(1) + NineRowLine(5));
+  EXPECT_EQ(small.err, Line("Reducering", "11 rätts garanti på dina nu reducerade rader!"));
+
+  // 3^9 = 19,683 rows: two files with -o, refused on standard output.
+  const std::vector<std::string> marks{"1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2",
+                                       "1X2", "1X2", "1",   "1",   "1",   "1"};
+  const Outcome tooMany = Rader(WithMarks({"--upload"}, marks));
+  EXPECT_EQ(tooMany.exitCode, kExitRefused);
+  EXPECT_EQ(std::count(tooMany.err.begin(), tooMany.err.end(), '\n'), 1) << tooMany.err;
+
+  const Outcome split = Rader(
+      WithMarks({"--upload", "--game", "europatipset", "-o", Path("in.txt").string()}, marks));
+  EXPECT_EQ(split.exitCode, kExitDone) << split.err;
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"in-1.txt", "in-2.txt"}));
+  const std::string first = ReadFile(Path("in-1.txt")), second = ReadFile(Path("in-2.txt"));
+  EXPECT_EQ(first.rfind("Europatipset\r\nE,1,1,1,", 0), 0u);
+  EXPECT_EQ(first.size(), 14 + 10000u * kRowLineBytes);
+  EXPECT_EQ(second.size(), 14 + 9683u * kRowLineBytes);
+  EXPECT_NE(split.err.find("Sparade 2 filer"), std::string::npos) << split.err;
+
+  const Outcome toto = Rader({"--upload", "--game", "supertoto", "1 1 1 1 1 1 1 1 1 1 1 1 1 1"});
+  EXPECT_EQ(toto.exitCode, kExitRefused);
+  EXPECT_EQ(toto.err, "spelkub_rader: Supertoto kan inte lämnas in på det här sättet.\n");
+}
+
+TEST_F(RaderTest, ToolOptionsThatDoNotGoTogetherAreMalformed) {
+  const std::string marks = "1X,X2,1,1,1,1,1,1,1,1,1,1,1";
+  const std::vector<MalformedCase> cases{
+      {{"--effort", "quick", marks}, "--effort needs --optimize"},
+      {{"--optimize", "12", "--effort", "fast", marks}, "quick, normal or deep"},
+      {{"--optimize", "12", "--rows", "4", marks}, "excludes --rows and --guarantee"},
+      {{"--guarantee", "11", "--optimize", "12", marks}, "excludes --rows and --guarantee"},
+      {{"--optimize", "14", marks}, "above the 13 matches"},
+      {{"--optimize", "3", marks}, "from 4 to 13"},
+      {{"--streck", "1 2 3", marks}, "--streck needs --analyse"},
+      {{"--analyse", "a.txt", "--streck", "1 2 3", marks}, "Streck: "},
+      {{"--analyse", "a.txt", "--rows", "3", marks}, "--analyse FILE takes only"},
+      {{"--grade", "1111111111111"}, "--grade needs two values"},
+      {{"--grade", "1111111111111", "a.txt", marks}, "takes no other options"},
+      {{"--upload", "--13plus", "2", marks}, "no 13plus"},
+  };
+  for (const MalformedCase& c : cases) {
+    std::string shown;
+    for (const std::string& arg : c.args) shown += "[" + arg + "] ";
+    const Outcome run = Rader(c.args);
+    EXPECT_EQ(run.exitCode, kExitMalformed) << shown << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << shown << run.err;
+    EXPECT_NE(run.err.find(c.reason), std::string::npos) << shown << run.err;
+    EXPECT_EQ(run.out, "") << shown;
+    EXPECT_EQ(Entries(), std::vector<std::string>{}) << shown;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// MARKS and options in-process
 
 int MarkedSigns(const Options& options, int match) {
   return options.marks[CellIndex(match, 0)] + options.marks[CellIndex(match, 1)] +

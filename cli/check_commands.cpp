@@ -1,0 +1,103 @@
+// --analyse and --grade: a coupon file's rows, read strictly, against the
+// system of the marks or against the results.
+#include <cstdio>
+#include <string>
+
+#include "check/analysis.h"
+#include "check/grading.h"
+#include "cli/commands.h"
+#include "coupon/system_shape.h"
+#include "generate/coupon_text.h"
+#include "read/coupon_reader.h"
+
+namespace spelkub::cli {
+
+namespace {
+
+// The rows of the file, or nullopt after telling why there are none to use.
+std::optional<CouponRows> ReadRows(const std::string& path, Output& output) {
+  ReadResult read = ReadCouponFile(path);
+  if (!read.coupon) {
+    Tell(output, kProgramName, read.error);
+    return std::nullopt;
+  }
+  if (read.coupon->rows.empty()) {
+    Tell(output, kProgramName, "Filen har inga rader.");
+    return std::nullopt;
+  }
+  return std::move(read.coupon);
+}
+
+// A share 0..1 as a percentage with two decimals and a decimal comma.
+std::string Percent(double share) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", share * 100.0);
+  std::string percent(text);
+  for (char& c : percent) {
+    if (c == '.') c = ',';
+  }
+  return percent;
+}
+
+}  // namespace
+
+int Analyse(const Options& options, Output& output) {
+  const CouponState state = MakeCouponState(options);
+  if (const auto failure = ValidateCoupon(state, kPlus13No)) {
+    Tell(output, failure->message.caption, failure->message.text);
+    return kExitRefused;
+  }
+  const auto coupon = ReadRows(options.rowsPath, output);
+  if (!coupon) return kExitRefused;
+  const int matches = MatchesInPlay(state.Game);
+  if (MatchesInPlay(coupon->game) != matches) {
+    Tell(output, kProgramName,
+         "Raderna har " + std::to_string(MatchesInPlay(coupon->game)) + " matcher men systemet " +
+             std::to_string(matches) + ": välj spel med --game");
+    return kExitRefused;
+  }
+
+  const AnalysisReport report =
+      AnalyseRows(ShapeOf(state), coupon->rows, options.streck ? &*options.streck : nullptr);
+  std::string text = "Garanti: " + std::to_string(report.guarantee) + " rätt\n";
+  for (int right = matches; right >= report.guarantee; --right) {
+    text += std::to_string(right) + " rätt: " + std::to_string(report.outcomesByRight[right]) +
+            " utfall";
+    if (report.probabilityByRight)
+      text += " (" + Percent((*report.probabilityByRight)[right]) + " %)";
+    text += '\n';
+  }
+  if (!report.outsideRows.empty()) {
+    text += "Rader utanför systemet: " + std::to_string(report.outsideRows.size()) + "\n";
+  }
+  return WriteAll(output, text) ? kExitDone : kExitRefused;
+}
+
+int Grade(const Options& options, Output& output) {
+  const auto coupon = ReadRows(options.rowsPath, output);
+  if (!coupon) return kExitRefused;
+  const int matches = MatchesInPlay(coupon->game);
+  std::string error;
+  const auto results = ParseResults(options.results, matches, &error);
+  if (!results) {
+    Tell(output, kProgramName, error + " (see --help)");
+    return kExitMalformed;
+  }
+
+  const GradeReport report = GradeRows(coupon->rows, *results);
+  std::string text;
+  for (int right = matches; right >= 0; --right) {
+    if (report.rowsByRight[right] == 0) continue;
+    text +=
+        std::to_string(right) + " rätt: " + std::to_string(report.rowsByRight[right]) + " rader\n";
+  }
+  if (report.decided < matches) {
+    for (int right = matches; right > matches - 4; --right) {
+      text += "Kan nå " + std::to_string(right) +
+              " rätt: " + std::to_string(report.rowsCanReach[right]) + " rader\n";
+    }
+  }
+  return WriteAll(output, text) ? kExitDone : kExitRefused;
+}
+
+}  // namespace spelkub::cli

@@ -1,0 +1,21 @@
+// The parts of spelkub_rader's Run, one per kind of call, and what they share.
+// Each returns the exit status; every refusal is one line on standard error.
+#pragma once
+
+#include <string_view>
+
+#include "cli/rader.h"
+
+namespace spelkub::cli {
+
+// "CAPTION: TEXT" on standard error, in one printable line.
+void Tell(Output& output, std::string_view caption, std::string_view text);
+
+// Writes all of `text` to standard output; false after telling that it failed.
+bool WriteAll(Output& output, std::string_view text);
+
+int Generate(const Options& options, Output& output);
+int Analyse(const Options& options, Output& output);
+int Grade(const Options& options, Output& output);
+
+}  // namespace spelkub::cli
