@@ -306,6 +306,141 @@ TEST(CouponReaderRefuses, WholeTextWhenOneLineIsBad) {
   EXPECT_EQ(result.error, "Rad 5: väntade 13 tecken 1, X eller 2");
 }
 
+// A plain line-by-line reading of the same rules, for comparison: the header
+// forms as a list, rows by their fixed sign positions.
+struct Reference {
+  bool accepted = false;
+  int64_t refusedLine = 0;
+  std::vector<PackedRow> rows;
+};
+
+Reference ReadPlainly(const std::string& text) {
+  static const std::vector<std::pair<std::string, int32_t>> kHeaders = {
+      {"Stryktipset,13plus=Nej", kStryktipset},
+      {"Stryktipset,13plus=Ja,Antal=0-1", kStryktipset},
+      {"Stryktipset,13plus=Ja,Antal=2", kStryktipset},
+      {"Stryktipset,13plus=Ja,Antal=3", kStryktipset},
+      {"Stryktipset,13plus=Ja,Antal=F", kStryktipset},
+      {"Italienska stryktipset,13plus=Nej", kEuropatipset},
+      {"Italienska stryktipset,13plus=Ja,Antal=0-1", kEuropatipset},
+      {"Italienska stryktipset,13plus=Ja,Antal=2", kEuropatipset},
+      {"Italienska stryktipset,13plus=Ja,Antal=3", kEuropatipset},
+      {"Italienska stryktipset,13plus=Ja,Antal=F", kEuropatipset},
+      {"Stryktipset", kStryktipset},
+      {"Europatipset", kEuropatipset}};
+  auto rowOf = [](const std::string& line, int32_t game) -> std::optional<PackedRow> {
+    if (line.size() != 27) return std::nullopt;
+    if (game != kSupertoto && line[0] != 'E') return std::nullopt;
+    PackedRow row = 0;
+    for (int m = 1; m <= MatchesInPlay(game); ++m) {
+      const char sign = line[SignPosition(game, m)];
+      if (sign != '1' && sign != 'X' && sign != '2') return std::nullopt;
+      row |= PackedRow(sign == '1' ? 0 : sign == 'X' ? 1 : 2) << (2 * (m - 1));
+    }
+    for (size_t i = 1; i < 27; i += 2) {
+      if (line[i] != ',') return std::nullopt;
+    }
+    return row;
+  };
+  Reference reference;
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (end < text.size() || !line.empty()) lines.push_back(line);
+    start = end + 1;
+  }
+  int32_t game = 0;  // 0 before the first line that is not blank
+  bool initialText = false;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    if (line.find_first_not_of(" \t") == std::string::npos) continue;
+    const auto refuse = [&] {
+      reference.refusedLine = static_cast<int64_t>(i + 1);
+      reference.rows.clear();
+      return reference;
+    };
+    if (initialText) return refuse();
+    if (game == 0) {
+      for (const auto& [header, headerGame] : kHeaders) {
+        if (line == header) game = headerGame;
+      }
+      if (game != 0) continue;
+      if (line == "Dina Rader:") {
+        initialText = true;
+        continue;
+      }
+      game = kSupertoto;
+    }
+    const std::optional<PackedRow> row = rowOf(line, game);
+    if (!row) return refuse();
+    reference.rows.push_back(*row);
+  }
+  reference.accepted = true;
+  return reference;
+}
+
+TEST(CouponReader, AgreesWithAPlainReadingOnRandomTexts) {
+  std::mt19937 random(23);
+  const std::vector<std::string> headers = {"Stryktipset,13plus=Nej",
+                                            "Stryktipset,13plus=Ja,Antal=3",
+                                            "Italienska stryktipset,13plus=Ja,Antal=0-1",
+                                            "Europatipset",
+                                            "Stryktipset",
+                                            "Dina Rader:",
+                                            "Stryktipset,13plus=Ja",
+                                            ""};
+  auto randomRow = [&](int32_t game) {
+    PackedRow row = 0;
+    for (int m = 0; m < MatchesInPlay(game); ++m) row |= PackedRow(random() % 3) << (2 * m);
+    return Render(row, game);
+  };
+  int accepted = 0;
+  for (int trial = 0; trial < 3000; ++trial) {
+    const int32_t game = random() % 3 == 0 ? kSupertoto : kStryktipset;
+    std::string text;
+    const auto lineBreak = [&] { return random() % 2 == 0 ? "\r\n" : "\n"; };
+    if (game != kSupertoto || random() % 8 == 0) {
+      text += headers[random() % headers.size()] + lineBreak();
+    }
+    const int count = static_cast<int>(random() % 6);
+    for (int i = 0; i < count; ++i) {
+      std::string line = randomRow(random() % 10 == 0 ? kStryktipset + kSupertoto - game : game);
+      switch (random() % 12) {
+        case 0:
+          line[random() % line.size()] = "1X2E,x 0"[random() % 8];
+          break;
+        case 1:
+          line = random() % 2 == 0 ? "" : " \t";
+          break;
+        case 2:
+          line.erase(random() % line.size(), 1);
+          break;
+        default:
+          break;
+      }
+      text += line;
+      if (i + 1 < count || random() % 4 != 0) text += lineBreak();
+    }
+    const Reference expected = ReadPlainly(text);
+    const ReadResult result = ReadCouponText(text);
+    ASSERT_EQ(result.coupon.has_value(), expected.accepted) << text << "\n" << result.error;
+    if (expected.accepted) {
+      ++accepted;
+      ASSERT_EQ(result.coupon->rows, expected.rows) << text;
+    } else {
+      ASSERT_TRUE(result.error.starts_with("Rad " + std::to_string(expected.refusedLine) + ": "))
+          << text << "\n"
+          << result.error;
+    }
+  }
+  EXPECT_GT(accepted, 300);
+  EXPECT_LT(accepted, 2700);
+}
+
 // ---- Files, huge and hostile ----
 
 void Sparse(const std::filesystem::path& path, std::string_view start, off_t size) {
