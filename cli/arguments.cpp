@@ -370,7 +370,7 @@ ParseResult ParseArguments(std::span<const std::string_view> args) {
     if (spec->flag == Flag::kHelp || spec->flag == Flag::kVersion) {
       return Malformed(std::string(arg) + " stands alone, without other arguments");
     }
-    if (std::find(seen.begin(), seen.end(), spec->flag) != seen.end()) {
+    if (Has(seen, spec->flag)) {
       return Malformed("option " + std::string(arg) + " is given twice");
     }
     seen.push_back(spec->flag);

@@ -835,6 +835,42 @@ TEST(ParseArguments, ChoicesBecomeTheWindowsCouponState) {
   EXPECT_EQ(none.outputPath, "-");
 }
 
+TEST(ParseArguments, ReversedTicksBothOfTheWindowsReverseBoxes) {
+  const GenerateControls plain = Controls(Parsed({"--rows", "4", "1"}));
+  EXPECT_FALSE(plain.rowCountReversed);
+  EXPECT_FALSE(plain.guaranteeReversed);
+  EXPECT_EQ(plain.plus13Index, kPlus13No);
+  const GenerateControls reversed =
+      Controls(Parsed({"--13plus", "F", "--rows", "4", "--reversed", "1"}));
+  EXPECT_TRUE(reversed.rowCountReversed);
+  EXPECT_TRUE(reversed.guaranteeReversed);
+  EXPECT_EQ(reversed.plus13Index, kPlus13Yes);
+}
+
+TEST(ParseArguments, ToolOptionsKeepTheirValues) {
+  const Options optimize =
+      Parsed({"--game", "supertoto", "--optimize", "14", "--effort", "deep", "1"});
+  EXPECT_EQ(optimize.command, Command::kGenerate);
+  EXPECT_EQ(optimize.optimizeLevel, 14);
+  EXPECT_EQ(optimize.effort, Effort::kDeep);
+  EXPECT_EQ(Parsed({"--optimize", "9", "1"}).effort, Effort::kNormal);
+
+  std::string streck;
+  for (int match = 0; match < 13; ++match) streck += "40,30,30;";
+  const Options analyse = Parsed({"--streck", streck, "--analyse", "-", "1"});
+  EXPECT_EQ(analyse.command, Command::kAnalyse);
+  EXPECT_EQ(analyse.rowsPath, "-");
+  ASSERT_TRUE(analyse.streck.has_value());
+  EXPECT_DOUBLE_EQ(analyse.streck->percent[12][0], 40.0);
+
+  const Options grade = Parsed({"--grade", "1X2-", "rader.txt"});
+  EXPECT_EQ(grade.command, Command::kGrade);
+  EXPECT_EQ(grade.results, "1X2-");
+  EXPECT_EQ(grade.rowsPath, "rader.txt");
+
+  EXPECT_TRUE(Parsed({"--upload", "--guarantee", "10", "1"}).upload);
+}
+
 TEST(ParseArguments, HelpAndVersionStandAlone) {
   EXPECT_EQ(Parsed({"--help"}).command, Command::kHelp);
   EXPECT_EQ(Parsed({"--version"}).command, Command::kVersion);
