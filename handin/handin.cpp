@@ -1,5 +1,7 @@
 #include "handin/handin.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
@@ -109,6 +111,14 @@ std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
     return names;
   }
 
+  // The numbered names are made from the chosen one: a folder, or no name at
+  // all, is refused as a single save would refuse it, not turned into "-1.txt".
+  std::error_code ignored;
+  if (path.empty() || std::filesystem::path(path).filename().empty() ||
+      std::filesystem::is_directory(path, ignored)) {
+    const int reason = path.empty() ? ENOENT : EISDIR;
+    throw SaveError("Cannot create file \"" + path + "\". " + std::strerror(reason));
+  }
   std::vector<std::unique_ptr<SaveFileWriter>> writers;
   writers.reserve(names.size());
   try {

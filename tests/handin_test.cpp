@@ -179,6 +179,15 @@ TEST(SaveForHandIn, KeepsAllOldFilesWhenTheDiskFills) {
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"rader-1.txt", "rader-2.txt"}));
 }
 
+TEST(SaveForHandIn, RefusesAFolderAsTheNameOfSeveralFiles) {
+  TempFolder folder("handin");
+  const std::vector<PackedRow> rows = RandomRows(10001, 8);
+  EXPECT_THROW(SaveForHandIn(folder.path().string(), kStryktipset, rows), SaveError);
+  EXPECT_THROW(SaveForHandIn(folder.path().string() + "/", kStryktipset, rows), SaveError);
+  EXPECT_THROW(SaveForHandIn("", kStryktipset, rows), SaveError);
+  EXPECT_TRUE(folder.Entries().empty());
+}
+
 TEST(HandInSaveFailure, SaysWhichOfTheFilesWereSaved) {
   EXPECT_EQ(HandInSaveFailure("Stream write error", 0, 3),
             "Stream write error Ingen av de 3 filerna sparades.");
