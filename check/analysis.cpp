@@ -162,6 +162,13 @@ AnalysisReport AnalyseRows(const SystemShape& shape, std::span<const PackedRow> 
       }
     }
     report.probabilityByRight = probability;
+    double inSystem = 1;
+    for (int m = 0; m < shape.matches; ++m) {
+      double marked = 0;
+      for (int d = 0; d < shape.radix[m]; ++d) marked += streck->percent[m][shape.outcomes[m][d]];
+      inSystem *= marked / 100.0;
+    }
+    report.systemProbability = inSystem;
   }
   return report;
 }

@@ -39,9 +39,13 @@ struct AnalysisReport {
   // outcomesByRight[k]: outcomes whose best row has exactly k right.
   std::array<int64_t, kMaxMatches + 1> outcomesByRight{};
   // With streck: the probability (0..1) of each number of right, outcomes
-  // weighted by the product of their signs' shares, normalised over the system;
-  // all 0 when the streck give every outcome of the system the weight 0.
+  // weighted by the product of their signs' shares, normalised over the system
+  // (given that the result is one of its outcomes); all 0 when the streck give
+  // every outcome of the system the weight 0.
   std::optional<std::array<double, kMaxMatches + 1>> probabilityByRight;
+  // With streck: the probability (0..1) that the result is an outcome of the
+  // system at all, the product over the matches of the marked signs' shares.
+  double systemProbability = 0;
   // Rows with a sign that the system does not mark: their positions (0-based,
   // in the given order).
   std::vector<int64_t> outsideRows;

@@ -189,6 +189,8 @@ TEST(AnalyseRows, WeighsOutcomesByTheStreck) {
   ASSERT_TRUE(report.probabilityByRight.has_value());
   EXPECT_NEAR((*report.probabilityByRight)[13], 0.5, 1e-12);
   EXPECT_NEAR((*report.probabilityByRight)[12], 0.5, 1e-12);
+  // Matches 2-13 mark only "1" at 40 %.
+  EXPECT_NEAR(report.systemProbability, std::pow(0.4, 12), 1e-18);
 }
 
 TEST(AnalyseRows, CountsARowOutsideTheSystemWhereItAgrees) {
