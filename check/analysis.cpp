@@ -4,34 +4,12 @@
 #include <cmath>
 #include <vector>
 
+#include "check/text_fields.h"
 #include "cover/coverage.h"
 
 namespace spelkub {
 
 namespace {
-
-bool IsSeparator(char c) {
-  return c == ' ' || c == '\t' || c == ',' || c == ';' || c == '\r' || c == '\n';
-}
-
-// The text as the user typed it, in quotes, with control bytes shown as \xNN
-// so that a message stays one line.
-std::string Quoted(std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string shown(1, '"');
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      shown += "\\x";
-      shown += kHex[byte >> 4];
-      shown += kHex[byte & 15];
-    } else {
-      shown += c;
-    }
-  }
-  shown += '"';
-  return shown;
-}
 
 std::optional<Streck> Refuse(std::string* error, std::string text) {
   if (error != nullptr) *error = "Streck: " + std::move(text);
@@ -65,15 +43,7 @@ bool Stopped(const std::atomic<bool>* stop) {
 std::optional<Streck> ParseStreck(std::string_view text, int matches, std::string* error) {
   const size_t wanted = static_cast<size_t>(3 * matches);
   std::vector<double> numbers;
-  for (size_t i = 0; i < text.size();) {
-    if (IsSeparator(text[i])) {
-      ++i;
-      continue;
-    }
-    size_t end = i;
-    while (end < text.size() && !IsSeparator(text[end])) ++end;
-    const std::string_view token = text.substr(i, end - i);
-    i = end;
+  for (const std::string_view token : detail::SplitFields(text)) {
     std::string_view digits = token;
     if (digits.ends_with('%')) digits.remove_suffix(1);
     double value = 0;
@@ -81,9 +51,11 @@ std::optional<Streck> ParseStreck(std::string_view text, int matches, std::strin
                                                  value, std::chars_format::fixed);
     if (digits.empty() || problem != std::errc() || next != digits.data() + digits.size() ||
         !std::isfinite(value)) {
-      return Refuse(error, Quoted(token).append(" är inget tal"));
+      return Refuse(error, detail::QuotedField(token).append(" är inget tal"));
     }
-    if (value < 0) return Refuse(error, "talen kan inte vara negativa (" + Quoted(token) + ")");
+    if (value < 0) {
+      return Refuse(error, "talen kan inte vara negativa (" + detail::QuotedField(token) + ")");
+    }
     numbers.push_back(value);
   }
   if (numbers.size() != wanted) {

@@ -4,13 +4,11 @@
 #include <bit>
 #include <vector>
 
+#include "check/text_fields.h"
+
 namespace spelkub {
 
 namespace {
-
-bool IsSeparator(char c) {
-  return c == ',' || c == ' ' || c == '\t' || c == ';' || c == '\r' || c == '\n';
-}
 
 // 0 "1", 1 "X", 2 "2", -1 "-", -2 anything else.
 int ResultCode(char c) {
@@ -62,17 +60,7 @@ int MatchResults::Decided() const {
 }
 
 std::optional<MatchResults> ParseResults(std::string_view text, int matches, std::string* error) {
-  std::vector<std::string_view> groups;
-  for (size_t i = 0; i < text.size();) {
-    if (IsSeparator(text[i])) {
-      ++i;
-      continue;
-    }
-    size_t end = i;
-    while (end < text.size() && !IsSeparator(text[end])) ++end;
-    groups.push_back(text.substr(i, end - i));
-    i = end;
-  }
+  const std::vector<std::string_view> groups = detail::SplitFields(text);
   // One run of signs, "1X2-1...", stands for a group per match.
   std::vector<std::string_view> signs;
   if (groups.size() == 1 && groups[0].size() > 1) {
@@ -90,8 +78,8 @@ std::optional<MatchResults> ParseResults(std::string_view text, int matches, std
   for (int m = 0; m < matches; ++m) {
     const int code = signs[m].size() == 1 ? ResultCode(signs[m][0]) : -2;
     if (code == -2) {
-      return Refuse(error, "Resultat: match " + std::to_string(m + 1) + " har \"" +
-                               std::string(signs[m]) + "\", väntade 1, X, 2 eller -");
+      return Refuse(error, "Resultat: match " + std::to_string(m + 1) + " har " +
+                               detail::QuotedField(signs[m]) + ", väntade 1, X, 2 eller -");
     }
     results.outcome[m] = static_cast<int8_t>(code);
   }
