@@ -162,8 +162,11 @@ namespace {
 // The header line, then the rows' lines: one allocation of the final size.
 template <typename Render>
 std::string WholeText(const RowSet& set, size_t rows, Render render) {
+  const size_t bytes = set.header.size() + rows * kRowLineBytes;
   std::string text;
-  text.resize(set.header.size() + rows * kRowLineBytes);
+  text.reserve(bytes);
+  AdviseHugePages(text.data(), bytes);
+  text.resize(bytes);
   std::memcpy(text.data(), set.header.data(), set.header.size());
   render(text.data() + set.header.size());
   return text;
