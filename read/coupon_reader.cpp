@@ -285,9 +285,15 @@ class Parser {
     if (lineNumber_ > std::numeric_limits<uint32_t>::max()) return Refuse("för många rader");
     if (coupon_.rows.empty() && bytesHint_ > 0) {
       // Reserved, not touched: only the pages of rows really read become memory.
+      // Where even the reservation is refused, the vectors grow as they go.
       const size_t most = bytesHint_ / kMinRowLineBytes + 1;
-      coupon_.rows.reserve(most);
-      coupon_.lines.reserve(most);
+      try {
+        coupon_.rows.reserve(most);
+        coupon_.lines.reserve(most);
+      } catch (const std::bad_alloc&) {
+        coupon_.rows.shrink_to_fit();
+        coupon_.lines.shrink_to_fit();
+      }
     }
     coupon_.rows.push_back(row);
     coupon_.lines.push_back(static_cast<uint32_t>(lineNumber_));
