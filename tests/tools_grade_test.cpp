@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
@@ -121,6 +123,49 @@ TEST_F(GradeCommandTest, RensaUndecidesEveryMatch) {
     for (int match = 1; match <= 13; ++match) {
       EXPECT_FALSE(dialog.ResultButton(match, 0)->isChecked());
     }
+  });
+}
+
+TEST_F(GradeCommandTest, TypedResultsSetTheButtonsAndTheTable) {
+  rowList = kDiagonalRows;
+  Grade([](tools::GradeDialog& dialog) {
+    auto* field = dialog.findChild<QLineEdit*>("ResultatRad");
+    field->setText(QStringLiteral("xx1-111111111"));
+    QSignalSpy closed(&dialog, &QDialog::finished);
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(closed.count(), 0);
+    EXPECT_TRUE(dialog.ResultButton(1, 1)->isChecked());
+    EXPECT_TRUE(dialog.ResultButton(2, 1)->isChecked());
+    EXPECT_FALSE(dialog.ResultButton(4, 0)->isChecked());
+    EXPECT_EQ(dialog.Report().decided, 12);
+    EXPECT_EQ(Counts(dialog),
+              (QStringList{"13 rätt: 0", "12 rätt: 1", "11 rätt: 0", "10 rätt: 2"}));
+  });
+}
+
+TEST_F(GradeCommandTest, ClickedResultsShowAsOneTypedLine) {
+  rowList = kDiagonalRows;
+  Grade([](tools::GradeDialog& dialog) {
+    Press(dialog, 1, 2);
+    Press(dialog, 13, 1);
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("ResultatRad")->text(), QStringLiteral("2-----------X"));
+  });
+}
+
+TEST_F(GradeCommandTest, RefusedTypedResultsShowTheParsersMessageAndChangeNothing) {
+  rowList = kDiagonalRows;
+  Grade([](tools::GradeDialog& dialog) {
+    Press(dialog, 1, 0);
+    auto* field = dialog.findChild<QLineEdit*>("ResultatRad");
+    field->setText(QStringLiteral("1X2"));
+    QTest::keyClick(field, Qt::Key_Return);
+    std::string error;
+    ASSERT_FALSE(ParseResults("1X2", 13, &error));
+    const auto* label = dialog.findChild<QLabel*>("ResultatFel");
+    EXPECT_TRUE(label->isVisibleTo(&dialog));
+    EXPECT_EQ(label->text(), QString::fromStdString(error));
+    EXPECT_EQ(dialog.Report().decided, 1);
+    EXPECT_TRUE(dialog.ResultButton(1, 0)->isChecked());
   });
 }
 

@@ -5,7 +5,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPalette>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -68,12 +67,7 @@ AnalysisDialog::AnalysisDialog(const SystemShape& shape, std::vector<PackedRow> 
   streckRow->addWidget(new QLabel(QStringLiteral("Streck (%):"), this));
   streckRow->addWidget(streckField_, 1);
   streckRow->addWidget(compute_);
-  streckError_ = new QLabel(this);
-  streckError_->setObjectName(QStringLiteral("StreckFel"));
-  QPalette palette = streckError_->palette();
-  palette.setColor(QPalette::WindowText, QColor(176, 0, 0));
-  streckError_->setPalette(palette);
-  streckError_->hide();
+  streckError_ = NewErrorLabel(QStringLiteral("StreckFel"), this);
 
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* close = buttons->addButton(QStringLiteral("Stäng"), QDialogButtonBox::RejectRole);

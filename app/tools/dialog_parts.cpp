@@ -1,6 +1,7 @@
 #include "app/tools/dialog_parts.h"
 
 #include <QHeaderView>
+#include <QPalette>
 
 namespace spelkub::tools {
 
@@ -9,6 +10,17 @@ QTableWidgetItem* NumberCell(const QString& text) {
   item->setFlags(Qt::ItemIsEnabled);
   item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
   return item;
+}
+
+QLabel* NewErrorLabel(const QString& name, QWidget* parent) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(name);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, QColor(176, 0, 0));
+  label->setPalette(palette);
+  label->setWordWrap(true);
+  label->hide();
+  return label;
 }
 
 QTableWidget* NewCountTable(QWidget* parent) {

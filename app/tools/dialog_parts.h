@@ -1,6 +1,7 @@
 // Small pieces shared by the tools' dialogs.
 #pragma once
 
+#include <QLabel>
 #include <QLocale>
 #include <QString>
 #include <QTableWidget>
@@ -29,6 +30,9 @@ inline QString RowCount(int64_t rows) {
 
 // A table cell that shows a number: right-aligned, not selectable or editable.
 QTableWidgetItem* NumberCell(const QString& text);
+
+// A hidden label in red for a refusal shown inside a dialog.
+QLabel* NewErrorLabel(const QString& name, QWidget* parent);
 
 // A read-only table of counts named "Tabell", as tall and wide as its
 // contents, with compact rows.

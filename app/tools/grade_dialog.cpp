@@ -5,12 +5,16 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <optional>
+#include <string>
 #include <utility>
 
+#include "app/qt_text.h"
 #include "app/tools/dialog_parts.h"
 
 namespace spelkub::tools {
@@ -37,9 +41,17 @@ GradeDialog::GradeDialog(int matches, std::vector<PackedRow> rows, QWidget* pare
   auto* grid = new QGridLayout;
   grid->setHorizontalSpacing(4);
   grid->setVerticalSpacing(2);
-  grid->addWidget(new QLabel(QStringLiteral("Resultat:"), this), 0, 0, 1, 4);
+  resultsField_ = new QLineEdit(this);
+  resultsField_->setObjectName(QStringLiteral("ResultatRad"));
+  resultsField_->setPlaceholderText(QStringLiteral("t.ex. 1X21-2... (- = ej avgjord)"));
+  connect(resultsField_, &QLineEdit::returnPressed, this, &GradeDialog::EnterResults);
+  auto* typed = new QHBoxLayout;
+  typed->addWidget(new QLabel(QStringLiteral("Resultat:"), this));
+  typed->addWidget(resultsField_, 1);
+  resultsError_ = NewErrorLabel(QStringLiteral("ResultatFel"), this);
+
   for (int match = 1; match <= matches; ++match) {
-    grid->addWidget(new QLabel(QStringLiteral("Match %1:").arg(match), this), match, 0);
+    grid->addWidget(new QLabel(QStringLiteral("Match %1:").arg(match), this), match - 1, 0);
     for (int outcome = 0; outcome < 3; ++outcome) {
       auto* button = new QToolButton(this);
       button->setObjectName(QStringLiteral("Resultat%1_%2").arg(match).arg(OutcomeSign(outcome)));
@@ -50,15 +62,15 @@ GradeDialog::GradeDialog(int matches, std::vector<PackedRow> rows, QWidget* pare
       connect(button, &QToolButton::toggled, this,
               [this, match, outcome](bool on) { Toggle(match, outcome, on); });
       buttons_[match - 1][outcome] = button;
-      grid->addWidget(button, match, outcome + 1);
+      grid->addWidget(button, match - 1, outcome + 1);
     }
   }
   auto* clear = new QPushButton(QStringLiteral("Rensa"), this);
   clear->setObjectName(QStringLiteral("Rensa"));
   clear->setAutoDefault(false);
   connect(clear, &QPushButton::clicked, this, &GradeDialog::Clear);
-  grid->addWidget(clear, matches + 1, 1, 1, 3);
-  grid->setRowStretch(matches + 2, 1);
+  grid->addWidget(clear, matches, 1, 1, 3);
+  grid->setRowStretch(matches + 1, 1);
 
   decided_ = new QLabel(this);
   decided_->setObjectName(QStringLiteral("Avgjorda"));
@@ -81,9 +93,12 @@ GradeDialog::GradeDialog(int matches, std::vector<PackedRow> rows, QWidget* pare
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* close = buttons->addButton(QStringLiteral("Stäng"), QDialogButtonBox::RejectRole);
   close->setObjectName(QStringLiteral("Stang"));
+  close->setAutoDefault(false);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
   auto* layout = new QVBoxLayout(this);
+  layout->addLayout(typed);
+  layout->addWidget(resultsError_);
   layout->addLayout(columns, 1);
   layout->addWidget(buttons);
 
@@ -113,6 +128,39 @@ void GradeDialog::Toggle(int match, int outcome, bool on) {
     results_.outcome[match - 1] = -1;
   }
   Grade();
+  ShowResults();
+}
+
+void GradeDialog::EnterResults() {
+  std::string error;
+  const std::optional<MatchResults> parsed =
+      ParseResults(resultsField_->text().toStdString(), matches_, &error);
+  if (!parsed) {
+    resultsError_->setText(FromUtf8(error));
+    resultsError_->show();
+    return;
+  }
+  resultsError_->hide();
+  results_ = *parsed;
+  for (int match = 1; match <= matches_; ++match) {
+    for (int outcome = 0; outcome < 3; ++outcome) {
+      QToolButton* button = buttons_[match - 1][outcome];
+      const QSignalBlocker blocker(button);
+      button->setChecked(results_.outcome[match - 1] == outcome);
+    }
+  }
+  Grade();
+}
+
+// The buttons' results as one line, so typing can go on from them.
+void GradeDialog::ShowResults() {
+  QString text;
+  for (int match = 1; match <= matches_; ++match) {
+    const int outcome = results_.outcome[match - 1];
+    text += outcome < 0 ? QLatin1Char('-') : QLatin1Char(OutcomeSign(outcome));
+  }
+  resultsField_->setText(text);
+  resultsError_->hide();
 }
 
 void GradeDialog::Clear() {
@@ -124,6 +172,7 @@ void GradeDialog::Clear() {
     results_.outcome[match - 1] = -1;
   }
   Grade();
+  ShowResults();
 }
 
 void GradeDialog::Grade() {

@@ -1,6 +1,7 @@
 // The "Rätta rader" dialog: the results entered like the coupon, a row of
-// "1", "X", "2" per match (none pressed: not decided yet), and the rows of
-// the row list counted by number of right, updated at every click.
+// "1", "X", "2" per match (none pressed: not decided yet), or typed as one
+// line ("1X2-..."), and the rows of the row list counted by number of right,
+// updated at every change.
 #pragma once
 
 #include <QDialog>
@@ -11,6 +12,7 @@
 #include "coupon/system_shape.h"
 
 class QLabel;
+class QLineEdit;
 class QTableWidget;
 class QToolButton;
 
@@ -29,12 +31,17 @@ class GradeDialog : public QDialog {
 
  private:
   void Toggle(int match, int outcome, bool on);
+  // The typed line: the buttons follow it, or the parser's refusal is shown.
+  void EnterResults();
+  void ShowResults();
   void Clear();
   void Grade();
 
   int matches_;
   std::vector<PackedRow> rows_;
   std::array<std::array<QToolButton*, 3>, kMaxMatches> buttons_{};
+  QLineEdit* resultsField_ = nullptr;
+  QLabel* resultsError_ = nullptr;
   QTableWidget* table_ = nullptr;
   QLabel* decided_ = nullptr;
   QLabel* reach_ = nullptr;
