@@ -11,6 +11,8 @@ namespace spelkub::detail {
 namespace {
 
 constexpr int32_t kNoRow = -1;
+// Outcomes in all balls together up to which the balls are listed (64 MB).
+constexpr int64_t kListedBallsLimit = int64_t{16} << 20;
 
 class TabuSearch {
  public:
@@ -95,9 +97,14 @@ class TabuSearch {
   // Every outcome within the radius of x, x included.
   template <typename Visit>
   void ForBall(uint32_t x, Visit&& visit) {
+    work_ += ballWork_;
+    if (!balls_.empty()) {
+      const uint32_t* ball = &balls_[static_cast<size_t>(x) * ballWork_];
+      for (int64_t i = 0; i < ballWork_; ++i) visit(ball[i]);
+      return;
+    }
     visit(x);
     BallFrom(x, x, 0, radius_, visit);
-    work_ += ballWork_;
   }
 
   template <typename Visit>
@@ -116,6 +123,7 @@ class TabuSearch {
 
   template <typename Visit>
   void ForNeighbours(uint32_t x, Visit&& visit) {
+    work_ += dims_;
     for (int d = 0; d < dims_; ++d) {
       const int own = digits_[x * dims_ + d];
       for (int v = 0; v < radix_[d]; ++v) {
@@ -274,9 +282,22 @@ class TabuSearch {
   std::vector<Candidate> moves_;
   int64_t work_ = 0;
   int64_t ballWork_ = 0;
+  std::vector<uint32_t> balls_;  // every ball, ballWork_ outcomes each, when listed
 
  public:
-  void SetBallWork(int64_t ball) { ballWork_ = ball; }
+  // Work counts whole balls so that it does not depend on where they lie.
+  // Small systems keep every ball listed, which is about twice as fast.
+  void SetBall(int64_t ball) {
+    ballWork_ = ball;
+    if (static_cast<int64_t>(size_) * ball > kListedBallsLimit) return;
+    std::vector<uint32_t> balls;
+    balls.reserve(static_cast<size_t>(size_ * ball));
+    for (uint32_t x = 0; x < size_; ++x) {
+      ForBall(x, [&](uint32_t y) { balls.push_back(y); });
+    }
+    balls_ = std::move(balls);
+    work_ = 0;
+  }
 };
 
 }  // namespace
@@ -291,8 +312,7 @@ SearchOutcome ShrinkCover(const SystemShape& shape, int radius, std::vector<uint
                           const std::function<void(const std::vector<uint32_t>&)>& found,
                           const std::function<void(double)>& spent) {
   TabuSearch search(shape, radius, budget);
-  // Work counts whole balls so that it does not depend on where they lie.
-  search.SetBallWork(BallSize(shape, radius));
+  search.SetBall(BallSize(shape, radius));
   std::sort(start.begin(), start.end());
   start.erase(std::unique(start.begin(), start.end()), start.end());
   for (uint32_t x : start) search.Place(x);

@@ -31,7 +31,7 @@ class GreedyStopListener : public ProgressListener {
 // Work of the local search per second on this 2-core machine, one core;
 // turns the effort levels' seconds into a budget that does not depend on
 // the clock.
-constexpr int64_t kWorkPerSecond = 60'000'000;
+constexpr int64_t kWorkPerSecond = 150'000'000;
 
 class Search {
  public:
@@ -169,7 +169,8 @@ OptimizeResult Optimize(const SystemShape& shape, int guarantee, const OptimizeO
     three += shape.radix[m] == 3;
     two += shape.radix[m] == 2;
   }
-  const std::vector<CatalogEntry> catalog = BlockCatalog(options.useShippedTable);
+  const std::vector<CatalogEntry> catalog =
+      options.catalog != nullptr ? *options.catalog : BlockCatalog(options.useShippedTable);
   // The next split is the fallback when one fails its check; folding may
   // also make a split smaller than its nominal size.
   for (const Plan& plan : BestPlans(catalog, three, two, radius, options.plans)) {

@@ -61,6 +61,8 @@ OptimizeResult OptimizeGuarantee(const SystemShape& shape, int guarantee, Effort
 
 namespace detail {
 
+struct CatalogEntry;
+
 // The search's knobs, which the effort levels set; tests set them directly.
 struct OptimizeOptions {
   // Work of the local search (outcomes visited in balls); 0 for none.
@@ -73,6 +75,8 @@ struct OptimizeOptions {
   // How many splits into block codes are tried, best first.
   int plans = 4;
   bool useShippedTable = true;
+  // Block codes to build from instead of the standard ones (when not null).
+  const std::vector<CatalogEntry>* catalog = nullptr;
 };
 
 OptimizeOptions OptionsFor(Effort effort);

@@ -1,0 +1,135 @@
+// "Optimerad garanti" on the systems of its reference table, at quick and
+// normal effort (normal only where the local search runs: up to 50,000
+// outcomes; beyond that normal does what quick does).
+//
+//   optimize_bench                                   (every case, about 3 minutes)
+//   optimize_bench --benchmark_filter=quick
+//
+// Counters: rows found, greedy rows (the "Garanti" reduction), reference (the
+// size to reach), peak_MB (peak resident memory of the call, the process
+// included), and two floors measured in the same run: cover_ms, one exact
+// coverage pass over the found rows; fill_ms, allocating and filling as many
+// bytes as the call's peak memory.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cover/coverage.h"
+#include "cover/optimize.h"
+
+namespace spelkub {
+namespace {
+
+struct Case {
+  const char* name;
+  int matches;
+  int full;  // matches 1.. fully marked
+  int half;  // then matches marked "1" and "X"
+  int guarantee;
+  int64_t reference;
+};
+
+constexpr Case kCases[] = {
+    {"4full_9single_G12", 13, 4, 0, 12, 9},
+    {"3full_3half_G12", 13, 3, 3, 12, 24},
+    {"4full_4half_G12", 13, 4, 4, 12, 130},
+    {"7half_G12", 13, 0, 7, 12, 16},
+    {"6full_G12", 13, 6, 0, 12, 73},
+    {"13full_G12", 13, 13, 0, 12, 59049},
+    {"13full_G11", 13, 13, 0, 11, 6561},
+    {"13full_G10", 13, 13, 0, 10, 2187},
+    {"13full_G9", 13, 13, 0, 9, 729},
+    {"14full_G13", 14, 14, 0, 13, 177147},
+    {"14full_G12", 14, 14, 0, 12, 19683},
+    {"14full_G11", 14, 14, 0, 11, 3645},
+    {"5full_4half_4single_G12", 13, 5, 4, 12, 387},
+    {"5full_4half_4single_G11", 13, 5, 4, 11, 81},
+    {"5full_4half_4single_G10", 13, 5, 4, 10, 23},
+};
+
+SystemShape ShapeOf(const Case& c) {
+  SystemShape shape;
+  shape.matches = c.matches;
+  for (int m = 0; m < c.matches; ++m) {
+    shape.radix[m] = static_cast<uint8_t>(m < c.full ? 3 : m < c.full + c.half ? 2 : 1);
+    shape.outcomes[m] = {0, 1, 2};
+  }
+  return shape;
+}
+
+// Peak resident memory since the last reset, in bytes.
+int64_t PeakResident() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
+  }
+  return 0;
+}
+
+void ResetPeakResident() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+double Milliseconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since)
+      .count();
+}
+
+void Optimize(benchmark::State& state, Case c, Effort effort) {
+  const SystemShape shape = ShapeOf(c);
+  OptimizeResult result;
+  int64_t peak = 0;
+  for (auto _ : state) {
+    ResetPeakResident();
+    result = OptimizeGuarantee(shape, c.guarantee, effort);
+    peak = PeakResident();
+  }
+  const auto coverStart = std::chrono::steady_clock::now();
+  const Coverage coverage = ComputeCoverage(shape, result.rows);
+  const double coverMs = Milliseconds(coverStart);
+  benchmark::DoNotOptimize(coverage.maxDistance);
+
+  const auto fillStart = std::chrono::steady_clock::now();
+  auto bytes = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(peak));
+  std::memset(bytes.get(), 1, static_cast<size_t>(peak));
+  benchmark::DoNotOptimize(bytes.get());
+  const double fillMs = Milliseconds(fillStart);
+
+  state.counters["rows"] = static_cast<double>(result.rows.size());
+  state.counters["greedy"] = static_cast<double>(result.greedyRows);
+  state.counters["reference"] = static_cast<double>(c.reference);
+  state.counters["guarantee"] = result.guarantee;
+  state.counters["peak_MB"] = static_cast<double>(peak) / 1e6;
+  state.counters["cover_ms"] = coverMs;
+  state.counters["fill_ms"] = fillMs;
+  state.SetLabel(result.method + (result.timeCapped ? " (time cap)" : ""));
+}
+
+const bool registered = [] {
+  for (const Case& c : kCases) {
+    benchmark::RegisterBenchmark((std::string(c.name) + "/quick").c_str(), Optimize, c,
+                                 Effort::kQuick)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1)
+        ->UseRealTime();
+  }
+  for (const Case& c : kCases) {
+    if (ShapeOf(c).size() > detail::OptionsFor(Effort::kNormal).searchLimit) continue;
+    benchmark::RegisterBenchmark((std::string(c.name) + "/normal").c_str(), Optimize, c,
+                                 Effort::kNormal)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1)
+        ->UseRealTime();
+  }
+  return true;
+}();
+
+}  // namespace
+}  // namespace spelkub
