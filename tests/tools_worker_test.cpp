@@ -119,6 +119,18 @@ TEST_F(WorkerTest, StartsAfreshAfterACancelledJob) {
   EXPECT_FALSE(sawStop);
 }
 
+TEST_F(WorkerTest, StartsNothingWhileAJobRuns) {
+  Worker worker;
+  worker.Start([](const std::atomic<bool>& stop, WorkerProgress&) {
+    while (!stop) std::this_thread::yield();
+  });
+  bool secondRan = false;
+  EXPECT_FALSE(worker.Start([&](const std::atomic<bool>&, WorkerProgress&) { secondRan = true; }));
+  worker.Cancel();
+  ASSERT_TRUE(WaitFor(worker));
+  EXPECT_FALSE(secondRan);
+}
+
 TEST_F(WorkerTest, ManualModeRunsTheJobOnlyWhenAskedAndOnThisThread) {
   Worker worker;
   worker.SetMode(Worker::Mode::kManual);

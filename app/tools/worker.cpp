@@ -44,7 +44,8 @@ Worker::~Worker() {
   Join();
 }
 
-void Worker::Start(Job job) {
+bool Worker::Start(Job job) {
+  if (running_) return false;
   Join();
   stop_ = false;
   running_ = true;
@@ -57,9 +58,10 @@ void Worker::Start(Job job) {
   }
   if (mode_ == Mode::kManual) {
     pending_ = std::move(job);
-    return;
+    return true;
   }
   thread_ = std::thread([this, job = std::move(job)] { Run(job); });
+  return true;
 }
 
 void Worker::Cancel() {

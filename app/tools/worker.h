@@ -45,8 +45,8 @@ class Worker : public QObject {
   // Raises the stop flag and joins the thread.
   ~Worker() override;
 
-  // Starts `job`; the previous job must have finished.
-  void Start(Job job);
+  // Starts `job`, unless the previous one has not finished yet (false).
+  bool Start(Job job);
   // Asks the running job to stop; Finished still follows.
   void Cancel();
   // From Start until Finished has been delivered.
