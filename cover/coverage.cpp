@@ -51,20 +51,36 @@ Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> ro
   Coverage coverage;
   const int64_t size = shape.size();
 
+  // A packed row is read a byte (four matches) at a time through tables.
+  constexpr int kBytes = (kMaxMatches + 3) / 4;
+  auto forEachSign = [&](int byte, int bits, auto&& visit) {
+    for (int j = 0; j < 4 && 4 * byte + j < shape.matches; ++j)
+      visit(4 * byte + j, (bits >> (2 * j)) & 3);
+  };
+  auto isMarked = [&](int m, int sign) {
+    const auto marked = shape.outcomes[m].begin();
+    return std::find(marked, marked + shape.radix[m], sign) != marked + shape.radix[m];
+  };
+
   // Which free matches some row leaves outside the marked signs: those get an
   // extra coordinate value standing for "differs from every outcome here".
-  std::array<bool, kMaxMatches> outsideIn{};
-  for (size_t r = 0; r < rows.size(); ++r) {
-    bool outside = false;
-    for (int m = 0; m < shape.matches; ++m) {
-      const int sign = PackedOutcome(rows[r], m + 1);
-      const auto marked = shape.outcomes[m].begin();
-      if (std::find(marked, marked + shape.radix[m], sign) == marked + shape.radix[m]) {
-        outside = true;
-        if (shape.radix[m] > 1) outsideIn[m] = true;
-      }
+  std::array<std::array<uint16_t, 256>, kBytes> outsideBits{};
+  for (int byte = 0; byte < kBytes; ++byte) {
+    for (int bits = 0; bits < 256; ++bits) {
+      forEachSign(byte, bits, [&](int m, int sign) {
+        if (!isMarked(m, sign)) outsideBits[byte][bits] |= static_cast<uint16_t>(1u << m);
+      });
     }
-    if (outside) coverage.outsideRows.push_back(static_cast<int64_t>(r));
+  }
+  uint32_t outsideAny = 0;
+  for (size_t r = 0; r < rows.size(); ++r) {
+    uint32_t outside = 0;
+    for (int byte = 0; byte < kBytes; ++byte)
+      outside |= outsideBits[byte][(rows[r] >> (8 * byte)) & 0xFF];
+    if (outside != 0) {
+      coverage.outsideRows.push_back(static_cast<int64_t>(r));
+      outsideAny |= outside;
+    }
   }
   if (rows.empty() || size == 0) return coverage;
 
@@ -78,11 +94,10 @@ Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> ro
   for (int m = 0; m < shape.matches; ++m) {
     const int radix = shape.radix[m];
     if (radix == 1) {
-      for (int sign = 0; sign < 4; ++sign)
-        fixedCost[m][sign] = sign == shape.outcomes[m][0] ? 0 : 1;
+      for (int sign = 0; sign < 4; ++sign) fixedCost[m][sign] = isMarked(m, sign) ? 0 : 1;
       continue;
     }
-    const int extent = radix + (outsideIn[m] ? 1 : 0);
+    const int extent = radix + ((outsideAny >> m) & 1);
     for (int sign = 0; sign < 4; ++sign) offset[m][sign] = radix * extendedSize;
     for (int digit = 0; digit < radix; ++digit) {
       offset[m][shape.outcomes[m][digit]] = digit * extendedSize;
@@ -92,14 +107,27 @@ Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> ro
   }
   const bool extended = extendedSize != size;
 
+  struct Place {
+    int64_t offset = 0;
+    uint8_t cost = 0;
+  };
+  std::array<std::array<Place, 256>, kBytes> places{};
+  for (int byte = 0; byte < kBytes; ++byte) {
+    for (int bits = 0; bits < 256; ++bits) {
+      forEachSign(byte, bits, [&](int m, int sign) {
+        places[byte][bits].offset += offset[m][sign];
+        places[byte][bits].cost += fixedCost[m][sign];
+      });
+    }
+  }
   std::vector<uint8_t> values(static_cast<size_t>(extendedSize), kUnreached);
   for (PackedRow row : rows) {
     int64_t at = 0;
     uint8_t cost = 0;
-    for (int m = 0; m < shape.matches; ++m) {
-      const int sign = PackedOutcome(row, m + 1);
-      at += offset[m][sign];
-      cost += fixedCost[m][sign];
+    for (int byte = 0; byte < kBytes; ++byte) {
+      const Place& place = places[byte][(row >> (8 * byte)) & 0xFF];
+      at += place.offset;
+      cost += place.cost;
     }
     values[at] = std::min(values[at], cost);
   }

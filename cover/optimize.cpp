@@ -42,6 +42,7 @@ class Search {
   bool Stopped() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
 
   // Keeps the rows if they are fewer than the best so far and verified.
+  // Every source hands its rows over in ascending index already.
   bool Offer(std::vector<PackedRow> rows, const std::string& method) {
     if (rows.empty() || (found_ && rows.size() >= rows_.size())) return false;
     const Coverage coverage = ComputeCoverage(shape_, rows, stop_);
@@ -67,10 +68,8 @@ class Search {
     result.greedyRows = greedyRows;
     result.stopped = Stopped();
     if (!found_) return result;
-    std::vector<std::pair<int64_t, PackedRow>> ordered;
-    for (PackedRow row : rows_) ordered.emplace_back(shape_.IndexOf(row).value_or(-1), row);
-    std::sort(ordered.begin(), ordered.end());
-    for (const auto& [index, row] : ordered) result.rows.push_back(row);
+    result.rows = std::move(rows_);
+    found_ = false;
     result.guarantee = shape_.matches - maxDistance_;
     result.method = method_;
     return result;
