@@ -4,7 +4,7 @@ if(SPELKUB_ENGINE_ONLY)
 endif()
 find_package(Qt6 REQUIRED COMPONENTS Test)
 
-foreach(test tools_worker_test tools_optimize_test tools_analysis_test tools_grade_test
+foreach(test tools_worker_test tools_chart_test tools_optimize_test tools_analysis_test tools_grade_test
         tools_hand_in_test)
   spelkub_add_test(${test} QT
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/${test}.cpp

@@ -129,8 +129,7 @@ void OutcomeChart::paintEvent(QPaintEvent* /*event*/) {
       // A count of 1 on a log scale has no height; every count above 0 shows.
       int barHeight = static_cast<int>(std::lround(heightOf(bar.count)));
       if (bar.count > 0) barHeight = std::max(barHeight, 2);
-      const QRect rectangle(centre - barWidth / 2, plot.bottom() - barHeight + 1, barWidth,
-                            barHeight);
+      const QRect rectangle(centre - barWidth / 2, plot.bottom() - barHeight, barWidth, barHeight);
       painter.fillRect(rectangle, kBarColor);
 
       const QString count = QString::number(bar.count);
