@@ -754,6 +754,15 @@ TEST_F(RaderTest, UploadWritesTodaysFormSplitInFilesOfTenThousandRows) {
   EXPECT_EQ(second.size(), 14 + 9683u * kRowLineBytes);
   EXPECT_NE(split.err.find("Sparade 2 filer"), std::string::npos) << split.err;
 
+  // A later save of fewer rows names the files of the earlier one that stay.
+  const Outcome fewer =
+      Rader(WithMarks({"--upload", "-o", Path("in.txt").string()}, kExampleMarks));
+  EXPECT_EQ(fewer.exitCode, kExitDone) << fewer.err;
+  EXPECT_EQ(ReadFile(Path("in.txt")), "Stryktipset\r\n" + std::string(kExampleText.substr(24)));
+  EXPECT_EQ(fewer.err, "spelkub_rader: Sparade 1 fil: " + Path("in.txt").string() +
+                           "\nspelkub_rader: Äldre filer ligger kvar, lämna inte in dem: " +
+                           Path("in-1.txt").string() + ", " + Path("in-2.txt").string() + "\n");
+
   const Outcome toto = Rader({"--upload", "--game", "supertoto", "1 1 1 1 1 1 1 1 1 1 1 1 1 1"});
   EXPECT_EQ(toto.exitCode, kExitRefused);
   EXPECT_EQ(toto.err, "spelkub_rader: Supertoto kan inte lämnas in på det här sättet.\n");
