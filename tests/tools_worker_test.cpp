@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QThread>
 #include <atomic>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -117,6 +118,18 @@ TEST_F(WorkerTest, StartsAfreshAfterACancelledJob) {
   worker.Start([&](const std::atomic<bool>& stop, WorkerProgress&) { sawStop = stop; });
   ASSERT_TRUE(WaitFor(worker));
   EXPECT_FALSE(sawStop);
+}
+
+TEST_F(WorkerTest, AnErrorInTheJobIsKeptForTheUserInterfaceThread) {
+  Worker worker;
+  worker.Start([](const std::atomic<bool>&, WorkerProgress&) {
+    throw std::runtime_error("Minnet tog slut.");
+  });
+  ASSERT_TRUE(WaitFor(worker));
+  EXPECT_EQ(worker.Failure(), "Minnet tog slut.");
+  worker.Start([](const std::atomic<bool>&, WorkerProgress&) {});
+  ASSERT_TRUE(WaitFor(worker));
+  EXPECT_EQ(worker.Failure(), "");
 }
 
 TEST_F(WorkerTest, StartsNothingWhileAJobRuns) {

@@ -134,6 +134,11 @@ void AnalysisDialog::reject() {
 
 void AnalysisDialog::Show() {
   compute_->setEnabled(true);
+  if (!worker_->Failure().empty()) {
+    guarantee_->setText(
+        QStringLiteral("Analysen misslyckades: %1").arg(FromUtf8(worker_->Failure())));
+    return;
+  }
   if (output_.stopped) return;
   shown_ = output_;
   const AnalysisReport& report = shown_;

@@ -143,8 +143,12 @@ void OptimizeDialog::ShowProgress(double fraction, qint64 best) {
   }
 }
 
+const std::string& OptimizeDialog::Failure() const {
+  return worker_->Failure();
+}
+
 void OptimizeDialog::Finish() {
-  if (output_.rows.empty()) {
+  if (output_.rows.empty() || !worker_->Failure().empty()) {
     QDialog::reject();
     return;
   }

@@ -8,6 +8,7 @@
 
 #include <QDialog>
 #include <optional>
+#include <string>
 
 #include "coupon/system_shape.h"
 #include "cover/optimize.h"
@@ -31,6 +32,8 @@ class OptimizeDialog : public QDialog {
 
   // The rows when the dialog ended with some: every one verified.
   const std::optional<OptimizeResult>& Result() const { return result_; }
+  // What the search threw, empty when it returned.
+  const std::string& Failure() const;
   Worker& SearchWorker() { return *worker_; }
 
   // Closing while the search runs is "Avbryt".

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,7 @@ void OptimizeCommand(const ToolHost& host) {
   if (!CouponAccepted(host, true)) return;
   OptimizeDialog dialog(ShapeOf(host.state), ProposedLevel(host.state), host.window);
   RunModal(dialog);
+  if (!dialog.Failure().empty()) throw std::runtime_error(dialog.Failure());
   const std::optional<OptimizeResult>& result = dialog.Result();
   if (!result) return;
   host.showRows(RowsText(host, result->rows), static_cast<int64_t>(result->rows.size()));

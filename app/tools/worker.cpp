@@ -1,5 +1,6 @@
 #include "app/tools/worker.h"
 
+#include <exception>
 #include <utility>
 
 namespace spelkub::tools {
@@ -49,6 +50,7 @@ bool Worker::Start(Job job) {
   Join();
   stop_ = false;
   running_ = true;
+  failure_.clear();
   {
     std::lock_guard lock(mutex_);
     fraction_ = 0;
@@ -76,7 +78,13 @@ void Worker::RunPending() {
 
 void Worker::Run(const Job& job) {
   Sink sink(*this);
-  job(stop_, sink);
+  try {
+    job(stop_, sink);
+  } catch (const std::exception& error) {
+    failure_ = error.what();
+  } catch (...) {
+    failure_ = "Okänt fel.";
+  }
   // Queued after every report, so the last values arrive before Finished.
   QMetaObject::invokeMethod(
       this,

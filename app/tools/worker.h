@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace spelkub::tools {
@@ -53,6 +54,10 @@ class Worker : public QObject {
   bool Running() const { return running_; }
   bool Cancelled() const { return stop_.load(); }
 
+  // What the last job threw (its what()), empty when it returned. An error
+  // never leaves the job's thread; it is read here after Finished.
+  const std::string& Failure() const { return failure_; }
+
   void SetMode(Mode mode) { mode_ = mode; }
   // Runs the job kept in kManual mode, here and now.
   void RunPending();
@@ -74,6 +79,7 @@ class Worker : public QObject {
   std::atomic<bool> stop_{false};
   std::thread thread_;
   Job pending_;
+  std::string failure_;  // written by the job's thread before Finished is queued
 
   // The latest report, written on the job's thread and read on the
   // user-interface thread.
