@@ -166,8 +166,8 @@ int main(int argc, char** argv) {
   const double scale = argc > 1 ? std::atof(argv[1]) : 1.0;
   std::vector<CatalogEntry> catalog = BlockCatalog(false);
   std::vector<Found> table;
-  AddLinear(catalog, table, static_cast<int64_t>(4000 * scale));
-  AddSearched(catalog, table, 8000, static_cast<int64_t>(150'000'000 * scale));
+  AddLinear(catalog, table, static_cast<int64_t>(8000 * scale));
+  AddSearched(catalog, table, 8000, static_cast<int64_t>(100'000'000 * scale));
   Write(table);
   return 0;
 }
