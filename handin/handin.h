@@ -51,15 +51,16 @@ std::string HandInText(int32_t game, std::span<const PackedRow> rows);
 //
 // One file is saved like every save. Several are written in two steps, so that
 // a failure does not leave a mix of new and old files that looks complete:
-// first every file is written and flushed unseen beside its target; only when
-// all are written are they named, in order. When writing any of them fails, no
-// target was touched; the SaveError names the failure and adds "Ingen av de N
-// filerna sparades.". Should naming fail part-way (a file system failing
-// between two renames), files 1 to k-1 are the new ones and the rest are as
-// they were, and the SaveError says so ("Fil 1 till K av N sparades, övriga
-// inte: spara igen innan du lämnar in."). Nothing the user had is removed.
-// The exception, as in every save: a target with several hard links, or in a
-// folder that takes no new file, is written in place at once.
+// first every file is written unseen beside its target; only when all are
+// written is each flushed and named, in order. When writing any of them fails,
+// no target was touched; the SaveError names the failure and adds "Ingen av
+// de N filerna sparades.". Should flushing or naming fail part-way (a file
+// system failing between two files), files 1 to K are the new ones and the
+// rest are as they were, and the SaveError says so ("Fil 1 till K av N
+// sparades, övriga inte: spara igen innan du lämnar in."). Nothing the user
+// had is removed. The exception, as in every save: a target with several hard
+// links, or in a folder that takes no new file, is written in place at once,
+// so it may be new although the save as a whole failed.
 std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
                                        std::span<const PackedRow> rows);
 
