@@ -487,6 +487,21 @@ TEST_F(RaderTest, RefusedRunsLeaveAnExistingOutputFileIntact) {
   EXPECT_EQ(Entries(), std::vector<std::string>{"rader.txt"});
 }
 
+TEST_F(RaderTest, AFileThatFailsHalfWrittenLeavesTheOldFileAsItWas) {
+  const fs::path file = Path("rader.txt");
+  WriteFile(file, kExampleText);
+  {
+    // The full system is 46 MB: the limit cuts it off after a few blocks.
+    const spelkub::testing::FileSizeLimit limit(10 << 20);
+    const Outcome run =
+        Rader({"-o", file.string(), "1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2"});
+    EXPECT_EQ(run.exitCode, kExitRefused);
+    EXPECT_EQ(run.err, "spelkub_rader: Stream write error\n");
+  }
+  EXPECT_EQ(ReadFile(file), kExampleText);
+  EXPECT_EQ(Entries(), std::vector<std::string>{"rader.txt"});
+}
+
 TEST_F(RaderTest, UnwritableOutputFileGivesTheSaveErrorText) {
   const std::string missing = Path("no such folder").string() + "/rader.txt";
   const Outcome run = Rader(WithMarks({"-o", missing}, kExampleMarks));
