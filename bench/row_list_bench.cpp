@@ -8,7 +8,8 @@
 #include <string>
 
 #include "app/row_list.h"
-#include "app/row_list_detail.h"
+#include "fresh_fill.h"
+#include "generate/coupon_text.h"
 #include "qt_bench.h"
 
 namespace spelkub::bench {
@@ -57,23 +58,29 @@ void SetText(benchmark::State& bench) {
 }
 BENCHMARK(SetText)->Arg(1594323)->Arg(4782969)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Blocks of 8001 rows appended one by one to the shown list.
-void InsertBlocks(benchmark::State& bench) {
-  const int64_t rows = bench.range(0);
-  const std::string block = Rows(8001);
+// The rows of the full system rendered block by block into the shown list,
+// as "Generera Rader" loads it, beside the floor of writing its text into
+// fresh memory.
+void LoadRows(benchmark::State& bench) {
+  CouponState state;
+  state.Game = static_cast<int32_t>(bench.range(0));
+  for (int cell = 0; cell < 3 * MatchesInPlay(state.Game); ++cell) state.Marks[cell] = 1;
+  const RowSet rows = GenerateFullSystem(state, kPlus13No);
   RowList& list = ShownList();
   for (auto _ : bench) {
-    list.Clear();
-    int64_t done = 0;
-    for (; done + 8001 <= rows; done += 8001) detail::InsertAtEnd(list, block);
-    detail::InsertAtEnd(list,
-                        std::string_view(block).substr(0, 29 * static_cast<size_t>(rows - done)));
+    list.LoadRows(rows);
     list.repaint();
   }
   bench.counters["lines"] = list.LineCount();
+  bench.counters["rss_MB"] = ResidentMegabytes();
+  ShowFreshFillFloor(bench, list.Text().size());
   list.Clear();
 }
-BENCHMARK(InsertBlocks)->Arg(1594323)->Arg(4782969)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(LoadRows)
+    ->Arg(kStryktipset)
+    ->Arg(kSupertoto)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // Whole text out, line count, and the kept list taken over line by line.
 void TextOut(benchmark::State& bench) {
