@@ -69,8 +69,8 @@ struct OptimizeOptions {
   int64_t searchWork = 0;
   // Safety net for the local search only (0: none).
   double wallSeconds = 0;
-  // The largest system the local search polishes.
-  int64_t searchLimit = 50000;
+  // The largest system the local search polishes: ten free matches.
+  int64_t searchLimit = 59049;
   uint64_t seed = 0x5EED5EEDu;
   // How many splits into block codes are tried, best first.
   int plans = 4;
