@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <random>
 #include <string>
 #include <vector>
@@ -74,6 +75,10 @@ struct HeaderCase {
   int32_t goals;
 };
 
+void PrintTo(const HeaderCase& c, std::ostream* out) {
+  *out << '"' << c.header << '"';
+}
+
 class EveryHeaderForm : public ::testing::TestWithParam<HeaderCase> {};
 
 TEST_P(EveryHeaderForm, IsReadWithItsGameAndRows) {
@@ -111,7 +116,14 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"Italienska stryktipset,13plus=Ja,Antal=F", kEuropatipset,
                    HeaderForm::kGenerated, true, kGoalsF},
         HeaderCase{"Stryktipset", kStryktipset, HeaderForm::kProductName, false, 0},
-        HeaderCase{"Europatipset", kEuropatipset, HeaderForm::kProductName, false, 0}));
+        HeaderCase{"Europatipset", kEuropatipset, HeaderForm::kProductName, false, 0}),
+    [](const ::testing::TestParamInfo<HeaderCase>& info) {
+      std::string name;
+      for (const char* c = info.param.header; *c != '\0'; ++c) {
+        name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+      }
+      return name;
+    });
 
 TEST(CouponReader, ReadsSupertotoRowsWithoutHeader) {
   const CouponRows coupon = Accepted(Crlf({kTotoA, kTotoB}));
