@@ -5,17 +5,13 @@
 // the work.
 //   build/bench/generate_bench
 #include <benchmark/benchmark.h>
-#include <sys/mman.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstring>
 #include <memory>
-#include <vector>
 
 #include "coupon/coupon_state.h"
+#include "fresh_fill.h"
 #include "generate/coupon_text.h"
-#include "generate/huge_pages.h"
 
 namespace spelkub {
 namespace {
@@ -27,33 +23,6 @@ CouponState FullCoupon(int32_t game) {
   return state;
 }
 
-// Milliseconds to map `bytes` of fresh memory, fill it and give it back: the
-// median of five.
-double FreshFillMs(size_t bytes, bool hugePages) {
-  std::vector<double> times;
-  for (int run = 0; run < 5; ++run) {
-    const auto start = std::chrono::steady_clock::now();
-    void* memory =
-        ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED) return -1;
-    if (hugePages) AdviseHugePages(memory, bytes);
-    std::memset(memory, 'E', bytes);
-    benchmark::DoNotOptimize(memory);
-    ::munmap(memory, bytes);
-    times.push_back(
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-            .count());
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
-
-void ShowFloor(benchmark::State& bench, size_t bytes) {
-  bench.counters["bytes"] = static_cast<double>(bytes);
-  bench.counters["fresh_fill_ms"] = FreshFillMs(bytes, false);
-  bench.counters["fresh_fill_huge_ms"] = FreshFillMs(bytes, true);
-}
-
 void GenerateOnly(benchmark::State& bench, int32_t game) {
   const CouponState state = FullCoupon(game);
   for (auto _ : bench) {
@@ -62,7 +31,7 @@ void GenerateOnly(benchmark::State& bench, int32_t game) {
   }
   const RowSet set = GenerateFullSystem(state, kPlus13No);
   bench.counters["rows"] = static_cast<double>(set.size());
-  ShowFloor(bench, set.rows.size() * sizeof(PackedRow));
+  bench::ShowFreshFillFloor(bench, set.rows.size() * sizeof(PackedRow));
 }
 
 // The whole text in one string, as the window's row list took it.
@@ -75,7 +44,7 @@ void GenerateAndRender(benchmark::State& bench, int32_t game) {
     bytes = text.size();
     benchmark::DoNotOptimize(text.data());
   }
-  ShowFloor(bench, bytes);
+  bench::ShowFreshFillFloor(bench, bytes);
 }
 
 // The text a block of rows at a time into one reused 4 MB buffer, as
@@ -93,7 +62,7 @@ void GenerateAndStream(benchmark::State& bench, int32_t game) {
     }
     rowBytes = set.rows.size() * sizeof(PackedRow);
   }
-  ShowFloor(bench, rowBytes);
+  bench::ShowFreshFillFloor(bench, rowBytes);
 }
 
 BENCHMARK_CAPTURE(GenerateOnly, Full13, kStryktipset)->Unit(benchmark::kMillisecond);
