@@ -1,5 +1,6 @@
 #include "generate/coupon_text.h"
 
+#include <array>
 #include <cstring>
 
 #include "coupon/choices.h"
@@ -30,11 +31,34 @@ struct LineTemplate {
   }
 };
 
+constexpr char kSigns[] = "1X2?";
+
+// For every byte of a packed row, its four matches' signs each with the comma
+// that follows it ("1,X,2,1,"): a row line is three of these and a sign or two.
+constexpr auto kFourSigns = [] {
+  std::array<std::array<char, 8>, 256> table{};
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    for (unsigned m = 0; m < 4; ++m) {
+      table[byte][2 * m] = kSigns[(byte >> (2 * m)) & 3u];
+      table[byte][2 * m + 1] = ',';
+    }
+  }
+  return table;
+}();
+
 void RenderRow(PackedRow row, int32_t game, int matches, const LineTemplate& line, char* out) {
   std::memcpy(out, line.bytes, kRowLineBytes);
   char* sign = out + (game == kSupertoto ? 0 : 2);
+  if (matches == 13 || matches == 14) {
+    std::memcpy(sign, kFourSigns[row & 0xFFu].data(), 8);
+    std::memcpy(sign + 8, kFourSigns[(row >> 8) & 0xFFu].data(), 8);
+    std::memcpy(sign + 16, kFourSigns[(row >> 16) & 0xFFu].data(), 8);
+    sign[24] = kSigns[(row >> 24) & 3u];
+    if (matches == 14) sign[26] = kSigns[(row >> 26) & 3u];
+    return;
+  }
   for (int m = 0; m < matches; ++m) {
-    sign[2 * m] = "1X2?"[row & 3u];
+    sign[2 * m] = kSigns[row & 3u];
     row >>= 2;
   }
 }
