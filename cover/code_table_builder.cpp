@@ -57,7 +57,7 @@ void AddLinear(std::vector<CatalogEntry>& catalog, std::vector<Found>& table, in
         const auto started = std::chrono::steady_clock::now();
         // A few fresh starts: one climb can stall where another one gets through.
         std::optional<LinearCode> code;
-        for (uint64_t start = 0; start < 4 && !code; ++start) {
+        for (uint64_t start = 0; start < 8 && !code; ++start) {
           const uint64_t seed =
               static_cast<uint64_t>(length * 100 + radius * 10 + checks) * 8 + start;
           code = FindLinearCode(length, checks, radius, steps, seed);
@@ -101,8 +101,8 @@ void AddSearched(std::vector<CatalogEntry>& catalog, std::vector<Found>& table, 
       OptimizeOptions options;
       options.catalog = &catalog;
       // The spaces where the local search pays most get more of it.
-      const int64_t weight = radius == 1   ? std::clamp<int64_t>(space.size / 500, 1, 8)
-                             : radius == 2 ? std::clamp<int64_t>(space.size / 1000, 1, 4)
+      const int64_t weight = radius == 1   ? std::clamp<int64_t>(space.size / 150, 2, 16)
+                             : radius == 2 ? std::clamp<int64_t>(space.size / 500, 1, 8)
                                            : 1;
       options.searchWork = work * weight;
       options.searchLimit = limit;
@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
   const double scale = argc > 1 ? std::atof(argv[1]) : 1.0;
   std::vector<CatalogEntry> catalog = BlockCatalog(false);
   std::vector<Found> table;
-  AddLinear(catalog, table, static_cast<int64_t>(8000 * scale));
+  AddLinear(catalog, table, static_cast<int64_t>(15000 * scale));
   AddSearched(catalog, table, 8000, static_cast<int64_t>(100'000'000 * scale));
   Write(table);
   return 0;
