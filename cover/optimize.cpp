@@ -139,11 +139,11 @@ OptimizeOptions OptionsFor(Effort effort) {
       break;
     case Effort::kNormal:
       options.searchWork = 15 * kWorkPerSecond;
-      options.wallSeconds = 40;
+      options.wallSeconds = 90;
       break;
     case Effort::kDeep:
       options.searchWork = 55 * kWorkPerSecond;
-      options.wallSeconds = 120;
+      options.wallSeconds = 300;
       break;
   }
   return options;
@@ -185,6 +185,8 @@ OptimizeResult Optimize(const SystemShape& shape, int guarantee, const OptimizeO
   if (!greedy) return search.Result(0);
   const int64_t greedyRows = static_cast<int64_t>(greedy->size());
   search.Offer(*greedy, "greedy");
+  // Only a fault could leave nothing verified here; the whole system always holds.
+  if (!search.found()) search.Offer(SystemRows(shape), "full system");
   search.Spent(polish ? 0.05 : 1);
   if (!polish || search.Stopped() || !search.found()) return search.Result(greedyRows);
 
