@@ -122,7 +122,8 @@ void OutcomeChart::paintEvent(QPaintEvent* /*event*/) {
 
   if (!bars_.empty()) {
     const double slot = static_cast<double>(plot.width()) / static_cast<double>(bars_.size());
-    const int barWidth = std::max(2, static_cast<int>(slot * 0.7));
+    // Few bars stay bars, not blocks.
+    const int barWidth = std::clamp(static_cast<int>(slot * 0.7), 2, 6 * lineHeight);
     for (size_t i = 0; i < bars_.size(); ++i) {
       const Bar& bar = bars_[i];
       const int centre = plot.left() + static_cast<int>(slot * (static_cast<double>(i) + 0.5));
