@@ -190,17 +190,17 @@ OptimizeResult Optimize(const SystemShape& shape, int guarantee, const OptimizeO
   search.Spent(polish ? 0.05 : 1);
   if (!polish || search.Stopped() || !search.found()) return search.Result(greedyRows);
 
-  // Two searches share the budget: one polishes the best construction,
-  // weighted to leave the flat ground around a perfect code; one shrinks the
-  // greedy rows, whose irregular layout suits a plain tabu search.
+  // Two searches share the budget: two thirds polish the best construction,
+  // weighted to leave the flat ground around a perfect code; a third shrinks
+  // the greedy rows, whose irregular layout suits a plain tabu search.
   bool timeCapped = false;
   auto polishFrom = [&](const std::vector<PackedRow>& from, bool weighted, uint64_t seed,
-                        double spentFrom) {
+                        double share, double spentFrom) {
     std::vector<uint32_t> start;
     for (PackedRow row : from) start.push_back(static_cast<uint32_t>(*shape.IndexOf(row)));
     SearchBudget budget;
-    budget.work = options.searchWork / 2;
-    budget.wallSeconds = options.wallSeconds / 2;
+    budget.work = static_cast<int64_t>(static_cast<double>(options.searchWork) * share);
+    budget.wallSeconds = options.wallSeconds * share;
     budget.seed = seed;
     budget.weighted = weighted;
     const SearchOutcome outcome = ShrinkCover(
@@ -212,12 +212,12 @@ OptimizeResult Optimize(const SystemShape& shape, int guarantee, const OptimizeO
           for (uint32_t index : indices) rows.push_back(shape.RowAt(index));
           search.Offer(std::move(rows), "tabu");
         },
-        [&](double fraction) { search.Spent(spentFrom + 0.475 * fraction); });
+        [&](double fraction) { search.Spent(spentFrom + 0.95 * share * fraction); });
     timeCapped = timeCapped || outcome.timeCapped;
   };
   const std::vector<PackedRow> construction = search.rows();
-  polishFrom(construction, true, options.seed, 0.05);
-  if (!search.Stopped()) polishFrom(*greedy, false, options.seed + 1, 0.525);
+  polishFrom(construction, true, options.seed, 2.0 / 3, 0.05);
+  if (!search.Stopped()) polishFrom(*greedy, false, options.seed + 1, 1.0 / 3, 0.05 + 0.95 * 2 / 3);
   search.Spent(1);
   OptimizeResult result = search.Result(greedyRows);
   result.timeCapped = timeCapped;
