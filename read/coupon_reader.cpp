@@ -169,6 +169,13 @@ class Parser {
   // One line without its LF. False once the text is refused.
   bool Line(std::string_view line) {
     ++lineNumber_;
+    if (state_ == State::kRows) {
+      // The common case first: a whole row line of the game needs no other check.
+      std::string_view content = line;
+      if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
+      PackedRow row;
+      if (FastRow(content, coupon_.game, &row)) return Add(row);
+    }
     if (lineNumber_ == 1 && line.starts_with(kByteOrderMark)) line.remove_prefix(3);
     for (const char c : line) {
       const auto byte = static_cast<unsigned char>(c);
@@ -255,8 +262,6 @@ class Parser {
   }
 
   bool RowLine(std::string_view line) {
-    PackedRow row;
-    if (FastRow(line, coupon_.game, &row)) return Add(row);
     const RowFields fields = SplitRow(line);
     if (fields.IsRow(coupon_.game)) return Add(fields.row);
     if (ParseHeader(line)) return Refuse("rubriken kan bara stå först");
