@@ -14,65 +14,17 @@
 // the greedy keeps 976 / 152 / 46 rows.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "cover/coverage.h"
 #include "cover/optimize.h"
-
-namespace {
-
-// Heap accounting: every allocation carries its size in front of it.
-std::atomic<int64_t> liveBytes{0};
-std::atomic<int64_t> peakBytes{0};
-constexpr size_t kHeader = alignof(std::max_align_t);
-
-void* Allocate(size_t size) {
-  auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
-  if (block == nullptr) throw std::bad_alloc();
-  *reinterpret_cast<size_t*>(block) = size;
-  const int64_t live = liveBytes += static_cast<int64_t>(size);
-  int64_t peak = peakBytes.load();
-  while (live > peak && !peakBytes.compare_exchange_weak(peak, live)) {
-  }
-  return block + kHeader;
-}
-
-void Release(void* pointer) {
-  if (pointer == nullptr) return;
-  auto* block = static_cast<unsigned char*>(pointer) - kHeader;
-  liveBytes -= static_cast<int64_t>(*reinterpret_cast<size_t*>(block));
-  std::free(block);
-}
-
-}  // namespace
-
-void* operator new(size_t size) {
-  return Allocate(size);
-}
-void* operator new[](size_t size) {
-  return Allocate(size);
-}
-void operator delete(void* pointer) noexcept {
-  Release(pointer);
-}
-void operator delete[](void* pointer) noexcept {
-  Release(pointer);
-}
-void operator delete(void* pointer, size_t) noexcept {
-  Release(pointer);
-}
-void operator delete[](void* pointer, size_t) noexcept {
-  Release(pointer);
-}
+#include "heap_peak.h"
 
 namespace spelkub {
 namespace {
@@ -139,12 +91,11 @@ void Optimize(benchmark::State& state, Case c, Effort effort) {
   int64_t peak = 0;
   double cpuSeconds = 0;
   for (auto _ : state) {
-    const int64_t before = liveBytes.load();
-    peakBytes = before;
+    const int64_t before = bench::StartHeapPeak();
     const double cpuStart = CpuSeconds();
     result = OptimizeGuarantee(shape, c.guarantee, effort);
     cpuSeconds = CpuSeconds() - cpuStart;
-    peak = peakBytes.load() - before;
+    peak = bench::HeapPeak() - before;
   }
   const auto coverStart = std::chrono::steady_clock::now();
   const Coverage coverage = ComputeCoverage(shape, result.rows);

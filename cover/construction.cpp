@@ -21,16 +21,6 @@ int64_t PowerOf(int64_t base, int exponent) {
   return value;
 }
 
-// One shipped entry read out of the table.
-struct TableEntry {
-  bool linear = false;
-  int ternary = 0;
-  int binary = 0;
-  int radius = 0;
-  int checks = 0;
-  std::vector<uint32_t> values;
-};
-
 std::vector<TableEntry> ReadTable() {
   std::vector<TableEntry> entries;
   size_t at = 0;

@@ -29,6 +29,18 @@ struct CatalogEntry {
 // codes, and (when asked) the shipped table of codes found offline.
 std::vector<CatalogEntry> BlockCatalog(bool withShippedTable);
 
+// One code of the shipped table: a list of words (each its index in the
+// block, ternary coordinates first, the first coordinate turning fastest) or
+// a ternary linear code (its parity-check columns).
+struct TableEntry {
+  bool linear = false;
+  int ternary = 0;
+  int binary = 0;
+  int radius = 0;
+  int checks = 0;
+  std::vector<uint32_t> values;
+};
+
 // The shipped table as block codes (linear ones with their words made).
 std::vector<BlockCode> ShippedCodes();
 
