@@ -44,13 +44,15 @@ struct OptimizeResult {
   std::vector<PackedRow> rows;
   // The verified guarantee of `rows` (at least the one asked for).
   int guarantee = 0;
-  // The size of the greedy guarantee reduction at the asked level, for comparison.
+  // The size of the greedy guarantee reduction at the asked level, for
+  // comparison (0 when stopped before it was known).
   int64_t greedyRows = 0;
   // Stopped through `stop`: rows is the best verified cover found until then.
   bool stopped = false;
   // The wall-clock safety net ended the polishing early.
   bool timeCapped = false;
-  // How the rows were made, for benchmarks and tests ("golay11 + full2", "tabu", "greedy").
+  // How the rows were made, for benchmarks and tests: the direct sum
+  // ("full1 + full1 + golay11"), "tabu", "greedy" or "full system".
   std::string method;
 };
 
