@@ -3,8 +3,9 @@
 //
 // Input: the 42 mark cells and the selectors write the CouponState that the
 // window was given; the buttons and the menu start the commands.
-// Engine: coupon/ computes the marks and the system size; generate/ and
-// reduce/ make and cut down the rows.
+// Engine: coupon/ computes the marks and the system size; command/ runs
+// "Generera Rader" (validation, generation in generate/, reduction in
+// reduce/) and tells the window each stage.
 // Display: the counts Label16 and Label18, the row list Memo1 (with Memo2, the
 // kept list, as scratch store), the status bar, the progress bar, and message
 // boxes through the Platform.

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "app/row_list_detail.h"
+#include "coupon_builder.h"
 #include "fake_platform.h"
+#include "generate/coupon_text.h"
 
 namespace spelkub {
 namespace {
@@ -148,6 +151,64 @@ TEST_F(RowListTest, MillionsOfLinesLoadWhole) {
   EXPECT_EQ(list.LineCount(), rows);
   EXPECT_EQ(list.Text().size(), text.size());
   EXPECT_EQ(detail::Line(list, rows - 1), row.substr(0, 27));
+}
+
+// --- Loading rows ------------------------------------------------------------
+
+// 177,147 rows: more than one block of rendered rows.
+RowSet ManyRows() {
+  return GenerateFullSystem(
+      testing::MakeCoupon(kStryktipset, {"1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2",
+                                         "1X2", "1X2", "1X2", "1", "X"}),
+      kPlus13No);
+}
+
+TEST_F(RowListTest, LoadRowsHoldsTheCouponTextOfEveryRow) {
+  const RowSet rows = ManyRows();
+  ASSERT_EQ(rows.size(), 177147);
+  list.SetText("old\r\n");
+  list.LoadRows(rows);
+  EXPECT_EQ(list.Text(), CouponText(rows));
+  EXPECT_EQ(list.LineCount(), 177148);
+  EXPECT_FALSE(CanUndo(list));
+}
+
+TEST_F(RowListTest, LoadRowsOfSupertotoHasNoHeaderLine) {
+  const RowSet rows = GenerateFullSystem(testing::UniformCoupon(kSupertoto, "1"), kPlus13No);
+  list.LoadRows(rows);
+  EXPECT_EQ(list.Text(), "1,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n");
+}
+
+TEST_F(RowListTest, LoadRowsKeepsTheGivenRowsInTheirOrder) {
+  const RowSet rows = ManyRows();
+  const std::vector<uint32_t> some = {5, 0, 177146, 3};
+  list.LoadRows(rows, some);
+  EXPECT_EQ(list.Text(), CouponText(rows, some));
+  EXPECT_EQ(detail::Line(list, 1), "E,2,X,1,1,1,1,1,1,1,1,1,1,X");  // row 5: digits 2, 1
+
+  std::vector<uint32_t> reversed(static_cast<size_t>(rows.size()));
+  for (size_t i = 0; i < reversed.size(); ++i) {
+    reversed[i] = static_cast<uint32_t>(reversed.size() - 1 - i);
+  }
+  list.LoadRows(rows, reversed);
+  EXPECT_EQ(list.Text(), CouponText(rows, reversed));
+}
+
+TEST_F(RowListTest, LoadRowsWithNoKeptRowsLeavesTheHeaderLine) {
+  const RowSet rows = ManyRows();
+  list.LoadRows(rows, {});
+  EXPECT_EQ(list.Text(), "Stryktipset,13plus=Nej\r\n");
+  EXPECT_EQ(list.LineCount(), 1);
+}
+
+TEST_F(RowListTest, ReplaceLinesByTakesOverAWholeLoadedList) {
+  const RowSet rows = ManyRows();
+  RowList kept(RowList::ScrollBars::kNone, nullptr);
+  kept.LoadRows(rows);
+  list.SetText("old\r\n");
+  list.ReplaceLinesBy(kept);
+  EXPECT_EQ(list.Text(), kept.Text());
+  EXPECT_FALSE(CanUndo(list));
 }
 
 TEST_F(RowListTest, ScrollBarsAsConfigured) {
