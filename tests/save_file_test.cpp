@@ -443,6 +443,20 @@ TEST_P(PermissionTest, KeepsEveryHardLinkOfTheFile) {
   EXPECT_EQ(Entries(), (std::vector<std::string>{"copy.txt", "rader.txt"}));
 }
 
+// Written in place, a file cannot keep its old text through a failure; the
+// failure is still reported as for any write.
+TEST_P(PermissionTest, AFailedWriteInPlaceGivesAStreamWriteError) {
+  Write(Path("rader.txt"), "the old coupon");
+  fs::create_hard_link(Path("rader.txt"), Path("copy.txt"));
+  std::string error;
+  {
+    const testing::FileSizeLimit limit(4096);
+    error = ErrorOf(Path("rader.txt"), std::string(100000, 'X'));
+  }
+  EXPECT_EQ(error, "Stream write error");
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"copy.txt", "rader.txt"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Temporaries, PermissionTest, ::testing::Bool(), TemporaryKind);
 
 // Interruptions: a large save in a child process is ended at random moments.
