@@ -305,14 +305,19 @@ void SaveFileWriter::State::Finish() {
         ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) != 0) {
       if (!existed && errno != EEXIST) ThrowCannotCreate(shownPath, errno);
       const std::string name = TemporaryName(target);
+      // Other threads may still take a signal while the name exists.
+      InstallSignalCleanup();
+      slot = ClaimSlot(name);
+      int error = 0;
       if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-        ThrowCannotCreate(shownPath, errno);
-      }
-      if (::rename(name.c_str(), target.c_str()) != 0) {
-        const int error = errno;
+        error = errno;
+      } else if (::rename(name.c_str(), target.c_str()) != 0) {
+        error = errno;
         ::unlink(name.c_str());
-        ThrowCannotCreate(shownPath, error);
       }
+      ReleaseSlot(slot);
+      slot = -1;
+      if (error != 0) ThrowCannotCreate(shownPath, error);
     }
   }
   const int closing = fd;
