@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -277,6 +279,17 @@ TEST_P(NonRegularTargetTest, APipeWithoutReaderGivesAStreamWriteError) {
     EXPECT_EQ(std::string(error.what()), "Stream write error");
   }
   EXPECT_EQ(fs::status(Path("pipe")).type(), fs::file_type::fifo);
+}
+
+// `-o /dev/null` as root must not replace the device: the same device made
+// here, under a name of the test's own.
+TEST_P(NonRegularTargetTest, ACharacterDeviceIsWrittenAndStays) {
+  if (::mknod(Path("null").c_str(), S_IFCHR | 0600, ::makedev(1, 3)) != 0) {
+    GTEST_SKIP() << "mknod: " << std::strerror(errno);
+  }
+  SaveTextFile(Path("null"), "rows");
+  EXPECT_EQ(fs::status(Path("null")).type(), fs::file_type::character);
+  EXPECT_EQ(Entries(), std::vector<std::string>{"null"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Temporaries, NonRegularTargetTest, ::testing::Bool(), TemporaryKind);
