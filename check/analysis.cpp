@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <stdexcept>
 #include <vector>
 
 #include "check/text_fields.h"
@@ -41,6 +42,7 @@ bool Stopped(const std::atomic<bool>* stop) {
 }  // namespace
 
 std::optional<Streck> ParseStreck(std::string_view text, int matches, std::string* error) {
+  if (matches < 1 || matches > kMaxMatches) throw std::invalid_argument("ParseStreck: matches");
   const size_t wanted = static_cast<size_t>(3 * matches);
   std::vector<double> numbers;
   for (const std::string_view token : detail::SplitFields(text)) {

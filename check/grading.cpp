@@ -2,6 +2,7 @@
 
 #include <array>
 #include <bit>
+#include <stdexcept>
 #include <vector>
 
 #include "check/text_fields.h"
@@ -60,6 +61,7 @@ int MatchResults::Decided() const {
 }
 
 std::optional<MatchResults> ParseResults(std::string_view text, int matches, std::string* error) {
+  if (matches < 1 || matches > kMaxMatches) throw std::invalid_argument("ParseResults: matches");
   const std::vector<std::string_view> groups = detail::SplitFields(text);
   // One run of signs, "1X2-1...", stands for a group per match.
   std::vector<std::string_view> signs;
