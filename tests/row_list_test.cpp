@@ -94,6 +94,20 @@ TEST_F(RowListTest, ProgramChangesLeaveNoUndoStep) {
   EXPECT_FALSE(CanUndo(list));
 }
 
+TEST_F(RowListTest, OnlyTheUsersChangesRaiseTextChanged) {
+  int changes = 0;
+  QObject::connect(&list, &QsciScintilla::textChanged, [&changes] { ++changes; });
+  RowList kept(RowList::ScrollBars::kNone, nullptr);
+  kept.SetText("head\r\nE,1\r\n");
+  list.SetText("one\r\n");
+  list.LoadRows(GenerateFullSystem(testing::UniformCoupon(kSupertoto, "1"), kPlus13No));
+  list.ReplaceLinesBy(kept);
+  list.Clear();
+  EXPECT_EQ(changes, 0);
+  list.SendScintilla(QsciScintillaBase::SCI_REPLACESEL, "c");
+  EXPECT_EQ(changes, 1);
+}
+
 TEST_F(RowListTest, UserTypingCanBeUndone) {
   list.SetText("ab\r\n");
   list.SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 2UL);
