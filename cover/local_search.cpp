@@ -43,6 +43,20 @@ class TabuSearch {
     for (uint32_t x = 0; x < size_; ++x) AddUncovered(x);
   }
 
+  // Back to the given complete cover, weights forgotten, one row dropped.
+  void Restart(const std::vector<uint32_t>& cover, uint64_t seed) {
+    random_ = Random(seed);
+    std::fill(cover_.begin(), cover_.end(), 0);
+    std::fill(weight_.begin(), weight_.end(), 1);
+    std::fill(slotAt_.begin(), slotAt_.end(), kNoRow);
+    uncovered_.clear();
+    for (uint32_t x = 0; x < size_; ++x) AddUncovered(x);
+    rows_.clear();
+    movedAt_.clear();
+    for (uint32_t x : cover) Place(x);
+    DropWeakestRow();
+  }
+
   void Place(uint32_t x) {
     if (slotAt_[x] != kNoRow) return;
     slotAt_[x] = static_cast<int32_t>(rows_.size());
@@ -58,17 +72,23 @@ class TabuSearch {
                     const std::function<void(double)>& spent, int64_t bound) {
     SearchOutcome outcome;
     const auto started = std::chrono::steady_clock::now();
-    size_t best = rows_.size() + 1;
+    std::vector<uint32_t> best;
+    int64_t progressAt = 0;
+    uint64_t restarts = 0;
     for (int64_t step = 0;; ++step) {
       if (uncovered_.empty()) {
-        if (rows_.size() < best) {
-          best = rows_.size();
-          std::vector<uint32_t> rows = rows_;
-          std::sort(rows.begin(), rows.end());
-          found(rows);
+        if (best.empty() || rows_.size() < best.size()) {
+          best = rows_;
+          std::sort(best.begin(), best.end());
+          found(best);
+          progressAt = work_;
         }
         if (static_cast<int64_t>(rows_.size()) <= std::max<int64_t>(bound, 1)) break;
         DropWeakestRow();
+      } else if (budget_.patience > 0 && work_ - progressAt > budget_.patience && !best.empty()) {
+        // Stuck: start again from the best cover, with other random choices.
+        Restart(best, budget_.seed + 0x9E3779B97F4A7C15ull * ++restarts);
+        progressAt = work_;
       } else {
         Step(step);
       }

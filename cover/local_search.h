@@ -27,6 +27,9 @@ struct SearchBudget {
   // Outcomes left uncovered step after step weigh more, which lets the
   // search leave the flat ground around a perfect code.
   bool weighted = false;
+  // Work without a smaller cover after which the search starts again from
+  // the best cover with other random choices (0: never).
+  int64_t patience = 0;
 };
 
 struct SearchOutcome {

@@ -140,10 +140,12 @@ OptimizeOptions OptionsFor(Effort effort) {
     case Effort::kNormal:
       options.searchWork = 15 * kWorkPerSecond;
       options.wallSeconds = 90;
+      options.patience = 0.25;
       break;
     case Effort::kDeep:
       options.searchWork = 55 * kWorkPerSecond;
       options.wallSeconds = 300;
+      options.patience = 0.25;
       break;
   }
   return options;
@@ -203,6 +205,7 @@ OptimizeResult Optimize(const SystemShape& shape, int guarantee, const OptimizeO
     budget.wallSeconds = options.wallSeconds * share;
     budget.seed = seed;
     budget.weighted = weighted;
+    budget.patience = static_cast<int64_t>(static_cast<double>(budget.work) * options.patience);
     const SearchOutcome outcome = ShrinkCover(
         shape, radius, std::move(start), budget, stop,
         [&](const std::vector<uint32_t>& indices) {

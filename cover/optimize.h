@@ -74,6 +74,9 @@ struct OptimizeOptions {
   // The largest system the local search polishes: ten free matches.
   int64_t searchLimit = 59049;
   uint64_t seed = 0x5EED5EEDu;
+  // Share of a search's work without a smaller cover after which it starts
+  // again from its best cover (0: never).
+  double patience = 0;
   // How many splits into block codes are tried, best first.
   int plans = 4;
   bool useShippedTable = true;
