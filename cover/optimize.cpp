@@ -192,9 +192,10 @@ OptimizeResult Optimize(const SystemShape& shape, int guarantee, const OptimizeO
   search.Spent(polish ? 0.05 : 1);
   if (!polish || search.Stopped() || !search.found()) return search.Result(greedyRows);
 
-  // Two searches share the budget: two thirds polish the best construction,
-  // weighted to leave the flat ground around a perfect code; a third shrinks
-  // the greedy rows, whose irregular layout suits a plain tabu search.
+  // Three searches share the budget: two weighted ones (which leave the flat
+  // ground around a perfect code) polish the best construction and then,
+  // with other random choices, the best cover found; the last shrinks the
+  // greedy rows, whose irregular layout suits a plain tabu search.
   bool timeCapped = false;
   auto polishFrom = [&](const std::vector<PackedRow>& from, bool weighted, uint64_t seed,
                         double share, double spentFrom) {
@@ -218,9 +219,12 @@ OptimizeResult Optimize(const SystemShape& shape, int guarantee, const OptimizeO
         [&](double fraction) { search.Spent(spentFrom + 0.95 * share * fraction); });
     timeCapped = timeCapped || outcome.timeCapped;
   };
-  const std::vector<PackedRow> construction = search.rows();
-  polishFrom(construction, true, options.seed, 2.0 / 3, 0.05);
-  if (!search.Stopped()) polishFrom(*greedy, false, options.seed + 1, 1.0 / 3, 0.05 + 0.95 * 2 / 3);
+  polishFrom(search.rows(), true, options.seed, 0.4, 0.05);
+  if (!search.Stopped()) {
+    const std::vector<PackedRow> best = search.rows();
+    polishFrom(best, true, options.seed + 2, 0.35, 0.05 + 0.95 * 0.4);
+  }
+  if (!search.Stopped()) polishFrom(*greedy, false, options.seed + 1, 0.25, 0.05 + 0.95 * 0.75);
   search.Spent(1);
   OptimizeResult result = search.Result(greedyRows);
   result.timeCapped = timeCapped;
