@@ -35,4 +35,12 @@ void TForm1::BuildMenu() {
                               QStringLiteral("Gå till Svenska Spel"));
   GtillUnibet1 =
       addItem(Lmnainrader1, QStringLiteral("GtillUnibet1"), QStringLiteral("Gå till Unibet"));
+  Verktyg1 = addMenu(QStringLiteral("Verktyg1"), QStringLiteral("Verktyg"));
+  Optimeradgaranti1 = addItem(Verktyg1, QStringLiteral("Optimeradgaranti1"),
+                              QStringLiteral("Optimerad garanti..."));
+  Garantianalys1 =
+      addItem(Verktyg1, QStringLiteral("Garantianalys1"), QStringLiteral("Garantianalys..."));
+  Rttarader1 = addItem(Verktyg1, QStringLiteral("Rttarader1"), QStringLiteral("Rätta rader..."));
+  Sparafrinlmning1 = addItem(Verktyg1, QStringLiteral("Sparafrinlmning1"),
+                             QStringLiteral("Spara för inlämning..."));
 }

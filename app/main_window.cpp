@@ -113,6 +113,12 @@ void TForm1::BindEvents() {
   bind(GtillSvenskaSpel1, &QAction::triggered, "GtillSvenskaSpel1Click",
        &TForm1::GtillSvenskaSpel1Click);
   bind(GtillUnibet1, &QAction::triggered, "GtillUnibet1Click", &TForm1::GtillUnibet1Click);
+  bind(Optimeradgaranti1, &QAction::triggered, "Optimeradgaranti1Click",
+       &TForm1::Optimeradgaranti1Click);
+  bind(Garantianalys1, &QAction::triggered, "Garantianalys1Click", &TForm1::Garantianalys1Click);
+  bind(Rttarader1, &QAction::triggered, "Rttarader1Click", &TForm1::Rttarader1Click);
+  bind(Sparafrinlmning1, &QAction::triggered, "Sparafrinlmning1Click",
+       &TForm1::Sparafrinlmning1Click);
 }
 
 // Each selection runs its group's click handler before the next one.

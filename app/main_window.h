@@ -32,6 +32,10 @@ class QProgressBar;
 class QPushButton;
 class QStatusBar;
 
+namespace spelkub::tools {
+struct ToolHost;
+}  // namespace spelkub::tools
+
 namespace spelkub {
 // The caption of the standard error box: the program file's name without its
 // extension.
@@ -82,6 +86,12 @@ class TForm1 : public QMainWindow {
   QAction* GtillUnibet1 = nullptr;
   spelkub::RowList* Memo2 = nullptr;
   QLabel* Label19 = nullptr;
+  // The menu "Verktyg", after the menus above (app/tools/).
+  QMenu* Verktyg1 = nullptr;
+  QAction* Optimeradgaranti1 = nullptr;
+  QAction* Garantianalys1 = nullptr;
+  QAction* Rttarader1 = nullptr;
+  QAction* Sparafrinlmning1 = nullptr;
 
   // Handlers. The events reach them through Guard.
   void EditClick(int cell);  // Edit1Click .. Edit42Click: cell 0..41
@@ -98,6 +108,10 @@ class TForm1 : public QMainWindow {
   void GtillSpelkubFORUM1Click();
   void GtillSvenskaSpel1Click();
   void GtillUnibet1Click();
+  void Optimeradgaranti1Click();  // app/tools/tools_menu.cpp
+  void Garantianalys1Click();
+  void Rttarader1Click();
+  void Sparafrinlmning1Click();
 
   // Runs one handler. An error escaping it is shown in the standard error box
   // (its text, ApplicationTitle() as caption) and the program goes on; Qt never
@@ -126,7 +140,12 @@ class TForm1 : public QMainWindow {
   // Shows the generate command's stages as they happen (generate_command.cpp).
   class GenerateView;
 
+  // What the "Verktyg" commands need of the window (app/tools/tools_menu.cpp).
+  spelkub::tools::ToolHost ToolHostOf();
+
   spelkub::CouponState& state_;
   spelkub::Platform& platform_;
   QWidget* client_ = nullptr;
+  // The path "Spara för inlämning" proposes next.
+  spelkub::SaveDialog handInDialog_;
 };

@@ -10,3 +10,5 @@ foreach(test tools_worker_test tools_chart_test tools_optimize_test tools_analys
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/${test}.cpp
     LIBS spelkub_tools Qt6::Test)
 endforeach()
+spelkub_add_test(tools_menu_test QT SOURCES ${CMAKE_CURRENT_LIST_DIR}/tools_menu_test.cpp
+  LIBS spelkub_app Qt6::Test)

@@ -1,0 +1,36 @@
+// The "Verktyg" menu's handlers: each hands the window's coupon, row list,
+// Label18 and platform to its command.
+#include <QLabel>
+
+#include "app/form_building.h"
+#include "app/main_window.h"
+#include "app/tools/tools.h"
+
+spelkub::tools::ToolHost TForm1::ToolHostOf() {
+  return {state_,
+          platform_,
+          this,
+          RadioGroup2->ItemIndex(),
+          Memo1->Text(),
+          [this](std::string_view text, int64_t rows) {
+            Memo1->SetText(text);
+            spelkub::SetCaption(Label18, QString::number(rows));
+          },
+          handInDialog_};
+}
+
+void TForm1::Optimeradgaranti1Click() {
+  spelkub::tools::OptimizeCommand(ToolHostOf());
+}
+
+void TForm1::Garantianalys1Click() {
+  spelkub::tools::AnalysisCommand(ToolHostOf());
+}
+
+void TForm1::Rttarader1Click() {
+  spelkub::tools::GradeCommand(ToolHostOf());
+}
+
+void TForm1::Sparafrinlmning1Click() {
+  spelkub::tools::HandInCommand(ToolHostOf());
+}

@@ -1,0 +1,138 @@
+// The "Verktyg" menu in the window, offscreen through the fake platform: its
+// place after "Lämna in rader" and its items, and each command working on the
+// window's own coupon, row list and Label18.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <string>
+#include <vector>
+
+#include "app/tools/grade_dialog.h"
+#include "app/tools/optimize_dialog.h"
+#include "app/tools/tools.h"
+#include "app/tools/worker.h"
+#include "coupon/messages.h"
+#include "window_fixture.h"
+
+namespace spelkub {
+namespace {
+
+class ToolsMenuTest : public testing::WindowTest<> {
+ protected:
+  ToolsMenuTest() {
+    tools::SetModalRunner([this](QDialog& dialog) {
+      dialogs.push_back(dialog.windowTitle());
+      if (onDialog) onDialog(dialog);
+    });
+  }
+  ~ToolsMenuTest() override { tools::SetModalRunner(nullptr); }
+
+  QString RowList() const { return QString::fromUtf8(form->Memo1->Text()); }
+
+  std::vector<QString> dialogs;
+  std::function<void(QDialog&)> onDialog;
+};
+
+TEST_F(ToolsMenuTest, VerktygComesAfterLamnaInRaderWithItsFourItems) {
+  const QList<QAction*> entries = form->MainMenu1->actions();
+  ASSERT_EQ(entries.size(), 4);
+  EXPECT_EQ(entries[2]->text(), QStringLiteral("Lämna in rader"));
+  EXPECT_EQ(entries[3]->text(), QStringLiteral("Verktyg"));
+  EXPECT_EQ(entries[3]->objectName(), QStringLiteral("Verktyg1"));
+  ASSERT_EQ(entries[3]->menu(), form->Verktyg1);
+  QStringList items;
+  QStringList names;
+  for (const QAction* item : form->Verktyg1->actions()) {
+    items << item->text();
+    names << item->objectName();
+  }
+  EXPECT_EQ(items, (QStringList{"Optimerad garanti...", "Garantianalys...", "Rätta rader...",
+                                "Spara för inlämning..."}));
+  EXPECT_EQ(names,
+            (QStringList{"Optimeradgaranti1", "Garantianalys1", "Rttarader1", "Sparafrinlmning1"}));
+}
+
+TEST_F(ToolsMenuTest, OptimeradGarantiFillsTheRowListAndLabel18) {
+  Mark({"1X2", "1X2", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
+  onDialog = [](QDialog& dialog) {
+    dialog.findChild<QComboBox*>("Garanti")->setCurrentIndex(12 - 4);
+    dialog.findChild<QComboBox*>("Insats")->setCurrentIndex(0);
+    QTest::mouseClick(dialog.findChild<QPushButton*>("Starta"), Qt::LeftButton);
+    tools::Worker& worker = dynamic_cast<tools::OptimizeDialog&>(dialog).SearchWorker();
+    QSignalSpy finished(&worker, &tools::Worker::Finished);
+    ASSERT_TRUE(worker.Running() ? finished.wait(60000) : true);
+  };
+  form->Optimeradgaranti1->trigger();
+  EXPECT_EQ(dialogs, std::vector<QString>{QStringLiteral("Optimerad garanti")});
+  EXPECT_TRUE(RowList().startsWith(QStringLiteral("Stryktipset,13plus=Nej\r\n")));
+  EXPECT_EQ(form->Memo1->LineCount(), 4);
+  EXPECT_EQ(form->Label18->text(), QStringLiteral("3"));
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Reducering"));
+  EXPECT_TRUE(platform.messages[0].text.startsWith(
+      QStringLiteral("Optimerad garanti: 3 rader med 12 rätts garanti")));
+  EXPECT_TRUE(platform.errors.empty());
+}
+
+TEST_F(ToolsMenuTest, OptimeradGarantiRefusesAnUnmarkedCouponAndKeepsTheRowList) {
+  form->Optimeradgaranti1->trigger();
+  EXPECT_TRUE(dialogs.empty());
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].text, QStringLiteral("Klicka i ett giltigt system!"));
+  EXPECT_EQ(RowList(), QStringLiteral("Dina Rader:\r\n"));
+}
+
+TEST_F(ToolsMenuTest, TheOtherToolsReadTheRowListAsTheUserLeftIt) {
+  Mark({"1X2", "1X2", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
+  Click(form->Button2);  // "Generera Rader": the nine rows
+  const QString generated = RowList();
+  int64_t gradedRows = -1;
+  onDialog = [&](QDialog& dialog) {
+    if (auto* grade = dynamic_cast<tools::GradeDialog*>(&dialog)) {
+      gradedRows = grade->Report().rowsByRight[0];
+    }
+  };
+  form->Garantianalys1->trigger();
+  form->Rttarader1->trigger();
+  EXPECT_EQ(dialogs,
+            (std::vector<QString>{QStringLiteral("Garantianalys"), QStringLiteral("Rätta rader")}));
+  EXPECT_EQ(gradedRows, 9);  // nothing decided yet: every row has 0 right
+  EXPECT_EQ(RowList(), generated);
+  EXPECT_TRUE(platform.errors.empty());
+}
+
+TEST_F(ToolsMenuTest, SparaForInlamningProposesItsOwnPathNotSparaRadernas) {
+  Mark({"1X2", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
+  Click(form->Button2);
+  form->SaveDialog1.FileName = QStringLiteral("/spel/alla.txt");
+  platform.saveAnswer = QStringLiteral("/spel/in.txt");
+  form->Sparafrinlmning1->trigger();
+  form->Sparafrinlmning1->trigger();
+  EXPECT_EQ(platform.proposedPaths,
+            (std::vector<QString>{QString(), QStringLiteral("/spel/in.txt")}));
+  EXPECT_EQ(form->SaveDialog1.FileName, QStringLiteral("/spel/alla.txt"));
+  ASSERT_EQ(platform.writes.size(), 2u);
+  EXPECT_TRUE(platform.writes[0].bytes.startsWith("Stryktipset\r\nE,1,1,"));
+}
+
+TEST_F(ToolsMenuTest, ASaveFailureGoesToTheErrorBox) {
+  Mark({"1X2", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
+  Click(form->Button2);
+  platform.saveAnswer = QStringLiteral("/spel/in.txt");
+  platform.writeFailure = "Disken är full.";
+  form->Sparafrinlmning1->trigger();
+  ASSERT_EQ(platform.errors.size(), 1u);
+  EXPECT_EQ(platform.errors[0].text, QStringLiteral("Disken är full."));
+  EXPECT_TRUE(platform.messages.empty());
+}
+
+}  // namespace
+}  // namespace spelkub
