@@ -21,7 +21,7 @@ struct SearchBudget {
   double wallSeconds = 0;
   uint64_t seed = 1;
   // Moves weighed per step, sampled when there are more.
-  int sampledMoves = 48;
+  int sampledMoves = 16;
   // Steps a moved row stays where it was put.
   int tenure = 3;
   // Outcomes left uncovered step after step weigh more, which lets the
