@@ -37,7 +37,11 @@ AnalysisDialog::AnalysisDialog(const SystemShape& shape, std::vector<PackedRow> 
   guarantee_->setObjectName(QStringLiteral("Garanti"));
   QFont bold = guarantee_->font();
   bold.setBold(true);
-  bold.setPointSizeF(bold.pointSizeF() * 1.3);
+  if (bold.pointSizeF() > 0) {
+    bold.setPointSizeF(bold.pointSizeF() * 1.3);
+  } else {
+    bold.setPixelSize(bold.pixelSize() * 13 / 10);
+  }
   guarantee_->setFont(bold);
   summary_ = new QLabel(this);
   summary_->setObjectName(QStringLiteral("Sammanfattning"));
