@@ -15,11 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "app/qt_platform.h"
 #include "app/tools/grade_dialog.h"
 #include "app/tools/optimize_dialog.h"
 #include "app/tools/tools.h"
 #include "app/tools/worker.h"
 #include "coupon/messages.h"
+#include "generate/coupon_text.h"
+#include "temp_folder.h"
 #include "window_fixture.h"
 
 namespace spelkub {
@@ -132,6 +135,40 @@ TEST_F(ToolsMenuTest, ASaveFailureGoesToTheErrorBox) {
   ASSERT_EQ(platform.errors.size(), 1u);
   EXPECT_EQ(platform.errors[0].text, QStringLiteral("Disken är full."));
   EXPECT_TRUE(platform.messages.empty());
+}
+
+// The fake's dialog and boxes with the program's own file writer.
+class FilePlatform : public testing::FakePlatform {
+ public:
+  void WriteFile(const QString& path, const QByteArray& bytes) override {
+    real_.WriteFile(path, bytes);
+  }
+
+ private:
+  QtPlatform real_;
+};
+
+class ToolsMenuFileTest : public testing::WindowTest<FilePlatform> {
+ protected:
+  ToolsMenuFileTest() : folder("tools_menu") {}
+  testing::TempFolder folder;
+};
+
+TEST_F(ToolsMenuFileTest, SparaForInlamningWritesTheFilesOnDisk) {
+  Mark({"1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1", "1", "1", "1"});
+  Click(form->Button2);  // 19683 rows: two files
+  const std::string rows(form->Memo1->Text().substr(form->Memo1->Text().find("E,")));
+  platform.saveAnswer = QString::fromStdString(folder.Path("rader.txt").string());
+  form->Sparafrinlmning1->trigger();
+  EXPECT_TRUE(platform.errors.empty());
+  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"rader-1.txt", "rader-2.txt"}));
+  const size_t split = 10000 * static_cast<size_t>(kRowLineBytes);
+  EXPECT_EQ(testing::ReadFile(folder.Path("rader-1.txt")),
+            "Stryktipset\r\n" + rows.substr(0, split));
+  EXPECT_EQ(testing::ReadFile(folder.Path("rader-2.txt")), "Stryktipset\r\n" + rows.substr(split));
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].text,
+            QStringLiteral("2 filer sparade för inlämning: rader-1.txt till rader-2.txt."));
 }
 
 }  // namespace
