@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <optional>
+#include <vector>
 
 namespace spelkub {
 
@@ -25,6 +26,10 @@ class Platform {
   // Replaces the file with exactly these bytes; throws spelkub::SaveError.
   // `bytes` may point into the row list: it is valid during the call only.
   virtual void WriteFile(const QString& path, const QByteArray& bytes) = 0;
+  // Replaces several files as one save (see SaveTextFiles: all are written
+  // unseen before any is named); throws spelkub::SaveFilesError.
+  virtual void WriteFiles(const std::vector<QString>& paths,
+                          const std::vector<QByteArray>& texts) = 0;
 };
 
 // The save dialog's one piece of state: the path last chosen, which the next

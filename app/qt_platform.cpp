@@ -98,4 +98,15 @@ void QtPlatform::WriteFile(const QString& path, const QByteArray& bytes) {
                std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
+void QtPlatform::WriteFiles(const std::vector<QString>& paths,
+                            const std::vector<QByteArray>& texts) {
+  std::vector<std::string> names;
+  for (const QString& path : paths) names.push_back(QFile::encodeName(path).toStdString());
+  std::vector<std::string_view> views;
+  for (const QByteArray& text : texts) {
+    views.emplace_back(text.constData(), static_cast<size_t>(text.size()));
+  }
+  SaveTextFiles(names, views);
+}
+
 }  // namespace spelkub

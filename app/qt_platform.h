@@ -35,6 +35,7 @@ class QtPlatform : public Platform {
   void OpenAddress(const QString& address) override;
   std::optional<QString> ChooseSaveFile(const QString& proposedPath) override;
   void WriteFile(const QString& path, const QByteArray& bytes) override;
+  void WriteFiles(const std::vector<QString>& paths, const std::vector<QByteArray>& texts) override;
 };
 
 }  // namespace spelkub

@@ -8,6 +8,8 @@
 // the bytes directly.
 #pragma once
 
+#include <cstddef>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -24,6 +26,26 @@ class SaveError : public std::runtime_error {
 
 // Replaces (or creates) the file at `path` with exactly `bytes`.
 void SaveTextFile(const std::string& path, std::string_view bytes);
+
+// A failed save of several files: what() is the failing file's SaveError
+// text; `named` files, counted from the first, were saved before it failed.
+class SaveFilesError : public SaveError {
+ public:
+  SaveFilesError(const std::string& what, size_t named) : SaveError(what), named_(named) {}
+  size_t named() const { return named_; }
+
+ private:
+  size_t named_;
+};
+
+// Saves texts[i] to paths[i] as one save, so that a failure does not leave a
+// mix of new and old files that looks complete: every file is written unseen
+// first, and only when all are written is each flushed and named, in order.
+// A failure while writing names none; only a failure while naming (a file
+// system failing between two files) leaves the first files new. Throws
+// SaveFilesError. Files written in place or directly (see above) are new at
+// once, as in every save.
+void SaveTextFiles(std::span<const std::string> paths, std::span<const std::string_view> texts);
 
 // The same save, written in pieces, for texts too large to build whole: what
 // is written stays invisible at the target until Commit, and a writer

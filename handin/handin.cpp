@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <stdexcept>
 
 #include "generate/coupon_text.h"
@@ -119,24 +118,16 @@ std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
     const int reason = path.empty() ? ENOENT : EISDIR;
     throw SaveError("Cannot create file \"" + path + "\". " + std::strerror(reason));
   }
-  std::vector<std::unique_ptr<SaveFileWriter>> writers;
-  writers.reserve(names.size());
-  try {
-    for (size_t file = 0; file < names.size(); ++file) {
-      writers.push_back(std::make_unique<SaveFileWriter>(names[file]));
-      writers.back()->Write(HandInText(game, FileRows(rows, file)));
-    }
-  } catch (const SaveError& error) {
-    writers.clear();  // nothing was named
-    throw SaveError(HandInSaveFailure(error.what(), 0, names.size()));
+  std::vector<std::string> texts;
+  texts.reserve(names.size());
+  for (size_t file = 0; file < names.size(); ++file) {
+    texts.push_back(HandInText(game, FileRows(rows, file)));
   }
-  for (size_t file = 0; file < writers.size(); ++file) {
-    try {
-      writers[file]->Commit();
-    } catch (const SaveError& error) {
-      writers.clear();
-      throw SaveError(HandInSaveFailure(error.what(), file, names.size()));
-    }
+  const std::vector<std::string_view> views(texts.begin(), texts.end());
+  try {
+    SaveTextFiles(names, views);
+  } catch (const SaveFilesError& error) {
+    throw SaveError(HandInSaveFailure(error.what(), error.named(), names.size()));
   }
   return names;
 }

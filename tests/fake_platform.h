@@ -76,6 +76,19 @@ class FakePlatform : public Platform {
     // A deep copy: the bytes may point into the row list, which changes later.
     writes.push_back({path, QByteArray(bytes.constData(), bytes.size())});
   }
+  // As one save: with writeFailure set, the first namedBeforeFailure files
+  // are recorded and the save then fails, as a file system failing between
+  // two names would.
+  void WriteFiles(const std::vector<QString>& paths,
+                  const std::vector<QByteArray>& texts) override {
+    for (size_t file = 0; file < paths.size() && file < texts.size(); ++file) {
+      if (writeFailure && file == namedBeforeFailure) {
+        throw SaveFilesError(*writeFailure, namedBeforeFailure);
+      }
+      writes.push_back({paths[file], QByteArray(texts[file].constData(), texts[file].size())});
+    }
+  }
+  size_t namedBeforeFailure = 0;
 };
 
 }  // namespace spelkub::testing

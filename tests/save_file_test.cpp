@@ -206,7 +206,49 @@ TEST_P(SaveFileWriterTest, AFailedPieceLeavesTheOldFileAndRefusesTheCommit) {
   EXPECT_EQ(Read(Path("rader.txt")), "the old coupon");
 }
 
+class SaveTextFilesTest : public SaveTextFileTest {};
+
+TEST_P(SaveTextFilesTest, SavesEveryFileWithItsText) {
+  const std::vector<std::string> paths{Path("rader-1.txt"), Path("rader-2.txt")};
+  const std::vector<std::string_view> texts{"first", "second"};
+  SaveTextFiles(paths, texts);
+  EXPECT_EQ(Read(paths[0]), "first");
+  EXPECT_EQ(Read(paths[1]), "second");
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"rader-1.txt", "rader-2.txt"}));
+}
+
+TEST_P(SaveTextFilesTest, AFailureWhileWritingNamesNoFile) {
+  Write(Path("rader-1.txt"), "old first");
+  const std::vector<std::string> paths{Path("rader-1.txt"), Path("saknas/rader-2.txt")};
+  const std::vector<std::string_view> texts{"new first", "new second"};
+  try {
+    SaveTextFiles(paths, texts);
+    ADD_FAILURE() << "no error";
+  } catch (const SaveFilesError& error) {
+    EXPECT_EQ(error.named(), 0u);
+    EXPECT_EQ(std::string(error.what()), ErrorOf(paths[1], "new second"));
+  }
+  EXPECT_EQ(Read(Path("rader-1.txt")), "old first");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"rader-1.txt"});
+}
+
+TEST_P(SaveTextFilesTest, AFailedLaterTextLeavesEveryOldFile) {
+  Write(Path("rader-1.txt"), "old first");
+  Write(Path("rader-2.txt"), "old second");
+  const std::vector<std::string> paths{Path("rader-1.txt"), Path("rader-2.txt")};
+  const std::string large(100000, 'X');
+  const std::vector<std::string_view> texts{"new first", large};
+  {
+    const testing::FileSizeLimit limit(4096);
+    EXPECT_THROW(SaveTextFiles(paths, texts), SaveFilesError);
+  }
+  EXPECT_EQ(Read(paths[0]), "old first");
+  EXPECT_EQ(Read(paths[1]), "old second");
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"rader-1.txt", "rader-2.txt"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Temporaries, SaveTextFileTest, ::testing::Bool(), TemporaryKind);
+INSTANTIATE_TEST_SUITE_P(Temporaries, SaveTextFilesTest, ::testing::Bool(), TemporaryKind);
 INSTANTIATE_TEST_SUITE_P(Temporaries, SaveFileWriterTest, ::testing::Bool(), TemporaryKind);
 
 // Targets that are not regular files: the bytes go to them, and they stay.

@@ -124,31 +124,20 @@ TEST_F(HandInCommandTest, NamesOlderFilesThatTheSaveDidNotReplace) {
                    QStringLiteral("SPARAT")));
 }
 
-TEST_F(HandInCommandTest, AFailedWriteSaysWhichFilesWereWritten) {
-  // Fails from the second file on.
-  class SecondWriteFails : public testing::FakePlatform {
-   public:
-    void WriteFile(const QString& path, const QByteArray& bytes) override {
-      if (!writes.empty()) throw SaveError("Disken är full.");
-      FakePlatform::WriteFile(path, bytes);
-    }
-  };
-  SecondWriteFails failing;
-  failing.saveAnswer = QStringLiteral("/spel/rader.txt");
+TEST_F(HandInCommandTest, AFailureWhileNamingSaysWhichFilesWereSaved) {
+  platform.writeFailure = "Disken är full.";
+  platform.namedBeforeFailure = 1;
   rowList = ManyRows(15000);
-  tools::ToolHost host = Host();
-  tools::ToolHost failingHost{host.state,       failing,       host.window,      host.plus13Index,
-                              host.rowListText, host.showRows, host.handInDialog};
   try {
-    tools::HandInCommand(failingHost);
+    tools::HandInCommand(Host());
     ADD_FAILURE() << "no error";
   } catch (const SaveError& error) {
     EXPECT_EQ(std::string(error.what()),
               "Disken är full. Fil 1 till 1 av 2 sparades, övriga inte: spara igen innan du lämnar "
               "in.");
   }
-  EXPECT_EQ(failing.writes.size(), 1u);
-  EXPECT_TRUE(failing.messages.empty());
+  EXPECT_EQ(platform.writes.size(), 1u);
+  EXPECT_TRUE(platform.messages.empty());
 }
 
 TEST_F(HandInCommandTest, AFailedFirstWriteSavedNone) {

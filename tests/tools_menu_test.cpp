@@ -143,6 +143,10 @@ class FilePlatform : public testing::FakePlatform {
   void WriteFile(const QString& path, const QByteArray& bytes) override {
     real_.WriteFile(path, bytes);
   }
+  void WriteFiles(const std::vector<QString>& paths,
+                  const std::vector<QByteArray>& texts) override {
+    real_.WriteFiles(paths, texts);
+  }
 
  private:
   QtPlatform real_;

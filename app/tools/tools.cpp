@@ -85,19 +85,23 @@ QString FileName(const std::string& path) {
   return QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).fileName();
 }
 
-// One write per file, in order. A failure says which files were written, in
-// the engine's words, so that no incomplete set is handed in.
+// All files as one save, so that a failure never leaves a set of new and old
+// files that looks complete; the error says which files were saved, in the
+// engine's words.
 void WriteHandInFiles(Platform& platform, const std::vector<std::string>& names,
                       const std::vector<std::string>& texts) {
+  std::vector<QString> paths;
+  std::vector<QByteArray> bytes;
   for (size_t file = 0; file < names.size() && file < texts.size(); ++file) {
-    try {
-      platform.WriteFile(
-          QFile::decodeName(QByteArray::fromStdString(names[file])),
-          QByteArray::fromRawData(texts[file].data(), static_cast<qsizetype>(texts[file].size())));
-    } catch (const SaveError& error) {
-      if (names.size() == 1) throw;
-      throw SaveError(HandInSaveFailure(error.what(), file, names.size()));
-    }
+    paths.push_back(QFile::decodeName(QByteArray::fromStdString(names[file])));
+    bytes.push_back(
+        QByteArray::fromRawData(texts[file].data(), static_cast<qsizetype>(texts[file].size())));
+  }
+  try {
+    platform.WriteFiles(paths, bytes);
+  } catch (const SaveFilesError& error) {
+    if (names.size() == 1) throw SaveError(error.what());
+    throw SaveError(HandInSaveFailure(error.what(), error.named(), names.size()));
   }
 }
 
