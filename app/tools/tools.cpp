@@ -125,12 +125,14 @@ void OptimizeCommand(const ToolHost& host) {
   const std::optional<OptimizeResult>& result = dialog.Result();
   if (!result) return;
   host.showRows(RowsText(host, result->rows), static_cast<int64_t>(result->rows.size()));
-  host.platform.ShowMessage(
+  QString report =
       QStringLiteral("Optimerad garanti: %1 rader med %2 rätts garanti (Garanti ger %3 rader).")
           .arg(result->rows.size())
           .arg(result->guarantee)
-          .arg(result->greedyRows),
-      QStringLiteral("Reducering"));
+          .arg(result->greedyRows);
+  // The search may have found fewer rows with more time.
+  if (result->timeCapped) report += QStringLiteral("\nSökningen kortades av tidsgränsen.");
+  host.platform.ShowMessage(report, QStringLiteral("Reducering"));
 }
 
 void AnalysisCommand(const ToolHost& host) {
