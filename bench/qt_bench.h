@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <vector>
 
 #include "app/platform.h"
 
@@ -29,6 +30,7 @@ class SilentPlatform : public Platform {
   void OpenAddress(const QString&) override {}
   std::optional<QString> ChooseSaveFile(const QString&) override { return std::nullopt; }
   void WriteFile(const QString&, const QByteArray&) override {}
+  void WriteFiles(const std::vector<QString>&, const std::vector<QByteArray>&) override {}
 };
 
 }  // namespace spelkub::bench
