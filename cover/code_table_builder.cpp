@@ -98,6 +98,10 @@ void AddSearched(std::vector<CatalogEntry>& catalog, std::vector<TableEntry>& ta
       options.searchWork = work * weight;
       options.searchLimit = limit;
       options.seed = static_cast<uint64_t>(space.size * 16 + radius);
+      // The search plan the shipped table was made with, kept so that a rerun
+      // gives the same table.
+      options.twoSearches = true;
+      options.sampledMoves = 48;
       const OptimizeResult result = Optimize(shape, shape.matches - radius, options);
       if (static_cast<int64_t>(result.rows.size()) >= before) continue;
       std::fprintf(stderr, "%d three-sign + %d two-sign, radius %d: %zu rows (was %lld), %.1f s\n",

@@ -206,6 +206,7 @@ OptimizeResult Optimize(const SystemShape& shape, int guarantee, const OptimizeO
     budget.wallSeconds = options.wallSeconds * share;
     budget.seed = seed;
     budget.weighted = weighted;
+    budget.sampledMoves = options.sampledMoves;
     budget.patience = static_cast<int64_t>(static_cast<double>(budget.work) * options.patience);
     const SearchOutcome outcome = ShrinkCover(
         shape, radius, std::move(start), budget, stop,
@@ -219,6 +220,15 @@ OptimizeResult Optimize(const SystemShape& shape, int guarantee, const OptimizeO
         [&](double fraction) { search.Spent(spentFrom + 0.95 * share * fraction); });
     timeCapped = timeCapped || outcome.timeCapped;
   };
+  if (options.twoSearches) {
+    const std::vector<PackedRow> construction = search.rows();
+    polishFrom(construction, true, options.seed, 0.5, 0.05);
+    if (!search.Stopped()) polishFrom(*greedy, false, options.seed + 1, 0.5, 0.525);
+    search.Spent(1);
+    OptimizeResult result = search.Result(greedyRows);
+    result.timeCapped = timeCapped;
+    return result;
+  }
   polishFrom(search.rows(), true, options.seed, 0.4, 0.05);
   if (!search.Stopped()) {
     const std::vector<PackedRow> best = search.rows();

@@ -77,6 +77,11 @@ struct OptimizeOptions {
   // Share of a search's work without a smaller cover after which it starts
   // again from its best cover (0: never).
   double patience = 0;
+  // Moves weighed per step of the local search.
+  int sampledMoves = 16;
+  // The plan the shipped code table was built with: half the work polishes
+  // the construction, half the greedy rows (instead of the three searches).
+  bool twoSearches = false;
   // How many splits into block codes are tried, best first.
   int plans = 4;
   bool useShippedTable = true;
