@@ -1,5 +1,3 @@
 # Coverage of a system by rows and the optimized guarantee.
 spelkub_add_test(coverage_test SOURCES coverage_test.cpp LIBS spelkub_engine)
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/optimize_test.cpp)
-  spelkub_add_test(optimize_test SOURCES optimize_test.cpp LIBS spelkub_engine)
-endif()
+spelkub_add_test(optimize_test SOURCES optimize_test.cpp LIBS spelkub_engine)
