@@ -10,6 +10,8 @@
 #include <memory>
 #include <new>
 
+#include "coupon/choices.h"
+
 namespace spelkub {
 
 namespace {
@@ -64,34 +66,24 @@ struct Header {
   int32_t goals = kGoalsNone;
 };
 
-std::optional<int32_t> GoalsFromText(std::string_view text) {
-  if (text == "0-1") return kGoals0To1;
-  if (text == "2") return kGoals2;
-  if (text == "3") return kGoals3;
-  if (text == "F") return kGoalsF;
-  return std::nullopt;
-}
-
+// The product name alone, or a header line as generation writes it.
 std::optional<Header> ParseHeader(std::string_view line) {
-  if (line == "Stryktipset") return Header{kStryktipset, HeaderForm::kProductName};
-  if (line == "Europatipset") return Header{kEuropatipset, HeaderForm::kProductName};
-  Header header{kStryktipset, HeaderForm::kGenerated};
-  if (line.starts_with("Stryktipset,")) {
-    line.remove_prefix(std::string_view("Stryktipset").size());
-  } else if (line.starts_with("Italienska stryktipset,")) {
-    header.game = kEuropatipset;
-    line.remove_prefix(std::string_view("Italienska stryktipset").size());
-  } else {
-    return std::nullopt;
+  for (const GameChoice& choice : kGameChoices) {
+    if (choice.header.empty()) continue;  // Supertoto rows have no header
+    if (line == choice.name) return Header{choice.game, HeaderForm::kProductName};
+    if (!line.starts_with(choice.header)) continue;
+    const std::string_view rest = line.substr(choice.header.size());
+    Header header{choice.game, HeaderForm::kGenerated};
+    if (rest == ",13plus=Nej") return header;
+    constexpr std::string_view kYes = ",13plus=Ja,Antal=";
+    if (!rest.starts_with(kYes)) continue;
+    const std::optional<GoalsChoice> goals = GoalsOfText(rest.substr(kYes.size()));
+    if (!goals) continue;
+    header.plus13 = true;
+    header.goals = *goals;
+    return header;
   }
-  if (line == ",13plus=Nej") return header;
-  constexpr std::string_view kYes = ",13plus=Ja,Antal=";
-  if (!line.starts_with(kYes)) return std::nullopt;
-  const std::optional<int32_t> goals = GoalsFromText(line.substr(kYes.size()));
-  if (!goals) return std::nullopt;
-  header.plus13 = true;
-  header.goals = *goals;
-  return header;
+  return std::nullopt;
 }
 
 bool LooksLikeHeader(std::string_view line) {
