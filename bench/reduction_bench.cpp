@@ -9,61 +9,13 @@
 // held at once (its result included), per row of the system.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <map>
-#include <new>
 #include <string>
 
 #include "../tests/reduction_oracle.h"
+#include "heap_peak.h"
 #include "reduce/detail/reduction_detail.h"
 #include "reduce/reduction.h"
-
-namespace {
-
-// Heap accounting: every allocation carries its size in front of it.
-std::atomic<int64_t> liveBytes{0};
-std::atomic<int64_t> peakBytes{0};
-constexpr size_t kHeader = alignof(std::max_align_t);
-
-void* Allocate(size_t size) {
-  auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
-  if (block == nullptr) throw std::bad_alloc();
-  *reinterpret_cast<size_t*>(block) = size;
-  const int64_t live = liveBytes += static_cast<int64_t>(size);
-  int64_t peak = peakBytes.load();
-  while (live > peak && !peakBytes.compare_exchange_weak(peak, live)) {
-  }
-  return block + kHeader;
-}
-
-void Release(void* pointer) {
-  if (pointer == nullptr) return;
-  auto* block = static_cast<unsigned char*>(pointer) - kHeader;
-  liveBytes -= static_cast<int64_t>(*reinterpret_cast<size_t*>(block));
-  std::free(block);
-}
-
-}  // namespace
-
-void* operator new(size_t size) {
-  return Allocate(size);
-}
-void* operator new[](size_t size) {
-  return Allocate(size);
-}
-void operator delete(void* pointer) noexcept {
-  Release(pointer);
-}
-void operator delete[](void* pointer) noexcept {
-  Release(pointer);
-}
-void operator delete(void* pointer, size_t) noexcept {
-  Release(pointer);
-}
-void operator delete[](void* pointer, size_t) noexcept {
-  Release(pointer);
-}
 
 namespace spelkub {
 namespace {
@@ -91,10 +43,9 @@ void Run(benchmark::State& state, const RowSet& set, Reduce reduce) {
   int64_t kept = 0;
   int64_t extra = 0;
   for (auto _ : state) {
-    const int64_t before = liveBytes.load();
-    peakBytes = before;
+    const int64_t before = bench::StartHeapPeak();
     ReductionResult result = reduce();
-    extra = std::max(extra, peakBytes.load() - before);
+    extra = std::max(extra, bench::HeapPeak() - before);
     kept = static_cast<int64_t>(result.kept.size());
     benchmark::DoNotOptimize(result.kept.data());
   }
