@@ -82,13 +82,13 @@ enum class Flag {
   kVersion,
 };
 
-struct OptionSpec {
+struct KnownOption {
   std::string_view name;
   Flag flag;
   int values;
 };
 
-constexpr OptionSpec kOptionSpecs[] = {
+constexpr KnownOption kKnownOptions[] = {
     {"--game", Flag::kGame, 1},           {"--13plus", Flag::kPlus13, 1},
     {"--guarantee", Flag::kGuarantee, 1}, {"--rows", Flag::kRows, 1},
     {"--reversed", Flag::kReversed, 0},   {"-o", Flag::kOutput, 1},
@@ -105,9 +105,9 @@ struct EffortName {
 constexpr EffortName kEffortNames[] = {
     {Effort::kQuick, "quick"}, {Effort::kNormal, "normal"}, {Effort::kDeep, "deep"}};
 
-const OptionSpec* FindOption(std::string_view arg) {
-  for (const OptionSpec& spec : kOptionSpecs) {
-    if (spec.name == arg) return &spec;
+const KnownOption* FindOption(std::string_view arg) {
+  for (const KnownOption& option : kKnownOptions) {
+    if (option.name == arg) return &option;
   }
   return nullptr;
 }
@@ -361,34 +361,34 @@ ParseResult ParseArguments(std::span<const std::string_view> args) {
       optionsEnded = true;
       continue;
     }
-    const OptionSpec* spec = optionsEnded ? nullptr : FindOption(arg);
-    if (spec == nullptr) {
+    const KnownOption* known = optionsEnded ? nullptr : FindOption(arg);
+    if (known == nullptr) {
       if (!optionsEnded && LooksLikeOption(arg)) return Malformed("unknown option " + Quoted(arg));
       marks.push_back(arg);
       continue;
     }
-    if (spec->flag == Flag::kHelp || spec->flag == Flag::kVersion) {
+    if (known->flag == Flag::kHelp || known->flag == Flag::kVersion) {
       return Malformed(std::string(arg) + " stands alone, without other arguments");
     }
-    if (Has(seen, spec->flag)) {
+    if (Has(seen, known->flag)) {
       return Malformed("option " + std::string(arg) + " is given twice");
     }
-    seen.push_back(spec->flag);
-    if (spec->flag == Flag::kReversed) {
+    seen.push_back(known->flag);
+    if (known->flag == Flag::kReversed) {
       options.reversed = true;
       continue;
     }
-    if (args.size() - i - 1 < static_cast<size_t>(spec->values)) {
+    if (args.size() - i - 1 < static_cast<size_t>(known->values)) {
       return Malformed("option " + std::string(arg) +
-                       (spec->values == 1 ? " needs a value" : " needs two values"));
+                       (known->values == 1 ? " needs a value" : " needs two values"));
     }
-    if ((spec->flag == Flag::kGuarantee || spec->flag == Flag::kRows) &&
+    if ((known->flag == Flag::kGuarantee || known->flag == Flag::kRows) &&
         options.reduction != kReductionNone) {
       return Malformed("--guarantee and --rows exclude each other: choose one reduction");
     }
-    std::string error = TakeValues(spec->flag, args.subspan(i + 1, spec->values), options);
+    std::string error = TakeValues(known->flag, args.subspan(i + 1, known->values), options);
     if (!error.empty()) return Malformed(std::move(error));
-    i += spec->values;
+    i += known->values;
   }
 
   std::string error = CheckCombination(seen, options);
