@@ -6,12 +6,6 @@ namespace spelkub::detail {
 
 namespace {
 
-int Power(int base, int exponent) {
-  int value = 1;
-  for (int i = 0; i < exponent; ++i) value *= base;
-  return value;
-}
-
 int Digit(uint32_t value, int position, int base) {
   for (int i = 0; i < position; ++i) value /= base;
   return static_cast<int>(value % base);
@@ -175,7 +169,7 @@ LinearCode TernaryHamming(int checks) {
   // One column per point of the projective space: first nonzero digit 1.
   LinearCode code;
   code.checks = checks;
-  const int size = Power(3, checks);
+  const auto size = static_cast<int>(Power(3, checks));
   for (int v = 1; v < size; ++v) {
     int lowest = 0;
     while (Digit(v, lowest, 3) == 0) ++lowest;

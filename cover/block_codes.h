@@ -18,6 +18,13 @@
 
 namespace spelkub::detail {
 
+// base to the power exponent, for the small sizes of block codes.
+constexpr int64_t Power(int64_t base, int exponent) {
+  int64_t value = 1;
+  for (int i = 0; i < exponent; ++i) value *= base;
+  return value;
+}
+
 struct BlockCode {
   std::string name;
   int ternary = 0;

@@ -21,12 +21,6 @@
 namespace spelkub::detail {
 namespace {
 
-int64_t Power(int64_t base, int exponent) {
-  int64_t value = 1;
-  for (int i = 0; i < exponent; ++i) value *= base;
-  return value;
-}
-
 int64_t BestKnown(const std::vector<CatalogEntry>& catalog, int ternary, int binary, int radius) {
   return BestPlans(catalog, ternary, binary, radius, 1).front().size;
 }
