@@ -89,12 +89,8 @@ class Search {
 // The greedy guarantee reduction's rows, or nullopt when stopped.
 std::optional<std::vector<PackedRow>> GreedyRows(const SystemShape& shape, int guarantee,
                                                  const std::atomic<bool>* stop) {
-  RowSet set;
-  set.game = shape.matches == 14 ? kSupertoto : kStryktipset;
-  set.matches = shape.matches;
-  set.radix = shape.radix;
-  set.outcomes = shape.outcomes;
-  set.rows = SystemRows(shape);
+  const RowSet set =
+      GenerateSystem(shape, shape.matches == 14 ? kSupertoto : kStryktipset, std::string());
   GreedyStopListener listener(stop);
   try {
     const ReductionResult reduction = ReduceToGuarantee(set, guarantee, false, &listener);
@@ -110,26 +106,7 @@ std::optional<std::vector<PackedRow>> GreedyRows(const SystemShape& shape, int g
 }  // namespace
 
 std::vector<PackedRow> SystemRows(const SystemShape& shape) {
-  const int64_t size = shape.size();
-  std::vector<PackedRow> rows;
-  if (size == 0) return rows;
-  rows.reserve(static_cast<size_t>(size));
-  std::array<int, kMaxMatches> digit{};
-  PackedRow row = 0;
-  for (int m = 0; m < shape.matches; ++m) row |= PackedRow{shape.outcomes[m][0]} << (2 * m);
-  for (int64_t index = 0; index < size; ++index) {
-    rows.push_back(row);
-    for (int m = 0; m < shape.matches; ++m) {
-      const PackedRow clear = row & ~(PackedRow{3} << (2 * m));
-      if (++digit[m] < shape.radix[m]) {
-        row = clear | PackedRow{shape.outcomes[m][digit[m]]} << (2 * m);
-        break;
-      }
-      digit[m] = 0;
-      row = clear | PackedRow{shape.outcomes[m][0]} << (2 * m);
-    }
-  }
-  return rows;
+  return GenerateSystem(shape, shape.matches == 14 ? kSupertoto : kStryktipset, std::string()).rows;
 }
 
 OptimizeOptions OptionsFor(Effort effort) {

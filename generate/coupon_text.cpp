@@ -98,20 +98,19 @@ std::string HeaderLine(const CouponState& state, int plus13Index) {
 }
 
 RowSet GenerateFullSystem(const CouponState& state, int plus13Index, ProgressListener* progress) {
-  RowSet set;
-  set.game = state.Game;
-  set.matches = MatchesInPlay(state.Game);
-  set.header = HeaderLine(state, plus13Index);
+  return GenerateSystem(ShapeOf(state), state.Game, HeaderLine(state, plus13Index), progress);
+}
 
-  int64_t size = 1;
-  for (int m = 0; m < set.matches; ++m) {
-    uint8_t count = 0;
-    for (int outcome = 0; outcome < 3; ++outcome) {
-      if (state.Marks[CellIndex(m + 1, outcome)] == 1) set.outcomes[m][count++] = outcome;
-    }
-    set.radix[m] = count;
-    size *= count;
-  }
+RowSet GenerateSystem(const SystemShape& shape, int32_t game, std::string header,
+                      ProgressListener* progress) {
+  RowSet set;
+  set.game = game;
+  set.matches = shape.matches;
+  set.header = std::move(header);
+  set.radix = shape.radix;
+  set.outcomes = shape.outcomes;
+
+  const int64_t size = shape.size();
   if (size == 0) return set;
   set.rows.reserve(static_cast<size_t>(size));
   AdviseHugePages(set.rows.data(), static_cast<size_t>(size) * sizeof(PackedRow));

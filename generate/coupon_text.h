@@ -67,6 +67,11 @@ struct RowSet {
 RowSet GenerateFullSystem(const CouponState& state, int plus13Index,
                           ProgressListener* progress = nullptr);
 
+// The same for any system: its rows in generation order, as rows of `game`
+// under `header` (with CR LF, or empty).
+RowSet GenerateSystem(const SystemShape& shape, int32_t game, std::string header,
+                      ProgressListener* progress = nullptr);
+
 // Streaming: the row lines of a block of rows, rendered straight from the
 // packed rows into a caller's buffer, so that a large text never has to exist
 // whole. Each writes (number of rows) * kRowLineBytes bytes and returns that.
