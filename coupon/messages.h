@@ -1,6 +1,7 @@
 // Every message box text of the program with its caption, as the user sees it.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,12 @@ inline constexpr std::string_view kGuaranteeReportSuffix =
 // The row-count reduction's report: "<guarantee> rätts garanti på dina nu reducerade rader!".
 inline std::string GuaranteeReportText(int guarantee) {
   return std::to_string(guarantee) + std::string(kGuaranteeReportSuffix);
+}
+
+// "1 rad", "2 rader": a count of rows in the tools' own reports. The specified
+// messages of the base program keep their wording.
+inline std::string RowCountText(std::size_t rows) {
+  return std::to_string(rows) + (rows == 1 ? " rad" : " rader");
 }
 
 // Status bar texts.
