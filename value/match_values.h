@@ -1,0 +1,59 @@
+// What a player knows of a coupon's matches beyond the marks: the teams, the
+// bookmakers' odds, the player's own chances and the public's streck; and the
+// pool the rows are played in. Plain data, shared by the value model, the
+// conditions and the coupon document.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "coupon/coupon_state.h"
+
+namespace spelkub {
+
+inline constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
+
+// Per sign in the order "1", "X", "2"; NaN where nothing is given.
+using SignValues = std::array<double, 3>;
+
+inline constexpr SignValues kNoSignValues{kNoValue, kNoValue, kNoValue};
+
+struct MatchValue {
+  std::string home;  // team names, may be empty
+  std::string away;
+  SignValues odds = kNoSignValues;    // decimal odds, > 1
+  SignValues chance = kNoSignValues;  // own chance in percent (any scale; scaled per match)
+  SignValues streck = kNoSignValues;  // the public's share in percent (scaled per match)
+};
+
+// A prize level: rows with exactly `right` right share `share` of the pool.
+struct PrizeLevel {
+  int right = 0;
+  double share = 0;  // of the paid-out pool, 0..1
+};
+
+// The pool's rules and the turnover the player expects.
+struct PoolModel {
+  double rowPrice = 1.0;           // kr
+  double payoutShare = 0.65;       // of the turnover
+  std::vector<PrizeLevel> levels;  // highest first
+  double minimumPayout = 15.0;     // kr per winning row; a level below it pays 0
+  double turnover = kNoValue;      // kr; NaN until the player gives it
+};
+
+// The pool of a game with `matches` matches: the top four levels with 40, 15,
+// 12 and 25 % of the paid-out pool (the rest goes to a jackpot fund).
+inline PoolModel DefaultPoolModel(int matches) {
+  PoolModel model;
+  model.levels = {{matches, 0.40}, {matches - 1, 0.15}, {matches - 2, 0.12}, {matches - 3, 0.25}};
+  return model;
+}
+
+struct MatchValues {
+  std::array<MatchValue, kMaxMatches> match{};  // index m - 1
+};
+
+}  // namespace spelkub
