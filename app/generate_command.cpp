@@ -15,7 +15,7 @@
 #include "app/form_building.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
-#include "command/generate_command.h"
+#include "commands/generate_command.h"
 
 using spelkub::FromUtf8;
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "generate/huge_pages.h"
+#include "io/huge_pages.h"
 
 namespace {
 constexpr std::size_t kLargeBlock = std::size_t{8} << 20;

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "generate/save_file.h"
+#include "io/save_file.h"
 
 namespace spelkub {
 

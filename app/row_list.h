@@ -15,7 +15,7 @@
 #include <span>
 #include <string_view>
 
-#include "generate/coupon_text.h"
+#include "text/coupon_text.h"
 
 namespace spelkub {
 

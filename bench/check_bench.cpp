@@ -31,9 +31,9 @@
 #include "check/analysis.h"
 #include "check/grading.h"
 #include "coupon/system_shape.h"
-#include "generate/coupon_text.h"
-#include "read/coupon_reader.h"
 #include "reduce/reduction.h"
+#include "text/coupon_reader.h"
+#include "text/coupon_text.h"
 
 namespace spelkub {
 namespace {

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "generate/huge_pages.h"
+#include "io/huge_pages.h"
 
 namespace spelkub::bench {
 

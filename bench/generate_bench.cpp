@@ -11,7 +11,7 @@
 
 #include "coupon/coupon_state.h"
 #include "fresh_fill.h"
-#include "generate/coupon_text.h"
+#include "text/coupon_text.h"
 
 namespace spelkub {
 namespace {

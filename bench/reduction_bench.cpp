@@ -16,6 +16,7 @@
 #include "heap_peak.h"
 #include "reduce/detail/reduction_detail.h"
 #include "reduce/reduction.h"
+#include "text/coupon_text.h"
 
 namespace spelkub {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "app/row_list.h"
 #include "fresh_fill.h"
-#include "generate/coupon_text.h"
 #include "qt_bench.h"
+#include "text/coupon_text.h"
 
 namespace spelkub::bench {
 namespace {

@@ -7,8 +7,8 @@
 #include "check/grading.h"
 #include "cli/commands.h"
 #include "coupon/system_shape.h"
-#include "generate/coupon_text.h"
-#include "read/coupon_reader.h"
+#include "text/coupon_reader.h"
+#include "text/coupon_text.h"
 
 namespace spelkub::cli {
 

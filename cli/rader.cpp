@@ -11,10 +11,10 @@
 #include <optional>
 
 #include "cli/commands.h"
-#include "generate/coupon_text.h"
-#include "generate/huge_pages.h"
-#include "generate/save_file.h"
 #include "handin/handin.h"
+#include "io/huge_pages.h"
+#include "io/save_file.h"
+#include "text/coupon_text.h"
 
 namespace spelkub::cli {
 

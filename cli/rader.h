@@ -19,7 +19,7 @@
 #include <string_view>
 
 #include "check/analysis.h"
-#include "command/generate_command.h"
+#include "commands/generate_command.h"
 #include "coupon/coupon_state.h"
 #include "cover/optimize.h"
 

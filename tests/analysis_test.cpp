@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "coupon_builder.h"
-#include "generate/coupon_text.h"
+#include "text/coupon_text.h"
 
 namespace spelkub {
 namespace {

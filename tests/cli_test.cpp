@@ -21,9 +21,10 @@
 #include "coupon/messages.h"
 #include "cover/coverage.h"
 #include "cover/optimize.h"
-#include "generate/coupon_text.h"
 #include "reduce/reduction.h"
+#include "support/kept_text.h"
 #include "temp_folder.h"
+#include "text/coupon_text.h"
 
 extern char** environ;
 

@@ -1,6 +1,6 @@
 // The "Generera Rader" command without a window: what it returns, and the
 // stages a listener hears, in the order the window shows them.
-#include "command/generate_command.h"
+#include "commands/generate_command.h"
 
 #include <gtest/gtest.h>
 

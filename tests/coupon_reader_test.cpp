@@ -1,4 +1,4 @@
-#include "read/coupon_reader.h"
+#include "text/coupon_reader.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "coupon_builder.h"
-#include "generate/coupon_text.h"
 #include "temp_folder.h"
+#include "text/coupon_text.h"
 
 namespace spelkub {
 namespace {

@@ -1,4 +1,4 @@
-#include "generate/coupon_text.h"
+#include "text/coupon_text.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "coupon_builder.h"
-#include "generate/detail/row_line.h"
+#include "text/detail/row_line.h"
 
 namespace spelkub {
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/platform.h"
-#include "generate/save_file.h"
+#include "io/save_file.h"
 
 namespace spelkub::testing {
 

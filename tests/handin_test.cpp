@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "generate/save_file.h"
-#include "read/coupon_reader.h"
+#include "io/save_file.h"
 #include "temp_folder.h"
+#include "text/coupon_reader.h"
 
 namespace spelkub {
 namespace {

@@ -9,7 +9,7 @@
 #include "app/row_list_detail.h"
 #include "coupon_builder.h"
 #include "fake_platform.h"
-#include "generate/coupon_text.h"
+#include "text/coupon_text.h"
 
 namespace spelkub {
 namespace {

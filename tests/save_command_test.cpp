@@ -23,9 +23,10 @@
 #include "app/links.h"
 #include "app/main_window.h"
 #include "app/qt_platform.h"
-#include "generate/coupon_text.h"
 #include "reduce/reduction.h"
+#include "support/kept_text.h"
 #include "temp_folder.h"
+#include "text/coupon_text.h"
 #include "window_fixture.h"
 
 namespace spelkub {

@@ -1,4 +1,4 @@
-#include "generate/save_file.h"
+#include "io/save_file.h"
 
 #include <fcntl.h>
 #include <grp.h>
@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "generate/save_file_testing.h"
+#include "io/save_file_testing.h"
 #include "temp_folder.h"
 
 namespace spelkub {

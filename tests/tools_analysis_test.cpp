@@ -16,7 +16,7 @@
 #include "app/tools/outcome_chart.h"
 #include "coupon/messages.h"
 #include "coupon_builder.h"
-#include "generate/coupon_text.h"
+#include "text/coupon_text.h"
 #include "tools_host.h"
 
 namespace spelkub {

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "coupon_builder.h"
-#include "generate/coupon_text.h"
 #include "handin/handin.h"
 #include "temp_folder.h"
+#include "text/coupon_text.h"
 #include "tools_host.h"
 
 namespace spelkub {

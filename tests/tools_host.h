@@ -17,7 +17,7 @@
 #include "app/tools/worker.h"
 #include "coupon/coupon_state.h"
 #include "fake_platform.h"
-#include "read/coupon_reader.h"
+#include "text/coupon_reader.h"
 
 namespace spelkub::testing {
 

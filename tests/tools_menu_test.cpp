@@ -21,8 +21,8 @@
 #include "app/tools/tools.h"
 #include "app/tools/worker.h"
 #include "coupon/messages.h"
-#include "generate/coupon_text.h"
 #include "temp_folder.h"
+#include "text/coupon_text.h"
 #include "window_fixture.h"
 
 namespace spelkub {

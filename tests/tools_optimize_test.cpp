@@ -15,9 +15,9 @@
 #include "app/tools/optimize_dialog.h"
 #include "coupon/messages.h"
 #include "coupon_builder.h"
-#include "generate/coupon_text.h"
-#include "read/coupon_reader.h"
 #include "reduce/reduction.h"
+#include "text/coupon_reader.h"
+#include "text/coupon_text.h"
 #include "tools_host.h"
 
 namespace spelkub {

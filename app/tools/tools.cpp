@@ -17,10 +17,10 @@
 #include "app/tools/dialog_parts.h"
 #include "app/tools/grade_dialog.h"
 #include "app/tools/optimize_dialog.h"
-#include "generate/coupon_text.h"
-#include "generate/save_file.h"
 #include "handin/handin.h"
-#include "read/coupon_reader.h"
+#include "io/save_file.h"
+#include "text/coupon_reader.h"
+#include "text/coupon_text.h"
 
 namespace spelkub::tools {
 

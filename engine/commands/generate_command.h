@@ -1,0 +1,95 @@
+// "Generera Rader" as one engine command, shared by the window and the
+// command-line companion: validate the coupon, generate the full system, run
+// the reduction the mode asks for, and tell what happened.
+//
+// The caller passes the coupon and the three values the window reads from its
+// controls. The command decides everything (which check fails, the rows, the
+// kept rows, the report and the order of report and row list); the caller only
+// shows it. Two ways to follow it, usable together:
+//  - a GenerateListener hears each stage while the command runs, in the order
+//    the window must show them (status texts, repaints, message boxes);
+//  - the returned GenerateOutcome holds the end result for callers that only
+//    print it.
+//
+// Stages heard by the listener, in order:
+//   Refused(check's message)                        a check failed; nothing follows
+// or
+//   GenerationStarted(size), RowsGenerated..., Generated(rows)
+//   then with "Ingen" nothing more; with a reduction ReductionStarted(), then
+//     Refused(kTargetTooLargeMessage)                "Antal Rader" above the row count;
+//                                                    the full system stays, nothing follows
+//   or
+//     SelectionStarted(lines), PassStarted/CandidatesExamined/RowsAccepted...,
+//     Reduced(rows, result), then
+//     "Antal Rader": Reported(report), ReplaceRowListByKept()   (report over the full system)
+//     "Garanti":     ReplaceRowListByKept(), Reported(report)
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "coupon/coupon_state.h"
+#include "coupon/messages.h"
+#include "coupon/progress.h"
+#include "text/coupon_text.h"
+#include "reduce/reduction.h"
+
+namespace spelkub {
+
+// The window's controls that the command reads, not fields of CouponState.
+struct GenerateControls {
+  int plus13Index = kPlus13No;     // "Dubbelvinsten?" selected index: 0 "Ja", 1 "Nej", -1 none
+  bool guaranteeReversed = false;  // "Reverserad?" beside "Välj Garanti:"
+  bool rowCountReversed = false;   // "Reverserad?" beside "Välj Antal Rader:"
+};
+
+class GenerateListener : public ProgressListener {
+ public:
+  // A message box that ends the command: a failed check, or a row count above
+  // the rows of the system.
+  virtual void Refused(const Message& /*message*/) {}
+  // Generation begins: systemSize rows (the progress bar's maximum).
+  virtual void GenerationStarted(int32_t /*systemSize*/) {}
+  // Every row is made; the row list takes the full system now.
+  virtual void Generated(const RowSet& /*rows*/) {}
+  // A reduction begins (status text, kept list cleared).
+  virtual void ReductionStarted() {}
+  // Its passes begin over a row list of this many lines, header included: the
+  // progress bar's maximum. Not heard when the row count is refused.
+  virtual void SelectionStarted(int64_t /*rowListLines*/) {}
+  // The kept rows are chosen: the kept list takes them.
+  virtual void Reduced(const RowSet& /*rows*/, const ReductionResult& /*result*/) {}
+  // The reduction's message box.
+  virtual void Reported(const Message& /*message*/) {}
+  // The row list takes the kept list's rows.
+  virtual void ReplaceRowListByKept() {}
+};
+
+enum class GenerateEnd {
+  kRefused,              // a check failed: no rows
+  kTargetAboveRowCount,  // rows holds the full system; nothing kept
+  kGenerated,            // "Ingen": rows holds the full system
+  kReduced,              // rows holds the full system, reduction the kept rows
+};
+
+struct GenerateOutcome {
+  GenerateEnd end = GenerateEnd::kRefused;
+  Message refusal{};  // kRefused and kTargetAboveRowCount
+  RowSet rows;
+  ReductionResult reduction;  // kReduced
+  // kReduced: the report's text and caption, and whether the report comes
+  // before the kept rows replace the row list ("Antal Rader") or after.
+  std::string reportText;
+  std::string_view reportCaption;
+  bool reportBeforeReplacing = false;
+
+  Message report() const { return {reportText, reportCaption}; }
+};
+
+// Runs the command. Like the window, it computes the system size in
+// state.SizeProduct/MatchCount (SizeProduct is 1 again afterwards).
+GenerateOutcome RunGenerateCommand(CouponState& state, const GenerateControls& controls,
+                                   GenerateListener* listener = nullptr);
+
+}  // namespace spelkub

@@ -1,0 +1,70 @@
+#include "coupon/row_set.h"
+
+#include "coupon/validation.h"
+#include "io/huge_pages.h"
+
+namespace spelkub {
+
+namespace {
+
+// Rows between two progress reports; a power of two keeps the test cheap.
+constexpr int64_t kProgressGrain = 1 << 13;
+
+}  // namespace
+
+RowSet GenerateFullSystem(const CouponState& state, int plus13Index, ProgressListener* progress) {
+  return GenerateSystem(ShapeOf(state), state.Game, HeaderLine(state, plus13Index), progress);
+}
+
+RowSet GenerateSystem(const SystemShape& shape, int32_t game, std::string header,
+                      ProgressListener* progress) {
+  RowSet set;
+  set.game = game;
+  set.matches = shape.matches;
+  set.header = std::move(header);
+  set.radix = shape.radix;
+  set.outcomes = shape.outcomes;
+
+  const int64_t size = shape.size();
+  if (size == 0) return set;
+  set.rows.reserve(static_cast<size_t>(size));
+  AdviseHugePages(set.rows.data(), static_cast<size_t>(size) * sizeof(PackedRow));
+  set.rows.resize(static_cast<size_t>(size));
+
+  // The odometer: digit[m] indexes the marked outcomes of match m + 1; match 1
+  // turns fastest. `high` is the packed code of matches 2.. for the current turn
+  // of match 1, so the inner loop only ORs in the sign of match 1.
+  std::array<int, kMaxMatches> digit{};
+  PackedRow high = 0;
+  for (int m = 1; m < set.matches; ++m) high |= PackedRow{set.outcomes[m][0]} << (2 * m);
+  const int first = set.radix[0];
+  PackedRow firstSigns[3] = {set.outcomes[0][0], set.outcomes[0][1], set.outcomes[0][2]};
+
+  PackedRow* out = set.rows.data();
+  int64_t begun = 0;
+  int64_t nextReport = kProgressGrain;
+  for (;;) {
+    for (int d = 0; d < first; ++d) *out++ = high | firstSigns[d];
+    begun += first;
+    if (progress != nullptr && begun >= nextReport) {
+      progress->RowsGenerated(begun);
+      nextReport = begun + kProgressGrain;
+    }
+    int m = 1;
+    for (; m < set.matches; ++m) {
+      const int shift = 2 * m;
+      high &= ~(PackedRow{3} << shift);
+      if (++digit[m] < set.radix[m]) {
+        high |= PackedRow{set.outcomes[m][digit[m]]} << shift;
+        break;
+      }
+      digit[m] = 0;
+      high |= PackedRow{set.outcomes[m][0]} << shift;
+    }
+    if (m == set.matches) break;  // the last match carried: every row is made
+  }
+  if (progress != nullptr) progress->RowsGenerated(begun);
+  return set;
+}
+
+}  // namespace spelkub

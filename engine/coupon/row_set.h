@@ -1,0 +1,42 @@
+// Rows of a system, packed, with the system's shape and the header line they
+// are written under.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "coupon/coupon_state.h"
+#include "coupon/progress.h"
+#include "coupon/system_shape.h"
+
+namespace spelkub {
+
+// The full system of a coupon: every row in generation order. The order is an
+// odometer over the marked outcomes, match 1 changing fastest, so row i is the
+// mixed-radix number i with digit radix[m] for match m.
+struct RowSet {
+  int32_t game = kStryktipset;
+  int matches = 13;
+  std::string header;  // HeaderLine(): with CR LF, empty for Supertoto
+  // Per match (index m - 1): how many outcomes are marked, and which, in the
+  // order "1", "X", "2".
+  std::array<uint8_t, kMaxMatches> radix{};
+  std::array<std::array<uint8_t, 3>, kMaxMatches> outcomes{};
+  std::vector<PackedRow> rows;
+
+  int64_t size() const { return static_cast<int64_t>(rows.size()); }
+};
+
+// The full system of a coupon that passed ValidateCoupon. Reports rows begun
+// to the listener, if any.
+RowSet GenerateFullSystem(const CouponState& state, int plus13Index,
+                          ProgressListener* progress = nullptr);
+
+// The same for any system: its rows in generation order, as rows of `game`
+// under `header` (with CR LF, or empty).
+RowSet GenerateSystem(const SystemShape& shape, int32_t game, std::string header,
+                      ProgressListener* progress = nullptr);
+
+}  // namespace spelkub

@@ -1,0 +1,146 @@
+#include "handin/handin.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+#include "text/coupon_text.h"
+#include "io/save_file.h"
+
+namespace spelkub {
+
+namespace {
+
+constexpr std::string_view kExtension = ".txt";
+
+std::string_view ProductName(int32_t game) {
+  switch (game) {
+    case kStryktipset:
+      return "Stryktipset";
+    case kEuropatipset:
+      return "Europatipset";
+    case kSupertoto:
+      throw HandInRefused(std::string(kSupertotoRefusal));
+    default:
+      throw std::invalid_argument("HandInText: unknown game " + std::to_string(game));
+  }
+}
+
+// A packed row of 13 matches with no sign code 3 and nothing beyond match 13.
+void CheckRows(std::span<const PackedRow> rows) {
+  constexpr uint32_t kLow = 0x55555555u & ((uint32_t{1} << 26) - 1);
+  for (const PackedRow row : rows) {
+    if ((row >> 26) != 0 || (row & (row >> 1) & kLow) != 0) {
+      throw std::invalid_argument("SaveForHandIn: not a 13-match row");
+    }
+  }
+}
+
+bool EndsWithExtension(const std::string& path) {
+  if (path.size() < kExtension.size()) return false;
+  for (size_t i = 0; i < kExtension.size(); ++i) {
+    const char c = path[path.size() - kExtension.size() + i];
+    if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != kExtension[i]) return false;
+  }
+  return true;
+}
+
+std::string NumberedName(const std::string& path, int64_t number) {
+  const bool has = EndsWithExtension(path);
+  const std::string stem = has ? path.substr(0, path.size() - kExtension.size()) : path;
+  const std::string extension = has ? path.substr(path.size() - kExtension.size()) : ".txt";
+  return stem + "-" + std::to_string(number) + extension;
+}
+
+int64_t FileCount(int64_t rows) {
+  return rows <= kHandInRowsPerFile ? 1 : (rows + kHandInRowsPerFile - 1) / kHandInRowsPerFile;
+}
+
+bool Exists(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::exists(path, error);
+}
+
+std::span<const PackedRow> FileRows(std::span<const PackedRow> rows, size_t file) {
+  const size_t begin = file * kHandInRowsPerFile;
+  return rows.subspan(begin, std::min<size_t>(kHandInRowsPerFile, rows.size() - begin));
+}
+
+}  // namespace
+
+std::vector<std::string> HandInFileNames(const std::string& path, int64_t rows) {
+  const int64_t files = FileCount(rows);
+  if (files == 1) return {path};
+  std::vector<std::string> names;
+  names.reserve(static_cast<size_t>(files));
+  for (int64_t k = 1; k <= files; ++k) names.push_back(NumberedName(path, k));
+  return names;
+}
+
+std::vector<std::string> LeftoverHandInFiles(const std::string& path, int64_t rows) {
+  const int64_t files = FileCount(rows);
+  std::vector<std::string> leftovers;
+  if (files > 1 && Exists(path)) leftovers.push_back(path);
+  for (int64_t k = files == 1 ? 1 : files + 1;; ++k) {
+    std::string name = NumberedName(path, k);
+    if (!Exists(name)) break;
+    leftovers.push_back(std::move(name));
+  }
+  return leftovers;
+}
+
+std::string HandInText(int32_t game, std::span<const PackedRow> rows) {
+  RowSet set;
+  set.game = game;
+  set.matches = MatchesInPlay(game);
+  set.header = std::string(ProductName(game)) + std::string(kLineBreak);
+  set.rows.assign(rows.begin(), rows.end());
+  return CouponText(set);
+}
+
+std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
+                                       std::span<const PackedRow> rows) {
+  (void)ProductName(game);  // refuses a game that cannot be handed in
+  if (rows.empty()) throw HandInRefused(std::string(kNoRowsRefusal));
+  CheckRows(rows);
+  std::vector<std::string> names = HandInFileNames(path, static_cast<int64_t>(rows.size()));
+  if (names.size() == 1) {
+    SaveTextFile(names[0], HandInText(game, rows));
+    return names;
+  }
+
+  // The numbered names are made from the chosen one: a folder, or no name at
+  // all, is refused as a single save would refuse it, not turned into "-1.txt".
+  std::error_code ignored;
+  if (path.empty() || std::filesystem::path(path).filename().empty() ||
+      std::filesystem::is_directory(path, ignored)) {
+    const int reason = path.empty() ? ENOENT : EISDIR;
+    throw SaveError("Cannot create file \"" + path + "\". " + std::strerror(reason));
+  }
+  std::vector<std::string> texts;
+  texts.reserve(names.size());
+  for (size_t file = 0; file < names.size(); ++file) {
+    texts.push_back(HandInText(game, FileRows(rows, file)));
+  }
+  const std::vector<std::string_view> views(texts.begin(), texts.end());
+  try {
+    SaveTextFiles(names, views);
+  } catch (const SaveFilesError& error) {
+    throw SaveError(HandInSaveFailure(error.what(), error.named(), names.size()));
+  }
+  return names;
+}
+
+std::string HandInSaveFailure(std::string_view reason, size_t saved, size_t files) {
+  std::string message(reason);
+  if (saved == 0) {
+    message += " Ingen av de " + std::to_string(files) + " filerna sparades.";
+  } else {
+    message += " Fil 1 till " + std::to_string(saved) + " av " + std::to_string(files) +
+               " sparades, övriga inte: spara igen innan du lämnar in.";
+  }
+  return message;
+}
+
+}  // namespace spelkub

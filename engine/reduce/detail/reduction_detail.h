@@ -1,0 +1,39 @@
+// The reduction's parts that only tests and benchmarks call: the ways a pass
+// can test coverage, the reductions with a chosen way, the measured guarantee,
+// and the equal-sign counts that the tests compare with a plain count.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "reduce/reduction.h"
+
+namespace spelkub {
+
+// Equal signs of two packed rows over the first `matches` matches.
+int EqualSignCount(PackedRow a, PackedRow b, int matches);
+
+namespace detail {
+
+// How a pass tells whether an accepted row covers a candidate. Both ways
+// accept exactly the same rows; kAuto picks the cheaper one as the pass goes.
+enum class CoverTest {
+  kAuto,
+  kScanKept,           // compare the candidate with the accepted rows
+  kMarkNeighbourhood,  // mark every row within reach of each accepted row
+};
+
+ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
+                                 ProgressListener* progress, CoverTest test);
+ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
+                                  ProgressListener* progress, CoverTest test);
+
+// The guarantee that the kept rows give on the full system: the least, over
+// the rows of the set, of the most equal signs with a kept row (0 when none
+// is kept). Cheap for the few rows that a first pass keeps: rows x kept.
+int CoveringGuarantee(const RowSet& set, std::span<const uint32_t> kept);
+
+}  // namespace detail
+
+}  // namespace spelkub

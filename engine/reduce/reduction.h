@@ -1,0 +1,50 @@
+// Cutting a full system down by greedy selection.
+//
+// A pass walks the candidate rows (generation order, or backwards when
+// reversed) and accepts a candidate unless a row accepted earlier shares at
+// least `threshold` signs with it. The row-count reduction runs passes with
+// thresholds 4, 5, ... that extend the kept rows until there are exactly
+// `target`; the guarantee reduction runs one pass at the chosen level.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "coupon/progress.h"
+#include "coupon/row_set.h"
+
+namespace spelkub {
+
+enum class ReductionOutcome {
+  kDone,
+  kTargetAboveRowCount,  // the row count reduction was asked for more rows than there are
+};
+
+struct ReductionResult {
+  ReductionOutcome outcome = ReductionOutcome::kDone;
+  // Indices (generation order) of the kept rows, in the order of acceptance.
+  std::vector<uint32_t> kept;
+  // Row count reduction: the guarantee to report to the user, the threshold
+  // of the last pass minus 1; when the target is reached in the first pass,
+  // the guarantee the kept rows truly give on the full system instead.
+  // Guarantee reduction: the chosen level.
+  int guarantee = 0;
+  // The threshold of the last pass run (0 if none ran).
+  int lastThreshold = 0;
+  // Candidates examined in the last pass; the progress bar stands at this
+  // number minus one when the reduction ends.
+  int64_t examinedInLastPass = 0;
+};
+
+// Row count reduction, target >= 1. A target above the number of rows runs no
+// pass and keeps nothing (outcome kTargetAboveRowCount); the caller keeps the
+// full system.
+ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
+                                 ProgressListener* progress = nullptr);
+
+// Guarantee reduction, level 4..13.
+ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
+                                  ProgressListener* progress = nullptr);
+
+}  // namespace spelkub

@@ -1,0 +1,431 @@
+#include "text/coupon_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <new>
+
+#include "coupon/choices.h"
+
+namespace spelkub {
+
+namespace {
+
+// The longest line accepted is a 42-character header; anything much longer is
+// refused without reading on to its end.
+constexpr size_t kMaxLineLength = 64;
+constexpr size_t kChunkBytes = size_t{1} << 20;
+// A row line with its line break takes at least this many bytes.
+constexpr size_t kMinRowLineBytes = 28;
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kInitialText = "Dina Rader:";
+
+std::string AtLine(int64_t line, std::string_view what) {
+  std::string message = "Rad " + std::to_string(line) + ": ";
+  message += what;
+  return message;
+}
+
+std::string Quoted(std::string_view text) {
+  std::string quoted(1, '"');
+  quoted.append(text).append(1, '"');
+  return quoted;
+}
+
+std::string SignsExpected(int matches) {
+  return "väntade " + std::to_string(matches) + " tecken 1, X eller 2";
+}
+
+// 0 "1", 1 "X", 2 "2", 3 anything else.
+constexpr std::array<uint8_t, 256> kSignCode = [] {
+  std::array<uint8_t, 256> code{};
+  code.fill(3);
+  code['1'] = 0;
+  code['X'] = 1;
+  code['2'] = 2;
+  return code;
+}();
+
+bool IsBlank(std::string_view line) {
+  for (const char c : line) {
+    if (c != ' ' && c != '\t') return false;
+  }
+  return true;
+}
+
+struct Header {
+  int32_t game;
+  HeaderForm form;
+  bool plus13 = false;
+  int32_t goals = kGoalsNone;
+};
+
+// The product name alone, or a header line as generation writes it.
+std::optional<Header> ParseHeader(std::string_view line) {
+  for (const GameChoice& choice : kGameChoices) {
+    if (choice.header.empty()) continue;  // Supertoto rows have no header
+    if (line == choice.name) return Header{choice.game, HeaderForm::kProductName};
+    if (!line.starts_with(choice.header)) continue;
+    const std::string_view rest = line.substr(choice.header.size());
+    Header header{choice.game, HeaderForm::kGenerated};
+    if (rest == ",13plus=Nej") return header;
+    constexpr std::string_view kYes = ",13plus=Ja,Antal=";
+    if (!rest.starts_with(kYes)) continue;
+    const std::optional<GoalsChoice> goals = GoalsOfText(rest.substr(kYes.size()));
+    if (!goals) continue;
+    header.plus13 = true;
+    header.goals = *goals;
+    return header;
+  }
+  return std::nullopt;
+}
+
+bool LooksLikeHeader(std::string_view line) {
+  return line.starts_with("Stryktipset") || line.starts_with("Europatipset") ||
+         line.starts_with("Italienska stryktipset");
+}
+
+// A row line taken apart at its commas, for the row and for saying exactly
+// what is wrong with it.
+struct RowFields {
+  bool prefixE = false;
+  int signs = 0;     // fields after the prefix
+  int badMatch = 0;  // first field that is not one sign, 1-based; 0 none
+  std::string_view badField;
+  PackedRow row = 0;
+
+  bool IsRow(int32_t game) const {
+    return badMatch == 0 && prefixE == (game != kSupertoto) && signs == MatchesInPlay(game);
+  }
+};
+
+RowFields SplitRow(std::string_view line) {
+  RowFields fields;
+  size_t start = 0;
+  bool first = true;
+  for (;;) {
+    const size_t comma = line.find(',', start);
+    const std::string_view field = line.substr(
+        start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+    if (first && field == "E") {
+      fields.prefixE = true;
+    } else {
+      const int match = ++fields.signs;
+      const uint8_t code =
+          field.size() == 1 ? kSignCode[static_cast<unsigned char>(field[0])] : uint8_t{3};
+      if (code == 3) {
+        if (fields.badMatch == 0) {
+          fields.badMatch = match;
+          fields.badField = field;
+        }
+      } else if (match <= kMaxMatches) {
+        fields.row |= PackedRow{code} << (2 * (match - 1));
+      }
+    }
+    first = false;
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  return fields;
+}
+
+// The common case at full speed: a 27-character row line of the game.
+bool FastRow(std::string_view line, int32_t game, PackedRow* row) {
+  if (line.size() != 27) return false;
+  const int matches = MatchesInPlay(game);
+  const char* sign = line.data();
+  if (game != kSupertoto) {
+    if (sign[0] != 'E' || sign[1] != ',') return false;
+    sign += 2;
+  }
+  PackedRow packed = 0;
+  for (int m = 0; m < matches; ++m) {
+    const uint8_t code = kSignCode[static_cast<unsigned char>(sign[2 * m])];
+    if (code == 3 || (m + 1 < matches && sign[2 * m + 1] != ',')) return false;
+    packed |= PackedRow{code} << (2 * m);
+  }
+  *row = packed;
+  return true;
+}
+
+class Parser {
+ public:
+  explicit Parser(size_t bytesHint) : bytesHint_(bytesHint) {}
+
+  // One line without its LF. False once the text is refused.
+  bool Line(std::string_view line) {
+    ++lineNumber_;
+    if (state_ == State::kRows) {
+      // The common case first: a whole row line of the game needs no other check.
+      std::string_view content = line;
+      if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
+      PackedRow row;
+      if (FastRow(content, coupon_.game, &row)) return Add(row);
+    }
+    if (lineNumber_ == 1 && line.starts_with(kByteOrderMark)) line.remove_prefix(3);
+    for (const char c : line) {
+      const auto byte = static_cast<unsigned char>(c);
+      if ((byte < 0x20 && c != '\t' && c != '\r') || byte >= 0x7F) return RefuseByte(byte);
+    }
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.find('\r') != std::string_view::npos) return RefuseByte('\r');
+    if (line.size() > kMaxLineLength) return Refuse("raden är för lång");
+    if (IsBlank(line)) return true;
+
+    switch (state_) {
+      case State::kStart:
+        return FirstLine(line);
+      case State::kInitialText:
+        return Refuse("efter " + Quoted(kInitialText) + " kan inga rader stå");
+      case State::kRows:
+        return RowLine(line);
+    }
+    return false;
+  }
+
+  // The longest line that Line() needs to see to refuse a line as too long.
+  static constexpr size_t kLongestLineSeen = kMaxLineLength + 2;
+
+  ReadResult Finish() {
+    ReadResult result;
+    if (!error_.empty()) {
+      result.error = std::move(error_);
+      return result;
+    }
+    result.coupon = std::move(coupon_);
+    return result;
+  }
+
+  bool Refused() const { return !error_.empty(); }
+
+  bool Refuse(std::string_view what) {
+    error_ = AtLine(lineNumber_, what);
+    coupon_ = CouponRows{};
+    return false;
+  }
+
+ private:
+  enum class State { kStart, kInitialText, kRows };
+
+  bool RefuseByte(unsigned byte) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string what = "otillåtet tecken (byte 0x";
+    what += kHex[byte >> 4];
+    what += kHex[byte & 15];
+    what += ')';
+    return Refuse(what);
+  }
+
+  bool FirstLine(std::string_view line) {
+    if (const std::optional<Header> header = ParseHeader(line)) {
+      coupon_.game = header->game;
+      coupon_.headerForm = header->form;
+      coupon_.header = std::string(line);
+      coupon_.plus13 = header->plus13;
+      coupon_.goals = header->goals;
+      state_ = State::kRows;
+      return true;
+    }
+    if (line == kInitialText) {
+      state_ = State::kInitialText;
+      return true;
+    }
+    const RowFields fields = SplitRow(line);
+    if (fields.IsRow(kSupertoto)) {
+      coupon_.game = kSupertoto;
+      state_ = State::kRows;
+      return Add(fields.row);
+    }
+    if (fields.prefixE) {
+      return Refuse("rubrik saknas: " + Quoted("Stryktipset") + " eller " + Quoted("Europatipset") +
+                    " ska stå före raderna");
+    }
+    if (LooksLikeHeader(line)) return Refuse("okänd rubrik " + Quoted(line));
+    if (line[0] == 'x' || kSignCode[static_cast<unsigned char>(line[0])] != 3) {
+      return RowProblem(fields, kSupertoto);
+    }
+    return Refuse("väntade en rubrik som " + Quoted("Stryktipset") + " eller en rad");
+  }
+
+  bool RowLine(std::string_view line) {
+    const RowFields fields = SplitRow(line);
+    if (fields.IsRow(coupon_.game)) return Add(fields.row);
+    if (ParseHeader(line)) return Refuse("rubriken kan bara stå först");
+    const int32_t game = coupon_.game;
+    if (game != kSupertoto && fields.IsRow(kSupertoto)) {
+      return Refuse("en Supertoto-rad med 14 tecken passar inte under rubriken " +
+                    Quoted(coupon_.header));
+    }
+    if (game == kSupertoto && fields.IsRow(kStryktipset)) {
+      return Refuse("en rad med " + Quoted("E,") + " passar inte bland Supertoto-raderna");
+    }
+    return RowProblem(fields, game);
+  }
+
+  bool RowProblem(const RowFields& fields, int32_t game) {
+    const int matches = MatchesInPlay(game);
+    if (fields.prefixE == (game != kSupertoto) && fields.signs == matches && fields.badMatch > 0) {
+      const std::string match = "match " + std::to_string(fields.badMatch);
+      if (fields.badField.empty()) return Refuse(match + " saknar tecken");
+      return Refuse(match + " har " + Quoted(fields.badField) + ", väntade 1, X eller 2");
+    }
+    return Refuse(SignsExpected(matches));
+  }
+
+  bool Add(PackedRow row) {
+    if (lineNumber_ > std::numeric_limits<uint32_t>::max()) return Refuse("för många rader");
+    if (coupon_.rows.empty() && bytesHint_ > 0) {
+      // Reserved, not touched: only the pages of rows really read become memory.
+      // Where even the reservation is refused, the vectors grow as they go.
+      const size_t most = bytesHint_ / kMinRowLineBytes + 1;
+      try {
+        coupon_.rows.reserve(most);
+        coupon_.lines.reserve(most);
+      } catch (const std::bad_alloc&) {
+        coupon_.rows.shrink_to_fit();
+        coupon_.lines.shrink_to_fit();
+      }
+    }
+    coupon_.rows.push_back(row);
+    coupon_.lines.push_back(static_cast<uint32_t>(lineNumber_));
+    return true;
+  }
+
+  size_t bytesHint_;
+  State state_ = State::kStart;
+  int64_t lineNumber_ = 0;
+  CouponRows coupon_;
+  std::string error_;
+};
+
+// Hands the complete lines of data to the parser; with `last`, the rest too.
+// Returns how many bytes were used; the rest (shorter than a line the parser
+// would refuse as too long) waits for more data.
+size_t FeedLines(Parser& parser, const char* data, size_t size, bool last) {
+  size_t pos = 0;
+  while (pos < size && !parser.Refused()) {
+    const size_t rest = size - pos;
+    const size_t look = std::min(rest, Parser::kLongestLineSeen);
+    const auto* newline = static_cast<const char*>(std::memchr(data + pos, '\n', look));
+    if (newline != nullptr) {
+      const size_t length = static_cast<size_t>(newline - (data + pos));
+      parser.Line(std::string_view(data + pos, length));
+      pos += length + 1;
+    } else if (rest >= Parser::kLongestLineSeen || last) {
+      parser.Line(std::string_view(data + pos, look));
+      pos = size;
+    } else {
+      break;
+    }
+  }
+  return pos;
+}
+
+std::string ReadProblem(const std::string& path, int error) {
+  std::string shown;
+  for (const char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 15];
+    } else {
+      shown += c;
+    }
+  }
+  std::string reason;
+  switch (error) {
+    case ENOENT:
+      reason = "filen finns inte";
+      break;
+    case EACCES:
+    case EPERM:
+      reason = "åtkomst nekad";
+      break;
+    case EISDIR:
+      reason = "det är en mapp";
+      break;
+    default:
+      reason = std::strerror(error);
+  }
+  return "Kan inte läsa " + Quoted(path == "-" ? "standard in" : shown) + ": " + reason;
+}
+
+ReadResult Refused(std::string message) {
+  ReadResult result;
+  result.error = std::move(message);
+  return result;
+}
+
+struct CloseFile {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// Standard C++ and C file calls only, so that the reader builds wherever the
+// engine does.
+ReadResult ReadStream(std::FILE* file, const std::string& path, size_t sizeHint) {
+  Parser parser(sizeHint);
+  // A small file needs no megabyte of buffer.
+  const size_t chunk =
+      sizeHint > 0 ? std::clamp(sizeHint + 1, size_t{4096}, kChunkBytes) : kChunkBytes;
+  std::vector<char> buffer(chunk + Parser::kLongestLineSeen);
+  size_t pending = 0;
+  for (;;) {
+    errno = 0;
+    const size_t got = std::fread(buffer.data() + pending, 1, chunk, file);
+    if (got == 0 && std::ferror(file)) {
+      if (errno == EINTR) {
+        std::clearerr(file);
+        continue;
+      }
+      return Refused(ReadProblem(path, errno != 0 ? errno : EIO));
+    }
+    const size_t size = pending + got;
+    const bool last = got == 0;
+    const size_t used = FeedLines(parser, buffer.data(), size, last);
+    if (parser.Refused() || last) break;
+    pending = size - used;
+    std::memmove(buffer.data(), buffer.data() + used, pending);
+  }
+  return parser.Finish();
+}
+
+}  // namespace
+
+ReadResult ReadCouponText(std::string_view text) {
+  try {
+    Parser parser(text.size());
+    FeedLines(parser, text.data(), text.size(), true);
+    return parser.Finish();
+  } catch (const std::bad_alloc&) {
+    return Refused("Raderna får inte plats i minnet");
+  }
+}
+
+ReadResult ReadCouponFile(const std::string& path) {
+  try {
+    if (path == "-") return ReadStream(stdin, path, 0);
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (std::filesystem::is_directory(status)) return Refused(ReadProblem(path, EISDIR));
+    errno = 0;
+    const std::unique_ptr<std::FILE, CloseFile> file(std::fopen(path.c_str(), "rb"));
+    if (!file) return Refused(ReadProblem(path, errno != 0 ? errno : ENOENT));
+    // Unbuffered: the chunks go straight into our buffer, not through stdio's.
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);
+    const uintmax_t size =
+        std::filesystem::is_regular_file(status) ? std::filesystem::file_size(path, error) : 0;
+    return ReadStream(file.get(), path, error ? 0 : static_cast<size_t>(size));
+  } catch (const std::bad_alloc&) {
+    return Refused("Raderna får inte plats i minnet");
+  }
+}
+
+}  // namespace spelkub

@@ -1,0 +1,116 @@
+#include "text/coupon_text.h"
+
+#include <array>
+#include <cstring>
+
+#include "coupon/choices.h"
+#include "io/huge_pages.h"
+#include "text/detail/row_line.h"
+
+namespace spelkub {
+
+namespace {
+
+// A row line with CR LF whose signs are all "1"; rendering overwrites the signs.
+struct LineTemplate {
+  char bytes[kRowLineBytes];
+  explicit LineTemplate(int32_t game) {
+    std::memset(bytes, ',', kRowLineLength);
+    int match = 1;
+    if (game != kSupertoto) bytes[0] = 'E';
+    for (; match <= MatchesInPlay(game); ++match) bytes[SignPosition(game, match)] = '1';
+    bytes[kRowLineLength] = '\r';
+    bytes[kRowLineLength + 1] = '\n';
+  }
+};
+
+constexpr char kSigns[] = "1X2?";
+
+// For every byte of a packed row, its four matches' signs each with the comma
+// that follows it ("1,X,2,1,"): a row line is three of these and a sign or two.
+constexpr auto kFourSigns = [] {
+  std::array<std::array<char, 8>, 256> table{};
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    for (unsigned m = 0; m < 4; ++m) {
+      table[byte][2 * m] = kSigns[(byte >> (2 * m)) & 3u];
+      table[byte][2 * m + 1] = ',';
+    }
+  }
+  return table;
+}();
+
+void RenderRow(PackedRow row, int32_t game, int matches, const LineTemplate& line, char* out) {
+  std::memcpy(out, line.bytes, kRowLineBytes);
+  char* sign = out + (game == kSupertoto ? 0 : 2);
+  if (matches == 13 || matches == 14) {
+    std::memcpy(sign, kFourSigns[row & 0xFFu].data(), 8);
+    std::memcpy(sign + 8, kFourSigns[(row >> 8) & 0xFFu].data(), 8);
+    std::memcpy(sign + 16, kFourSigns[(row >> 16) & 0xFFu].data(), 8);
+    sign[24] = kSigns[(row >> 24) & 3u];
+    if (matches == 14) sign[26] = kSigns[(row >> 26) & 3u];
+    return;
+  }
+  for (int m = 0; m < matches; ++m) {
+    sign[2 * m] = kSigns[row & 3u];
+    row >>= 2;
+  }
+}
+
+}  // namespace
+
+size_t RenderRowLines(const RowSet& set, int64_t begin, int64_t end, char* out) {
+  const LineTemplate line(set.game);
+  const PackedRow* row = set.rows.data();
+  for (int64_t i = begin; i < end; ++i, out += kRowLineBytes) {
+    RenderRow(row[i], set.game, set.matches, line, out);
+  }
+  return static_cast<size_t>(end - begin) * kRowLineBytes;
+}
+
+size_t RenderRowLines(const RowSet& set, std::span<const uint32_t> rowIndices, char* out) {
+  const LineTemplate line(set.game);
+  for (const uint32_t index : rowIndices) {
+    RenderRow(set.rows[index], set.game, set.matches, line, out);
+    out += kRowLineBytes;
+  }
+  return rowIndices.size() * kRowLineBytes;
+}
+
+void WriteRowLine(PackedRow row, int32_t game, char* out) {
+  RenderRow(row, game, MatchesInPlay(game), LineTemplate(game), out);
+}
+
+std::string RowLine(PackedRow row, int32_t game) {
+  char line[kRowLineBytes];
+  WriteRowLine(row, game, line);
+  return std::string(line, kRowLineLength);
+}
+
+namespace {
+
+// The header line, then the rows' lines: one allocation of the final size.
+template <typename Render>
+std::string WholeText(const RowSet& set, size_t rows, Render render) {
+  const size_t bytes = set.header.size() + rows * kRowLineBytes;
+  std::string text;
+  text.reserve(bytes);
+  AdviseHugePages(text.data(), bytes);
+  text.resize(bytes);
+  std::memcpy(text.data(), set.header.data(), set.header.size());
+  render(text.data() + set.header.size());
+  return text;
+}
+
+}  // namespace
+
+std::string CouponText(const RowSet& set) {
+  return WholeText(set, set.rows.size(),
+                   [&](char* out) { RenderRowLines(set, 0, set.size(), out); });
+}
+
+std::string CouponText(const RowSet& set, std::span<const uint32_t> rowIndices) {
+  return WholeText(set, rowIndices.size(),
+                   [&](char* out) { RenderRowLines(set, rowIndices, out); });
+}
+
+}  // namespace spelkub

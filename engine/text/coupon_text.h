@@ -1,0 +1,51 @@
+// From a coupon to its rows: the full system in odometer order, and the
+// coupon text that the row list shows and the save command writes.
+//
+// Coupon text: an optional header line (Stryktipset and Europatipset), then one
+// 27-character row line per row, every line ended by CR LF. Row lines carry
+// the signs at fixed even positions: "E,1,X,..." with 13 signs, or 14 signs
+// without prefix for Supertoto.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "coupon/coupon_state.h"
+#include "coupon/messages.h"
+#include "coupon/progress.h"
+#include "coupon/row_set.h"
+#include "coupon/system_shape.h"
+#include "coupon/validation.h"
+
+namespace spelkub {
+
+inline constexpr int kRowLineLength = 27;                 // without CR LF
+inline constexpr int kRowLineBytes = kRowLineLength + 2;  // with CR LF
+
+// Character position of the sign of match m (1-based) in a row line: 2m after
+// "E," for Stryktipset and Europatipset, 2(m-1) for Supertoto.
+constexpr int SignPosition(int32_t game, int match) {
+  return game == kSupertoto ? 2 * (match - 1) : 2 * match;
+}
+
+// Streaming: the row lines of a block of rows, rendered straight from the
+// packed rows into a caller's buffer, so that a large text never has to exist
+// whole. Each writes (number of rows) * kRowLineBytes bytes and returns that.
+//
+// Rows [begin, end) of the set in generation order.
+size_t RenderRowLines(const RowSet& set, int64_t begin, int64_t end, char* out);
+// The rows of the set at these indices (generation order), in the given order.
+size_t RenderRowLines(const RowSet& set, std::span<const uint32_t> rowIndices, char* out);
+
+// The coupon text of the whole set: header line, then every row.
+std::string CouponText(const RowSet& set);
+
+// The coupon text of some rows of the set, by their index in generation order:
+// header line, then those rows in the given order.
+std::string CouponText(const RowSet& set, std::span<const uint32_t> rowIndices);
+
+}  // namespace spelkub
