@@ -32,7 +32,7 @@ constexpr std::string_view kHelpOptions =
     "  --game GAME     stryktipset (default), europatipset, or supertoto with 14 matches\n"
     "  --13plus GOALS  13plus \"Ja\" with the goals 0-1, 2, 3 or F (default \"Nej\"; ignored for "
     "supertoto)\n"
-    "  --guarantee G   reduce to a guarantee of G right, G from 4 to 13\n"
+    "  --guarantee G   reduce to a guarantee of G right, G from 4 to 13 (14 for supertoto)\n"
     "  --rows K        reduce to exactly K rows (a positive whole number) and report the "
     "guarantee\n"
     "  --reversed      run the chosen reduction from the last row upward (\"Reverserad?\")\n"
