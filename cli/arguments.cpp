@@ -3,6 +3,7 @@
 #include <limits>
 #include <vector>
 
+#include "check/grading.h"
 #include "cli/rader.h"
 #include "coupon/choices.h"
 
@@ -31,7 +32,7 @@ constexpr std::string_view kHelpOptions =
     "  --game GAME     stryktipset (default), europatipset, or supertoto with 14 matches\n"
     "  --13plus GOALS  13plus \"Ja\" with the goals 0-1, 2, 3 or F (default \"Nej\"; ignored for "
     "supertoto)\n"
-    "  --guarantee G   reduce to a guarantee of G right, G from 4 to 13\n"
+    "  --guarantee G   reduce to a guarantee of G right, G from 4 to 13 (14 for supertoto)\n"
     "  --rows K        reduce to exactly K rows (a positive whole number) and report the "
     "guarantee\n"
     "  --reversed      run the chosen reduction from the last row upward (\"Reverserad?\")\n"
@@ -62,8 +63,6 @@ constexpr std::string_view kHelpOptions =
     "  spelkub_rader --optimize 12 -o rader.txt 1X2 1X2 1X2 1X2 1 1 1 1 1 1 1 1 1\n"
     "  spelkub_rader --analyse rader.txt 1X2 1X2 1X2 1X2 1 1 1 1 1 1 1 1 1\n"
     "  spelkub_rader --grade 1X21-11111111 rader.txt\n";
-
-constexpr int kMaxGroups = kMaxMatches;
 
 enum class Flag {
   kGame,
@@ -142,7 +141,7 @@ std::optional<int64_t> ParseWholeNumber(std::string_view text, int64_t max, bool
 // One group of MARKS for one match: sets its flags or explains what is wrong.
 std::string ParseGroup(std::string_view group, int match, std::array<int32_t, kCellCount>& marks) {
   if (group == "-") return {};
-  const std::string where = "group " + std::to_string(match) + " of MARKS, " + Quoted(group) + ", ";
+  const std::string where = "MARKS grupp " + std::to_string(match) + ", " + Quoted(group) + ", ";
   for (const char c : group) {
     int outcome = -1;
     switch (c) {
@@ -157,18 +156,19 @@ std::string ParseGroup(std::string_view group, int match, std::array<int32_t, kC
         outcome = 2;
         break;
       default:
-        return where + "holds something other than the signs 1, X, 2 (or - alone for none)";
+        return where + "har annat än tecknen 1, X, 2 (eller - ensamt för inget)";
     }
     int32_t& flag = marks[CellIndex(match, outcome)];
-    if (flag == 1) return where + "repeats the sign " + OutcomeSign(outcome);
+    if (flag == 1) return where + "har tecknet " + OutcomeSign(outcome) + " två gånger";
     flag = 1;
   }
   return {};
 }
 
 // MARKS from all its arguments: a run of commas and blanks, also between two
-// arguments, is one separator.
-std::string ParseMarks(std::span<const std::string_view> pieces,
+// arguments, is one separator. One group per match of the game, no more and
+// no fewer: a group too many or too few is a slip the rows must not hide.
+std::string ParseMarks(std::span<const std::string_view> pieces, int32_t game,
                        std::array<int32_t, kCellCount>& marks) {
   std::vector<std::string_view> groups;
   for (const std::string_view piece : pieces) {
@@ -184,15 +184,78 @@ std::string ParseMarks(std::span<const std::string_view> pieces,
       i = end;
     }
   }
-  if (groups.size() > kMaxGroups) {
-    return "MARKS has " + std::to_string(groups.size()) + " groups, more than the " +
-           std::to_string(kMaxMatches) + " matches of a coupon";
-  }
-  for (size_t g = 0; g < groups.size(); ++g) {
+  const size_t parsed = std::min<size_t>(groups.size(), kMaxMatches);
+  for (size_t g = 0; g < parsed; ++g) {
     std::string error = ParseGroup(groups[g], static_cast<int>(g) + 1, marks);
     if (!error.empty()) return error;
   }
-  return {};
+  const int matches = MatchesInPlay(game);
+  const int given = static_cast<int>(groups.size());
+  if (given == matches) return {};
+  std::string error = "MARKS har " + std::to_string(given) + (given == 1 ? " grupp" : " grupper") +
+                      ", men " + std::string(FindGame(game)->name) + " tar " +
+                      std::to_string(matches) + ", en per match";
+  if (given == matches - 1) {
+    error += ": match " + std::to_string(matches) + " saknas";
+  } else if (given < matches) {
+    error += ": matcherna " + std::to_string(given + 1) + "–" + std::to_string(matches) + " saknas";
+  }
+  return error;
+}
+
+// "4 till 13 (14 för Supertoto)": the guarantees of every game, from the table.
+std::string GuaranteeRangesText() {
+  const int common = MaxGuarantee(kGameChoices.front().game);
+  std::string text = std::to_string(kMinGuarantee) + " till " + std::to_string(common);
+  for (const GameChoice& choice : kGameChoices) {
+    if (MaxGuarantee(choice.game) == common) continue;
+    text +=
+        " (" + std::to_string(MaxGuarantee(choice.game)) + " för " + std::string(choice.name) + ")";
+  }
+  return text;
+}
+
+// A guarantee of --guarantee or --optimize: a whole number, checked against
+// the game once the game is known.
+std::optional<int32_t> ParseGuarantee(std::string_view value) {
+  bool tooLarge = false;
+  const auto level = ParseWholeNumber(value, kMaxMatches, &tooLarge);
+  if (!level || *level < kMinGuarantee) return std::nullopt;
+  return static_cast<int32_t>(*level);
+}
+
+std::string GuaranteeValueError(std::string_view option, std::string_view value) {
+  return std::string(option) + " tar ett antal rätt från " + GuaranteeRangesText() + ", inte " +
+         Quoted(value);
+}
+
+// Empty when the game takes the guarantee; otherwise why not.
+std::string GuaranteeForGame(std::string_view option, int32_t level, int32_t game) {
+  if (level >= kMinGuarantee && level <= MaxGuarantee(game)) return {};
+  return std::string(option) + " " + std::to_string(level) + ": " +
+         std::string(FindGame(game)->name) + " har garantier från " +
+         std::to_string(kMinGuarantee) + " till " + std::to_string(MaxGuarantee(game)) + " rätt";
+}
+
+// RESULT fits the matches of some game. The file, read later, decides which;
+// a text that fits none is refused before any file is opened.
+std::string CheckResults(std::string_view results) {
+  std::string thirteen, fourteen, twelve;
+  if (ParseResults(results, 13, &thirteen) || ParseResults(results, 14, &fourteen)) return {};
+  // The Stryktipset explanation, unless the text has Supertoto's count and
+  // fails on a sign. Explanations of a wrong count differ only in their
+  // numbers, so the one for 14 is about a sign when it differs from the one
+  // for 12 beyond the numbers while the one for 13 does not.
+  ParseResults(results, 12, &twelve);
+  const auto withoutDigits = [](std::string text) {
+    std::erase_if(text, [](char c) { return c >= '0' && c <= '9'; });
+    return text;
+  };
+  const std::string countShape = withoutDigits(twelve);
+  if (withoutDigits(fourteen) != countShape && withoutDigits(thirteen) == countShape) {
+    return fourteen;
+  }
+  return thirteen;
 }
 
 // An argument that names an option rather than being part of MARKS. MARKS
@@ -214,29 +277,28 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
         options.game = *game;
         return {};
       }
-      return "--game takes stryktipset, europatipset or supertoto, not " + Quoted(value);
+      return "--game tar stryktipset, europatipset eller supertoto, inte " + Quoted(value);
     case Flag::kPlus13:
       if (const auto goals = GoalsOfText(value)) {
         options.plus13 = true;
         options.goals = *goals;
         return {};
       }
-      return "--13plus takes the goals 0-1, 2, 3 or F, not " + Quoted(value);
+      return "--13plus tar målen 0-1, 2, 3 eller F, inte " + Quoted(value);
     case Flag::kGuarantee: {
-      const auto level = ParseWholeNumber(value, 13, &tooLarge);
-      if (!level || *level < 4)
-        return "--guarantee takes a level from 4 to 13, not " + Quoted(value);
+      const auto level = ParseGuarantee(value);
+      if (!level) return GuaranteeValueError("--guarantee", value);
       options.reduction = kReductionGuarantee;
-      options.guaranteeLevel = static_cast<int32_t>(*level);
+      options.guaranteeLevel = *level;
       return {};
     }
     case Flag::kRows: {
       const auto rows = ParseWholeNumber(value, std::numeric_limits<int32_t>::max(), &tooLarge);
       if (tooLarge) {
-        return "--rows " + Quoted(value) + " is too large: at most " +
+        return "--rows " + Quoted(value) + " är för stort: högst " +
                std::to_string(std::numeric_limits<int32_t>::max());
       }
-      if (!rows || *rows < 1) return "--rows takes a positive whole number, not " + Quoted(value);
+      if (!rows || *rows < 1) return "--rows tar ett positivt heltal, inte " + Quoted(value);
       options.reduction = kReductionRowCount;
       options.targetRows = static_cast<int32_t>(*rows);
       return {};
@@ -245,12 +307,9 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
       options.outputPath = std::string(value);  // even "": the save reports what is wrong
       return {};
     case Flag::kOptimize: {
-      // Up to 14 here; the game's own bound is checked once the game is known.
-      const auto level = ParseWholeNumber(value, kMaxMatches, &tooLarge);
-      if (!level || *level < 4) {
-        return "--optimize takes a guarantee from 4 to 13 (14 for supertoto), not " + Quoted(value);
-      }
-      options.optimizeLevel = static_cast<int32_t>(*level);
+      const auto level = ParseGuarantee(value);
+      if (!level) return GuaranteeValueError("--optimize", value);
+      options.optimizeLevel = *level;
       return {};
     }
     case Flag::kEffort:
@@ -260,7 +319,7 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
           return {};
         }
       }
-      return "--effort takes quick, normal or deep, not " + Quoted(value);
+      return "--effort tar quick, normal eller deep, inte " + Quoted(value);
     case Flag::kAnalyse:
       options.command = Command::kAnalyse;
       options.rowsPath = std::string(value);
@@ -297,12 +356,12 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
     return true;
   };
   if (Has(seen, Flag::kGrade)) {
-    if (!onlyWith({Flag::kGrade})) return "--grade RESULT FILE takes no other options";
-    return {};
+    if (!onlyWith({Flag::kGrade})) return "--grade RESULT FILE tar inga andra flaggor";
+    return CheckResults(options.results);
   }
   if (Has(seen, Flag::kAnalyse)) {
     if (!onlyWith({Flag::kAnalyse, Flag::kStreck, Flag::kGame})) {
-      return "--analyse FILE takes only --game, --streck and MARKS";
+      return "--analyse FILE tar bara --game, --streck och MARKS";
     }
     if (Has(seen, Flag::kStreck)) {
       std::string error;
@@ -311,19 +370,23 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
     }
     return {};
   }
-  if (Has(seen, Flag::kStreck)) return "--streck needs --analyse FILE";
-  if (Has(seen, Flag::kEffort) && options.optimizeLevel == 0) return "--effort needs --optimize G";
+  if (Has(seen, Flag::kStreck)) return "--streck kräver --analyse FILE";
+  if (Has(seen, Flag::kEffort) && options.optimizeLevel == 0) return "--effort kräver --optimize G";
   if (options.optimizeLevel != 0) {
-    if (options.reduction != kReductionNone) return "--optimize excludes --rows and --guarantee";
-    if (options.optimizeLevel > MatchesInPlay(options.game)) {
-      return "--optimize " + std::to_string(options.optimizeLevel) + " is above the " +
-             std::to_string(MatchesInPlay(options.game)) + " matches of the game";
-    }
+    if (options.reduction != kReductionNone) return "--optimize utesluter --rows och --guarantee";
+    std::string error = GuaranteeForGame("--optimize", options.optimizeLevel, options.game);
+    if (!error.empty()) return error;
+  }
+  if (options.reduction == kReductionGuarantee) {
+    std::string error = GuaranteeForGame("--guarantee", options.guaranteeLevel, options.game);
+    if (!error.empty()) return error;
   }
   if (options.reversed && options.reduction == kReductionNone) {
-    return "--reversed needs a reduction: --guarantee G or --rows K";
+    return "--reversed kräver en reducering: --guarantee G eller --rows K";
   }
-  if (options.upload && options.plus13) return "--upload writes today's form, which has no 13plus";
+  if (options.upload && options.plus13) {
+    return "--upload skriver dagens inlämningsform, som saknar 13plus";
+  }
   return {};
 }
 
@@ -363,15 +426,15 @@ ParseResult ParseArguments(std::span<const std::string_view> args) {
     }
     const KnownOption* known = optionsEnded ? nullptr : FindOption(arg);
     if (known == nullptr) {
-      if (!optionsEnded && LooksLikeOption(arg)) return Malformed("unknown option " + Quoted(arg));
+      if (!optionsEnded && LooksLikeOption(arg)) return Malformed("okänd flagga " + Quoted(arg));
       marks.push_back(arg);
       continue;
     }
     if (known->flag == Flag::kHelp || known->flag == Flag::kVersion) {
-      return Malformed(std::string(arg) + " stands alone, without other arguments");
+      return Malformed(std::string(arg) + " står ensamt, utan andra argument");
     }
     if (Has(seen, known->flag)) {
-      return Malformed("option " + std::string(arg) + " is given twice");
+      return Malformed("flaggan " + std::string(arg) + " anges två gånger");
     }
     seen.push_back(known->flag);
     if (known->flag == Flag::kReversed) {
@@ -379,12 +442,12 @@ ParseResult ParseArguments(std::span<const std::string_view> args) {
       continue;
     }
     if (args.size() - i - 1 < static_cast<size_t>(known->values)) {
-      return Malformed("option " + std::string(arg) +
-                       (known->values == 1 ? " needs a value" : " needs two values"));
+      return Malformed("flaggan " + std::string(arg) +
+                       (known->values == 1 ? " kräver ett värde" : " kräver två värden"));
     }
     if ((known->flag == Flag::kGuarantee || known->flag == Flag::kRows) &&
         options.reduction != kReductionNone) {
-      return Malformed("--guarantee and --rows exclude each other: choose one reduction");
+      return Malformed("--guarantee och --rows utesluter varandra: välj en reducering");
     }
     std::string error = TakeValues(known->flag, args.subspan(i + 1, known->values), options);
     if (!error.empty()) return Malformed(std::move(error));
@@ -394,11 +457,12 @@ ParseResult ParseArguments(std::span<const std::string_view> args) {
   std::string error = CheckCombination(seen, options);
   if (!error.empty()) return Malformed(std::move(error));
   if (options.command == Command::kGrade) {
-    if (!marks.empty()) return Malformed("--grade RESULT FILE takes no other options, nor MARKS");
+    if (!marks.empty())
+      return Malformed("--grade RESULT FILE tar inga andra flaggor och inga MARKS");
     return {options, {}};
   }
-  if (marks.empty()) return Malformed("MARKS is missing");
-  error = ParseMarks(marks, options.marks);
+  if (marks.empty()) return Malformed("MARKS saknas");
+  error = ParseMarks(marks, options.game, options.marks);
   if (!error.empty()) return Malformed(std::move(error));
   return {options, {}};
 }

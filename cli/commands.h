@@ -8,8 +8,14 @@
 
 namespace spelkub::cli {
 
+// Ends the explanation of malformed arguments.
+inline constexpr std::string_view kSeeHelp = " (se --help)";
+
 // "CAPTION: TEXT" on standard error, in one printable line.
 void Tell(Output& output, std::string_view caption, std::string_view text);
+
+// Tells that writing to standard output failed, with the reason of errno `error`.
+void TellStandardOutputFailure(Output& output, int error);
 
 // Writes all of `text` to standard output; false after telling that it failed.
 bool WriteAll(Output& output, std::string_view text);

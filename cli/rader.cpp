@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "cli/commands.h"
+#include "coupon/messages.h"
 #include "handin/handin.h"
 #include "io/huge_pages.h"
 #include "io/save_file.h"
@@ -90,7 +91,7 @@ bool WriteCouponText(const Options& options, std::string_view header, int64_t ro
       const int64_t count = std::min(rowsPerBlock, rows - first);
       if (count > 0) filled += render(first, count, block.get() + filled);
       if (!sink.Write(std::string_view(block.get(), filled))) {
-        Tell(output, kProgramName, "Stream write error");
+        TellStandardOutputFailure(output, errno);
         return false;
       }
       filled = 0;
@@ -181,9 +182,9 @@ int Optimize(const Options& options, const CouponState& state, Output& output) {
   set.header = HeaderLine(state, plus13Index);
   set.rows = std::move(result.rows);
   if (!WriteRows(options, set, nullptr, output)) return kExitRefused;
-  std::string line = "Optimerad garanti: " + std::to_string(set.rows.size()) + " rader, " +
+  std::string line = "Optimerad garanti: " + RowCountText(set.rows.size()) + ", " +
                      std::to_string(result.guarantee) + " rätts garanti (Garanti ger " +
-                     std::to_string(result.greedyRows) + " rader)";
+                     RowCountText(static_cast<size_t>(result.greedyRows)) + ")";
   if (result.timeCapped) line += ", sökningen kortades av tidsgränsen";
   output.WriteErr(Printable(line) + "\n");
   return kExitDone;
@@ -197,9 +198,44 @@ void Tell(Output& output, std::string_view caption, std::string_view text) {
   output.WriteErr(line);
 }
 
+void TellStandardOutputFailure(Output& output, int error) {
+  std::string reason;
+  switch (error) {
+    case ENOSPC:
+      reason = "disken är full";
+      break;
+    case EDQUOT:
+      reason = "diskkvoten är slut";
+      break;
+    case EPIPE:
+      reason = "mottagaren har slutat läsa";
+      break;
+    case EROFS:
+      reason = "filsystemet är skrivskyddat";
+      break;
+    case EACCES:
+    case EPERM:
+      reason = "åtkomst nekas";
+      break;
+    case EFBIG:
+      reason = "filen blir för stor";
+      break;
+    case EIO:
+      reason = "läs- eller skrivfel på enheten";
+      break;
+    case EBADF:
+      reason = "standard ut är inte öppen för skrivning";
+      break;
+    default:
+      reason = "felkod " + std::to_string(error);
+      break;
+  }
+  Tell(output, kProgramName, "Kunde inte skriva till standard ut: " + reason + ".");
+}
+
 bool WriteAll(Output& output, std::string_view text) {
   if (output.WriteOut(text)) return true;
-  Tell(output, kProgramName, "Stream write error");
+  TellStandardOutputFailure(output, errno);
   return false;
 }
 
@@ -251,7 +287,7 @@ int Run(std::span<const std::string_view> args, Output& output) {
   try {
     const ParseResult parsed = ParseArguments(args);
     if (!parsed.options) {
-      Tell(output, kProgramName, parsed.error + " (see --help)");
+      Tell(output, kProgramName, parsed.error + std::string(kSeeHelp));
       return kExitMalformed;
     }
     const Options& options = *parsed.options;
@@ -269,6 +305,9 @@ int Run(std::span<const std::string_view> args, Output& output) {
         break;
     }
     return Generate(options, output);
+  } catch (const std::bad_alloc&) {
+    Tell(output, kProgramName, "Minnet räcker inte till.");
+    return kExitRefused;
   } catch (const std::exception& error) {
     // What the window's standard error box would show, under the program's name.
     Tell(output, kProgramName, error.what());

@@ -57,6 +57,14 @@ constexpr const GameChoice* FindGame(int32_t game) {
   return nullptr;
 }
 
+// The guarantees a game's reductions and optimizer take: kMinGuarantee right
+// up to every match in play. The window's "Välj Garanti:" list keeps its own
+// fixed items, "4 Rätt" to "13 Rätt".
+inline constexpr int kMinGuarantee = 4;
+constexpr int MaxGuarantee(int32_t game) {
+  return MatchesInPlay(game);
+}
+
 // The game of a --game word (exact, lower case).
 constexpr std::optional<GameType> GameOfOption(std::string_view option) {
   for (const GameChoice& choice : kGameChoices) {
