@@ -46,6 +46,7 @@ class ToolsTest : public ::testing::Test, protected WithApplication {
               rowList = std::string(text);
               shown.push_back({rowList, rows});
             },
+            [this](const QString& text) { status.push_back(text); },
             handInDialog};
   }
 
@@ -81,6 +82,8 @@ class ToolsTest : public ::testing::Test, protected WithApplication {
   int plus13Index = kPlus13No;
   std::string rowList = "Dina Rader:\r\n";
   std::vector<Shown> shown;
+  // Every status text a command set, in order.
+  std::vector<QString> status;
   SaveDialog handInDialog;
   int dialogsRun = 0;
   // Called with each dialog in place of running it modally.

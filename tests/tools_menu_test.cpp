@@ -85,6 +85,26 @@ TEST_F(ToolsMenuTest, OptimeradGarantiFillsTheRowListAndLabel18) {
   EXPECT_TRUE(platform.errors.empty());
 }
 
+// The status bar tells of the optimizer's rows, not of the reduction before.
+TEST_F(ToolsMenuTest, OptimeradGarantiSaysWhatItDidInTheStatusText) {
+  Mark({"1X2", "1X2", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
+  Choose(form->RadioGroup3, 1);  // "Garanti"
+  Pick(form->ComboBox2, 12 - 4);
+  Click(form->Button2);
+  ASSERT_EQ(form->StatusText(), QStringLiteral("Reducerar rader, VÄNTA....!"));
+  onDialog = [](QDialog& dialog) {
+    dialog.findChild<QComboBox*>("Insats")->setCurrentIndex(0);
+    QTest::mouseClick(dialog.findChild<QPushButton*>("Starta"), Qt::LeftButton);
+    tools::Worker& worker = dynamic_cast<tools::OptimizeDialog&>(dialog).SearchWorker();
+    QSignalSpy finished(&worker, &tools::Worker::Finished);
+    ASSERT_TRUE(worker.Running() ? finished.wait(60000) : true);
+  };
+  form->Optimeradgaranti1->trigger();
+  EXPECT_EQ(form->Label18->text(), QStringLiteral("3"));
+  EXPECT_EQ(form->StatusText(), QStringLiteral("Optimerad garanti klar!"));
+  EXPECT_TRUE(platform.errors.empty());
+}
+
 TEST_F(ToolsMenuTest, OptimeradGarantiRefusesAnUnmarkedCouponAndKeepsTheRowList) {
   form->Optimeradgaranti1->trigger();
   EXPECT_TRUE(dialogs.empty());

@@ -1,6 +1,7 @@
 // "Optimerad garanti..." offscreen through the fake platform: the coupon's
-// refusals, the dialog's choices, a run that fills the row list and Label18's
-// count with rows whose guarantee a brute force confirms, and "Avbryt".
+// refusals, the dialog's choices, a run that fills the row list, Label18's
+// count and the status text with rows whose guarantee a brute force confirms,
+// "Avbryt", which changes nothing, and "Stoppa och använd bästa".
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -87,7 +89,40 @@ class OptimizeCommandTest : public testing::ToolsTest {
                        {"1X2", "1X2", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
   }
 
+  // Four full and four half matches at 12 right with "Grundlig": the search
+  // polishes far longer than the first verified cover takes. `press` runs at
+  // the first report of a verified size; then waits for the search to end.
+  void StartLongSearch(const std::function<void(QDialog&)>& press) {
+    state = MakeCoupon(kStryktipset, {"1X2", "1X2", "1X2", "1X2", "1X", "1X", "1X", "1X", "1", "1",
+                                      "1", "1", "1"});
+    rowList = kRowListBefore;
+    onDialog = [this, press](QDialog& dialog) {
+      tools::Worker& worker = AsOptimize(dialog).SearchWorker();
+      QObject::connect(&worker, &tools::Worker::Progress, &dialog, [&, press](double, qint64 best) {
+        if (best < 0 || bestShown >= 0) return;
+        bestShown = best;
+        bestText = dialog.findChild<QLabel*>("BastaHittills")->text();
+        auto* useBest = dialog.findChild<QPushButton*>("StoppaOchAnvandBasta");
+        useBestEnabled = useBest != nullptr && useBest->isEnabled();
+        press(dialog);
+      });
+      Guarantee(dialog)->setCurrentIndex(12 - 4);
+      Effort(dialog)->setCurrentIndex(2);
+      Click(dialog, "Starta");
+      ASSERT_TRUE(WaitFor(worker));
+      dialogResult = dialog.result();
+    };
+    tools::OptimizeCommand(Host());
+  }
+
+  // A row list the user already had.
+  static constexpr const char* kRowListBefore =
+      "Stryktipset,13plus=Nej\r\nE,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n";
+
   int dialogResult = -1;
+  qint64 bestShown = -1;
+  QString bestText;
+  bool useBestEnabled = false;
 };
 
 TEST_F(OptimizeCommandTest, RefusesAnUnmarkedMatchWithTheGenerateMessage) {
@@ -172,6 +207,7 @@ TEST_F(OptimizeCommandTest, FillsTheRowListWithVerifiedRowsAndReportsThem) {
                        .arg(GreedyRows(state, plus13Index, 12)),
                    QStringLiteral("Reducering")};
   EXPECT_EQ(platform.messages, std::vector<Box>{report});
+  EXPECT_EQ(status, std::vector<QString>{QStringLiteral("Optimerad garanti klar!")});
 }
 
 TEST_F(OptimizeCommandTest, WritesRowsInGenerationOrderUnderTheCouponsHeader) {
@@ -214,6 +250,7 @@ TEST_F(OptimizeCommandTest, AvbrytBeforeStartaClosesAndChangesNothing) {
   EXPECT_EQ(dialogResult, QDialog::Rejected);
   EXPECT_TRUE(shown.empty());
   EXPECT_TRUE(platform.messages.empty());
+  EXPECT_TRUE(status.empty());
   EXPECT_EQ(rowList, "Dina Rader:\r\n");
 }
 
@@ -236,41 +273,106 @@ TEST_F(OptimizeCommandTest, AvbrytBeforeAnythingIsVerifiedKeepsTheRowList) {
   EXPECT_EQ(dialogResult, QDialog::Rejected);
   EXPECT_TRUE(shown.empty());
   EXPECT_TRUE(platform.messages.empty());
+  EXPECT_TRUE(status.empty());
   EXPECT_EQ(rowList, "Dina Rader:\r\n");
 }
 
-TEST_F(OptimizeCommandTest, AvbrytKeepsTheBestVerifiedRowsSoFar) {
-  // Four full and four half matches: the search polishes far longer than the
-  // first verified cover takes.
-  state = MakeCoupon(kStryktipset,
-                     {"1X2", "1X2", "1X2", "1X2", "1X", "1X", "1X", "1X", "1", "1", "1", "1", "1"});
-  qint64 bestShown = -1;
-  QString bestText;
-  onDialog = [&](QDialog& dialog) {
-    tools::Worker& worker = AsOptimize(dialog).SearchWorker();
-    QObject::connect(&worker, &tools::Worker::Progress, &dialog, [&](double, qint64 best) {
-      if (best < 0 || bestShown >= 0) return;
-      bestShown = best;
-      bestText = dialog.findChild<QLabel*>("BastaHittills")->text();
-      Click(dialog, "Avbryt");
-    });
-    Guarantee(dialog)->setCurrentIndex(12 - 4);
-    Effort(dialog)->setCurrentIndex(2);
-    Click(dialog, "Starta");
-    ASSERT_TRUE(WaitFor(worker));
-    dialogResult = dialog.result();
-  };
-  tools::OptimizeCommand(Host());
+// Avbryt during the search: whatever it has verified so far is dropped.
+TEST_F(OptimizeCommandTest, AvbrytDuringTheSearchLeavesTheRowListAsItWas) {
+  StartLongSearch([](QDialog& dialog) { Click(dialog, "Avbryt"); });
   ASSERT_GE(bestShown, 0);
   EXPECT_EQ(bestText, QStringLiteral("Bästa hittills: %1 rader").arg(bestShown));
+  EXPECT_EQ(dialogResult, QDialog::Rejected);
+  EXPECT_TRUE(shown.empty());
+  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_TRUE(status.empty());
+  EXPECT_EQ(rowList, kRowListBefore);
+}
+
+TEST_F(OptimizeCommandTest, StoppaOchAnvandBastaUsesTheVerifiedRowsAndSaysSo) {
+  StartLongSearch([](QDialog& dialog) { Click(dialog, "StoppaOchAnvandBasta"); });
+  ASSERT_GE(bestShown, 0);
+  EXPECT_TRUE(useBestEnabled);
   EXPECT_EQ(dialogResult, QDialog::Accepted);
   ASSERT_EQ(shown.size(), 1u);
   const std::vector<PackedRow> rows = RowListRows();
+  EXPECT_EQ(shown[0].rows, static_cast<int64_t>(rows.size()));
   EXPECT_LE(static_cast<int64_t>(rows.size()), bestShown);
-  EXPECT_GE(BruteForceGuarantee(ShapeOf(state), rows), 12);
+  const SystemShape shape = ShapeOf(state);
+  const int guarantee = BruteForceGuarantee(shape, rows);
+  EXPECT_GE(guarantee, 12);
   ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_TRUE(platform.messages[0].text.startsWith(
-      QStringLiteral("Optimerad garanti: %1 rader med ").arg(rows.size())));
+  // The reported guarantee is the one the rows have, not only the one asked for.
+  const QString stopped = QStringLiteral(
+                              "Sökningen stoppades. Bästa hittills: %1 rader med %2 "
+                              "rätts garanti")
+                              .arg(rows.size())
+                              .arg(guarantee);
+  EXPECT_TRUE(platform.messages[0].text.startsWith(stopped))
+      << platform.messages[0].text.toStdString();
+  EXPECT_TRUE(platform.messages[0].text.endsWith(QStringLiteral(".")))
+      << platform.messages[0].text.toStdString();
+  EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Reducering"));
+  EXPECT_EQ(status, std::vector<QString>{QStringLiteral("Optimerad garanti stoppad!")});
+}
+
+// "Avbryt" after "Stoppa och använd bästa", before the search has ended, is
+// the user's last word.
+TEST_F(OptimizeCommandTest, AvbrytAfterStoppaStillChangesNothing) {
+  StartLongSearch([](QDialog& dialog) {
+    Click(dialog, "StoppaOchAnvandBasta");
+    Click(dialog, "Avbryt");
+  });
+  ASSERT_GE(bestShown, 0);
+  EXPECT_EQ(dialogResult, QDialog::Rejected);
+  EXPECT_TRUE(shown.empty());
+  EXPECT_TRUE(platform.messages.empty());
+  EXPECT_TRUE(status.empty());
+  EXPECT_EQ(rowList, kRowListBefore);
+}
+
+// Only a verified cover can be offered: before the search has one, and
+// after "Avbryt", the button is disabled.
+TEST_F(OptimizeCommandTest, StoppaOchAnvandBastaWaitsForAVerifiedCover) {
+  state = MakeCoupon(kStryktipset, {"1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2",
+                                    "1X2", "1X2", "1X2", "1X2"});
+  std::vector<bool> enabled;
+  bool stoppedEarly = true;
+  onDialog = [&](QDialog& dialog) {
+    auto* useBest = dialog.findChild<QPushButton*>("StoppaOchAnvandBasta");
+    ASSERT_NE(useBest, nullptr);
+    EXPECT_EQ(useBest->text(), QStringLiteral("Stoppa och använd bästa"));
+    tools::Worker& worker = AsOptimize(dialog).SearchWorker();
+    worker.SetMode(tools::Worker::Mode::kManual);
+    enabled.push_back(useBest->isEnabled());
+    Click(dialog, "Starta");
+    enabled.push_back(useBest->isEnabled());
+    Click(dialog, "StoppaOchAnvandBasta");  // disabled: not heard
+    stoppedEarly = worker.Cancelled();
+    Click(dialog, "Avbryt");
+    enabled.push_back(useBest->isEnabled());
+    worker.RunPending();
+    QCoreApplication::sendPostedEvents(&worker);
+    dialogResult = dialog.result();
+  };
+  tools::OptimizeCommand(Host());
+  EXPECT_EQ(enabled, (std::vector<bool>{false, false, false}));
+  EXPECT_FALSE(stoppedEarly);
+  EXPECT_EQ(dialogResult, QDialog::Rejected);
+  EXPECT_TRUE(shown.empty());
+  EXPECT_TRUE(platform.messages.empty());
+}
+
+// One row is "1 rad", in the result and in the greedy comparison.
+TEST_F(OptimizeCommandTest, ReportsOneRowAsOneRad) {
+  MarkNineRows();
+  ASSERT_EQ(GreedyRows(state, plus13Index, 11), 1);
+  RunTo(11, 0);
+  ASSERT_EQ(RowListRows().size(), 1u);
+  EXPECT_EQ(platform.messages,
+            OneBox(QStringLiteral("Optimerad garanti: 1 rad med 11 rätts garanti (Garanti ger 1 "
+                                  "rad)."),
+                   QStringLiteral("Reducering")));
 }
 
 }  // namespace

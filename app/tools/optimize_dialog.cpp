@@ -80,12 +80,18 @@ OptimizeDialog::OptimizeDialog(const SystemShape& shape, int proposedLevel, QWid
   start_ = new QPushButton(QStringLiteral("Starta"), this);
   start_->setObjectName(QStringLiteral("Starta"));
   start_->setDefault(true);
+  // Enabled while a search runs that has a verified cover to offer.
+  useBest_ = new QPushButton(QStringLiteral("Stoppa och använd bästa"), this);
+  useBest_->setObjectName(QStringLiteral("StoppaOchAnvandBasta"));
+  useBest_->setAutoDefault(false);
+  useBest_->setEnabled(false);
   cancel_ = new QPushButton(QStringLiteral("Avbryt"), this);
   cancel_->setObjectName(QStringLiteral("Avbryt"));
   cancel_->setAutoDefault(false);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(start_);
+  buttons->addWidget(useBest_);
   buttons->addWidget(cancel_);
 
   auto* layout = new QVBoxLayout(this);
@@ -97,6 +103,7 @@ OptimizeDialog::OptimizeDialog(const SystemShape& shape, int proposedLevel, QWid
 
   worker_ = new Worker(this);
   connect(start_, &QPushButton::clicked, this, &OptimizeDialog::Start);
+  connect(useBest_, &QPushButton::clicked, this, &OptimizeDialog::StopAndUseBest);
   connect(cancel_, &QPushButton::clicked, this, &OptimizeDialog::reject);
   connect(worker_, &Worker::Progress, this, &OptimizeDialog::ShowProgress);
   connect(worker_, &Worker::Finished, this, &OptimizeDialog::Finish);
@@ -129,17 +136,32 @@ void OptimizeDialog::reject() {
   QDialog::reject();
 }
 
-// The dialog stays until the search has stopped, so what it found is kept.
+// The dialog stays until the search has stopped, so that its thread never
+// outlives the rows it writes; what it found is then dropped.
 void OptimizeDialog::Cancel() {
+  useBestWanted_ = false;
   worker_->Cancel();
+  useBest_->setEnabled(false);
   cancel_->setEnabled(false);
   best_->setText(QStringLiteral("Avbryter..."));
+}
+
+// The engine keeps only covers that passed ComputeCoverage, so what it hands
+// back when stopped is as verified as a finished run's rows. "Avbryt" still
+// drops them until the search has ended.
+void OptimizeDialog::StopAndUseBest() {
+  if (!worker_->Running()) return;
+  useBestWanted_ = true;
+  worker_->Cancel();
+  useBest_->setEnabled(false);
+  best_->setText(QStringLiteral("Stoppar..."));
 }
 
 void OptimizeDialog::ShowProgress(double fraction, qint64 best) {
   bar_->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * kBarSteps));
   if (best >= 0 && !worker_->Cancelled()) {
     best_->setText(QStringLiteral("Bästa hittills: %1 rader").arg(best));
+    useBest_->setEnabled(true);
   }
 }
 
@@ -148,7 +170,9 @@ const std::string& OptimizeDialog::Failure() const {
 }
 
 void OptimizeDialog::Finish() {
-  if (output_.rows.empty() || !worker_->Failure().empty()) {
+  useBest_->setEnabled(false);
+  const bool wanted = !worker_->Cancelled() || useBestWanted_;
+  if (!wanted || output_.rows.empty() || !worker_->Failure().empty()) {
     QDialog::reject();
     return;
   }

@@ -1,9 +1,11 @@
 // The "Optimerad garanti" dialog: the guarantee and the effort, "Starta", the
-// search's progress with the best verified size so far, and "Avbryt".
+// search's progress with the best verified size so far, "Stoppa och använd
+// bästa" and "Avbryt".
 //
-// The search runs on the dialog's Worker. It closes itself when the search
-// ends: accepted with the verified rows, or rejected when "Avbryt" came before
-// any cover was verified.
+// The search runs on the dialog's Worker. The dialog closes itself when the
+// search ends: accepted with the verified rows when the search ran to its end
+// or was stopped to use the best cover so far; rejected after "Avbryt", which
+// discards whatever the search found.
 #pragma once
 
 #include <QDialog>
@@ -30,7 +32,8 @@ class OptimizeDialog : public QDialog {
   OptimizeDialog(const SystemShape& shape, int proposedLevel, QWidget* parent = nullptr);
   ~OptimizeDialog() override;
 
-  // The rows when the dialog ended with some: every one verified.
+  // The rows when the dialog ended with some: every one verified. `stopped`
+  // tells that the user ended the search early to use them.
   const std::optional<OptimizeResult>& Result() const { return result_; }
   // What the search threw, empty when it returned.
   const std::string& Failure() const;
@@ -42,6 +45,7 @@ class OptimizeDialog : public QDialog {
  private:
   void Start();
   void Cancel();
+  void StopAndUseBest();
   void ShowProgress(double fraction, qint64 best);
   void Finish();
 
@@ -51,8 +55,11 @@ class OptimizeDialog : public QDialog {
   QPushButton* start_ = nullptr;
   QProgressBar* bar_ = nullptr;
   QLabel* best_ = nullptr;
+  QPushButton* useBest_ = nullptr;
   QPushButton* cancel_ = nullptr;
   Worker* worker_ = nullptr;
+  // "Stoppa och använd bästa" came, and no "Avbryt" after it.
+  bool useBestWanted_ = false;
 
   OptimizeResult output_;  // written by the search, read after Finished
   std::optional<OptimizeResult> result_;

@@ -17,6 +17,7 @@
 #include "app/tools/dialog_parts.h"
 #include "app/tools/grade_dialog.h"
 #include "app/tools/optimize_dialog.h"
+#include "coupon/messages.h"
 #include "handin/handin.h"
 #include "io/save_file.h"
 #include "text/coupon_reader.h"
@@ -125,11 +126,26 @@ void OptimizeCommand(const ToolHost& host) {
   const std::optional<OptimizeResult>& result = dialog.Result();
   if (!result) return;
   host.showRows(RowsText(host, result->rows), static_cast<int64_t>(result->rows.size()));
-  QString report =
-      QStringLiteral("Optimerad garanti: %1 rader med %2 rätts garanti (Garanti ger %3 rader).")
-          .arg(result->rows.size())
-          .arg(result->guarantee)
-          .arg(result->greedyRows);
+  // The status bar would otherwise still tell of the last "Generera Rader".
+  host.showStatus(result->stopped ? QStringLiteral("Optimerad garanti stoppad!")
+                                  : QStringLiteral("Optimerad garanti klar!"));
+  const QString rows = FromUtf8(RowCountText(result->rows.size()));
+  QString report;
+  if (result->stopped) {
+    report = QStringLiteral("Sökningen stoppades. Bästa hittills: %1 med %2 rätts garanti")
+                 .arg(rows)
+                 .arg(result->guarantee);
+  } else {
+    report = QStringLiteral("Optimerad garanti: %1 med %2 rätts garanti")
+                 .arg(rows)
+                 .arg(result->guarantee);
+  }
+  // A search stopped early may not have come as far as the greedy rows.
+  if (result->greedyRows > 0) {
+    report += QStringLiteral(" (Garanti ger %1)")
+                  .arg(FromUtf8(RowCountText(static_cast<size_t>(result->greedyRows))));
+  }
+  report += QStringLiteral(".");
   // The search may have found fewer rows with more time.
   if (result->timeCapped) report += QStringLiteral("\nSökningen kortades av tidsgränsen.");
   host.platform.ShowMessage(report, QStringLiteral("Reducering"));

@@ -4,7 +4,7 @@
 // Each reads what it needs from the window through a ToolHost, checks it with
 // the engine (a refusal is a message box and nothing changes), then opens its
 // modal dialog or the save dialog. Only "Optimerad garanti" changes the
-// window: the row list and Label18.
+// window: the row list, Label18 and the status text.
 #pragma once
 
 #include <QString>
@@ -30,6 +30,8 @@ struct ToolHost {
   std::string_view rowListText;
   // Puts coupon text into the row list and its number of rows into Label18.
   std::function<void(std::string_view text, int64_t rows)> showRows;
+  // Sets the status bar's text, after a tool replaced the rows.
+  std::function<void(const QString& text)> showStatus;
   // The path "Spara för inlämning" proposes next; kept apart from "Spara
   // Raderna"'s, since the save dialog never asks before replacing a file.
   SaveDialog& handInDialog;

@@ -16,6 +16,7 @@ spelkub::tools::ToolHost TForm1::ToolHostOf() {
             Memo1->SetText(text);
             spelkub::SetCaption(Label18, QString::number(rows));
           },
+          [this](const QString& text) { SetStatusText(text); },
           handInDialog_};
 }
 
