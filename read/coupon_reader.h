@@ -57,4 +57,12 @@ ReadResult ReadCouponText(std::string_view text);
 // or hostile file costs the buffer and the rows read before the refusal.
 ReadResult ReadCouponFile(const std::string& path);
 
+namespace detail {
+
+// ReadCouponFile with chunks of `chunkBytes` (0: as ReadCouponFile chooses),
+// so that chunk ends can fall anywhere in a small file.
+ReadResult ReadCouponFileInChunks(const std::string& path, size_t chunkBytes);
+
+}  // namespace detail
+
 }  // namespace spelkub
