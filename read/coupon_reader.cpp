@@ -207,6 +207,8 @@ class Parser {
     ReadResult result;
     if (!error_.empty()) {
       result.error = std::move(error_);
+      result.headerlessLine = headerlessLine_;
+      result.headerlessSigns = headerlessSigns_;
       return result;
     }
     result.coupon = std::move(coupon_);
@@ -259,6 +261,10 @@ class Parser {
     }
     if (LooksLikeHeader(line)) return Refuse("okänd rubrik " + Quoted(line));
     if (line[0] == 'x' || kSignCode[static_cast<unsigned char>(line[0])] != 3) {
+      if (fields.badMatch == 0) {
+        headerlessLine_ = lineNumber_;
+        headerlessSigns_ = fields.signs;
+      }
       return RowProblem(fields, kSupertoto);
     }
     return Refuse("väntade en rubrik som " + Quoted("Stryktipset") + " eller en rad");
@@ -313,6 +319,8 @@ class Parser {
   int64_t lineNumber_ = 0;
   CouponRows coupon_;
   std::string error_;
+  int64_t headerlessLine_ = 0;
+  int headerlessSigns_ = 0;
 };
 
 // Hands the complete lines of data to the parser; with `last`, the rest too.
