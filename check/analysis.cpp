@@ -35,15 +35,6 @@ std::vector<double> WeightTable(const SystemShape& shape, const Streck& streck, 
   return table;
 }
 
-// A field in quotes for a message, a long one cut short.
-std::string ShortField(std::string_view field) {
-  constexpr size_t kShown = 16;
-  if (field.size() <= kShown) return detail::QuotedField(field);
-  std::string shown = detail::QuotedField(field.substr(0, kShown));
-  shown.insert(shown.size() - 1, "…");
-  return shown;
-}
-
 bool Stopped(const std::atomic<bool>* stop) {
   return stop != nullptr && stop->load(std::memory_order_relaxed);
 }
@@ -65,7 +56,8 @@ std::optional<Streck> ParseStreck(std::string_view text, int matches, std::strin
       const size_t point = digits.find('.');
       const std::string_view whole = digits.substr(0, point);
       const bool large = whole.find_first_not_of('0') != std::string_view::npos;
-      return Refuse(error, ShortField(token) + (large ? " är för stort" : " är för litet"));
+      return Refuse(error,
+                    detail::ShortQuotedField(token) + (large ? " är för stort" : " är för litet"));
     }
     if (digits.empty() || problem != std::errc() || next != digits.data() + digits.size() ||
         !std::isfinite(value)) {

@@ -28,6 +28,9 @@ int ResultCode(char c) {
   }
 }
 
+// A refused count shows the signs of each run up to this many runs.
+constexpr size_t kRunsCounted = 8;
+
 std::optional<MatchResults> Refuse(std::string* error, std::string text) {
   if (error != nullptr) *error = std::move(text);
   return std::nullopt;
@@ -74,7 +77,7 @@ std::optional<MatchResults> ParseResults(std::string_view text, int matches, std
       const int code = groups[m].size() == 1 ? ResultCode(groups[m][0]) : -2;
       if (code == -2) {
         return Refuse(error, "Resultat: match " + std::to_string(m + 1) + " har " +
-                                 detail::QuotedField(groups[m]) + ", " + expected);
+                                 detail::ShortQuotedField(groups[m]) + ", " + expected);
       }
       results.outcome[m] = static_cast<int8_t>(code);
     }
@@ -96,8 +99,9 @@ std::optional<MatchResults> ParseResults(std::string_view text, int matches, std
           ++length;
         }
         std::string what = "Resultat: match " + std::to_string(signs + 1) + " har " +
-                           detail::QuotedField(group.substr(i, length));
-        if (manyGroups && group.size() > length) what += " (i " + detail::QuotedField(group) + ")";
+                           detail::ShortQuotedField(group.substr(i, length));
+        if (manyGroups && group.size() > length)
+          what += " (i " + detail::ShortQuotedField(group) + ")";
         return Refuse(error, what + ", " + expected);
       }
       if (signs < matches) results.outcome[signs] = static_cast<int8_t>(code);
@@ -108,7 +112,7 @@ std::optional<MatchResults> ParseResults(std::string_view text, int matches, std
 
   std::string what = "Resultat: väntade " + std::to_string(matches) +
                      " tecken 1, X, 2 eller -, fick " + std::to_string(signs);
-  if (manyGroups) {
+  if (manyGroups && groups.size() <= kRunsCounted) {
     // Signs per group, so that the group that is short or long shows.
     std::string perGroup;
     for (const std::string_view group : groups) {
@@ -119,8 +123,8 @@ std::optional<MatchResults> ParseResults(std::string_view text, int matches, std
       size_t before = 0;
       for (const std::string_view group : groups) {
         if (before + group.size() > static_cast<size_t>(matches)) {
-          what +=
-              "; tecken " + std::to_string(matches + 1) + " står i " + detail::QuotedField(group);
+          what += "; tecken " + std::to_string(matches + 1) + " står i " +
+                  detail::ShortQuotedField(group);
           break;
         }
         before += group.size();
