@@ -53,7 +53,10 @@ AnalysisReport BruteForce(const SystemShape& shape, const std::vector<PackedRow>
     report.probabilityByRight = probability;
   }
   for (size_t i = 0; i < rows.size(); ++i) {
-    if (!shape.Contains(rows[i])) report.outsideRows.push_back(static_cast<int64_t>(i));
+    if (shape.Contains(rows[i])) continue;
+    if (report.outsideCount++ < static_cast<int64_t>(kOutsideRowsKept)) {
+      report.outsideRows.push_back(static_cast<int64_t>(i));
+    }
   }
   return report;
 }
@@ -116,6 +119,7 @@ TEST(AnalyseRows, AgreesWithBruteForceOnRandomSystemsAndRows) {
     ASSERT_EQ(report.guarantee, expected.guarantee) << trial;
     ASSERT_EQ(report.outcomesByRight, expected.outcomesByRight) << trial;
     ASSERT_EQ(report.outsideRows, expected.outsideRows) << trial;
+    ASSERT_EQ(report.outsideCount, expected.outsideCount) << trial;
     ASSERT_EQ(report.probabilityByRight.has_value(), weighted);
     if (weighted) {
       double sum = 0;
@@ -204,6 +208,27 @@ TEST(AnalyseRows, CountsARowOutsideTheSystemWhereItAgrees) {
   EXPECT_EQ(report.outcomesByRight[12], 2);
 }
 
+TEST(AnalyseRows, KeepsTheCountOfRowsOutsideTheSystemAndTheFirstFewOnly) {
+  const CouponState state = testing::UniformCoupon(kStryktipset, "1X");
+  const SystemShape shape = ShapeOf(state);
+  // Every third row has a "2" somewhere: outside the system.
+  std::mt19937 random(5);
+  std::vector<PackedRow> rows;
+  std::vector<int64_t> outside;
+  for (int i = 0; i < 60000; ++i) {
+    PackedRow row = 0;
+    for (int m = 0; m < 13; ++m) row |= PackedRow(random() % 2) << (2 * m);
+    if (i % 3 == 1) row |= PackedRow{2} << (2 * static_cast<int>(random() % 13));
+    if (!shape.Contains(row)) outside.push_back(i);
+    rows.push_back(row);
+  }
+  ASSERT_EQ(outside.size(), 20000u);
+  const AnalysisReport report = AnalyseRows(shape, rows);
+  EXPECT_EQ(report.outsideCount, 20000);
+  EXPECT_EQ(report.outsideRows,
+            std::vector<int64_t>(outside.begin(), outside.begin() + kOutsideRowsKept));
+}
+
 TEST(AnalyseRows, ReportsNothingForNoRows) {
   const CouponState state = testing::UniformCoupon(kStryktipset, "1X");
   const AnalysisReport report = AnalyseRows(ShapeOf(state), {});
@@ -252,6 +277,55 @@ TEST(ParseStreck, RefusesInOneSwedishLine) {
   EXPECT_EQ(error, "Streck: \"1e999\" är inget tal");
   EXPECT_FALSE(ParseStreck("40 \x1b[7m 30", 13, &error));
   EXPECT_EQ(error, "Streck: \"\\x1b[7m\" är inget tal");
+}
+
+// Streck for 13 matches: `first` for match 1, 40 30 30 for the others.
+std::string StreckWithFirst(const std::string& first) {
+  std::string text = first;
+  for (int m = 2; m <= 13; ++m) text += " 40 30 30";
+  return text;
+}
+
+TEST(ParseStreck, RefusesNumbersAndSumsBeyondWhatCanBeCounted) {
+  std::string error;
+  // 1e308 three times is finite each, but not their sum.
+  const std::string huge = "1" + std::string(308, '0');
+  EXPECT_FALSE(ParseStreck(StreckWithFirst(huge + " " + huge + " " + huge), 13, &error));
+  EXPECT_EQ(error, "Streck: talen för match 1 är för stora att lägga ihop");
+  EXPECT_FALSE(ParseStreck(StreckWithFirst("1" + std::string(400, '0') + " 1 1"), 13, &error));
+  EXPECT_EQ(error, "Streck: \"1000000000000000…\" är för stort");
+  EXPECT_FALSE(ParseStreck(StreckWithFirst("0." + std::string(400, '0') + "1 1 1"), 13, &error));
+  EXPECT_EQ(error, "Streck: \"0.00000000000000…\" är för litet");
+  for (const char* name : {"inf", "nan", "infinity"}) {
+    EXPECT_FALSE(ParseStreck(StreckWithFirst(std::string(name) + " 1 1"), 13, &error));
+    EXPECT_EQ(error, "Streck: \"" + std::string(name) + "\" är inget tal");
+  }
+  // Large but summable: the shares stay the shares.
+  const std::string large = "1" + std::string(307, '0');
+  const std::optional<Streck> streck =
+      ParseStreck(StreckWithFirst(large + " " + large + " " + huge), 13, &error);
+  ASSERT_TRUE(streck.has_value()) << error;
+  EXPECT_NEAR(streck->percent[0][0], 100.0 / 12, 1e-9);
+  EXPECT_NEAR(streck->percent[0][2], 1000.0 / 12, 1e-9);
+}
+
+TEST(ParseStreck, NamesTheMatchesWhoseNumbersWereScaled) {
+  std::string error;
+  std::string text;
+  const std::vector<std::string> groups = {"45 30 25", "50 30 19", "50 30 21.5",    "50 30 21",
+                                           "1 1 2",    "45 30 25", "33.3 33.3 33.3"};
+  for (int m = 1; m <= 13; ++m) text += (m <= 7 ? groups[m - 1] : "40 30 30") + ";";
+  const std::optional<Streck> streck = ParseStreck(text, 13, &error);
+  ASSERT_TRUE(streck.has_value()) << error;
+  // Sums 99 to 101 are rounding; 101.5 and 4 are not.
+  EXPECT_EQ(streck->scaledMatches, (std::vector<int>{3, 5}));
+  EXPECT_EQ(ScaledStreckText(*streck),
+            "Streck som inte summerade till 100 har räknats om: match 3, 5");
+  EXPECT_DOUBLE_EQ(streck->percent[4][2], 50);
+  const std::optional<Streck> exact = ParseStreck(StreckWithFirst("40 30 30"), 13, &error);
+  ASSERT_TRUE(exact.has_value()) << error;
+  EXPECT_TRUE(exact->scaledMatches.empty());
+  EXPECT_EQ(ScaledStreckText(*exact), "");
 }
 
 }  // namespace

@@ -725,7 +725,7 @@ TEST_F(RaderTest, GradeCountsRowsByRightAndWhatUndecidedMatchesCanBring) {
   // Every match decided: 1-1 right on row 1 only.
   const Outcome all = Rader({"--grade", "1,1,1,1,1,1,1,1,1,1,1,1,1", Path("rows.txt").string()});
   EXPECT_EQ(all.exitCode, kExitDone) << all.err;
-  EXPECT_EQ(all.out, "13 rätt: 1 rader\n12 rätt: 4 rader\n11 rätt: 4 rader\n");
+  EXPECT_EQ(all.out, "13 rätt: 1 rad\n12 rätt: 4 rader\n11 rätt: 4 rader\n");
 
   // Match 1 undecided, match 2 "X": rows with X on match 2 can reach 13.
   const Outcome open = Rader({"--grade", "-X11111111111", Path("rows.txt").string()});
@@ -738,12 +738,14 @@ TEST_F(RaderTest, GradeCountsRowsByRightAndWhatUndecidedMatchesCanBring) {
     for (int k = 0; k <= right + 1; ++k) ++reach[k];
   }
   std::string expected;
+  const auto counted = [](int count) {
+    return std::to_string(count) + (count == 1 ? " rad" : " rader");
+  };
   for (int k = 13; k >= 0; --k) {
-    if (exactly[k] > 0)
-      expected += std::to_string(k) + " rätt: " + std::to_string(exactly[k]) + " rader\n";
+    if (exactly[k] > 0) expected += std::to_string(k) + " rätt: " + counted(exactly[k]) + "\n";
   }
   for (int k = 13; k >= 10; --k) {
-    expected += "Kan nå " + std::to_string(k) + " rätt: " + std::to_string(reach[k]) + " rader\n";
+    expected += "Kan nå " + std::to_string(k) + " rätt: " + counted(reach[k]) + "\n";
   }
   EXPECT_EQ(open.out, expected);
 
@@ -780,6 +782,89 @@ TEST_F(RaderTest, GradeChecksResultBeforeTouchingTheFile) {
   EXPECT_EQ(Rader({"--grade", "11111111111111", Path("none.txt").string()}).exitCode, kExitRefused);
   EXPECT_EQ(Rader({"--grade", "1111111111111", Path("rows.txt").string()}).out,
             "13 rätt: 1 rader\n");
+}
+
+TEST_F(RaderTest, GradeReadsEveryRowAfterAFirstLineOfAByteOrderMarkAndBlanks) {
+  // The mark and 64 blanks before a header and one row.
+  WriteFile(Path("bom.txt"), "\xEF\xBB\xBF" + std::string(64, ' ') +
+                                 "\r\nStryktipset\r\nE,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n");
+  const Outcome one = Rader({"--grade", "1111111111111", Path("bom.txt").string()});
+  EXPECT_EQ(one.exitCode, kExitDone) << one.err;
+  EXPECT_EQ(one.out, "13 rätt: 1 rad\n");
+
+  // The same first line, six empty lines and 56,155 Supertoto rows: more than
+  // the reader's first megabyte.
+  std::string rows = "\xEF\xBB\xBF" + std::string(64, ' ') + "\r\n";
+  for (int i = 0; i < 6; ++i) rows += "\r\n";
+  for (int i = 0; i < 56155; ++i) rows += "1,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n";
+  WriteFile(Path("st.txt"), rows);
+  const Outcome many = Rader({"--grade", "11111111111111", Path("st.txt").string()});
+  EXPECT_EQ(many.exitCode, kExitDone) << many.err;
+  EXPECT_EQ(many.out, "14 rätt: 56155 rader\n");
+}
+
+TEST_F(RaderTest, GradeSaysOneRowAndReadsRunsOfSignsBySign) {
+  // Row 5 of the nine-row system (X-X) alone; the result in runs of signs.
+  WriteFile(Path("one.txt"), "Stryktipset\r\n" + NineRowLine(5));
+  const Outcome run = Rader({"--grade", "xx11 111 1111 11", Path("one.txt").string()});
+  EXPECT_EQ(run.exitCode, kExitDone) << run.err;
+  EXPECT_EQ(run.out, "13 rätt: 1 rad\n");
+  const Outcome open = Rader({"--grade", "XX11111111---", Path("one.txt").string()});
+  EXPECT_EQ(open.exitCode, kExitDone) << open.err;
+  EXPECT_EQ(open.out,
+            "10 rätt: 1 rad\nKan nå 13 rätt: 1 rad\nKan nå 12 rätt: 1 rad\n"
+            "Kan nå 11 rätt: 1 rad\nKan nå 10 rätt: 1 rad\n");
+  const Outcome bad = Rader({"--grade", "2x1x21 1q11 112", Path("one.txt").string()});
+  EXPECT_EQ(bad.exitCode, kExitMalformed);
+  EXPECT_NE(bad.err.find("match 8 har \"q\" (i \"1q11\")"), std::string::npos) << bad.err;
+}
+
+TEST_F(RaderTest, AnalyseOfHeaderlessThirteenSignRowsSaysWhatTheSystemAndTheFileSay) {
+  WriteFile(Path("rows.txt"), "\r\n1,1,1,1,1,1,1,1,1,1,1,1,1\r\n");
+  const Outcome run = Rader(WithMarks({"--analyse", Path("rows.txt").string()}, kNineRowMarks));
+  EXPECT_EQ(run.exitCode, kExitRefused);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err,
+            "spelkub_rader: Rad 2: systemet har 13 matcher och raden 13 tecken, men filen har "
+            "ingen rubrik och läses då som Supertoto med 14 tecken per rad: skriv "
+            "\"Stryktipset\" eller \"Europatipset\" först och \"E,\" före varje rad\n");
+  // Supertoto marks keep the reader's own message: 14 signs are what they need.
+  std::vector<std::string> toto(14, "1");
+  const Outcome game =
+      Rader(WithMarks({"--game", "supertoto", "--analyse", Path("rows.txt").string()}, toto));
+  EXPECT_EQ(game.exitCode, kExitRefused);
+  EXPECT_EQ(game.err, "spelkub_rader: Rad 2: väntade 14 tecken 1, X eller 2\n");
+}
+
+TEST_F(RaderTest, AnalyseNamesScaledStreckAndRefusesSumsBeyondCounting) {
+  const std::string rows =
+      "Stryktipset,13plus=Nej\r\n" + NineRowLine(1) + NineRowLine(5) + NineRowLine(9);
+  WriteFile(Path("rows.txt"), rows);
+  // Match 2 adds up to 50 and match 4 to 110: both scaled, and said so; 99.5 is rounding.
+  std::string streck;
+  for (int match = 1; match <= 13; ++match) {
+    streck += match == 2   ? "25 12.5 12.5 "
+              : match == 4 ? "55 30 25 "
+              : match == 6 ? "50 25 24.5 "
+                           : "50 25 25 ";
+  }
+  const Outcome run =
+      Rader(WithMarks({"--streck", streck, "--analyse", Path("rows.txt").string()}, kNineRowMarks));
+  EXPECT_EQ(run.exitCode, kExitDone) << run.err;
+  EXPECT_EQ(run.out,
+            "Garanti: 12 rätt\n13 rätt: 3 utfall (37,50 %)\n12 rätt: 6 utfall (62,50 %)\n"
+            "Streck som inte summerade till 100 har räknats om: match 2, 4\n");
+
+  const std::string huge = "1" + std::string(308, '0');
+  std::string infinite = huge + " " + huge + " " + huge;
+  for (int match = 2; match <= 13; ++match) infinite += " 50 25 25";
+  const Outcome refused = Rader(
+      WithMarks({"--streck", infinite, "--analyse", Path("rows.txt").string()}, kNineRowMarks));
+  EXPECT_EQ(refused.exitCode, kExitMalformed);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_NE(refused.err.find("Streck: talen för match 1 är för stora att lägga ihop"),
+            std::string::npos)
+      << refused.err;
 }
 
 TEST_F(RaderTest, OptimizeWritesAVerifiedCoverAndComparesWithGaranti) {

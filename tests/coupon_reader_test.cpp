@@ -323,7 +323,10 @@ TEST(CouponReaderRefuses, WholeTextWhenOneLineIsBad) {
 struct Reference {
   bool accepted = false;
   int64_t refusedLine = 0;
+  // For a line refused for its bytes or its length: the start of the message.
+  std::string refusal;
   std::vector<PackedRow> rows;
+  std::vector<uint32_t> lines;
 };
 
 Reference ReadPlainly(const std::string& text) {
@@ -368,13 +371,28 @@ Reference ReadPlainly(const std::string& text) {
   int32_t game = 0;  // 0 before the first line that is not blank
   bool initialText = false;
   for (size_t i = 0; i < lines.size(); ++i) {
-    const std::string& line = lines[i];
-    if (line.find_first_not_of(" \t") == std::string::npos) continue;
+    std::string line = lines[i];
     const auto refuse = [&] {
       reference.refusedLine = static_cast<int64_t>(i + 1);
       reference.rows.clear();
+      reference.lines.clear();
       return reference;
     };
+    if (i == 0 && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+    // The first fault from the left: a byte outside printable ASCII and tab,
+    // or a 65th character.
+    for (size_t at = 0; at < line.size(); ++at) {
+      const auto byte = static_cast<unsigned char>(line[at]);
+      if (at == 64) {
+        reference.refusal = "raden är för lång";
+        return refuse();
+      }
+      if ((byte < 0x20 && byte != '\t') || byte >= 0x7F) {
+        reference.refusal = "otillåtet tecken";
+        return refuse();
+      }
+    }
+    if (line.find_first_not_of(" \t") == std::string::npos) continue;
     if (initialText) return refuse();
     if (game == 0) {
       for (const auto& [header, headerGame] : kHeaders) {
@@ -390,6 +408,7 @@ Reference ReadPlainly(const std::string& text) {
     const std::optional<PackedRow> row = rowOf(line, game);
     if (!row) return refuse();
     reference.rows.push_back(*row);
+    reference.lines.push_back(static_cast<uint32_t>(i + 1));
   }
   reference.accepted = true;
   return reference;
@@ -451,6 +470,113 @@ TEST(CouponReader, AgreesWithAPlainReadingOnRandomTexts) {
   }
   EXPECT_GT(accepted, 300);
   EXPECT_LT(accepted, 2700);
+}
+
+// Texts of rows among blank lines of any length, byte-order marks in and out
+// of place, LF and CR LF, read whole and from files in chunks of every size:
+// the same rows on the same lines as a plain reading, or the same refusal.
+TEST(CouponReader, AgreesWithAPlainReadingOverBlanksMarksLineEndsAndChunkEnds) {
+  const unsigned seed = 20240616;
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  TempFolder folder("coupon_reader");
+  const auto path = folder.Path("rader.txt");
+  const std::string bom = "\xEF\xBB\xBF";
+  auto blanks = [&] {
+    // Mostly short; now and then around the longest line and beyond.
+    const size_t length = random() % 6 == 0 ? 56 + random() % 14 : random() % 8;
+    std::string line;
+    for (size_t i = 0; i < length; ++i) line += random() % 5 == 0 ? '\t' : ' ';
+    return line;
+  };
+  auto randomRow = [&](int32_t game) {
+    PackedRow row = 0;
+    for (int m = 0; m < MatchesInPlay(game); ++m) row |= PackedRow(random() % 3) << (2 * m);
+    return Render(row, game);
+  };
+  const auto check = [](const std::string& text, const ReadResult& result, const char* how) {
+    const Reference expected = ReadPlainly(text);
+    ASSERT_EQ(result.coupon.has_value(), expected.accepted)
+        << how << "\n"
+        << ::testing::PrintToString(text) << "\n"
+        << result.error;
+    if (expected.accepted) {
+      ASSERT_EQ(result.coupon->rows, expected.rows) << how << ::testing::PrintToString(text);
+      ASSERT_EQ(result.coupon->lines, expected.lines) << how << ::testing::PrintToString(text);
+    } else {
+      ASSERT_TRUE(result.error.starts_with("Rad " + std::to_string(expected.refusedLine) + ": " +
+                                           expected.refusal))
+          << how << "\n"
+          << ::testing::PrintToString(text) << "\n"
+          << result.error;
+    }
+  };
+  int accepted = 0;
+  for (int trial = 0; trial < 600; ++trial) {
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    const int32_t game = random() % 3 == 0 ? kSupertoto : kStryktipset;
+    const auto lineBreak = [&] { return random() % 2 == 0 ? "\r\n" : "\n"; };
+    std::string text;
+    if (random() % 2 == 0) text += bom;
+    if (random() % 3 != 0) text += blanks() + lineBreak();
+    if (game != kSupertoto) text += std::string(random() % 2 == 0 ? "Stryktipset" : "Europatipset");
+    if (game != kSupertoto || random() % 3 == 0) text += lineBreak();
+    const int count = static_cast<int>(random() % 40);
+    for (int i = 0; i < count; ++i) {
+      switch (random() % 64) {
+        case 0:
+          text += bom + randomRow(game);
+          break;
+        case 1:
+          text += blanks() + randomRow(game);
+          break;
+        case 2:
+        case 3:
+        case 4:
+        case 5:
+        case 6:
+        case 7:
+          text += blanks();
+          break;
+        default:
+          text += randomRow(game);
+          break;
+      }
+      if (i + 1 < count || random() % 3 != 0) text += lineBreak();
+    }
+    const ReadResult whole = ReadCouponText(text);
+    check(text, whole, "text");
+    accepted += whole.coupon.has_value();
+    testing::WriteFile(path, text);
+    const size_t chunk = 1 + random() % 200;
+    check(text, detail::ReadCouponFileInChunks(path.string(), chunk),
+          ("chunks of " + std::to_string(chunk)).c_str());
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+  EXPECT_GT(accepted, 120);
+  EXPECT_LT(accepted, 480);
+}
+
+// The reader's own chunks of a megabyte: the rows after a first line of a
+// byte-order mark and blanks all count, however many blanks there are.
+TEST(CouponReaderFile, ReadsEveryRowAfterAMarkAndBlanksAcrossMegabyteChunks) {
+  TempFolder folder("coupon_reader");
+  const auto path = folder.Path("rader.txt");
+  for (const size_t width : {60, 61, 62, 63, 64}) {
+    std::string text = "\xEF\xBB\xBF" + std::string(width, ' ') + "\r\n";
+    for (int i = 0; i < 6; ++i) text += "\r\n";
+    for (int i = 0; i < 56155; ++i) text.append(kTotoA).append("\r\n");
+    ASSERT_GT(text.size(), 1u << 20);
+    testing::WriteFile(path, text);
+    const ReadResult result = ReadCouponFile(path.string());
+    ASSERT_TRUE(result.coupon.has_value()) << width << ": " << result.error;
+    EXPECT_EQ(result.coupon->rows.size(), 56155u) << width;
+    EXPECT_EQ(result.coupon->lines.back(), 56155u + 7) << width;
+    EXPECT_EQ(ReadCouponText(text).coupon->rows.size(), 56155u) << width;
+  }
+  std::string tooLong = "\xEF\xBB\xBF" + std::string(65, ' ') + "\r\n" + Crlf({kTotoA});
+  testing::WriteFile(path, tooLong);
+  EXPECT_EQ(ReadCouponFile(path.string()).error, "Rad 1: raden är för lång");
 }
 
 // ---- Files, huge and hostile ----

@@ -73,6 +73,37 @@ TEST(ParseResults, RefusesAWrongCountAndNamesTheMatchOfABadSign) {
             "Resultat: match 10 har \"X2\", väntade 1, X, 2 eller -");
 }
 
+TEST(ParseResults, CountsSignsAcrossRunsAndSaysWhereTheTextWentWrong) {
+  // Runs of signs split anywhere read like one run.
+  EXPECT_EQ(Results("2x1x21 1111 112").outcome, Results("2X1X211111112").outcome);
+  EXPECT_EQ(Results("1X2-1X2 -1X2-1 X", 14).outcome, Results("1X2-1X2-1X2-1X", 14).outcome);
+  // Too few or too many signs: the count per run shows which run is off.
+  EXPECT_EQ(Refusal("2x1x21 1111 11"),
+            "Resultat: väntade 13 tecken 1, X, 2 eller -, fick 12 (6 + 4 + 2)");
+  EXPECT_EQ(Refusal("2x1x21 1111 11211"),
+            "Resultat: väntade 13 tecken 1, X, 2 eller -, fick 15 (6 + 4 + 5); tecken 14 står i "
+            "\"11211\"");
+  // A character that is no sign: its match and the run it stands in.
+  EXPECT_EQ(Refusal("2x1x21 1q11 112"),
+            "Resultat: match 8 har \"q\" (i \"1q11\"), väntade 1, X, 2 eller -");
+  EXPECT_EQ(Refusal("2x1x21 11\xC3\xA4"
+                    "1 112"),
+            "Resultat: match 9 har \"\xC3\xA4\" (i \"11\xC3\xA4"
+            "1\"), väntade 1, X, 2 eller -");
+  // Every way of cutting a run of 13 signs into runs reads the same.
+  std::mt19937 random(7);
+  for (int trial = 0; trial < 200; ++trial) {
+    std::string run;
+    for (int m = 0; m < 13; ++m) run += "1X2-"[random() % 4];
+    std::string cut;
+    for (size_t i = 0; i < run.size(); ++i) {
+      if (i > 0 && random() % 3 == 0) cut += " ,;\n"[random() % 4];
+      cut += run[i];
+    }
+    EXPECT_EQ(Results(cut).outcome, Results(run).outcome) << cut;
+  }
+}
+
 TEST(GradeRows, CountsExactRightOnEveryMatchDecided) {
   const std::vector<PackedRow> rows = {Row("1111111111111"), Row("1111111111112"),
                                        Row("2222222222222"), Row("111111111111X")};

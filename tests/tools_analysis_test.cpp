@@ -151,6 +151,36 @@ TEST_F(AnalysisCommandTest, StreckAddsTheProbabilityOfEachNumberOfRight) {
   });
 }
 
+TEST_F(AnalysisCommandTest, SaysWhichMatchesHadTheirStreckScaled) {
+  rowList = NineRows({1, 5, 9});
+  Analyse([this](QDialog& dialog) {
+    const auto* scaled = dialog.findChild<QLabel*>("StreckOmraknade");
+    // Match 2 adds up to 50, match 13 to 200; 99.5 for match 3 is rounding.
+    QStringList groups{QStringLiteral("50 30 20"), QStringLiteral("25 15 10"),
+                       QStringLiteral("50 30 19.5")};
+    for (int m = 4; m <= 12; ++m) groups << QStringLiteral("50 30 20");
+    groups << QStringLiteral("100 60 40");
+    EnterStreck(dialog, groups.join(QStringLiteral(", ")));
+    EXPECT_TRUE(scaled->isVisibleTo(&dialog));
+    EXPECT_EQ(scaled->text(),
+              QStringLiteral("Streck som inte summerade till 100 har räknats om: match 2, 13."));
+    // The shares are the same as for numbers that add up to 100.
+    EXPECT_EQ(TableOf(dialog)[1][3], QStringLiteral("38,0 %"));
+    EnterStreck(dialog, Groups(QStringLiteral("50 30 20"), 13));
+    EXPECT_FALSE(scaled->isVisibleTo(&dialog));
+  });
+}
+
+TEST_F(AnalysisCommandTest, CountsEveryRowOutsideTheSystemAndNamesTheFirstTen) {
+  rowList = NineRows({1});
+  for (int i = 0; i < 25; ++i) rowList += "E,1,1,2,1,1,1,1,1,1,1,1,1,1\r\n";
+  Analyse([](QDialog& dialog) {
+    EXPECT_EQ(
+        TextOf(dialog, "Utanfor"),
+        QStringLiteral("Rader utanför systemet: 25 (rad 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, ...)"));
+  });
+}
+
 TEST_F(AnalysisCommandTest, RefusedStreckShowsTheParsersMessageAndKeepsTheTable) {
   rowList = NineRows({1, 5, 9});
   Analyse([this](QDialog& dialog) {

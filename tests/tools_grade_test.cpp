@@ -169,6 +169,28 @@ TEST_F(GradeCommandTest, RefusedTypedResultsShowTheParsersMessageAndChangeNothin
   });
 }
 
+TEST_F(GradeCommandTest, ALongRefusalWrapsInsteadOfWideningTheDialog) {
+  rowList = kDiagonalRows;
+  Grade([](tools::GradeDialog& dialog) {
+    const int width = dialog.sizeHint().width();
+    const int least = dialog.minimumSizeHint().width();
+    const QString long_(300, QLatin1Char('q'));
+    const QStringList texts{
+        QStringLiteral("1 1 1 1 1 ") + long_ + QStringLiteral(" 1 1 1 1 1 1 1"),
+        QStringLiteral("1X2-1 ") + long_ + QStringLiteral(" 1 1"),
+        QStringLiteral("1 ").repeated(60),
+        QStringLiteral("11 111 1111 11111 111111 1111111 11111111 111111111 1111111111")};
+    auto* field = dialog.findChild<QLineEdit*>("ResultatRad");
+    for (const QString& text : texts) {
+      field->setText(text);
+      QTest::keyClick(field, Qt::Key_Return);
+      ASSERT_TRUE(dialog.findChild<QLabel*>("ResultatFel")->isVisibleTo(&dialog)) << text.size();
+      EXPECT_LE(dialog.sizeHint().width(), width) << text.toStdString();
+      EXPECT_LE(dialog.minimumSizeHint().width(), least) << text.toStdString();
+    }
+  });
+}
+
 TEST_F(GradeCommandTest, SupertotoRowsGetFourteenMatches) {
   rowList = "1,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n2,1,1,1,1,1,1,1,1,1,1,1,1,X\r\n";
   Grade([](tools::GradeDialog& dialog) {

@@ -19,13 +19,6 @@
 
 namespace spelkub::tools {
 
-namespace {
-
-// Rows outside the system named by their line, at most this many.
-constexpr size_t kNamedRows = 10;
-
-}  // namespace
-
 AnalysisDialog::AnalysisDialog(const SystemShape& shape, std::vector<PackedRow> rows,
                                std::vector<int64_t> lines, QWidget* parent)
     : QDialog(parent), shape_(shape), rows_(std::move(rows)), lines_(std::move(lines)) {
@@ -72,6 +65,10 @@ AnalysisDialog::AnalysisDialog(const SystemShape& shape, std::vector<PackedRow> 
   streckRow->addWidget(streckField_, 1);
   streckRow->addWidget(compute_);
   streckError_ = NewErrorLabel(QStringLiteral("StreckFel"), this);
+  scaled_ = new QLabel(this);
+  scaled_->setObjectName(QStringLiteral("StreckOmraknade"));
+  scaled_->setWordWrap(true);
+  scaled_->hide();
 
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* close = buttons->addButton(QStringLiteral("Stäng"), QDialogButtonBox::RejectRole);
@@ -85,6 +82,7 @@ AnalysisDialog::AnalysisDialog(const SystemShape& shape, std::vector<PackedRow> 
   layout->addWidget(outside_);
   layout->addLayout(streckRow);
   layout->addWidget(streckError_);
+  layout->addWidget(scaled_);
   layout->addWidget(buttons);
   resize(760, 420);
 
@@ -174,23 +172,28 @@ void AnalysisDialog::Show() {
   std::reverse(bars.begin(), bars.end());
   chart_->SetBars(std::move(bars));
 
-  if (report.outsideRows.empty()) {
+  if (report.outsideCount == 0) {
     outside_->hide();
   } else {
     QStringList named;
-    for (size_t i = 0; i < report.outsideRows.size() && i < kNamedRows; ++i) {
-      const int64_t position = report.outsideRows[i];
+    for (const int64_t position : report.outsideRows) {
       named << QString::number(position < static_cast<int64_t>(lines_.size()) ? lines_[position]
                                                                               : position + 1);
     }
-    QString text =
+    const QString text =
         QStringLiteral("Rader utanför systemet: %1 (rad %2%3)")
-            .arg(report.outsideRows.size())
+            .arg(report.outsideCount)
             .arg(named.join(QStringLiteral(", ")))
-            .arg(report.outsideRows.size() > kNamedRows ? QStringLiteral(", ...") : QString());
+            .arg(report.outsideCount > static_cast<int64_t>(report.outsideRows.size())
+                     ? QStringLiteral(", ...")
+                     : QString());
     outside_->setText(text);
     outside_->show();
   }
+
+  const std::string scaled = streck_ ? ScaledStreckText(*streck_) : std::string();
+  scaled_->setText(FromUtf8(scaled) + (scaled.empty() ? QString() : QStringLiteral(".")));
+  scaled_->setVisible(!scaled.empty());
 }
 
 }  // namespace spelkub::tools

@@ -1,7 +1,8 @@
 // The "Garantianalys" dialog: the guarantee of the row list's rows on the
 // system of the current marks, the outcomes by number of right as a table and
-// a bar chart, the rows outside the system, and a field for streck
-// percentages that adds the probability of each number of right.
+// a bar chart, the rows outside the system (the first few by line), and a
+// field for streck percentages that adds the probability of each number of
+// right and names the matches whose percentages were scaled to 100.
 //
 // The analysis runs on the dialog's Worker, once on opening and again for
 // each set of percentages.
@@ -58,6 +59,7 @@ class AnalysisDialog : public QDialog {
   QLineEdit* streckField_ = nullptr;
   QPushButton* compute_ = nullptr;
   QLabel* streckError_ = nullptr;
+  QLabel* scaled_ = nullptr;  // the matches whose streck were scaled to 100
   Worker* worker_ = nullptr;
 
   std::optional<Streck> streck_;  // read by the running analysis

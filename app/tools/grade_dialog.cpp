@@ -16,6 +16,7 @@
 
 #include "app/qt_text.h"
 #include "app/tools/dialog_parts.h"
+#include "coupon/messages.h"
 
 namespace spelkub::tools {
 
@@ -49,6 +50,8 @@ GradeDialog::GradeDialog(int matches, std::vector<PackedRow> rows, QWidget* pare
   typed->addWidget(new QLabel(QStringLiteral("Resultat:"), this));
   typed->addWidget(resultsField_, 1);
   resultsError_ = NewErrorLabel(QStringLiteral("ResultatFel"), this);
+  // A refusal wraps within the dialog's width instead of widening it.
+  resultsError_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
   for (int match = 1; match <= matches; ++match) {
     grid->addWidget(new QLabel(QStringLiteral("Match %1:").arg(match), this), match - 1, 0);
@@ -178,7 +181,7 @@ void GradeDialog::Clear() {
 void GradeDialog::Grade() {
   report_ = GradeRows(rows_, results_);
   decided_->setText(QStringLiteral("%1, %2 av %3 matcher avgjorda.")
-                        .arg(RowCount(static_cast<int64_t>(rows_.size())))
+                        .arg(FromUtf8(RowCountText(rows_.size())))
                         .arg(report_.decided)
                         .arg(matches_));
 
@@ -200,7 +203,7 @@ void GradeDialog::Grade() {
   for (int right = matches_; right > matches_ - kReachLines; --right) {
     lines << QStringLiteral("Kan nå %1 rätt: %2")
                  .arg(right)
-                 .arg(RowCount(report_.rowsCanReach[right]));
+                 .arg(FromUtf8(RowCountText(static_cast<size_t>(report_.rowsCanReach[right]))));
   }
   reach_->setText(lines.join(QLatin1Char('\n')));
   reach_->show();

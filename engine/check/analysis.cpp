@@ -51,6 +51,14 @@ std::optional<Streck> ParseStreck(std::string_view text, int matches, std::strin
     double value = 0;
     const auto [next, problem] = std::from_chars(digits.data(), digits.data() + digits.size(),
                                                  value, std::chars_format::fixed);
+    if (problem == std::errc::result_out_of_range && next == digits.data() + digits.size()) {
+      // Digits beyond what a double holds: too large, or so small it is no share at all.
+      const size_t point = digits.find('.');
+      const std::string_view whole = digits.substr(0, point);
+      const bool large = whole.find_first_not_of('0') != std::string_view::npos;
+      return Refuse(error,
+                    detail::ShortQuotedField(token) + (large ? " är för stort" : " är för litet"));
+    }
     if (digits.empty() || problem != std::errc() || next != digits.data() + digits.size() ||
         !std::isfinite(value)) {
       return Refuse(error, detail::QuotedField(token).append(" är inget tal"));
@@ -68,10 +76,25 @@ std::optional<Streck> ParseStreck(std::string_view text, int matches, std::strin
   streck.matches = matches;
   for (int m = 0; m < matches; ++m) {
     const double sum = numbers[3 * m] + numbers[3 * m + 1] + numbers[3 * m + 2];
-    if (!(sum > 0)) return Refuse(error, "match " + std::to_string(m + 1) + " har summan 0");
-    for (int o = 0; o < 3; ++o) streck.percent[m][o] = numbers[3 * m + o] * 100.0 / sum;
+    const std::string match = "match " + std::to_string(m + 1);
+    if (!std::isfinite(sum))
+      return Refuse(error, "talen för " + match + " är för stora att lägga ihop");
+    if (!(sum > 0)) return Refuse(error, match + " har summan 0");
+    if (sum < 99 || sum > 101) streck.scaledMatches.push_back(m + 1);
+    // Divided first, so that a share of a large sum cannot overflow.
+    for (int o = 0; o < 3; ++o) streck.percent[m][o] = numbers[3 * m + o] / sum * 100.0;
   }
   return streck;
+}
+
+std::string ScaledStreckText(const Streck& streck) {
+  if (streck.scaledMatches.empty()) return {};
+  std::string text = "Streck som inte summerade till 100 har räknats om: match ";
+  for (size_t i = 0; i < streck.scaledMatches.size(); ++i) {
+    if (i > 0) text += ", ";
+    text += std::to_string(streck.scaledMatches[i]);
+  }
+  return text;
 }
 
 AnalysisReport AnalyseRows(const SystemShape& shape, std::span<const PackedRow> rows,
@@ -85,6 +108,7 @@ AnalysisReport AnalyseRows(const SystemShape& shape, std::span<const PackedRow> 
     report.stopped = true;
     return report;
   }
+  report.outsideCount = coverage.outsideCount;
   report.outsideRows = std::move(coverage.outsideRows);
   report.guarantee = shape.matches - coverage.maxDistance;
 

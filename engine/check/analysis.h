@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "coupon/system_shape.h"
+#include "cover/coverage.h"
 
 namespace spelkub {
 
@@ -21,6 +22,9 @@ namespace spelkub {
 struct Streck {
   int matches = 13;
   std::array<std::array<double, 3>, kMaxMatches> percent{};
+  // Matches (1-based, in order) whose numbers did not add up to about 100
+  // (99 to 101) and were scaled: the user is told which.
+  std::vector<int> scaledMatches;
 };
 
 // 13 or 14 groups of three numbers (as many as `matches`), separated by
@@ -28,9 +32,14 @@ struct Streck {
 // optional "%" after a number. A group's numbers need not add up to 100 (each
 // group is scaled to 100). Refusals are one Swedish line: "Streck: väntade 39
 // tal, tre per match, fick 38", "Streck: "abc" är inget tal", "Streck: talen
-// kan inte vara negativa ("-5")", "Streck: match 3 har summan 0".
+// kan inte vara negativa ("-5")", "Streck: match 3 har summan 0", "Streck:
+// "1000…" är för stort", "Streck: talen för match 3 är för stora att lägga
+// ihop".
 std::optional<Streck> ParseStreck(std::string_view text, int matches, std::string* error);
 
+// "Streck som inte summerade till 100 har räknats om: match 2, 5", or empty
+// when no match was scaled.
+std::string ScaledStreckText(const Streck& streck);
 struct AnalysisReport {
   int matches = 13;
   // The least right over all outcomes; 0 when there are no rows (and then
@@ -46,8 +55,9 @@ struct AnalysisReport {
   // With streck: the probability (0..1) that the result is an outcome of the
   // system at all, the product over the matches of the marked signs' shares.
   double systemProbability = 0;
-  // Rows with a sign that the system does not mark: their positions (0-based,
-  // in the given order).
+  // Rows with a sign that the system does not mark: how many, and the
+  // positions (0-based, in the given order) of the first kOutsideRowsKept.
+  int64_t outsideCount = 0;
   std::vector<int64_t> outsideRows;
   bool stopped = false;
 };

@@ -28,6 +28,9 @@ int ResultCode(char c) {
   }
 }
 
+// A refused count shows the signs of each run up to this many runs.
+constexpr size_t kRunsCounted = 8;
+
 std::optional<MatchResults> Refuse(std::string* error, std::string text) {
   if (error != nullptr) *error = std::move(text);
   return std::nullopt;
@@ -63,29 +66,72 @@ int MatchResults::Decided() const {
 std::optional<MatchResults> ParseResults(std::string_view text, int matches, std::string* error) {
   if (matches < 1 || matches > kMaxMatches) throw std::invalid_argument("ParseResults: matches");
   const std::vector<std::string_view> groups = detail::SplitFields(text);
-  // One run of signs, "1X2-1...", stands for a group per match.
-  std::vector<std::string_view> signs;
-  if (groups.size() == 1 && groups[0].size() > 1) {
-    for (size_t i = 0; i < groups[0].size(); ++i) signs.push_back(groups[0].substr(i, 1));
-  } else {
-    signs = groups;
-  }
-  if (static_cast<int>(signs.size()) != matches) {
-    return Refuse(error, "Resultat: väntade " + std::to_string(matches) +
-                             " tecken 1, X, 2 eller -, fick " + std::to_string(signs.size()));
-  }
   MatchResults results;
   results.matches = matches;
   results.outcome.fill(-1);
-  for (int m = 0; m < matches; ++m) {
-    const int code = signs[m].size() == 1 ? ResultCode(signs[m][0]) : -2;
-    if (code == -2) {
-      return Refuse(error, "Resultat: match " + std::to_string(m + 1) + " har " +
-                               detail::QuotedField(signs[m]) + ", väntade 1, X, 2 eller -");
+  const std::string expected = "väntade 1, X, 2 eller -";
+
+  // A group per match: a group of more than one sign is a mistake in that match.
+  if (static_cast<int>(groups.size()) == matches) {
+    for (int m = 0; m < matches; ++m) {
+      const int code = groups[m].size() == 1 ? ResultCode(groups[m][0]) : -2;
+      if (code == -2) {
+        return Refuse(error, "Resultat: match " + std::to_string(m + 1) + " har " +
+                                 detail::ShortQuotedField(groups[m]) + ", " + expected);
+      }
+      results.outcome[m] = static_cast<int8_t>(code);
     }
-    results.outcome[m] = static_cast<int8_t>(code);
+    return results;
   }
-  return results;
+
+  // Otherwise every group is a run of signs, "1X2-1 1X2-1 ...", read one
+  // sign per match across the groups.
+  const bool manyGroups = groups.size() > 1;
+  int signs = 0;
+  for (const std::string_view group : groups) {
+    for (size_t i = 0; i < group.size(); ++i) {
+      const int code = ResultCode(group[i]);
+      if (code == -2) {
+        // The whole character, also when it takes several bytes.
+        size_t length = 1;
+        while (i + length < group.size() &&
+               (static_cast<unsigned char>(group[i + length]) & 0xC0) == 0x80) {
+          ++length;
+        }
+        std::string what = "Resultat: match " + std::to_string(signs + 1) + " har " +
+                           detail::ShortQuotedField(group.substr(i, length));
+        if (manyGroups && group.size() > length)
+          what += " (i " + detail::ShortQuotedField(group) + ")";
+        return Refuse(error, what + ", " + expected);
+      }
+      if (signs < matches) results.outcome[signs] = static_cast<int8_t>(code);
+      ++signs;
+    }
+  }
+  if (signs == matches) return results;
+
+  std::string what = "Resultat: väntade " + std::to_string(matches) +
+                     " tecken 1, X, 2 eller -, fick " + std::to_string(signs);
+  if (manyGroups && groups.size() <= kRunsCounted) {
+    // Signs per group, so that the group that is short or long shows.
+    std::string perGroup;
+    for (const std::string_view group : groups) {
+      perGroup += (perGroup.empty() ? "" : " + ") + std::to_string(group.size());
+    }
+    what += " (" + perGroup + ")";
+    if (signs > matches) {
+      size_t before = 0;
+      for (const std::string_view group : groups) {
+        if (before + group.size() > static_cast<size_t>(matches)) {
+          what += "; tecken " + std::to_string(matches + 1) + " står i " +
+                  detail::ShortQuotedField(group);
+          break;
+        }
+        before += group.size();
+      }
+    }
+  }
+  return Refuse(error, what);
 }
 
 GradeReport GradeRows(std::span<const PackedRow> rows, const MatchResults& results) {

@@ -20,9 +20,11 @@ struct MatchResults {
 };
 
 // Like MARKS of spelkub_rader, but one sign or "-" per match: groups separated
-// by commas, semicolons, blanks or line breaks, or one run of signs "1X2-...";
-// "x" is read as "X". Refusals are one Swedish line, e.g.
-// "Resultat: väntade 13 tecken 1, X, 2 eller -, fick 12".
+// by commas, semicolons, blanks or line breaks, one per match, or runs of
+// signs "1X2-..." (one run, or several like "2X1X21 1111 112") read a sign per
+// match; "x" is read as "X". Refusals are one Swedish line that says where the
+// text went wrong, e.g. "Resultat: väntade 13 tecken 1, X, 2 eller -, fick 12
+// (6 + 4 + 2)" or "Resultat: match 8 har "q" (i "1q11"), väntade 1, X, 2 eller -".
 std::optional<MatchResults> ParseResults(std::string_view text, int matches, std::string* error);
 
 struct GradeReport {

@@ -42,4 +42,12 @@ std::string QuotedField(std::string_view field) {
   return shown;
 }
 
+std::string ShortQuotedField(std::string_view field, size_t shown) {
+  if (field.size() <= shown) return QuotedField(field);
+  while (shown > 0 && (static_cast<unsigned char>(field[shown]) & 0xC0) == 0x80) --shown;
+  std::string quoted = QuotedField(field.substr(0, shown));
+  quoted.insert(quoted.size() - 1, "…");
+  return quoted;
+}
+
 }  // namespace spelkub::detail

@@ -16,4 +16,8 @@ std::vector<std::string_view> SplitFields(std::string_view text);
 // stays one line.
 std::string QuotedField(std::string_view field);
 
+// QuotedField of the first `shown` bytes (a whole UTF-8 character at the
+// end) and "…" when the field is longer, so that a message stays short.
+std::string ShortQuotedField(std::string_view field, size_t shown = 16);
+
 }  // namespace spelkub::detail

@@ -78,7 +78,10 @@ Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> ro
     for (int byte = 0; byte < kBytes; ++byte)
       outside |= outsideBits[byte][(rows[r] >> (8 * byte)) & 0xFF];
     if (outside != 0) {
-      coverage.outsideRows.push_back(static_cast<int64_t>(r));
+      if (coverage.outsideRows.size() < kOutsideRowsKept) {
+        coverage.outsideRows.push_back(static_cast<int64_t>(r));
+      }
+      ++coverage.outsideCount;
       outsideAny |= outside;
     }
   }

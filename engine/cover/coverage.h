@@ -19,15 +19,20 @@
 
 namespace spelkub {
 
+// Rows outside the system named by position, at most this many.
+inline constexpr size_t kOutsideRowsKept = 10;
+
 struct Coverage {
   // Per outcome (by index in the system): matches differing from the nearest
   // row. Empty when there were no rows.
   std::vector<uint8_t> distance;
   // The largest distance; the guarantee is matches - maxDistance.
   int maxDistance = 0;
-  // Positions (in the given order) of the rows with a sign that the system
-  // does not mark. Such a row still counts: it differs from every outcome in
-  // those matches and agrees where it agrees.
+  // The rows with a sign that the system does not mark: how many, and the
+  // positions (in the given order) of the first kOutsideRowsKept, so that
+  // memory does not grow with them. Such a row still counts: it differs from
+  // every outcome in those matches and agrees where it agrees.
+  int64_t outsideCount = 0;
   std::vector<int64_t> outsideRows;
   // True when `stop` was raised before the search ended; the rest is then
   // meaningless.

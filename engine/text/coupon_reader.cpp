@@ -158,10 +158,11 @@ class Parser {
  public:
   explicit Parser(size_t bytesHint) : bytesHint_(bytesHint) {}
 
-  // One line without its LF. False once the text is refused.
-  bool Line(std::string_view line) {
+  // One line without its LF (`whole`), or the first kLongestLineSeen bytes
+  // of a line that has no LF among them. False once the text is refused.
+  bool Line(std::string_view line, bool whole) {
     ++lineNumber_;
-    if (state_ == State::kRows) {
+    if (whole && state_ == State::kRows) {
       // The common case first: a whole row line of the game needs no other check.
       std::string_view content = line;
       if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
@@ -169,13 +170,21 @@ class Parser {
       if (FastRow(content, coupon_.game, &row)) return Add(row);
     }
     if (lineNumber_ == 1 && line.starts_with(kByteOrderMark)) line.remove_prefix(3);
-    for (const char c : line) {
+    // Left to right, the first fault counts: a byte that has no place in coupon
+    // text, or a character beyond the longest line. A CR is allowed only as the
+    // last byte of a whole line.
+    for (size_t i = 0; i < line.size(); ++i) {
+      const char c = line[i];
+      if (c == '\r' && whole && i + 1 == line.size()) {
+        line.remove_suffix(1);
+        break;
+      }
+      if (i >= kMaxLineLength) return Refuse("raden är för lång");
       const auto byte = static_cast<unsigned char>(c);
-      if ((byte < 0x20 && c != '\t' && c != '\r') || byte >= 0x7F) return RefuseByte(byte);
+      if ((byte < 0x20 && c != '\t') || byte >= 0x7F) return RefuseByte(byte);
     }
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.find('\r') != std::string_view::npos) return RefuseByte('\r');
-    if (line.size() > kMaxLineLength) return Refuse("raden är för lång");
+    // A part of a line is never short enough to be read as one.
+    if (!whole) return Refuse("raden är för lång");
     if (IsBlank(line)) return true;
 
     switch (state_) {
@@ -189,13 +198,17 @@ class Parser {
     return false;
   }
 
-  // The longest line that Line() needs to see to refuse a line as too long.
-  static constexpr size_t kLongestLineSeen = kMaxLineLength + 2;
+  // How much of a line Line() needs to see to refuse it as too long: a line
+  // with no LF among its first kLongestLineSeen bytes has more than
+  // kMaxLineLength characters even after a byte-order mark and a CR.
+  static constexpr size_t kLongestLineSeen = kByteOrderMark.size() + kMaxLineLength + 2;
 
   ReadResult Finish() {
     ReadResult result;
     if (!error_.empty()) {
       result.error = std::move(error_);
+      result.headerlessLine = headerlessLine_;
+      result.headerlessSigns = headerlessSigns_;
       return result;
     }
     result.coupon = std::move(coupon_);
@@ -248,6 +261,10 @@ class Parser {
     }
     if (LooksLikeHeader(line)) return Refuse("okänd rubrik " + Quoted(line));
     if (line[0] == 'x' || kSignCode[static_cast<unsigned char>(line[0])] != 3) {
+      if (fields.badMatch == 0) {
+        headerlessLine_ = lineNumber_;
+        headerlessSigns_ = fields.signs;
+      }
       return RowProblem(fields, kSupertoto);
     }
     return Refuse("väntade en rubrik som " + Quoted("Stryktipset") + " eller en rad");
@@ -302,11 +319,15 @@ class Parser {
   int64_t lineNumber_ = 0;
   CouponRows coupon_;
   std::string error_;
+  int64_t headerlessLine_ = 0;
+  int headerlessSigns_ = 0;
 };
 
 // Hands the complete lines of data to the parser; with `last`, the rest too.
 // Returns how many bytes were used; the rest (shorter than a line the parser
-// would refuse as too long) waits for more data.
+// would refuse as too long) waits for more data. A line with no LF within
+// Parser::kLongestLineSeen bytes is refused on that part alone, so nothing
+// after it is ever skipped unread.
 size_t FeedLines(Parser& parser, const char* data, size_t size, bool last) {
   size_t pos = 0;
   while (pos < size && !parser.Refused()) {
@@ -315,10 +336,13 @@ size_t FeedLines(Parser& parser, const char* data, size_t size, bool last) {
     const auto* newline = static_cast<const char*>(std::memchr(data + pos, '\n', look));
     if (newline != nullptr) {
       const size_t length = static_cast<size_t>(newline - (data + pos));
-      parser.Line(std::string_view(data + pos, length));
+      parser.Line(std::string_view(data + pos, length), true);
       pos += length + 1;
-    } else if (rest >= Parser::kLongestLineSeen || last) {
-      parser.Line(std::string_view(data + pos, look));
+    } else if (rest >= Parser::kLongestLineSeen) {
+      parser.Line(std::string_view(data + pos, look), false);
+      break;
+    } else if (last) {
+      parser.Line(std::string_view(data + pos, rest), true);
       pos = size;
     } else {
       break;
@@ -370,11 +394,8 @@ struct CloseFile {
 
 // Standard C++ and C file calls only, so that the reader builds wherever the
 // engine does.
-ReadResult ReadStream(std::FILE* file, const std::string& path, size_t sizeHint) {
+ReadResult ReadStream(std::FILE* file, const std::string& path, size_t sizeHint, size_t chunk) {
   Parser parser(sizeHint);
-  // A small file needs no megabyte of buffer.
-  const size_t chunk =
-      sizeHint > 0 ? std::clamp(sizeHint + 1, size_t{4096}, kChunkBytes) : kChunkBytes;
   std::vector<char> buffer(chunk + Parser::kLongestLineSeen);
   size_t pending = 0;
   for (;;) {
@@ -397,6 +418,11 @@ ReadResult ReadStream(std::FILE* file, const std::string& path, size_t sizeHint)
   return parser.Finish();
 }
 
+// A small file needs no megabyte of buffer.
+size_t ChunkFor(size_t sizeHint) {
+  return sizeHint > 0 ? std::clamp(sizeHint + 1, size_t{4096}, kChunkBytes) : kChunkBytes;
+}
+
 }  // namespace
 
 ReadResult ReadCouponText(std::string_view text) {
@@ -409,9 +435,11 @@ ReadResult ReadCouponText(std::string_view text) {
   }
 }
 
-ReadResult ReadCouponFile(const std::string& path) {
+namespace detail {
+
+ReadResult ReadCouponFileInChunks(const std::string& path, size_t chunkBytes) {
   try {
-    if (path == "-") return ReadStream(stdin, path, 0);
+    if (path == "-") return ReadStream(stdin, path, 0, chunkBytes == 0 ? ChunkFor(0) : chunkBytes);
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(path, error);
     if (std::filesystem::is_directory(status)) return Refused(ReadProblem(path, EISDIR));
@@ -422,10 +450,18 @@ ReadResult ReadCouponFile(const std::string& path) {
     std::setvbuf(file.get(), nullptr, _IONBF, 0);
     const uintmax_t size =
         std::filesystem::is_regular_file(status) ? std::filesystem::file_size(path, error) : 0;
-    return ReadStream(file.get(), path, error ? 0 : static_cast<size_t>(size));
+    const size_t sizeHint = error ? 0 : static_cast<size_t>(size);
+    return ReadStream(file.get(), path, sizeHint,
+                      chunkBytes == 0 ? ChunkFor(sizeHint) : chunkBytes);
   } catch (const std::bad_alloc&) {
     return Refused("Raderna får inte plats i minnet");
   }
+}
+
+}  // namespace detail
+
+ReadResult ReadCouponFile(const std::string& path) {
+  return detail::ReadCouponFileInChunks(path, 0);
 }
 
 }  // namespace spelkub

@@ -46,6 +46,11 @@ struct ReadResult {
   // 0x00)", "Rad 2: raden är för lång", or for a file "Kan inte läsa "PATH": filen
   // finns inte".
   std::string error;
+  // When refused at a first line of whole signs without "E," and without a
+  // header, which is read as a Supertoto row: that line and its signs (0
+  // otherwise), so that a caller that knows the game can say what is missing.
+  int64_t headerlessLine = 0;
+  int headerlessSigns = 0;
 };
 
 // Accepted besides the header forms and rows: LF or CR LF, blank lines
@@ -56,5 +61,13 @@ ReadResult ReadCouponText(std::string_view text);
 // "-" reads standard input. The file is read in chunks of 1 MiB, so a huge
 // or hostile file costs the buffer and the rows read before the refusal.
 ReadResult ReadCouponFile(const std::string& path);
+
+namespace detail {
+
+// ReadCouponFile with chunks of `chunkBytes` (0: as ReadCouponFile chooses),
+// so that chunk ends can fall anywhere in a small file.
+ReadResult ReadCouponFileInChunks(const std::string& path, size_t chunkBytes);
+
+}  // namespace detail
 
 }  // namespace spelkub
