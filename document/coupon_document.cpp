@@ -1,0 +1,717 @@
+#include "document/coupon_document.h"
+
+#include <toml++/toml.h>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <initializer_list>
+#include <limits>
+#include <sstream>
+#include <stdexcept>
+
+#include "coupon/choices.h"
+#include "generate/save_file.h"
+
+namespace spelkub {
+
+namespace {
+
+constexpr std::string_view kSignKinds[] = {"oddsen", "chanserna", "strecken"};
+enum SignKind { kOdds = 0, kChance = 1, kStreck = 2 };
+
+// A refusal on its way out of the reader.
+struct Refusal {
+  int64_t line;
+  std::string what;
+};
+
+[[noreturn]] void Refuse(int64_t line, std::string what) {
+  throw Refusal{std::max<int64_t>(line, 1), std::move(what)};
+}
+
+int64_t LineOf(const toml::node& node) {
+  return node.source().begin.line;
+}
+
+std::string Quoted(std::string_view text) {
+  std::string quoted(1, '"');
+  quoted.append(text).append(1, '"');
+  return quoted;
+}
+
+std::string MatchPrefix(int match) {
+  return "match " + std::to_string(match) + ": ";
+}
+
+std::string MatchesOf(int32_t game) {
+  return std::string(FindGame(game)->name) + " har " + std::to_string(MatchesInPlay(game)) +
+         " matcher";
+}
+
+// --- The rules a value must meet, shared by the reader and the writer's check.
+
+bool HasControlCharacter(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  });
+}
+
+bool IsUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    size_t length = 0;
+    uint32_t code = 0;
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    } else if ((lead & 0xE0) == 0xC0) {
+      length = 2;
+      code = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+      length = 3;
+      code = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+      length = 4;
+      code = lead & 0x07;
+    } else {
+      return false;
+    }
+    if (i + length > text.size()) return false;
+    for (size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = (code << 6) | (next & 0x3F);
+    }
+    static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+      return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+// Team names and conditions: one line of text.
+std::string TextProblem(std::string_view text, std::string_view what) {
+  if (!IsUtf8(text)) return std::string(what) + " är inte giltig UTF-8";
+  if (HasControlCharacter(text)) return std::string(what) + " får inte innehålla styrtecken";
+  return {};
+}
+
+std::string ConditionProblem(std::string_view condition, size_t index) {
+  const std::string what = "villkor " + std::to_string(index + 1);
+  if (condition.find_first_not_of(" \t") == std::string_view::npos) return what + " är tomt";
+  return TextProblem(condition, what);
+}
+
+// One sign's value; the sum is checked by SumProblem.
+std::string SignValueProblem(double value, SignKind kind) {
+  const std::string what(kSignKinds[kind]);
+  if (!std::isfinite(value)) return what + " ska vara ändliga tal";
+  if (kind == kOdds && !(value > 1)) return what + " ska vara större än 1";
+  if (value < 0) return what + " får inte vara negativa";
+  return {};
+}
+
+std::string SumProblem(const SignValues& values, SignKind kind) {
+  if (kind != kOdds && !(values[0] + values[1] + values[2] > 0)) {
+    return std::string(kSignKinds[kind]) + " ska ha en summa över 0";
+  }
+  return {};
+}
+
+std::string TripleProblem(const SignValues& values, SignKind kind) {
+  const int given = static_cast<int>(
+      std::count_if(values.begin(), values.end(), [](double v) { return !std::isnan(v); }));
+  if (given == 0) return {};
+  if (given < 3)
+    return std::string(kSignKinds[kind]) + " ska anges för alla tre tecken eller inget";
+  for (const double value : values) {
+    if (std::string problem = SignValueProblem(value, kind); !problem.empty()) return problem;
+  }
+  return SumProblem(values, kind);
+}
+
+std::string RowPriceProblem(double value) {
+  return std::isfinite(value) && value > 0 ? "" : "radpriset ska vara ett tal större än 0";
+}
+std::string PayoutShareProblem(double value) {
+  return value > 0 && value <= 1 ? "" : "utdelningsandelen ska vara större än 0 och högst 1";
+}
+std::string MinimumPayoutProblem(double value) {
+  return std::isfinite(value) && value >= 0 ? "" : "minsta utdelningen ska vara ett tal, minst 0";
+}
+std::string TurnoverProblem(double value) {
+  return std::isfinite(value) && value > 0 ? "" : "omsättningen ska vara ett tal större än 0";
+}
+std::string LevelShareProblem(int right, double share) {
+  if (share >= 0 && share <= 1) return {};
+  return "andelen för " + std::to_string(right) + " rätt ska vara mellan 0 och 1";
+}
+std::string LevelSumProblem(const std::vector<PrizeLevel>& levels) {
+  double sum = 0;
+  for (const PrizeLevel& level : levels) sum += level.share;
+  // Shares written as decimals may add up to a hair above 1.
+  return sum <= 1 + 1e-9 ? "" : "andelarna per nivå ska tillsammans vara högst 1";
+}
+
+// --- Reading.
+
+// The gist of a toml++ parse error, in Swedish.
+std::string ParseErrorGist(std::string_view description) {
+  if (const size_t colon = description.find(": ");
+      description.starts_with("Error while parsing") && colon != std::string_view::npos) {
+    description.remove_prefix(colon + 2);
+  }
+  std::string lower(description);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const auto has = [&lower](std::string_view part) {
+    return lower.find(part) != std::string::npos;
+  };
+  if (has("utf-8")) return "ogiltig UTF-8";
+  if (has("redefine") || has("cannot insert")) return "nyckeln finns redan";
+  if (has("control character")) return "otillåtet styrtecken";
+  if (has("end-of-file") || has("eof")) return "texten tar slut för tidigt";
+  if (has("escape")) return "okänd escape-sekvens i texten";
+  if (has("representable") || has("interpreted") || has("exceed") || has("too long")) {
+    return "talet kan inte läsas";
+  }
+  if (has("nested")) return "för djupt nästlat";
+  if (has("underscore") || has("leading zero") || has("digit") || has("exponent")) {
+    return "felaktigt tal";
+  }
+  if (has("year") || has("month") || has("day") || has("hour") || has("minute") || has("second")) {
+    return "felaktigt datum eller klockslag";
+  }
+  if (has("value type")) return "okänt värde";
+  if (const size_t saw = description.find("saw '"); saw != std::string_view::npos) {
+    const std::string_view rest = description.substr(saw + 5);
+    const size_t end = rest.rfind('\'');
+    const std::string_view seen = rest.substr(0, end);
+    if (end == std::string_view::npos || seen.empty()) return "oväntat tecken";
+    // toml++ shows a control character as an escape such as \u0001.
+    if (seen.size() > 1 && seen[0] == '\\') return "otillåtet styrtecken";
+    return "oväntat tecken " + Quoted(seen);
+  }
+  if (has("comma")) return "oväntat kommatecken";
+  return "texten är inte giltig TOML";
+}
+
+// Refuses the first key, by line, that is not one of `known`.
+void OnlyKeys(const toml::table& table, std::initializer_list<std::string_view> known,
+              std::string_view where = {}) {
+  const toml::key* unknown = nullptr;
+  for (const auto& [key, node] : table) {
+    if (std::find(known.begin(), known.end(), key.str()) != known.end()) continue;
+    if (!unknown || key.source().begin.line < unknown->source().begin.line) unknown = &key;
+  }
+  if (unknown) {
+    Refuse(unknown->source().begin.line,
+           std::string(where) + "okänd nyckel " + Quoted(unknown->str()));
+  }
+}
+
+std::string KeyName(std::string_view key) {
+  return Quoted(key);
+}
+
+const std::string& TextValue(const toml::node& node, std::string_view key) {
+  const auto* text = node.as_string();
+  if (!text) Refuse(LineOf(node), KeyName(key) + " ska vara en text");
+  return text->get();
+}
+
+int64_t IntegerValue(const toml::node& node, std::string_view key) {
+  const auto* integer = node.as_integer();
+  if (!integer) Refuse(LineOf(node), KeyName(key) + " ska vara ett heltal");
+  return integer->get();
+}
+
+double NumberValue(const toml::node& node, std::string_view key) {
+  if (const auto* integer = node.as_integer()) return static_cast<double>(integer->get());
+  const auto* number = node.as_floating_point();
+  if (!number) Refuse(LineOf(node), KeyName(key) + " ska vara ett tal");
+  return number->get();
+}
+
+bool BoolValue(const toml::node& node, std::string_view key) {
+  const auto* flag = node.as_boolean();
+  if (!flag) Refuse(LineOf(node), KeyName(key) + " ska vara true eller false");
+  return flag->get();
+}
+
+const toml::table& TableValue(const toml::node& node, std::string_view key) {
+  const auto* table = node.as_table();
+  if (!table) Refuse(LineOf(node), KeyName(key) + " ska vara en tabell [" + std::string(key) + "]");
+  return *table;
+}
+
+// A number in a table, refused with `prefix` and its line when `problem` says so.
+template <typename Problem>
+void ReadNumber(const toml::table& table, std::string_view key, double& out, Problem problem) {
+  const toml::node* node = table.get(key);
+  if (!node) return;
+  const double value = NumberValue(*node, key);
+  if (std::string what = problem(value); !what.empty()) Refuse(LineOf(*node), what);
+  out = value;
+}
+
+int32_t ReadGame(const toml::table& root) {
+  const toml::node* node = root.get("game");
+  if (!node) Refuse(1, "\"game\" saknas");
+  const std::string& word = TextValue(*node, "game");
+  const std::optional<GameType> game = GameOfOption(word);
+  if (!game) {
+    Refuse(LineOf(*node),
+           "okänt spel " + Quoted(word) + ", väntade stryktipset, europatipset eller supertoto");
+  }
+  return *game;
+}
+
+int32_t ReadGoals(const toml::table& root) {
+  const toml::node* node = root.get("goals");
+  if (!node) return kGoalsNone;
+  const std::string& text = TextValue(*node, "goals");
+  if (text.empty()) return kGoalsNone;
+  const std::optional<GoalsChoice> goals = GoalsOfText(text);
+  if (!goals) {
+    Refuse(LineOf(*node), "okänt antal mål " + Quoted(text) + ", väntade 0-1, 2, 3 eller F");
+  }
+  return *goals;
+}
+
+// The UTF-8 sequence starting at `i`, for naming a wrong sign.
+std::string_view CharacterAt(std::string_view text, size_t i) {
+  size_t length = 1;
+  while (i + length < text.size() &&
+         (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80) {
+    ++length;
+  }
+  return text.substr(i, length);
+}
+
+int SignOutcome(char sign) {
+  switch (sign) {
+    case '1':
+      return 0;
+    case 'X':
+      return 1;
+    case '2':
+      return 2;
+    default:
+      return -1;
+  }
+}
+
+void ReadMark(const toml::node& node, int match, CouponDocument& document) {
+  const std::string& mark = TextValue(node, "mark");
+  for (size_t i = 0; i < mark.size(); i += CharacterAt(mark, i).size()) {
+    const int outcome = SignOutcome(mark[i]);
+    if (outcome < 0) {
+      Refuse(LineOf(node), "match " + std::to_string(match) + " har tecknet " +
+                               Quoted(CharacterAt(mark, i)) + ", väntade 1, X eller 2");
+    }
+    bool& marked = document.marks[CellIndex(match, outcome)];
+    if (marked) {
+      Refuse(LineOf(node), "match " + std::to_string(match) + " har tecknet " +
+                               std::string(1, mark[i]) + " två gånger");
+    }
+    marked = true;
+  }
+}
+
+void ReadResult(const toml::node& node, int match, CouponDocument& document) {
+  const std::string& result = TextValue(node, "result");
+  if (result.empty()) return;
+  const int outcome = result.size() == 1 ? SignOutcome(result[0]) : -1;
+  if (outcome < 0) {
+    Refuse(LineOf(node), "match " + std::to_string(match) + " har resultatet " + Quoted(result) +
+                             ", väntade 1, X eller 2");
+  }
+  document.results[match - 1] = outcome;
+}
+
+void ReadTeam(const toml::node& node, std::string_view key, int match, std::string& out) {
+  const std::string& name = TextValue(node, key);
+  // toml++ has already refused invalid UTF-8.
+  if (HasControlCharacter(name)) {
+    Refuse(LineOf(node), MatchPrefix(match) + "lagnamnet får inte innehålla styrtecken");
+  }
+  out = name;
+}
+
+void ReadTriple(const toml::node& node, std::string_view key, SignKind kind, int match,
+                SignValues& out) {
+  const toml::array* array = node.as_array();
+  if (!array || array->size() != 3) {
+    Refuse(LineOf(node), KeyName(key) + " ska vara en lista med tre tal, för 1, X och 2");
+  }
+  SignValues values{};
+  for (size_t sign = 0; sign < 3; ++sign) {
+    const toml::node& element = *array->get(sign);
+    values[sign] = NumberValue(element, key);
+    if (std::string problem = SignValueProblem(values[sign], kind); !problem.empty()) {
+      Refuse(LineOf(element), MatchPrefix(match) + problem);
+    }
+  }
+  if (std::string problem = SumProblem(values, kind); !problem.empty()) {
+    Refuse(LineOf(node), MatchPrefix(match) + problem);
+  }
+  out = values;
+}
+
+void ReadMatch(const toml::table& table, int match, CouponDocument& document) {
+  OnlyKeys(table, {"number", "home", "away", "mark", "odds", "chance", "streck", "result"},
+           MatchPrefix(match));
+  const toml::node* number = table.get("number");
+  if (!number) Refuse(LineOf(table), "\"number\" saknas i match " + std::to_string(match));
+  if (IntegerValue(*number, "number") != match) {
+    Refuse(LineOf(*number), "matchnumret ska vara " + std::to_string(match));
+  }
+  const toml::node* mark = table.get("mark");
+  if (!mark) Refuse(LineOf(table), "\"mark\" saknas i match " + std::to_string(match));
+  ReadMark(*mark, match, document);
+
+  MatchValue& value = document.values.match[match - 1];
+  if (const toml::node* home = table.get("home")) ReadTeam(*home, "home", match, value.home);
+  if (const toml::node* away = table.get("away")) ReadTeam(*away, "away", match, value.away);
+  if (const toml::node* odds = table.get("odds"))
+    ReadTriple(*odds, "odds", kOdds, match, value.odds);
+  if (const toml::node* chance = table.get("chance")) {
+    ReadTriple(*chance, "chance", kChance, match, value.chance);
+  }
+  if (const toml::node* streck = table.get("streck")) {
+    ReadTriple(*streck, "streck", kStreck, match, value.streck);
+  }
+  if (const toml::node* result = table.get("result")) ReadResult(*result, match, document);
+}
+
+void ReadMatches(const toml::table& root, int64_t gameLine, CouponDocument& document) {
+  const int matches = MatchesInPlay(document.game);
+  const toml::node* node = root.get("match");
+  const toml::array* array = node ? node->as_array() : nullptr;
+  if (node && (!array || !array->is_array_of_tables())) {
+    Refuse(LineOf(*node), "\"match\" ska vara tabeller [[match]], en per match");
+  }
+  const int given = array ? static_cast<int>(array->size()) : 0;
+  if (given > matches) {
+    Refuse(LineOf(*array->get(static_cast<size_t>(matches))),
+           "en match för mycket, " + MatchesOf(document.game));
+  }
+  if (given < matches) {
+    Refuse(gameLine,
+           "kupongen har " + std::to_string(given) + " matcher, " + MatchesOf(document.game));
+  }
+  for (int match = 1; match <= matches; ++match) {
+    ReadMatch(*array->get(static_cast<size_t>(match - 1))->as_table(), match, document);
+  }
+}
+
+void ReadLevels(const toml::table& table, int matches, PoolModel& pool) {
+  pool.levels.clear();
+  for (const auto& [key, node] : table) {
+    int right = 0;
+    const std::string_view name = key.str();
+    const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), right);
+    if (error != std::errc{} || end != name.data() + name.size() || right < 1 || right > matches ||
+        std::to_string(right) != name) {
+      Refuse(key.source().begin.line,
+             "okänd nivå " + Quoted(name) + ", väntade antal rätt 1-" + std::to_string(matches));
+    }
+    const double share = NumberValue(node, name);
+    if (std::string problem = LevelShareProblem(right, share); !problem.empty()) {
+      Refuse(LineOf(node), problem);
+    }
+    pool.levels.push_back({right, share});
+  }
+  std::sort(pool.levels.begin(), pool.levels.end(),
+            [](const PrizeLevel& a, const PrizeLevel& b) { return a.right > b.right; });
+  if (std::string problem = LevelSumProblem(pool.levels); !problem.empty()) {
+    Refuse(LineOf(table), problem);
+  }
+}
+
+void ReadPool(const toml::table& root, CouponDocument& document) {
+  const toml::node* node = root.get("pool");
+  if (!node) return;
+  const toml::table& table = TableValue(*node, "pool");
+  OnlyKeys(table, {"row_price", "payout_share", "minimum_payout", "turnover", "level_share"},
+           "[pool]: ");
+  PoolModel& pool = document.pool;
+  ReadNumber(table, "row_price", pool.rowPrice, RowPriceProblem);
+  ReadNumber(table, "payout_share", pool.payoutShare, PayoutShareProblem);
+  ReadNumber(table, "minimum_payout", pool.minimumPayout, MinimumPayoutProblem);
+  ReadNumber(table, "turnover", pool.turnover, TurnoverProblem);
+  if (const toml::node* levels = table.get("level_share")) {
+    ReadLevels(TableValue(*levels, "pool.level_share"), MatchesInPlay(document.game), pool);
+  }
+}
+
+void ReadConditions(const toml::table& root, CouponDocument& document) {
+  const toml::node* node = root.get("conditions");
+  if (!node) return;
+  const toml::table& table = TableValue(*node, "conditions");
+  OnlyKeys(table, {"use", "max_broken", "list"}, "[conditions]: ");
+  if (const toml::node* use = table.get("use")) document.useConditions = BoolValue(*use, "use");
+  if (const toml::node* broken = table.get("max_broken")) {
+    const int64_t value = IntegerValue(*broken, "max_broken");
+    if (value < 0) Refuse(LineOf(*broken), "\"max_broken\" får inte vara negativt");
+    if (value > std::numeric_limits<int32_t>::max()) {
+      Refuse(LineOf(*broken), "\"max_broken\" är för stort");
+    }
+    document.maxBroken = static_cast<int32_t>(value);
+  }
+  if (const toml::node* list = table.get("list")) {
+    const toml::array* array = list->as_array();
+    if (!array) Refuse(LineOf(*list), "\"list\" ska vara en lista med texter");
+    for (size_t i = 0; i < array->size(); ++i) {
+      const toml::node& element = *array->get(i);
+      if (!element.is_string()) Refuse(LineOf(element), "\"list\" ska vara en lista med texter");
+      const std::string& condition = element.as_string()->get();
+      if (std::string problem = ConditionProblem(condition, i); !problem.empty()) {
+        Refuse(LineOf(element), problem);
+      }
+      document.conditions.push_back(condition);
+    }
+  }
+}
+
+CouponDocument ReadDocument(const toml::table& root) {
+  // The version comes first: a newer file is refused for its version, not
+  // for the keys this version does not know.
+  const toml::node* format = root.get("format");
+  if (!format) Refuse(1, "\"format\" saknas");
+  if (const int64_t version = IntegerValue(*format, "format"); version != kCouponDocumentFormat) {
+    Refuse(LineOf(*format), "kupongen har format " + std::to_string(version) +
+                                ", programmet läser format " +
+                                std::to_string(kCouponDocumentFormat));
+  }
+  OnlyKeys(root, {"format", "game", "goals", "pool", "conditions", "match"});
+  const int32_t game = ReadGame(root);
+  CouponDocument document = NewCouponDocument(game);
+  document.goals = ReadGoals(root);
+  ReadMatches(root, LineOf(*root.get("game")), document);
+  ReadPool(root, document);
+  ReadConditions(root, document);
+  return document;
+}
+
+// --- Writing.
+
+// The shortest text that reads back as the same double, as a TOML float: plain
+// decimals where they stay short, the exponent form for the very large and small.
+std::string NumberText(double value) {
+  char buffer[64];
+  const double size = std::fabs(value);
+  const bool plain = size == 0 || (size >= 1e-4 && size < 1e16);
+  const auto [end, error] =
+      plain ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
+            : std::to_chars(buffer, buffer + sizeof buffer, value);
+  std::string text(buffer, end);
+  if (text.find_first_of(".e") == std::string::npos) text += ".0";
+  return text;
+}
+
+// A TOML basic string, quoted and escaped by toml++.
+std::string QuotedText(std::string_view text) {
+  constexpr toml::format_flags kFlags = toml::toml_formatter::default_flags &
+                                        ~toml::format_flags::allow_literal_strings &
+                                        ~toml::format_flags::allow_multi_line_strings &
+                                        ~toml::format_flags::allow_real_tabs_in_strings;
+  std::ostringstream stream;
+  stream << toml::toml_formatter(toml::value<std::string>(std::string(text)), kFlags);
+  return std::move(stream).str();
+}
+
+std::string MarkText(const CouponDocument& document, int match) {
+  std::string mark;
+  for (int outcome = 0; outcome < 3; ++outcome) {
+    if (document.marks[CellIndex(match, outcome)]) mark += OutcomeSign(outcome);
+  }
+  return mark;
+}
+
+void WriteTriple(std::string& text, std::string_view key, const SignValues& values) {
+  if (std::isnan(values[0])) return;
+  text.append(key).append(" = [");
+  for (size_t sign = 0; sign < 3; ++sign) {
+    if (sign > 0) text += ", ";
+    text += NumberText(values[sign]);
+  }
+  text += "]\n";
+}
+
+void WriteLine(std::string& text, std::string_view key, std::string_view value) {
+  text.append(key).append(" = ").append(value).append(1, '\n');
+}
+
+}  // namespace
+
+CouponDocument NewCouponDocument(int32_t game) {
+  CouponDocument document;
+  document.game = game;
+  document.pool = DefaultPoolModel(MatchesInPlay(game));
+  return document;
+}
+
+DocumentResult LoadCouponDocument(std::string_view text) {
+  DocumentResult result;
+  try {
+    const toml::table root = toml::parse(text);
+    result.document = ReadDocument(root);
+  } catch (const toml::parse_error& error) {
+    result.error = "Rad " + std::to_string(std::max<int64_t>(error.source().begin.line, 1)) + ": " +
+                   ParseErrorGist(error.description());
+  } catch (const Refusal& refusal) {
+    result.error = "Rad " + std::to_string(refusal.line) + ": " + refusal.what;
+  } catch (const std::bad_alloc&) {
+    result.error = "Kupongen får inte plats i minnet";
+  }
+  return result;
+}
+
+std::string CouponDocumentProblem(const CouponDocument& document) {
+  const GameChoice* game = FindGame(document.game);
+  if (!game) return "Okänt spel";
+  if (document.goals != kGoalsNone && GoalsText(document.goals).empty()) {
+    return "Okänt antal mål";
+  }
+  const int matches = MatchesInPlay(document.game);
+  for (int match = 1; match <= matches; ++match) {
+    const MatchValue& value = document.values.match[match - 1];
+    const std::string prefix = "Match " + std::to_string(match) + ": ";
+    for (const std::string* name : {&value.home, &value.away}) {
+      if (std::string problem = TextProblem(*name, "lagnamnet"); !problem.empty()) {
+        return prefix + problem;
+      }
+    }
+    const std::pair<const SignValues*, SignKind> triples[] = {
+        {&value.odds, kOdds}, {&value.chance, kChance}, {&value.streck, kStreck}};
+    for (const auto& [values, kind] : triples) {
+      if (std::string problem = TripleProblem(*values, kind); !problem.empty()) {
+        return prefix + problem;
+      }
+    }
+    const int result = document.results[match - 1];
+    if (result != kNoResult && (result < 0 || result > 2)) return prefix + "okänt resultat";
+  }
+  const PoolModel& pool = document.pool;
+  for (const std::string& problem :
+       {RowPriceProblem(pool.rowPrice), PayoutShareProblem(pool.payoutShare),
+        MinimumPayoutProblem(pool.minimumPayout),
+        std::isnan(pool.turnover) ? std::string() : TurnoverProblem(pool.turnover)}) {
+    if (!problem.empty()) return "Potten: " + problem;
+  }
+  for (size_t i = 0; i < pool.levels.size(); ++i) {
+    const PrizeLevel& level = pool.levels[i];
+    if (level.right < 1 || level.right > matches) {
+      return "Potten: nivån " + std::to_string(level.right) + " rätt finns inte i " +
+             std::string(game->name);
+    }
+    for (size_t k = 0; k < i; ++k) {
+      if (pool.levels[k].right == level.right) {
+        return "Potten: nivån " + std::to_string(level.right) + " rätt finns två gånger";
+      }
+    }
+    if (std::string problem = LevelShareProblem(level.right, level.share); !problem.empty()) {
+      return "Potten: " + problem;
+    }
+  }
+  if (std::string problem = LevelSumProblem(pool.levels); !problem.empty()) {
+    return "Potten: " + problem;
+  }
+  for (size_t i = 0; i < document.conditions.size(); ++i) {
+    if (std::string problem = ConditionProblem(document.conditions[i], i); !problem.empty()) {
+      problem[0] = 'V';
+      return problem;
+    }
+  }
+  if (document.maxBroken < 0) return "Antalet tillåtna fel får inte vara negativt";
+  return {};
+}
+
+std::string CouponDocumentText(const CouponDocument& document) {
+  if (std::string problem = CouponDocumentProblem(document); !problem.empty()) {
+    throw std::invalid_argument(problem);
+  }
+  std::string text;
+  WriteLine(text, "format", std::to_string(kCouponDocumentFormat));
+  WriteLine(text, "game", QuotedText(FindGame(document.game)->option));
+  if (document.goals != kGoalsNone) WriteLine(text, "goals", QuotedText(GoalsText(document.goals)));
+
+  const PoolModel& pool = document.pool;
+  text += "\n[pool]\n";
+  WriteLine(text, "row_price", NumberText(pool.rowPrice));
+  WriteLine(text, "payout_share", NumberText(pool.payoutShare));
+  WriteLine(text, "minimum_payout", NumberText(pool.minimumPayout));
+  if (!std::isnan(pool.turnover)) WriteLine(text, "turnover", NumberText(pool.turnover));
+  text += "\n[pool.level_share]\n";
+  std::vector<PrizeLevel> levels = pool.levels;
+  std::sort(levels.begin(), levels.end(),
+            [](const PrizeLevel& a, const PrizeLevel& b) { return a.right > b.right; });
+  for (const PrizeLevel& level : levels) {
+    WriteLine(text, std::to_string(level.right), NumberText(level.share));
+  }
+
+  text += "\n[conditions]\n";
+  WriteLine(text, "use", document.useConditions ? "true" : "false");
+  WriteLine(text, "max_broken", std::to_string(document.maxBroken));
+  if (document.conditions.empty()) {
+    WriteLine(text, "list", "[]");
+  } else {
+    text += "list = [\n";
+    for (const std::string& condition : document.conditions) {
+      text.append("  ").append(QuotedText(condition)).append(",\n");
+    }
+    text += "]\n";
+  }
+
+  for (int match = 1; match <= MatchesInPlay(document.game); ++match) {
+    const MatchValue& value = document.values.match[match - 1];
+    text += "\n[[match]]\n";
+    WriteLine(text, "number", std::to_string(match));
+    if (!value.home.empty()) WriteLine(text, "home", QuotedText(value.home));
+    if (!value.away.empty()) WriteLine(text, "away", QuotedText(value.away));
+    WriteLine(text, "mark", QuotedText(MarkText(document, match)));
+    WriteTriple(text, "odds", value.odds);
+    WriteTriple(text, "chance", value.chance);
+    WriteTriple(text, "streck", value.streck);
+    if (const int result = document.results[match - 1]; result != kNoResult) {
+      WriteLine(text, "result", QuotedText(std::string(1, OutcomeSign(result))));
+    }
+  }
+  return text;
+}
+
+void SaveCouponDocument(const std::string& path, const CouponDocument& document) {
+  SaveTextFile(path, CouponDocumentText(document));
+}
+
+void SetCouponFromDocument(const CouponDocument& document, CouponState& state) {
+  state.Game = document.game;
+  state.Goals = document.goals;
+  const int matches = MatchesInPlay(document.game);
+  for (int cell = 0; cell < kCellCount; ++cell) {
+    state.Marks[cell] = CellMatch(cell) <= matches && document.marks[cell] ? 1 : 0;
+  }
+}
+
+void SetDocumentFromCoupon(const CouponState& state, CouponDocument& document) {
+  const int shift = MatchesInPlay(state.Game) - MatchesInPlay(document.game);
+  if (shift != 0) {
+    std::vector<PrizeLevel> moved;
+    for (PrizeLevel level : document.pool.levels) {
+      level.right += shift;
+      if (level.right >= 1) moved.push_back(level);
+    }
+    document.pool.levels = std::move(moved);
+  }
+  document.game = state.Game;
+  document.goals = state.Goals;
+  for (int cell = 0; cell < kCellCount; ++cell) document.marks[cell] = state.Marks[cell] != 0;
+}
+
+}  // namespace spelkub

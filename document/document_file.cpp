@@ -1,0 +1,89 @@
+// Reading a coupon document from a file, with standard C++ and C file calls
+// only, so that it builds wherever the engine does.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "document/coupon_document.h"
+
+namespace spelkub {
+
+namespace {
+
+struct CloseFile {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// The path as the user sees it in a message: control bytes as \xNN.
+std::string ShownPath(const std::string& path) {
+  std::string shown;
+  for (const char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 15];
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
+DocumentResult CannotRead(const std::string& path, std::string_view reason) {
+  DocumentResult result;
+  result.error = "Kan inte läsa \"" + ShownPath(path) + "\": ";
+  result.error += reason;
+  return result;
+}
+
+std::string Reason(int error) {
+  switch (error) {
+    case ENOENT:
+      return "filen finns inte";
+    case EACCES:
+    case EPERM:
+      return "åtkomst nekad";
+    case EISDIR:
+      return "det är en mapp";
+    default:
+      return std::strerror(error);
+  }
+}
+
+constexpr std::string_view kTooLarge = "filen är för stor för en kupong (över 1 MiB)";
+
+}  // namespace
+
+DocumentResult ReadCouponDocumentFile(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (error) {
+    return CannotRead(path, Reason(error.category() == std::generic_category() ||
+                                           error.category() == std::system_category()
+                                       ? error.value()
+                                       : EIO));
+  }
+  if (std::filesystem::is_directory(status)) return CannotRead(path, Reason(EISDIR));
+  // A pipe or a device would block or never end.
+  if (!std::filesystem::is_regular_file(status)) return CannotRead(path, "det är ingen vanlig fil");
+  const uintmax_t size = std::filesystem::file_size(path, error);
+  if (!error && size > kMaxCouponDocumentBytes) return CannotRead(path, kTooLarge);
+
+  errno = 0;
+  const std::unique_ptr<std::FILE, CloseFile> file(std::fopen(path.c_str(), "rb"));
+  if (!file) return CannotRead(path, Reason(errno != 0 ? errno : ENOENT));
+  // One byte more than allowed tells a file that grew since it was measured.
+  std::string text(kMaxCouponDocumentBytes + 1, '\0');
+  const size_t got = std::fread(text.data(), 1, text.size(), file.get());
+  if (std::ferror(file.get())) return CannotRead(path, Reason(errno != 0 ? errno : EIO));
+  if (got > kMaxCouponDocumentBytes) return CannotRead(path, kTooLarge);
+  text.resize(got);
+  return LoadCouponDocument(text);
+}
+
+}  // namespace spelkub
