@@ -1,8 +1,9 @@
 #include "value/system_value.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <thread>
 
@@ -15,10 +16,22 @@ namespace {
 // odometer of a full system.
 
 // The rows of the system at distance 0..3 from an outcome (n, n-1, n-2 and
-// n-3 right). 32 bits: one outcome can be near far more than 65535 rows.
-struct alignas(16) Cell {
-  uint32_t at[4];
+// n-3 right), one lane each. 32 bits: one outcome can be near far more than
+// 65535 rows.
+using Lanes = uint32_t __attribute__((vector_size(16)));
+struct Cell {
+  Lanes at;
 };
+
+// Lane d of the result is lane d - 1 of `lanes`, lane 0 is 0.
+inline Lanes ShiftUp(Lanes lanes) {
+  const Lanes zero{0, 0, 0, 0};
+#if defined(__clang__)
+  return __builtin_shufflevector(lanes, zero, 4, 0, 1, 2);
+#else
+  return __builtin_shuffle(lanes, zero, Lanes{4, 0, 1, 2});
+#endif
+}
 
 // The transform first runs matches 1..8 inside blocks of 3^8 cells (105 KB),
 // then the later matches on tiles of this many cells (512 KB): both stay in
@@ -45,11 +58,10 @@ int64_t Power3(int k) {
 // One match on three cells that differ only in its sign: a row at distance d
 // from one of them is at distance d + 1 from the other two.
 inline void Step(Cell& a, Cell& b, Cell& c) {
-  uint32_t sum[3];
-  for (int d = 0; d < 3; ++d) sum[d] = a.at[d] + b.at[d] + c.at[d];
-  for (Cell* x : {&a, &b, &c}) {
-    for (int d = 3; d >= 1; --d) x->at[d] += sum[d - 1] - x->at[d - 1];
-  }
+  const Lanes sum = a.at + b.at + c.at;
+  a.at += ShiftUp(sum - a.at);
+  b.at += ShiftUp(sum - b.at);
+  c.at += ShiftUp(sum - c.at);
 }
 
 // Steps one match on the cells base + (3·high + sign)·stride + low for
@@ -154,29 +166,55 @@ std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
   result.rowsByPayout.assign(bins, 0);
 
   const int64_t size = Power3(n);
-  const std::unique_ptr<Cell[]> cells(new Cell[size]);
+  // calloc: fresh pages come zeroed from the system, not written twice.
+  const std::unique_ptr<Cell[], void (*)(void*)> cells(
+      static_cast<Cell*>(std::calloc(size, sizeof(Cell))), std::free);
+  if (cells == nullptr) throw std::bad_alloc();
   AdviseHugePages(cells.get(), size * sizeof(Cell));
-  std::memset(cells.get(), 0, size * sizeof(Cell));
 
-  // The histogram of the rows, and their estimated top payouts.
+  // The histogram of the rows, and their estimated top payouts; a row read a
+  // byte (four matches) at a time.
   int64_t power[kMaxMatches + 1];
   for (int m = 1; m <= n; ++m) power[m] = Power3(m - 1);
-  const PackedRow beyond = n * 2 >= 32 ? 0 : ~PackedRow{0} << (2 * n);
+  struct ByteValue {
+    int64_t index = 0;  // -1: a field of 3, or a sign beyond the matches
+    double share = 1;
+  };
+  const int bytes = (n + 3) / 4;
+  std::vector<ByteValue> byteValues(bytes * 256);
+  for (int byte = 0; byte < bytes; ++byte) {
+    for (int bits = 0; bits < 256; ++bits) {
+      ByteValue& value = byteValues[byte * 256 + bits];
+      for (int field = 0; field < 4; ++field) {
+        const int m = 4 * byte + field + 1;
+        const int sign = (bits >> (2 * field)) & 3;
+        if (m > n ? sign != 0 : sign > 2) {
+          value.index = -1;
+          break;
+        }
+        if (m > n) continue;
+        value.index += sign * power[m];
+        value.share *= model.streck[m - 1][sign];
+      }
+    }
+  }
+  const PackedRow beyond = bytes == 4 ? 0 : ~PackedRow{0} << (8 * bytes);
   for (size_t i = 0; i < rows.size(); ++i) {
     if ((i & 0xffff) == 0 && i > 0) {
       if (stopped()) return std::nullopt;
       if (options.progress) options.progress(kFilled * static_cast<double>(i) / rows.size());
     }
     const PackedRow row = rows[i];
-    if ((row & beyond) != 0) throw std::invalid_argument("ComputeSystemValue: sign beyond matches");
     int64_t index = 0;
     double share = 1;
-    for (int m = 1; m <= n; ++m) {
-      const int sign = PackedOutcome(row, m);
-      if (sign > 2) throw std::invalid_argument("ComputeSystemValue: no sign in a match");
-      index += sign * power[m];
-      share *= model.streck[m - 1][sign];
+    bool valid = (row & beyond) == 0;
+    for (int byte = 0; byte < bytes; ++byte) {
+      const ByteValue& value = byteValues[byte * 256 + ((row >> (8 * byte)) & 0xff)];
+      valid = valid && value.index >= 0;
+      index += value.index;
+      share *= value.share;
     }
+    if (!valid) throw std::invalid_argument("ComputeSystemValue: a row without a sign in a match");
     ++cells[index].at[0];
     if (bins > 0) ++result.rowsByPayout[binOf(topPot / (publicRows * share + 1))];
   }
@@ -254,23 +292,22 @@ std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
       const double chance = highChance * lowChance[low];
       const Cell& near = own[low];
       const bool anyRow = (near.at[0] | near.at[1] | near.at[2] | near.at[3]) != 0;
-      if (bins > 0 || anyRow) {
+      if (anyRow) {
         const Poly poly = Times(highPoly, lowPoly[low]);
-        if (anyRow) {
-          uint32_t within = 0;
-          for (int d = 0; d < 4; ++d) {
-            within |= near.at[d];
-            if (within != 0) atLeast[d] += chance;
-            if (near.at[d] == 0 || pot[d] == 0) continue;
-            const double payout = pot[d] / (publicRows * poly.c[d] + near.at[d]);
-            if (payout >= minimum) expected += chance * near.at[d] * payout;
-          }
+        uint32_t within = 0;
+        for (int d = 0; d < 4; ++d) {
+          within |= near.at[d];
+          if (within != 0) atLeast[d] += chance;
+          if (near.at[d] == 0 || pot[d] == 0) continue;
+          const double payout = pot[d] / (publicRows * poly.c[d] + near.at[d]);
+          if (payout >= minimum) expected += chance * near.at[d] * payout;
         }
-        if (bins > 0) {
-          const int bin = binOf(topPot / (publicRows * poly.c[0] + 1));
-          chanceBins[bin] += chance;
-          publicBins[bin] += poly.c[0];
-        }
+      }
+      if (bins > 0) {
+        const double share = highPoly.c[0] * lowPoly[low].c[0];
+        const int bin = binOf(topPot / (publicRows * share + 1));
+        chanceBins[bin] += chance;
+        publicBins[bin] += share;
       }
     }
     std::copy(atLeast, atLeast + 4, partial);
