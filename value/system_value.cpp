@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include "generate/huge_pages.h"
@@ -123,7 +124,11 @@ bool RunUnits(int64_t units, int threads, const SystemValueOptions& options, dou
   };
   const int helpers = static_cast<int>(std::min<int64_t>(threads, units)) - 1;
   std::vector<std::thread> pool;
-  for (int i = 0; i < helpers; ++i) pool.emplace_back(run, false);
+  try {
+    for (int i = 0; i < helpers; ++i) pool.emplace_back(run, false);
+  } catch (const std::system_error&) {
+    // Fewer threads than asked: the units are shared among those running.
+  }
   run(true);
   for (std::thread& thread : pool) thread.join();
   return !stopped;

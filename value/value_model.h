@@ -61,11 +61,12 @@ struct ValueModel {
 };
 
 // Scales the chances and the streck (refusing as ScaleValues) and checks the
-// pool: "Ange omsättningen", "Omsättningen måste vara större än 0", "Radpriset
-// måste vara större än 0", "Utbetalningsandelen måste vara mellan 0 och 100 %",
-// "Minsta utdelning kan inte vara negativ", "Andelen för 12 rätt måste vara
-// mellan 0 och 100 %", "Vinstgraderna får tillsammans högst 100 %", "Vinstgraden
-// 9 rätt stöds inte, bara de fyra högsta", "Vinstgraden 12 rätt finns två gånger".
+// rest: "Antalet matcher måste vara 1 till 14", "Ange omsättningen",
+// "Omsättningen måste vara större än 0", "Radpriset måste vara större än 0",
+// "Utbetalningsandelen måste vara mellan 0 och 100 %", "Minsta utdelning kan
+// inte vara negativ", "Andelen för 12 rätt måste vara mellan 0 och 100 %",
+// "Vinstgraderna får tillsammans högst 100 %", "Vinstgraden 9 rätt stöds inte,
+// bara de fyra högsta", "Vinstgraden 12 rätt finns två gånger".
 std::optional<ValueModel> MakeValueModel(const MatchValues& values, int matches,
                                          const PoolModel& pool, std::string* error);
 
