@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "coupon/choices.h"
-#include "generate/save_file.h"
+#include "io/save_file.h"
 #include "temp_folder.h"
 
 namespace spelkub {

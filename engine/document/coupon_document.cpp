@@ -10,7 +10,7 @@
 #include <stdexcept>
 
 #include "coupon/choices.h"
-#include "generate/save_file.h"
+#include "io/save_file.h"
 
 namespace spelkub {
 

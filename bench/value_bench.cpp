@@ -1,0 +1,157 @@
+// The exact value of a system over all outcomes, with the chart's bins, each
+// beside its floor measured in the same run: one pass over the 3^n outcomes
+// doing a multiply-add per outcome (floor_ms). peak_MB: resident memory the
+// computation adds beyond the rows, measured in a child process.
+// - full 13 with 1 row, 1,000 rows and all 1,594,323 rows;
+// - full 14 with all 4,782,969 rows;
+// - both full systems on one thread.
+//   build/bench/value_bench
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "value/system_value.h"
+#include "value/value_model.h"
+
+namespace spelkub {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int64_t Power3(int k) {
+  int64_t power = 1;
+  while (k-- > 0) power *= 3;
+  return power;
+}
+
+// One multiply-add per outcome, each on the result of the one before, with a
+// factor the compiler cannot know.
+double FloorMs(int matches) {
+  volatile double given = 0.999999;
+  const double factor = given;
+  const int64_t outcomes = Power3(matches);
+  std::vector<double> times;
+  for (int run = 0; run < 5; ++run) {
+    const auto start = Clock::now();
+    double sum = 0;
+    for (int64_t y = 0; y < outcomes; ++y) sum = sum * factor + static_cast<double>(y);
+    benchmark::DoNotOptimize(sum);
+    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+double StatusKb(std::string_view key) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.starts_with(key)) return std::stod(line.substr(key.size()));
+  }
+  return -1;
+}
+
+// Megabytes of resident memory that `work` adds at its peak, in a child
+// process with the peak reset, so the timed runs' allocator state stays.
+template <typename Work>
+double PeakMbBeyond(Work work) {
+  int channel[2];
+  if (::pipe(channel) != 0) return -1;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(channel[0]);
+    ::malloc_trim(0);
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const double before = StatusKb("VmRSS:");
+    work();
+    const double peak = (StatusKb("VmHWM:") - before) / 1024.0;
+    (void)!::write(channel[1], &peak, sizeof peak);
+    ::_exit(0);
+  }
+  ::close(channel[1]);
+  double peak = -1;
+  if (::read(channel[0], &peak, sizeof peak) != sizeof peak) peak = -1;
+  ::close(channel[0]);
+  ::waitpid(child, nullptr, 0);
+  return peak;
+}
+
+ValueModel BenchModel(int matches) {
+  std::mt19937_64 random(2024);
+  std::uniform_real_distribution<double> percent(5, 70);
+  MatchValues values;
+  for (int m = 0; m < matches; ++m) {
+    for (int sign = 0; sign < 3; ++sign) {
+      values.match[m].chance[sign] = percent(random);
+      values.match[m].streck[sign] = percent(random);
+    }
+  }
+  PoolModel pool = DefaultPoolModel(matches);
+  pool.turnover = 30e6;
+  std::string error;
+  return *MakeValueModel(values, matches, pool, &error);
+}
+
+std::vector<PackedRow> Rows(int matches, int64_t count) {
+  std::vector<PackedRow> rows;
+  const int64_t outcomes = Power3(matches);
+  std::mt19937_64 random(7);
+  std::uniform_int_distribution<int64_t> pick(0, outcomes - 1);
+  for (int64_t i = 0; i < count; ++i) {
+    int64_t index = count == outcomes ? i : pick(random);
+    PackedRow row = 0;
+    for (int m = 0; m < matches; ++m, index /= 3)
+      row |= static_cast<PackedRow>(index % 3) << (2 * m);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+void SystemValueOf(benchmark::State& bench, int matches, int64_t count, int threads) {
+  const ValueModel model = BenchModel(matches);
+  const std::vector<PackedRow> rows = Rows(matches, count < 0 ? Power3(matches) : count);
+  SystemValueOptions options;
+  options.threads = threads;
+  for (int i = 0; i <= 16; ++i) options.payoutEdges.push_back(std::pow(10.0, i / 2.0));
+  std::optional<SystemValue> value;
+  for (auto _ : bench) {
+    value = ComputeSystemValue(model, rows, options);
+    benchmark::DoNotOptimize(value->expectedReturn);
+  }
+  bench.counters["rows"] = static_cast<double>(rows.size());
+  bench.counters["ore_per_row"] = value->returnOrePerRow;
+  bench.counters["floor_ms"] = FloorMs(matches);
+  bench.counters["peak_MB"] = PeakMbBeyond(
+      [&] { benchmark::DoNotOptimize(ComputeSystemValue(model, rows, options)->expectedReturn); });
+}
+
+BENCHMARK_CAPTURE(SystemValueOf, Full13OneRow, 13, 1, 2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(SystemValueOf, Full13Rows1000, 13, 1000, 2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(SystemValueOf, Full13AllRows, 13, -1, 2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(SystemValueOf, Full14AllRows, 14, -1, 2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(SystemValueOf, Full13AllRowsOneThread, 13, -1, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(SystemValueOf, Full14AllRowsOneThread, 14, -1, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace
+}  // namespace spelkub

@@ -1,0 +1,364 @@
+#include "value/system_value.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+
+#include "io/huge_pages.h"
+
+namespace spelkub {
+namespace {
+
+// Outcome y has the index Σ y_m · 3^(m-1), match 1 turning fastest, as in the
+// odometer of a full system.
+
+// The rows of the system at distance 0..3 from an outcome (n, n-1, n-2 and
+// n-3 right), one lane each. 32 bits: one outcome can be near far more than
+// 65535 rows.
+using Lanes = uint32_t __attribute__((vector_size(16)));
+struct Cell {
+  Lanes at;
+};
+
+// Lane d of the result is lane d - 1 of `lanes`, lane 0 is 0.
+inline Lanes ShiftUp(Lanes lanes) {
+  const Lanes zero{0, 0, 0, 0};
+#if defined(__clang__)
+  return __builtin_shufflevector(lanes, zero, 4, 0, 1, 2);
+#else
+  return __builtin_shuffle(lanes, zero, Lanes{4, 0, 1, 2});
+#endif
+}
+
+// The transform first runs matches 1..8 inside blocks of 3^8 cells (105 KB),
+// then the later matches on tiles of this many cells (512 KB): both stay in
+// the 2 MB second-level cache, so the cells cross memory twice instead of once
+// per match.
+constexpr int kBlockMatches = 8;
+constexpr int64_t kTileCells = 32768;
+// The outcome walk takes P and the public's polynomial of matches 1..7 from a
+// table, and works in units of 3^7 outcomes.
+constexpr int kTableMatches = 7;
+
+// Shares of the progress bar: filling the histogram, the two transform
+// phases, the walk over the outcomes.
+constexpr double kFilled = 0.05;
+constexpr double kBlocksDone = 0.3;
+constexpr double kTilesDone = 0.55;
+
+int64_t Power3(int k) {
+  int64_t power = 1;
+  while (k-- > 0) power *= 3;
+  return power;
+}
+
+// One match on three cells that differ only in its sign: a row at distance d
+// from one of them is at distance d + 1 from the other two.
+inline void Step(Cell& a, Cell& b, Cell& c) {
+  const Lanes sum = a.at + b.at + c.at;
+  a.at += ShiftUp(sum - a.at);
+  b.at += ShiftUp(sum - b.at);
+  c.at += ShiftUp(sum - c.at);
+}
+
+// Steps one match on the cells base + (3·high + sign)·stride + low for
+// high < highs and low in [lowBegin, lowEnd).
+void StepRange(Cell* base, int64_t stride, int64_t highs, int64_t lowBegin, int64_t lowEnd) {
+  for (int64_t high = 0; high < highs; ++high) {
+    Cell* a = base + 3 * high * stride;
+    Cell* b = a + stride;
+    Cell* c = b + stride;
+    for (int64_t low = lowBegin; low < lowEnd; ++low) Step(a[low], b[low], c[low]);
+  }
+}
+
+// The public's chance of a row with exactly n - d right against an outcome,
+// d = 0..3: the coefficients of t^d in Π_m (q_m + (1 - q_m) t), cut after t^3.
+struct Poly {
+  double c[4] = {1, 0, 0, 0};
+};
+
+inline Poly TimesMatch(const Poly& poly, double q) {
+  const double miss = 1 - q;
+  return {{poly.c[0] * q, poly.c[1] * q + poly.c[0] * miss, poly.c[2] * q + poly.c[1] * miss,
+           poly.c[3] * q + poly.c[2] * miss}};
+}
+
+inline Poly Times(const Poly& x, const Poly& y) {
+  return {{x.c[0] * y.c[0], x.c[0] * y.c[1] + x.c[1] * y.c[0],
+           x.c[0] * y.c[2] + x.c[1] * y.c[1] + x.c[2] * y.c[0],
+           x.c[0] * y.c[3] + x.c[1] * y.c[2] + x.c[2] * y.c[1] + x.c[3] * y.c[0]}};
+}
+
+// Runs work(unit) for units 0..units-1 on `threads` threads, the calling one
+// reporting progress from `from` to `to`. False when stopped.
+template <typename Work>
+bool RunUnits(int64_t units, int threads, const SystemValueOptions& options, double from, double to,
+              const Work& work) {
+  std::atomic<int64_t> next{0};
+  std::atomic<int64_t> done{0};
+  std::atomic<bool> stopped{false};
+  const auto stopRaised = [&] {
+    if (options.stop != nullptr && options.stop->load(std::memory_order_relaxed)) stopped = true;
+    return stopped.load(std::memory_order_relaxed);
+  };
+  const auto run = [&](bool report) {
+    double reported = from;
+    while (!stopRaised()) {
+      const int64_t unit = next.fetch_add(1, std::memory_order_relaxed);
+      if (unit >= units) return;
+      work(unit);
+      const int64_t finished = done.fetch_add(1, std::memory_order_relaxed) + 1;
+      if (report && options.progress) {
+        const double fraction = from + (to - from) * static_cast<double>(finished) / units;
+        if (fraction - reported >= 0.01) {
+          options.progress(fraction);
+          reported = fraction;
+        }
+      }
+    }
+  };
+  const int helpers = static_cast<int>(std::min<int64_t>(threads, units)) - 1;
+  std::vector<std::thread> pool;
+  try {
+    for (int i = 0; i < helpers; ++i) pool.emplace_back(run, false);
+  } catch (const std::system_error&) {
+    // Fewer threads than asked: the units are shared among those running.
+  }
+  run(true);
+  for (std::thread& thread : pool) thread.join();
+  return !stopped;
+}
+
+}  // namespace
+
+std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
+                                              std::span<const PackedRow> rows,
+                                              const SystemValueOptions& options) {
+  const int n = model.matches;
+  if (n < 1 || n > kMaxMatches) throw std::invalid_argument("ComputeSystemValue: matches");
+  if (rows.size() > UINT32_MAX) throw std::invalid_argument("ComputeSystemValue: too many rows");
+  const std::vector<double>& edges = options.payoutEdges;
+  if (!std::is_sorted(edges.begin(), edges.end()))
+    throw std::invalid_argument("ComputeSystemValue: payout edges not ascending");
+  const int bins = edges.size() >= 2 ? static_cast<int>(edges.size()) - 1 : 0;
+  // The bin of a payout: the number of inner edges at or below it.
+  const auto binOf = [&edges](double payout) {
+    return static_cast<int>(std::upper_bound(edges.begin() + 1, edges.end() - 1, payout) -
+                            (edges.begin() + 1));
+  };
+  const int threads = options.threads > 0
+                          ? options.threads
+                          : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  const auto stopped = [&] {
+    return options.stop != nullptr && options.stop->load(std::memory_order_relaxed);
+  };
+
+  const double publicRows = model.PublicRows();
+  const double topPot = model.Pot(n);
+  const double minimum = model.pool.minimumPayout;
+  double pot[4] = {};
+  for (int d = 0; d < 4; ++d) pot[d] = n - d >= 0 ? model.Pot(n - d) : 0;
+
+  SystemValue result;
+  result.rows = static_cast<int64_t>(rows.size());
+  result.chanceByPayout.assign(bins, 0);
+  result.publicByPayout.assign(bins, 0);
+  result.rowsByPayout.assign(bins, 0);
+
+  const int64_t size = Power3(n);
+  // calloc: fresh pages come zeroed from the system, not written twice.
+  const std::unique_ptr<Cell[], void (*)(void*)> cells(
+      static_cast<Cell*>(std::calloc(size, sizeof(Cell))), std::free);
+  if (cells == nullptr) throw std::bad_alloc();
+  AdviseHugePages(cells.get(), size * sizeof(Cell));
+
+  // The histogram of the rows, and their estimated top payouts; a row read a
+  // byte (four matches) at a time.
+  int64_t power[kMaxMatches + 1];
+  for (int m = 1; m <= n; ++m) power[m] = Power3(m - 1);
+  struct ByteValue {
+    int64_t index = 0;  // -1: a field of 3, or a sign beyond the matches
+    double share = 1;
+  };
+  const int bytes = (n + 3) / 4;
+  std::vector<ByteValue> byteValues(bytes * 256);
+  for (int byte = 0; byte < bytes; ++byte) {
+    for (int bits = 0; bits < 256; ++bits) {
+      ByteValue& value = byteValues[byte * 256 + bits];
+      for (int field = 0; field < 4; ++field) {
+        const int m = 4 * byte + field + 1;
+        const int sign = (bits >> (2 * field)) & 3;
+        if (m > n ? sign != 0 : sign > 2) {
+          value.index = -1;
+          break;
+        }
+        if (m > n) continue;
+        value.index += sign * power[m];
+        value.share *= model.streck[m - 1][sign];
+      }
+    }
+  }
+  const PackedRow beyond = bytes == 4 ? 0 : ~PackedRow{0} << (8 * bytes);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if ((i & 0xffff) == 0 && i > 0) {
+      if (stopped()) return std::nullopt;
+      if (options.progress) options.progress(kFilled * static_cast<double>(i) / rows.size());
+    }
+    const PackedRow row = rows[i];
+    int64_t index = 0;
+    double share = 1;
+    bool valid = (row & beyond) == 0;
+    for (int byte = 0; byte < bytes; ++byte) {
+      const ByteValue& value = byteValues[byte * 256 + ((row >> (8 * byte)) & 0xff)];
+      valid = valid && value.index >= 0;
+      index += value.index;
+      share *= value.share;
+    }
+    if (!valid) throw std::invalid_argument("ComputeSystemValue: a row without a sign in a match");
+    ++cells[index].at[0];
+    if (bins > 0) ++result.rowsByPayout[binOf(topPot / (publicRows * share + 1))];
+  }
+
+  // The transform: after a match, cell y counts the rows at each distance from
+  // y over the matches done so far.
+  const int blockMatches = std::min(n, kBlockMatches);
+  const int64_t block = Power3(blockMatches);
+  const int64_t blocks = size / block;
+  const bool blocksDone =
+      RunUnits(blocks, threads, options, kFilled, kBlocksDone, [&](int64_t unit) {
+        Cell* base = cells.get() + unit * block;
+        for (int m = 1; m <= blockMatches; ++m) {
+          const int64_t stride = Power3(m - 1);
+          StepRange(base, stride, Power3(blockMatches - m), 0, stride);
+        }
+      });
+  if (!blocksDone) return std::nullopt;
+  if (n > blockMatches) {
+    // Each tile takes a run of the low positions across all the high ones.
+    const int64_t width = std::max<int64_t>(1, kTileCells / blocks);
+    const int64_t tiles = (block + width - 1) / width;
+    const bool tilesDone =
+        RunUnits(tiles, threads, options, kBlocksDone, kTilesDone, [&](int64_t unit) {
+          const int64_t lowBegin = unit * width;
+          const int64_t lowEnd = std::min(block, lowBegin + width);
+          for (int m = blockMatches + 1; m <= n; ++m) {
+            const int64_t stride = Power3(m - 1);
+            const int64_t highs = Power3(n - m);
+            for (int64_t mid = 0; mid < stride / block; ++mid)
+              StepRange(cells.get() + mid * block, stride, highs, lowBegin, lowEnd);
+          }
+        });
+    if (!tilesDone) return std::nullopt;
+  }
+
+  // The walk over the outcomes: P(y) and the public's polynomial of the low
+  // matches from a table, of the high ones per unit.
+  const int tableMatches = std::min(n, kTableMatches);
+  const int64_t inner = Power3(tableMatches);
+  const int64_t units = size / inner;
+  std::vector<double> lowChance(inner);
+  std::vector<Poly> lowPoly(inner);
+  for (int64_t low = 0; low < inner; ++low) {
+    double chance = 1;
+    Poly poly;
+    int64_t rest = low;
+    for (int m = 1; m <= tableMatches; ++m, rest /= 3) {
+      chance *= model.chance[m - 1][rest % 3];
+      poly = TimesMatch(poly, model.streck[m - 1][rest % 3]);
+    }
+    lowChance[low] = chance;
+    lowPoly[low] = poly;
+  }
+  // Per unit: the chance of at least n - d right for d = 0..3, the return,
+  // and the two histograms; summed in unit order, so any number of threads
+  // gives the same numbers.
+  const int64_t partialSize = 5 + 2 * bins;
+  std::vector<double> partials(units * partialSize, 0);
+  const bool walked = RunUnits(units, threads, options, kTilesDone, 1, [&](int64_t unit) {
+    double highChance = 1;
+    Poly highPoly;
+    int64_t rest = unit;
+    for (int m = tableMatches + 1; m <= n; ++m, rest /= 3) {
+      highChance *= model.chance[m - 1][rest % 3];
+      highPoly = TimesMatch(highPoly, model.streck[m - 1][rest % 3]);
+    }
+    double atLeast[4] = {};
+    double expected = 0;
+    double* partial = partials.data() + unit * partialSize;
+    double* chanceBins = partial + 5;
+    double* publicBins = chanceBins + bins;
+    const Cell* own = cells.get() + unit * inner;
+    for (int64_t low = 0; low < inner; ++low) {
+      const double chance = highChance * lowChance[low];
+      const Cell& near = own[low];
+      const bool anyRow = (near.at[0] | near.at[1] | near.at[2] | near.at[3]) != 0;
+      if (anyRow) {
+        const Poly poly = Times(highPoly, lowPoly[low]);
+        uint32_t within = 0;
+        for (int d = 0; d < 4; ++d) {
+          within |= near.at[d];
+          if (within != 0) atLeast[d] += chance;
+          if (near.at[d] == 0 || pot[d] == 0) continue;
+          const double payout = pot[d] / (publicRows * poly.c[d] + near.at[d]);
+          if (payout >= minimum) expected += chance * near.at[d] * payout;
+        }
+      }
+      if (bins > 0) {
+        const double share = highPoly.c[0] * lowPoly[low].c[0];
+        const int bin = binOf(topPot / (publicRows * share + 1));
+        chanceBins[bin] += chance;
+        publicBins[bin] += share;
+      }
+    }
+    std::copy(atLeast, atLeast + 4, partial);
+    partial[4] = expected;
+  });
+  if (!walked) return std::nullopt;
+
+  double atLeast[4] = {};
+  for (int64_t unit = 0; unit < units; ++unit) {
+    const double* partial = partials.data() + unit * partialSize;
+    for (int d = 0; d < 4; ++d) atLeast[d] += partial[d];
+    result.expectedReturn += partial[4];
+    for (int bin = 0; bin < bins; ++bin) {
+      result.chanceByPayout[bin] += partial[5 + bin];
+      result.publicByPayout[bin] += partial[5 + bins + bin];
+    }
+  }
+  if (!rows.empty())
+    result.returnOrePerRow =
+        result.expectedReturn / (static_cast<double>(rows.size()) * model.pool.rowPrice) * 100;
+
+  // The likeliest outcome and what each level pays there.
+  int64_t likeliestIndex = 0;
+  Poly likeliestPoly;
+  for (int m = 1; m <= n; ++m) {
+    const SignValues& chance = model.chance[m - 1];
+    const int sign =
+        static_cast<int>(std::max_element(chance.begin(), chance.end()) - chance.begin());
+    result.likeliest |= static_cast<PackedRow>(sign) << (2 * (m - 1));
+    likeliestIndex += sign * power[m];
+    likeliestPoly = TimesMatch(likeliestPoly, model.streck[m - 1][sign]);
+  }
+  for (const PrizeLevel& level : model.pool.levels) {
+    const int d = n - level.right;
+    LevelValue value;
+    value.right = level.right;
+    value.chanceAtLeast = atLeast[d];
+    value.rowsAtLikeliest = cells[likeliestIndex].at[d];
+    const double winners =
+        publicRows * likeliestPoly.c[d] + std::max<double>(value.rowsAtLikeliest, 1);
+    const double payout = pot[d] / winners;
+    value.payoutAtLikeliest = payout >= minimum ? payout : 0;
+    result.levels.push_back(value);
+  }
+  if (options.progress) options.progress(1);
+  return result;
+}
+
+}  // namespace spelkub
