@@ -323,7 +323,6 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
   if (options.reversed && options.reduction == kReductionNone) {
     return "--reversed needs a reduction: --guarantee G or --rows K";
   }
-  if (options.upload && options.plus13) return "--upload writes today's form, which has no 13plus";
   return {};
 }
 
