@@ -14,8 +14,10 @@ namespace spelkub {
 class Platform {
  public:
   virtual ~Platform() = default;
-  // Modal box: text, caption, one OK button, no icon, no owner window.
-  virtual void ShowMessage(const QString& text, const QString& caption) = 0;
+  // Modal box: text, caption, one OK button, no icon, no owner window; with
+  // `details`, a button that shows them below (for a long list).
+  virtual void ShowMessage(const QString& text, const QString& caption,
+                           const QString& details = QString()) = 0;
   // The standard error box for an error that escaped a handler: error icon, OK.
   virtual void ShowError(const QString& text, const QString& caption) = 0;
   // Opens a mail or web address with the desktop's default program; result ignored.

@@ -52,15 +52,16 @@ bool InstallToolkitTranslations(const QLocale& locale) {
 }
 
 std::unique_ptr<QMessageBox> NewMessageBox(QMessageBox::Icon icon, const QString& text,
-                                           const QString& caption) {
+                                           const QString& caption, const QString& details) {
   auto box = std::make_unique<QMessageBox>(icon, caption, text, QMessageBox::Ok);
   // A file name such as "<b>.txt" in an error must not turn bold.
   box->setTextFormat(Qt::PlainText);
+  if (!details.isEmpty()) box->setDetailedText(details);
   return box;
 }
 
-void QtPlatform::ShowMessage(const QString& text, const QString& caption) {
-  NewMessageBox(QMessageBox::NoIcon, text, caption)->exec();
+void QtPlatform::ShowMessage(const QString& text, const QString& caption, const QString& details) {
+  NewMessageBox(QMessageBox::NoIcon, text, caption, details)->exec();
 }
 
 void QtPlatform::ShowError(const QString& text, const QString& caption) {

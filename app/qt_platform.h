@@ -19,9 +19,11 @@ namespace spelkub {
 std::unique_ptr<QFileDialog> NewSaveDialog(const QString& proposedPath);
 
 // The box ShowMessage and ShowError run, built but not shown: `text` shown as
-// it is (plain text, never read as markup), `caption`, one OK button.
+// it is (plain text, never read as markup), `caption`, one OK button, and
+// `details`, when given, behind the box's own details button.
 std::unique_ptr<QMessageBox> NewMessageBox(QMessageBox::Icon icon, const QString& text,
-                                           const QString& caption);
+                                           const QString& caption,
+                                           const QString& details = QString());
 
 // Loads Qt's own translations for `locale` into the running application, so
 // that the toolkit's dialogs and buttons speak the desktop's language. False
@@ -30,7 +32,8 @@ bool InstallToolkitTranslations(const QLocale& locale);
 
 class QtPlatform : public Platform {
  public:
-  void ShowMessage(const QString& text, const QString& caption) override;
+  void ShowMessage(const QString& text, const QString& caption,
+                   const QString& details = QString()) override;
   void ShowError(const QString& text, const QString& caption) override;
   void OpenAddress(const QString& address) override;
   std::optional<QString> ChooseSaveFile(const QString& proposedPath) override;

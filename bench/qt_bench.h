@@ -25,7 +25,7 @@ inline QApplication& OffscreenApplication() {
 
 class SilentPlatform : public Platform {
  public:
-  void ShowMessage(const QString&, const QString&) override {}
+  void ShowMessage(const QString&, const QString&, const QString& = QString()) override {}
   void ShowError(const QString&, const QString&) override {}
   void OpenAddress(const QString&) override {}
   std::optional<QString> ChooseSaveFile(const QString&) override { return std::nullopt; }

@@ -384,9 +384,6 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
   if (options.reversed && options.reduction == kReductionNone) {
     return "--reversed kräver en reducering: --guarantee G eller --rows K";
   }
-  if (options.upload && options.plus13) {
-    return "--upload skriver dagens inlämningsform, som saknar 13plus";
-  }
   return {};
 }
 

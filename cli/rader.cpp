@@ -105,9 +105,11 @@ bool WriteCouponText(const Options& options, std::string_view header, int64_t ro
 }
 
 // The rows in today's hand-in form: into NAME-1.txt, ... with -o NAME.txt, or
-// to standard output when they fit one file.
+// to standard output when they fit one file. Rows made with 13plus are handed
+// in without it, and the note says so.
 bool WriteHandIn(const Options& options, int32_t game, std::span<const PackedRow> rows,
                  Output& output) {
+  const bool plus13 = options.plus13 && game != kSupertoto;
   try {
     if (!options.outputPath) {
       if (static_cast<int64_t>(rows.size()) > kHandInRowsPerFile) {
@@ -116,7 +118,9 @@ bool WriteHandIn(const Options& options, int32_t game, std::span<const PackedRow
                  std::to_string(kHandInRowsPerFile) + "): spara dem med -o FIL");
         return false;
       }
-      return WriteAll(output, HandInText(game, rows));
+      if (!WriteAll(output, HandInText(game, rows))) return false;
+      if (plus13) Tell(output, kProgramName, kPlus13Note);
+      return true;
     }
     const std::vector<std::string> names = SaveForHandIn(*options.outputPath, game, rows);
     std::string saved = names.size() == 1
@@ -130,6 +134,7 @@ bool WriteHandIn(const Options& options, int32_t game, std::span<const PackedRow
       for (const std::string& name : left) list += (list.empty() ? "" : ", ") + name;
       Tell(output, kProgramName, "Äldre filer ligger kvar, lämna inte in dem: " + list);
     }
+    if (plus13) Tell(output, kProgramName, kPlus13Note);
     return true;
   } catch (const HandInRefused& refusal) {
     Tell(output, kProgramName, refusal.what());

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -536,7 +537,8 @@ TEST_F(RaderTest, AFileThatFailsHalfWrittenLeavesTheOldFileAsItWas) {
     const Outcome run =
         Rader({"-o", file.string(), "1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2"});
     EXPECT_EQ(run.exitCode, kExitRefused);
-    EXPECT_EQ(run.err, "spelkub_rader: Stream write error\n");
+    EXPECT_EQ(run.err, "spelkub_rader: Kan inte skriva filen \"" + file.string() +
+                           "\": filen blir för stor.\n");
   }
   EXPECT_EQ(ReadFile(file), kExampleText);
   EXPECT_EQ(Entries(), std::vector<std::string>{"rader.txt"});
@@ -547,23 +549,20 @@ TEST_F(RaderTest, UnwritableOutputFileGivesTheSaveErrorText) {
   const Outcome run = Rader(WithMarks({"-o", missing}, kExampleMarks));
   EXPECT_EQ(run.exitCode, kExitRefused);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err.rfind("spelkub_rader: Cannot create file \"" + missing + "\". ", 0), 0u)
-      << run.err;
-  EXPECT_EQ(run.err.back(), '\n');
+  EXPECT_EQ(run.err,
+            "spelkub_rader: Kan inte skapa filen \"" + missing + "\": mappen finns inte.\n");
 
   const Outcome empty = Rader(WithMarks({"-o", ""}, kExampleMarks));
   EXPECT_EQ(empty.exitCode, kExitRefused);
-  EXPECT_EQ(empty.err.rfind("spelkub_rader: Cannot create file \"\". ", 0), 0u) << empty.err;
+  EXPECT_EQ(empty.err, "spelkub_rader: Kan inte skapa filen \"\": mappen finns inte.\n");
 
   // A folder in the way: it stays a folder with what it held.
   fs::create_directories(Path("folder"));
   WriteFile(Path("folder") / "inside.txt", "inside");
   const Outcome folder = Rader(WithMarks({"-o", Path("folder").string()}, kExampleMarks));
   EXPECT_EQ(folder.exitCode, kExitRefused);
-  EXPECT_EQ(folder.err.rfind(
-                "spelkub_rader: Cannot create file \"" + Path("folder").string() + "\". ", 0),
-            0u)
-      << folder.err;
+  EXPECT_EQ(folder.err, "spelkub_rader: Kan inte skapa filen \"" + Path("folder").string() +
+                            "\": det är en mapp.\n");
   EXPECT_TRUE(fs::is_directory(Path("folder")));
   EXPECT_EQ(ReadFile(Path("folder") / "inside.txt"), "inside");
 }
@@ -763,7 +762,7 @@ TEST_F(RaderTest, GradeChecksResultBeforeTouchingTheFile) {
     std::string results;
     std::string explanation;
   } cases[] = {
-      {"QQ", "Resultat: väntade 13 tecken"},
+      {"QQ", "Resultat: match 1 har \"Q\""},
       {"1111111111111111", "Resultat: väntade 13 tecken"},
       {"111111111111Q", "Resultat: match 13 har \"Q\""},
       {"1111111111111Q", "Resultat: match 14 har \"Q\""},
@@ -781,7 +780,7 @@ TEST_F(RaderTest, GradeChecksResultBeforeTouchingTheFile) {
   EXPECT_EQ(Rader({"--grade", "1111111111111", Path("none.txt").string()}).exitCode, kExitRefused);
   EXPECT_EQ(Rader({"--grade", "11111111111111", Path("none.txt").string()}).exitCode, kExitRefused);
   EXPECT_EQ(Rader({"--grade", "1111111111111", Path("rows.txt").string()}).out,
-            "13 rätt: 1 rader\n");
+            "13 rätt: 1 rad\n");
 }
 
 TEST_F(RaderTest, GradeReadsEveryRowAfterAFirstLineOfAByteOrderMarkAndBlanks) {
@@ -945,6 +944,68 @@ TEST_F(RaderTest, UploadWritesTodaysFormSplitInFilesOfTenThousandRows) {
   EXPECT_EQ(toto.err, "spelkub_rader: Supertoto kan inte lämnas in på det här sättet.\n");
 }
 
+TEST_F(RaderTest, WriteFailuresNameTheFileAndTheReasonInSwedish) {
+  if (fs::exists("/dev/full")) {
+    const Outcome full = Rader(WithMarks({"-o", "/dev/full"}, kExampleMarks));
+    EXPECT_EQ(full.exitCode, kExitRefused);
+    EXPECT_EQ(full.err, "spelkub_rader: Kan inte skriva filen \"/dev/full\": disken är full.\n");
+  }
+  // The hand-in's own words follow the reason's full stop.
+  const std::vector<std::string> marks{"1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2",
+                                       "1X2", "1X2", "1",   "1",   "1",   "1"};
+  fs::create_directories(Path("in-2.txt"));
+  const Outcome folder = Rader(WithMarks({"--upload", "-o", Path("in.txt").string()}, marks));
+  EXPECT_EQ(folder.exitCode, kExitRefused);
+  EXPECT_EQ(folder.err, "spelkub_rader: Kan inte skapa filen \"" + Path("in-2.txt").string() +
+                            "\": det är en mapp. Ingen av de 2 filerna sparades.\n");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"in-2.txt"});
+}
+
+// Rows that need several files need a name to number: a pipe or a device
+// is refused, and nothing appears beside it.
+TEST_F(RaderTest, UploadOfSeveralFilesRefusesAPipeOrADevice) {
+  const std::vector<std::string> marks{"1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2",
+                                       "1X2", "1X2", "1",   "1",   "1",   "1"};
+  ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
+  std::vector<std::string> targets{"pipe"};
+  // The null device under a name of the test's own, so that nothing can
+  // appear in /dev.
+  if (::mknod(Path("null").c_str(), S_IFCHR | 0600, ::makedev(1, 3)) == 0)
+    targets.push_back("null");
+  for (const std::string& name : targets) {
+    const Outcome run = Rader(WithMarks({"--upload", "-o", Path(name).string()}, marks));
+    EXPECT_EQ(run.exitCode, kExitRefused) << name;
+    EXPECT_EQ(run.err, "spelkub_rader: Raderna behöver 2 filer, och \"" + Path(name).string() +
+                           "\" är ingen vanlig fil. Ange en vanlig fil eller ett nytt namn.\n");
+  }
+  std::sort(targets.begin(), targets.end());
+  EXPECT_EQ(Entries(), targets);
+  // One file goes to the pipe as before.
+  const Outcome one = Rader(WithMarks({"--upload", "-o", "/dev/null"}, kExampleMarks));
+  EXPECT_EQ(one.exitCode, kExitDone) << one.err;
+}
+
+// Today's hand-in form has no 13plus: the rows are handed in, and the
+// report says to choose 13plus at the operator.
+TEST_F(RaderTest, UploadWith13plusHandsInTheRowsAndSaysSo) {
+  const std::string note =
+      "spelkub_rader: 13plus ingår inte i inlämningsfilen: välj det hos spelbolaget när du "
+      "lämnar in.\n";
+  const Outcome saved =
+      Rader(WithMarks({"--upload", "--13plus", "2", "-o", Path("in.txt").string()}, kExampleMarks));
+  EXPECT_EQ(saved.exitCode, kExitDone) << saved.err;
+  EXPECT_EQ(ReadFile(Path("in.txt")), "Stryktipset\r\n" + std::string(kExampleText.substr(24)));
+  EXPECT_EQ(saved.err, "spelkub_rader: Sparade 1 fil: " + Path("in.txt").string() + "\n" + note);
+
+  const Outcome out = Rader(WithMarks({"--upload", "--13plus", "F"}, kExampleMarks));
+  EXPECT_EQ(out.exitCode, kExitDone) << out.err;
+  EXPECT_EQ(out.out, "Stryktipset\r\n" + std::string(kExampleText.substr(24)));
+  EXPECT_EQ(out.err, note);
+
+  const Outcome without = Rader(WithMarks({"--upload"}, kExampleMarks));
+  EXPECT_EQ(without.err, "");
+}
+
 TEST_F(RaderTest, ToolOptionsThatDoNotGoTogetherAreMalformed) {
   const std::string marks = "1X,X2,1,1,1,1,1,1,1,1,1,1,1";
   const std::vector<MalformedCase> cases{
@@ -959,7 +1020,6 @@ TEST_F(RaderTest, ToolOptionsThatDoNotGoTogetherAreMalformed) {
       {{"--analyse", "a.txt", "--rows", "3", marks}, "--analyse FILE tar bara"},
       {{"--grade", "1111111111111"}, "--grade kräver två värden"},
       {{"--grade", "1111111111111", "a.txt", marks}, "tar inga andra flaggor"},
-      {{"--upload", "--13plus", "2", marks}, "saknar 13plus"},
   };
   for (const MalformedCase& c : cases) {
     std::string shown;
@@ -1114,7 +1174,6 @@ TEST_F(RaderTest, EveryRefusalIsSwedish) {
       {"--analyse", "a.txt", "--rows", "3", marks},
       {"--streck", "1 2 3", marks},
       {"--reversed", marks},
-      {"--upload", "--13plus", "2", marks},
       {"--upload", "--game", "supertoto", marks + ",1"},
       {"--rows", "5", marks},
       {"1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2 1X2 1 1 1 1", "--upload"},

@@ -46,6 +46,7 @@ struct Write {
 class FakePlatform : public Platform {
  public:
   std::vector<Box> messages;
+  std::vector<QString> messageDetails;  // the details of each message, empty for none
   std::vector<Box> errors;
   std::vector<QString> addresses;
   std::vector<QString> proposedPaths;  // what each save dialog proposed
@@ -59,8 +60,10 @@ class FakePlatform : public Platform {
   // When set, WriteFile fails with this text and records nothing.
   std::optional<std::string> writeFailure;
 
-  void ShowMessage(const QString& text, const QString& caption) override {
+  void ShowMessage(const QString& text, const QString& caption,
+                   const QString& details = QString()) override {
     messages.push_back({text, caption});
+    messageDetails.push_back(details);
     if (onMessage) onMessage(messages.back());
   }
   void ShowError(const QString& text, const QString& caption) override {

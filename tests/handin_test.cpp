@@ -1,6 +1,7 @@
 #include "handin/handin.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <random>
@@ -156,8 +157,9 @@ TEST(SaveForHandIn, NamesNoFileWhenAnyOfSeveralCannotBeWritten) {
     SaveForHandIn(path, kStryktipset, rows);
     FAIL() << "saved over a folder";
   } catch (const SaveError& error) {
-    EXPECT_TRUE(std::string(error.what()).ends_with(" Ingen av de 3 filerna sparades."))
-        << error.what();
+    EXPECT_EQ(std::string(error.what()), "Kan inte skapa filen \"" +
+                                             folder.Path("rader-3.txt").string() +
+                                             "\": det är en mapp. Ingen av de 3 filerna sparades.");
   }
   EXPECT_EQ(ReadFile(folder.Path("rader-1.txt")), "gammal etta");
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"rader-1.txt", "rader-3.txt"}));
@@ -188,12 +190,37 @@ TEST(SaveForHandIn, RefusesAFolderAsTheNameOfSeveralFiles) {
   EXPECT_TRUE(folder.Entries().empty());
 }
 
+TEST(SaveForHandIn, RefusesAPipeOrADeviceAsTheNameOfSeveralFiles) {
+  TempFolder folder("handin");
+  const std::string pipe = folder.Path("pipe").string();
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  std::filesystem::create_symlink(pipe, folder.Path("link.txt"));
+  const std::vector<PackedRow> rows = RandomRows(10001, 9);
+  for (const std::string& path : {pipe, folder.Path("link.txt").string()}) {
+    try {
+      SaveForHandIn(path, kStryktipset, rows);
+      ADD_FAILURE() << "saved beside " << path;
+    } catch (const HandInRefused& refusal) {
+      EXPECT_EQ(std::string(refusal.what()),
+                "Raderna behöver 2 filer, och \"" + path +
+                    "\" är ingen vanlig fil. Ange en vanlig fil eller ett nytt namn.");
+    }
+  }
+  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"link.txt", "pipe"}));
+  // Rows for one file go to any target a save takes.
+  EXPECT_NO_THROW(CheckHandInTarget(pipe, 10000));
+  EXPECT_NO_THROW(CheckHandInTarget(folder.Path("ny.txt").string(), 20000));
+}
+
 TEST(HandInSaveFailure, SaysWhichOfTheFilesWereSaved) {
-  EXPECT_EQ(HandInSaveFailure("Stream write error", 0, 3),
-            "Stream write error Ingen av de 3 filerna sparades.");
-  EXPECT_EQ(HandInSaveFailure("Stream write error", 2, 5),
-            "Stream write error Fil 1 till 2 av 5 sparades, övriga inte: spara igen innan du "
-            "lämnar in.");
+  EXPECT_EQ(HandInSaveFailure("Kan inte skriva filen \"a-2.txt\": disken är full.", 0, 3),
+            "Kan inte skriva filen \"a-2.txt\": disken är full. Ingen av de 3 filerna sparades.");
+  EXPECT_EQ(HandInSaveFailure("Kan inte skapa filen \"a-3.txt\": för många länkar.", 2, 5),
+            "Kan inte skapa filen \"a-3.txt\": för många länkar. Fil 1 till 2 av 5 sparades, "
+            "övriga inte: spara igen innan du lämnar in.");
+  // A reason without a full stop gets one before the count.
+  EXPECT_EQ(HandInSaveFailure("Is a directory", 0, 2),
+            "Is a directory. Ingen av de 2 filerna sparades.");
 }
 
 TEST(LeftoverHandInFiles, NamesOlderFilesThatTheNewSaveDoesNotReplace) {

@@ -6,15 +6,18 @@
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStringList>
 #include <QTextDocument>
 #include <algorithm>
 
 #include "fake_platform.h"
+#include "io/save_file.h"
 
 namespace spelkub {
 namespace {
@@ -51,6 +54,35 @@ TEST(MessageBoxTest, HasTheCaptionTheIconAndOneOkButton) {
                                    QStringLiteral("Spelkub_lite"));
   EXPECT_EQ(error->icon(), QMessageBox::Critical);
   EXPECT_EQ(error->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+// A long list goes behind the box's details button, so that the box keeps a
+// height that fits the screen.
+TEST(MessageBoxTest, KeepsALongListInItsDetails) {
+  testing::TestApplication();
+  QStringList names;
+  for (int k = 3; k <= 475; ++k) names << QStringLiteral("rader-%1.txt").arg(k);
+  const auto box = NewMessageBox(QMessageBox::NoIcon, QStringLiteral("2 filer sparade."),
+                                 QStringLiteral("SPARAT"), names.join(QStringLiteral("\n")));
+  EXPECT_EQ(box->text(), QStringLiteral("2 filer sparade."));
+  EXPECT_EQ(box->detailedText(), names.join(QStringLiteral("\n")));
+  EXPECT_LT(box->sizeHint().height(), 600);
+  EXPECT_EQ(
+      NewMessageBox(QMessageBox::NoIcon, QStringLiteral("a"), QStringLiteral("b"))->detailedText(),
+      QString());
+}
+
+// The window's saves go through the engine's file layer and show its
+// Swedish reasons.
+TEST(QtPlatformTest, AFailedSaveNamesTheFileAndTheReasonInSwedish) {
+  if (!QFile::exists(QStringLiteral("/dev/full"))) GTEST_SKIP() << "no /dev/full";
+  QtPlatform platform;
+  try {
+    platform.WriteFile(QStringLiteral("/dev/full"), QByteArrayLiteral("Stryktipset\r\n"));
+    ADD_FAILURE() << "the write went through";
+  } catch (const SaveError& error) {
+    EXPECT_EQ(std::string(error.what()), "Kan inte skriva filen \"/dev/full\": disken är full.");
+  }
 }
 
 // Qt's own Swedish catalogue must be installed (Debian: qt6-translations-l10n).

@@ -3,6 +3,9 @@
 // one write per file with the names split as the engine gives them, the
 // message, and the refusals before any file name is asked for.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QStringList>
 
 #include <QByteArray>
 #include <string>
@@ -19,7 +22,8 @@ namespace {
 
 using testing::Box;
 
-const Box kOneFile{QStringLiteral("1 fil sparad för inlämning."), QStringLiteral("SPARAT")};
+const Box kOneFile{QStringLiteral("1 fil sparad för inlämning: rader.txt."),
+                   QStringLiteral("SPARAT")};
 
 // The first `rows` rows of the full system with nine matches "1X2" (19,683
 // rows), under `header`.
@@ -98,6 +102,8 @@ TEST_F(HandInCommandTest, NamesTheFilesAsTheEngineDoes) {
   }
 }
 
+// Today's form has no 13plus: the rows are handed in, and the report says
+// to choose 13plus at the operator, in the companion's words.
 TEST_F(HandInCommandTest, ThirteenPlusAndEuropatipsetHeadersBecomeTheProductName) {
   rowList = ManyRows(2, "Stryktipset,13plus=Ja,Antal=2\r\n");
   tools::HandInCommand(Host());
@@ -106,6 +112,53 @@ TEST_F(HandInCommandTest, ThirteenPlusAndEuropatipsetHeadersBecomeTheProductName
   ASSERT_EQ(platform.writes.size(), 2u);
   EXPECT_EQ(platform.writes[0].bytes.toStdString(), "Stryktipset\r\n" + RowLines(rowList));
   EXPECT_EQ(platform.writes[1].bytes.toStdString(), "Europatipset\r\n" + RowLines(rowList));
+  ASSERT_EQ(platform.messages.size(), 2u);
+  EXPECT_EQ(platform.messages[0].text.toStdString(),
+            "1 fil sparad för inlämning: rader.txt.\n" + std::string(kPlus13Note));
+  EXPECT_EQ(platform.messages[0].text.toStdString(),
+            "1 fil sparad för inlämning: rader.txt.\n13plus ingår inte i inlämningsfilen: välj det "
+            "hos spelbolaget när du lämnar in.");
+  EXPECT_EQ(platform.messages[1], kOneFile);
+}
+
+// Many old files: the box names a few and keeps its height; its details
+// list them all.
+TEST_F(HandInCommandTest, AFewOlderFilesInTheBoxAndAllInItsDetails) {
+  const testing::TempFolder folder("tools_hand_in");
+  for (int k = 1; k <= 475; ++k) {
+    testing::WriteFile(folder.Path("rader-" + std::to_string(k) + ".txt"), "Stryktipset\r\n");
+  }
+  platform.saveAnswer = QString::fromStdString(folder.Path("rader.txt").string());
+  rowList = ManyRows(10001);
+  tools::HandInCommand(Host());
+  EXPECT_EQ(platform.writes.size(), 2u);
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].text,
+            QStringLiteral("2 filer sparade för inlämning: rader-1.txt till rader-2.txt.\n"
+                           "Obs! Äldre filer ligger kvar och ska inte lämnas in: rader-3.txt, "
+                           "rader-4.txt, rader-5.txt, rader-6.txt, rader-7.txt … och 468 till."));
+  QStringList all{QStringLiteral("Äldre filer som inte ska lämnas in:")};
+  for (int k = 3; k <= 475; ++k) all << QStringLiteral("rader-%1.txt").arg(k);
+  ASSERT_EQ(platform.messageDetails.size(), 1u);
+  EXPECT_EQ(platform.messageDetails[0], all.join(QStringLiteral("\n")));
+}
+
+// Rows for several files need a name to number: a pipe is refused before
+// anything is written.
+TEST_F(HandInCommandTest, RefusesAPipeForSeveralFiles) {
+  const testing::TempFolder folder("tools_hand_in");
+  const std::string pipe = folder.Path("pipe").string();
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  platform.saveAnswer = QString::fromStdString(pipe);
+  rowList = ManyRows(10001);
+  tools::HandInCommand(Host());
+  EXPECT_TRUE(platform.writes.empty());
+  EXPECT_EQ(platform.messages,
+            OneBox(QString::fromStdString("Raderna behöver 2 filer, och \"" + pipe +
+                                          "\" är ingen vanlig fil. Ange en vanlig fil eller ett "
+                                          "nytt namn."),
+                   QStringLiteral("Spara för inlämning")));
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"pipe"});
 }
 
 TEST_F(HandInCommandTest, NamesOlderFilesThatTheSaveDidNotReplace) {

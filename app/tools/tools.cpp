@@ -211,21 +211,43 @@ void HandInCommand(const ToolHost& host) {
   host.handInDialog.FileName = *path;
   const std::string target = QFile::encodeName(*path).toStdString();
   const auto rowCount = static_cast<int64_t>(rows.size());
+  try {
+    CheckHandInTarget(target, rowCount);
+  } catch (const HandInRefused& refusal) {
+    host.platform.ShowMessage(QString::fromUtf8(refusal.what()), kHandInCaption);
+    return;
+  }
   const std::vector<std::string> names = HandInFileNames(target, rowCount);
   WriteHandInFiles(host.platform, names, texts);
 
-  QString text = names.size() == 1 ? QStringLiteral("1 fil sparad för inlämning.")
-                                   : QStringLiteral("%1 filer sparade för inlämning: %2 till %3.")
-                                         .arg(names.size())
-                                         .arg(FileName(names.front()), FileName(names.back()));
+  QString text =
+      names.size() == 1
+          ? QStringLiteral("1 fil sparad för inlämning: %1.").arg(FileName(names.front()))
+          : QStringLiteral("%1 filer sparade för inlämning: %2 till %3.")
+                .arg(names.size())
+                .arg(FileName(names.front()), FileName(names.back()));
+  // The box names a few of the old files and keeps its height; the details
+  // list them all.
+  QString details;
   const std::vector<std::string> leftovers = LeftoverHandInFiles(target, rowCount);
   if (!leftovers.empty()) {
+    constexpr size_t kNamedInText = 5;
     QStringList named;
-    for (const std::string& name : leftovers) named << FileName(name);
-    text += QStringLiteral("\nObs! Äldre filer ligger kvar och ska inte lämnas in: %1.")
-                .arg(named.join(QStringLiteral(", ")));
+    QStringList all;
+    for (const std::string& name : leftovers) {
+      all << FileName(name);
+      if (named.size() < static_cast<qsizetype>(kNamedInText)) named << FileName(name);
+    }
+    QString list = named.join(QStringLiteral(", "));
+    if (leftovers.size() > kNamedInText) {
+      list += QStringLiteral(" … och %1 till").arg(leftovers.size() - kNamedInText);
+      details =
+          QStringLiteral("Äldre filer som inte ska lämnas in:\n") + all.join(QStringLiteral("\n"));
+    }
+    text += QStringLiteral("\nObs! Äldre filer ligger kvar och ska inte lämnas in: %1.").arg(list);
   }
-  host.platform.ShowMessage(text, QStringLiteral("SPARAT"));
+  if (coupon->plus13) text += QStringLiteral("\n") + FromUtf8(kPlus13Note);
+  host.platform.ShowMessage(text, QStringLiteral("SPARAT"), details);
 }
 
 }  // namespace spelkub::tools

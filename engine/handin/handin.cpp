@@ -1,7 +1,6 @@
 #include "handin/handin.h"
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 
@@ -99,24 +98,35 @@ std::string HandInText(int32_t game, std::span<const PackedRow> rows) {
   return CouponText(set);
 }
 
+void CheckHandInTarget(const std::string& path, int64_t rows) {
+  const int64_t files = FileCount(rows);
+  if (files == 1) return;
+  // The numbered names are made from the chosen one: a folder, or no name at
+  // all, is refused as a single save would refuse it, not turned into "-1.txt".
+  std::error_code error;
+  if (path.empty() || std::filesystem::path(path).filename().empty() ||
+      std::filesystem::is_directory(path, error)) {
+    throw SaveError(CannotCreateMessage(path, path.empty() ? ENOENT : EISDIR));
+  }
+  // Numbered files beside a device or a pipe would be new files where none
+  // were asked for (in /dev, for one), and the pipe would get nothing.
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    throw HandInRefused("Raderna behöver " + std::to_string(files) + " filer, och \"" + path +
+                        "\" är ingen vanlig fil. Ange en vanlig fil eller ett nytt namn.");
+  }
+}
+
 std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
                                        std::span<const PackedRow> rows) {
   (void)ProductName(game);  // refuses a game that cannot be handed in
   if (rows.empty()) throw HandInRefused(std::string(kNoRowsRefusal));
   CheckRows(rows);
+  CheckHandInTarget(path, static_cast<int64_t>(rows.size()));
   std::vector<std::string> names = HandInFileNames(path, static_cast<int64_t>(rows.size()));
   if (names.size() == 1) {
     SaveTextFile(names[0], HandInText(game, rows));
     return names;
-  }
-
-  // The numbered names are made from the chosen one: a folder, or no name at
-  // all, is refused as a single save would refuse it, not turned into "-1.txt".
-  std::error_code ignored;
-  if (path.empty() || std::filesystem::path(path).filename().empty() ||
-      std::filesystem::is_directory(path, ignored)) {
-    const int reason = path.empty() ? ENOENT : EISDIR;
-    throw SaveError("Cannot create file \"" + path + "\". " + std::strerror(reason));
   }
   std::vector<std::string> texts;
   texts.reserve(names.size());
@@ -134,6 +144,7 @@ std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
 
 std::string HandInSaveFailure(std::string_view reason, size_t saved, size_t files) {
   std::string message(reason);
+  if (!message.empty() && !message.ends_with('.')) message += '.';
   if (saved == 0) {
     message += " Ingen av de " + std::to_string(files) + " filerna sparades.";
   } else {

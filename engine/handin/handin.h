@@ -1,7 +1,10 @@
 // "Spara för inlämning": the rows in the form the operator takes today: a
 // text file, CR LF, the product name alone as header ("Stryktipset" or
-// "Europatipset"), then the "E," row lines, at most 10,000 rows a file. The
-// 13plus add-on and Supertoto cannot be handed in this way.
+// "Europatipset"), then the "E," row lines, at most 10,000 rows a file.
+// Supertoto cannot be handed in this way. The form has no place for the
+// 13plus add-on: rows made with 13plus are handed in all the same, and the
+// report of the save adds kPlus13Note, so that the player chooses 13plus at
+// the operator. Both the window and the companion follow this.
 #pragma once
 
 #include <cstdint>
@@ -21,9 +24,12 @@ inline constexpr int64_t kHandInRowsPerFile = 10000;
 inline constexpr std::string_view kSupertotoRefusal =
     "Supertoto kan inte lämnas in på det här sättet.";
 inline constexpr std::string_view kNoRowsRefusal = "Det finns inga rader att lämna in.";
+inline constexpr std::string_view kPlus13Note =
+    "13plus ingår inte i inlämningsfilen: välj det hos spelbolaget när du lämnar in.";
 
-// Thrown for rows that cannot be handed in; what() is the Swedish text the
-// user sees: kSupertotoRefusal or kNoRowsRefusal.
+// Thrown for rows that cannot be handed in, or a target they cannot go to;
+// what() is the Swedish text the user sees: kSupertotoRefusal, kNoRowsRefusal
+// or the refusal of CheckHandInTarget.
 class HandInRefused : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -42,17 +48,27 @@ std::vector<std::string> HandInFileNames(const std::string& path, int64_t rows);
 // would stake rows twice.
 std::vector<std::string> LeftoverHandInFiles(const std::string& path, int64_t rows);
 
+// Refuses a `path` that the hand-in of `rows` rows cannot use, before
+// anything is written. Rows that need several files make numbered names
+// from the path, so it must name a regular file or a new one: a device or a
+// pipe (also through a link) is refused with HandInRefused, which says so;
+// no name at all or a folder with the SaveError a save would give. One file
+// may go anywhere a save may.
+void CheckHandInTarget(const std::string& path, int64_t rows);
+
 // The text of one file: header, then the rows, CR LF after every line. Throws
 // HandInRefused for Supertoto.
 std::string HandInText(int32_t game, std::span<const PackedRow> rows);
 
-// Writes every file and returns their names. Throws HandInRefused, or
-// SaveError when a file cannot be written.
+// Writes every file and returns their names. Throws HandInRefused (also for
+// the target, see CheckHandInTarget), or SaveError when a file cannot be
+// written.
 //
-// One file is saved like every save. Several are written in two steps, so that
-// a failure does not leave a mix of new and old files that looks complete:
-// first every file is written unseen beside its target; only when all are
-// written is each flushed and named, in order. When writing any of them fails,
+// One file is saved like every save. Several are saved as one (see
+// SaveTextFiles), so that neither a failure nor Ctrl-C, SIGTERM or SIGHUP
+// leaves a mix of new and old files that looks complete: every file is
+// written unseen and flushed first; only then are all named, in one short
+// step that those signals wait for. When writing any of them fails,
 // no target was touched; the SaveError names the failure and adds "Ingen av
 // de N filerna sparades.". Should flushing or naming fail part-way (a file
 // system failing between two files), files 1 to K are the new ones and the
@@ -67,7 +83,8 @@ std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
 // The text of a SaveError for several hand-in files: the failed save's own
 // text (`reason`), then which of the `files` were saved, in order, before it
 // failed: " Ingen av de N filerna sparades." or " Fil 1 till K av N sparades,
-// övriga inte: spara igen innan du lämnar in."
+// övriga inte: spara igen innan du lämnar in." A reason without a full stop
+// gets one.
 std::string HandInSaveFailure(std::string_view reason, size_t saved, size_t files);
 
 }  // namespace spelkub

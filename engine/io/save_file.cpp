@@ -1,7 +1,6 @@
 #include "io/save_file.h"
 
-#include <memory>
-#include <vector>
+#include <cerrno>
 
 namespace spelkub {
 
@@ -11,28 +10,58 @@ void SaveTextFile(const std::string& path, std::string_view bytes) {
   writer.Commit();
 }
 
-void SaveTextFiles(std::span<const std::string> paths, std::span<const std::string_view> texts) {
-  if (paths.size() != texts.size())
-    throw std::invalid_argument("SaveTextFiles: paths and texts differ");
-  std::vector<std::unique_ptr<SaveFileWriter>> writers;
-  writers.reserve(paths.size());
-  try {
-    for (size_t file = 0; file < paths.size(); ++file) {
-      writers.push_back(std::make_unique<SaveFileWriter>(paths[file]));
-      writers.back()->Write(texts[file]);
-    }
-  } catch (const SaveError& error) {
-    writers.clear();  // nothing was named
-    throw SaveFilesError(error.what(), 0);
+std::string FileErrorReason(int error) {
+  switch (error) {
+    case ENOSPC:
+      return "disken är full";
+    case EDQUOT:
+      return "diskkvoten är slut";
+    case EPIPE:
+      return "mottagaren har stängt röret";
+    case EROFS:
+      return "filsystemet är skrivskyddat";
+    case EACCES:
+    case EPERM:
+      return "åtkomst nekad";
+    case ENOENT:
+      return "mappen finns inte";
+    case ENOTDIR:
+      return "en del av sökvägen är ingen mapp";
+    case EISDIR:
+      return "det är en mapp";
+    case EMLINK:
+      return "för många länkar";
+    case ELOOP:
+      return "för många länkar i rad";
+    case ENAMETOOLONG:
+      return "namnet är för långt";
+    case EFBIG:
+      return "filen blir för stor";
+    case EIO:
+      return "läs- eller skrivfel på enheten";
+    case ETXTBSY:
+    case EBUSY:
+      return "filen används";
+    case EEXIST:
+      return "filen finns redan";
+    case ENXIO:
+    case ENODEV:
+      return "enheten finns inte";
+    case EINVAL:
+      return "ogiltigt namn";
+    case EBADF:
+      return "filen är inte öppen för skrivning";
+    default:
+      return "systemfel nummer " + std::to_string(error);
   }
-  for (size_t file = 0; file < writers.size(); ++file) {
-    try {
-      writers[file]->Commit();
-    } catch (const SaveError& error) {
-      writers.clear();
-      throw SaveFilesError(error.what(), file);
-    }
-  }
+}
+
+std::string CannotCreateMessage(const std::string& path, int error) {
+  return "Kan inte skapa filen \"" + path + "\": " + FileErrorReason(error) + ".";
+}
+
+std::string CannotWriteMessage(const std::string& path, int error) {
+  return "Kan inte skriva filen \"" + path + "\": " + FileErrorReason(error) + ".";
 }
 
 }  // namespace spelkub

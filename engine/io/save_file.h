@@ -16,13 +16,24 @@
 
 namespace spelkub {
 
-// Thrown when the file cannot be written. what() is the text the user sees:
-// "Cannot create file "PATH". REASON" when the file cannot be created, or
-// "Stream write error" when writing fails after it was created.
+// Thrown when the file cannot be written. what() is the one line the user
+// sees, naming the file and the reason: "Kan inte skapa filen "PATH": REASON."
+// when the file cannot be created, or "Kan inte skriva filen "PATH": REASON."
+// when writing fails after it was created.
 class SaveError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// The reason for a failed file operation with the system's error number
+// `error`, in Swedish, as the file layer's messages give it: "disken är full",
+// "åtkomst nekad", ... and for a number without a text of its own "systemfel
+// nummer N".
+std::string FileErrorReason(int error);
+
+// The messages of SaveError for `path` and the system's error number.
+std::string CannotCreateMessage(const std::string& path, int error);
+std::string CannotWriteMessage(const std::string& path, int error);
 
 // Replaces (or creates) the file at `path` with exactly `bytes`.
 void SaveTextFile(const std::string& path, std::string_view bytes);
@@ -38,13 +49,20 @@ class SaveFilesError : public SaveError {
   size_t named_;
 };
 
-// Saves texts[i] to paths[i] as one save, so that a failure does not leave a
-// mix of new and old files that looks complete: every file is written unseen
-// first, and only when all are written is each flushed and named, in order.
-// A failure while writing names none; only a failure while naming (a file
-// system failing between two files) leaves the first files new. Throws
-// SaveFilesError. Files written in place or directly (see above) are new at
-// once, as in every save.
+// Saves texts[i] to paths[i] as one save, so that neither a failure nor an
+// interruption leaves a mix of new and old files that looks complete. Every
+// file is first written unseen and flushed to the disk; only then are all
+// named, in order, in one short step during which SIGINT, SIGTERM and SIGHUP
+// are held back (in every thread, where they would end the process), and the
+// folders are flushed once after it. A failure or one of those signals before
+// the naming step names none; one that arrives during it takes effect after
+// it, when every file is new. The old files keep a hidden second name until
+// the step is over, so that freeing their blocks, which takes milliseconds,
+// falls outside it. Only an end no program can defer (SIGKILL, a power cut)
+// can fall inside the step itself, a few microseconds per file (it may also
+// leave the hidden names behind), and only a failure while naming (a file
+// system failing between two files) leaves the first files new. Throws SaveFilesError. Files
+// written in place or directly (see above) are new at once, as in every save.
 void SaveTextFiles(std::span<const std::string> paths, std::span<const std::string_view> texts);
 
 // The same save, written in pieces, for texts too large to build whole: what
@@ -62,6 +80,8 @@ class SaveFileWriter {
   void Commit();                       // flushes and names the file; throws SaveError
 
  private:
+  friend void SaveTextFiles(std::span<const std::string> paths,
+                            std::span<const std::string_view> texts);
   struct State;
   State* state_;
 };

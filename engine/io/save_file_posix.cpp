@@ -5,13 +5,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "io/save_file.h"
 #include "io/save_file_testing.h"
@@ -23,11 +26,11 @@ namespace {
 std::atomic<bool> unnamedTemporariesAllowed{true};
 
 [[noreturn]] void ThrowCannotCreate(const std::string& path, int error) {
-  throw SaveError("Cannot create file \"" + path + "\". " + std::strerror(error));
+  throw SaveError(CannotCreateMessage(path, error));
 }
 
-[[noreturn]] void ThrowWriteError() {
-  throw SaveError("Stream write error");
+[[noreturn]] void ThrowWriteError(const std::string& path, int error) {
+  throw SaveError(CannotWriteMessage(path, error));
 }
 
 std::string FolderOf(const std::string& path) {
@@ -52,12 +55,17 @@ std::string TemporaryName(const std::string& target) {
          std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
 }
 
-// Named temporaries that a signal must not leave behind. The handler only
-// reads prebuilt paths and calls unlink, both safe in a signal handler.
-constexpr int kSlots = 32;
+constexpr int kTerminationSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Named temporaries that a signal must not leave behind, enough for every
+// file of the largest hand-in. The handler only reads prebuilt paths and
+// calls unlink, both safe in a signal handler. A slot's buffer is kept for
+// the next path, so the handler never meets a freed one.
+constexpr int kSlots = 4096;
 struct Slot {
   std::atomic<int> state{0};  // 0 free, 1 being filled, 2 holds a path to remove
-  char path[PATH_MAX];
+  char* path = nullptr;
+  size_t capacity = 0;
 };
 Slot slots[kSlots];
 
@@ -76,7 +84,7 @@ extern "C" void RemoveTemporariesAndRaise(int signal) {
 // with its own handling keeps it. Checked at every named temporary, as the
 // program may have changed its handling since.
 void InstallSignalCleanup() {
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int signal : kTerminationSignals) {
     struct sigaction current {};
     if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
     struct sigaction cleanup {};
@@ -92,7 +100,13 @@ int ClaimSlot(const std::string& path) {
   for (int index = 0; index < kSlots; ++index) {
     int expected = 0;
     if (slots[index].state.compare_exchange_strong(expected, 1)) {
-      std::memcpy(slots[index].path, path.c_str(), path.size() + 1);
+      Slot& slot = slots[index];
+      if (slot.capacity < path.size() + 1) {
+        delete[] slot.path;
+        slot.capacity = std::max<size_t>(path.size() + 1, 256);
+        slot.path = new char[slot.capacity];
+      }
+      std::memcpy(slot.path, path.c_str(), path.size() + 1);
       slots[index].state.store(2);
       return index;
     }
@@ -104,24 +118,53 @@ void ReleaseSlot(int index) {
   if (index >= 0) slots[index].state.store(0);
 }
 
-// Holds SIGINT, SIGTERM and SIGHUP back in this thread while a finished file
-// is being named, so that they cannot leave the name half given.
+// A termination signal that arrived in another thread while files were being
+// named, to be raised again when they are.
+std::atomic<int> deferredSignal{0};
+
+extern "C" void DeferSignal(int signal) {
+  deferredSignal.store(signal);
+}
+
+// Holds SIGINT, SIGTERM and SIGHUP back while finished files are being named,
+// so that they cannot leave a name, or a set of names, half given. This
+// thread blocks them; another thread would take them instead and end the
+// process, so where they would end it (no handler, or ours that removes
+// temporaries) they are only noted until the names are given, then raised.
 class TerminationSignalsHeld {
  public:
   TerminationSignalsHeld() {
     sigset_t held;
     sigemptyset(&held);
-    sigaddset(&held, SIGINT);
-    sigaddset(&held, SIGTERM);
-    sigaddset(&held, SIGHUP);
-    ::pthread_sigmask(SIG_BLOCK, &held, &saved_);
+    for (const int signal : kTerminationSignals) sigaddset(&held, signal);
+    ::pthread_sigmask(SIG_BLOCK, &held, &savedMask_);
+    for (size_t index = 0; index < std::size(kTerminationSignals); ++index) {
+      struct sigaction& saved = savedActions_[index];
+      if (::sigaction(kTerminationSignals[index], nullptr, &saved) != 0) continue;
+      if ((saved.sa_flags & SA_SIGINFO) != 0) continue;
+      if (saved.sa_handler != SIG_DFL && saved.sa_handler != RemoveTemporariesAndRaise) continue;
+      struct sigaction defer {};
+      defer.sa_handler = DeferSignal;
+      defer.sa_mask = held;
+      replaced_[index] = ::sigaction(kTerminationSignals[index], &defer, nullptr) == 0;
+    }
   }
-  ~TerminationSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+  ~TerminationSignalsHeld() {
+    for (size_t index = 0; index < std::size(kTerminationSignals); ++index) {
+      if (replaced_[index]) ::sigaction(kTerminationSignals[index], &savedActions_[index], nullptr);
+    }
+    // Raised while still blocked here, it is taken with the old action as
+    // soon as the mask is restored.
+    if (const int signal = deferredSignal.exchange(0); signal != 0) ::raise(signal);
+    ::pthread_sigmask(SIG_SETMASK, &savedMask_, nullptr);
+  }
   TerminationSignalsHeld(const TerminationSignalsHeld&) = delete;
   TerminationSignalsHeld& operator=(const TerminationSignalsHeld&) = delete;
 
  private:
-  sigset_t saved_;
+  sigset_t savedMask_;
+  struct sigaction savedActions_[std::size(kTerminationSignals)]{};
+  bool replaced_[std::size(kTerminationSignals)] = {};
 };
 
 // A write to a pipe whose reader has gone fails with EPIPE instead of ending
@@ -209,6 +252,16 @@ struct SaveFileWriter::State {
   void TakeOver(const struct stat& existing);
   void WriteAll(const char* data, size_t size);
   void Finish();
+
+  // Finish in steps, for several files named together: Flush makes the
+  // complete file durable; GiveHiddenName gives an unnamed one a hidden
+  // temporary name beside the target; Name renames the temporary over the
+  // target (nothing but the one system call, returning its errno or 0);
+  // Close ends the save once the file is named.
+  void Flush();
+  void GiveHiddenName();
+  int Name();
+  void Close();
 };
 
 bool SaveFileWriter::State::OpenTemporary(const struct stat* existing) {
@@ -270,7 +323,7 @@ void SaveFileWriter::State::TakeOver(const struct stat& existing) {
 }
 
 void SaveFileWriter::State::WriteAll(const char* data, size_t size) {
-  if (failed || done) ThrowWriteError();
+  if (failed || done) ThrowWriteError(shownPath, EBADF);
   if (kind == Kind::kInPlace && !emptied) {
     if (::ftruncate(fd, 0) != 0) {
       failed = true;
@@ -284,55 +337,186 @@ void SaveFileWriter::State::WriteAll(const char* data, size_t size) {
     if (written < 0) {
       if (errno == EINTR) continue;
       failed = true;
-      ThrowWriteError();
+      ThrowWriteError(shownPath, errno);
     }
     data += written;
     size -= static_cast<size_t>(written);
   }
 }
 
-void SaveFileWriter::State::Finish() {
-  if (failed || done) ThrowWriteError();
+void SaveFileWriter::State::Flush() {
+  if (failed || done) ThrowWriteError(shownPath, EBADF);
   if (kind == Kind::kInPlace && !emptied) WriteAll(nullptr, 0);
   failed = true;  // until the file is named
-  if (kind != Kind::kDirect && ::fsync(fd) != 0) ThrowWriteError();
-  if (kind == Kind::kUnnamed) {
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    const TerminationSignalsHeld held;
-    // A new file takes its name at once; linkat never replaces, so an
-    // existing one is replaced by a rename from a name of its own.
-    if (existed ||
-        ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-      if (!existed && errno != EEXIST) ThrowCannotCreate(shownPath, errno);
-      const std::string name = TemporaryName(target);
-      // Other threads may still take a signal while the name exists.
-      InstallSignalCleanup();
-      slot = ClaimSlot(name);
-      int error = 0;
-      if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-        error = errno;
-      } else if (::rename(name.c_str(), target.c_str()) != 0) {
-        error = errno;
-        ::unlink(name.c_str());
-      }
-      ReleaseSlot(slot);
-      slot = -1;
-      if (error != 0) ThrowCannotCreate(shownPath, error);
+  if (kind != Kind::kDirect && ::fsync(fd) != 0) ThrowWriteError(shownPath, errno);
+}
+
+void SaveFileWriter::State::GiveHiddenName() {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  // A signal before the rename removes the name again.
+  InstallSignalCleanup();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = TemporaryName(target);
+    const int claimed = ClaimSlot(name);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      temporary = name;
+      slot = claimed;
+      return;
     }
+    const int error = errno;
+    ReleaseSlot(claimed);
+    if (error != EEXIST) ThrowCannotCreate(shownPath, error);
   }
+  ThrowCannotCreate(shownPath, EEXIST);
+}
+
+int SaveFileWriter::State::Name() {
+  if (temporary.empty()) return 0;
+  return ::rename(temporary.c_str(), target.c_str()) == 0 ? 0 : errno;
+}
+
+void SaveFileWriter::State::Close() {
+  temporary.clear();
+  ReleaseSlot(slot);
+  slot = -1;
   const int closing = fd;
   fd = -1;
-  if (::close(closing) != 0) ThrowWriteError();
-  if (kind == Kind::kNamed) {
-    const TerminationSignalsHeld held;
-    if (::rename(temporary.c_str(), target.c_str()) != 0) ThrowCannotCreate(shownPath, errno);
-    temporary.clear();
-    ReleaseSlot(slot);
-    slot = -1;
-  }
-  if (kind == Kind::kUnnamed || kind == Kind::kNamed) FsyncFolder(FolderOf(target));
+  if (closing >= 0 && ::close(closing) != 0) ThrowWriteError(shownPath, errno);
   failed = false;
   done = true;
+}
+
+void SaveFileWriter::State::Finish() {
+  Flush();
+  if (kind == Kind::kUnnamed) {
+    // A new file takes its name at once; linkat never replaces, so an
+    // existing one is replaced by a rename from a hidden name of its own.
+    bool named = false;
+    if (!existed) {
+      const std::string self = "/proc/self/fd/" + std::to_string(fd);
+      const TerminationSignalsHeld held;
+      named = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0;
+      if (!named && errno != EEXIST) ThrowCannotCreate(shownPath, errno);
+    }
+    if (!named) GiveHiddenName();
+  }
+  if (kind == Kind::kUnnamed || kind == Kind::kNamed) {
+    int error = 0;
+    {
+      const TerminationSignalsHeld held;
+      error = Name();
+    }
+    if (error != 0) ThrowCannotCreate(shownPath, error);
+  }
+  Close();
+  if (kind == Kind::kUnnamed || kind == Kind::kNamed) FsyncFolder(FolderOf(target));
+}
+
+namespace {
+
+// Hidden second names of the old files that a save of several files
+// replaces. A rename over a file's last name frees its blocks inside the
+// rename, which takes milliseconds for a large file; with a second name the
+// naming step only moves names, and the old blocks are freed after it, when
+// these names go.
+class OldFilesKept {
+ public:
+  OldFilesKept() = default;
+  OldFilesKept(const OldFilesKept&) = delete;
+  OldFilesKept& operator=(const OldFilesKept&) = delete;
+  ~OldFilesKept() { Release(); }
+
+  // Best effort: a file that cannot be linked is only slower to replace.
+  void Keep(const std::string& target) {
+    const std::string name = TemporaryName(target);
+    const int slot = ClaimSlot(name);
+    if (::link(target.c_str(), name.c_str()) == 0) {
+      kept_.push_back({name, slot});
+    } else {
+      ReleaseSlot(slot);
+    }
+  }
+
+  void Release() {
+    for (const Kept& kept : kept_) {
+      ::unlink(kept.name.c_str());
+      ReleaseSlot(kept.slot);
+    }
+    kept_.clear();
+  }
+
+ private:
+  struct Kept {
+    std::string name;
+    int slot;
+  };
+  std::vector<Kept> kept_;
+};
+
+}  // namespace
+
+void SaveTextFiles(std::span<const std::string> paths, std::span<const std::string_view> texts) {
+  if (paths.size() != texts.size())
+    throw std::invalid_argument("SaveTextFiles: paths and texts differ");
+  std::vector<std::unique_ptr<SaveFileWriter>> writers;
+  writers.reserve(paths.size());
+  OldFilesKept oldFiles;
+  // Everything that can take long or fail happens before the first name is
+  // given: writing, flushing every file to the disk, and the hidden names.
+  try {
+    for (size_t file = 0; file < paths.size(); ++file) {
+      writers.push_back(std::make_unique<SaveFileWriter>(paths[file]));
+      writers.back()->Write(texts[file]);
+    }
+    for (const auto& writer : writers) writer->state_->Flush();
+    for (const auto& writer : writers) {
+      if (writer->state_->kind == SaveFileWriter::State::Kind::kUnnamed) {
+        writer->state_->GiveHiddenName();
+      }
+    }
+    InstallSignalCleanup();
+    for (const auto& writer : writers) {
+      const SaveFileWriter::State& state = *writer->state_;
+      if (state.existed && !state.temporary.empty()) oldFiles.Keep(state.target);
+    }
+  } catch (const SaveError& error) {
+    writers.clear();  // nothing was named; the destructors remove the temporaries
+    throw SaveFilesError(error.what(), 0);
+  }
+  // The naming step: one rename per file, nothing else.
+  size_t named = 0;
+  int error = 0;
+  {
+    const TerminationSignalsHeld held;
+    for (; named < writers.size(); ++named) {
+      error = writers[named]->state_->Name();
+      if (error != 0) break;
+    }
+  }
+  if (error != 0) {
+    const std::string message = CannotCreateMessage(writers[named]->state_->shownPath, error);
+    for (size_t file = 0; file < named; ++file) writers[file]->state_->temporary.clear();
+    writers.clear();
+    throw SaveFilesError(message, named);
+  }
+  std::vector<std::string> folders;
+  for (const auto& writer : writers) {
+    SaveFileWriter::State& state = *writer->state_;
+    // Every file was flushed and is named: a late error from close changes
+    // nothing in them.
+    try {
+      state.Close();
+    } catch (const SaveError&) {
+    }
+    const std::string folder = FolderOf(state.target);
+    if ((state.kind == SaveFileWriter::State::Kind::kUnnamed ||
+         state.kind == SaveFileWriter::State::Kind::kNamed) &&
+        std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+      folders.push_back(folder);
+    }
+  }
+  oldFiles.Release();
+  for (const std::string& folder : folders) FsyncFolder(folder);
 }
 
 SaveFileWriter::SaveFileWriter(const std::string& path) : state_(new State) {
