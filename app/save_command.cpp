@@ -3,13 +3,17 @@
 #include <QString>
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <optional>
+#include <stdexcept>
+#include <string>
 #include <string_view>
 
 #include "app/links.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "coupon/messages.h"
+#include "io/save_file.h"
 
 using spelkub::FromUtf8;
 
@@ -39,6 +43,21 @@ QByteArray FileBytes(std::string_view text) {
   return FromUtf8(text).toLocal8Bit();
 }
 
+// The row list's own save keeps the error texts its users know: the system's
+// description when the file cannot be created, and the stream's message when
+// writing fails after that. The tools' saves give the file layer's Swedish.
+std::string SaveFailureText(const spelkub::SaveError& error) {
+  switch (error.stage()) {
+    case spelkub::SaveError::Stage::kCreate:
+      return "Cannot create file \"" + error.path() + "\". " + std::strerror(error.error());
+    case spelkub::SaveError::Stage::kWrite:
+      return "Stream write error";
+    case spelkub::SaveError::Stage::kOther:
+      break;
+  }
+  return error.what();
+}
+
 }  // namespace
 
 void TForm1::Button1Click() {
@@ -46,7 +65,11 @@ void TForm1::Button1Click() {
   if (!path) return;
   // The dialog keeps a confirmed name even when writing to it then fails.
   SaveDialog1.FileName = *path;
-  platform_.WriteFile(*path, FileBytes(Memo1->Text()));
+  try {
+    platform_.WriteFile(*path, FileBytes(Memo1->Text()));
+  } catch (const spelkub::SaveError& error) {
+    throw std::runtime_error(SaveFailureText(error));
+  }
   platform_.ShowMessage(FromUtf8(spelkub::kSavedMessage.text),
                         FromUtf8(spelkub::kSavedMessage.caption));
 }

@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace spelkub {
 
@@ -22,7 +23,21 @@ namespace spelkub {
 // when writing fails after it was created.
 class SaveError : public std::runtime_error {
  public:
+  enum class Stage { kOther, kCreate, kWrite };
   using std::runtime_error::runtime_error;
+  SaveError(const std::string& what, Stage stage, std::string path, int error)
+      : std::runtime_error(what), stage_(stage), path_(std::move(path)), error_(error) {}
+
+  // Where the save failed, on which file and with which system error number
+  // (kOther and 0 when the message is all there is).
+  Stage stage() const { return stage_; }
+  const std::string& path() const { return path_; }
+  int error() const { return error_; }
+
+ private:
+  Stage stage_ = Stage::kOther;
+  std::string path_;
+  int error_ = 0;
 };
 
 // The reason for a failed file operation with the system's error number

@@ -26,11 +26,11 @@ namespace {
 std::atomic<bool> unnamedTemporariesAllowed{true};
 
 [[noreturn]] void ThrowCannotCreate(const std::string& path, int error) {
-  throw SaveError(CannotCreateMessage(path, error));
+  throw SaveError(CannotCreateMessage(path, error), SaveError::Stage::kCreate, path, error);
 }
 
 [[noreturn]] void ThrowWriteError(const std::string& path, int error) {
-  throw SaveError(CannotWriteMessage(path, error));
+  throw SaveError(CannotWriteMessage(path, error), SaveError::Stage::kWrite, path, error);
 }
 
 std::string FolderOf(const std::string& path) {
