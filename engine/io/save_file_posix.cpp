@@ -315,8 +315,9 @@ void SaveFileWriter::State::TakeOver(const struct stat& existing) {
   struct stat mine {};
   if (::fstat(fd, &mine) == 0 &&
       (mine.st_uid != existing.st_uid || mine.st_gid != existing.st_gid)) {
-    if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
-      (void)::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);
+    if (::fchown(fd, existing.st_uid, existing.st_gid) != 0 &&
+        ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid) != 0) {
+      // Neither owner nor group may be kept: the new file stays this user's.
     }
   }
   (void)::fchmod(fd, existing.st_mode & 07777);
