@@ -107,7 +107,7 @@ int Grade(const Options& options, Output& output) {
   std::string error;
   const auto results = ParseResults(options.results, matches, &error);
   if (!results) {
-    Tell(output, kProgramName, error + " (see --help)");
+    Tell(output, kProgramName, error + std::string(kSeeHelp));
     return kExitMalformed;
   }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "document/coupon_document.h"
+#include "io/save_file.h"
 
 namespace spelkub {
 
@@ -41,20 +42,6 @@ DocumentResult CannotRead(const std::string& path, std::string_view reason) {
   return result;
 }
 
-std::string Reason(int error) {
-  switch (error) {
-    case ENOENT:
-      return "filen finns inte";
-    case EACCES:
-    case EPERM:
-      return "åtkomst nekad";
-    case EISDIR:
-      return "det är en mapp";
-    default:
-      return std::strerror(error);
-  }
-}
-
 constexpr std::string_view kTooLarge = "filen är för stor för en kupong (över 1 MiB)";
 
 }  // namespace
@@ -63,12 +50,12 @@ DocumentResult ReadCouponDocumentFile(const std::string& path) {
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(path, error);
   if (error) {
-    return CannotRead(path, Reason(error.category() == std::generic_category() ||
-                                           error.category() == std::system_category()
-                                       ? error.value()
-                                       : EIO));
+    return CannotRead(path, ReadErrorReason(error.category() == std::generic_category() ||
+                                                    error.category() == std::system_category()
+                                                ? error.value()
+                                                : EIO));
   }
-  if (std::filesystem::is_directory(status)) return CannotRead(path, Reason(EISDIR));
+  if (std::filesystem::is_directory(status)) return CannotRead(path, ReadErrorReason(EISDIR));
   // A pipe or a device would block or never end.
   if (!std::filesystem::is_regular_file(status)) return CannotRead(path, "det är ingen vanlig fil");
   const uintmax_t size = std::filesystem::file_size(path, error);
@@ -76,11 +63,11 @@ DocumentResult ReadCouponDocumentFile(const std::string& path) {
 
   errno = 0;
   const std::unique_ptr<std::FILE, CloseFile> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return CannotRead(path, Reason(errno != 0 ? errno : ENOENT));
+  if (!file) return CannotRead(path, ReadErrorReason(errno != 0 ? errno : ENOENT));
   // One byte more than allowed tells a file that grew since it was measured.
   std::string text(kMaxCouponDocumentBytes + 1, '\0');
   const size_t got = std::fread(text.data(), 1, text.size(), file.get());
-  if (std::ferror(file.get())) return CannotRead(path, Reason(errno != 0 ? errno : EIO));
+  if (std::ferror(file.get())) return CannotRead(path, ReadErrorReason(errno != 0 ? errno : EIO));
   if (got > kMaxCouponDocumentBytes) return CannotRead(path, kTooLarge);
   text.resize(got);
   return LoadCouponDocument(text);

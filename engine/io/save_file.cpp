@@ -56,6 +56,20 @@ std::string FileErrorReason(int error) {
   }
 }
 
+std::string ReadErrorReason(int error) {
+  switch (error) {
+    case ENOENT:
+      return "filen finns inte";
+    case EACCES:
+    case EPERM:
+      return "åtkomst nekad";
+    case EISDIR:
+      return "det är en mapp";
+    default:
+      return FileErrorReason(error);
+  }
+}
+
 std::string CannotCreateMessage(const std::string& path, int error) {
   return "Kan inte skapa filen \"" + path + "\": " + FileErrorReason(error) + ".";
 }

@@ -46,6 +46,10 @@ class SaveError : public std::runtime_error {
 // nummer N".
 std::string FileErrorReason(int error);
 
+// The same for reading a file: "filen finns inte", "åtkomst nekad", "det är en
+// mapp", and otherwise FileErrorReason.
+std::string ReadErrorReason(int error);
+
 // The messages of SaveError for `path` and the system's error number.
 std::string CannotCreateMessage(const std::string& path, int error);
 std::string CannotWriteMessage(const std::string& path, int error);

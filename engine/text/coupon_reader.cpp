@@ -11,6 +11,7 @@
 #include <new>
 
 #include "coupon/choices.h"
+#include "io/save_file.h"
 
 namespace spelkub {
 
@@ -364,21 +365,7 @@ std::string ReadProblem(const std::string& path, int error) {
       shown += c;
     }
   }
-  std::string reason;
-  switch (error) {
-    case ENOENT:
-      reason = "filen finns inte";
-      break;
-    case EACCES:
-    case EPERM:
-      reason = "åtkomst nekad";
-      break;
-    case EISDIR:
-      reason = "det är en mapp";
-      break;
-    default:
-      reason = std::strerror(error);
-  }
+  const std::string reason = ReadErrorReason(error);
   return "Kan inte läsa " + Quoted(path == "-" ? "standard in" : shown) + ": " + reason;
 }
 
