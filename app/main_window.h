@@ -3,9 +3,9 @@
 //
 // Input: the 42 mark cells and the selectors write the CouponState that the
 // window was given; the buttons and the menu start the commands.
-// Engine: coupon/ computes the marks and the system size; command/ runs
-// "Generera Rader" (validation, generation in generate/, reduction in
-// reduce/) and tells the window each stage.
+// Engine: coupon/ computes the marks and the system size; commands/ runs
+// "Generera Rader" (validation, generation, reduction in reduce/) and tells
+// the window each stage; document/ holds the coupon document.
 // Display: the counts Label16 and Label18, the row list Memo1 (with Memo2, the
 // kept list, as scratch store), the status bar, the progress bar, and message
 // boxes through the Platform.
@@ -22,6 +22,7 @@
 #include "app/radio_group.h"
 #include "app/row_list.h"
 #include "coupon/coupon_state.h"
+#include "document/coupon_document.h"
 
 class QAction;
 class QCheckBox;
@@ -148,4 +149,8 @@ class TForm1 : public QMainWindow {
   QWidget* client_ = nullptr;
   // The path "Spara för inlämning" proposes next.
   spelkub::SaveDialog handInDialog_;
+  // The coupon document: what the player knows of the matches (teams, odds,
+  // chances, streck), the pool, the conditions and the results. Its marks and
+  // game are the window's, taken from state_ when it is saved.
+  spelkub::CouponDocument document_;
 };

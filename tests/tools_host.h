@@ -47,7 +47,8 @@ class ToolsTest : public ::testing::Test, protected WithApplication {
               shown.push_back({rowList, rows});
             },
             [this](const QString& text) { status.push_back(text); },
-            handInDialog};
+            handInDialog,
+            document};
   }
 
   // Waits for the worker's job to end: as long as the work takes, no longer.
@@ -85,6 +86,7 @@ class ToolsTest : public ::testing::Test, protected WithApplication {
   // Every status text a command set, in order.
   std::vector<QString> status;
   SaveDialog handInDialog;
+  CouponDocument document;
   int dialogsRun = 0;
   // Called with each dialog in place of running it modally.
   std::function<void(QDialog&)> onDialog;

@@ -14,6 +14,7 @@
 
 #include "app/platform.h"
 #include "coupon/coupon_state.h"
+#include "document/coupon_document.h"
 
 class QDialog;
 class QWidget;
@@ -35,6 +36,9 @@ struct ToolHost {
   // The path "Spara för inlämning" proposes next; kept apart from "Spara
   // Raderna"'s, since the save dialog never asks before replacing a file.
   SaveDialog& handInDialog;
+  // The coupon document of the window: the match values, pool and conditions
+  // the value tools read and the match table edits.
+  CouponDocument& document;
 };
 
 void OptimizeCommand(const ToolHost& host);

@@ -17,7 +17,8 @@ spelkub::tools::ToolHost TForm1::ToolHostOf() {
             spelkub::SetCaption(Label18, QString::number(rows));
           },
           [this](const QString& text) { SetStatusText(text); },
-          handInDialog_};
+          handInDialog_,
+          document_};
 }
 
 void TForm1::Optimeradgaranti1Click() {
