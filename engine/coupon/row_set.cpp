@@ -67,4 +67,57 @@ RowSet GenerateSystem(const SystemShape& shape, int32_t game, std::string header
   return set;
 }
 
+RowSet GenerateSystem(const System& system, int32_t game, std::string header,
+                      ProgressListener* progress) {
+  if (!system.filtered()) return GenerateSystem(system.shape(), game, std::move(header), progress);
+  const SystemShape& shape = system.shape();
+  RowSet set;
+  set.game = game;
+  set.matches = shape.matches;
+  set.header = std::move(header);
+  set.radix = shape.radix;
+  set.outcomes = shape.outcomes;
+  // Every row is written and the cursor moves on only when its bit is set, so
+  // one spare slot takes the writes after the last allowed row.
+  set.rows.resize(static_cast<size_t>(system.size()) + 1);
+
+  // The same odometer as the full system; progress counts the rows of the
+  // shape passed over.
+  const std::vector<uint64_t>& allowed = system.allowed();
+  std::array<int, kMaxMatches> digit{};
+  PackedRow high = 0;
+  for (int m = 1; m < set.matches; ++m) high |= PackedRow{set.outcomes[m][0]} << (2 * m);
+  const int first = set.radix[0];
+  PackedRow firstSigns[3] = {set.outcomes[0][0], set.outcomes[0][1], set.outcomes[0][2]};
+
+  PackedRow* out = set.rows.data();
+  int64_t index = 0;
+  int64_t nextReport = kProgressGrain;
+  for (;;) {
+    for (int d = 0; d < first; ++d, ++index) {
+      *out = high | firstSigns[d];
+      out += (allowed[static_cast<size_t>(index >> 6)] >> (index & 63)) & 1u;
+    }
+    if (progress != nullptr && index >= nextReport) {
+      progress->RowsGenerated(index);
+      nextReport = index + kProgressGrain;
+    }
+    int m = 1;
+    for (; m < set.matches; ++m) {
+      const int shift = 2 * m;
+      high &= ~(PackedRow{3} << shift);
+      if (++digit[m] < set.radix[m]) {
+        high |= PackedRow{set.outcomes[m][digit[m]]} << shift;
+        break;
+      }
+      digit[m] = 0;
+      high |= PackedRow{set.outcomes[m][0]} << shift;
+    }
+    if (m == set.matches) break;
+  }
+  set.rows.resize(static_cast<size_t>(system.size()));
+  if (progress != nullptr) progress->RowsGenerated(index);
+  return set;
+}
+
 }  // namespace spelkub
