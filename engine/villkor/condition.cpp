@@ -1,0 +1,218 @@
+#include "villkor/condition.h"
+
+#include <array>
+#include <vector>
+
+namespace spelkub {
+namespace {
+
+struct MeasureWord {
+  Measure measure;
+  std::string_view word;
+};
+
+constexpr std::array<MeasureWord, 8> kMeasures{{
+    {Measure::kOnes, "ettor"},
+    {Measure::kDraws, "kryss"},
+    {Measure::kTwos, "tvåor"},
+    {Measure::kFavourites, "favoriter"},
+    {Measure::kUpsets, "skrällar"},
+    {Measure::kPoints, "poäng"},
+    {Measure::kValue, "spelvärde"},
+    {Measure::kPayout, "utdelning"},
+}};
+
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+std::vector<std::string_view> Words(std::string_view text) {
+  std::vector<std::string_view> words;
+  size_t at = 0;
+  while (at < text.size()) {
+    while (at < text.size() && IsSpace(text[at])) ++at;
+    const size_t start = at;
+    while (at < text.size() && !IsSpace(text[at])) ++at;
+    if (at > start) words.push_back(text.substr(start, at - start));
+  }
+  return words;
+}
+
+// A whole number of digits only, up to kMaxConditionBound.
+enum class Number { kOk, kNotANumber, kTooLarge };
+
+Number ReadNumber(std::string_view text, int64_t& value) {
+  if (text.empty()) return Number::kNotANumber;
+  value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return Number::kNotANumber;
+    if (value > kMaxConditionBound) continue;  // only the verdict is left to find
+    value = value * 10 + (c - '0');
+  }
+  return value > kMaxConditionBound ? Number::kTooLarge : Number::kOk;
+}
+
+std::string Quoted(std::string_view text) {
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted += '"';
+  quoted += text;
+  quoted += '"';
+  return quoted;
+}
+
+}  // namespace
+
+std::string_view MeasureName(Measure measure) {
+  for (const MeasureWord& entry : kMeasures) {
+    if (entry.measure == measure) return entry.word;
+  }
+  return {};
+}
+
+std::optional<Condition> ParseCondition(std::string_view text, int matches, std::string* error) {
+  const std::vector<std::string_view> words = Words(text);
+  std::string whole;
+  for (std::string_view word : words) {
+    if (!whole.empty()) whole += ' ';
+    whole += word;
+  }
+  auto refuse = [&](const std::string& what) -> std::optional<Condition> {
+    if (error != nullptr) *error = "Villkoret " + Quoted(whole) + ": " + what;
+    return std::nullopt;
+  };
+  if (words.empty()) {
+    if (error != nullptr) *error = "Villkoret är tomt";
+    return std::nullopt;
+  }
+
+  Condition condition;
+  bool known = false;
+  for (const MeasureWord& entry : kMeasures) {
+    if (entry.word == words[0]) {
+      condition.measure = entry.measure;
+      known = true;
+    }
+  }
+  if (!known) {
+    std::string list;
+    for (const MeasureWord& entry : kMeasures) {
+      list += (list.empty() ? "" : ", ") + std::string(entry.word);
+    }
+    return refuse("okänt mått " + Quoted(words[0]) + " (" + list + ")");
+  }
+  const std::string name(MeasureName(condition.measure));
+  if (words.size() < 2)
+    return refuse("intervall saknas efter " + name + ", t.ex. " + name + " 2-5");
+
+  // The range.
+  const std::string_view range = words[1];
+  const size_t dash = range.find('-');
+  const std::string badRange =
+      "ogiltigt intervall " + Quoted(range) + ", skriv A-B, A- (minst), -B (högst) eller A (exakt)";
+  auto bound = [&](std::string_view part,
+                   std::optional<int64_t>& into) -> std::optional<std::string> {
+    int64_t value = 0;
+    switch (ReadNumber(part, value)) {
+      case Number::kNotANumber:
+        return badRange;
+      case Number::kTooLarge:
+        return "talet " + std::string(part) + " är för stort";
+      case Number::kOk:
+        break;
+    }
+    into = value;
+    return std::nullopt;
+  };
+  if (dash == std::string_view::npos) {
+    if (auto wrong = bound(range, condition.low)) return refuse(*wrong);
+    condition.high = condition.low;
+  } else {
+    const std::string_view left = range.substr(0, dash);
+    const std::string_view right = range.substr(dash + 1);
+    if ((left.empty() && right.empty()) || right.find('-') != std::string_view::npos)
+      return refuse(badRange);
+    if (!left.empty()) {
+      if (auto wrong = bound(left, condition.low)) return refuse(*wrong);
+    }
+    if (!right.empty()) {
+      if (auto wrong = bound(right, condition.high)) return refuse(*wrong);
+    }
+    if (condition.low && condition.high && *condition.low > *condition.high) {
+      return refuse("intervallets början " + std::to_string(*condition.low) +
+                    " är större än dess slut " + std::to_string(*condition.high));
+    }
+  }
+
+  if (words.size() == 2) return condition;
+  if (words[2] != "i") return refuse("oväntat " + Quoted(words[2]) + " efter intervallet");
+  if (MeasureOfWholeRow(condition.measure))
+    return refuse(name + " gäller hela raden och tar inga matcher");
+  std::string list;
+  for (size_t w = 3; w < words.size(); ++w) list += words[w];
+  if (list.empty()) return refuse("matcher saknas efter \"i\", t.ex. i 1-4,7");
+
+  // The matches: numbers and ranges of numbers, separated by commas.
+  const std::string badList = "ogiltig matchlista " + Quoted(list) + ", skriv t.ex. 1,2,5-8";
+  size_t at = 0;
+  while (at <= list.size()) {
+    size_t end = list.find(',', at);
+    if (end == std::string::npos) end = list.size();
+    const std::string_view item = std::string_view(list).substr(at, end - at);
+    const size_t itemDash = item.find('-');
+    int64_t first = 0;
+    int64_t last = 0;
+    if (itemDash == std::string_view::npos) {
+      if (ReadNumber(item, first) == Number::kNotANumber) return refuse(badList);
+      last = first;
+    } else if (ReadNumber(item.substr(0, itemDash), first) == Number::kNotANumber ||
+               ReadNumber(item.substr(itemDash + 1), last) == Number::kNotANumber) {
+      return refuse(badList);
+    }
+    for (int64_t m : {first, last}) {
+      if (m < 1 || m > matches) {
+        return refuse("match " + std::to_string(m) + " finns inte, spelet har " +
+                      std::to_string(matches) + " matcher");
+      }
+    }
+    if (first > last) {
+      return refuse("matcherna " + std::string(item) + " står i fel ordning, skriv " +
+                    std::to_string(last) + "-" + std::to_string(first));
+    }
+    for (int64_t m = first; m <= last; ++m) condition.matches |= uint32_t{1} << (m - 1);
+    at = end + 1;
+  }
+  return condition;
+}
+
+std::string ConditionText(const Condition& condition) {
+  std::string text(MeasureName(condition.measure));
+  text += ' ';
+  if (condition.low && condition.high && *condition.low == *condition.high) {
+    text += std::to_string(*condition.low);
+  } else {
+    if (condition.low) text += std::to_string(*condition.low);
+    text += '-';
+    if (condition.high) text += std::to_string(*condition.high);
+  }
+  if (condition.matches != 0) {
+    text += " i ";
+    bool first = true;
+    for (int m = 1; m <= 32; ++m) {
+      if (((condition.matches >> (m - 1)) & 1u) == 0) continue;
+      int last = m;
+      while (last < 32 && ((condition.matches >> last) & 1u) != 0) ++last;
+      if (!first) text += ',';
+      first = false;
+      text += std::to_string(m);
+      if (last > m) {
+        text += '-';
+        text += std::to_string(last);
+      }
+      m = last;
+    }
+  }
+  return text;
+}
+
+}  // namespace spelkub
