@@ -72,7 +72,7 @@ struct Ball {
 }  // namespace
 
 GreedySelection::GreedySelection(const RowSet& set, bool reversed, ProgressListener* progress,
-                                 CoverTest test)
+                                 CoverTest test, const System* system)
     : set_(set), reversed_(reversed), progress_(progress), test_(test) {
   std::array<int, kMaxMatches> radix{};
   std::array<int64_t, kMaxMatches> stride{};
@@ -110,6 +110,21 @@ GreedySelection::GreedySelection(const RowSet& set, bool reversed, ProgressListe
       for (int reach = distance; reach <= lowCount_; ++reach) {
         lowMask_[static_cast<size_t>(centre * reaches + reach)] |= uint64_t{1} << position;
       }
+    }
+  }
+  if (system != nullptr && system->filtered()) {
+    // The bitmap's bits of each block, read across word boundaries.
+    allowed_ = &system->allowed();
+    const std::vector<uint64_t>& bits = *allowed_;
+    const uint64_t all = blockSize_ == 64 ? ~uint64_t{0} : (uint64_t{1} << blockSize_) - 1;
+    disallowed_.resize(static_cast<size_t>(set.size() / blockSize_));
+    for (size_t block = 0; block < disallowed_.size(); ++block) {
+      const auto first = static_cast<int64_t>(block) * blockSize_;
+      const auto word = static_cast<size_t>(first >> 6);
+      const int shift = static_cast<int>(first & 63);
+      uint64_t open = bits[word] >> shift;
+      if (shift != 0 && word + 1 < bits.size()) open |= bits[word + 1] << (64 - shift);
+      disallowed_[block] = ~open & all;
     }
   }
   ballSize_ = BallSizes(radix.data(), freeCount_);
@@ -157,6 +172,7 @@ bool GreedySelection::ScanChunk(int64_t end, int radius, int64_t stopAt, ChunkCo
   const PackedRow* rows = set_.rows.data();
   while (examined_ < end) {
     const uint32_t row = RowAt(examined_++);
+    if (allowed_ != nullptr && (((*allowed_)[row >> 6] >> (row & 63)) & 1u) == 0) continue;
     ++counts.candidates;
     if (ScanCovers(rows[row], radius, counts)) continue;
     kept_.push_back(row);
@@ -238,7 +254,11 @@ void GreedySelection::StartMarking() {
 }
 
 void GreedySelection::RemarkAll(int radius) {
-  std::fill(covered_.begin(), covered_.end(), 0);
+  if (allowed_ != nullptr) {
+    std::copy(disallowed_.begin(), disallowed_.end(), covered_.begin());
+  } else {
+    std::fill(covered_.begin(), covered_.end(), 0);
+  }
   for (uint32_t row : kept_) {
     MarkBall(row, row / blockSize_, static_cast<int>(row % blockSize_), radius);
   }

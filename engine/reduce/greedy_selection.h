@@ -33,7 +33,10 @@ inline int DifferingMatches(PackedRow a, PackedRow b) {
 
 class GreedySelection {
  public:
-  GreedySelection(const RowSet& set, bool reversed, ProgressListener* progress, CoverTest test);
+  // With a filtered system (`set` then holds its shape's every row), only its
+  // allowed rows are candidates, and only they need to be within reach.
+  GreedySelection(const RowSet& set, bool reversed, ProgressListener* progress, CoverTest test,
+                  const System* system = nullptr);
 
   // One pass over every candidate with this threshold, extending the kept
   // rows. When stopAt > 0 the pass ends right after the acceptance that brings
@@ -96,6 +99,10 @@ class GreedySelection {
   std::vector<uint32_t> kept_;
   std::vector<PackedRow> keptRows_;  // scan only: the kept rows' codes, in order
   std::vector<uint64_t> covered_;  // mark only: per block, a bit per row within reach of a kept row
+  // A filtered system: its bitmap by row index, and per block the rows it
+  // leaves out, which marking counts as covered from the start.
+  const std::vector<uint64_t>* allowed_ = nullptr;
+  std::vector<uint64_t> disallowed_;
   bool marking_ = false;
   int64_t examined_ = 0;
   size_t keptAtPassStart_ = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <stdexcept>
 
 #include "reduce/detail/reduction_detail.h"
 #include "reduce/greedy_selection.h"
@@ -31,18 +32,41 @@ ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reverse
   return detail::ReduceToGuarantee(set, level, reversed, progress, detail::CoverTest::kAuto);
 }
 
+namespace {
+
+const System* FilteredOrNull(const RowSet& set, const System& system) {
+  if (!system.filtered()) return nullptr;
+  if (set.size() != system.shape().size())
+    throw std::invalid_argument("reduction: the row set is not the system's full set");
+  return &system;
+}
+
+}  // namespace
+
+ReductionResult ReduceToRowCount(const RowSet& set, const System& system, int32_t target,
+                                 bool reversed, ProgressListener* progress) {
+  return detail::ReduceToRowCount(set, target, reversed, progress, detail::CoverTest::kAuto,
+                                  FilteredOrNull(set, system));
+}
+
+ReductionResult ReduceToGuarantee(const RowSet& set, const System& system, int32_t level,
+                                  bool reversed, ProgressListener* progress) {
+  return detail::ReduceToGuarantee(set, level, reversed, progress, detail::CoverTest::kAuto,
+                                   FilteredOrNull(set, system));
+}
+
 namespace detail {
 
 ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
-                                 ProgressListener* progress, CoverTest test) {
+                                 ProgressListener* progress, CoverTest test, const System* system) {
   ReductionResult result;
-  if (target > set.size()) {
+  if (target > (system != nullptr ? system->size() : set.size())) {
     result.outcome = ReductionOutcome::kTargetAboveRowCount;
     return result;
   }
   if (target < 1) return result;  // nothing to keep; the window never asks for it
 
-  GreedySelection selection(set, reversed, progress, test);
+  GreedySelection selection(set, reversed, progress, test, system);
   // The pass with threshold `matches` accepts every row not yet kept, so the
   // target is reached by then at the latest.
   int threshold = kFirstThreshold;
@@ -55,13 +79,14 @@ ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reverse
   // against a kept row. Reached in the first pass, no pass has gone over all
   // rows, so the guarantee is measured instead.
   result.guarantee =
-      threshold == kFirstThreshold ? CoveringGuarantee(set, result.kept) : threshold - 1;
+      threshold == kFirstThreshold ? CoveringGuarantee(set, result.kept, system) : threshold - 1;
   return result;
 }
 
 ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                  ProgressListener* progress, CoverTest test) {
-  GreedySelection selection(set, reversed, progress, test);
+                                  ProgressListener* progress, CoverTest test,
+                                  const System* system) {
+  GreedySelection selection(set, reversed, progress, test, system);
   selection.ReductionPass(level);
   ReductionResult result;
   result.guarantee = level;
@@ -71,7 +96,7 @@ ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reverse
   return result;
 }
 
-int CoveringGuarantee(const RowSet& set, std::span<const uint32_t> kept) {
+int CoveringGuarantee(const RowSet& set, std::span<const uint32_t> kept, const System* system) {
   if (kept.empty() || set.rows.empty()) return 0;
   std::vector<PackedRow> keptRows;
   keptRows.reserve(kept.size());
@@ -80,7 +105,9 @@ int CoveringGuarantee(const RowSet& set, std::span<const uint32_t> kept) {
   // Least distance to a kept row, as large as it gets over all rows; a row
   // stops looking once a kept row is as near as the worst found so far.
   int worst = 0;
-  for (PackedRow row : set.rows) {
+  for (size_t index = 0; index < set.rows.size(); ++index) {
+    if (system != nullptr && !system->Allows(static_cast<int64_t>(index))) continue;
+    const PackedRow row = set.rows[index];
     int nearest = set.matches + 1;
     for (PackedRow other : keptRows) {
       nearest = std::min(nearest, detail::DifferingMatches(row, other));

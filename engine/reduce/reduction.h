@@ -13,6 +13,7 @@
 
 #include "coupon/progress.h"
 #include "coupon/row_set.h"
+#include "coupon/system.h"
 
 namespace spelkub {
 
@@ -46,5 +47,15 @@ ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reverse
 // Guarantee reduction, level 4..13.
 ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
                                   ProgressListener* progress = nullptr);
+
+// The same on a system that conditions cut down: `set` is still the full set
+// of system.shape() (GenerateSystem(shape, ...)), kept holds indices into it,
+// candidates are only the system's rows, and the guarantee holds for every
+// outcome of the system. The row count target is compared with system.size().
+// An unfiltered system gives exactly the results above.
+ReductionResult ReduceToRowCount(const RowSet& set, const System& system, int32_t target,
+                                 bool reversed, ProgressListener* progress = nullptr);
+ReductionResult ReduceToGuarantee(const RowSet& set, const System& system, int32_t level,
+                                  bool reversed, ProgressListener* progress = nullptr);
 
 }  // namespace spelkub

@@ -24,15 +24,20 @@ enum class CoverTest {
   kMarkNeighbourhood,  // mark every row within reach of each accepted row
 };
 
+// `system`, when given, is a filtered system whose shape's full set `set` is.
 ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
-                                 ProgressListener* progress, CoverTest test);
+                                 ProgressListener* progress, CoverTest test,
+                                 const System* system = nullptr);
 ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                  ProgressListener* progress, CoverTest test);
+                                  ProgressListener* progress, CoverTest test,
+                                  const System* system = nullptr);
 
 // The guarantee that the kept rows give on the full system: the least, over
 // the rows of the set, of the most equal signs with a kept row (0 when none
 // is kept). Cheap for the few rows that a first pass keeps: rows x kept.
-int CoveringGuarantee(const RowSet& set, std::span<const uint32_t> kept);
+// With a system, over its allowed rows only.
+int CoveringGuarantee(const RowSet& set, std::span<const uint32_t> kept,
+                      const System* system = nullptr);
 
 }  // namespace detail
 
