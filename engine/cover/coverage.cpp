@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 
 namespace spelkub {
 
@@ -207,6 +208,35 @@ bool CoversWithin(const SystemShape& shape, std::span<const PackedRow> rows, int
   if (static_cast<int64_t>(rows.size()) < (size + ball - 1) / ball) return false;
   const Coverage coverage = ComputeCoverage(shape, rows);
   return coverage.maxDistance <= radius;
+}
+
+Coverage ComputeCoverage(const System& system, std::span<const PackedRow> rows,
+                         const std::atomic<bool>* stop) {
+  Coverage coverage = ComputeCoverage(system.shape(), rows, stop);
+  if (!system.filtered() || coverage.stopped || coverage.distance.empty()) return coverage;
+  // The largest distance over the allowed outcomes, a word of the bitmap at
+  // a time.
+  const std::vector<uint64_t>& allowed = system.allowed();
+  const uint8_t* distance = coverage.distance.data();
+  const auto size = static_cast<int64_t>(coverage.distance.size());
+  uint8_t worst = 0;
+  for (size_t word = 0; word < allowed.size(); ++word) {
+    for (uint64_t bits = allowed[word]; bits != 0; bits &= bits - 1) {
+      const int64_t index = static_cast<int64_t>(word) * 64 + std::countr_zero(bits);
+      if (index < size) worst = std::max(worst, distance[index]);
+    }
+  }
+  coverage.maxDistance = worst;
+  return coverage;
+}
+
+bool CoversWithin(const System& system, std::span<const PackedRow> rows, int radius) {
+  if (!system.filtered()) return CoversWithin(system.shape(), rows, radius);
+  if (system.size() == 0) return true;
+  if (rows.empty() || radius < 0) return false;
+  const int64_t ball = detail::BallSize(system.shape(), radius);
+  if (static_cast<int64_t>(rows.size()) < (system.size() + ball - 1) / ball) return false;
+  return ComputeCoverage(system, rows).maxDistance <= radius;
 }
 
 }  // namespace spelkub

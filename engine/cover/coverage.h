@@ -15,6 +15,7 @@
 #include <span>
 #include <vector>
 
+#include "coupon/system.h"
 #include "coupon/system_shape.h"
 
 namespace spelkub {
@@ -48,6 +49,16 @@ Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> ro
 // of some row, as ComputeCoverage tells it, with an early answer where one
 // is possible.
 bool CoversWithin(const SystemShape& shape, std::span<const PackedRow> rows, int radius);
+
+// The same over a system that conditions cut down: the distances are those of
+// every outcome of its shape, but maxDistance, and so the guarantee, counts
+// only the outcomes the system allows (0 when it allows none). An unfiltered
+// system gives exactly the coverage of its shape.
+Coverage ComputeCoverage(const System& system, std::span<const PackedRow> rows,
+                         const std::atomic<bool>* stop = nullptr);
+
+// Whether every outcome the system allows lies within `radius` of some row.
+bool CoversWithin(const System& system, std::span<const PackedRow> rows, int radius);
 
 namespace detail {
 
