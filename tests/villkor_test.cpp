@@ -666,6 +666,10 @@ TEST(PrepareConditions, SaysWhichNumbersAConditionMisses) {
   conditions = {*ParseCondition("kryss 1 i 14", 14, &error)};
   EXPECT_FALSE(PrepareConditions(conditions, 13, values, pool, &error));
   EXPECT_EQ(error, "Villkoret \"kryss 1 i 14\": match 14 finns inte, spelet har 13 matcher");
+
+  conditions.assign(kMaxConditions + 1, parse("kryss 2-5"));
+  EXPECT_FALSE(PrepareConditions(conditions, 13, values, pool, &error));
+  EXPECT_EQ(error, "Högst 100 villkor går att använda");
 }
 
 }  // namespace

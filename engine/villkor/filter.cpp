@@ -62,6 +62,11 @@ std::optional<PreparedConditions> PrepareConditions(std::span<const Condition> c
     if (error != nullptr) *error = "Antalet matcher måste vara 1 till 14";
     return std::nullopt;
   }
+  if (conditions.size() > static_cast<size_t>(kMaxConditions)) {
+    if (error != nullptr)
+      *error = "Högst " + std::to_string(kMaxConditions) + " villkor går att använda";
+    return std::nullopt;
+  }
   PreparedConditions prepared;
   prepared.matches = matches;
   prepared.conditions.assign(conditions.begin(), conditions.end());
@@ -178,6 +183,7 @@ std::optional<System> FilterSystem(const SystemShape& shape, const PreparedCondi
   const int64_t size = shape.size();
   const auto conditionCount = static_cast<int>(prepared.conditions.size());
   if (size == 0 || maxBroken >= conditionCount) return System(shape);
+  maxBroken = std::max(maxBroken, 0);
   const int matches = shape.matches;
 
   // The block: the odometer's first `low` matches.

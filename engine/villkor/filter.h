@@ -37,6 +37,9 @@ struct PreparedConditions {
   ValueModel model;
 };
 
+// The most conditions a system takes at once.
+inline constexpr int kMaxConditions = 100;
+
 // Checks and tables the conditions for a game with `matches` matches. A
 // condition whose numbers are missing or wrong is refused on one line naming
 // it: Villkoret "skrällar 1-3" behöver streck: Streck: match 3 saknar värde
@@ -51,8 +54,8 @@ std::optional<PreparedConditions> PrepareConditions(std::span<const Condition> c
 // ValueOfRow(model, row).value * 100 and utdelning as its payout.
 int BrokenConditions(const PreparedConditions& prepared, PackedRow row);
 
-// The outcomes of the shape that break at most `maxBroken` of the conditions
-// (BrokenConditions), as a System; nullopt only when stopped. The shape has
+// The outcomes of the shape that break at most `maxBroken` (>= 0) of the
+// conditions (BrokenConditions), as a System; nullopt only when stopped. The shape has
 // the prepared number of matches. When every outcome is kept, the system is
 // the unfiltered one.
 std::optional<System> FilterSystem(const SystemShape& shape, const PreparedConditions& prepared,
