@@ -373,7 +373,8 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
   };
   const double searchFrom = codesShare + 0.05;
   double sharesDone = 0;
-  auto round = [&](std::vector<PolishUnit> units) {
+  // `firstBest` receives the first unit's smallest cover (empty when none).
+  auto round = [&](std::vector<PolishUnit> units, std::vector<PackedRow>* firstBest) {
     double roundShare = 0;
     for (const PolishUnit& u : units) roundShare += u.share;
     std::vector<std::vector<uint32_t>> found(units.size());
@@ -404,6 +405,10 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
         });
     sharesDone += roundShare;
     if (search.Stopped()) return;
+    if (firstBest != nullptr && !found[0].empty()) {
+      firstBest->clear();
+      for (uint32_t index : found[0]) firstBest->push_back(shape.RowAt(index));
+    }
     size_t best = units.size();
     for (size_t i = 0; i < units.size(); ++i) {
       if (found[i].empty()) continue;
@@ -419,19 +424,19 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
   if (options.twoSearches) {
     // The plan the shipped code table was built with, one after the other.
     const std::vector<PackedRow> construction = search.rows();
-    round({{construction, true, options.seed, 0.5}});
-    if (!search.Stopped()) round({{*greedy, false, options.seed + 1, 0.5}});
+    round({{construction, true, options.seed, 0.5}}, nullptr);
+    if (!search.Stopped()) round({{*greedy, false, options.seed + 1, 0.5}}, nullptr);
   } else {
-    // Two weighted searches (which leave the flat ground around a perfect
-    // code) from the best construction and a plain one from the irregular
-    // greedy rows; then two more from the best cover found.
+    // A weighted search (which leaves the flat ground around a perfect
+    // code) polishes the best construction while a plain one shrinks the
+    // irregular greedy rows; then a second weighted one, with other random
+    // choices, polishes the first one's best.
     const std::vector<PackedRow> first = search.rows();
-    round({{first, true, options.seed, 0.3},
-           {first, true, options.seed + 3, 0.2},
-           {*greedy, false, options.seed + 1, 0.2}});
+    std::vector<PackedRow> afterFirst;
+    round({{first, true, options.seed, 0.4}, {*greedy, false, options.seed + 1, 0.25}},
+          &afterFirst);
     if (!search.Stopped() && !proved() && !halt.SearchStopped()) {
-      const std::vector<PackedRow> best = search.rows();
-      round({{best, true, options.seed + 2, 0.15}, {best, true, options.seed + 4, 0.15}});
+      round({{afterFirst.empty() ? first : afterFirst, true, options.seed + 2, 0.35}}, nullptr);
     }
   }
   search.Spent(1);
@@ -467,14 +472,14 @@ OptimizeOptions OptionsFor(Effort effort) {
       options.matrixWork = 1'500'000;
       break;
     case Effort::kNormal:
-      options.searchWork = 8 * kWorkPerSecond;
+      options.searchWork = 15 * kWorkPerSecond;
       options.wallSeconds = 300;
       options.patience = 0.25;
       options.matrixSeeds = 16;
       options.matrixWork = 8'000'000;
       break;
     case Effort::kDeep:
-      options.searchWork = 36 * kWorkPerSecond;
+      options.searchWork = 55 * kWorkPerSecond;
       options.wallSeconds = 1200;
       options.patience = 0.25;
       options.matrixSeeds = 64;
