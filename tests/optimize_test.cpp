@@ -10,6 +10,7 @@
 #include "cover/construction.h"
 #include "cover/coverage.h"
 #include "cover/local_search.h"
+#include "cover/matrix_codes.h"
 #include "cover_oracle.h"
 
 namespace spelkub {
@@ -359,6 +360,158 @@ TEST(Optimize, StoppedBeforeAnythingIsVerifiedReturnsNoRows) {
       OptimizeGuarantee(Shape(14, 14, 0), 12, Effort::kNormal, nullptr, &stop);
   EXPECT_TRUE(result.stopped);
   EXPECT_TRUE(result.rows.empty());
+}
+
+}  // namespace
+}  // namespace spelkub
+
+namespace spelkub {
+namespace {
+
+using testing::PlainDistances;
+using testing::RandomShape;
+using testing::TestRandom;
+
+int BruteRadius(const SystemShape& shape, const std::vector<PackedRow>& rows) {
+  const std::vector<uint8_t> distances = PlainDistances(shape, rows);
+  return *std::max_element(distances.begin(), distances.end());
+}
+
+detail::OptimizeOptions UnitBudget(int threads) {
+  detail::OptimizeOptions options;
+  options.searchWork = 2'000'000;
+  options.matrixSeeds = 3;
+  options.matrixWork = 300'000;
+  options.threads = threads;
+  return options;
+}
+
+TEST(MatrixCodes, WordsLieWithinTheRadiusOfEveryWord) {
+  for (const auto& [length, radius] : {std::pair{6, 1}, {7, 1}, {7, 2}, {8, 2}, {9, 3}}) {
+    for (int checks : detail::ChecksToTry(length, radius)) {
+      const uint64_t seed = static_cast<uint64_t>(length * 100 + radius * 10 + checks);
+      const auto code =
+          detail::SearchMatrixCode(length, checks, radius, 200'000, seed, [] { return false; });
+      ASSERT_TRUE(code.has_value()) << "seed " << seed;
+      const BlockCode words = detail::WordsOf(*code, "matrix");
+      EXPECT_EQ(words.size(), code->size()) << "seed " << seed;
+      const SystemShape shape = detail::BlockShape(length, 0);
+      EXPECT_LE(BruteRadius(shape, detail::BlockRows(words)), radius) << "seed " << seed;
+    }
+  }
+}
+
+TEST(MatrixCodes, TheSameSeedGivesTheSameCode) {
+  const auto first = detail::SearchMatrixCode(8, 5, 1, 1'000'000, 77, [] { return false; });
+  const auto second = detail::SearchMatrixCode(8, 5, 1, 1'000'000, 77, [] { return false; });
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(first->columns, second->columns);
+  EXPECT_EQ(first->syndromes, second->syndromes);
+}
+
+// Small shapes of every kind: the rows cover within the radius by brute
+// force, never outnumber the greedy, and do not depend on the threads.
+TEST(OptimizeThreads, OneAndTwoThreadsGiveTheSameVerifiedRows) {
+  TestRandom random(41);
+  for (int trial = 0; trial < 10; ++trial) {
+    const int full = random.Below(6);
+    const int half = random.Below(5);
+    const SystemShape shape = RandomShape(random, 13, full, half);
+    const int guarantee = 10 + random.Below(3);
+    const OptimizeResult one = detail::Optimize(shape, guarantee, UnitBudget(1));
+    const OptimizeResult two = detail::Optimize(shape, guarantee, UnitBudget(2));
+    EXPECT_EQ(one.rows, two.rows) << "trial " << trial;
+    EXPECT_EQ(one.method, two.method) << "trial " << trial;
+    ASSERT_FALSE(one.rows.empty());
+    EXPECT_LE(BruteRadius(shape, one.rows), 13 - guarantee) << "trial " << trial;
+    EXPECT_LE(static_cast<int64_t>(one.rows.size()), one.greedyRows);
+    EXPECT_EQ(one.threads, 1);
+    EXPECT_EQ(two.threads, 2);
+  }
+}
+
+TEST(OptimizeOrder, PermutedMatchesGiveTheSameNumberOfRows) {
+  TestRandom random(43);
+  for (int trial = 0; trial < 8; ++trial) {
+    const SystemShape shape = RandomShape(random, 13, 2 + random.Below(4), 1 + random.Below(4));
+    SystemShape permuted = shape;
+    std::array<int, kMaxMatches> order{};
+    for (int m = 0; m < 13; ++m) order[m] = m;
+    for (int i = 12; i > 0; --i) std::swap(order[i], order[random.Below(i + 1)]);
+    for (int m = 0; m < 13; ++m) {
+      permuted.radix[m] = shape.radix[order[m]];
+      permuted.outcomes[m] = shape.outcomes[order[m]];
+    }
+    const OptimizeResult a = detail::Optimize(shape, 12, UnitBudget(1));
+    const OptimizeResult b = detail::Optimize(permuted, 12, UnitBudget(1));
+    EXPECT_EQ(a.rows.size(), b.rows.size()) << "trial " << trial;
+    EXPECT_LE(BruteRadius(permuted, b.rows), 1) << "trial " << trial;
+    for (PackedRow row : b.rows) EXPECT_TRUE(permuted.Contains(row));
+  }
+}
+
+TEST(OptimizeBound, ProvedWhereAPerfectCodeMeetsTheSphereBound) {
+  SystemShape four;  // four full matches: the Hamming code's nine rows are perfect
+  four.matches = 13;
+  for (int m = 0; m < 13; ++m) {
+    four.radix[m] = m < 4 ? 3 : 1;
+    four.outcomes[m] = {0, 1, 2};
+  }
+  const OptimizeResult hamming = OptimizeGuarantee(four, 12, Effort::kNormal);
+  EXPECT_EQ(hamming.rows.size(), 9u);
+  EXPECT_EQ(hamming.bound, 9);
+  EXPECT_TRUE(hamming.provedMinimal);
+  EXPECT_EQ(hamming.boundSource, "sfärtäckningsgränsen");
+
+  // Three full matches at 12 right: the sphere bound says 4, the table 5.
+  SystemShape three = four;
+  three.radix[3] = 1;
+  const auto result = OptimizeGuarantee(three, 12, Effort::kQuick, 1, Work{});
+  ASSERT_TRUE(result.has_value());
+  EXPECT_EQ(result->bound, 5);
+  EXPECT_EQ(result->rows.size(), 5u);
+  EXPECT_TRUE(result->provedMinimal);
+  EXPECT_NE(result->boundSource.find("Covering Codes"), std::string::npos);
+
+  // Six full matches at 12 right: 73 rows against a bound of 71, not proved.
+  SystemShape six = four;
+  for (int m = 4; m < 6; ++m) six.radix[m] = 3;
+  const OptimizeResult open = OptimizeGuarantee(six, 12, Effort::kQuick);
+  EXPECT_EQ(open.bound, 71);
+  EXPECT_GT(static_cast<int64_t>(open.rows.size()), open.bound);
+  EXPECT_FALSE(open.provedMinimal);
+}
+
+TEST(OptimizeBound, SphereBoundCountsMixedBallsExactly) {
+  TestRandom random(47);
+  for (int trial = 0; trial < 20; ++trial) {
+    const SystemShape shape = RandomShape(random, 13, random.Below(5), random.Below(5));
+    const int radius = 1 + random.Below(3);
+    // The largest ball, by brute force over every centre.
+    int64_t ball = 0;
+    for (int64_t c = 0; c < shape.size(); ++c) {
+      const std::vector<uint8_t> d = PlainDistances(shape, {shape.RowAt(c)});
+      ball = std::max<int64_t>(
+          ball, std::count_if(d.begin(), d.end(), [&](uint8_t v) { return v <= radius; }));
+    }
+    const CoverBound bound = LowerBound(shape, 13 - radius);
+    EXPECT_GE(bound.rows, (shape.size() + ball - 1) / ball) << "trial " << trial;
+    if (bound.source == "sfärtäckningsgränsen") {
+      EXPECT_EQ(bound.rows, std::max<int64_t>(1, (shape.size() + ball - 1) / ball));
+    }
+  }
+}
+
+TEST(OptimizeWork, AStoppedSearchGivesNoResult) {
+  StopSource source;
+  source.RequestStop();
+  SystemShape shape;
+  shape.matches = 13;
+  for (int m = 0; m < 13; ++m) {
+    shape.radix[m] = m < 7 ? 3 : 1;
+    shape.outcomes[m] = {0, 1, 2};
+  }
+  EXPECT_FALSE(OptimizeGuarantee(shape, 12, Effort::kNormal, 2, Work{StopToken(source)}));
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // combination of one word per block is a row (sizes multiply, radii add).
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "coupon/system_shape.h"
+#include "coupon/work.h"
 #include "cover/block_codes.h"
 
 namespace spelkub::detail {
@@ -75,7 +75,7 @@ struct PlacedCode {
 // block takes at their first marked sign; ascending index, no row twice.
 // Empty when stopped.
 std::vector<PackedRow> DirectSumRows(const SystemShape& shape, std::span<const PlacedCode> blocks,
-                                     const std::atomic<bool>* stop = nullptr);
+                                     const StopToken& stop = {});
 
 // The plan's codes placed on the shape's free matches, in match order.
 std::vector<PlacedCode> PlacePlan(const SystemShape& shape, std::span<const CatalogEntry> catalog,

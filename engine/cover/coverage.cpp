@@ -24,8 +24,8 @@ struct Dimension {
 // One pass of the distance transform along one dimension: every element of a
 // line (the elements that differ only in this dimension) becomes the least of
 // itself and the line's least plus one.
-template <int Extent>
-bool SweepDimension(uint8_t* values, int64_t total, int64_t stride, const std::atomic<bool>* stop) {
+template <int Extent, typename Stopped>
+bool SweepDimension(uint8_t* values, int64_t total, int64_t stride, const Stopped& stopped) {
   const int64_t block = stride * Extent;
   int64_t sincePoll = 0;
   for (int64_t base = 0; base < total; base += block) {
@@ -39,16 +39,15 @@ bool SweepDimension(uint8_t* values, int64_t total, int64_t stride, const std::a
     sincePoll += block;
     if (sincePoll >= kStopPollBlock) {
       sincePoll = 0;
-      if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
+      if (stopped()) return false;
     }
   }
   return true;
 }
 
-}  // namespace
-
-Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> rows,
-                         const std::atomic<bool>* stop) {
+template <typename Stopped>
+Coverage CoverageOf(const SystemShape& shape, std::span<const PackedRow> rows,
+                    const Stopped& stopped) {
   Coverage coverage;
   const int64_t size = shape.size();
 
@@ -142,8 +141,8 @@ Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> ro
   // with it beyond those k.
   for (const Dimension& dim : dims) {
     const bool done = dim.extent == 2
-                          ? SweepDimension<2>(values.data(), extendedSize, dim.stride, stop)
-                          : SweepDimension<3>(values.data(), extendedSize, dim.stride, stop);
+                          ? SweepDimension<2>(values.data(), extendedSize, dim.stride, stopped)
+                          : SweepDimension<3>(values.data(), extendedSize, dim.stride, stopped);
     if (!done) {
       coverage.stopped = true;
       return coverage;
@@ -166,8 +165,7 @@ Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> ro
         digit[d] = 0;
         at -= (radix - 1) * dims[d].stride;
       }
-      if ((index & (kStopPollBlock - 1)) == 0 && stop != nullptr &&
-          stop->load(std::memory_order_relaxed)) {
+      if ((index & (kStopPollBlock - 1)) == 0 && stopped()) {
         coverage.stopped = true;
         return coverage;
       }
@@ -178,6 +176,19 @@ Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> ro
   coverage.maxDistance = *std::max_element(values.begin(), values.end());
   coverage.distance = std::move(values);
   return coverage;
+}
+
+}  // namespace
+
+Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> rows,
+                         const std::atomic<bool>* stop) {
+  return CoverageOf(shape, rows,
+                    [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed); });
+}
+
+Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> rows,
+                         const StopToken& stop) {
+  return CoverageOf(shape, rows, [&stop] { return stop.StopRequested(); });
 }
 
 namespace detail {

@@ -17,6 +17,7 @@
 
 #include "coupon/system.h"
 #include "coupon/system_shape.h"
+#include "coupon/work.h"
 
 namespace spelkub {
 
@@ -44,6 +45,9 @@ struct Coverage {
 // enough to end the search within milliseconds.
 Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> rows,
                          const std::atomic<bool>* stop = nullptr);
+// The same, polled through a stop token.
+Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> rows,
+                         const StopToken& stop);
 
 // Whether every outcome of the system lies within `radius` differing matches
 // of some row, as ComputeCoverage tells it, with an early answer where one

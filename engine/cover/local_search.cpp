@@ -1,7 +1,6 @@
 #include "cover/local_search.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "cover/block_codes.h"
 #include "cover/coverage.h"
@@ -67,11 +66,10 @@ class TabuSearch {
     });
   }
 
-  SearchOutcome Run(const std::atomic<bool>* stop,
+  SearchOutcome Run(const std::function<bool()>& stopped,
                     const std::function<void(const std::vector<uint32_t>&)>& found,
                     const std::function<void(double)>& spent, int64_t bound) {
     SearchOutcome outcome;
-    const auto started = std::chrono::steady_clock::now();
     std::vector<uint32_t> best;
     int64_t progressAt = 0;
     uint64_t restarts = 0;
@@ -94,19 +92,12 @@ class TabuSearch {
       }
       if (work_ >= budget_.work) break;
       if ((step & 63) == 0) {
-        if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+        if (stopped()) {
           outcome.stopped = true;
           break;
         }
-        if ((step & 1023) == 0) {
+        if ((step & 1023) == 0)
           spent(static_cast<double>(work_) / static_cast<double>(budget_.work));
-          const double seconds =
-              std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-          if (budget_.wallSeconds > 0 && seconds > budget_.wallSeconds) {
-            outcome.timeCapped = true;
-            break;
-          }
-        }
       }
     }
     outcome.workDone = work_;
@@ -328,7 +319,7 @@ int64_t SphereBound(const SystemShape& shape, int radius) {
 }
 
 SearchOutcome ShrinkCover(const SystemShape& shape, int radius, std::vector<uint32_t> start,
-                          const SearchBudget& budget, const std::atomic<bool>* stop,
+                          const SearchBudget& budget, const std::function<bool()>& stopped,
                           const std::function<void(const std::vector<uint32_t>&)>& found,
                           const std::function<void(double)>& spent) {
   TabuSearch search(shape, radius, budget);
@@ -336,7 +327,7 @@ SearchOutcome ShrinkCover(const SystemShape& shape, int radius, std::vector<uint
   std::sort(start.begin(), start.end());
   start.erase(std::unique(start.begin(), start.end()), start.end());
   for (uint32_t x : start) search.Place(x);
-  return search.Run(stop, found, spent, SphereBound(shape, radius));
+  return search.Run(stopped, found, spent, SphereBound(shape, radius));
 }
 
 }  // namespace spelkub::detail

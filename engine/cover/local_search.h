@@ -4,7 +4,6 @@
 // fewest. Rows are outcome indices of the system.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -17,8 +16,6 @@ struct SearchBudget {
   // Outcomes visited in balls, the measure of work: the same budget gives the
   // same search on every machine.
   int64_t work = 0;
-  // Safety net only: stop after this many seconds (0: none).
-  double wallSeconds = 0;
   uint64_t seed = 1;
   // Moves weighed per step, sampled when there are more.
   int sampledMoves = 16;
@@ -34,14 +31,14 @@ struct SearchBudget {
 
 struct SearchOutcome {
   bool stopped = false;
-  bool timeCapped = false;
   int64_t workDone = 0;
 };
 
 // `found` receives each complete cover smaller than any before (ascending
-// indices); `spent` the share of the budget used, now and then.
+// indices); `spent` the share of the budget used, now and then; `stopped`,
+// asked now and then, ends the search early.
 SearchOutcome ShrinkCover(const SystemShape& shape, int radius, std::vector<uint32_t> start,
-                          const SearchBudget& budget, const std::atomic<bool>* stop,
+                          const SearchBudget& budget, const std::function<bool()>& stopped,
                           const std::function<void(const std::vector<uint32_t>&)>& found,
                           const std::function<void(double)>& spent);
 

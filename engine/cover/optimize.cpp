@@ -1,13 +1,64 @@
 #include "cover/optimize.h"
 
 #include <algorithm>
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <thread>
 
 #include "cover/construction.h"
 #include "cover/coverage.h"
 #include "cover/local_search.h"
+#include "cover/matrix_codes.h"
 #include "reduce/reduction.h"
 
 namespace spelkub {
+
+namespace {
+
+// Known lower bounds on ternary covering codes beyond the sphere-covering
+// bound: K3(n, R) from the table of Cohen, Honkala, Litsyn and Lobstein,
+// "Covering Codes" (1997), p. 174, exact values for n <= 5 and the lower ends
+// of the ranges for n = 6..8.
+struct KnownBound {
+  int length;
+  int radius;
+  int64_t rows;
+};
+constexpr KnownBound kKnownBounds[] = {
+    {2, 1, 3}, {3, 1, 5}, {4, 1, 9}, {5, 1, 27}, {6, 1, 71}, {7, 1, 156}, {8, 1, 402},
+    {3, 2, 3}, {4, 2, 3}, {5, 2, 8}, {4, 3, 3},  {5, 3, 3},  {5, 4, 3},
+};
+constexpr const char* kTableSource = "tabell: Cohen m.fl., Covering Codes (1997)";
+constexpr const char* kSphereSource = "sfärtäckningsgränsen";
+
+}  // namespace
+
+CoverBound LowerBound(const SystemShape& shape, int guarantee) {
+  guarantee = std::clamp(guarantee, 0, shape.matches);
+  const int radius = shape.matches - guarantee;
+  CoverBound bound;
+  bound.rows = std::max<int64_t>(1, detail::SphereBound(shape, radius));
+  bound.source = kSphereSource;
+  // Leaving out coordinates keeps a cover's radius, so a ternary bound for
+  // `three` or fewer coordinates holds for the whole shape.
+  int three = 0;
+  for (int m = 0; m < shape.matches; ++m) three += shape.radix[m] == 3;
+  int64_t table = 0;
+  for (const KnownBound& known : kKnownBounds) {
+    if (known.radius == radius && known.length <= three) table = std::max(table, known.rows);
+  }
+  // Two words leave a third that differs from both everywhere.
+  if (radius >= 1 && radius + 1 <= three) table = std::max<int64_t>(table, 3);
+  if (table > bound.rows) {
+    bound.rows = table;
+    bound.source = kTableSource;
+  }
+  return bound;
+}
 
 namespace detail {
 
@@ -19,13 +70,13 @@ struct GreedyStopped {};
 
 class GreedyStopListener : public ProgressListener {
  public:
-  explicit GreedyStopListener(const std::atomic<bool>* stop) : stop_(stop) {}
+  explicit GreedyStopListener(const std::function<bool()>& stopped) : stopped_(stopped) {}
   void CandidatesExamined(int64_t /*count*/) override {
-    if (stop_ != nullptr && stop_->load(std::memory_order_relaxed)) throw GreedyStopped{};
+    if (stopped_()) throw GreedyStopped{};
   }
 
  private:
-  const std::atomic<bool>* stop_;
+  const std::function<bool()>& stopped_;
 };
 
 // Work of the local search per second on this 2-core machine, one core;
@@ -33,65 +84,109 @@ class GreedyStopListener : public ProgressListener {
 // the clock.
 constexpr int64_t kWorkPerSecond = 150'000'000;
 
+int ThreadCount(int threads) {
+  if (threads > 0) return threads;
+  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+// Runs unit(0..count-1) on up to `threads` threads, the caller's among them;
+// `done(units)` is told on the calling thread after each unit it ran. Each
+// unit writes only its own result, so the order they run in changes nothing.
+void RunUnits(int count, int threads, const std::function<void(int)>& unit,
+              const std::function<void(int)>& done) {
+  std::atomic<int> next{0};
+  std::atomic<int> finished{0};
+  auto worker = [&](bool caller) {
+    for (int i = next.fetch_add(1); i < count; i = next.fetch_add(1)) {
+      unit(i);
+      const int now = finished.fetch_add(1) + 1;
+      if (caller) done(now);
+    }
+  };
+  std::vector<std::thread> pool;
+  for (int t = 1; t < std::min(threads, count); ++t) pool.emplace_back(worker, false);
+  worker(true);
+  for (std::thread& thread : pool) thread.join();
+}
+
+// Where to stop: the caller's stop, and the wall-clock safety net.
+class Halt {
+ public:
+  Halt(const Work& work, double wallSeconds)
+      : work_(work),
+        deadline_(wallSeconds > 0 ? std::chrono::steady_clock::now() +
+                                        std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                            std::chrono::duration<double>(wallSeconds))
+                                  : std::chrono::steady_clock::time_point::max()) {}
+
+  bool Stopped() const { return work_.Stopped(); }
+  // For the searches: stopped, or past the safety net (remembered).
+  bool SearchStopped() const {
+    if (work_.Stopped()) return true;
+    if (capped_.load(std::memory_order_relaxed)) return true;
+    if (std::chrono::steady_clock::now() < deadline_) return false;
+    capped_.store(true, std::memory_order_relaxed);
+    return true;
+  }
+  bool Capped() const { return capped_.load(std::memory_order_relaxed); }
+
+ private:
+  const Work& work_;
+  std::chrono::steady_clock::time_point deadline_;
+  mutable std::atomic<bool> capped_{false};
+};
+
 class Search {
  public:
-  Search(const SystemShape& shape, int radius, OptimizeListener* listener,
-         const std::atomic<bool>* stop)
-      : shape_(shape), radius_(radius), listener_(listener), stop_(stop) {}
+  Search(const SystemShape& shape, int radius, const Work& work)
+      : shape_(shape), radius_(radius), work_(work) {}
 
-  bool Stopped() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
+  bool Stopped() const { return work_.Stopped(); }
 
   // Keeps the rows if they are fewer than the best so far and verified.
   // Every source hands its rows over in ascending index already.
   bool Offer(std::vector<PackedRow> rows, const std::string& method) {
     if (rows.empty() || (found_ && rows.size() >= rows_.size())) return false;
-    const Coverage coverage = ComputeCoverage(shape_, rows, stop_);
+    const Coverage coverage = ComputeCoverage(shape_, rows, work_.stop);
     if (coverage.stopped || coverage.distance.empty() || coverage.maxDistance > radius_)
       return false;
     rows_ = std::move(rows);
     maxDistance_ = coverage.maxDistance;
     method_ = method;
     found_ = true;
-    if (listener_ != nullptr) listener_->BestVerified(static_cast<int64_t>(rows_.size()));
+    work_.Best(static_cast<int64_t>(rows_.size()));
     return true;
   }
 
   void Spent(double fraction) {
-    if (listener_ != nullptr) listener_->Spent(std::clamp(fraction, 0.0, 1.0));
+    fraction = std::clamp(fraction, 0.0, 1.0);
+    if (fraction < spent_) return;
+    spent_ = fraction;
+    work_.Fraction(fraction);
   }
 
   bool found() const { return found_; }
   const std::vector<PackedRow>& rows() const { return rows_; }
-
-  OptimizeResult Result(int64_t greedyRows) {
-    OptimizeResult result;
-    result.greedyRows = greedyRows;
-    result.stopped = Stopped();
-    if (!found_) return result;
-    result.rows = std::move(rows_);
-    found_ = false;
-    result.guarantee = shape_.matches - maxDistance_;
-    result.method = method_;
-    return result;
-  }
+  int maxDistance() const { return maxDistance_; }
+  const std::string& method() const { return method_; }
 
  private:
   const SystemShape& shape_;
   const int radius_;
-  OptimizeListener* const listener_;
-  const std::atomic<bool>* const stop_;
+  const Work& work_;
   bool found_ = false;
   std::vector<PackedRow> rows_;
   int maxDistance_ = 0;
   std::string method_;
+  double spent_ = 0;
 };
 
 // The greedy guarantee reduction's rows, or nullopt when stopped.
 std::optional<std::vector<PackedRow>> GreedyRows(const SystemShape& shape, int guarantee,
-                                                 const std::atomic<bool>* stop) {
+                                                 const std::function<bool()>& stopped) {
   const RowSet set =
       GenerateSystem(shape, shape.matches == 14 ? kSupertoto : kStryktipset, std::string());
-  GreedyStopListener listener(stop);
+  GreedyStopListener listener(stopped);
   try {
     const ReductionResult reduction = ReduceToGuarantee(set, guarantee, false, &listener);
     std::vector<PackedRow> rows;
@@ -103,43 +198,119 @@ std::optional<std::vector<PackedRow>> GreedyRows(const SystemShape& shape, int g
   }
 }
 
-}  // namespace
+// A unit of the matrix search: one block, radius, number of checks and seed.
+struct MatrixUnit {
+  int pair = 0;  // which block and radius
+  int length = 0;
+  int radius = 0;
+  int checks = 0;
+  uint64_t seed = 0;
+};
 
-std::vector<PackedRow> SystemRows(const SystemShape& shape) {
-  return GenerateSystem(shape, shape.matches == 14 ? kSupertoto : kStryktipset, std::string()).rows;
-}
+struct MatrixPair {
+  int length = 0;
+  int radius = 0;
+  int seeds = 0;
+};
 
-OptimizeOptions OptionsFor(Effort effort) {
-  OptimizeOptions options;
-  switch (effort) {
-    case Effort::kQuick:
-      break;
-    case Effort::kNormal:
-      options.searchWork = 15 * kWorkPerSecond;
-      options.wallSeconds = 90;
-      options.patience = 0.25;
-      break;
-    case Effort::kDeep:
-      options.searchWork = 55 * kWorkPerSecond;
-      options.wallSeconds = 300;
-      options.patience = 0.25;
-      break;
+// Codes of the matrix method for the blocks a split may use: all free
+// matches (two-sign ones folded) and the three-sign ones alone, at the full
+// radius with every seed and at smaller radii with a quarter of them.
+std::vector<CatalogEntry> MatrixCatalog(int three, int two, int radius,
+                                        const OptimizeOptions& options, const Halt& halt,
+                                        const std::function<void(double)>& spent) {
+  std::vector<CatalogEntry> entries;
+  if (options.matrixSeeds <= 0 || options.matrixWork <= 0) return entries;
+  std::vector<MatrixPair> pairs;
+  std::vector<int> lengths{three + two};
+  if (two > 0 && three >= 2) lengths.push_back(three);
+  for (int length : lengths) {
+    for (int r = radius; r >= 1; --r) {
+      if (length < 2 || r >= length) continue;
+      pairs.push_back(
+          {length, r, r == radius ? options.matrixSeeds : std::max(1, options.matrixSeeds / 4)});
+    }
   }
-  return options;
+  std::vector<MatrixUnit> units;
+  for (size_t p = 0; p < pairs.size(); ++p) {
+    for (int checks : ChecksToTry(pairs[p].length, pairs[p].radius)) {
+      for (int s = 0; s < pairs[p].seeds; ++s) {
+        const uint64_t seed = 0x6D617472ull ^ (static_cast<uint64_t>(pairs[p].length) << 40) ^
+                              (static_cast<uint64_t>(pairs[p].radius) << 32) ^
+                              (static_cast<uint64_t>(checks) << 24) ^ static_cast<uint64_t>(s);
+        units.push_back({static_cast<int>(p), pairs[p].length, pairs[p].radius, checks, seed});
+      }
+    }
+  }
+  std::vector<std::optional<MatrixCode>> codes(units.size());
+  const std::function<bool()> stopped = [&halt] { return halt.SearchStopped(); };
+  RunUnits(
+      static_cast<int>(units.size()), ThreadCount(options.threads),
+      [&](int i) {
+        const MatrixUnit& u = units[i];
+        codes[i] =
+            SearchMatrixCode(u.length, u.checks, u.radius, options.matrixWork, u.seed, stopped);
+      },
+      [&](int finished) {
+        spent(static_cast<double>(finished) / static_cast<double>(units.size()));
+      });
+  if (halt.SearchStopped()) return {};
+  // Per block and radius the smallest code, the first unit among equals.
+  for (size_t p = 0; p < pairs.size(); ++p) {
+    const MatrixCode* best = nullptr;
+    for (size_t i = 0; i < units.size(); ++i) {
+      if (units[i].pair != static_cast<int>(p) || !codes[i]) continue;
+      if (best == nullptr || codes[i]->size() < best->size()) best = &*codes[i];
+    }
+    if (best == nullptr) continue;
+    const std::string name = "matrix[" + std::to_string(best->length) + "," +
+                             std::to_string(best->checks) + "]r" + std::to_string(best->radius);
+    const MatrixCode code = *best;
+    entries.push_back({name, code.length, 0, code.radius, code.size(),
+                       [code, name] { return WordsOf(code, name); }});
+  }
+  return entries;
 }
 
-OptimizeResult Optimize(const SystemShape& shape, int guarantee, const OptimizeOptions& options,
-                        OptimizeListener* listener, const std::atomic<bool>* stop) {
-  guarantee = std::clamp(guarantee, 0, shape.matches);
+PackedRow Reorder(PackedRow row, const std::array<int, kMaxMatches>& order, int matches) {
+  PackedRow mapped = 0;
+  for (int j = 0; j < matches; ++j) mapped |= ((row >> (2 * j)) & 3u) << (2 * order[j]);
+  return mapped;
+}
+
+OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
+                                 const OptimizeOptions& options, const Work& work,
+                                 const Halt& halt) {
   const int radius = shape.matches - guarantee;
-  Search search(shape, radius, listener, stop);
-  if (shape.size() == 0) return search.Result(0);
+  Search search(shape, radius, work);
+  OptimizeResult result;
+  result.threads = ThreadCount(options.threads);
+  const CoverBound bound = LowerBound(shape, guarantee);
+  result.bound = bound.rows;
+  result.boundSource = bound.source;
+  auto finish = [&](int64_t greedyRows) {
+    result.greedyRows = greedyRows;
+    result.stopped = search.Stopped();
+    result.timeCapped = halt.Capped();
+    if (search.found()) {
+      result.rows = search.rows();
+      result.guarantee = shape.matches - search.maxDistance();
+      result.method = search.method();
+      result.provedMinimal = static_cast<int64_t>(result.rows.size()) <= result.bound;
+    }
+    return result;
+  };
+  auto proved = [&] {
+    return search.found() && static_cast<int64_t>(search.rows().size()) <= result.bound;
+  };
+  if (shape.size() == 0) return finish(0);
   if (radius == 0) {
     // Every row is needed, and the greedy keeps every row too.
     search.Offer(SystemRows(shape), "full system");
     search.Spent(1);
-    return search.Result(shape.size());
+    return finish(shape.size());
   }
+  const std::function<bool()> stopped = [&halt] { return halt.SearchStopped(); };
 
   int three = 0;
   int two = 0;
@@ -147,82 +318,325 @@ OptimizeResult Optimize(const SystemShape& shape, int guarantee, const OptimizeO
     three += shape.radix[m] == 3;
     two += shape.radix[m] == 2;
   }
-  const std::vector<CatalogEntry> catalog =
-      options.catalog != nullptr ? *options.catalog : BlockCatalog(options.useShippedTable);
-  // The next split is the fallback when one fails its check; folding may
-  // also make a split smaller than its nominal size.
-  for (const Plan& plan : BestPlans(catalog, three, two, radius, options.plans)) {
-    if (search.Stopped()) return search.Result(0);
-    if (search.found() && plan.size >= static_cast<int64_t>(search.rows().size())) continue;
-    search.Offer(DirectSumRows(shape, PlacePlan(shape, catalog, plan), stop),
-                 plan.Describe(catalog));
-  }
   const bool polish = options.searchWork > 0 && shape.size() <= options.searchLimit;
-  search.Spent(polish ? 0.02 : 0.5);
+  // Shares of the progress bar: codes, constructions, greedy, local search.
+  const double codesShare = polish ? 0.15 : 0.6;
+  work.Phase("Bygger koder");
+  std::vector<CatalogEntry> catalog =
+      options.catalog != nullptr ? *options.catalog : BlockCatalog(options.useShippedTable);
+  // The shipped codes alone first: they may already meet the bound.
+  auto construct = [&](std::span<const CatalogEntry> entries) {
+    for (const Plan& plan : BestPlans(entries, three, two, radius, options.plans)) {
+      if (search.Stopped() || proved()) return;
+      if (search.found() && plan.size >= static_cast<int64_t>(search.rows().size())) continue;
+      search.Offer(DirectSumRows(shape, PlacePlan(shape, entries, plan), work.stop),
+                   plan.Describe(entries));
+    }
+  };
+  construct(catalog);
+  if (search.Stopped()) return finish(0);
+  if (!proved()) {
+    const std::vector<CatalogEntry> matrix = MatrixCatalog(
+        three, two, radius, options, halt, [&](double f) { search.Spent(codesShare * 0.95 * f); });
+    if (search.Stopped()) return finish(0);
+    if (!matrix.empty()) {
+      catalog.insert(catalog.end(), matrix.begin(), matrix.end());
+      construct(catalog);
+    }
+  }
+  search.Spent(codesShare);
+  if (search.Stopped()) return finish(0);
 
-  const std::optional<std::vector<PackedRow>> greedy = GreedyRows(shape, guarantee, stop);
-  if (!greedy) return search.Result(0);
+  work.Phase("Reducerar");
+  const std::optional<std::vector<PackedRow>> greedy =
+      GreedyRows(shape, guarantee, [&work] { return work.Stopped(); });
+  if (!greedy) return finish(0);
   const int64_t greedyRows = static_cast<int64_t>(greedy->size());
   search.Offer(*greedy, "greedy");
   // Only a fault could leave nothing verified here; the whole system always holds.
   if (!search.found()) search.Offer(SystemRows(shape), "full system");
-  search.Spent(polish ? 0.05 : 1);
-  if (!polish || search.Stopped() || !search.found()) return search.Result(greedyRows);
-
-  // Three searches share the budget: two weighted ones (which leave the flat
-  // ground around a perfect code) polish the best construction and then,
-  // with other random choices, the best cover found; the last shrinks the
-  // greedy rows, whose irregular layout suits a plain tabu search.
-  bool timeCapped = false;
-  auto polishFrom = [&](const std::vector<PackedRow>& from, bool weighted, uint64_t seed,
-                        double share, double spentFrom) {
-    std::vector<uint32_t> start;
-    for (PackedRow row : from) start.push_back(static_cast<uint32_t>(*shape.IndexOf(row)));
-    SearchBudget budget;
-    budget.work = static_cast<int64_t>(static_cast<double>(options.searchWork) * share);
-    budget.wallSeconds = options.wallSeconds * share;
-    budget.seed = seed;
-    budget.weighted = weighted;
-    budget.sampledMoves = options.sampledMoves;
-    budget.patience = static_cast<int64_t>(static_cast<double>(budget.work) * options.patience);
-    const SearchOutcome outcome = ShrinkCover(
-        shape, radius, std::move(start), budget, stop,
-        [&](const std::vector<uint32_t>& indices) {
-          if (indices.size() >= search.rows().size()) return;
-          std::vector<PackedRow> rows;
-          rows.reserve(indices.size());
-          for (uint32_t index : indices) rows.push_back(shape.RowAt(index));
-          search.Offer(std::move(rows), "tabu");
-        },
-        [&](double fraction) { search.Spent(spentFrom + 0.95 * share * fraction); });
-    timeCapped = timeCapped || outcome.timeCapped;
-  };
-  if (options.twoSearches) {
-    const std::vector<PackedRow> construction = search.rows();
-    polishFrom(construction, true, options.seed, 0.5, 0.05);
-    if (!search.Stopped()) polishFrom(*greedy, false, options.seed + 1, 0.5, 0.525);
+  search.Spent(polish ? codesShare + 0.05 : 1);
+  if (!polish || search.Stopped() || !search.found() || proved() || halt.SearchStopped()) {
     search.Spent(1);
-    OptimizeResult result = search.Result(greedyRows);
-    result.timeCapped = timeCapped;
+    return finish(greedyRows);
+  }
+
+  work.Phase("Söker");
+  // Polishing in rounds of independent units, each from a fixed start with
+  // a fixed seed and work; a round's best (the first unit among equals) is
+  // offered, and the next round starts from it.
+  struct PolishUnit {
+    std::vector<PackedRow> from;
+    bool weighted = false;
+    uint64_t seed = 0;
+    double share = 0;
+  };
+  const double searchFrom = codesShare + 0.05;
+  double sharesDone = 0;
+  // `firstBest` receives the first unit's smallest cover (empty when none).
+  auto round = [&](std::vector<PolishUnit> units, std::vector<PackedRow>* firstBest) {
+    double roundShare = 0;
+    for (const PolishUnit& u : units) roundShare += u.share;
+    std::vector<std::vector<uint32_t>> found(units.size());
+    RunUnits(
+        static_cast<int>(units.size()), ThreadCount(options.threads),
+        [&](int i) {
+          const PolishUnit& u = units[i];
+          std::vector<uint32_t> start;
+          for (PackedRow row : u.from) start.push_back(static_cast<uint32_t>(*shape.IndexOf(row)));
+          SearchBudget budget;
+          budget.work = static_cast<int64_t>(static_cast<double>(options.searchWork) * u.share);
+          budget.seed = u.seed;
+          budget.weighted = u.weighted;
+          budget.sampledMoves = options.sampledMoves;
+          budget.patience =
+              static_cast<int64_t>(static_cast<double>(budget.work) * options.patience);
+          ShrinkCover(
+              shape, radius, std::move(start), budget, stopped,
+              [&](const std::vector<uint32_t>& indices) {
+                if (found[i].empty() || indices.size() < found[i].size()) found[i] = indices;
+              },
+              [](double) {});
+        },
+        [&](int finished) {
+          search.Spent(searchFrom +
+                       (1 - searchFrom) * (sharesDone + roundShare * finished /
+                                                            static_cast<double>(units.size())));
+        });
+    sharesDone += roundShare;
+    if (search.Stopped()) return;
+    if (firstBest != nullptr && !found[0].empty()) {
+      firstBest->clear();
+      for (uint32_t index : found[0]) firstBest->push_back(shape.RowAt(index));
+    }
+    size_t best = units.size();
+    for (size_t i = 0; i < units.size(); ++i) {
+      if (found[i].empty()) continue;
+      if (best == units.size() || found[i].size() < found[best].size()) best = i;
+    }
+    if (best == units.size() || found[best].size() >= search.rows().size()) return;
+    std::vector<PackedRow> rows;
+    rows.reserve(found[best].size());
+    for (uint32_t index : found[best]) rows.push_back(shape.RowAt(index));
+    search.Offer(std::move(rows), "tabu");
+  };
+
+  if (options.twoSearches) {
+    // The plan the shipped code table was built with, one after the other.
+    const std::vector<PackedRow> construction = search.rows();
+    round({{construction, true, options.seed, 0.5}}, nullptr);
+    if (!search.Stopped()) round({{*greedy, false, options.seed + 1, 0.5}}, nullptr);
+  } else {
+    // A weighted search (which leaves the flat ground around a perfect
+    // code) polishes the best construction while a plain one shrinks the
+    // irregular greedy rows; then a second weighted one, with other random
+    // choices, polishes the first one's best.
+    const std::vector<PackedRow> first = search.rows();
+    std::vector<PackedRow> afterFirst;
+    round({{first, true, options.seed, 0.4}, {*greedy, false, options.seed + 1, 0.25}},
+          &afterFirst);
+    if (!search.Stopped() && !proved() && !halt.SearchStopped()) {
+      round({{afterFirst.empty() ? first : afterFirst, true, options.seed + 2, 0.35}}, nullptr);
+    }
+  }
+  search.Spent(1);
+  return finish(greedyRows);
+}
+
+}  // namespace
+
+std::vector<PackedRow> SystemRows(const SystemShape& shape) {
+  return GenerateSystem(shape, shape.matches == 14 ? kSupertoto : kStryktipset, std::string()).rows;
+}
+
+SystemShape CanonicalShape(const SystemShape& shape, std::array<int, kMaxMatches>& order) {
+  int placed = 0;
+  for (int radix : {3, 2, 1, 0}) {
+    for (int m = 0; m < shape.matches; ++m) {
+      if (shape.radix[m] == radix) order[placed++] = m;
+    }
+  }
+  SystemShape canonical = shape;
+  for (int j = 0; j < shape.matches; ++j) {
+    canonical.radix[j] = shape.radix[order[j]];
+    canonical.outcomes[j] = shape.outcomes[order[j]];
+  }
+  return canonical;
+}
+
+OptimizeOptions OptionsFor(Effort effort) {
+  OptimizeOptions options;
+  switch (effort) {
+    case Effort::kQuick:
+      options.matrixSeeds = 2;
+      options.matrixWork = 1'500'000;
+      break;
+    case Effort::kNormal:
+      options.searchWork = 15 * kWorkPerSecond;
+      options.wallSeconds = 300;
+      options.patience = 0.25;
+      options.matrixSeeds = 16;
+      options.matrixWork = 8'000'000;
+      break;
+    case Effort::kDeep:
+      options.searchWork = 55 * kWorkPerSecond;
+      options.wallSeconds = 1200;
+      options.patience = 0.25;
+      options.matrixSeeds = 64;
+      options.matrixWork = 24'000'000;
+      break;
+  }
+  return options;
+}
+
+OptimizeResult Optimize(const SystemShape& original, int guarantee, const OptimizeOptions& options,
+                        const Work& work) {
+  guarantee = std::clamp(guarantee, 0, original.matches);
+  const Halt halt(work, options.wallSeconds);
+  std::array<int, kMaxMatches> order{};
+  const SystemShape shape = CanonicalShape(original, order);
+  OptimizeResult result = OptimizeCanonical(shape, guarantee, options, work, halt);
+  if (result.rows.empty()) return result;
+  // Back to the coupon's own order of matches, ascending index there, and
+  // checked once more where the rows will be used.
+  std::vector<std::pair<int64_t, PackedRow>> placed;
+  placed.reserve(result.rows.size());
+  for (PackedRow row : result.rows) {
+    const PackedRow mapped = Reorder(row, order, original.matches);
+    placed.emplace_back(original.IndexOf(mapped).value_or(-1), mapped);
+  }
+  std::sort(placed.begin(), placed.end());
+  for (size_t i = 0; i < placed.size(); ++i) result.rows[i] = placed[i].second;
+  const Coverage coverage = ComputeCoverage(original, result.rows, work.stop);
+  const int radius = original.matches - guarantee;
+  if (coverage.stopped) {
+    result.rows.clear();
+    result.stopped = true;
     return result;
   }
-  polishFrom(search.rows(), true, options.seed, 0.4, 0.05);
-  if (!search.Stopped()) {
-    const std::vector<PackedRow> best = search.rows();
-    polishFrom(best, true, options.seed + 2, 0.35, 0.05 + 0.95 * 0.4);
+  if (coverage.distance.empty() || coverage.maxDistance > radius || placed.front().first < 0) {
+    // Cannot happen short of a fault: fall back on the greedy rows of the coupon itself.
+    const std::optional<std::vector<PackedRow>> greedy =
+        GreedyRows(original, guarantee, [&work] { return work.Stopped(); });
+    result.rows = greedy.value_or(std::vector<PackedRow>{});
+    result.method = "greedy";
+    result.provedMinimal = false;
+    if (!greedy) {
+      result.stopped = true;
+      return result;
+    }
+    result.guarantee = original.matches - ComputeCoverage(original, result.rows).maxDistance;
+    return result;
   }
-  if (!search.Stopped()) polishFrom(*greedy, false, options.seed + 1, 0.25, 0.05 + 0.95 * 0.75);
-  search.Spent(1);
-  OptimizeResult result = search.Result(greedyRows);
-  result.timeCapped = timeCapped;
+  result.guarantee = original.matches - coverage.maxDistance;
+  bool reordered = false;
+  for (int j = 0; j < original.matches; ++j) reordered = reordered || order[j] != j;
+  if (reordered && result.greedyRows > 0) {
+    // "Garanti" reduces the coupon in its own order: that is the size to
+    // report, and the most rows the answer may have.
+    std::optional<std::vector<PackedRow>> greedy =
+        GreedyRows(original, guarantee, [&work] { return work.Stopped(); });
+    if (!greedy) {
+      result.stopped = true;
+      return result;
+    }
+    result.greedyRows = static_cast<int64_t>(greedy->size());
+    if (greedy->size() < result.rows.size()) {
+      result.guarantee = original.matches - ComputeCoverage(original, *greedy).maxDistance;
+      result.rows = std::move(*greedy);
+      result.method = "greedy";
+      result.provedMinimal = static_cast<int64_t>(result.rows.size()) <= result.bound;
+    }
+  }
+  return result;
+}
+
+namespace {
+
+// The listener interface heard through the progress of a Work.
+class ListenerProgress final : public Progress {
+ public:
+  explicit ListenerProgress(OptimizeListener* listener) : listener_(listener) {}
+  void Fraction(double done) override {
+    if (listener_ != nullptr) listener_->Spent(done);
+  }
+  void Best(int64_t rows) override {
+    if (listener_ != nullptr) listener_->BestVerified(rows);
+  }
+
+ private:
+  OptimizeListener* listener_;
+};
+
+// The listener interface's stop flag carried over to a stop source, which
+// alone makes tokens, by a watcher that looks at the flag every few
+// milliseconds while the search runs.
+class FlagWork {
+ public:
+  FlagWork(OptimizeListener* listener, const std::atomic<bool>* stop)
+      : progress_(listener), stop_(stop) {
+    work_.progress = &progress_;
+    if (stop_ != nullptr) {
+      work_.stop = StopToken(source_);
+      watcher_ = std::thread([this] {
+        std::unique_lock lock(mutex_);
+        while (!done_) {
+          if (stop_->load(std::memory_order_relaxed)) {
+            source_.RequestStop();
+            return;
+          }
+          wake_.wait_for(lock, std::chrono::milliseconds(5));
+        }
+      });
+    }
+  }
+  ~FlagWork() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    wake_.notify_all();
+    if (watcher_.joinable()) watcher_.join();
+  }
+  const Work& work() const { return work_; }
+
+ private:
+  ListenerProgress progress_;
+  const std::atomic<bool>* stop_;
+  StopSource source_;
+  Work work_;
+  std::thread watcher_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool done_ = false;
+};
+
+}  // namespace
+
+OptimizeResult Optimize(const SystemShape& shape, int guarantee, const OptimizeOptions& options,
+                        OptimizeListener* listener, const std::atomic<bool>* stop) {
+  const FlagWork flag(listener, stop);
+  OptimizeResult result = Optimize(shape, guarantee, options, flag.work());
+  if (stop != nullptr && stop->load()) result.stopped = true;
   return result;
 }
 
 }  // namespace detail
 
+std::optional<OptimizeResult> OptimizeGuarantee(const SystemShape& shape, int guarantee,
+                                                Effort effort, int threads, const Work& work) {
+  detail::OptimizeOptions options = detail::OptionsFor(effort);
+  options.threads = threads;
+  OptimizeResult result = detail::Optimize(shape, guarantee, options, work);
+  if (result.stopped || work.Stopped()) return std::nullopt;
+  return result;
+}
+
 OptimizeResult OptimizeGuarantee(const SystemShape& shape, int guarantee, Effort effort,
                                  OptimizeListener* listener, const std::atomic<bool>* stop) {
-  return detail::Optimize(shape, guarantee, detail::OptionsFor(effort), listener, stop);
+  detail::OptimizeOptions options = detail::OptionsFor(effort);
+  options.threads = 0;
+  return detail::Optimize(shape, guarantee, options, listener, stop);
 }
 
 }  // namespace spelkub

@@ -2,30 +2,38 @@
 //
 // The matches with one marked sign are always right; the search works on the
 // others with covering radius R = matches - guarantee. It constructs covers
-// from block codes combined by direct sum, polishes the best by local search
+// from block codes combined by direct sum (among them codes of the matrix
+// method, searched for the shape at hand), polishes the best by local search
 // within an effort budget, and verifies every candidate exactly with
 // ComputeCoverage. Nothing unverified is ever returned: when every candidate
 // fails, the greedy guarantee reduction is the answer, so the result is never
-// larger than "Garanti" gives.
+// larger than "Garanti" gives. It stops early when a cover meets a lower
+// bound, and then says that no smaller cover exists.
 //
-// Deterministic: the same shape, guarantee and effort give the same rows on
-// every machine (seeded pseudo-random numbers and step budgets; a wall-clock
-// cap only as a safety net, reported when it cuts a run short).
+// Deterministic: the budgets are counted work, the searches are split into
+// fixed units with fixed seeds, combined in a fixed order, so the same
+// shape, guarantee and effort give the same rows on every machine and with
+// any number of threads. The matches are searched in a fixed order of their
+// kinds, so the order they come in changes only where the rows lie. A
+// wall-clock cap, far above the expected time, is only a safety net and is
+// reported when it cuts a run short.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "coupon/system_shape.h"
+#include "coupon/work.h"
 
 namespace spelkub {
 
 enum class Effort {
-  kQuick,   // constructions and verification only: well under a second
-  kNormal,  // plus local search, up to about 20 s on small systems
-  kDeep,    // plus local search, about a minute
+  kQuick,   // constructions and a short code search: well under a second
+  kNormal,  // plus a longer code search and local search: seconds
+  kDeep,    // the same with several times the work
 };
 
 // Progress of a search, called on the searching thread.
@@ -49,17 +57,41 @@ struct OptimizeResult {
   int64_t greedyRows = 0;
   // Stopped through `stop`: rows is the best verified cover found until then.
   bool stopped = false;
-  // The wall-clock safety net ended the polishing early.
+  // The wall-clock safety net ended the search early.
   bool timeCapped = false;
+  // The fewest rows any cover of the system can have (at least 1), and where
+  // that bound comes from: the sphere-covering bound (outcomes over the
+  // largest ball, rounded up) or a table of known codes.
+  int64_t bound = 0;
+  std::string boundSource;
+  // rows.size() meets the bound: no cover with fewer rows exists.
+  bool provedMinimal = false;
+  // Threads the search ran on.
+  int threads = 1;
   // How the rows were made, for benchmarks and tests: the direct sum
   // ("full1 + full1 + golay11"), "tabu", "greedy" or "full system".
   std::string method;
 };
 
 // guarantee: 4..shape.matches. The shape must have every match marked.
+// threads: 0 for every core. The rows do not depend on it. nullopt when
+// stopped through `work`; its progress hears the phase, the fraction done
+// and each smaller verified cover (on the calling thread).
+std::optional<OptimizeResult> OptimizeGuarantee(const SystemShape& shape, int guarantee,
+                                                Effort effort, int threads, const Work& work);
+
+// The same on every core for the callers of the listener interface: when
+// stopped, the best verified cover so far (`stopped` set).
 OptimizeResult OptimizeGuarantee(const SystemShape& shape, int guarantee, Effort effort,
                                  OptimizeListener* listener = nullptr,
                                  const std::atomic<bool>* stop = nullptr);
+
+// The lower bound the optimizer reports for the shape at `guarantee`, and its source.
+struct CoverBound {
+  int64_t rows = 1;
+  std::string source;
+};
+CoverBound LowerBound(const SystemShape& shape, int guarantee);
 
 namespace detail {
 
@@ -69,8 +101,14 @@ struct CatalogEntry;
 struct OptimizeOptions {
   // Work of the local search (outcomes visited in balls); 0 for none.
   int64_t searchWork = 0;
-  // Safety net for the local search only (0: none).
+  // Safety net for the whole search (0: none).
   double wallSeconds = 0;
+  // The matrix method: seeded matrices per number of checks for the codes
+  // of the full radius, and the work of each search over syndromes (0: none).
+  int matrixSeeds = 0;
+  int64_t matrixWork = 0;
+  // Threads (0: every core); the rows do not depend on it.
+  int threads = 1;
   // The largest system the local search polishes: ten free matches.
   int64_t searchLimit = 59049;
   uint64_t seed = 0x5EED5EEDu;
@@ -94,6 +132,13 @@ OptimizeOptions OptionsFor(Effort effort);
 OptimizeResult Optimize(const SystemShape& shape, int guarantee, const OptimizeOptions& options,
                         OptimizeListener* listener = nullptr,
                         const std::atomic<bool>* stop = nullptr);
+// The same, stopped and told through `work`.
+OptimizeResult Optimize(const SystemShape& shape, int guarantee, const OptimizeOptions& options,
+                        const Work& work);
+
+// The shape with its matches in the order the search uses (three signs,
+// two, one; otherwise as they came): `order[j]` is the match placed at j.
+SystemShape CanonicalShape(const SystemShape& shape, std::array<int, kMaxMatches>& order);
 
 // Every outcome of the system in generation order.
 std::vector<PackedRow> SystemRows(const SystemShape& shape);

@@ -1,0 +1,404 @@
+#include "cover/matrix_codes.h"
+
+#include <algorithm>
+#include <array>
+
+namespace spelkub::detail {
+
+namespace {
+
+constexpr int32_t kNone = -1;
+// Syndromes of up to six checks add through one table; longer ones in two halves.
+constexpr int kHalfDigits = 6;
+constexpr uint32_t kHalfSize = 729;
+
+// Digit-wise sums mod 3 of two numbers of up to six base-3 digits.
+const std::vector<uint16_t>& HalfSums() {
+  static const std::vector<uint16_t> table = [] {
+    std::vector<uint16_t> sums(kHalfSize * kHalfSize);
+    for (uint32_t a = 0; a < kHalfSize; ++a) {
+      for (uint32_t b = 0; b < kHalfSize; ++b) {
+        uint32_t x = a;
+        uint32_t y = b;
+        uint32_t sum = 0;
+        uint32_t place = 1;
+        for (int i = 0; i < kHalfDigits; ++i, place *= 3, x /= 3, y /= 3) {
+          sum += (x % 3 + y % 3) % 3 * place;
+        }
+        sums[a * kHalfSize + b] = static_cast<uint16_t>(sum);
+      }
+    }
+    return sums;
+  }();
+  return table;
+}
+
+// The syndromes GF(3)^checks as base-3 numbers.
+class Syndromes {
+ public:
+  explicit Syndromes(int checks)
+      : size_(static_cast<uint32_t>(Power(3, checks))), sums_(HalfSums()) {}
+
+  uint32_t size() const { return size_; }
+  uint32_t Add(uint32_t x, uint32_t y) const {
+    const uint32_t low = sums_[(x % kHalfSize) * kHalfSize + y % kHalfSize];
+    const uint32_t high = sums_[(x / kHalfSize) * kHalfSize + y / kHalfSize];
+    return low + high * kHalfSize;
+  }
+  uint32_t Twice(uint32_t x) const { return Add(x, x); }
+
+ private:
+  uint32_t size_;
+  const std::vector<uint16_t>& sums_;
+};
+
+// Every sum of at most `radius` distinct columns, each times 1 or 2.
+std::vector<uint32_t> ColumnBall(const Syndromes& space, const std::vector<uint32_t>& columns,
+                                 int radius) {
+  std::vector<uint8_t> seen(space.size(), 0);
+  std::vector<uint32_t> ball{0};
+  seen[0] = 1;
+  auto from = [&](auto&& self, uint32_t at, size_t first, int left) -> void {
+    if (left == 0) return;
+    for (size_t j = first; j < columns.size(); ++j) {
+      for (uint32_t step : {columns[j], space.Twice(columns[j])}) {
+        const uint32_t y = space.Add(at, step);
+        if (!seen[y]) {
+          seen[y] = 1;
+          ball.push_back(y);
+        }
+        self(self, y, j + 1, left - 1);
+      }
+    }
+  };
+  from(from, 0, 0, radius);
+  std::sort(ball.begin(), ball.end());
+  return ball;
+}
+
+std::vector<uint32_t> RandomColumns(int length, int checks, uint64_t seed) {
+  const Syndromes space(checks);
+  std::vector<uint32_t> columns;
+  for (int i = 0; i < checks; ++i) columns.push_back(static_cast<uint32_t>(Power(3, i)));
+  Random random(seed);
+  // Distinct up to a scalar while the projective points last.
+  const bool distinct = (space.size() - 1) / 2 >= static_cast<uint32_t>(length);
+  while (static_cast<int>(columns.size()) < length) {
+    const uint32_t c = 1 + random.Below(space.size() - 1);
+    const bool taken = std::any_of(columns.begin(), columns.end(),
+                                   [&](uint32_t d) { return d == c || d == space.Twice(c); });
+    if (taken && distinct) continue;
+    columns.push_back(c);
+  }
+  return columns;
+}
+
+// Tabu search for few syndromes whose translates of the column ball cover
+// every syndrome; the same moves and weights as the search over outcomes.
+class SyndromeSearch {
+ public:
+  SyndromeSearch(const Syndromes& space, std::vector<uint32_t> ball, std::vector<uint32_t> steps,
+                 uint64_t seed)
+      : space_(space), ball_(std::move(ball)), steps_(std::move(steps)), random_(seed) {
+    const uint32_t size = space_.size();
+    cover_.assign(size, 0);
+    weight_.assign(size, 1);
+    stamp_.assign(size, 0);
+    slotAt_.assign(size, kNone);
+    uncoveredAt_.assign(size, kNone);
+    for (uint32_t x = 0; x < size; ++x) AddUncovered(x);
+  }
+
+  // A first cover: the lowest syndrome left uncovered, again and again.
+  void Greedy() {
+    for (uint32_t x = 0; x < space_.size(); ++x) {
+      if (cover_[x] == 0) Place(x);
+    }
+  }
+
+  // Shrinks the cover while work lasts, down to `bound`; the smallest cover
+  // seen, ascending.
+  std::vector<uint32_t> Shrink(int64_t work, int64_t bound, const std::function<bool()>& stopped,
+                               bool* wasStopped) {
+    std::vector<uint32_t> best;
+    int64_t progressAt = 0;
+    uint64_t restarts = 0;
+    const int64_t patience = work / 4;
+    for (int64_t step = 0;; ++step) {
+      if (uncovered_.empty()) {
+        if (best.empty() || rows_.size() < best.size()) {
+          best = rows_;
+          progressAt = work_;
+        }
+        if (static_cast<int64_t>(rows_.size()) <= std::max<int64_t>(bound, 1)) break;
+        DropWeakest();
+      } else if (work_ - progressAt > patience && !best.empty()) {
+        Restart(best, 0x9E3779B97F4A7C15ull * ++restarts);
+        progressAt = work_;
+      } else {
+        Step(step);
+      }
+      if (work_ >= work) break;
+      if ((step & 255) == 0 && stopped()) {
+        *wasStopped = true;
+        break;
+      }
+    }
+    std::sort(best.begin(), best.end());
+    return best;
+  }
+
+  int64_t work() const { return work_; }
+
+ private:
+  template <typename Visit>
+  void ForBall(uint32_t x, Visit&& visit) {
+    work_ += static_cast<int64_t>(ball_.size());
+    for (uint32_t b : ball_) visit(space_.Add(x, b));
+  }
+
+  void AddUncovered(uint32_t x) {
+    uncoveredAt_[x] = static_cast<int32_t>(uncovered_.size());
+    uncovered_.push_back(x);
+  }
+  void RemoveUncovered(uint32_t x) {
+    const int32_t at = uncoveredAt_[x];
+    const uint32_t last = uncovered_.back();
+    uncovered_[at] = last;
+    uncoveredAt_[last] = at;
+    uncovered_.pop_back();
+    uncoveredAt_[x] = kNone;
+  }
+
+  void Place(uint32_t x) {
+    if (slotAt_[x] != kNone) return;
+    slotAt_[x] = static_cast<int32_t>(rows_.size());
+    rows_.push_back(x);
+    movedAt_.push_back(-kTenure - 1);
+    ForBall(x, [&](uint32_t y) {
+      if (cover_[y]++ == 0) RemoveUncovered(y);
+    });
+  }
+
+  void Restart(const std::vector<uint32_t>& cover, uint64_t salt) {
+    random_ = Random(random_.Next() ^ salt);
+    std::fill(cover_.begin(), cover_.end(), 0);
+    std::fill(weight_.begin(), weight_.end(), 1);
+    std::fill(slotAt_.begin(), slotAt_.end(), kNone);
+    uncovered_.clear();
+    for (uint32_t x = 0; x < space_.size(); ++x) AddUncovered(x);
+    rows_.clear();
+    movedAt_.clear();
+    for (uint32_t x : cover) Place(x);
+    DropWeakest();
+  }
+
+  void Move(int32_t slot, uint32_t to, int64_t step) {
+    const uint32_t from = rows_[slot];
+    ForBall(from, [&](uint32_t y) {
+      if (--cover_[y] == 0) AddUncovered(y);
+    });
+    ForBall(to, [&](uint32_t y) {
+      if (cover_[y]++ == 0) RemoveUncovered(y);
+    });
+    slotAt_[from] = kNone;
+    slotAt_[to] = slot;
+    rows_[slot] = to;
+    movedAt_[slot] = step;
+  }
+
+  // Moves that would cover the syndrome u: a chosen syndrome one column
+  // away from some x of u's ball goes to x (the ball is its own negative).
+  void Step(int64_t step) {
+    const uint32_t u = uncovered_[random_.Below(static_cast<uint32_t>(uncovered_.size()))];
+    if (rows_.empty()) {
+      Place(u);
+      return;
+    }
+    moves_.clear();
+    ForBall(u, [&](uint32_t x) {
+      if (slotAt_[x] != kNone) return;
+      work_ += static_cast<int64_t>(steps_.size());
+      for (uint32_t s : steps_) {
+        const int32_t slot = slotAt_[space_.Add(x, s)];
+        if (slot != kNone && step - movedAt_[slot] > kTenure) moves_.push_back({slot, x});
+      }
+    });
+    if (moves_.empty()) {
+      int32_t slot = static_cast<int32_t>(random_.Below(static_cast<uint32_t>(rows_.size())));
+      for (size_t tries = 0; tries < rows_.size() && step - movedAt_[slot] <= kTenure; ++tries) {
+        slot = (slot + 1) % static_cast<int32_t>(rows_.size());
+      }
+      Move(slot, u, step);
+      return;
+    }
+    const size_t weighed = std::min<size_t>(moves_.size(), kSampledMoves);
+    for (size_t i = 0; i < weighed; ++i) {
+      const size_t pick = i + random_.Below(static_cast<uint32_t>(moves_.size() - i));
+      std::swap(moves_[i], moves_[pick]);
+    }
+    std::sort(moves_.begin(), moves_.begin() + static_cast<std::ptrdiff_t>(weighed),
+              [](const Candidate& a, const Candidate& b) {
+                return a.slot != b.slot ? a.slot < b.slot : a.to < b.to;
+              });
+    int64_t bestDelta = 0;
+    size_t bestMove = 0;
+    int64_t lost = 0;
+    for (size_t i = 0; i < weighed; ++i) {
+      const Candidate move = moves_[i];
+      if (i == 0 || move.slot != moves_[i - 1].slot) {
+        ++stampNow_;
+        lost = 0;
+        ForBall(rows_[move.slot], [&](uint32_t y) {
+          if (cover_[y] == 1) {
+            lost += weight_[y];
+            stamp_[y] = stampNow_;
+          }
+        });
+      }
+      int64_t kept = 0;
+      ForBall(move.to, [&](uint32_t y) {
+        if (cover_[y] == 0 || (cover_[y] == 1 && stamp_[y] == stampNow_)) kept += weight_[y];
+      });
+      const int64_t delta = lost - kept;
+      if (i == 0 || delta < bestDelta) {
+        bestDelta = delta;
+        bestMove = i;
+      }
+    }
+    Move(moves_[bestMove].slot, moves_[bestMove].to, step);
+    for (uint32_t y : uncovered_) ++weight_[y];
+  }
+
+  void DropWeakest() {
+    int64_t fewest = -1;
+    int32_t weakest = 0;
+    for (size_t slot = 0; slot < rows_.size(); ++slot) {
+      int64_t alone = 0;
+      ForBall(rows_[slot], [&](uint32_t y) { alone += cover_[y] == 1; });
+      if (fewest < 0 || alone < fewest) {
+        fewest = alone;
+        weakest = static_cast<int32_t>(slot);
+      }
+    }
+    const uint32_t x = rows_[weakest];
+    ForBall(x, [&](uint32_t y) {
+      if (--cover_[y] == 0) AddUncovered(y);
+    });
+    slotAt_[x] = kNone;
+    const int32_t last = static_cast<int32_t>(rows_.size()) - 1;
+    if (weakest != last) {
+      rows_[weakest] = rows_[last];
+      movedAt_[weakest] = movedAt_[last];
+      slotAt_[rows_[weakest]] = weakest;
+    }
+    rows_.pop_back();
+    movedAt_.pop_back();
+  }
+
+  struct Candidate {
+    int32_t slot;
+    uint32_t to;
+  };
+  static constexpr int kTenure = 3;
+  static constexpr size_t kSampledMoves = 16;
+
+  const Syndromes& space_;
+  const std::vector<uint32_t> ball_;
+  const std::vector<uint32_t> steps_;  // every column times 1 and 2
+  Random random_;
+  std::vector<uint32_t> cover_;
+  std::vector<int64_t> weight_;
+  std::vector<uint32_t> stamp_;
+  uint32_t stampNow_ = 0;
+  std::vector<int32_t> slotAt_;
+  std::vector<int32_t> uncoveredAt_;
+  std::vector<uint32_t> uncovered_;
+  std::vector<uint32_t> rows_;
+  std::vector<int64_t> movedAt_;
+  std::vector<Candidate> moves_;
+  int64_t work_ = 0;
+};
+
+int64_t Binomial(int n, int k) {
+  int64_t value = 1;
+  for (int i = 0; i < k; ++i) value = value * (n - i) / (i + 1);
+  return value;
+}
+
+}  // namespace
+
+BlockCode WordsOf(const MatrixCode& code, const std::string& name) {
+  BlockCode block;
+  block.name = name;
+  block.ternary = code.length;
+  block.radius = code.radius;
+  const Syndromes space(code.checks);
+  std::vector<uint8_t> chosen(space.size(), 0);
+  for (uint32_t s : code.syndromes) chosen[s] = 1;
+  // Every word with its syndrome kept as it turns, the first coordinate fastest.
+  std::vector<uint8_t> word(code.length, 0);
+  uint32_t syndrome = 0;
+  while (true) {
+    if (chosen[syndrome]) block.symbols.insert(block.symbols.end(), word.begin(), word.end());
+    int i = 0;
+    for (; i < code.length; ++i) {
+      syndrome = space.Add(syndrome, code.columns[i]);
+      if (++word[i] < 3) break;
+      word[i] = 0;  // three steps of a column come back to where they started
+    }
+    if (i == code.length) break;
+  }
+  return block;
+}
+
+int64_t ColumnBallSize(const MatrixCode& code, int radius) {
+  return static_cast<int64_t>(ColumnBall(Syndromes(code.checks), code.columns, radius).size());
+}
+
+std::vector<int> ChecksToTry(int length, int radius) {
+  int64_t volume = 0;
+  for (int i = 0; i <= radius && i <= length; ++i) volume += Binomial(length, i) << i;
+  int first = 1;
+  while (Power(3, first) < volume) ++first;
+  std::vector<int> checks;
+  for (int k = std::max(1, first - 1); k <= first + 3 && k < length && k <= kMaxChecks; ++k) {
+    checks.push_back(k);
+  }
+  return checks;
+}
+
+std::optional<MatrixCode> SearchMatrixCode(int length, int checks, int radius, int64_t work,
+                                           uint64_t seed, const std::function<bool()>& stopped,
+                                           int64_t* workDone) {
+  if (workDone != nullptr) *workDone = 0;
+  if (checks < 1 || checks > kMaxChecks || checks >= length || radius < 1) return std::nullopt;
+  MatrixCode code;
+  code.length = length;
+  code.checks = checks;
+  code.radius = radius;
+  code.columns = RandomColumns(length, checks, seed);
+  const Syndromes space(checks);
+  std::vector<uint32_t> ball = ColumnBall(space, code.columns, radius);
+  if (ball.size() == space.size()) {
+    code.syndromes = {0};
+    return code;
+  }
+  std::vector<uint32_t> steps;
+  for (uint32_t c : code.columns) {
+    steps.push_back(c);
+    steps.push_back(space.Twice(c));
+  }
+  std::sort(steps.begin(), steps.end());
+  steps.erase(std::unique(steps.begin(), steps.end()), steps.end());
+  const int64_t bound = (space.size() + ball.size() - 1) / ball.size();
+  SyndromeSearch search(space, std::move(ball), std::move(steps), seed ^ 0xC0DEC0DEull);
+  search.Greedy();
+  bool wasStopped = false;
+  code.syndromes = search.Shrink(work, bound, stopped, &wasStopped);
+  if (workDone != nullptr) *workDone = search.work();
+  if (wasStopped || code.syndromes.empty()) return std::nullopt;
+  return code;
+}
+
+}  // namespace spelkub::detail
