@@ -89,8 +89,7 @@ class Search {
 // The greedy guarantee reduction's rows, or nullopt when stopped.
 std::optional<std::vector<PackedRow>> GreedyRows(const SystemShape& shape, int guarantee,
                                                  const std::atomic<bool>* stop) {
-  const RowSet set =
-      GenerateSystem(shape, shape.matches == 14 ? kSupertoto : kStryktipset, std::string());
+  const RowSet set = GenerateSystem(shape, GameWithMatches(shape.matches), std::string());
   GreedyStopListener listener(stop);
   try {
     const ReductionResult reduction = ReduceToGuarantee(set, guarantee, false, &listener);
@@ -106,7 +105,7 @@ std::optional<std::vector<PackedRow>> GreedyRows(const SystemShape& shape, int g
 }  // namespace
 
 std::vector<PackedRow> SystemRows(const SystemShape& shape) {
-  return GenerateSystem(shape, shape.matches == 14 ? kSupertoto : kStryktipset, std::string()).rows;
+  return GenerateSystem(shape, GameWithMatches(shape.matches), std::string()).rows;
 }
 
 OptimizeOptions OptionsFor(Effort effort) {
