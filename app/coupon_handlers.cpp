@@ -22,29 +22,29 @@ void TForm1::SetMatch14Visible(bool visible) {
 }
 
 void TForm1::RadioGroup1Click() {
-  const int index = RadioGroup1->ItemIndex();
-  if (index < 0) return;
-  state_.Game = spelkub::kGameChoices[index].game;
-  if (state_.Game == spelkub::kSupertoto) {
-    SetMatch14Visible(true);
+  const spelkub::GameRules* game = spelkub::ItemAt(spelkub::kGames, RadioGroup1->ItemIndex());
+  if (game == nullptr) return;
+  state_.Game = game->game;
+  SetMatch14Visible(game->matches == spelkub::kMaxMatches);
+  if (game->plus13) {
+    RadioGroup2->show();
+  } else {
     RadioGroup2->hide();
     ComboBox1->hide();
-  } else {
-    SetMatch14Visible(false);
-    RadioGroup2->show();
   }
 }
 
 void TForm1::RadioGroup2Click() {
-  const int index = RadioGroup2->ItemIndex();
-  if (index == spelkub::kPlus13Yes) ComboBox1->show();
-  if (index == spelkub::kPlus13No) ComboBox1->hide();
+  const spelkub::Plus13Choice choice = spelkub::Plus13OfItem(RadioGroup2->ItemIndex());
+  if (choice == spelkub::kPlus13Yes) ComboBox1->show();
+  if (choice == spelkub::kPlus13No) ComboBox1->hide();
 }
 
 void TForm1::RadioGroup3Click() {
-  const int index = RadioGroup3->ItemIndex();
-  if (index < 0) return;
-  state_.Reduction = index + 1;
+  const spelkub::ReductionName* reduction =
+      spelkub::ItemAt(spelkub::kReductionNames, RadioGroup3->ItemIndex());
+  if (reduction == nullptr) return;
+  state_.Reduction = reduction->mode;
   const bool guarantee = state_.Reduction == spelkub::kReductionGuarantee;
   const bool rowCount = state_.Reduction == spelkub::kReductionRowCount;
   ComboBox2->setVisible(guarantee);
@@ -54,20 +54,16 @@ void TForm1::RadioGroup3Click() {
 }
 
 void TForm1::ComboBox1Change() {
-  const int index = ComboBox1->ItemIndex();
-  if (index >= 0 && index < static_cast<int>(spelkub::kGoalsNames.size())) {
-    state_.Goals = spelkub::kGoalsNames[index].goals;
-  }
+  const auto* goals = spelkub::ItemAt(spelkub::kGoalsNames, ComboBox1->ItemIndex());
+  if (goals != nullptr) state_.Goals = goals->goals;
 }
 
 void TForm1::ComboBox2Change() {
-  const int index = ComboBox2->ItemIndex();
-  if (index >= 0 && index < ComboBox2->count()) state_.GuaranteeLevel = index + 4;
+  const int32_t* level = spelkub::ItemAt(spelkub::kGuaranteeChoices, ComboBox2->ItemIndex());
+  if (level != nullptr) state_.GuaranteeLevel = *level;
 }
 
 void TForm1::ComboBox3Change() {
-  const int index = ComboBox3->ItemIndex();
-  if (index >= 0 && index < static_cast<int>(spelkub::kRowCountChoices.size())) {
-    state_.TargetRows = spelkub::kRowCountChoices[index];
-  }
+  const int32_t* rows = spelkub::ItemAt(spelkub::kRowCountChoices, ComboBox3->ItemIndex());
+  if (rows != nullptr) state_.TargetRows = *rows;
 }

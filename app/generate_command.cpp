@@ -16,6 +16,7 @@
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "commands/generate_command.h"
+#include "coupon/choices.h"
 
 using spelkub::FromUtf8;
 
@@ -100,9 +101,10 @@ class TForm1::GenerateView final : public spelkub::GenerateListener {
 
 void TForm1::Button2Click() {
   Memo1->Clear();  // also when the coupon is refused
-  const spelkub::GenerateControls controls{.plus13Index = RadioGroup2->ItemIndex(),
-                                           .guaranteeReversed = CheckBox1->isChecked(),
-                                           .rowCountReversed = CheckBox2->isChecked()};
+  const spelkub::GenerateControls controls{
+      .plus13 = spelkub::Plus13OfItem(RadioGroup2->ItemIndex()),
+      .guaranteeReversed = CheckBox1->isChecked(),
+      .rowCountReversed = CheckBox2->isChecked()};
   GenerateView view(*this);
   spelkub::RunGenerateCommand(state_, controls, &view);
 }

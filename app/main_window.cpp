@@ -17,6 +17,7 @@
 #include "app/handler_trace.h"
 #include "app/window_fonts.h"
 #include "assets/picture.h"
+#include "coupon/choices.h"
 
 using spelkub::DropDownList;
 using spelkub::MarkCell;
@@ -123,8 +124,8 @@ void TForm1::BindEvents() {
 
 // Each selection runs its group's click handler before the next one.
 void TForm1::SelectDefaults() {
-  RadioGroup1->SetItemIndex(0);  // "Stryktipset"
-  RadioGroup2->SetItemIndex(spelkub::kPlus13No);
+  RadioGroup1->SetItemIndex(0);  // the first game, "Stryktipset"
+  RadioGroup2->SetItemIndex(spelkub::Plus13Item(spelkub::kPlus13No));
   RadioGroup3->SetItemIndex(0);  // "Ingen"
 }
 

@@ -52,7 +52,7 @@ void TForm1::BuildControls() {
   Image1->setPixmap(QPixmap::fromImage(spelkub::BackgroundPicture()));
 
   QStringList games;
-  for (const spelkub::GameChoice& choice : spelkub::kGameChoices) games << FromUtf8(choice.name);
+  for (const spelkub::GameRules& game : spelkub::kGames) games << FromUtf8(game.name);
   RadioGroup1 = Place(new RadioGroup(QStringLiteral("Välj spel"), games, 1, client_),
                       QStringLiteral("RadioGroup1"), 24, 32, 105, 75);
 
@@ -71,8 +71,9 @@ void TForm1::BuildControls() {
                   kMatchLabelTops[match - 1], client_);
   }
 
-  RadioGroup2 = Place(new RadioGroup(QStringLiteral("Dubbelvinsten?"),
-                                     {QStringLiteral("Ja"), QStringLiteral("Nej")}, 2, client_),
+  QStringList plus13;
+  for (const spelkub::Plus13Name& name : spelkub::kPlus13Names) plus13 << FromUtf8(name.text);
+  RadioGroup2 = Place(new RadioGroup(QStringLiteral("Dubbelvinsten?"), plus13, 2, client_),
                       QStringLiteral("RadioGroup2"), 24, 113, 105, 31);
   QStringList goals;
   for (const spelkub::GoalsName& name : spelkub::kGoalsNames) goals << FromUtf8(name.text);
@@ -93,17 +94,20 @@ void TForm1::BuildControls() {
   spelkub::SetBold(Button1);
 
   QStringList guarantees;
-  for (int level = 4; level <= 13; ++level) guarantees << QStringLiteral("%1 Rätt").arg(level);
+  for (const int32_t level : spelkub::kGuaranteeChoices) {
+    guarantees << QStringLiteral("%1 Rätt").arg(level);
+  }
   ComboBox2 = Place(new DropDownList(QStringLiteral("Välj Garanti:"), guarantees, client_),
                     QStringLiteral("ComboBox2"), 24, 247, 105, 21);
   CheckBox1 = Place(new QCheckBox(QStringLiteral("Reverserad?"), client_),
                     QStringLiteral("CheckBox1"), 24, 274, 105, 17);
   CheckBox1->setAutoFillBackground(true);
 
-  RadioGroup3 = Place(new RadioGroup(QStringLiteral("Välj reducering:"),
-                                     {QStringLiteral("Ingen"), QStringLiteral("Garanti"),
-                                      QStringLiteral("Antal Rader")},
-                                     1, client_),
+  QStringList reductions;
+  for (const spelkub::ReductionName& name : spelkub::kReductionNames) {
+    reductions << FromUtf8(name.text);
+  }
+  RadioGroup3 = Place(new RadioGroup(QStringLiteral("Välj reducering:"), reductions, 1, client_),
                       QStringLiteral("RadioGroup3"), 24, 177, 105, 65);
 
   QStringList rowCounts;

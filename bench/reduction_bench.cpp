@@ -96,7 +96,7 @@ BENCHMARK(BM_RowCount14)->ArgsProduct({{1, 130, 2000}, {0, 1}})->Unit(benchmark:
 // Each way of testing coverage forced, for weighing the choice between them.
 // Arguments: matches 13/14, level, 0 scan / 1 mark.
 void BM_GuaranteeForced(benchmark::State& state) {
-  const RowSet& set = System(state.range(0) == 14 ? kSupertoto : kStryktipset, kMaxMatches);
+  const RowSet& set = System(GameWithMatches(static_cast<int>(state.range(0))), kMaxMatches);
   const auto level = static_cast<int32_t>(state.range(1));
   const auto test =
       state.range(2) == 0 ? detail::CoverTest::kScanKept : detail::CoverTest::kMarkNeighbourhood;

@@ -11,9 +11,11 @@ namespace spelkub::cli {
 
 namespace {
 
+// The texts name the games from their table: GAMES stands for the --game
+// words, and the help's game lines are made in GameHelp().
 constexpr std::string_view kUsage =
     "Usage:\n"
-    "spelkub_rader [--game stryktipset|europatipset|supertoto] [--13plus 0-1|2|3|F]\n"
+    "spelkub_rader [--game GAMES] [--13plus 0-1|2|3|F]\n"
     "              [--guarantee G [--reversed] | --rows K [--reversed]] [--upload] [-o FILE]\n"
     "              MARKS\n"
     "spelkub_rader [--game GAME] [--13plus GOALS] --optimize G [--effort quick|normal|deep]\n"
@@ -28,11 +30,6 @@ constexpr std::string_view kHelpIntro =
     "\n";
 
 constexpr std::string_view kHelpOptions =
-    "\n"
-    "  --game GAME     stryktipset (default), europatipset, or supertoto with 14 matches\n"
-    "  --13plus GOALS  13plus \"Ja\" with the goals 0-1, 2, 3 or F (default \"Nej\"; ignored for "
-    "supertoto)\n"
-    "  --guarantee G   reduce to a guarantee of G right, G from 4 to 13 (14 for supertoto)\n"
     "  --rows K        reduce to exactly K rows (a positive whole number) and report the "
     "guarantee\n"
     "  --reversed      run the chosen reduction from the last row upward (\"Reverserad?\")\n"
@@ -44,15 +41,15 @@ constexpr std::string_view kHelpOptions =
     "                  NAME.txt more than 10000 rows go to NAME-1.txt, NAME-2.txt, ...\n"
     "  --analyse FILE  the guarantee of the coupon file's rows (- for standard input) on the\n"
     "                  system of MARKS: outcomes by number of right\n"
-    "  --streck P      with --analyse: per match the percentages of 1, X and 2, 39 numbers\n"
-    "                  (42 for supertoto); adds the chance of each number of right\n"
+    "  --streck P      with --analyse: per match the percentages of 1, X and 2, STRECK numbers\n"
+    "                  STRECK_OTHERS; adds the chance of each number of right\n"
     "  --grade RESULT FILE  right per row of the coupon file; RESULT one sign per match, or -\n"
     "                  for a match not yet played\n"
     "  --help          show this help\n"
     "  --version       show the version\n"
     "  --              end of the options: what follows is MARKS, even when it begins with -\n"
     "  MARKS           per match the signs 1, X, 2 to cover, or - for none; groups separated by\n"
-    "                  commas or blanks, 13 groups (14 for supertoto)\n"
+    "                  commas or blanks, GROUPS groups GROUPS_OTHERS\n"
     "\n"
     "Exit status: 0 done, 1 refused (the message is on standard error, one line), 2 malformed\n"
     "arguments.\n"
@@ -63,6 +60,61 @@ constexpr std::string_view kHelpOptions =
     "  spelkub_rader --optimize 12 -o rader.txt 1X2 1X2 1X2 1X2 1 1 1 1 1 1 1 1 1\n"
     "  spelkub_rader --analyse rader.txt 1X2 1X2 1X2 1X2 1 1 1 1 1 1 1 1 1\n"
     "  spelkub_rader --grade 1X21-11111111 rader.txt\n";
+
+// The --game words joined: "stryktipset|europatipset|supertoto".
+std::string JoinedOptions(std::string_view separator, std::string_view last) {
+  std::string text;
+  for (size_t i = 0; i < kGames.size(); ++i) {
+    if (i > 0) text += i + 1 == kGames.size() ? last : separator;
+    text += kGames[i].option;
+  }
+  return text;
+}
+
+void Replace(std::string& text, std::string_view placeholder, std::string_view by) {
+  text.replace(text.find(placeholder), placeholder.size(), by);
+}
+
+// The games where `value` differs from the first game's, for the help:
+// "(14 for supertoto)"; empty when every game has the first's.
+template <typename Value>
+std::string Exceptions(Value value) {
+  std::string text;
+  for (const GameRules& rules : kGames) {
+    if (value(rules) == value(kGames.front())) continue;
+    text += text.empty() ? "(" : ", ";
+    text += std::to_string(value(rules)) + " for " + std::string(rules.option);
+  }
+  return text.empty() ? text : text + ")";
+}
+
+// The help's lines of --game, --13plus and --guarantee.
+std::string GameHelp() {
+  const GameRules& first = kGames.front();
+  std::string game = "\n  --game GAME     ";
+  for (size_t i = 0; i < kGames.size(); ++i) {
+    const GameRules& rules = kGames[i];
+    if (i > 0) game += i + 1 == kGames.size() ? ", or " : ", ";
+    game += rules.option;
+    if (i == 0) game += " (default)";
+    if (rules.matches != first.matches)
+      game += " with " + std::to_string(rules.matches) + " matches";
+  }
+  std::string without;
+  for (const GameRules& rules : kGames) {
+    if (rules.plus13) continue;
+    without += (without.empty() ? "" : ", ") + std::string(rules.option);
+  }
+  std::string plus13 =
+      "  --13plus GOALS  13plus \"Ja\" with the goals 0-1, 2, 3 or F (default \"Nej\"";
+  plus13 += without.empty() ? ")" : "; ignored for " + without + ")";
+  std::string guarantee = "  --guarantee G   reduce to a guarantee of G right, G from " +
+                          std::to_string(first.minGuarantee) + " to " +
+                          std::to_string(first.maxGuarantee);
+  const std::string others = Exceptions([](const GameRules& rules) { return rules.maxGuarantee; });
+  if (!others.empty()) guarantee += " " + others;
+  return game + "\n" + plus13 + "\n" + guarantee + "\n";
+}
 
 enum class Flag {
   kGame,
@@ -193,8 +245,8 @@ std::string ParseMarks(std::span<const std::string_view> pieces, int32_t game,
   const int given = static_cast<int>(groups.size());
   if (given == matches) return {};
   std::string error = "MARKS har " + std::to_string(given) + (given == 1 ? " grupp" : " grupper") +
-                      ", men " + std::string(FindGame(game)->name) + " tar " +
-                      std::to_string(matches) + ", en per match";
+                      ", men " + std::string(Rules(game).name) + " tar " + std::to_string(matches) +
+                      ", en per match";
   if (given == matches - 1) {
     error += ": match " + std::to_string(matches) + " saknas";
   } else if (given < matches) {
@@ -205,12 +257,18 @@ std::string ParseMarks(std::span<const std::string_view> pieces, int32_t game,
 
 // "4 till 13 (14 för Supertoto)": the guarantees of every game, from the table.
 std::string GuaranteeRangesText() {
-  const int common = MaxGuarantee(kGameChoices.front().game);
-  std::string text = std::to_string(kMinGuarantee) + " till " + std::to_string(common);
-  for (const GameChoice& choice : kGameChoices) {
-    if (MaxGuarantee(choice.game) == common) continue;
-    text +=
-        " (" + std::to_string(MaxGuarantee(choice.game)) + " för " + std::string(choice.name) + ")";
+  const GameRules& first = kGames.front();
+  std::string text =
+      std::to_string(first.minGuarantee) + " till " + std::to_string(first.maxGuarantee);
+  for (const GameRules& rules : kGames) {
+    if (rules.minGuarantee == first.minGuarantee && rules.maxGuarantee == first.maxGuarantee) {
+      continue;
+    }
+    text += " (";
+    if (rules.minGuarantee != first.minGuarantee) {
+      text += std::to_string(rules.minGuarantee) + " till ";
+    }
+    text += std::to_string(rules.maxGuarantee) + " för " + std::string(rules.name) + ")";
   }
   return text;
 }
@@ -220,7 +278,7 @@ std::string GuaranteeRangesText() {
 std::optional<int32_t> ParseGuarantee(std::string_view value) {
   bool tooLarge = false;
   const auto level = ParseWholeNumber(value, kMaxMatches, &tooLarge);
-  if (!level || *level < kMinGuarantee) return std::nullopt;
+  if (!level || *level < kLowestGuarantee) return std::nullopt;
   return static_cast<int32_t>(*level);
 }
 
@@ -231,31 +289,43 @@ std::string GuaranteeValueError(std::string_view option, std::string_view value)
 
 // Empty when the game takes the guarantee; otherwise why not.
 std::string GuaranteeForGame(std::string_view option, int32_t level, int32_t game) {
-  if (level >= kMinGuarantee && level <= MaxGuarantee(game)) return {};
-  return std::string(option) + " " + std::to_string(level) + ": " +
-         std::string(FindGame(game)->name) + " har garantier från " +
-         std::to_string(kMinGuarantee) + " till " + std::to_string(MaxGuarantee(game)) + " rätt";
+  const GameRules& rules = Rules(game);
+  if (level >= rules.minGuarantee && level <= rules.maxGuarantee) return {};
+  return std::string(option) + " " + std::to_string(level) + ": " + std::string(rules.name) +
+         " har garantier från " + std::to_string(rules.minGuarantee) + " till " +
+         std::to_string(rules.maxGuarantee) + " rätt";
 }
 
 // RESULT fits the matches of some game. The file, read later, decides which;
 // a text that fits none is refused before any file is opened.
 std::string CheckResults(std::string_view results) {
-  std::string thirteen, fourteen, twelve;
-  if (ParseResults(results, 13, &thirteen) || ParseResults(results, 14, &fourteen)) return {};
-  // The Stryktipset explanation, unless the text has Supertoto's count and
-  // fails on a sign. Explanations of a wrong count differ only in their
-  // numbers, so the one for 14 is about a sign when it differs from the one
-  // for 12 beyond the numbers while the one for 13 does not.
-  ParseResults(results, 12, &twelve);
+  // Each game's explanation, in the table's order, a match count once.
+  std::vector<std::pair<int, std::string>> why;
+  for (const GameRules& rules : kGames) {
+    const auto seen = [&](const auto& entry) { return entry.first == rules.matches; };
+    if (std::any_of(why.begin(), why.end(), seen)) continue;
+    std::string error;
+    if (ParseResults(results, rules.matches, &error)) return {};
+    why.emplace_back(rules.matches, std::move(error));
+  }
+  // The first game's explanation, unless the text has another game's count
+  // and fails on a sign. Explanations of a wrong count differ only in their
+  // numbers, so another game's is about a sign when it differs from the one
+  // for a count one short of the first game's beyond the numbers while the
+  // first game's does not.
+  std::string shortOfFirst;
+  ParseResults(results, why.front().first - 1, &shortOfFirst);
   const auto withoutDigits = [](std::string text) {
     std::erase_if(text, [](char c) { return c >= '0' && c <= '9'; });
     return text;
   };
-  const std::string countShape = withoutDigits(twelve);
-  if (withoutDigits(fourteen) != countShape && withoutDigits(thirteen) == countShape) {
-    return fourteen;
+  const std::string countShape = withoutDigits(shortOfFirst);
+  if (withoutDigits(why.front().second) == countShape) {
+    for (size_t i = 1; i < why.size(); ++i) {
+      if (withoutDigits(why[i].second) != countShape) return why[i].second;
+    }
   }
-  return thirteen;
+  return why.front().second;
 }
 
 // An argument that names an option rather than being part of MARKS. MARKS
@@ -277,7 +347,7 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
         options.game = *game;
         return {};
       }
-      return "--game tar stryktipset, europatipset eller supertoto, inte " + Quoted(value);
+      return "--game tar " + JoinedOptions(", ", " eller ") + ", inte " + Quoted(value);
     case Flag::kPlus13:
       if (const auto goals = GoalsOfText(value)) {
         options.plus13 = true;
@@ -394,10 +464,25 @@ ParseResult Malformed(std::string error) {
 }  // namespace
 
 std::string_view UsageText() {
-  return kUsage;
+  static const std::string usage = [] {
+    std::string text(kUsage);
+    Replace(text, "GAMES", JoinedOptions("|", "|"));
+    return text;
+  }();
+  return usage;
 }
 std::string_view HelpText() {
-  static const std::string help = std::string(kHelpIntro).append(kUsage).append(kHelpOptions);
+  static const std::string help = [] {
+    std::string options(kHelpOptions);
+    const GameRules& first = kGames.front();
+    const auto streck = [](const GameRules& rules) { return 3 * rules.matches; };
+    const auto groups = [](const GameRules& rules) { return rules.matches; };
+    Replace(options, "STRECK_OTHERS", Exceptions(streck));
+    Replace(options, "STRECK", std::to_string(streck(first)));
+    Replace(options, "GROUPS_OTHERS", Exceptions(groups));
+    Replace(options, "GROUPS", std::to_string(groups(first)));
+    return std::string(kHelpIntro).append(UsageText()).append(GameHelp()).append(options);
+  }();
   return help;
 }
 
@@ -475,12 +560,16 @@ CouponState MakeCouponState(const Options& options) {
   return state;
 }
 
-int Plus13Index(const Options& options) {
+Plus13Choice Plus13Of(const Options& options) {
   return options.plus13 ? kPlus13Yes : kPlus13No;
 }
 
+int Plus13Index(const Options& options) {
+  return Plus13Of(options);
+}
+
 GenerateControls Controls(const Options& options) {
-  return {.plus13Index = Plus13Index(options),
+  return {.plus13 = Plus13Of(options),
           .guaranteeReversed = options.reversed,
           .rowCountReversed = options.reversed};
 }

@@ -79,9 +79,12 @@ struct ParseResult {
 // args excludes the program name.
 ParseResult ParseArguments(std::span<const std::string_view> args);
 
-// The coupon state and 13plus selector index the window would hold for these
-// options: reduction mode 2 with the level, 3 with the row count, else 1.
+// The coupon state and the 13plus choice the window would hold for these
+// options: reduction "Garanti" with the level, "Antal Rader" with the row
+// count, else "Ingen"; 13plus "Ja" with --13plus, else "Nej".
 CouponState MakeCouponState(const Options& options);
+Plus13Choice Plus13Of(const Options& options);
+// The same choice as an int, for callers that keep it in one.
 int Plus13Index(const Options& options);
 // The window's controls for these options: --13plus, and --reversed for both ticks.
 GenerateControls Controls(const Options& options);

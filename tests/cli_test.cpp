@@ -779,8 +779,7 @@ TEST_F(RaderTest, GradeChecksResultBeforeTouchingTheFile) {
   // A result of either count passes the arguments; the file decides.
   EXPECT_EQ(Rader({"--grade", "1111111111111", Path("none.txt").string()}).exitCode, kExitRefused);
   EXPECT_EQ(Rader({"--grade", "11111111111111", Path("none.txt").string()}).exitCode, kExitRefused);
-  EXPECT_EQ(Rader({"--grade", "1111111111111", Path("rows.txt").string()}).out,
-            "13 rätt: 1 rad\n");
+  EXPECT_EQ(Rader({"--grade", "1111111111111", Path("rows.txt").string()}).out, "13 rätt: 1 rad\n");
 }
 
 TEST_F(RaderTest, GradeReadsEveryRowAfterAFirstLineOfAByteOrderMarkAndBlanks) {
@@ -1251,12 +1250,12 @@ TEST(ParseArguments, ReversedTicksBothOfTheWindowsReverseBoxes) {
   const GenerateControls plain = Controls(Parsed({"--rows", "4", kThirteenOnes}));
   EXPECT_FALSE(plain.rowCountReversed);
   EXPECT_FALSE(plain.guaranteeReversed);
-  EXPECT_EQ(plain.plus13Index, kPlus13No);
+  EXPECT_EQ(plain.plus13, kPlus13No);
   const GenerateControls reversed =
       Controls(Parsed({"--13plus", "F", "--rows", "4", "--reversed", kThirteenOnes}));
   EXPECT_TRUE(reversed.rowCountReversed);
   EXPECT_TRUE(reversed.guaranteeReversed);
-  EXPECT_EQ(reversed.plus13Index, kPlus13Yes);
+  EXPECT_EQ(reversed.plus13, kPlus13Yes);
 }
 
 TEST(ParseArguments, ToolOptionsKeepTheirValues) {

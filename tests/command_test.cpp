@@ -58,7 +58,7 @@ TEST(GenerateCommand, RefusesWithTheFirstFailingCheckAndMakesNoRows) {
   CouponState state = NineRows();
   state.Reduction = kReductionGuarantee;  // no level chosen: check 16
   Recorder recorder;
-  const GenerateOutcome outcome = RunGenerateCommand(state, {.plus13Index = kPlus13No}, &recorder);
+  const GenerateOutcome outcome = RunGenerateCommand(state, {.plus13 = kPlus13No}, &recorder);
   EXPECT_EQ(outcome.end, GenerateEnd::kRefused);
   EXPECT_EQ(outcome.refusal.text, kGuaranteeChoiceMessage.text);
   EXPECT_EQ(outcome.rows.size(), 0);
@@ -68,10 +68,10 @@ TEST(GenerateCommand, RefusesWithTheFirstFailingCheckAndMakesNoRows) {
   // An unmarked match comes before the reduction's check, "Ja" without goals too.
   CouponState unmarked = MakeCoupon(kStryktipset, {"1", "1", ""});
   unmarked.Reduction = kReductionGuarantee;
-  EXPECT_EQ(RunGenerateCommand(unmarked, {.plus13Index = kPlus13Yes}).refusal.text,
+  EXPECT_EQ(RunGenerateCommand(unmarked, {.plus13 = kPlus13Yes}).refusal.text,
             kInvalidSystemMessage.text);
   CouponState noGoals = NineRows();
-  EXPECT_EQ(RunGenerateCommand(noGoals, {.plus13Index = kPlus13Yes}).refusal.caption,
+  EXPECT_EQ(RunGenerateCommand(noGoals, {.plus13 = kPlus13Yes}).refusal.caption,
             kPlus13Message.caption);
 }
 
@@ -93,9 +93,9 @@ TEST(GenerateCommand, IngenGeneratesTheFullSystemAndStops) {
 TEST(GenerateCommand, HeaderFollowsTheThirteenPlusControl) {
   CouponState state = NineRows();
   state.Goals = kGoals3;
-  EXPECT_EQ(RunGenerateCommand(state, {.plus13Index = kPlus13Yes}).rows.header,
+  EXPECT_EQ(RunGenerateCommand(state, {.plus13 = kPlus13Yes}).rows.header,
             "Stryktipset,13plus=Ja,Antal=3\r\n");
-  EXPECT_EQ(RunGenerateCommand(state, {.plus13Index = kPlus13No}).rows.header,
+  EXPECT_EQ(RunGenerateCommand(state, {.plus13 = kPlus13No}).rows.header,
             "Stryktipset,13plus=Nej\r\n");
 }
 
@@ -106,7 +106,7 @@ TEST(GenerateCommand, RowCountReportsOverTheFullSystemBeforeReplacingIt) {
   Recorder recorder;
   // Only the row count's own tick turns its passes around.
   const GenerateOutcome outcome = RunGenerateCommand(
-      state, {.plus13Index = kPlus13No, .guaranteeReversed = false, .rowCountReversed = true},
+      state, {.plus13 = kPlus13No, .guaranteeReversed = false, .rowCountReversed = true},
       &recorder);
   EXPECT_EQ(outcome.end, GenerateEnd::kReduced);
   EXPECT_EQ(outcome.rows.size(), 9);
@@ -120,7 +120,7 @@ TEST(GenerateCommand, RowCountReportsOverTheFullSystemBeforeReplacingIt) {
   EXPECT_EQ(recorder.passes, 10);  // thresholds 4 to 13: the report is 13 - 1
 
   const GenerateOutcome forward = RunGenerateCommand(
-      state, {.plus13Index = kPlus13No, .guaranteeReversed = true, .rowCountReversed = false});
+      state, {.plus13 = kPlus13No, .guaranteeReversed = true, .rowCountReversed = false});
   EXPECT_EQ(forward.reduction.kept, (std::vector<uint32_t>{0, 4, 8, 1}));
 }
 
@@ -130,7 +130,7 @@ TEST(GenerateCommand, GuaranteeReplacesTheRowListBeforeItsMessage) {
   state.GuaranteeLevel = 12;
   Recorder recorder;
   const GenerateOutcome outcome = RunGenerateCommand(
-      state, {.plus13Index = kPlus13No, .guaranteeReversed = true, .rowCountReversed = false},
+      state, {.plus13 = kPlus13No, .guaranteeReversed = true, .rowCountReversed = false},
       &recorder);
   EXPECT_EQ(outcome.end, GenerateEnd::kReduced);
   EXPECT_EQ(outcome.reduction.kept, (std::vector<uint32_t>{8, 4, 0}));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "coupon/coupon_state.h"
+#include "coupon/games.h"
 
 namespace spelkub::testing {
 

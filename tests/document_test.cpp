@@ -75,7 +75,7 @@ class RandomDocuments {
   explicit RandomDocuments(uint32_t seed) : random_(seed) {}
 
   CouponDocument Next() {
-    CouponDocument document = NewCouponDocument(kGameChoices[Below(3)].game);
+    CouponDocument document = NewCouponDocument(kGames[Below(3)].game);
     if (Chance(0.6)) document.goals = kGoalsNames[Below(4)].goals;
     const int matches = MatchesInPlay(document.game);
     for (int match = 1; match <= matches; ++match) {
@@ -442,7 +442,7 @@ std::string MinimalText(std::string_view game, int matches) {
 }
 
 TEST(CouponDocumentLoad, MissingOptionalFieldsTakeTheirDefaults) {
-  for (const GameChoice& game : kGameChoices) {
+  for (const GameRules& game : kGames) {
     SCOPED_TRACE(game.option);
     const int matches = MatchesInPlay(game.game);
     const CouponDocument document = Loaded(MinimalText(game.option, matches));
@@ -703,7 +703,7 @@ TEST(CouponDocumentCoupon, MarksGameAndGoalsGoBothWays) {
   std::mt19937 random(5);
   for (int round = 0; round < 50; ++round) {
     CouponState state;
-    state.Game = kGameChoices[random() % 3].game;
+    state.Game = kGames[random() % 3].game;
     state.Goals = static_cast<int32_t>(random() % 5);
     state.Reduction = kReductionGuarantee;
     for (int32_t& mark : state.Marks) mark = static_cast<int32_t>(random() % 2);

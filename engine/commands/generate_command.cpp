@@ -42,14 +42,14 @@ GenerateOutcome RunGenerateCommand(CouponState& state, const GenerateControls& c
                                    GenerateListener* listener) {
   GenerateListener& hear = listener != nullptr ? *listener : Quiet();
   GenerateOutcome outcome;
-  if (const auto failure = ValidateCoupon(state, controls.plus13Index)) {
+  if (const auto failure = ValidateCoupon(state, controls.plus13)) {
     outcome.refusal = failure->message;
     hear.Refused(outcome.refusal);
     return outcome;
   }
 
   hear.GenerationStarted(SystemSize(state));
-  outcome.rows = GenerateFullSystem(state, controls.plus13Index, listener);
+  outcome.rows = GenerateFullSystem(state, controls.plus13, listener);
   hear.Generated(outcome.rows);
   outcome.end = GenerateEnd::kGenerated;
   if (state.Reduction != kReductionRowCount && state.Reduction != kReductionGuarantee) {

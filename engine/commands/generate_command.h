@@ -32,16 +32,16 @@
 #include "coupon/coupon_state.h"
 #include "coupon/messages.h"
 #include "coupon/progress.h"
-#include "text/coupon_text.h"
 #include "reduce/reduction.h"
+#include "text/coupon_text.h"
 
 namespace spelkub {
 
 // The window's controls that the command reads, not fields of CouponState.
 struct GenerateControls {
-  int plus13Index = kPlus13No;     // "Dubbelvinsten?" selected index: 0 "Ja", 1 "Nej", -1 none
-  bool guaranteeReversed = false;  // "Reverserad?" beside "Välj Garanti:"
-  bool rowCountReversed = false;   // "Reverserad?" beside "Välj Antal Rader:"
+  Plus13Choice plus13 = kPlus13No;  // "Dubbelvinsten?"
+  bool guaranteeReversed = false;   // "Reverserad?" beside "Välj Garanti:"
+  bool rowCountReversed = false;    // "Reverserad?" beside "Välj Antal Rader:"
 };
 
 class GenerateListener : public ProgressListener {

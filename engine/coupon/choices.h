@@ -1,5 +1,7 @@
 // The words and numbers a player chooses from, one table each, shared by the
-// window's selectors, the coupon text and the command-line companion.
+// window's selectors, the coupon text and the command-line companion. The
+// games themselves are the table in coupon/games.h. A selector's item index
+// is the index into its table; only the window should need one.
 #pragma once
 
 #include <array>
@@ -8,22 +10,9 @@
 #include <string_view>
 
 #include "coupon/coupon_state.h"
+#include "coupon/games.h"
 
 namespace spelkub {
-
-struct GameChoice {
-  GameType game;
-  std::string_view name;    // the item of "Välj spel:"
-  std::string_view option;  // the companion's --game word
-  std::string_view header;  // the header line's first field; empty for Supertoto (no header)
-};
-
-// In the selector's order: item index i is kGameChoices[i].
-inline constexpr std::array<GameChoice, 3> kGameChoices{{
-    {kStryktipset, "Stryktipset", "stryktipset", "Stryktipset"},
-    {kEuropatipset, "Europatipset", "europatipset", "Italienska stryktipset"},
-    {kSupertoto, "Supertoto", "supertoto", ""},
-}};
 
 struct GoalsName {
   GoalsChoice goals;
@@ -38,6 +27,33 @@ inline constexpr std::array<GoalsName, 4> kGoalsNames{{
     {kGoalsF, "F"},
 }};
 
+struct Plus13Name {
+  Plus13Choice choice;
+  std::string_view text;  // the item of "Dubbelvinsten?"
+};
+
+// In the selector's order: item index i is kPlus13Names[i].
+inline constexpr std::array<Plus13Name, 2> kPlus13Names{{
+    {kPlus13Yes, "Ja"},
+    {kPlus13No, "Nej"},
+}};
+
+struct ReductionName {
+  ReductionMode mode;
+  std::string_view text;  // the item of "Välj reducering:"
+};
+
+// In the selector's order: item index i is kReductionNames[i].
+inline constexpr std::array<ReductionName, 3> kReductionNames{{
+    {kReductionNone, "Ingen"},
+    {kReductionGuarantee, "Garanti"},
+    {kReductionRowCount, "Antal Rader"},
+}};
+
+// "Välj Garanti:": "4 Rätt" to "13 Rätt", the same items for every game;
+// item index i offers a guarantee of kGuaranteeChoices[i] right.
+inline constexpr std::array<int32_t, 10> kGuaranteeChoices{4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+
 // "Välj Antal Rader:": 1 to 130, then six larger counts; item index i offers
 // kRowCountChoices[i] rows.
 inline constexpr int kSmallRowCountChoices = 130;
@@ -49,29 +65,31 @@ inline constexpr std::array<int32_t, kSmallRowCountChoices + 6> kRowCountChoices
   return counts;
 }();
 
-// The entry of a game, or nullptr for a value that is no game.
-constexpr const GameChoice* FindGame(int32_t game) {
-  for (const GameChoice& choice : kGameChoices) {
-    if (choice.game == game) return &choice;
-  }
-  return nullptr;
+// The entry of a selector's table at item index `index`, or nullptr for -1
+// (nothing selected) or an index beyond the table.
+template <typename Entry, size_t N>
+constexpr const Entry* ItemAt(const std::array<Entry, N>& table, int index) {
+  return index >= 0 && static_cast<size_t>(index) < N ? &table[static_cast<size_t>(index)]
+                                                      : nullptr;
 }
 
-// The guarantees a game's reductions and optimizer take: kMinGuarantee right
-// up to every match in play. The window's "Välj Garanti:" list keeps its own
-// fixed items, "4 Rätt" to "13 Rätt".
-inline constexpr int kMinGuarantee = 4;
-constexpr int MaxGuarantee(int32_t game) {
-  return MatchesInPlay(game);
+// The item index of the 13plus choice in "Dubbelvinsten?"; -1 for kPlus13Unset.
+constexpr int Plus13Item(Plus13Choice choice) {
+  for (size_t i = 0; i < kPlus13Names.size(); ++i) {
+    if (kPlus13Names[i].choice == choice) return static_cast<int>(i);
+  }
+  return -1;
 }
 
-// The game of a --game word (exact, lower case).
-constexpr std::optional<GameType> GameOfOption(std::string_view option) {
-  for (const GameChoice& choice : kGameChoices) {
-    if (choice.option == option) return choice.game;
-  }
-  return std::nullopt;
+// The 13plus choice of an item index of "Dubbelvinsten?" (-1: kPlus13Unset).
+constexpr Plus13Choice Plus13OfItem(int index) {
+  const Plus13Name* name = ItemAt(kPlus13Names, index);
+  return name != nullptr ? name->choice : kPlus13Unset;
 }
+
+// The tools' host is still handed the selector's item index where it takes a
+// Plus13Choice value; until it maps the index, the two must agree.
+static_assert(Plus13OfItem(-1) == -1 && Plus13OfItem(0) == 0 && Plus13OfItem(1) == 1);
 
 // The text of a goals choice; empty for kGoalsNone or an unknown value.
 constexpr std::string_view GoalsText(int32_t goals) {

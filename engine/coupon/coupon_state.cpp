@@ -1,5 +1,7 @@
 #include "coupon/coupon_state.h"
 
+#include "coupon/games.h"
+
 namespace spelkub {
 
 namespace {

@@ -32,10 +32,14 @@ enum ReductionMode : int32_t {
   kReductionRowCount = 3,   // "Antal Rader"
 };
 
-// The 13plus selector ("Dubbelvinsten?") is a control, not a field: callers pass
-// its selected index. 0 is "Ja", 1 is "Nej", -1 nothing selected.
-inline constexpr int kPlus13Yes = 0;
-inline constexpr int kPlus13No = 1;
+// Whether the player takes the 13plus add-on ("Dubbelvinsten?"). It is not a
+// field of the state: the window keeps it in its selector, the companion in
+// --13plus, and each hands it to validation and the header line.
+enum Plus13Choice : int32_t {
+  kPlus13Unset = -1,  // nothing chosen: no 13plus
+  kPlus13Yes = 0,     // "Ja"
+  kPlus13No = 1,      // "Nej"
+};
 
 inline constexpr int kMaxMatches = 14;
 inline constexpr int kCellCount = 3 * kMaxMatches;
@@ -50,11 +54,6 @@ struct CouponState {
   int32_t MatchCount = 0;      // marks of the match last multiplied into SizeProduct
   int32_t Marks[kCellCount] = {};
 };
-
-// Matches in play: 13 for Stryktipset and Europatipset, 14 for Supertoto.
-constexpr int MatchesInPlay(int32_t game) {
-  return game == kSupertoto ? 14 : 13;
-}
 
 // MarkCell k (0..41): match k / 3 + 1, outcome k % 3 (0 "1", 1 "X", 2 "2").
 constexpr int CellMatch(int cell) {

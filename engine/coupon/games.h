@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "coupon/coupon_state.h"
@@ -105,6 +107,28 @@ constexpr bool IsGame(int32_t game) {
   return false;
 }
 
+// Matches in play.
+constexpr int MatchesInPlay(int32_t game) {
+  return Rules(game).matches;
+}
+
+// The game of a --game word or a coupon document's game (exact, lower case).
+constexpr std::optional<GameType> GameOfOption(std::string_view option) {
+  for (const GameRules& rules : kGames) {
+    if (rules.option == option) return rules.game;
+  }
+  return std::nullopt;
+}
+
+// The first game that plays this many matches; the first game when none does.
+// For rows that are only a system of that many matches, with no game chosen.
+constexpr int32_t GameWithMatches(int matches) {
+  for (const GameRules& rules : kGames) {
+    if (rules.matches == matches) return rules.game;
+  }
+  return kGames.front().game;
+}
+
 // The game whose rows have this many matches and this row-line form.
 constexpr const GameRules* GameOfRowForm(int matches, bool rowPrefixE) {
   for (const GameRules& rules : kGames) {
@@ -120,5 +144,26 @@ inline constexpr int kMostMatches = [] {
   return most;
 }();
 static_assert(kMostMatches <= kMaxMatches);
+
+// The lowest guarantee any game takes.
+inline constexpr int kLowestGuarantee = [] {
+  int lowest = kGames.front().minGuarantee;
+  for (const GameRules& rules : kGames) {
+    lowest = rules.minGuarantee < lowest ? rules.minGuarantee : lowest;
+  }
+  return lowest;
+}();
+
+// A field of every game as a Swedish list, each item through `item`:
+// "stryktipset, europatipset eller supertoto".
+template <typename Item>
+std::string GameList(Item item) {
+  std::string list;
+  for (size_t i = 0; i < kGames.size(); ++i) {
+    if (i > 0) list += i + 1 == kGames.size() ? " eller " : ", ";
+    list += item(kGames[i]);
+  }
+  return list;
+}
 
 }  // namespace spelkub

@@ -12,8 +12,13 @@ constexpr int64_t kProgressGrain = 1 << 13;
 
 }  // namespace
 
-RowSet GenerateFullSystem(const CouponState& state, int plus13Index, ProgressListener* progress) {
-  return GenerateSystem(ShapeOf(state), state.Game, HeaderLine(state, plus13Index), progress);
+RowSet GenerateFullSystem(const CouponState& state, Plus13Choice plus13,
+                          ProgressListener* progress) {
+  return GenerateSystem(ShapeOf(state), state.Game, HeaderLine(state, plus13), progress);
+}
+
+RowSet GenerateFullSystem(const CouponState& state, int plus13, ProgressListener* progress) {
+  return GenerateFullSystem(state, static_cast<Plus13Choice>(plus13), progress);
 }
 
 RowSet GenerateSystem(const SystemShape& shape, int32_t game, std::string header,

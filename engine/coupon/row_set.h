@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "coupon/coupon_state.h"
+#include "coupon/games.h"
 #include "coupon/progress.h"
 #include "coupon/system.h"
 #include "coupon/system_shape.h"
@@ -20,7 +21,7 @@ namespace spelkub {
 struct RowSet {
   int32_t game = kStryktipset;
   int matches = 13;
-  std::string header;  // HeaderLine(): with CR LF, empty for Supertoto
+  std::string header;  // HeaderLine(): with CR LF, empty for a game without a header line
   // Per match (index m - 1): how many outcomes are marked, and which, in the
   // order "1", "X", "2".
   std::array<uint8_t, kMaxMatches> radix{};
@@ -32,7 +33,10 @@ struct RowSet {
 
 // The full system of a coupon that passed ValidateCoupon. Reports rows begun
 // to the listener, if any.
-RowSet GenerateFullSystem(const CouponState& state, int plus13Index,
+RowSet GenerateFullSystem(const CouponState& state, Plus13Choice plus13,
+                          ProgressListener* progress = nullptr);
+// The same for callers that keep the choice in an int (a Plus13Choice value).
+RowSet GenerateFullSystem(const CouponState& state, int plus13,
                           ProgressListener* progress = nullptr);
 
 // The same for any system: its rows in generation order, as rows of `game`

@@ -1,5 +1,7 @@
 #include "coupon/system_shape.h"
 
+#include "coupon/games.h"
+
 namespace spelkub {
 
 int64_t SystemShape::size() const {

@@ -1,6 +1,7 @@
 #include "coupon/validation.h"
 
 #include "coupon/choices.h"
+#include "coupon/games.h"
 
 namespace spelkub {
 
@@ -12,12 +13,12 @@ constexpr ValidationFailure kInvalidSystem(int check) {
 
 }  // namespace
 
-std::optional<ValidationFailure> ValidateCoupon(const CouponState& state, int plus13Index) {
-  for (int match = 1; match <= 13; ++match) {
+std::optional<ValidationFailure> ValidateCoupon(const CouponState& state, Plus13Choice plus13) {
+  const GameRules& rules = Rules(state.Game);
+  for (int match = 1; match <= rules.matches; ++match) {
     if (MarkedCount(state, match) == 0) return kInvalidSystem(match);
   }
-  if (state.Game == kSupertoto && MarkedCount(state, 14) == 0) return kInvalidSystem(14);
-  if (state.Game != kSupertoto && plus13Index == kPlus13Yes && state.Goals == kGoalsNone) {
+  if (rules.plus13 && plus13 == kPlus13Yes && state.Goals == kGoalsNone) {
     return ValidationFailure{15, kPlus13Message};
   }
   if (state.Reduction == kReductionGuarantee && state.GuaranteeLevel == 0) {
@@ -29,19 +30,29 @@ std::optional<ValidationFailure> ValidateCoupon(const CouponState& state, int pl
   return std::nullopt;
 }
 
-std::string HeaderLine(const CouponState& state, int plus13Index) {
-  if (state.Game == kSupertoto) return {};
-  const GameChoice* choice = FindGame(state.Game);
-  std::string line(choice != nullptr ? choice->header : kGameChoices[0].header);
-  const std::string_view goals = GoalsText(state.Goals);
-  if (plus13Index == kPlus13Yes && !goals.empty()) {
-    line += ",13plus=Ja,Antal=";
-    line += goals;
-  } else {
-    line += ",13plus=Nej";
+std::string HeaderLine(const CouponState& state, Plus13Choice plus13) {
+  const GameRules& rules = Rules(state.Game);
+  if (rules.header.empty()) return {};
+  std::string line(rules.header);
+  if (rules.plus13) {
+    const std::string_view goals = GoalsText(state.Goals);
+    if (plus13 == kPlus13Yes && !goals.empty()) {
+      line += ",13plus=Ja,Antal=";
+      line += goals;
+    } else {
+      line += ",13plus=Nej";
+    }
   }
   line += kLineBreak;
   return line;
+}
+
+std::optional<ValidationFailure> ValidateCoupon(const CouponState& state, int plus13) {
+  return ValidateCoupon(state, static_cast<Plus13Choice>(plus13));
+}
+
+std::string HeaderLine(const CouponState& state, int plus13) {
+  return HeaderLine(state, static_cast<Plus13Choice>(plus13));
 }
 
 }  // namespace spelkub

@@ -14,8 +14,8 @@ namespace spelkub {
 // Every line of coupon text ends so.
 inline constexpr std::string_view kLineBreak = "\r\n";
 
-// The first failing check of the generate command: 1..13 an unmarked match,
-// 14 an unmarked match 14 in Supertoto, 15 13plus "Ja" without goals,
+// The first failing check of the generate command: 1..14 the first unmarked
+// match in play, 15 13plus "Ja" without goals (in a game that has 13plus),
 // 16 "Garanti" without a level, 17 "Antal Rader" without a row count.
 struct ValidationFailure {
   int check;
@@ -23,10 +23,15 @@ struct ValidationFailure {
 };
 
 // Runs the checks in their fixed order and returns the first that fails.
-// plus13Index is the selected index of the 13plus selector (0 "Ja", 1 "Nej").
-std::optional<ValidationFailure> ValidateCoupon(const CouponState& state, int plus13Index);
+std::optional<ValidationFailure> ValidateCoupon(const CouponState& state, Plus13Choice plus13);
 
-// The header line with its CR LF; empty for Supertoto.
-std::string HeaderLine(const CouponState& state, int plus13Index);
+// The header line with its CR LF: the game's header, then its 13plus part
+// when the game has 13plus; empty for a game without a header line.
+std::string HeaderLine(const CouponState& state, Plus13Choice plus13);
+
+// The same two for callers that keep the choice in an int (a Plus13Choice
+// value), until they hold a Plus13Choice.
+std::optional<ValidationFailure> ValidateCoupon(const CouponState& state, int plus13);
+std::string HeaderLine(const CouponState& state, int plus13);
 
 }  // namespace spelkub

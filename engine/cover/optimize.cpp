@@ -184,8 +184,7 @@ class Search {
 // The greedy guarantee reduction's rows, or nullopt when stopped.
 std::optional<std::vector<PackedRow>> GreedyRows(const SystemShape& shape, int guarantee,
                                                  const std::function<bool()>& stopped) {
-  const RowSet set =
-      GenerateSystem(shape, shape.matches == 14 ? kSupertoto : kStryktipset, std::string());
+  const RowSet set = GenerateSystem(shape, GameWithMatches(shape.matches), std::string());
   GreedyStopListener listener(stopped);
   try {
     const ReductionResult reduction = ReduceToGuarantee(set, guarantee, false, &listener);
@@ -446,7 +445,7 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
 }  // namespace
 
 std::vector<PackedRow> SystemRows(const SystemShape& shape) {
-  return GenerateSystem(shape, shape.matches == 14 ? kSupertoto : kStryktipset, std::string()).rows;
+  return GenerateSystem(shape, GameWithMatches(shape.matches), std::string()).rows;
 }
 
 SystemShape CanonicalShape(const SystemShape& shape, std::array<int, kMaxMatches>& order) {

@@ -44,8 +44,7 @@ std::string MatchPrefix(int match) {
 }
 
 std::string MatchesOf(int32_t game) {
-  return std::string(FindGame(game)->name) + " har " + std::to_string(MatchesInPlay(game)) +
-         " matcher";
+  return std::string(Rules(game).name) + " har " + std::to_string(MatchesInPlay(game)) + " matcher";
 }
 
 // --- The rules a value must meet, shared by the reader and the writer's check.
@@ -265,8 +264,8 @@ int32_t ReadGame(const toml::table& root) {
   const std::string& word = TextValue(*node, "game");
   const std::optional<GameType> game = GameOfOption(word);
   if (!game) {
-    Refuse(LineOf(*node),
-           "okänt spel " + Quoted(word) + ", väntade stryktipset, europatipset eller supertoto");
+    Refuse(LineOf(*node), "okänt spel " + Quoted(word) + ", väntade " +
+                              GameList([](const GameRules& rules) { return rules.option; }));
   }
   return *game;
 }
@@ -553,7 +552,7 @@ void WriteLine(std::string& text, std::string_view key, std::string_view value) 
 CouponDocument NewCouponDocument(int32_t game) {
   CouponDocument document;
   document.game = game;
-  document.pool = DefaultPoolModel(MatchesInPlay(game));
+  document.pool = PoolModelOf(game);
   return document;
 }
 
@@ -574,8 +573,7 @@ DocumentResult LoadCouponDocument(std::string_view text) {
 }
 
 std::string CouponDocumentProblem(const CouponDocument& document) {
-  const GameChoice* game = FindGame(document.game);
-  if (!game) return "Okänt spel";
+  if (!IsGame(document.game)) return "Okänt spel";
   if (document.goals != kGoalsNone && GoalsText(document.goals).empty()) {
     return "Okänt antal mål";
   }
@@ -609,7 +607,7 @@ std::string CouponDocumentProblem(const CouponDocument& document) {
     const PrizeLevel& level = pool.levels[i];
     if (level.right < 1 || level.right > matches) {
       return "Potten: nivån " + std::to_string(level.right) + " rätt finns inte i " +
-             std::string(game->name);
+             std::string(Rules(document.game).name);
     }
     for (size_t k = 0; k < i; ++k) {
       if (pool.levels[k].right == level.right) {
@@ -639,7 +637,7 @@ std::string CouponDocumentText(const CouponDocument& document) {
   }
   std::string text;
   WriteLine(text, "format", std::to_string(kCouponDocumentFormat));
-  WriteLine(text, "game", QuotedText(FindGame(document.game)->option));
+  WriteLine(text, "game", QuotedText(Rules(document.game).option));
   if (document.goals != kGoalsNone) WriteLine(text, "goals", QuotedText(GoalsText(document.goals)));
 
   const PoolModel& pool = document.pool;

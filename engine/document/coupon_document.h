@@ -65,7 +65,7 @@ struct CouponDocument {
   int32_t goals = kGoalsNone;
   std::array<bool, kCellCount> marks{};  // by CellIndex
   MatchValues values;
-  PoolModel pool = DefaultPoolModel(MatchesInPlay(kStryktipset));
+  PoolModel pool = PoolModelOf(kStryktipset);
   std::vector<std::string> conditions;
   int32_t maxBroken = 0;
   bool useConditions = false;

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "text/coupon_text.h"
 #include "io/save_file.h"
+#include "text/coupon_text.h"
 
 namespace spelkub {
 
@@ -14,24 +14,22 @@ namespace {
 constexpr std::string_view kExtension = ".txt";
 
 std::string_view ProductName(int32_t game) {
-  switch (game) {
-    case kStryktipset:
-      return "Stryktipset";
-    case kEuropatipset:
-      return "Europatipset";
-    case kSupertoto:
-      throw HandInRefused(std::string(kSupertotoRefusal));
-    default:
-      throw std::invalid_argument("HandInText: unknown game " + std::to_string(game));
+  if (!IsGame(game)) {
+    throw std::invalid_argument("HandInText: unknown game " + std::to_string(game));
   }
+  const std::string_view product = Rules(game).handInProduct;
+  if (product.empty()) throw HandInRefused(HandInRefusal(game));
+  return product;
 }
 
-// A packed row of 13 matches with no sign code 3 and nothing beyond match 13.
-void CheckRows(std::span<const PackedRow> rows) {
-  constexpr uint32_t kLow = 0x55555555u & ((uint32_t{1} << 26) - 1);
+// A packed row of the game's matches with no sign code 3 and nothing beyond
+// its last match.
+void CheckRows(int32_t game, std::span<const PackedRow> rows) {
+  const int matches = Rules(game).matches;
+  const uint32_t low = 0x55555555u & ((uint32_t{1} << (2 * matches)) - 1);
   for (const PackedRow row : rows) {
-    if ((row >> 26) != 0 || (row & (row >> 1) & kLow) != 0) {
-      throw std::invalid_argument("SaveForHandIn: not a 13-match row");
+    if ((row >> (2 * matches)) != 0 || (row & (row >> 1) & low) != 0) {
+      throw std::invalid_argument("SaveForHandIn: not a " + std::to_string(matches) + "-match row");
     }
   }
 }
@@ -121,7 +119,7 @@ std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
                                        std::span<const PackedRow> rows) {
   (void)ProductName(game);  // refuses a game that cannot be handed in
   if (rows.empty()) throw HandInRefused(std::string(kNoRowsRefusal));
-  CheckRows(rows);
+  CheckRows(game, rows);
   CheckHandInTarget(path, static_cast<int64_t>(rows.size()));
   std::vector<std::string> names = HandInFileNames(path, static_cast<int64_t>(rows.size()));
   if (names.size() == 1) {

@@ -1,7 +1,8 @@
 // "Spara för inlämning": the rows in the form the operator takes today: a
-// text file, CR LF, the product name alone as header ("Stryktipset" or
-// "Europatipset"), then the "E," row lines, at most 10,000 rows a file.
-// Supertoto cannot be handed in this way. The form has no place for the
+// text file, CR LF, the game's hand-in product name alone as header
+// ("Stryktipset" or "Europatipset"), then its row lines, at most 10,000 rows
+// a file. A game without a product name (Supertoto) cannot be handed in this
+// way. The form has no place for the
 // 13plus add-on: rows made with 13plus are handed in all the same, and the
 // report of the save adds kPlus13Note, so that the player chooses 13plus at
 // the operator. Both the window and the companion follow this.
@@ -15,20 +16,26 @@
 #include <vector>
 
 #include "coupon/coupon_state.h"
+#include "coupon/games.h"
 #include "coupon/system_shape.h"
 
 namespace spelkub {
 
 inline constexpr int64_t kHandInRowsPerFile = 10000;
 
-inline constexpr std::string_view kSupertotoRefusal =
-    "Supertoto kan inte lämnas in på det här sättet.";
+// Why a game that has no hand-in product cannot be handed in:
+// "Supertoto kan inte lämnas in på det här sättet."
+inline std::string HandInRefusal(int32_t game) {
+  return std::string(Rules(game).name) + " kan inte lämnas in på det här sättet.";
+}
+// Supertoto's refusal, for callers that name it before they ask the game.
+inline const std::string kSupertotoRefusal = HandInRefusal(kSupertoto);
 inline constexpr std::string_view kNoRowsRefusal = "Det finns inga rader att lämna in.";
 inline constexpr std::string_view kPlus13Note =
     "13plus ingår inte i inlämningsfilen: välj det hos spelbolaget när du lämnar in.";
 
 // Thrown for rows that cannot be handed in, or a target they cannot go to;
-// what() is the Swedish text the user sees: kSupertotoRefusal, kNoRowsRefusal
+// what() is the Swedish text the user sees: HandInRefusal(game), kNoRowsRefusal
 // or the refusal of CheckHandInTarget.
 class HandInRefused : public std::runtime_error {
  public:
@@ -57,7 +64,7 @@ std::vector<std::string> LeftoverHandInFiles(const std::string& path, int64_t ro
 void CheckHandInTarget(const std::string& path, int64_t rows);
 
 // The text of one file: header, then the rows, CR LF after every line. Throws
-// HandInRefused for Supertoto.
+// HandInRefused for a game that cannot be handed in.
 std::string HandInText(int32_t game, std::span<const PackedRow> rows);
 
 // Writes every file and returns their names. Throws HandInRefused (also for

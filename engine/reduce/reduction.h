@@ -44,7 +44,7 @@ struct ReductionResult {
 ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
                                  ProgressListener* progress = nullptr);
 
-// Guarantee reduction, level 4..13.
+// Guarantee reduction, to a level in the game's guarantee range (Rules(game)).
 ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
                                   ProgressListener* progress = nullptr);
 

@@ -11,6 +11,7 @@
 #include <new>
 
 #include "coupon/choices.h"
+#include "coupon/games.h"
 #include "io/save_file.h"
 
 namespace spelkub {
@@ -69,12 +70,16 @@ struct Header {
 
 // The product name alone, or a header line as generation writes it.
 std::optional<Header> ParseHeader(std::string_view line) {
-  for (const GameChoice& choice : kGameChoices) {
-    if (choice.header.empty()) continue;  // Supertoto rows have no header
-    if (line == choice.name) return Header{choice.game, HeaderForm::kProductName};
-    if (!line.starts_with(choice.header)) continue;
-    const std::string_view rest = line.substr(choice.header.size());
-    Header header{choice.game, HeaderForm::kGenerated};
+  for (const GameRules& rules : kGames) {
+    if (rules.header.empty()) continue;  // its rows stand without a header
+    if (line == rules.name) return Header{rules.game, HeaderForm::kProductName};
+    if (!line.starts_with(rules.header)) continue;
+    const std::string_view rest = line.substr(rules.header.size());
+    Header header{rules.game, HeaderForm::kGenerated};
+    if (!rules.plus13) {
+      if (rest.empty()) return header;
+      continue;
+    }
     if (rest == ",13plus=Nej") return header;
     constexpr std::string_view kYes = ",13plus=Ja,Antal=";
     if (!rest.starts_with(kYes)) continue;
@@ -88,8 +93,43 @@ std::optional<Header> ParseHeader(std::string_view line) {
 }
 
 bool LooksLikeHeader(std::string_view line) {
-  return line.starts_with("Stryktipset") || line.starts_with("Europatipset") ||
-         line.starts_with("Italienska stryktipset");
+  for (const GameRules& rules : kGames) {
+    if (rules.header.empty()) continue;
+    if (line.starts_with(rules.name) || line.starts_with(rules.header)) return true;
+  }
+  return false;
+}
+
+// The games whose names may head rows, quoted: ""Stryktipset" eller "Europatipset"".
+std::string HeaderNames() {
+  std::vector<std::string_view> names;
+  for (const GameRules& rules : kGames) {
+    if (!rules.header.empty()) names.push_back(rules.name);
+  }
+  std::string text;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += i + 1 == names.size() ? " eller " : ", ";
+    text += '"';
+    text.append(names[i]).append(1, '"');
+  }
+  return text;
+}
+
+// The name of the first game with a header line, as the example of one.
+std::string_view FirstHeaderName() {
+  for (const GameRules& rules : kGames) {
+    if (!rules.header.empty()) return rules.name;
+  }
+  return kGames.front().name;
+}
+
+// The first game whose rows stand without a header: a text that begins with
+// a row is one of its; nullptr when every game has a header.
+const GameRules* HeaderlessGame() {
+  for (const GameRules& rules : kGames) {
+    if (rules.header.empty()) return &rules;
+  }
+  return nullptr;
 }
 
 // A row line taken apart at its commas, for the row and for saying exactly
@@ -101,9 +141,11 @@ struct RowFields {
   std::string_view badField;
   PackedRow row = 0;
 
-  bool IsRow(int32_t game) const {
-    return badMatch == 0 && prefixE == (game != kSupertoto) && signs == MatchesInPlay(game);
+  // Whether the line has the game's form: "E," or not, and its number of signs.
+  bool HasForm(const GameRules& rules) const {
+    return prefixE == rules.rowPrefixE && signs == rules.matches;
   }
+  bool IsRow(const GameRules& rules) const { return badMatch == 0 && HasForm(rules); }
 };
 
 RowFields SplitRow(std::string_view line) {
@@ -139,9 +181,10 @@ RowFields SplitRow(std::string_view line) {
 // The common case at full speed: a 27-character row line of the game.
 bool FastRow(std::string_view line, int32_t game, PackedRow* row) {
   if (line.size() != 27) return false;
-  const int matches = MatchesInPlay(game);
+  const GameRules& rules = Rules(game);
+  const int matches = rules.matches;
   const char* sign = line.data();
-  if (game != kSupertoto) {
+  if (rules.rowPrefixE) {
     if (sign[0] != 'E' || sign[1] != ',') return false;
     sign += 2;
   }
@@ -251,44 +294,51 @@ class Parser {
       return true;
     }
     const RowFields fields = SplitRow(line);
-    if (fields.IsRow(kSupertoto)) {
-      coupon_.game = kSupertoto;
+    for (const GameRules& rules : kGames) {
+      if (!rules.header.empty() || !fields.IsRow(rules)) continue;
+      coupon_.game = rules.game;
       state_ = State::kRows;
       return Add(fields.row);
     }
-    if (fields.prefixE) {
-      return Refuse("rubrik saknas: " + Quoted("Stryktipset") + " eller " + Quoted("Europatipset") +
-                    " ska stå före raderna");
-    }
+    if (fields.prefixE) return Refuse("rubrik saknas: " + HeaderNames() + " ska stå före raderna");
     if (LooksLikeHeader(line)) return Refuse("okänd rubrik " + Quoted(line));
-    if (line[0] == 'x' || kSignCode[static_cast<unsigned char>(line[0])] != 3) {
+    const GameRules* headerless = HeaderlessGame();
+    if (headerless != nullptr &&
+        (line[0] == 'x' || kSignCode[static_cast<unsigned char>(line[0])] != 3)) {
       if (fields.badMatch == 0) {
         headerlessLine_ = lineNumber_;
         headerlessSigns_ = fields.signs;
       }
-      return RowProblem(fields, kSupertoto);
+      return RowProblem(fields, *headerless);
     }
-    return Refuse("väntade en rubrik som " + Quoted("Stryktipset") + " eller en rad");
+    return Refuse("väntade en rubrik som " + Quoted(FirstHeaderName()) + " eller en rad");
   }
 
   bool RowLine(std::string_view line) {
     const RowFields fields = SplitRow(line);
-    if (fields.IsRow(coupon_.game)) return Add(fields.row);
+    const GameRules& rules = Rules(coupon_.game);
+    if (fields.IsRow(rules)) return Add(fields.row);
     if (ParseHeader(line)) return Refuse("rubriken kan bara stå först");
-    const int32_t game = coupon_.game;
-    if (game != kSupertoto && fields.IsRow(kSupertoto)) {
-      return Refuse("en Supertoto-rad med 14 tecken passar inte under rubriken " +
-                    Quoted(coupon_.header));
+    // A whole row of another game's form: say which.
+    for (const GameRules& other : kGames) {
+      if (other.matches == rules.matches && other.rowPrefixE == rules.rowPrefixE) continue;
+      if (!fields.IsRow(other)) continue;
+      if (!coupon_.header.empty()) {
+        return Refuse("en " + std::string(other.name) + "-rad med " +
+                      std::to_string(other.matches) + " tecken passar inte under rubriken " +
+                      Quoted(coupon_.header));
+      }
+      const std::string what = other.rowPrefixE
+                                   ? "en rad med " + Quoted("E,")
+                                   : "en rad med " + std::to_string(other.matches) + " tecken";
+      return Refuse(what + " passar inte bland " + std::string(rules.name) + "-raderna");
     }
-    if (game == kSupertoto && fields.IsRow(kStryktipset)) {
-      return Refuse("en rad med " + Quoted("E,") + " passar inte bland Supertoto-raderna");
-    }
-    return RowProblem(fields, game);
+    return RowProblem(fields, rules);
   }
 
-  bool RowProblem(const RowFields& fields, int32_t game) {
-    const int matches = MatchesInPlay(game);
-    if (fields.prefixE == (game != kSupertoto) && fields.signs == matches && fields.badMatch > 0) {
+  bool RowProblem(const RowFields& fields, const GameRules& rules) {
+    const int matches = rules.matches;
+    if (fields.HasForm(rules) && fields.badMatch > 0) {
       const std::string match = "match " + std::to_string(fields.badMatch);
       if (fields.badField.empty()) return Refuse(match + " saknar tecken");
       return Refuse(match + " har " + Quoted(fields.badField) + ", väntade 1, X eller 2");

@@ -14,18 +14,19 @@
 #include <vector>
 
 #include "coupon/coupon_state.h"
+#include "coupon/games.h"
 #include "coupon/system_shape.h"
 
 namespace spelkub {
 
 enum class HeaderForm {
-  kNone,         // no header line: Supertoto rows, or only "Dina Rader:"
+  kNone,         // no header line: rows of a game without one, or only "Dina Rader:"
   kGenerated,    // "Stryktipset,13plus=Nej" and the other forms generation writes
   kProductName,  // "Stryktipset" or "Europatipset" alone
 };
 
 struct CouponRows {
-  int32_t game = kStryktipset;  // from the header, or kSupertoto for 14-sign rows
+  int32_t game = kStryktipset;  // from the header, or the headerless game of the rows
   HeaderForm headerForm = HeaderForm::kNone;
   std::string header;  // the header line as read, without its line break
   // From a generated header: "13plus=Ja" and its goals (kGoalsNone otherwise).

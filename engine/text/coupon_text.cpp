@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-#include "coupon/choices.h"
+#include "coupon/games.h"
 #include "io/huge_pages.h"
 #include "text/detail/row_line.h"
 
@@ -14,11 +14,12 @@ namespace {
 // A row line with CR LF whose signs are all "1"; rendering overwrites the signs.
 struct LineTemplate {
   char bytes[kRowLineBytes];
-  explicit LineTemplate(int32_t game) {
+  int firstSign;  // position of match 1's sign
+  explicit LineTemplate(int32_t game) : firstSign(SignPosition(game, 1)) {
     std::memset(bytes, ',', kRowLineLength);
-    int match = 1;
-    if (game != kSupertoto) bytes[0] = 'E';
-    for (; match <= MatchesInPlay(game); ++match) bytes[SignPosition(game, match)] = '1';
+    const GameRules& rules = Rules(game);
+    if (rules.rowPrefixE) bytes[0] = 'E';
+    for (int match = 1; match <= rules.matches; ++match) bytes[SignPosition(game, match)] = '1';
     bytes[kRowLineLength] = '\r';
     bytes[kRowLineLength + 1] = '\n';
   }
@@ -39,21 +40,16 @@ constexpr auto kFourSigns = [] {
   return table;
 }();
 
-void RenderRow(PackedRow row, int32_t game, int matches, const LineTemplate& line, char* out) {
+// Four matches at a time while a sign follows them, so that the comma after
+// the fourth lands inside the line; the last one to four signs one by one.
+void RenderRow(PackedRow row, int matches, const LineTemplate& line, char* out) {
   std::memcpy(out, line.bytes, kRowLineBytes);
-  char* sign = out + (game == kSupertoto ? 0 : 2);
-  if (matches == 13 || matches == 14) {
-    std::memcpy(sign, kFourSigns[row & 0xFFu].data(), 8);
-    std::memcpy(sign + 8, kFourSigns[(row >> 8) & 0xFFu].data(), 8);
-    std::memcpy(sign + 16, kFourSigns[(row >> 16) & 0xFFu].data(), 8);
-    sign[24] = kSigns[(row >> 24) & 3u];
-    if (matches == 14) sign[26] = kSigns[(row >> 26) & 3u];
-    return;
+  char* sign = out + line.firstSign;
+  int m = 0;
+  for (; m + 4 < matches; m += 4) {
+    std::memcpy(sign + 2 * m, kFourSigns[(row >> (2 * m)) & 0xFFu].data(), 8);
   }
-  for (int m = 0; m < matches; ++m) {
-    sign[2 * m] = kSigns[row & 3u];
-    row >>= 2;
-  }
+  for (; m < matches; ++m) sign[2 * m] = kSigns[(row >> (2 * m)) & 3u];
 }
 
 }  // namespace
@@ -62,7 +58,7 @@ size_t RenderRowLines(const RowSet& set, int64_t begin, int64_t end, char* out) 
   const LineTemplate line(set.game);
   const PackedRow* row = set.rows.data();
   for (int64_t i = begin; i < end; ++i, out += kRowLineBytes) {
-    RenderRow(row[i], set.game, set.matches, line, out);
+    RenderRow(row[i], set.matches, line, out);
   }
   return static_cast<size_t>(end - begin) * kRowLineBytes;
 }
@@ -70,14 +66,14 @@ size_t RenderRowLines(const RowSet& set, int64_t begin, int64_t end, char* out) 
 size_t RenderRowLines(const RowSet& set, std::span<const uint32_t> rowIndices, char* out) {
   const LineTemplate line(set.game);
   for (const uint32_t index : rowIndices) {
-    RenderRow(set.rows[index], set.game, set.matches, line, out);
+    RenderRow(set.rows[index], set.matches, line, out);
     out += kRowLineBytes;
   }
   return rowIndices.size() * kRowLineBytes;
 }
 
 void WriteRowLine(PackedRow row, int32_t game, char* out) {
-  RenderRow(row, game, MatchesInPlay(game), LineTemplate(game), out);
+  RenderRow(row, MatchesInPlay(game), LineTemplate(game), out);
 }
 
 std::string RowLine(PackedRow row, int32_t game) {

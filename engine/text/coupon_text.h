@@ -1,10 +1,10 @@
 // From a coupon to its rows: the full system in odometer order, and the
 // coupon text that the row list shows and the save command writes.
 //
-// Coupon text: an optional header line (Stryktipset and Europatipset), then one
-// 27-character row line per row, every line ended by CR LF. Row lines carry
-// the signs at fixed even positions: "E,1,X,..." with 13 signs, or 14 signs
-// without prefix for Supertoto.
+// Coupon text: the game's header line if it has one, then one 27-character
+// row line per row, every line ended by CR LF. Row lines carry the signs at
+// fixed even positions, after "E," in the games whose rows have it: "E,1,X,..."
+// with 13 signs, or 14 signs without prefix for Supertoto.
 #pragma once
 
 #include <array>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "coupon/coupon_state.h"
+#include "coupon/games.h"
 #include "coupon/messages.h"
 #include "coupon/progress.h"
 #include "coupon/row_set.h"
@@ -27,9 +28,9 @@ inline constexpr int kRowLineLength = 27;                 // without CR LF
 inline constexpr int kRowLineBytes = kRowLineLength + 2;  // with CR LF
 
 // Character position of the sign of match m (1-based) in a row line: 2m after
-// "E," for Stryktipset and Europatipset, 2(m-1) for Supertoto.
+// "E,", 2(m-1) in a row without it.
 constexpr int SignPosition(int32_t game, int match) {
-  return game == kSupertoto ? 2 * (match - 1) : 2 * match;
+  return Rules(game).rowPrefixE ? 2 * match : 2 * (match - 1);
 }
 
 // Streaming: the row lines of a block of rows, rendered straight from the

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "coupon/coupon_state.h"
+#include "coupon/games.h"
 
 namespace spelkub {
 
@@ -44,8 +45,21 @@ struct PoolModel {
   double turnover = kNoValue;      // kr; NaN until the player gives it
 };
 
-// The pool of a game with `matches` matches: the top four levels with 40, 15,
-// 12 and 25 % of the paid-out pool (the rest goes to a jackpot fund).
+// The pool of a game as its table row has it, with no turnover yet.
+inline PoolModel PoolModelOf(int32_t game) {
+  const GameRules& rules = Rules(game);
+  PoolModel model;
+  model.rowPrice = rules.rowPrice;
+  model.payoutShare = rules.payoutShare;
+  for (const PrizeShare& level : rules.prizeLevels)
+    model.levels.push_back({level.right, level.share});
+  model.minimumPayout = rules.minimumPayout;
+  return model;
+}
+
+// The pool of any number of matches, for systems that are no game: the top
+// four levels with 40, 15, 12 and 25 % of the paid-out pool (the rest goes to
+// a jackpot fund), as in every game of the table.
 inline PoolModel DefaultPoolModel(int matches) {
   PoolModel model;
   model.levels = {{matches, 0.40}, {matches - 1, 0.15}, {matches - 2, 0.12}, {matches - 3, 0.25}};
