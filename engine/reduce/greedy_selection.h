@@ -33,12 +33,17 @@ inline int DifferingMatches(PackedRow a, PackedRow b) {
 
 class GreedySelection {
  public:
-  GreedySelection(const RowSet& set, bool reversed, ProgressListener* progress, CoverTest test);
+  // `stages` hears the passes as the window shows them; `work` may stop a
+  // pass and hears the fraction of it done.
+  GreedySelection(const RowSet& set, bool reversed, ProgressListener* stages, CoverTest test,
+                  Work work = {});
 
   // One pass over every candidate with this threshold, extending the kept
   // rows. When stopAt > 0 the pass ends right after the acceptance that brings
-  // the kept rows to stopAt; returns whether it ended that way.
+  // the kept rows to stopAt; returns whether it ended that way. A stop ends it
+  // within a chunk of candidates, and the selection is of no use after it.
   bool ReductionPass(int threshold, int64_t stopAt = 0);
+  bool stopped() const { return stopped_; }
 
   const std::vector<uint32_t>& kept() const { return kept_; }
   std::vector<uint32_t> TakeKept() { return std::move(kept_); }
@@ -67,8 +72,10 @@ class GreedySelection {
 
   const RowSet& set_;
   const bool reversed_;
-  ProgressListener* const progress_;
+  ProgressListener* const stages_;
   const CoverTest test_;
+  const Work work_;
+  bool stopped_ = false;
 
   // Free matches (more than one marked sign) tell rows apart; the index of a
   // row is the odometer number of their digits. The first lowCount_ of them

@@ -21,20 +21,52 @@ int EqualSignCount(PackedRow a, PackedRow b, int matches) {
   return matches - std::popcount(x);
 }
 
+std::optional<ReductionResult> ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
+                                                const Work& work, ProgressListener* stages) {
+  return detail::ReduceToRowCount(set, target, reversed, work, stages, detail::CoverTest::kAuto);
+}
+
+std::optional<ReductionResult> ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
+                                                 const Work& work, ProgressListener* stages) {
+  return detail::ReduceToGuarantee(set, level, reversed, work, stages, detail::CoverTest::kAuto);
+}
+
 ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
-                                 ProgressListener* progress) {
-  return detail::ReduceToRowCount(set, target, reversed, progress, detail::CoverTest::kAuto);
+                                 ProgressListener* stages) {
+  return *ReduceToRowCount(set, target, reversed, Work{}, stages);
 }
 
 ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                  ProgressListener* progress) {
-  return detail::ReduceToGuarantee(set, level, reversed, progress, detail::CoverTest::kAuto);
+                                  ProgressListener* stages) {
+  return *ReduceToGuarantee(set, level, reversed, Work{}, stages);
 }
 
 namespace detail {
 
-ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
-                                 ProgressListener* progress, CoverTest test) {
+namespace {
+
+// The fraction of one pass told as its share of the whole reduction, which
+// runs at most `passes` passes.
+class PassShare final : public Progress {
+ public:
+  PassShare(const Work& work, int passes) : work_(work), passes_(passes) {}
+
+  // The work a pass polls and tells: the reduction's stop, and this share.
+  Work ForPasses() { return Work{work_.stop, work_.progress != nullptr ? this : nullptr}; }
+  void Begin(int pass) { pass_ = pass; }
+  void Fraction(double done) override { work_.Fraction((pass_ + done) / passes_); }
+
+ private:
+  const Work& work_;
+  const int passes_;
+  int pass_ = 0;
+};
+
+}  // namespace
+
+std::optional<ReductionResult> ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
+                                                const Work& work, ProgressListener* stages,
+                                                CoverTest test) {
   ReductionResult result;
   if (target > set.size()) {
     result.outcome = ReductionOutcome::kTargetAboveRowCount;
@@ -42,11 +74,17 @@ ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reverse
   }
   if (target < 1) return result;  // nothing to keep; the window never asks for it
 
-  GreedySelection selection(set, reversed, progress, test);
+  PassShare share(work, std::max(set.matches - kFirstThreshold + 1, 1));
+  GreedySelection selection(set, reversed, stages, test, share.ForPasses());
   // The pass with threshold `matches` accepts every row not yet kept, so the
   // target is reached by then at the latest.
   int threshold = kFirstThreshold;
-  while (!selection.ReductionPass(threshold, target) && threshold < set.matches) ++threshold;
+  for (;; ++threshold) {
+    share.Begin(threshold - kFirstThreshold);
+    const bool reached = selection.ReductionPass(threshold, target);
+    if (selection.stopped()) return std::nullopt;
+    if (reached || threshold >= set.matches) break;
+  }
 
   result.lastThreshold = threshold;
   result.examinedInLastPass = selection.examinedInLastPass();
@@ -56,19 +94,33 @@ ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reverse
   // rows, so the guarantee is measured instead.
   result.guarantee =
       threshold == kFirstThreshold ? CoveringGuarantee(set, result.kept) : threshold - 1;
+  work.Fraction(1);
   return result;
 }
 
-ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                  ProgressListener* progress, CoverTest test) {
-  GreedySelection selection(set, reversed, progress, test);
+std::optional<ReductionResult> ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
+                                                 const Work& work, ProgressListener* stages,
+                                                 CoverTest test) {
+  GreedySelection selection(set, reversed, stages, test, work);
   selection.ReductionPass(level);
+  if (selection.stopped()) return std::nullopt;
   ReductionResult result;
   result.guarantee = level;
   result.lastThreshold = level;
   result.examinedInLastPass = selection.examinedInLastPass();
   result.kept = selection.TakeKept();
+  work.Fraction(1);
   return result;
+}
+
+ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
+                                 ProgressListener* stages, CoverTest test) {
+  return *ReduceToRowCount(set, target, reversed, Work{}, stages, test);
+}
+
+ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
+                                  ProgressListener* stages, CoverTest test) {
+  return *ReduceToGuarantee(set, level, reversed, Work{}, stages, test);
 }
 
 int CoveringGuarantee(const RowSet& set, std::span<const uint32_t> kept) {

@@ -8,11 +8,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "coupon/progress.h"
 #include "coupon/row_set.h"
+#include "coupon/work.h"
 
 namespace spelkub {
 
@@ -39,12 +41,21 @@ struct ReductionResult {
 
 // Row count reduction, target >= 1. A target above the number of rows runs no
 // pass and keeps nothing (outcome kTargetAboveRowCount); the caller keeps the
-// full system.
-ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
-                                 ProgressListener* progress = nullptr);
+// full system. `stages` hears each pass as the window shows it; `work` may
+// stop the passes (then nothing is returned) and hears the fraction done.
+std::optional<ReductionResult> ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
+                                                const Work& work,
+                                                ProgressListener* stages = nullptr);
 
-// Guarantee reduction, level 4..13.
+// Guarantee reduction, level 4..13 (4..14 for Supertoto).
+std::optional<ReductionResult> ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
+                                                 const Work& work,
+                                                 ProgressListener* stages = nullptr);
+
+// The same, run to the end.
+ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
+                                 ProgressListener* stages = nullptr);
 ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                  ProgressListener* progress = nullptr);
+                                  ProgressListener* stages = nullptr);
 
 }  // namespace spelkub

@@ -24,10 +24,19 @@ enum class CoverTest {
   kMarkNeighbourhood,  // mark every row within reach of each accepted row
 };
 
+// nullopt only when `work` was stopped.
+std::optional<ReductionResult> ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
+                                                const Work& work, ProgressListener* stages,
+                                                CoverTest test);
+std::optional<ReductionResult> ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
+                                                 const Work& work, ProgressListener* stages,
+                                                 CoverTest test);
+
+// Run to the end.
 ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
-                                 ProgressListener* progress, CoverTest test);
+                                 ProgressListener* stages, CoverTest test);
 ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                  ProgressListener* progress, CoverTest test);
+                                  ProgressListener* stages, CoverTest test);
 
 // The guarantee that the kept rows give on the full system: the least, over
 // the rows of the set, of the most equal signs with a kept row (0 when none
