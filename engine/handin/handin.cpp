@@ -4,8 +4,9 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "text/coupon_text.h"
+#include "coupon/games.h"
 #include "io/save_file.h"
+#include "text/coupon_text.h"
 
 namespace spelkub {
 
@@ -13,17 +14,13 @@ namespace {
 
 constexpr std::string_view kExtension = ".txt";
 
+// The product the game is handed in under; refused for a game that has none.
 std::string_view ProductName(int32_t game) {
-  switch (game) {
-    case kStryktipset:
-      return "Stryktipset";
-    case kEuropatipset:
-      return "Europatipset";
-    case kSupertoto:
-      throw HandInRefused(std::string(kSupertotoRefusal));
-    default:
-      throw std::invalid_argument("HandInText: unknown game " + std::to_string(game));
-  }
+  if (!IsGame(game))
+    throw std::invalid_argument("HandInText: unknown game " + std::to_string(game));
+  const GameRules& rules = Rules(game);
+  if (rules.handInProduct.empty()) throw HandInRefused(std::string(kSupertotoRefusal));
+  return rules.handInProduct;
 }
 
 // A packed row of 13 matches with no sign code 3 and nothing beyond match 13.
@@ -92,7 +89,7 @@ std::vector<std::string> LeftoverHandInFiles(const std::string& path, int64_t ro
 std::string HandInText(int32_t game, std::span<const PackedRow> rows) {
   RowSet set;
   set.game = game;
-  set.matches = MatchesInPlay(game);
+  set.matches = Rules(game).matches;
   set.header = std::string(ProductName(game)) + std::string(kLineBreak);
   set.rows.assign(rows.begin(), rows.end());
   return CouponText(set);
@@ -117,6 +114,35 @@ void CheckHandInTarget(const std::string& path, int64_t rows) {
   }
 }
 
+std::vector<std::string> HandInTexts(int32_t game, std::span<const PackedRow> rows) {
+  (void)ProductName(game);  // refuses a game that cannot be handed in, rows or not
+  std::vector<std::string> texts;
+  texts.reserve(static_cast<size_t>(FileCount(static_cast<int64_t>(rows.size()))));
+  for (size_t begin = 0; begin < rows.size(); begin += kHandInRowsPerFile) {
+    texts.push_back(HandInText(game, FileRows(rows, begin / kHandInRowsPerFile)));
+  }
+  return texts;
+}
+
+void WriteHandInFiles(std::span<const std::string> names, std::span<const std::string> texts,
+                      const HandInWriter& write) {
+  try {
+    write(names, texts);
+  } catch (const SaveFilesError& error) {
+    if (names.size() == 1) throw SaveError(error.what());
+    throw SaveError(HandInSaveFailure(error.what(), error.named(), names.size()));
+  }
+}
+
+void SaveHandInFiles(std::span<const std::string> names, std::span<const std::string> texts) {
+  if (names.size() == 1 && texts.size() == 1) {
+    SaveTextFile(names.front(), texts.front());
+    return;
+  }
+  const std::vector<std::string_view> views(texts.begin(), texts.end());
+  SaveTextFiles(names, views);
+}
+
 std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
                                        std::span<const PackedRow> rows) {
   (void)ProductName(game);  // refuses a game that cannot be handed in
@@ -124,21 +150,7 @@ std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
   CheckRows(rows);
   CheckHandInTarget(path, static_cast<int64_t>(rows.size()));
   std::vector<std::string> names = HandInFileNames(path, static_cast<int64_t>(rows.size()));
-  if (names.size() == 1) {
-    SaveTextFile(names[0], HandInText(game, rows));
-    return names;
-  }
-  std::vector<std::string> texts;
-  texts.reserve(names.size());
-  for (size_t file = 0; file < names.size(); ++file) {
-    texts.push_back(HandInText(game, FileRows(rows, file)));
-  }
-  const std::vector<std::string_view> views(texts.begin(), texts.end());
-  try {
-    SaveTextFiles(names, views);
-  } catch (const SaveFilesError& error) {
-    throw SaveError(HandInSaveFailure(error.what(), error.named(), names.size()));
-  }
+  WriteHandInFiles(names, HandInTexts(game, rows), SaveHandInFiles);
   return names;
 }
 
