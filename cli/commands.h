@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "cli/rader.h"
+#include "commands/refusal.h"
 
 namespace spelkub::cli {
 
@@ -13,6 +14,10 @@ inline constexpr std::string_view kSeeHelp = " (se --help)";
 
 // "CAPTION: TEXT" on standard error, in one printable line.
 void Tell(Output& output, std::string_view caption, std::string_view text);
+
+// A command's refusal: under its caption for a check of the coupon, else
+// under the program's name.
+void TellRefusal(Output& output, const Refusal& refusal);
 
 // Tells that writing to standard output failed, with the reason of errno `error`.
 void TellStandardOutputFailure(Output& output, int error);

@@ -11,8 +11,9 @@
 #include <optional>
 
 #include "cli/commands.h"
+#include "commands/hand_in_command.h"
+#include "commands/optimize_command.h"
 #include "coupon/messages.h"
-#include "handin/handin.h"
 #include "io/huge_pages.h"
 #include "io/save_file.h"
 #include "text/coupon_text.h"
@@ -105,39 +106,32 @@ bool WriteCouponText(const Options& options, std::string_view header, int64_t ro
 }
 
 // The rows in today's hand-in form: into NAME-1.txt, ... with -o NAME.txt, or
-// to standard output when they fit one file. Rows made with 13plus are handed
-// in without it, and the note says so.
+// to standard output when they fit one file.
 bool WriteHandIn(const Options& options, int32_t game, std::span<const PackedRow> rows,
                  Output& output) {
-  const bool plus13 = options.plus13 && game != kSupertoto;
   try {
+    const Refusable<HandInFiles> files = PrepareHandIn(game, rows, options.plus13);
+    if (!files.value) {
+      TellRefusal(output, files.refusal);
+      return false;
+    }
     if (!options.outputPath) {
-      if (static_cast<int64_t>(rows.size()) > kHandInRowsPerFile) {
-        Tell(output, kProgramName,
-             std::to_string(rows.size()) + " rader ryms inte i en fil (högst " +
-                 std::to_string(kHandInRowsPerFile) + "): spara dem med -o FIL");
+      const Refusable<std::string_view> text = HandInToOutput(*files.value);
+      if (!text.value) {
+        TellRefusal(output, text.refusal);
         return false;
       }
-      if (!WriteAll(output, HandInText(game, rows))) return false;
-      if (plus13) Tell(output, kProgramName, kPlus13Note);
+      if (!WriteAll(output, *text.value)) return false;
+      if (files.value->plus13Note) Tell(output, kProgramName, kPlus13Note);
       return true;
     }
-    const std::vector<std::string> names = SaveForHandIn(*options.outputPath, game, rows);
-    std::string saved = names.size() == 1
-                            ? "Sparade 1 fil: " + names.front()
-                            : "Sparade " + std::to_string(names.size()) +
-                                  " filer: " + names.front() + " till " + names.back();
-    Tell(output, kProgramName, saved);
-    const std::vector<std::string> left = LeftoverHandInFiles(*options.outputPath, rows.size());
-    if (!left.empty()) {
-      std::string list;
-      for (const std::string& name : left) list += (list.empty() ? "" : ", ") + name;
-      Tell(output, kProgramName, "Äldre filer ligger kvar, lämna inte in dem: " + list);
+    const Refusable<HandInSaved> saved = SaveHandIn(*files.value, *options.outputPath);
+    if (!saved.value) {
+      TellRefusal(output, saved.refusal);
+      return false;
     }
-    if (plus13) Tell(output, kProgramName, kPlus13Note);
+    for (const std::string& line : saved.value->lines) Tell(output, kProgramName, line);
     return true;
-  } catch (const HandInRefused& refusal) {
-    Tell(output, kProgramName, refusal.what());
   } catch (const SaveError& error) {
     Tell(output, kProgramName, error.what());
   }
@@ -175,23 +169,15 @@ bool WriteRows(const Options& options, const RowSet& set, const std::vector<uint
 // --optimize G: the coupon's checks as for generation, then the fewest rows
 // the search finds with a verified guarantee, written like generated rows.
 int Optimize(const Options& options, const CouponState& state, Output& output) {
-  const int plus13Index = Plus13Index(options);
-  if (const auto failure = ValidateCoupon(state, plus13Index)) {
-    Tell(output, failure->message.caption, failure->message.text);
+  const Refusable<OptimizeOutcome> outcome =
+      RunOptimizeCommand(state, Plus13Index(options), options.optimizeLevel, options.effort);
+  if (!outcome.value) {
+    // Without a stop the search always verifies a cover: only the checks refuse.
+    TellRefusal(output, outcome.refusal);
     return kExitRefused;
   }
-  OptimizeResult result = OptimizeGuarantee(ShapeOf(state), options.optimizeLevel, options.effort);
-  RowSet set;
-  set.game = state.Game;
-  set.matches = MatchesInPlay(state.Game);
-  set.header = HeaderLine(state, plus13Index);
-  set.rows = std::move(result.rows);
-  if (!WriteRows(options, set, nullptr, output)) return kExitRefused;
-  std::string line = "Optimerad garanti: " + RowCountText(set.rows.size()) + ", " +
-                     std::to_string(result.guarantee) + " rätts garanti (Garanti ger " +
-                     RowCountText(static_cast<size_t>(result.greedyRows)) + ")";
-  if (result.timeCapped) line += ", sökningen kortades av tidsgränsen";
-  output.WriteErr(Printable(line) + "\n");
+  if (!WriteRows(options, outcome.value->rows, nullptr, output)) return kExitRefused;
+  output.WriteErr(Printable(outcome.value->summary) + "\n");
   return kExitDone;
 }
 
@@ -201,6 +187,10 @@ void Tell(Output& output, std::string_view caption, std::string_view text) {
   std::string line = Printable(caption);
   line.append(": ").append(Printable(text)).append("\n");
   output.WriteErr(line);
+}
+
+void TellRefusal(Output& output, const Refusal& refusal) {
+  Tell(output, refusal.ofCoupon ? std::string_view(refusal.caption) : kProgramName, refusal.text);
 }
 
 void TellStandardOutputFailure(Output& output, int error) {
@@ -245,9 +235,11 @@ bool WriteAll(Output& output, std::string_view text) {
 }
 
 int Generate(const Options& options, Output& output) {
-  if (options.upload && options.game == kSupertoto) {
-    Tell(output, kProgramName, kSupertotoRefusal);
-    return kExitRefused;
+  if (options.upload) {
+    if (const auto refusal = CheckHandInGame(options.game)) {
+      TellRefusal(output, *refusal);
+      return kExitRefused;
+    }
   }
   CouponState state = MakeCouponState(options);
   if (options.optimizeLevel != 0) return Optimize(options, state, output);

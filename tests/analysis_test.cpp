@@ -238,10 +238,13 @@ TEST(AnalyseRows, ReportsNothingForNoRows) {
 
 TEST(AnalyseRows, StopsWhenAskedTo) {
   const CouponState state = testing::UniformCoupon(kStryktipset, "1X2");
-  const std::atomic<bool> stop{true};
+  StopSource stop;
+  stop.RequestStop();
   const AnalysisReport report =
-      AnalyseRows(ShapeOf(state), std::vector<PackedRow>{0}, nullptr, &stop);
+      AnalyseRows(ShapeOf(state), std::vector<PackedRow>{0}, nullptr, Work{StopToken(stop)});
   EXPECT_TRUE(report.stopped);
+  EXPECT_EQ(report.guarantee, 0);
+  EXPECT_EQ(report.outcomesByRight, (std::array<int64_t, kMaxMatches + 1>{}));
 }
 
 TEST(ParseStreck, ScalesEachGroupToOneHundred) {

@@ -180,5 +180,22 @@ TEST(GenerateCommand, WorksWithoutAListener) {
   EXPECT_EQ(outcome.reportText, "11 rätts garanti på dina nu reducerade rader!");
 }
 
+TEST(GenerateCommand, AStopWhileReducingKeepsTheFullSystemAndTellsNoReport) {
+  CouponState state = NineRows();
+  state.Reduction = kReductionGuarantee;
+  state.GuaranteeLevel = 12;
+  StopSource stop;
+  stop.RequestStop();
+  Recorder recorder;
+  const GenerateOutcome outcome = RunGenerateCommand(state, {}, &recorder, Work{StopToken(stop)});
+  EXPECT_EQ(outcome.end, GenerateEnd::kStopped);
+  EXPECT_EQ(outcome.rows.size(), 9);
+  EXPECT_TRUE(outcome.reduction.kept.empty());
+  EXPECT_TRUE(outcome.reportText.empty());
+  // The first pass began and heard the stop at once.
+  EXPECT_EQ(recorder.stages, (Stages{"generating 9", "generated 9", "reducing", "selecting 10"}));
+  EXPECT_EQ(recorder.passes, 1);
+}
+
 }  // namespace
 }  // namespace spelkub

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -583,6 +584,54 @@ TEST(ReductionProgress, ReportsPassesCandidatesAndAcceptedRowsCoarsely) {
   EXPECT_EQ(single.passes, std::vector<int>{11});
   EXPECT_EQ(single.examined.back(), set.size());
   EXPECT_EQ(single.accepted.back(), static_cast<int64_t>(guarantee.kept.size()));
+}
+
+// ---------------------------------------------------------------------------
+// Stopping
+
+// Stops the work once the fraction done reaches `at`, and records every fraction.
+struct StopAt final : Progress {
+  explicit StopAt(double at) : at(at) {}
+  void Fraction(double done) override {
+    fractions.push_back(done);
+    if (done >= at) stop.RequestStop();
+  }
+  Work AsWork() { return Work{StopToken(stop), this}; }
+  double at;
+  StopSource stop;
+  std::vector<double> fractions;
+};
+
+TEST(ReductionStop, AStopReachesEveryPassAndLeavesNoResult) {
+  const RowSet set =
+      Generate(MakeCoupon(kStryktipset, {"1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2",
+                                         "1X2", "1X2", "1", "1", "1"}));
+  for (const CoverTest test :
+       {CoverTest::kAuto, CoverTest::kScanKept, CoverTest::kMarkNeighbourhood}) {
+    SCOPED_TRACE(static_cast<int>(test));
+    StopAt before(0.0);
+    before.stop.RequestStop();
+    EXPECT_FALSE(detail::ReduceToGuarantee(set, 11, false, before.AsWork(), nullptr, test));
+    EXPECT_FALSE(detail::ReduceToRowCount(set, 2000, false, before.AsWork(), nullptr, test));
+
+    // Raised while a pass runs: the row count's later passes run no further.
+    RecordingListener stages;
+    StopAt halfway(0.3);
+    EXPECT_FALSE(detail::ReduceToRowCount(set, 2000, false, halfway.AsWork(), &stages, test));
+    EXPECT_FALSE(halfway.fractions.empty());
+    EXPECT_LT(halfway.fractions.back(), 1.0);
+    const size_t passesWhenStopped = stages.passes.size();
+    EXPECT_LT(passesWhenStopped, 9u);
+
+    // Never raised: the same rows as without a Work, fractions rising to 1.
+    StopAt never(2.0);
+    const std::optional<ReductionResult> full =
+        detail::ReduceToRowCount(set, 2000, false, never.AsWork(), nullptr, test);
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->kept, detail::ReduceToRowCount(set, 2000, false, nullptr, test).kept);
+    EXPECT_TRUE(std::is_sorted(never.fractions.begin(), never.fractions.end()));
+    EXPECT_EQ(never.fractions.back(), 1.0);
+  }
 }
 
 }  // namespace

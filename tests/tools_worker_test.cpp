@@ -1,6 +1,6 @@
 // The worker that runs the tools' engine calls: the job runs off the calling
 // thread, its reports arrive in order on the user-interface thread, the last
-// one before Finished, and the stop flag reaches the job.
+// one before Finished, and the stop reaches the job.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -43,7 +43,7 @@ TEST_F(WorkerTest, RunsTheJobOnAnotherThreadAndFinishesOnThisOne) {
   Worker worker;
   std::thread::id jobThread;
   bool ran = false;
-  worker.Start([&](const std::atomic<bool>&, WorkerProgress&) {
+  worker.Start([&](const Work&) {
     jobThread = std::this_thread::get_id();
     ran = true;
   });
@@ -58,8 +58,11 @@ TEST_F(WorkerTest, DeliversTheLastReportBeforeFinished) {
   Worker worker;
   Record(worker);
   constexpr int kReports = 200000;
-  worker.Start([&](const std::atomic<bool>&, WorkerProgress& progress) {
-    for (int i = 1; i <= kReports; ++i) progress.Report(static_cast<double>(i) / kReports, i);
+  worker.Start([&](const Work& work) {
+    for (int i = 1; i <= kReports; ++i) {
+      work.Best(i);
+      work.Fraction(static_cast<double>(i) / kReports);
+    }
   });
   ASSERT_TRUE(WaitFor(worker));
   ASSERT_FALSE(values.empty());
@@ -72,8 +75,8 @@ TEST_F(WorkerTest, ThrottlesReportsAndKeepsTheirOrder) {
   Worker worker;
   Record(worker);
   constexpr int kReports = 200000;
-  worker.Start([&](const std::atomic<bool>&, WorkerProgress& progress) {
-    for (int i = 1; i <= kReports; ++i) progress.Report(0, i);
+  worker.Start([&](const Work& work) {
+    for (int i = 1; i <= kReports; ++i) work.Best(i);
   });
   ASSERT_TRUE(WaitFor(worker));
   // Each delivery shows the latest value; far fewer than were reported.
@@ -81,12 +84,12 @@ TEST_F(WorkerTest, ThrottlesReportsAndKeepsTheirOrder) {
   for (size_t i = 1; i < values.size(); ++i) EXPECT_LT(values[i - 1], values[i]);
 }
 
-TEST_F(WorkerTest, CancelRaisesTheStopFlagThatTheJobPolls) {
+TEST_F(WorkerTest, CancelRaisesTheStopThatTheJobPolls) {
   Worker worker;
   std::atomic<bool> started = false;
-  worker.Start([&](const std::atomic<bool>& stop, WorkerProgress&) {
+  worker.Start([&](const Work& work) {
     started = true;
-    while (!stop) std::this_thread::yield();
+    while (!work.Stopped()) std::this_thread::yield();
   });
   while (!started) std::this_thread::yield();
   worker.Cancel();
@@ -99,8 +102,8 @@ TEST_F(WorkerTest, DestroyingItStopsAndJoinsARunningJob) {
   std::atomic<bool> ended = false;
   {
     Worker worker;
-    worker.Start([&](const std::atomic<bool>& stop, WorkerProgress&) {
-      while (!stop) std::this_thread::yield();
+    worker.Start([&](const Work& work) {
+      while (!work.Stopped()) std::this_thread::yield();
       ended = true;
     });
   }
@@ -109,36 +112,34 @@ TEST_F(WorkerTest, DestroyingItStopsAndJoinsARunningJob) {
 
 TEST_F(WorkerTest, StartsAfreshAfterACancelledJob) {
   Worker worker;
-  worker.Start([](const std::atomic<bool>& stop, WorkerProgress&) {
-    while (!stop) std::this_thread::yield();
+  worker.Start([](const Work& work) {
+    while (!work.Stopped()) std::this_thread::yield();
   });
   worker.Cancel();
   ASSERT_TRUE(WaitFor(worker));
   bool sawStop = true;
-  worker.Start([&](const std::atomic<bool>& stop, WorkerProgress&) { sawStop = stop; });
+  worker.Start([&](const Work& work) { sawStop = work.Stopped(); });
   ASSERT_TRUE(WaitFor(worker));
   EXPECT_FALSE(sawStop);
 }
 
 TEST_F(WorkerTest, AnErrorInTheJobIsKeptForTheUserInterfaceThread) {
   Worker worker;
-  worker.Start([](const std::atomic<bool>&, WorkerProgress&) {
-    throw std::runtime_error("Minnet tog slut.");
-  });
+  worker.Start([](const Work&) { throw std::runtime_error("Minnet tog slut."); });
   ASSERT_TRUE(WaitFor(worker));
   EXPECT_EQ(worker.Failure(), "Minnet tog slut.");
-  worker.Start([](const std::atomic<bool>&, WorkerProgress&) {});
+  worker.Start([](const Work&) {});
   ASSERT_TRUE(WaitFor(worker));
   EXPECT_EQ(worker.Failure(), "");
 }
 
 TEST_F(WorkerTest, StartsNothingWhileAJobRuns) {
   Worker worker;
-  worker.Start([](const std::atomic<bool>& stop, WorkerProgress&) {
-    while (!stop) std::this_thread::yield();
+  worker.Start([](const Work& work) {
+    while (!work.Stopped()) std::this_thread::yield();
   });
   bool secondRan = false;
-  EXPECT_FALSE(worker.Start([&](const std::atomic<bool>&, WorkerProgress&) { secondRan = true; }));
+  EXPECT_FALSE(worker.Start([&](const Work&) { secondRan = true; }));
   worker.Cancel();
   ASSERT_TRUE(WaitFor(worker));
   EXPECT_FALSE(secondRan);
@@ -150,10 +151,11 @@ TEST_F(WorkerTest, ManualModeRunsTheJobOnlyWhenAskedAndOnThisThread) {
   Record(worker);
   std::thread::id jobThread;
   bool stopSeen = false;
-  worker.Start([&](const std::atomic<bool>& stop, WorkerProgress& progress) {
+  worker.Start([&](const Work& work) {
     jobThread = std::this_thread::get_id();
-    stopSeen = stop;
-    progress.Report(0.5, 7);
+    stopSeen = work.Stopped();
+    work.Best(7);
+    work.Fraction(0.5);
   });
   EXPECT_EQ(jobThread, std::thread::id());
   worker.Cancel();

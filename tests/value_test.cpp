@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -574,22 +573,29 @@ TEST(SystemValue, StopReturnsNothingAndProgressRisesToTheEnd) {
   std::mt19937_64 random(3);
   const ValueModel model = MakeModel(RandomValues(13, random), 13, PoolWithTurnover(13, 2e7));
   const std::vector<PackedRow> rows = RandomRows(13, 200000, random);
-  std::atomic<bool> stop{true};
-  SystemValueOptions options;
-  options.stop = &stop;
-  EXPECT_FALSE(ComputeSystemValue(model, rows, options).has_value());
+  {
+    StopSource stop;
+    stop.RequestStop();
+    EXPECT_FALSE(ComputeSystemValue(model, rows, {}, Work{StopToken(stop)}).has_value());
+  }
 
   // Raised halfway, from the progress report.
-  stop = false;
-  options.progress = [&](double fraction) {
-    if (fraction >= 0.5) stop = true;
-  };
-  EXPECT_FALSE(ComputeSystemValue(model, rows, options).has_value());
+  struct StopHalfway final : Progress {
+    StopSource stop;
+    void Fraction(double done) override {
+      if (done >= 0.5) stop.RequestStop();
+    }
+  } halfway;
+  EXPECT_FALSE(
+      ComputeSystemValue(model, rows, {}, Work{StopToken(halfway.stop), &halfway}).has_value());
 
-  stop = false;
-  std::vector<double> reported;
-  options.progress = [&](double fraction) { reported.push_back(fraction); };
-  EXPECT_TRUE(ComputeSystemValue(model, rows, options).has_value());
+  struct Recorder final : Progress {
+    std::vector<double> fractions;
+    void Fraction(double done) override { fractions.push_back(done); }
+  } recorder;
+  StopSource never;
+  EXPECT_TRUE(ComputeSystemValue(model, rows, {}, Work{StopToken(never), &recorder}).has_value());
+  const std::vector<double>& reported = recorder.fractions;
   ASSERT_GT(reported.size(), 3u);
   EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
   EXPECT_EQ(reported.back(), 1);

@@ -19,9 +19,8 @@
 
 namespace spelkub::tools {
 
-AnalysisDialog::AnalysisDialog(const SystemShape& shape, std::vector<PackedRow> rows,
-                               std::vector<int64_t> lines, QWidget* parent)
-    : QDialog(parent), shape_(shape), rows_(std::move(rows)), lines_(std::move(lines)) {
+AnalysisDialog::AnalysisDialog(AnalysisInput input, QWidget* parent)
+    : QDialog(parent), input_(std::move(input)) {
   setObjectName(QStringLiteral("Garantianalys"));
   setWindowTitle(QStringLiteral("Garantianalys"));
   setModal(true);
@@ -56,7 +55,7 @@ AnalysisDialog::AnalysisDialog(const SystemShape& shape, std::vector<PackedRow> 
   streckField_->setObjectName(QStringLiteral("Streck"));
   streckField_->setPlaceholderText(
       QStringLiteral("%1 grupper: 1 X 2 per match, t.ex. 45 30 25, 60 25 15, ...")
-          .arg(shape_.matches));
+          .arg(input_.shape.matches));
   compute_ = new QPushButton(QStringLiteral("Räkna"), this);
   compute_->setObjectName(QStringLiteral("Rakna"));
   compute_->setAutoDefault(false);
@@ -105,9 +104,7 @@ void AnalysisDialog::Run(std::optional<Streck> streck) {
   streck_ = std::move(streck);
   compute_->setEnabled(false);
   guarantee_->setText(QStringLiteral("Räknar..."));
-  worker_->Start([this](const std::atomic<bool>& stop, WorkerProgress& /*progress*/) {
-    output_ = AnalyseRows(shape_, rows_, streck_ ? &*streck_ : nullptr, &stop);
-  });
+  worker_->Start([this](const Work& work) { output_ = RunAnalysis(input_, streck_, work); });
 }
 
 void AnalysisDialog::ComputeWithStreck() {
@@ -119,7 +116,7 @@ void AnalysisDialog::ComputeWithStreck() {
     return;
   }
   std::string error;
-  std::optional<Streck> streck = ParseStreck(text.toStdString(), shape_.matches, &error);
+  std::optional<Streck> streck = ParseStreck(text.toStdString(), input_.shape.matches, &error);
   if (!streck) {
     streckError_->setText(FromUtf8(error));
     streckError_->show();
@@ -141,14 +138,12 @@ void AnalysisDialog::Show() {
         QStringLiteral("Analysen misslyckades: %1").arg(FromUtf8(worker_->Failure())));
     return;
   }
-  if (output_.stopped) return;
-  shown_ = output_;
+  if (!output_) return;
+  shown_ = output_->report;
   const AnalysisReport& report = shown_;
 
-  guarantee_->setText(QStringLiteral("Garanti: %1 rätt").arg(report.guarantee));
-  summary_->setText(QStringLiteral("%1 på ett system med %2 utfall.")
-                        .arg(RowCount(static_cast<int64_t>(rows_.size())))
-                        .arg(shape_.size()));
+  guarantee_->setText(FromUtf8(output_->guaranteeText));
+  summary_->setText(FromUtf8(output_->summaryText));
 
   QStringList headers{QStringLiteral("Rätt"), QStringLiteral("Utfall"), QStringLiteral("Andel")};
   if (report.probabilityByRight) headers << QStringLiteral("Sannolikhet");
@@ -157,7 +152,7 @@ void AnalysisDialog::Show() {
   table_->setHorizontalHeaderLabels(headers);
   table_->setRowCount(report.matches - report.guarantee + 1);
   std::vector<OutcomeChart::Bar> bars;
-  const double outcomes = static_cast<double>(shape_.size());
+  const double outcomes = static_cast<double>(input_.shape.size());
   for (int right = report.matches; right >= report.guarantee; --right) {
     const int row = report.matches - right;
     const int64_t count = report.outcomesByRight[right];
@@ -172,28 +167,10 @@ void AnalysisDialog::Show() {
   std::reverse(bars.begin(), bars.end());
   chart_->SetBars(std::move(bars));
 
-  if (report.outsideCount == 0) {
-    outside_->hide();
-  } else {
-    QStringList named;
-    for (const int64_t position : report.outsideRows) {
-      named << QString::number(position < static_cast<int64_t>(lines_.size()) ? lines_[position]
-                                                                              : position + 1);
-    }
-    const QString text =
-        QStringLiteral("Rader utanför systemet: %1 (rad %2%3)")
-            .arg(report.outsideCount)
-            .arg(named.join(QStringLiteral(", ")))
-            .arg(report.outsideCount > static_cast<int64_t>(report.outsideRows.size())
-                     ? QStringLiteral(", ...")
-                     : QString());
-    outside_->setText(text);
-    outside_->show();
-  }
-
-  const std::string scaled = streck_ ? ScaledStreckText(*streck_) : std::string();
-  scaled_->setText(FromUtf8(scaled) + (scaled.empty() ? QString() : QStringLiteral(".")));
-  scaled_->setVisible(!scaled.empty());
+  outside_->setText(FromUtf8(output_->outsideText));
+  outside_->setVisible(!output_->outsideText.empty());
+  scaled_->setText(FromUtf8(output_->scaledText));
+  scaled_->setVisible(!output_->scaledText.empty());
 }
 
 }  // namespace spelkub::tools

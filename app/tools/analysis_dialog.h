@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "check/analysis.h"
+#include "commands/check_commands.h"
 #include "coupon/system_shape.h"
 
 class QLabel;
@@ -29,10 +30,7 @@ class AnalysisDialog : public QDialog {
   Q_OBJECT
 
  public:
-  // `lines` gives each row's line number in the row list, for naming rows
-  // outside the system.
-  AnalysisDialog(const SystemShape& shape, std::vector<PackedRow> rows, std::vector<int64_t> lines,
-                 QWidget* parent = nullptr);
+  AnalysisDialog(AnalysisInput input, QWidget* parent = nullptr);
   ~AnalysisDialog() override;
 
   // Starts the analysis without percentages.
@@ -47,9 +45,7 @@ class AnalysisDialog : public QDialog {
   void ComputeWithStreck();
   void Show();
 
-  SystemShape shape_;
-  std::vector<PackedRow> rows_;
-  std::vector<int64_t> lines_;
+  const AnalysisInput input_;
 
   QLabel* guarantee_ = nullptr;
   QLabel* summary_ = nullptr;
@@ -62,8 +58,8 @@ class AnalysisDialog : public QDialog {
   QLabel* scaled_ = nullptr;  // the matches whose streck were scaled to 100
   Worker* worker_ = nullptr;
 
-  std::optional<Streck> streck_;  // read by the running analysis
-  AnalysisReport output_;         // written by it
+  std::optional<Streck> streck_;           // read by the running analysis
+  std::optional<AnalysisOutcome> output_;  // written by it; none when stopped
   AnalysisReport shown_;
 };
 

@@ -16,16 +16,9 @@
 
 #include "app/qt_text.h"
 #include "app/tools/dialog_parts.h"
-#include "coupon/messages.h"
+#include "commands/check_commands.h"
 
 namespace spelkub::tools {
-
-namespace {
-
-// "Kan nå K rätt" for this many of the highest K.
-constexpr int kReachLines = 4;
-
-}  // namespace
 
 GradeDialog::GradeDialog(int matches, std::vector<PackedRow> rows, QWidget* parent)
     : QDialog(parent), matches_(matches), rows_(std::move(rows)) {
@@ -179,11 +172,9 @@ void GradeDialog::Clear() {
 }
 
 void GradeDialog::Grade() {
-  report_ = GradeRows(rows_, results_);
-  decided_->setText(QStringLiteral("%1, %2 av %3 matcher avgjorda.")
-                        .arg(FromUtf8(RowCountText(rows_.size())))
-                        .arg(report_.decided)
-                        .arg(matches_));
+  const GradeOutcome outcome = RunGrade(rows_, results_);
+  report_ = outcome.report;
+  decided_->setText(FromUtf8(outcome.decidedText));
 
   // Every count from the most right down to the least that any row has.
   int least = 0;
@@ -195,18 +186,10 @@ void GradeDialog::Grade() {
     table_->setItem(row, 1, NumberCell(QString::number(report_.rowsByRight[right])));
   }
 
-  if (report_.decided == matches_) {
-    reach_->hide();
-    return;
-  }
   QStringList lines;
-  for (int right = matches_; right > matches_ - kReachLines; --right) {
-    lines << QStringLiteral("Kan nå %1 rätt: %2")
-                 .arg(right)
-                 .arg(FromUtf8(RowCountText(static_cast<size_t>(report_.rowsCanReach[right]))));
-  }
+  for (const std::string& line : outcome.reachLines) lines << FromUtf8(line);
   reach_->setText(lines.join(QLatin1Char('\n')));
-  reach_->show();
+  reach_->setVisible(!lines.isEmpty());
 }
 
 }  // namespace spelkub::tools

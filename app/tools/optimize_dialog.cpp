@@ -16,31 +16,12 @@ namespace spelkub::tools {
 
 namespace {
 
-constexpr int kMinLevel = 4;
 constexpr int kBarSteps = 1000;
-
-// The best size so far goes with every report of effort spent.
-class SearchProgress final : public OptimizeListener {
- public:
-  explicit SearchProgress(WorkerProgress& progress) : progress_(progress) {}
-  void BestVerified(int64_t rows) override {
-    best_ = rows;
-    progress_.Report(fraction_, best_);
-  }
-  void Spent(double fraction) override {
-    fraction_ = fraction;
-    progress_.Report(fraction_, best_);
-  }
-
- private:
-  WorkerProgress& progress_;
-  double fraction_ = 0;
-  int64_t best_ = -1;
-};
 
 }  // namespace
 
-OptimizeDialog::OptimizeDialog(const SystemShape& shape, int proposedLevel, QWidget* parent)
+OptimizeDialog::OptimizeDialog(const SystemShape& shape, const GuaranteeChoice& guarantees,
+                               QWidget* parent)
     : QDialog(parent), shape_(shape) {
   setObjectName(QStringLiteral("OptimeradGaranti"));
   setWindowTitle(QStringLiteral("Optimerad garanti"));
@@ -51,10 +32,10 @@ OptimizeDialog::OptimizeDialog(const SystemShape& shape, int proposedLevel, QWid
 
   guarantee_ = new QComboBox(this);
   guarantee_->setObjectName(QStringLiteral("Garanti"));
-  for (int level = kMinLevel; level <= shape.matches; ++level) {
+  for (int level = guarantees.least; level <= guarantees.most; ++level) {
     guarantee_->addItem(QStringLiteral("%1 Rätt").arg(level), level);
   }
-  guarantee_->setCurrentIndex(std::clamp(proposedLevel, kMinLevel, shape.matches) - kMinLevel);
+  guarantee_->setCurrentIndex(guarantee_->findData(guarantees.proposed));
 
   effort_ = new QComboBox(this);
   effort_->setObjectName(QStringLiteral("Insats"));
@@ -122,9 +103,8 @@ void OptimizeDialog::Start() {
   best_->setText(QStringLiteral("Söker..."));
   const int level = guarantee_->currentData().toInt();
   const auto effort = static_cast<Effort>(effort_->currentData().toInt());
-  worker_->Start([this, level, effort](const std::atomic<bool>& stop, WorkerProgress& progress) {
-    SearchProgress listener(progress);
-    output_ = OptimizeGuarantee(shape_, level, effort, &listener, &stop);
+  worker_->Start([this, level, effort](const Work& work) {
+    output_ = SearchCover(shape_, level, effort, work);
   });
 }
 
@@ -171,12 +151,14 @@ const std::string& OptimizeDialog::Failure() const {
 
 void OptimizeDialog::Finish() {
   useBest_->setEnabled(false);
-  const bool wanted = !worker_->Cancelled() || useBestWanted_;
-  if (!wanted || output_.rows.empty() || !worker_->Failure().empty()) {
+  if (worker_->Failure().empty()) {
+    result_ = KeptCover(std::move(output_), worker_->Cancelled(),
+                        useBestWanted_ ? OnStop::kUseBest : OnStop::kDiscard);
+  }
+  if (!result_) {
     QDialog::reject();
     return;
   }
-  result_ = std::move(output_);
   accept();
 }
 

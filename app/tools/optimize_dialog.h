@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "commands/optimize_command.h"
 #include "coupon/system_shape.h"
 #include "cover/optimize.h"
 
@@ -28,8 +29,9 @@ class OptimizeDialog : public QDialog {
   Q_OBJECT
 
  public:
-  // `proposedLevel` is the guarantee selected first (4..shape.matches).
-  OptimizeDialog(const SystemShape& shape, int proposedLevel, QWidget* parent = nullptr);
+  // The guarantees offered, and the one selected first.
+  OptimizeDialog(const SystemShape& shape, const GuaranteeChoice& guarantees,
+                 QWidget* parent = nullptr);
   ~OptimizeDialog() override;
 
   // The rows when the dialog ended with some: every one verified. `stopped`

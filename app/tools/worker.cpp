@@ -7,16 +7,28 @@ namespace spelkub::tools {
 
 // Keeps the latest report and queues a delivery when the last one is at
 // least a frame old; reports in between only overwrite the values.
-class Worker::Sink final : public WorkerProgress {
+class Worker::Sink final : public spelkub::Progress {
  public:
   explicit Sink(Worker& worker) : worker_(worker) {}
 
-  void Report(double fraction, int64_t value) override {
+  void Fraction(double done) override {
+    fraction_ = done;
+    Report();
+  }
+  void Best(int64_t value) override {
+    best_ = value;
+    Report();
+  }
+
+ private:
+  static constexpr std::chrono::milliseconds kFrame{1000 / kReportsPerSecond};
+
+  void Report() {
     bool post = false;
     {
       std::lock_guard lock(worker_.mutex_);
-      worker_.fraction_ = fraction;
-      worker_.value_ = value;
+      worker_.fraction_ = fraction_;
+      worker_.value_ = best_;
       worker_.fresh_ = true;
       const auto now = std::chrono::steady_clock::now();
       if (!worker_.posted_ && now - last_ >= kFrame) {
@@ -31,24 +43,23 @@ class Worker::Sink final : public WorkerProgress {
     }
   }
 
- private:
-  static constexpr std::chrono::milliseconds kFrame{1000 / kReportsPerSecond};
-
   Worker& worker_;
+  double fraction_ = 0;
+  int64_t best_ = -1;
   std::chrono::steady_clock::time_point last_{};
 };
 
 Worker::Worker(QObject* parent) : QObject(parent) {}
 
 Worker::~Worker() {
-  stop_ = true;
+  stop_->RequestStop();
   Join();
 }
 
 bool Worker::Start(Job job) {
   if (running_) return false;
   Join();
-  stop_ = false;
+  stop_.emplace();
   running_ = true;
   failure_.clear();
   {
@@ -67,7 +78,7 @@ bool Worker::Start(Job job) {
 }
 
 void Worker::Cancel() {
-  if (running_) stop_ = true;
+  if (running_) stop_->RequestStop();
 }
 
 void Worker::RunPending() {
@@ -79,7 +90,7 @@ void Worker::RunPending() {
 void Worker::Run(const Job& job) {
   Sink sink(*this);
   try {
-    job(stop_, sink);
+    job(Work{StopToken(*stop_), &sink});
   } catch (const std::exception& error) {
     failure_ = error.what();
   } catch (...) {

@@ -1,34 +1,26 @@
 // Runs one engine call off the user-interface thread, so the window keeps
 // repainting and a dialog's "Avbryt" is heard while the engine works.
 //
-// The job gets a stop flag that the engine polls and a progress sink whose
-// reports reach the user-interface thread as queued signals, at most
-// kReportsPerSecond a second; the last report is always delivered before
-// Finished. The Worker owns its thread and joins it when it is destroyed.
+// The job gets a Work: a stop that Cancel raises, and a progress sink whose
+// fraction and best value reach the user-interface thread as queued signals,
+// at most kReportsPerSecond a second; the last report is always delivered
+// before Finished. The Worker owns its thread and joins it when it is
+// destroyed.
 #pragma once
 
 #include <QObject>
 #include <QtGlobal>
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
+#include "coupon/work.h"
+
 namespace spelkub::tools {
-
-// Where a job tells how far it has come; called on the job's thread.
-class WorkerProgress {
- public:
-  // `fraction` of the work done (0..1); `value` a count to show (the best
-  // size so far, say), or -1 for none yet. Cheap to call often.
-  virtual void Report(double fraction, int64_t value) = 0;
-
- protected:
-  ~WorkerProgress() = default;
-};
 
 class Worker : public QObject {
   Q_OBJECT
@@ -40,10 +32,12 @@ class Worker : public QObject {
   // started job until RunPending() runs it on the calling thread.
   enum class Mode { kThread, kManual };
 
-  using Job = std::function<void(const std::atomic<bool>& stop, WorkerProgress& progress)>;
+  // Polls work.Stopped(), and tells work.Fraction (0..1) and work.Best (a
+  // count to show, the best size so far, say; -1 until told).
+  using Job = std::function<void(const Work& work)>;
 
   explicit Worker(QObject* parent = nullptr);
-  // Raises the stop flag and joins the thread.
+  // Stops the job and joins the thread.
   ~Worker() override;
 
   // Starts `job`, unless the previous one has not finished yet (false).
@@ -52,7 +46,7 @@ class Worker : public QObject {
   void Cancel();
   // From Start until Finished has been delivered.
   bool Running() const { return running_; }
-  bool Cancelled() const { return stop_.load(); }
+  bool Cancelled() const { return stop_->StopRequested(); }
 
   // What the last job threw (its what()), empty when it returned. An error
   // never leaves the job's thread; it is read here after Finished.
@@ -76,7 +70,8 @@ class Worker : public QObject {
 
   Mode mode_ = Mode::kThread;
   bool running_ = false;
-  std::atomic<bool> stop_{false};
+  // A fresh one for every job: a stop once requested stays so.
+  std::optional<StopSource> stop_{std::in_place};
   std::thread thread_;
   Job pending_;
   std::string failure_;  // written by the job's thread before Finished is queued

@@ -35,8 +35,11 @@ std::vector<double> WeightTable(const SystemShape& shape, const Streck& streck, 
   return table;
 }
 
-bool Stopped(const std::atomic<bool>* stop) {
-  return stop != nullptr && stop->load(std::memory_order_relaxed);
+AnalysisReport Stopped(int matches) {
+  AnalysisReport report;
+  report.matches = matches;
+  report.stopped = true;
+  return report;
 }
 
 }  // namespace
@@ -98,16 +101,14 @@ std::string ScaledStreckText(const Streck& streck) {
 }
 
 AnalysisReport AnalyseRows(const SystemShape& shape, std::span<const PackedRow> rows,
-                           const Streck* streck, const std::atomic<bool>* stop) {
+                           const Streck* streck, const Work& work) {
   AnalysisReport report;
   report.matches = shape.matches;
   if (rows.empty() || shape.size() == 0) return report;
 
-  Coverage coverage = ComputeCoverage(shape, rows, stop);
-  if (coverage.stopped || Stopped(stop)) {
-    report.stopped = true;
-    return report;
-  }
+  Coverage coverage = ComputeCoverage(shape, rows, work.stop.Flag());
+  if (coverage.stopped || work.Stopped()) return Stopped(shape.matches);
+  work.Fraction(streck != nullptr ? 0.5 : 1.0);
   report.outsideCount = coverage.outsideCount;
   report.outsideRows = std::move(coverage.outsideRows);
   report.guarantee = shape.matches - coverage.maxDistance;
@@ -142,11 +143,10 @@ AnalysisReport AnalyseRows(const SystemShape& shape, std::span<const PackedRow> 
     std::array<double, 256> byDistanceWeight{};
     double total = 0;
     const uint8_t* at = distance.data();
-    for (const double highWeight : high) {
-      if (Stopped(stop)) {
-        report.stopped = true;
-        return report;
-      }
+    for (size_t h = 0; h < high.size(); ++h) {
+      if (work.Stopped()) return Stopped(shape.matches);
+      if (h % 64 == 0) work.Fraction(0.5 + 0.5 * static_cast<double>(h) / high.size());
+      const double highWeight = high[h];
       for (const double lowWeight : low) {
         const double weight = lowWeight * highWeight;
         byDistanceWeight[*at++] += weight;
@@ -167,6 +167,7 @@ AnalysisReport AnalyseRows(const SystemShape& shape, std::span<const PackedRow> 
       inSystem *= marked / 100.0;
     }
     report.systemProbability = inSystem;
+    work.Fraction(1);
   }
   return report;
 }

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "coupon/system_shape.h"
+#include "coupon/work.h"
 #include "cover/coverage.h"
 
 namespace spelkub {
@@ -59,12 +59,13 @@ struct AnalysisReport {
   // positions (0-based, in the given order) of the first kOutsideRowsKept.
   int64_t outsideCount = 0;
   std::vector<int64_t> outsideRows;
+  // The analysis was stopped: nothing else of the report holds.
   bool stopped = false;
 };
 
-// Exact, by the coverage search: one byte per outcome besides the rows.
-// `stop`, when raised, ends the analysis early with `stopped` set.
+// Exact, by the coverage search: one byte per outcome besides the rows. A
+// stop ends the analysis early with `stopped` set and nothing else.
 AnalysisReport AnalyseRows(const SystemShape& shape, std::span<const PackedRow> rows,
-                           const Streck* streck = nullptr, const std::atomic<bool>* stop = nullptr);
+                           const Streck* streck = nullptr, const Work& work = {});
 
 }  // namespace spelkub

@@ -39,7 +39,7 @@ class SelectionProgress final : public ProgressListener {
 }  // namespace
 
 GenerateOutcome RunGenerateCommand(CouponState& state, const GenerateControls& controls,
-                                   GenerateListener* listener) {
+                                   GenerateListener* listener, const Work& work) {
   GenerateListener& hear = listener != nullptr ? *listener : Quiet();
   GenerateOutcome outcome;
   if (const auto failure = ValidateCoupon(state, controls.plus13)) {
@@ -60,10 +60,16 @@ GenerateOutcome RunGenerateCommand(CouponState& state, const GenerateControls& c
   hear.ReductionStarted();
   SelectionProgress progress(hear, rows.size() + (rows.header.empty() ? 0 : 1));
   const bool byRowCount = state.Reduction == kReductionRowCount;
-  outcome.reduction =
+  std::optional<ReductionResult> reduction =
       byRowCount
-          ? ReduceToRowCount(rows, state.TargetRows, controls.rowCountReversed, &progress)
-          : ReduceToGuarantee(rows, state.GuaranteeLevel, controls.guaranteeReversed, &progress);
+          ? ReduceToRowCount(rows, state.TargetRows, controls.rowCountReversed, work, &progress)
+          : ReduceToGuarantee(rows, state.GuaranteeLevel, controls.guaranteeReversed, work,
+                              &progress);
+  if (!reduction) {
+    outcome.end = GenerateEnd::kStopped;
+    return outcome;
+  }
+  outcome.reduction = std::move(*reduction);
   if (outcome.reduction.outcome == ReductionOutcome::kTargetAboveRowCount) {
     outcome.end = GenerateEnd::kTargetAboveRowCount;
     outcome.refusal = kTargetTooLargeMessage;

@@ -23,6 +23,9 @@
 //     Reduced(rows, result), then
 //     "Antal Rader": Reported(report), ReplaceRowListByKept()   (report over the full system)
 //     "Garanti":     ReplaceRowListByKept(), Reported(report)
+//
+// A stop (through the Work) ends the reduction with nothing kept; the row
+// list keeps the full system, and nothing more is heard.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +35,7 @@
 #include "coupon/coupon_state.h"
 #include "coupon/messages.h"
 #include "coupon/progress.h"
+#include "coupon/work.h"
 #include "reduce/reduction.h"
 #include "text/coupon_text.h"
 
@@ -71,6 +75,7 @@ enum class GenerateEnd {
   kTargetAboveRowCount,  // rows holds the full system; nothing kept
   kGenerated,            // "Ingen": rows holds the full system
   kReduced,              // rows holds the full system, reduction the kept rows
+  kStopped,              // stopped while reducing: rows holds the full system; nothing kept
 };
 
 struct GenerateOutcome {
@@ -90,6 +95,6 @@ struct GenerateOutcome {
 // Runs the command. Like the window, it computes the system size in
 // state.SizeProduct/MatchCount (SizeProduct is 1 again afterwards).
 GenerateOutcome RunGenerateCommand(CouponState& state, const GenerateControls& controls,
-                                   GenerateListener* listener = nullptr);
+                                   GenerateListener* listener = nullptr, const Work& work = {});
 
 }  // namespace spelkub

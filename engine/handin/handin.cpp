@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "coupon/games.h"
 #include "io/save_file.h"
 #include "text/coupon_text.h"
 
@@ -13,6 +14,7 @@ namespace {
 
 constexpr std::string_view kExtension = ".txt";
 
+// The product the game is handed in under; refused for a game that has none.
 std::string_view ProductName(int32_t game) {
   if (!IsGame(game)) {
     throw std::invalid_argument("HandInText: unknown game " + std::to_string(game));
@@ -90,7 +92,7 @@ std::vector<std::string> LeftoverHandInFiles(const std::string& path, int64_t ro
 std::string HandInText(int32_t game, std::span<const PackedRow> rows) {
   RowSet set;
   set.game = game;
-  set.matches = MatchesInPlay(game);
+  set.matches = Rules(game).matches;
   set.header = std::string(ProductName(game)) + std::string(kLineBreak);
   set.rows.assign(rows.begin(), rows.end());
   return CouponText(set);
@@ -115,6 +117,35 @@ void CheckHandInTarget(const std::string& path, int64_t rows) {
   }
 }
 
+std::vector<std::string> HandInTexts(int32_t game, std::span<const PackedRow> rows) {
+  (void)ProductName(game);  // refuses a game that cannot be handed in, rows or not
+  std::vector<std::string> texts;
+  texts.reserve(static_cast<size_t>(FileCount(static_cast<int64_t>(rows.size()))));
+  for (size_t begin = 0; begin < rows.size(); begin += kHandInRowsPerFile) {
+    texts.push_back(HandInText(game, FileRows(rows, begin / kHandInRowsPerFile)));
+  }
+  return texts;
+}
+
+void WriteHandInFiles(std::span<const std::string> names, std::span<const std::string> texts,
+                      const HandInWriter& write) {
+  try {
+    write(names, texts);
+  } catch (const SaveFilesError& error) {
+    if (names.size() == 1) throw SaveError(error.what());
+    throw SaveError(HandInSaveFailure(error.what(), error.named(), names.size()));
+  }
+}
+
+void SaveHandInFiles(std::span<const std::string> names, std::span<const std::string> texts) {
+  if (names.size() == 1 && texts.size() == 1) {
+    SaveTextFile(names.front(), texts.front());
+    return;
+  }
+  const std::vector<std::string_view> views(texts.begin(), texts.end());
+  SaveTextFiles(names, views);
+}
+
 std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
                                        std::span<const PackedRow> rows) {
   (void)ProductName(game);  // refuses a game that cannot be handed in
@@ -122,21 +153,7 @@ std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
   CheckRows(game, rows);
   CheckHandInTarget(path, static_cast<int64_t>(rows.size()));
   std::vector<std::string> names = HandInFileNames(path, static_cast<int64_t>(rows.size()));
-  if (names.size() == 1) {
-    SaveTextFile(names[0], HandInText(game, rows));
-    return names;
-  }
-  std::vector<std::string> texts;
-  texts.reserve(names.size());
-  for (size_t file = 0; file < names.size(); ++file) {
-    texts.push_back(HandInText(game, FileRows(rows, file)));
-  }
-  const std::vector<std::string_view> views(texts.begin(), texts.end());
-  try {
-    SaveTextFiles(names, views);
-  } catch (const SaveFilesError& error) {
-    throw SaveError(HandInSaveFailure(error.what(), error.named(), names.size()));
-  }
+  WriteHandInFiles(names, HandInTexts(game, rows), SaveHandInFiles);
   return names;
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -66,6 +67,21 @@ void CheckHandInTarget(const std::string& path, int64_t rows);
 // The text of one file: header, then the rows, CR LF after every line. Throws
 // HandInRefused for a game that cannot be handed in.
 std::string HandInText(int32_t game, std::span<const PackedRow> rows);
+
+// The texts of every file the rows go to, in order of HandInFileNames. Throws
+// HandInRefused for Supertoto.
+std::vector<std::string> HandInTexts(int32_t game, std::span<const PackedRow> rows);
+
+// Saves the files `names` with the `texts`: one as every file is saved,
+// several as one save (see SaveTextFiles). A front end may pass its own way
+// of saving; a SaveFilesError it throws for several files becomes the
+// SaveError that says which of them were saved.
+using HandInWriter =
+    std::function<void(std::span<const std::string> names, std::span<const std::string> texts)>;
+void WriteHandInFiles(std::span<const std::string> names, std::span<const std::string> texts,
+                      const HandInWriter& write);
+// The engine's own way: SaveTextFile for one file, SaveTextFiles for several.
+void SaveHandInFiles(std::span<const std::string> names, std::span<const std::string> texts);
 
 // Writes every file and returns their names. Throws HandInRefused (also for
 // the target, see CheckHandInTarget), or SaveError when a file cannot be

@@ -71,9 +71,9 @@ struct Ball {
 
 }  // namespace
 
-GreedySelection::GreedySelection(const RowSet& set, bool reversed, ProgressListener* progress,
-                                 CoverTest test, const System* system)
-    : set_(set), reversed_(reversed), progress_(progress), test_(test) {
+GreedySelection::GreedySelection(const RowSet& set, bool reversed, ProgressListener* stages,
+                                 CoverTest test, Work work, const System* system)
+    : set_(set), reversed_(reversed), stages_(stages), test_(test), work_(work) {
   std::array<int, kMaxMatches> radix{};
   std::array<int64_t, kMaxMatches> stride{};
   int64_t rows = 1;
@@ -133,26 +133,30 @@ GreedySelection::GreedySelection(const RowSet& set, bool reversed, ProgressListe
 }
 
 bool GreedySelection::ReductionPass(int threshold, int64_t stopAt) {
-  if (progress_ != nullptr) progress_->PassStarted(threshold);
+  if (stages_ != nullptr) stages_->PassStarted(threshold);
   const int radius = set_.matches - threshold;
   const int64_t n = set_.size();
   examined_ = 0;
   keptAtPassStart_ = kept_.size();
   if (marking_) RemarkAll(radius);
 
-  bool stopped = false;
-  while (!stopped && examined_ < n) {
+  bool reached = false;
+  while (!reached && examined_ < n) {
+    if (work_.Stopped()) {
+      stopped_ = true;
+      return false;
+    }
     const int64_t end = std::min(n, examined_ + kChunk);
     ChunkCounts counts;
-    stopped = marking_ ? MarkChunk(end, radius, stopAt) : ScanChunk(end, radius, stopAt, counts);
-    if (!stopped && !marking_ && test_ == CoverTest::kAuto && MarkingIsCheaper(radius, counts)) {
+    reached = marking_ ? MarkChunk(end, radius, stopAt) : ScanChunk(end, radius, stopAt, counts);
+    if (!reached && !marking_ && test_ == CoverTest::kAuto && MarkingIsCheaper(radius, counts)) {
       StartMarking();
       RemarkAll(radius);
     }
-    if (progress_ != nullptr && examined_ % kProgressGrain == 0) Report();
+    if (examined_ % kProgressGrain == 0) Report();
   }
-  if (progress_ != nullptr) Report();
-  return stopped;
+  Report();
+  return reached;
 }
 
 bool GreedySelection::ScanCovers(PackedRow candidate, int radius, ChunkCounts& counts) const {
@@ -291,10 +295,14 @@ void GreedySelection::MarkBall(uint32_t center, int64_t block, int low, int radi
 }
 
 void GreedySelection::Report() {
-  progress_->CandidatesExamined(examined_);
+  if (set_.size() > 0) {
+    work_.Fraction(static_cast<double>(examined_) / static_cast<double>(set_.size()));
+  }
+  if (stages_ == nullptr) return;
+  stages_->CandidatesExamined(examined_);
   const auto accepted = static_cast<int64_t>(kept_.size());
   if (accepted != reportedAccepted_) {
-    progress_->RowsAccepted(accepted);
+    stages_->RowsAccepted(accepted);
     reportedAccepted_ = accepted;
   }
 }

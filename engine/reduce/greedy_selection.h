@@ -33,15 +33,19 @@ inline int DifferingMatches(PackedRow a, PackedRow b) {
 
 class GreedySelection {
  public:
+  // `stages` hears the passes as the window shows them; `work` may stop a
+  // pass and hears the fraction of it done.
   // With a filtered system (`set` then holds its shape's every row), only its
   // allowed rows are candidates, and only they need to be within reach.
-  GreedySelection(const RowSet& set, bool reversed, ProgressListener* progress, CoverTest test,
-                  const System* system = nullptr);
+  GreedySelection(const RowSet& set, bool reversed, ProgressListener* stages, CoverTest test,
+                  Work work = {}, const System* system = nullptr);
 
   // One pass over every candidate with this threshold, extending the kept
   // rows. When stopAt > 0 the pass ends right after the acceptance that brings
-  // the kept rows to stopAt; returns whether it ended that way.
+  // the kept rows to stopAt; returns whether it ended that way. A stop ends it
+  // within a chunk of candidates, and the selection is of no use after it.
   bool ReductionPass(int threshold, int64_t stopAt = 0);
+  bool stopped() const { return stopped_; }
 
   const std::vector<uint32_t>& kept() const { return kept_; }
   std::vector<uint32_t> TakeKept() { return std::move(kept_); }
@@ -70,8 +74,10 @@ class GreedySelection {
 
   const RowSet& set_;
   const bool reversed_;
-  ProgressListener* const progress_;
+  ProgressListener* const stages_;
   const CoverTest test_;
+  const Work work_;
+  bool stopped_ = false;
 
   // Free matches (more than one marked sign) tell rows apart; the index of a
   // row is the odometer number of their digits. The first lowCount_ of them
@@ -98,11 +104,11 @@ class GreedySelection {
 
   std::vector<uint32_t> kept_;
   std::vector<PackedRow> keptRows_;  // scan only: the kept rows' codes, in order
-  std::vector<uint64_t> covered_;  // mark only: per block, a bit per row within reach of a kept row
   // A filtered system: its bitmap by row index, and per block the rows it
   // leaves out, which marking counts as covered from the start.
   const std::vector<uint64_t>* allowed_ = nullptr;
   std::vector<uint64_t> disallowed_;
+  std::vector<uint64_t> covered_;  // mark only: per block, a bit per row within reach of a kept row
   bool marking_ = false;
   int64_t examined_ = 0;
   size_t keptAtPassStart_ = 0;

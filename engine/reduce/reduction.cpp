@@ -22,43 +22,88 @@ int EqualSignCount(PackedRow a, PackedRow b, int matches) {
   return matches - std::popcount(x);
 }
 
+std::optional<ReductionResult> ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
+                                                const Work& work, ProgressListener* stages) {
+  return detail::ReduceToRowCount(set, target, reversed, work, stages, detail::CoverTest::kAuto);
+}
+
+std::optional<ReductionResult> ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
+                                                 const Work& work, ProgressListener* stages) {
+  return detail::ReduceToGuarantee(set, level, reversed, work, stages, detail::CoverTest::kAuto);
+}
+
 ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
-                                 ProgressListener* progress) {
-  return detail::ReduceToRowCount(set, target, reversed, progress, detail::CoverTest::kAuto);
+                                 ProgressListener* stages) {
+  return *ReduceToRowCount(set, target, reversed, Work{}, stages);
 }
 
 ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                  ProgressListener* progress) {
-  return detail::ReduceToGuarantee(set, level, reversed, progress, detail::CoverTest::kAuto);
+                                  ProgressListener* stages) {
+  return *ReduceToGuarantee(set, level, reversed, Work{}, stages);
 }
 
 namespace {
 
 const System* FilteredOrNull(const RowSet& set, const System& system) {
   if (!system.filtered()) return nullptr;
-  if (set.size() != system.shape().size())
+  if (set.size() != system.shape().size()) {
     throw std::invalid_argument("reduction: the row set is not the system's full set");
+  }
   return &system;
 }
 
 }  // namespace
 
-ReductionResult ReduceToRowCount(const RowSet& set, const System& system, int32_t target,
-                                 bool reversed, ProgressListener* progress) {
-  return detail::ReduceToRowCount(set, target, reversed, progress, detail::CoverTest::kAuto,
+std::optional<ReductionResult> ReduceToRowCount(const RowSet& set, const System& system,
+                                                int32_t target, bool reversed, const Work& work,
+                                                ProgressListener* stages) {
+  return detail::ReduceToRowCount(set, target, reversed, work, stages, detail::CoverTest::kAuto,
                                   FilteredOrNull(set, system));
 }
 
-ReductionResult ReduceToGuarantee(const RowSet& set, const System& system, int32_t level,
-                                  bool reversed, ProgressListener* progress) {
-  return detail::ReduceToGuarantee(set, level, reversed, progress, detail::CoverTest::kAuto,
+std::optional<ReductionResult> ReduceToGuarantee(const RowSet& set, const System& system,
+                                                 int32_t level, bool reversed, const Work& work,
+                                                 ProgressListener* stages) {
+  return detail::ReduceToGuarantee(set, level, reversed, work, stages, detail::CoverTest::kAuto,
                                    FilteredOrNull(set, system));
+}
+
+ReductionResult ReduceToRowCount(const RowSet& set, const System& system, int32_t target,
+                                 bool reversed, ProgressListener* stages) {
+  return *ReduceToRowCount(set, system, target, reversed, Work{}, stages);
+}
+
+ReductionResult ReduceToGuarantee(const RowSet& set, const System& system, int32_t level,
+                                  bool reversed, ProgressListener* stages) {
+  return *ReduceToGuarantee(set, system, level, reversed, Work{}, stages);
 }
 
 namespace detail {
 
-ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
-                                 ProgressListener* progress, CoverTest test, const System* system) {
+namespace {
+
+// The fraction of one pass told as its share of the whole reduction, which
+// runs at most `passes` passes.
+class PassShare final : public Progress {
+ public:
+  PassShare(const Work& work, int passes) : work_(work), passes_(passes) {}
+
+  // The work a pass polls and tells: the reduction's stop, and this share.
+  Work ForPasses() { return Work{work_.stop, work_.progress != nullptr ? this : nullptr}; }
+  void Begin(int pass) { pass_ = pass; }
+  void Fraction(double done) override { work_.Fraction((pass_ + done) / passes_); }
+
+ private:
+  const Work& work_;
+  const int passes_;
+  int pass_ = 0;
+};
+
+}  // namespace
+
+std::optional<ReductionResult> ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
+                                                const Work& work, ProgressListener* stages,
+                                                CoverTest test, const System* system) {
   ReductionResult result;
   if (target > (system != nullptr ? system->size() : set.size())) {
     result.outcome = ReductionOutcome::kTargetAboveRowCount;
@@ -66,11 +111,17 @@ ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reverse
   }
   if (target < 1) return result;  // nothing to keep; the window never asks for it
 
-  GreedySelection selection(set, reversed, progress, test, system);
+  PassShare share(work, std::max(set.matches - kFirstThreshold + 1, 1));
+  GreedySelection selection(set, reversed, stages, test, share.ForPasses(), system);
   // The pass with threshold `matches` accepts every row not yet kept, so the
   // target is reached by then at the latest.
   int threshold = kFirstThreshold;
-  while (!selection.ReductionPass(threshold, target) && threshold < set.matches) ++threshold;
+  for (;; ++threshold) {
+    share.Begin(threshold - kFirstThreshold);
+    const bool reached = selection.ReductionPass(threshold, target);
+    if (selection.stopped()) return std::nullopt;
+    if (reached || threshold >= set.matches) break;
+  }
 
   result.lastThreshold = threshold;
   result.examinedInLastPass = selection.examinedInLastPass();
@@ -80,20 +131,34 @@ ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reverse
   // rows, so the guarantee is measured instead.
   result.guarantee =
       threshold == kFirstThreshold ? CoveringGuarantee(set, result.kept, system) : threshold - 1;
+  work.Fraction(1);
   return result;
 }
 
-ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                  ProgressListener* progress, CoverTest test,
-                                  const System* system) {
-  GreedySelection selection(set, reversed, progress, test, system);
+std::optional<ReductionResult> ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
+                                                 const Work& work, ProgressListener* stages,
+                                                 CoverTest test, const System* system) {
+  GreedySelection selection(set, reversed, stages, test, work, system);
   selection.ReductionPass(level);
+  if (selection.stopped()) return std::nullopt;
   ReductionResult result;
   result.guarantee = level;
   result.lastThreshold = level;
   result.examinedInLastPass = selection.examinedInLastPass();
   result.kept = selection.TakeKept();
+  work.Fraction(1);
   return result;
+}
+
+ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
+                                 ProgressListener* stages, CoverTest test, const System* system) {
+  return *ReduceToRowCount(set, target, reversed, Work{}, stages, test, system);
+}
+
+ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
+                                  ProgressListener* stages, CoverTest test,
+                                  const System* system) {
+  return *ReduceToGuarantee(set, level, reversed, Work{}, stages, test, system);
 }
 
 int CoveringGuarantee(const RowSet& set, std::span<const uint32_t> kept, const System* system) {

@@ -8,12 +8,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "coupon/progress.h"
 #include "coupon/row_set.h"
 #include "coupon/system.h"
+#include "coupon/work.h"
 
 namespace spelkub {
 
@@ -40,22 +42,37 @@ struct ReductionResult {
 
 // Row count reduction, target >= 1. A target above the number of rows runs no
 // pass and keeps nothing (outcome kTargetAboveRowCount); the caller keeps the
-// full system.
-ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
-                                 ProgressListener* progress = nullptr);
+// full system. `stages` hears each pass as the window shows it; `work` may
+// stop the passes (then nothing is returned) and hears the fraction done.
+std::optional<ReductionResult> ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
+                                                const Work& work,
+                                                ProgressListener* stages = nullptr);
 
-// Guarantee reduction, to a level in the game's guarantee range (Rules(game)).
+// Guarantee reduction, level 4..13 (4..14 for Supertoto).
+std::optional<ReductionResult> ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
+                                                 const Work& work,
+                                                 ProgressListener* stages = nullptr);
+
+// The same, run to the end.
+ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
+                                 ProgressListener* stages = nullptr);
 ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                  ProgressListener* progress = nullptr);
+                                  ProgressListener* stages = nullptr);
 
 // The same on a system that conditions cut down: `set` is still the full set
 // of system.shape() (GenerateSystem(shape, ...)), kept holds indices into it,
 // candidates are only the system's rows, and the guarantee holds for every
 // outcome of the system. The row count target is compared with system.size().
 // An unfiltered system gives exactly the results above.
+std::optional<ReductionResult> ReduceToRowCount(const RowSet& set, const System& system,
+                                                int32_t target, bool reversed, const Work& work,
+                                                ProgressListener* stages = nullptr);
+std::optional<ReductionResult> ReduceToGuarantee(const RowSet& set, const System& system,
+                                                 int32_t level, bool reversed, const Work& work,
+                                                 ProgressListener* stages = nullptr);
 ReductionResult ReduceToRowCount(const RowSet& set, const System& system, int32_t target,
-                                 bool reversed, ProgressListener* progress = nullptr);
+                                 bool reversed, ProgressListener* stages = nullptr);
 ReductionResult ReduceToGuarantee(const RowSet& set, const System& system, int32_t level,
-                                  bool reversed, ProgressListener* progress = nullptr);
+                                  bool reversed, ProgressListener* stages = nullptr);
 
 }  // namespace spelkub

@@ -96,27 +96,22 @@ inline Poly Times(const Poly& x, const Poly& y) {
 
 // Runs work(unit) for units 0..units-1 on `threads` threads, the calling one
 // reporting progress from `from` to `to`. False when stopped.
-template <typename Work>
-bool RunUnits(int64_t units, int threads, const SystemValueOptions& options, double from, double to,
-              const Work& work) {
+template <typename Unit>
+bool RunUnits(int64_t units, int threads, const Work& work, double from, double to,
+              const Unit& unitWork) {
   std::atomic<int64_t> next{0};
   std::atomic<int64_t> done{0};
-  std::atomic<bool> stopped{false};
-  const auto stopRaised = [&] {
-    if (options.stop != nullptr && options.stop->load(std::memory_order_relaxed)) stopped = true;
-    return stopped.load(std::memory_order_relaxed);
-  };
   const auto run = [&](bool report) {
     double reported = from;
-    while (!stopRaised()) {
+    while (!work.Stopped()) {
       const int64_t unit = next.fetch_add(1, std::memory_order_relaxed);
       if (unit >= units) return;
-      work(unit);
+      unitWork(unit);
       const int64_t finished = done.fetch_add(1, std::memory_order_relaxed) + 1;
-      if (report && options.progress) {
+      if (report) {
         const double fraction = from + (to - from) * static_cast<double>(finished) / units;
         if (fraction - reported >= 0.01) {
-          options.progress(fraction);
+          work.Fraction(fraction);
           reported = fraction;
         }
       }
@@ -131,14 +126,15 @@ bool RunUnits(int64_t units, int threads, const SystemValueOptions& options, dou
   }
   run(true);
   for (std::thread& thread : pool) thread.join();
-  return !stopped;
+  // A unit cut short by a stop leaves the cells half done: no result then.
+  return !work.Stopped();
 }
 
 }  // namespace
 
 std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
                                               std::span<const PackedRow> rows,
-                                              const SystemValueOptions& options) {
+                                              const SystemValueOptions& options, const Work& work) {
   const int n = model.matches;
   if (n < 1 || n > kMaxMatches) throw std::invalid_argument("ComputeSystemValue: matches");
   if (rows.size() > UINT32_MAX) throw std::invalid_argument("ComputeSystemValue: too many rows");
@@ -154,9 +150,6 @@ std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
   const int threads = options.threads > 0
                           ? options.threads
                           : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-  const auto stopped = [&] {
-    return options.stop != nullptr && options.stop->load(std::memory_order_relaxed);
-  };
 
   const double publicRows = model.PublicRows();
   const double topPot = model.Pot(n);
@@ -206,8 +199,8 @@ std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
   const PackedRow beyond = bytes == 4 ? 0 : ~PackedRow{0} << (8 * bytes);
   for (size_t i = 0; i < rows.size(); ++i) {
     if ((i & 0xffff) == 0 && i > 0) {
-      if (stopped()) return std::nullopt;
-      if (options.progress) options.progress(kFilled * static_cast<double>(i) / rows.size());
+      if (work.Stopped()) return std::nullopt;
+      work.Fraction(kFilled * static_cast<double>(i) / rows.size());
     }
     const PackedRow row = rows[i];
     int64_t index = 0;
@@ -229,21 +222,20 @@ std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
   const int blockMatches = std::min(n, kBlockMatches);
   const int64_t block = Power3(blockMatches);
   const int64_t blocks = size / block;
-  const bool blocksDone =
-      RunUnits(blocks, threads, options, kFilled, kBlocksDone, [&](int64_t unit) {
-        Cell* base = cells.get() + unit * block;
-        for (int m = 1; m <= blockMatches; ++m) {
-          const int64_t stride = Power3(m - 1);
-          StepRange(base, stride, Power3(blockMatches - m), 0, stride);
-        }
-      });
+  const bool blocksDone = RunUnits(blocks, threads, work, kFilled, kBlocksDone, [&](int64_t unit) {
+    Cell* base = cells.get() + unit * block;
+    for (int m = 1; m <= blockMatches; ++m) {
+      const int64_t stride = Power3(m - 1);
+      StepRange(base, stride, Power3(blockMatches - m), 0, stride);
+    }
+  });
   if (!blocksDone) return std::nullopt;
   if (n > blockMatches) {
     // Each tile takes a run of the low positions across all the high ones.
     const int64_t width = std::max<int64_t>(1, kTileCells / blocks);
     const int64_t tiles = (block + width - 1) / width;
     const bool tilesDone =
-        RunUnits(tiles, threads, options, kBlocksDone, kTilesDone, [&](int64_t unit) {
+        RunUnits(tiles, threads, work, kBlocksDone, kTilesDone, [&](int64_t unit) {
           const int64_t lowBegin = unit * width;
           const int64_t lowEnd = std::min(block, lowBegin + width);
           for (int m = blockMatches + 1; m <= n; ++m) {
@@ -279,7 +271,7 @@ std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
   // gives the same numbers.
   const int64_t partialSize = 5 + 2 * bins;
   std::vector<double> partials(units * partialSize, 0);
-  const bool walked = RunUnits(units, threads, options, kTilesDone, 1, [&](int64_t unit) {
+  const bool walked = RunUnits(units, threads, work, kTilesDone, 1, [&](int64_t unit) {
     double highChance = 1;
     Poly highPoly;
     int64_t rest = unit;
@@ -357,7 +349,7 @@ std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
     value.payoutAtLikeliest = payout >= minimum ? payout : 0;
     result.levels.push_back(value);
   }
-  if (options.progress) options.progress(1);
+  work.Fraction(1);
   return result;
 }
 

@@ -11,14 +11,13 @@
 // (76.5 MB for 14 matches) besides the rows.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
 
 #include "coupon/system_shape.h"
+#include "coupon/work.h"
 #include "value/value_model.h"
 
 namespace spelkub {
@@ -58,21 +57,19 @@ struct SystemValueOptions {
   // edge counts in the first bin, one from the last edge on in the last.
   // Fewer than two edges: no histograms.
   std::vector<double> payoutEdges;
-  // Raised (from any thread): the computation ends and returns nothing.
-  const std::atomic<bool>* stop = nullptr;
-  // The fraction done, 0..1, called on the calling thread now and then.
-  std::function<void(double)> progress;
   // Threads to use, the calling one included; 0: one per core. The numbers
   // are the same for any count.
   int threads = 0;
 };
 
 // The value of `rows` under a model from MakeValueModel; nullopt only when
-// stopped. Every row must have a sign 0..2 in each of the model's matches and
-// nothing beyond them, and descending edges are refused: both throw
-// std::invalid_argument.
+// stopped (the stop may be raised from any thread). The fraction done is told
+// on the calling thread now and then, and 1 at the end. Every row must have a
+// sign 0..2 in each of the model's matches and nothing beyond them, and
+// descending edges are refused: both throw std::invalid_argument.
 std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
                                               std::span<const PackedRow> rows,
-                                              const SystemValueOptions& options = {});
+                                              const SystemValueOptions& options = {},
+                                              const Work& work = {});
 
 }  // namespace spelkub

@@ -1,0 +1,62 @@
+// "Garantianalys" and "Rätta rader" as commands: what the rows of the row
+// list or of a file promise on the system of the marks, and what they won
+// against the results, in the words of the window and of the companion.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "check/analysis.h"
+#include "check/grading.h"
+#include "commands/refusal.h"
+#include "coupon/coupon_state.h"
+#include "coupon/system_shape.h"
+#include "coupon/work.h"
+#include "text/coupon_reader.h"
+
+namespace spelkub {
+
+inline constexpr std::string_view kAnalysisCaption = "Garantianalys";
+inline constexpr std::string_view kGradeCaption = "Rätta rader";
+
+// What "Garantianalys" works on once its checks are passed.
+struct AnalysisInput {
+  SystemShape shape;
+  std::vector<PackedRow> rows;
+  std::vector<int64_t> lines;  // each row's line in the text, for naming rows outside the system
+};
+
+// The checks before the analysis, in order: the marks, the rows read, and
+// rows of the system's number of matches.
+Refusable<AnalysisInput> PrepareAnalysis(const CouponState& state, ReadResult read,
+                                         RowSource source);
+
+struct AnalysisOutcome {
+  AnalysisReport report;
+  std::string guaranteeText;  // "Garanti: 11 rätt"
+  std::string summaryText;    // "120 rader på ett system med 1594323 utfall."
+  std::string outsideText;    // "Rader utanför systemet: 3 (rad 2, 5, 9)"; empty with none
+  std::string scaledText;     // the matches whose streck were scaled, with a full stop; or empty
+  std::string companionText;  // the companion's report, a line each
+};
+
+// The analysis and its report; nullopt when stopped.
+std::optional<AnalysisOutcome> RunAnalysis(const AnalysisInput& input,
+                                           const std::optional<Streck>& streck,
+                                           const Work& work = {});
+
+struct GradeOutcome {
+  GradeReport report;
+  std::string decidedText;  // "120 rader, 5 av 13 matcher avgjorda."
+  // "Kan nå 13 rätt: 4 rader" for the four highest numbers of right; none
+  // once every match is decided.
+  std::vector<std::string> reachLines;
+  std::string companionText;  // "K rätt: N rader" for each K some row has, then the reach lines
+};
+
+GradeOutcome RunGrade(std::span<const PackedRow> rows, const MatchResults& results);
+
+}  // namespace spelkub

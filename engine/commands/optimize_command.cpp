@@ -1,0 +1,94 @@
+#include "commands/optimize_command.h"
+
+#include <utility>
+
+#include "coupon/games.h"
+#include "coupon/messages.h"
+#include "coupon/validation.h"
+
+namespace spelkub {
+
+namespace {
+
+// The search's reports, passed on to the Work.
+class SearchProgress final : public OptimizeListener {
+ public:
+  explicit SearchProgress(const Work& work) : work_(work) {}
+  void BestVerified(int64_t rows) override { work_.Best(rows); }
+  void Spent(double fraction) override { work_.Fraction(fraction); }
+
+ private:
+  const Work& work_;
+};
+
+}  // namespace
+
+GuaranteeChoice OptimizeGuarantees(const CouponState& state) {
+  const GameRules& rules = Rules(state.Game);
+  GuaranteeChoice choice{rules.minGuarantee, rules.maxGuarantee, rules.matches - 1};
+  if (state.GuaranteeLevel >= choice.least && state.GuaranteeLevel <= choice.most) {
+    choice.proposed = state.GuaranteeLevel;
+  }
+  return choice;
+}
+
+OptimizeResult SearchCover(const SystemShape& shape, int guarantee, Effort effort,
+                           const Work& work) {
+  SearchProgress progress(work);
+  return OptimizeGuarantee(shape, guarantee, effort, &progress, work.stop.Flag());
+}
+
+std::optional<OptimizeResult> KeptCover(OptimizeResult found, bool stopAsked, OnStop onStop) {
+  if (found.rows.empty() || (stopAsked && onStop == OnStop::kDiscard)) return std::nullopt;
+  return found;
+}
+
+OptimizeOutcome OptimizeReport(const CouponState& state, int plus13Index, OptimizeResult kept) {
+  OptimizeOutcome outcome;
+  outcome.guarantee = kept.guarantee;
+  outcome.stopped = kept.stopped;
+  const std::string rows = RowCountText(kept.rows.size());
+  const std::string greedy = RowCountText(static_cast<size_t>(kept.greedyRows));
+  const std::string guarantee = std::to_string(kept.guarantee);
+
+  // The status bar would otherwise still tell of the last "Generera Rader".
+  outcome.status = kept.stopped ? "Optimerad garanti stoppad!" : "Optimerad garanti klar!";
+  outcome.report =
+      kept.stopped
+          ? "Sökningen stoppades. Bästa hittills: " + rows + " med " + guarantee + " rätts garanti"
+          : "Optimerad garanti: " + rows + " med " + guarantee + " rätts garanti";
+  // A search stopped early may not have come as far as the greedy rows.
+  if (kept.greedyRows > 0) outcome.report += " (Garanti ger " + greedy + ")";
+  outcome.report += ".";
+  // The search may have found fewer rows with more time.
+  if (kept.timeCapped) outcome.report += "\nSökningen kortades av tidsgränsen.";
+
+  outcome.summary = "Optimerad garanti: " + rows + ", " + guarantee +
+                    " rätts garanti (Garanti ger " + greedy + ")";
+  if (kept.timeCapped) outcome.summary += ", sökningen kortades av tidsgränsen";
+
+  outcome.rows = CouponRowSet(state, plus13Index, std::move(kept.rows));
+  return outcome;
+}
+
+Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, int plus13Index,
+                                              int guarantee, Effort effort, const Work& work,
+                                              OnStop onStop) {
+  using Answer = Refusable<OptimizeOutcome>;
+  if (auto refusal = CheckMarks(state, plus13Index)) return Answer::Refused(std::move(*refusal));
+  std::optional<OptimizeResult> kept =
+      KeptCover(SearchCover(ShapeOf(state), guarantee, effort, work), work.Stopped(), onStop);
+  if (!kept) return {};
+  return {OptimizeReport(state, plus13Index, std::move(*kept)), {}};
+}
+
+RowSet CouponRowSet(const CouponState& state, int plus13Index, std::vector<PackedRow> rows) {
+  RowSet set;
+  set.game = state.Game;
+  set.matches = Rules(state.Game).matches;
+  set.header = HeaderLine(state, plus13Index);
+  set.rows = std::move(rows);
+  return set;
+}
+
+}  // namespace spelkub

@@ -1,0 +1,52 @@
+// What the commands share: a refusal as both front ends tell it, where the
+// rows came from, and the checks of the marks.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "coupon/coupon_state.h"
+#include "text/coupon_reader.h"
+
+namespace spelkub {
+
+// Why a command did nothing: the text, and the caption of the window's
+// message box. The companion writes "CAPTION: TEXT" for a check of the coupon
+// and puts its own name in place of the caption for the others.
+struct Refusal {
+  std::string text;
+  std::string caption;
+  bool ofCoupon = false;  // a check of the marks and choices, as "Generera Rader" makes it
+};
+
+// A command's answer: the value, or why there is none.
+template <typename T>
+struct Refusable {
+  std::optional<T> value;
+  Refusal refusal;  // when there is no value
+
+  static Refusable Refused(std::string text, std::string_view caption) {
+    return {std::nullopt, {std::move(text), std::string(caption)}};
+  }
+  static Refusable Refused(Refusal refusal) { return {std::nullopt, std::move(refusal)}; }
+};
+
+// Where a command's rows were read: the window's row list, or a file the
+// companion was given. Refusals name the one or the other.
+enum class RowSource { kRowList, kFile };
+
+// The checks of "Generera Rader" for a command that reads the marks and the
+// 13plus choice only: the reduction settings are not its business.
+std::optional<Refusal> CheckMarks(const CouponState& state, int plus13Index);
+
+// The reader's refusal of a row list or a file.
+Refusal ReaderRefusal(const ReadResult& read);
+
+// The rows a check of rows ("Garantianalys", "Rätta rader") works on, or why
+// there are none: the reader's refusal, or no rows. `caption` is the
+// command's, for the window.
+Refusable<CouponRows> RowsToCheck(ReadResult read, RowSource source, std::string_view caption);
+
+}  // namespace spelkub
