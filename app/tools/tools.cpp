@@ -118,6 +118,10 @@ void SetModalRunner(std::function<void(QDialog& dialog)> runner) {
   ModalRunner() = std::move(runner);
 }
 
+void RunToolDialog(QDialog& dialog) {
+  RunModal(dialog);
+}
+
 void OptimizeCommand(const ToolHost& host) {
   if (!CouponAccepted(host, true)) return;
   OptimizeDialog dialog(ShapeOf(host.state), ProposedLevel(host.state), host.window);
