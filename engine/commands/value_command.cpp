@@ -395,8 +395,7 @@ KeepBestOutcome KeepBestRows(const RowValueTable& table, int64_t count, KeepBy b
   const std::string kept = SwedishNumber(static_cast<double>(count), 0);
   const std::string of = SwedishNumber(static_cast<double>(total), 0);
   if (by == KeepBy::kValue) {
-    const std::string least =
-        std::isinf(lowest) ? std::string("oändligt") : SwedishNumber(lowest * 100, 0) + " %";
+    const std::string least = std::isinf(lowest) ? std::string("oändligt") : PercentText(lowest);
     outcome.reportText =
         "Behöll de " + kept + " rader av " + of + " som har högst spelvärde (minst " + least + ").";
   } else {
