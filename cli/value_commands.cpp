@@ -266,10 +266,8 @@ int RowValues(const Options& options, Output& output) {
         text += '\t' + MachineNumber(number);
       }
     } else {
-      const double value = table.value[i];
       text += '\t' + PercentText(table.chance[i]) + '\t' + PercentText(table.publicShare[i]) +
-              '\t' + (std::isinf(value) ? std::string("oändligt") : PercentText(value)) + '\t' +
-              KronorText(table.payout[i]);
+              '\t' + SpelvardeText(table.value[i]) + '\t' + KronorText(table.payout[i]);
     }
     text += '\n';
     if ((i + 1) % kBlockRows == 0) {

@@ -12,3 +12,6 @@ foreach(test tools_worker_test tools_chart_test tools_optimize_test tools_analys
 endforeach()
 spelkub_add_test(tools_menu_test QT SOURCES ${CMAKE_CURRENT_LIST_DIR}/tools_menu_test.cpp
   LIBS spelkub_app Qt6::Test)
+# "Systemvärde..." and "Radvärden...", against the companion's numbers.
+spelkub_add_test(tools_value_test QT SOURCES ${CMAKE_CURRENT_LIST_DIR}/tools_value_test.cpp
+  LIBS spelkub_tools spelkub_cli Qt6::Test)

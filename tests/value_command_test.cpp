@@ -155,6 +155,8 @@ TEST(ValueTexts, SwedishNumbers) {
   EXPECT_EQ(PercentText(0.000042), "0,0042 %");
   EXPECT_EQ(PercentText(0), "0 %");
   EXPECT_EQ(PercentText(1.312), "131,2 %");
+  EXPECT_EQ(SpelvardeText(1.312), "131,2 %");
+  EXPECT_EQ(SpelvardeText(HUGE_VAL), "oändligt");
   EXPECT_EQ(OneInText(1.0 / 1209.4), "1 på 1 209");
   EXPECT_EQ(OneInText(0.4), "1 på 2,5");
   EXPECT_EQ(OneInText(0), "");

@@ -70,8 +70,7 @@ QVariant RowValuesModel::data(const QModelIndex& index, int role) const {
     case RowValueColumn::kPublic:
       return FromUtf8(PercentText(table_->publicShare[at]));
     case RowValueColumn::kValue:
-      if (std::isinf(table_->value[at])) return QStringLiteral("oändligt");
-      return FromUtf8(PercentText(table_->value[at]));
+      return FromUtf8(SpelvardeText(table_->value[at]));
     case RowValueColumn::kPayout:
       return FromUtf8(KronorText(table_->payout[at]));
   }
@@ -282,7 +281,7 @@ void RowValuesCommand(const ToolHost& host) {
   set.header = HeaderLine(host.state, host.plus13Index);
   set.rows = kept.rows;
   host.showRows(CouponText(set), static_cast<int64_t>(kept.rows.size()));
-  host.showStatus(QStringLiteral("Behåll de N bästa klar!"));
+  host.showStatus(QStringLiteral("Behåll de %1 bästa klar!").arg(kept.rows.size()));
   host.platform.ShowMessage(FromUtf8(kept.reportText), QStringLiteral("Reducering"));
 }
 

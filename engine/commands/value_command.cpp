@@ -395,7 +395,7 @@ KeepBestOutcome KeepBestRows(const RowValueTable& table, int64_t count, KeepBy b
   const std::string kept = SwedishNumber(static_cast<double>(count), 0);
   const std::string of = SwedishNumber(static_cast<double>(total), 0);
   if (by == KeepBy::kValue) {
-    const std::string least = std::isinf(lowest) ? std::string("oändligt") : PercentText(lowest);
+    const std::string least = SpelvardeText(lowest);
     outcome.reportText =
         "Behöll de " + kept + " rader av " + of + " som har högst spelvärde (minst " + least + ").";
   } else {
@@ -411,6 +411,10 @@ std::string PercentText(double share) {
   int decimals = 1;
   if (percent < 0.1) decimals = std::min(12, 1 - static_cast<int>(std::floor(std::log10(percent))));
   return SwedishNumber(percent, decimals) + " %";
+}
+
+std::string SpelvardeText(double value) {
+  return std::isinf(value) ? std::string("oändligt") : PercentText(value);
 }
 
 std::string OneInText(double chance) {

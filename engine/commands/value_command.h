@@ -138,6 +138,9 @@ KeepBestOutcome KeepBestRows(const RowValueTable& table, int64_t count, KeepBy b
 // A share 0..1 as Swedish percent: "33,3 %", small shares with two
 // significant digits ("0,0042 %").
 std::string PercentText(double share);
+// A spelvärde P/Q as percent: "131,2 %", or "oändligt" where the public
+// plays none of the row.
+std::string SpelvardeText(double value);
 // "1 på 192", "1 på 2,5"; empty for a chance of 0.
 std::string OneInText(double chance);
 // Kronor with a space between thousands: "1 234 567 kr"; below 100 with
