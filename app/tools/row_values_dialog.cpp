@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -60,6 +61,9 @@ QVariant RowValuesModel::data(const QModelIndex& index, int role) const {
     return index.column() == 0 ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
                                : QVariant(Qt::AlignRight | Qt::AlignVCenter);
   }
+  if (role == Qt::FontRole && index.column() == 0) {
+    return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  }
   if (role != Qt::DisplayRole) return {};
   const uint32_t at = PositionAt(index.row());
   switch (kColumns[index.column()]) {
@@ -79,7 +83,8 @@ QVariant RowValuesModel::data(const QModelIndex& index, int role) const {
 
 QVariant RowValuesModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole) return {};
-  if (orientation == Qt::Vertical) return section + 1;
+  // A row's line among the rows of the row list, whatever the order.
+  if (orientation == Qt::Vertical) return static_cast<qint64>(PositionAt(section)) + 1;
   switch (section) {
     case 0:
       return QStringLiteral("Rad");

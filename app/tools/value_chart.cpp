@@ -187,9 +187,10 @@ void ValueChart::paintEvent(QPaintEvent* /*event*/) {
       if (!IsDecade(edge) && series_.edges.size() > 8) continue;
       const QString label = EdgeLabel(edge);
       const int labelWidth = metrics.horizontalAdvance(label);
-      painter.drawText(
-          QRect(ex - labelWidth / 2 - 2, plot.bottom() + 4, labelWidth + 4, lineHeight),
-          Qt::AlignCenter, label);
+      // The last label stays inside the widget.
+      const int labelLeft = std::min(ex - labelWidth / 2 - 2, width() - labelWidth - 6);
+      painter.drawText(QRect(labelLeft, plot.bottom() + 4, labelWidth + 4, lineHeight),
+                       Qt::AlignCenter, label);
     }
   }
 
