@@ -40,10 +40,11 @@ std::string_view UsageText();
 std::string_view HelpText();
 
 enum class Command {
-  kGenerate,    // the rows of the marks, reduced as asked (also --optimize)
-  kAnalyse,     // --analyse FILE: the guarantee of a file's rows on the marks' system
-  kGrade,       // --grade RESULT FILE: a file's rows against the results
-  kValue,       // --value FILE: the exact value of a file's rows (cli/value_commands.cpp)
+  kGenerate,  // the rows of the marks, reduced as asked (also --optimize)
+  kAnalyse,   // --analyse FILE: the guarantee of a file's rows on the marks' system
+  kGrade,     // --grade RESULT FILE: a file's rows against the results
+  // The value layer (cli/value_commands.cpp).
+  kValue,       // --value FILE: the exact value of a file's rows
   kRowValues,   // --row-values FILE: each row's values
   kSaveCoupon,  // --save-coupon FILE: the coupon document of the options
   kHelp,
