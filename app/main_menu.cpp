@@ -43,4 +43,11 @@ void TForm1::BuildMenu() {
   Rttarader1 = addItem(Verktyg1, QStringLiteral("Rttarader1"), QStringLiteral("Rätta rader..."));
   Sparafrinlmning1 = addItem(Verktyg1, QStringLiteral("Sparafrinlmning1"),
                              QStringLiteral("Spara för inlämning..."));
+  // The value tools, after the items above; bound here with the same guard.
+  Systemvrde1 = addItem(Verktyg1, QStringLiteral("Systemvrde1"), QStringLiteral("Systemvärde..."));
+  Radvrden1 = addItem(Verktyg1, QStringLiteral("Radvrden1"), QStringLiteral("Radvärden..."));
+  connect(Systemvrde1, &QAction::triggered, this,
+          [this] { Guard("Systemvrde1Click", [this] { Systemvrde1Click(); }); });
+  connect(Radvrden1, &QAction::triggered, this,
+          [this] { Guard("Radvrden1Click", [this] { Radvrden1Click(); }); });
 }

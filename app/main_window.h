@@ -93,6 +93,8 @@ class TForm1 : public QMainWindow {
   QAction* Garantianalys1 = nullptr;
   QAction* Rttarader1 = nullptr;
   QAction* Sparafrinlmning1 = nullptr;
+  QAction* Systemvrde1 = nullptr;
+  QAction* Radvrden1 = nullptr;
 
   // Handlers. The events reach them through Guard.
   void EditClick(int cell);  // Edit1Click .. Edit42Click: cell 0..41
@@ -113,6 +115,8 @@ class TForm1 : public QMainWindow {
   void Garantianalys1Click();
   void Rttarader1Click();
   void Sparafrinlmning1Click();
+  void Systemvrde1Click();
+  void Radvrden1Click();
 
   // Runs one handler. An error escaping it is shown in the standard error box
   // (its text, ApplicationTitle() as caption) and the program goes on; Qt never

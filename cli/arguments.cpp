@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "check/grading.h"
+#include "cli/commands.h"
 #include "cli/rader.h"
 #include "coupon/choices.h"
 
@@ -22,6 +23,12 @@ constexpr std::string_view kUsage =
     "              [--upload] [-o FILE] MARKS\n"
     "spelkub_rader [--game GAME] --analyse FILE [--streck PERCENTAGES] MARKS\n"
     "spelkub_rader --grade RESULT FILE\n"
+    "spelkub_rader [--game GAME] [--coupon DOC] --value FILE [--chances P] [--streck P]\n"
+    "              [--turnover T] [--tsv]\n"
+    "spelkub_rader [--game GAME] [--coupon DOC] --row-values FILE [--chances P] [--streck P]\n"
+    "              [--turnover T] [--tsv]\n"
+    "spelkub_rader [--game GAME] [--13plus GOALS] [--coupon DOC] --save-coupon FILE\n"
+    "              [--chances P] [--streck P] [--turnover T] [MARKS]\n"
     "spelkub_rader --help | --version\n";
 
 constexpr std::string_view kHelpIntro =
@@ -131,6 +138,14 @@ enum class Flag {
   kGrade,
   kHelp,
   kVersion,
+  // The value layer (cli/value_commands.cpp).
+  kValue,
+  kRowValues,
+  kChances,
+  kTurnover,
+  kCoupon,
+  kSaveCoupon,
+  kTsv,
 };
 
 struct KnownOption {
@@ -149,6 +164,14 @@ constexpr KnownOption kKnownOptions[] = {
     {"--help", Flag::kHelp, 0},           {"--version", Flag::kVersion, 0},
 };
 
+// The value layer's options.
+constexpr KnownOption kValueOptions[] = {
+    {"--value", Flag::kValue, 1},     {"--row-values", Flag::kRowValues, 1},
+    {"--chances", Flag::kChances, 1}, {"--turnover", Flag::kTurnover, 1},
+    {"--coupon", Flag::kCoupon, 1},   {"--save-coupon", Flag::kSaveCoupon, 1},
+    {"--tsv", Flag::kTsv, 0},
+};
+
 struct EffortName {
   Effort effort;
   std::string_view name;
@@ -158,6 +181,9 @@ constexpr EffortName kEffortNames[] = {
 
 const KnownOption* FindOption(std::string_view arg) {
   for (const KnownOption& option : kKnownOptions) {
+    if (option.name == arg) return &option;
+  }
+  for (const KnownOption& option : kValueOptions) {
     if (option.name == arg) return &option;
   }
   return nullptr;
@@ -405,6 +431,27 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
     case Flag::kUpload:
       options.upload = true;
       return {};
+    case Flag::kValue:
+    case Flag::kRowValues:
+      options.command = flag == Flag::kValue ? Command::kValue : Command::kRowValues;
+      options.rowsPath = std::string(value);
+      return {};
+    case Flag::kSaveCoupon:
+      options.command = Command::kSaveCoupon;
+      options.value.savePath = std::string(value);
+      return {};
+    case Flag::kChances:
+      options.value.chancesText = std::string(value);
+      return {};
+    case Flag::kTurnover:
+      options.value.turnoverText = std::string(value);
+      return {};
+    case Flag::kCoupon:
+      options.value.couponPath = std::string(value);
+      return {};
+    case Flag::kTsv:
+      options.value.tsv = true;
+      return {};
     case Flag::kReversed:
     case Flag::kHelp:
     case Flag::kVersion:
@@ -417,8 +464,53 @@ bool Has(const std::vector<Flag>& seen, Flag flag) {
   return std::find(seen.begin(), seen.end(), flag) != seen.end();
 }
 
+// The value layer's combinations: --value, --row-values and --save-coupon are
+// commands of their own; --coupon also feeds generation and --analyse.
+// nullopt when the usual checks decide.
+std::optional<std::string> CheckValueCombination(const std::vector<Flag>& seen, Options& options) {
+  options.value.gameGiven = Has(seen, Flag::kGame);
+  const auto onlyWith = [&](std::initializer_list<Flag> allowed) {
+    for (const Flag flag : seen) {
+      if (std::find(allowed.begin(), allowed.end(), flag) == allowed.end()) return false;
+    }
+    return true;
+  };
+  const int commands = (Has(seen, Flag::kValue) ? 1 : 0) + (Has(seen, Flag::kRowValues) ? 1 : 0) +
+                       (Has(seen, Flag::kSaveCoupon) ? 1 : 0);
+  if (commands > 1) return "--value, --row-values och --save-coupon utesluter varandra";
+  if (Has(seen, Flag::kValue) || Has(seen, Flag::kRowValues)) {
+    if (!onlyWith({Flag::kValue, Flag::kRowValues, Flag::kGame, Flag::kCoupon, Flag::kChances,
+                   Flag::kStreck, Flag::kTurnover, Flag::kTsv})) {
+      return std::string(Has(seen, Flag::kValue) ? "--value" : "--row-values") +
+             " FILE tar bara --game, --coupon, --chances, --streck, --turnover och --tsv";
+    }
+    return std::string();
+  }
+  if (Has(seen, Flag::kSaveCoupon)) {
+    if (!onlyWith({Flag::kSaveCoupon, Flag::kGame, Flag::kPlus13, Flag::kCoupon, Flag::kChances,
+                   Flag::kStreck, Flag::kTurnover})) {
+      return std::string(
+          "--save-coupon FILE tar bara --game, --13plus, --coupon, --chances, --streck och "
+          "--turnover");
+    }
+    return std::string();
+  }
+  if (Has(seen, Flag::kTsv))
+    return std::string("--tsv kräver --value FILE eller --row-values FILE");
+  if (Has(seen, Flag::kChances) || Has(seen, Flag::kTurnover)) {
+    return std::string(Has(seen, Flag::kChances) ? "--chances" : "--turnover") +
+           " kräver --value FILE, --row-values FILE eller --save-coupon FILE";
+  }
+  if (Has(seen, Flag::kCoupon) && Has(seen, Flag::kAnalyse) && !Has(seen, Flag::kStreck) &&
+      options.value.document) {
+    options.streck = StreckOfDocument(*options.value.document, MatchesInPlay(options.game));
+  }
+  return std::nullopt;
+}
+
 // The options that go together, and the values that depend on the game.
 std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
+  if (auto valueCheck = CheckValueCombination(seen, options)) return std::move(*valueCheck);
   const auto onlyWith = [&](std::initializer_list<Flag> allowed) {
     for (const Flag flag : seen) {
       if (std::find(allowed.begin(), allowed.end(), flag) == allowed.end()) return false;
@@ -430,8 +522,8 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
     return CheckResults(options.results);
   }
   if (Has(seen, Flag::kAnalyse)) {
-    if (!onlyWith({Flag::kAnalyse, Flag::kStreck, Flag::kGame})) {
-      return "--analyse FILE tar bara --game, --streck och MARKS";
+    if (!onlyWith({Flag::kAnalyse, Flag::kStreck, Flag::kGame, Flag::kCoupon})) {
+      return "--analyse FILE tar bara --game, --streck, --coupon och MARKS";
     }
     if (Has(seen, Flag::kStreck)) {
       std::string error;
@@ -481,13 +573,32 @@ std::string_view HelpText() {
     Replace(options, "STRECK", std::to_string(streck(first)));
     Replace(options, "GROUPS_OTHERS", Exceptions(groups));
     Replace(options, "GROUPS", std::to_string(groups(first)));
-    return std::string(kHelpIntro).append(UsageText()).append(GameHelp()).append(options);
+    return std::string(kHelpIntro)
+        .append(UsageText())
+        .append(GameHelp())
+        .append(options)
+        .append(ValueHelpText());
   }();
   return help;
 }
 
 ParseResult ParseArguments(std::span<const std::string_view> args) {
+  return ParseArguments(args, nullptr);
+}
+
+std::optional<std::string> CouponArgument(std::span<const std::string_view> args) {
+  for (size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+    const KnownOption* known = FindOption(args[i]);
+    if (known == nullptr) continue;
+    if (known->flag == Flag::kCoupon && i + 1 < args.size()) return std::string(args[i + 1]);
+    i += known->values;
+  }
+  return std::nullopt;
+}
+
+ParseResult ParseArguments(std::span<const std::string_view> args, const CouponDocument* document) {
   Options options;
+  if (document != nullptr) TakeDocument(*document, options);
   if (args.size() == 1 && args[0] == "--help") {
     options.command = Command::kHelp;
     return {options, {}};
@@ -543,7 +654,18 @@ ParseResult ParseArguments(std::span<const std::string_view> args) {
       return Malformed("--grade RESULT FILE tar inga andra flaggor och inga MARKS");
     return {options, {}};
   }
+  options.value.marksGiven = !marks.empty();
+  if (options.command == Command::kValue || options.command == Command::kRowValues) {
+    if (!marks.empty()) {
+      return Malformed(
+          std::string(options.command == Command::kValue ? "--value" : "--row-values") +
+          " FILE tar inga MARKS");
+    }
+    return {options, {}};
+  }
+  if (marks.empty() && document != nullptr) return {options, {}};
   if (marks.empty()) return Malformed("MARKS saknas");
+  options.marks = {};
   error = ParseMarks(marks, options.game, options.marks);
   if (!error.empty()) return Malformed(std::move(error));
   return {options, {}};

@@ -282,7 +282,9 @@ void StandardStreams::WriteErr(std::string_view bytes) {
 
 int Run(std::span<const std::string_view> args, Output& output) {
   try {
-    const ParseResult parsed = ParseArguments(args);
+    std::optional<CouponDocument> document;
+    if (!ReadCouponArgument(args, document, output)) return kExitRefused;
+    const ParseResult parsed = ParseArguments(args, document ? &*document : nullptr);
     if (!parsed.options) {
       Tell(output, kProgramName, parsed.error + std::string(kSeeHelp));
       return kExitMalformed;
@@ -298,6 +300,12 @@ int Run(std::span<const std::string_view> args, Output& output) {
         return Analyse(options, output);
       case Command::kGrade:
         return Grade(options, output);
+      case Command::kValue:
+        return Value(options, output);
+      case Command::kRowValues:
+        return RowValues(options, output);
+      case Command::kSaveCoupon:
+        return SaveCoupon(options, output);
       case Command::kGenerate:
         break;
     }

@@ -22,6 +22,7 @@
 #include "commands/generate_command.h"
 #include "coupon/coupon_state.h"
 #include "cover/optimize.h"
+#include "document/coupon_document.h"
 
 namespace spelkub::cli {
 
@@ -42,8 +43,25 @@ enum class Command {
   kGenerate,  // the rows of the marks, reduced as asked (also --optimize)
   kAnalyse,   // --analyse FILE: the guarantee of a file's rows on the marks' system
   kGrade,     // --grade RESULT FILE: a file's rows against the results
+  // The value layer (cli/value_commands.cpp).
+  kValue,       // --value FILE: the exact value of a file's rows
+  kRowValues,   // --row-values FILE: each row's values
+  kSaveCoupon,  // --save-coupon FILE: the coupon document of the options
   kHelp,
   kVersion,
+};
+
+// The value layer's options (cli/value_commands.cpp).
+struct ValueArguments {
+  std::string chancesText;  // --chances, read once the game is known
+  std::optional<std::string> turnoverText;
+  std::optional<std::string> couponPath;  // --coupon FILE
+  std::string savePath;                   // --save-coupon FILE
+  bool tsv = false;
+  bool gameGiven = false;   // --game given: it overrides the document's and the file's
+  bool marksGiven = false;  // MARKS given: they override the document's
+  // The document of --coupon, read before the arguments are parsed.
+  std::optional<CouponDocument> document;
 };
 
 struct Options {
@@ -68,6 +86,7 @@ struct Options {
   // The 42 mark flags, as the cells hold them (match 14 too, even when the
   // game ignores it).
   std::array<int32_t, kCellCount> marks{};
+  ValueArguments value;
 };
 
 // Options, or the one-line explanation of why the arguments are malformed.
@@ -78,6 +97,11 @@ struct ParseResult {
 
 // args excludes the program name.
 ParseResult ParseArguments(std::span<const std::string_view> args);
+// With the document of --coupon: its game, 13plus choice and marks are the
+// defaults that --game, --13plus and MARKS override.
+ParseResult ParseArguments(std::span<const std::string_view> args, const CouponDocument* document);
+// The FILE of --coupon FILE among the options, if given.
+std::optional<std::string> CouponArgument(std::span<const std::string_view> args);
 
 // The coupon state and the 13plus choice the window would hold for these
 // options: reduction "Garanti" with the level, "Antal Rader" with the row

@@ -15,3 +15,6 @@ spelkub_add_test(tools_menu_test QT SOURCES ${CMAKE_CURRENT_LIST_DIR}/tools_menu
 # The window and the companion through the same commands.
 spelkub_add_test(commands_test QT SOURCES ${CMAKE_CURRENT_LIST_DIR}/commands_test.cpp
   LIBS spelkub_app spelkub_cli Qt6::Test)
+# "Systemvärde..." and "Radvärden...", against the companion's numbers.
+spelkub_add_test(tools_value_test QT SOURCES ${CMAKE_CURRENT_LIST_DIR}/tools_value_test.cpp
+  LIBS spelkub_tools spelkub_cli Qt6::Test)

@@ -44,7 +44,7 @@ class ToolsMenuTest : public testing::WindowTest<> {
   std::function<void(QDialog&)> onDialog;
 };
 
-TEST_F(ToolsMenuTest, VerktygComesAfterLamnaInRaderWithItsFourItems) {
+TEST_F(ToolsMenuTest, VerktygComesAfterLamnaInRaderWithItsItems) {
   const QList<QAction*> entries = form->MainMenu1->actions();
   ASSERT_EQ(entries.size(), 4);
   EXPECT_EQ(entries[2]->text(), QStringLiteral("Lämna in rader"));
@@ -58,9 +58,28 @@ TEST_F(ToolsMenuTest, VerktygComesAfterLamnaInRaderWithItsFourItems) {
     names << item->objectName();
   }
   EXPECT_EQ(items, (QStringList{"Optimerad garanti...", "Garantianalys...", "Rätta rader...",
-                                "Spara för inlämning..."}));
-  EXPECT_EQ(names,
-            (QStringList{"Optimeradgaranti1", "Garantianalys1", "Rttarader1", "Sparafrinlmning1"}));
+                                "Spara för inlämning...", "Systemvärde...", "Radvärden..."}));
+  EXPECT_EQ(names, (QStringList{"Optimeradgaranti1", "Garantianalys1", "Rttarader1",
+                                "Sparafrinlmning1", "Systemvrde1", "Radvrden1"}));
+}
+
+TEST_F(ToolsMenuTest, SystemvardeAndRadvardenAskForTheMatchValuesFirst) {
+  Mark({"1X2", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
+  Click(form->Button2);
+  const QString rows = RowList();
+  form->Systemvrde1->trigger();
+  form->Radvrden1->trigger();
+  const QString text = QStringLiteral(
+      "Kupongen saknar egna chanser.\nAnge egna chanser, folkets streck och omsättningen i "
+      "\"Matchvärdering...\" under Kupong.");
+  ASSERT_EQ(platform.messages.size(), 2u);
+  EXPECT_EQ(platform.messages[0].text, text);
+  EXPECT_EQ(platform.messages[0].caption, QStringLiteral("Systemvärde"));
+  EXPECT_EQ(platform.messages[1].text, text);
+  EXPECT_EQ(platform.messages[1].caption, QStringLiteral("Radvärden"));
+  EXPECT_TRUE(dialogs.empty());
+  EXPECT_EQ(RowList(), rows);
+  EXPECT_TRUE(platform.errors.empty());
 }
 
 TEST_F(ToolsMenuTest, OptimeradGarantiFillsTheRowListAndLabel18) {

@@ -1,2 +1,5 @@
 # The value model and the exact value of a system.
 spelkub_add_test(value_test SOURCES value_test.cpp LIBS spelkub_value)
+# The value commands both front ends run, and the companion's value options.
+spelkub_add_test(value_command_test SOURCES value_command_test.cpp LIBS spelkub_commands)
+spelkub_add_test(value_cli_test SOURCES value_cli_test.cpp LIBS spelkub_cli)

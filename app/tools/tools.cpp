@@ -62,6 +62,10 @@ void SetModalRunner(std::function<void(QDialog& dialog)> runner) {
   ModalRunner() = std::move(runner);
 }
 
+void RunToolDialog(QDialog& dialog) {
+  RunModal(dialog);
+}
+
 void OptimizeCommand(const ToolHost& host) {
   if (const auto refusal = CheckMarks(host.state, host.plus13Index)) {
     Show(host, *refusal);

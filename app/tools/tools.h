@@ -45,6 +45,14 @@ void OptimizeCommand(const ToolHost& host);
 void AnalysisCommand(const ToolHost& host);
 void GradeCommand(const ToolHost& host);
 void HandInCommand(const ToolHost& host);
+// "Systemvärde..." and "Radvärden...": the row list's rows valued with the
+// document's chances, streck and pool (app/tools/value_dialog.cpp,
+// row_values_dialog.cpp). Only "Behåll de N bästa" changes the row list.
+void SystemValueCommand(const ToolHost& host);
+void RowValuesCommand(const ToolHost& host);
+
+// Runs a tool's dialog modally, or through the test hook below.
+void RunToolDialog(QDialog& dialog);
 
 // Test hook: runs each modal dialog in place of QDialog::exec(); empty
 // restores exec().

@@ -36,3 +36,11 @@ void TForm1::Rttarader1Click() {
 void TForm1::Sparafrinlmning1Click() {
   spelkub::tools::HandInCommand(ToolHostOf());
 }
+
+void TForm1::Systemvrde1Click() {
+  spelkub::tools::SystemValueCommand(ToolHostOf());
+}
+
+void TForm1::Radvrden1Click() {
+  spelkub::tools::RowValuesCommand(ToolHostOf());
+}

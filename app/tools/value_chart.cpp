@@ -1,0 +1,202 @@
+#include "app/tools/value_chart.h"
+
+#include <QLocale>
+#include <QPaintEvent>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace spelkub::tools {
+
+const QColor ValueChart::kChanceColor(46, 139, 87);
+const QColor ValueChart::kPublicColor(200, 120, 40);
+const QColor ValueChart::kRowsColor(52, 112, 184);
+
+namespace {
+
+const QColor kGridColor(222, 226, 232);
+const QColor kAxisColor(90, 90, 90);
+
+// A payout edge as an axis label: "100", "10 000", "1 milj.".
+QString EdgeLabel(double kronor) {
+  if (kronor >= 1e6) {
+    const double millions = kronor / 1e6;
+    return QStringLiteral("%1 milj.").arg(QLocale(QLocale::Swedish).toString(millions, 'g', 3));
+  }
+  QLocale swedish(QLocale::Swedish);
+  swedish.setNumberOptions(QLocale::DefaultNumberOptions);
+  return swedish.toString(static_cast<qlonglong>(std::llround(kronor)));
+}
+
+// Whether an edge is a power of ten, the edges that get a label.
+bool IsDecade(double edge) {
+  const double power = std::log10(edge);
+  return std::fabs(power - std::round(power)) < 1e-9;
+}
+
+// A step of 1, 2 or 5 times a power of ten giving about four intervals up to `largest`.
+double LinearStep(double largest) {
+  double step = 1e-6;
+  for (double power = 1e-6;; power *= 10) {
+    for (const double factor : {1.0, 2.0, 5.0}) {
+      step = factor * power;
+      if (largest <= 4 * step) return step;
+    }
+  }
+}
+
+}  // namespace
+
+ValueChart::ValueChart(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("Diagram"));
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void ValueChart::SetSeries(Series series) {
+  const size_t bins = series.edges.size() >= 2 ? series.edges.size() - 1 : 0;
+  const auto empty = [&series](size_t bin) {
+    const auto at = [bin](const std::vector<double>& values) {
+      return bin < values.size() ? values[bin] : 0.0;
+    };
+    // Below a millionth of a percent nothing shows; such a tail only narrows the bars.
+    return at(series.chance) < 1e-8 && at(series.publicShare) < 1e-8 && at(series.rows) < 1e-8;
+  };
+  size_t first = 0;
+  size_t last = bins;
+  while (first < last && empty(first)) ++first;
+  while (last > first && empty(last - 1)) --last;
+  Series trimmed;
+  if (last > first) {
+    trimmed.edges.assign(series.edges.begin() + static_cast<long>(first),
+                         series.edges.begin() + static_cast<long>(last + 1));
+    const auto cut = [first, last](const std::vector<double>& values) {
+      std::vector<double> part(last - first, 0.0);
+      for (size_t bin = first; bin < last && bin < values.size(); ++bin)
+        part[bin - first] = values[bin];
+      return part;
+    };
+    trimmed.chance = cut(series.chance);
+    trimmed.publicShare = cut(series.publicShare);
+    trimmed.rows = cut(series.rows);
+  }
+  series_ = std::move(trimmed);
+  update();
+}
+
+QSize ValueChart::sizeHint() const {
+  return {560, 300};
+}
+
+QSize ValueChart::minimumSizeHint() const {
+  return {360, 220};
+}
+
+void ValueChart::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  painter.fillRect(rect(), Qt::white);
+
+  QFont small = font();
+  small.setPixelSize(std::max(9, font().pixelSize() > 0 ? font().pixelSize() - 1 : 10));
+  painter.setFont(small);
+  const QFontMetrics metrics(small);
+  const int lineHeight = metrics.height();
+
+  // The legend along the top.
+  const std::pair<QColor, QString> legend[] = {
+      {kChanceColor, QStringLiteral("Chans att rätt rad ligger här")},
+      {kPublicColor, QStringLiteral("Folkets rader")},
+      {kRowsColor, QStringLiteral("Dina rader")}};
+  int x = 8;
+  for (const auto& [color, text] : legend) {
+    painter.fillRect(QRect(x, 6 + lineHeight / 4, lineHeight / 2 + 2, lineHeight / 2 + 2), color);
+    x += lineHeight;
+    painter.setPen(Qt::black);
+    painter.drawText(QPoint(x, 6 + metrics.ascent()), text);
+    x += metrics.horizontalAdvance(text) + 2 * lineHeight;
+  }
+
+  const size_t bins = series_.edges.size() >= 2 ? series_.edges.size() - 1 : 0;
+  double largest = 0;
+  for (const std::vector<double>* values : {&series_.chance, &series_.publicShare, &series_.rows})
+    for (const double value : *values) largest = std::max(largest, value);
+  const double step = LinearStep(std::max(largest * 100, 1e-6));
+  const double top = std::ceil(largest * 100 / step - 1e-9) * step;
+  const double axisTop = top > 0 ? top : step;
+
+  QLocale swedish(QLocale::Swedish);
+  const auto percentLabel = [&](double percent) {
+    const int decimals = step >= 1 ? 0 : static_cast<int>(std::ceil(-std::log10(step)));
+    return swedish.toString(percent, 'f', decimals) + QStringLiteral(" %");
+  };
+  int tickWidth = 0;
+  for (double tick = 0; tick <= axisTop + step / 2; tick += step)
+    tickWidth = std::max(tickWidth, metrics.horizontalAdvance(percentLabel(tick)));
+
+  const QRect plot(QPoint(lineHeight + tickWidth + 10, 2 * lineHeight + 10),
+                   QPoint(width() - 14, height() - 2 * lineHeight - 12));
+  if (plot.width() < 40 || plot.height() < 30) return;
+
+  const auto yOf = [&](double percent) {
+    return plot.bottom() - static_cast<int>(std::lround(percent / axisTop * plot.height()));
+  };
+  for (double tick = 0; tick <= axisTop + step / 2; tick += step) {
+    const int y = yOf(tick);
+    painter.setPen(kGridColor);
+    painter.drawLine(plot.left(), y, plot.right(), y);
+    painter.setPen(kAxisColor);
+    painter.drawText(QRect(lineHeight + 2, y - lineHeight / 2, tickWidth + 4, lineHeight),
+                     Qt::AlignRight | Qt::AlignVCenter, percentLabel(tick));
+  }
+  painter.save();
+  painter.translate(2, plot.center().y());
+  painter.rotate(-90);
+  painter.drawText(QRect(-plot.height() / 2, 0, plot.height(), lineHeight), Qt::AlignCenter,
+                   QStringLiteral("Andel"));
+  painter.restore();
+  painter.drawText(QRect(plot.left(), height() - lineHeight - 4, plot.width(), lineHeight),
+                   Qt::AlignCenter, QStringLiteral("Beräknad 13-utdelning, kr (log-skala)"));
+
+  if (bins > 0) {
+    const double low = std::log10(series_.edges.front());
+    const double span = std::max(1e-9, std::log10(series_.edges.back()) - low);
+    const auto xOf = [&](double edge) {
+      return plot.left() +
+             static_cast<int>(std::lround((std::log10(edge) - low) / span * plot.width()));
+    };
+    for (size_t bin = 0; bin < bins; ++bin) {
+      const int left = xOf(series_.edges[bin]);
+      const int right = xOf(series_.edges[bin + 1]);
+      const int gap = std::max(1, (right - left) / 8);
+      const int barWidth = std::max(1, (right - left - 2 * gap) / 3);
+      const double values[] = {series_.chance[bin], series_.publicShare[bin], series_.rows[bin]};
+      const QColor colors[] = {kChanceColor, kPublicColor, kRowsColor};
+      for (int i = 0; i < 3; ++i) {
+        const int y = yOf(values[i] * 100);
+        int barHeight = plot.bottom() - y;
+        if (values[i] > 0) barHeight = std::max(barHeight, 1);
+        painter.fillRect(
+            QRect(left + gap + i * barWidth, plot.bottom() - barHeight, barWidth, barHeight),
+            colors[i]);
+      }
+    }
+    painter.setPen(kAxisColor);
+    for (const double edge : series_.edges) {
+      const int ex = xOf(edge);
+      painter.drawLine(ex, plot.bottom(), ex, plot.bottom() + 3);
+      if (!IsDecade(edge) && series_.edges.size() > 8) continue;
+      const QString label = EdgeLabel(edge);
+      const int labelWidth = metrics.horizontalAdvance(label);
+      // The last label stays inside the widget.
+      const int labelLeft = std::min(ex - labelWidth / 2 - 2, width() - labelWidth - 6);
+      painter.drawText(QRect(labelLeft, plot.bottom() + 4, labelWidth + 4, lineHeight),
+                       Qt::AlignCenter, label);
+    }
+  }
+
+  painter.setPen(kAxisColor);
+  painter.drawLine(plot.bottomLeft(), plot.bottomRight());
+  painter.drawLine(plot.bottomLeft(), plot.topLeft());
+}
+
+}  // namespace spelkub::tools

@@ -1,0 +1,259 @@
+// spelkub_rader's value options in-process: --tsv against the engine's exact
+// value, --row-values against each row's value, the report text the command
+// makes, --coupon and --save-coupon round trips, and the refusals.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/rader.h"
+#include "commands/value_command.h"
+#include "coupon/games.h"
+#include "document/coupon_document.h"
+#include "support/value_inputs.h"
+#include "temp_folder.h"
+
+namespace spelkub {
+namespace {
+
+using testing::RandomRows;
+using testing::RandomValueInput;
+using testing::RowsText;
+using testing::TempFolder;
+
+class Captured final : public cli::Output {
+ public:
+  bool WriteOut(std::string_view bytes) override {
+    out.append(bytes);
+    return true;
+  }
+  void WriteErr(std::string_view bytes) override { err.append(bytes); }
+  std::string out;
+  std::string err;
+};
+
+struct Ran {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Ran RunRader(const std::vector<std::string>& args) {
+  const std::vector<std::string_view> views(args.begin(), args.end());
+  Captured output;
+  const int status = cli::Run(views, output);
+  return {status, output.out, output.err};
+}
+
+// "45 30 25 ..." as typed: the numbers of each match in the order 1, X, 2.
+std::string NumbersText(const MatchValues& values, int matches, bool chances) {
+  std::string text;
+  for (int m = 0; m < matches; ++m) {
+    for (const double value : chances ? values.match[m].chance : values.match[m].streck) {
+      text += MachineNumber(value) + (m == 0 ? " " : ", ");
+    }
+  }
+  return text;
+}
+
+std::map<std::string, std::string> TsvPairs(const std::string& text) {
+  std::map<std::string, std::string> pairs;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const size_t tab = line.find('\t');
+    EXPECT_NE(tab, std::string::npos) << line;
+    EXPECT_EQ(pairs.count(line.substr(0, tab)), 0u) << line;
+    pairs[line.substr(0, tab)] = line.substr(tab + 1);
+  }
+  return pairs;
+}
+
+double Number(const std::string& text) {
+  return std::strtod(text.c_str(), nullptr);
+}
+
+class ValueCliTest : public ::testing::Test {
+ protected:
+  std::string WriteRows(int32_t game, const std::vector<PackedRow>& rows) {
+    const std::string path = (folder.path() / "rader.txt").string();
+    std::ofstream(path, std::ios::binary) << RowsText(game, rows);
+    return path;
+  }
+  std::vector<std::string> ValueArgs(const std::string& command, const std::string& path,
+                                     const ValueInput& input) {
+    const int matches = Rules(input.game).matches;
+    return {command,      path,
+            "--chances",  NumbersText(input.values, matches, true),
+            "--streck",   NumbersText(input.values, matches, false),
+            "--turnover", MachineNumber(input.pool.turnover)};
+  }
+  TempFolder folder{"value_cli"};
+};
+
+TEST_F(ValueCliTest, TsvIsTheExactValueForEveryGame) {
+  for (const GameRules& rules : kGames) {
+    const uint32_t seed = 31 + static_cast<uint32_t>(rules.game);
+    SCOPED_TRACE("seed " + std::to_string(seed) + ", " + std::string(rules.name));
+    const ValueInput input = RandomValueInput(seed, rules.game);
+    const std::vector<PackedRow> rows = RandomRows(seed, rules.matches, 250);
+    std::vector<std::string> args = ValueArgs("--value", WriteRows(rules.game, rows), input);
+    if (!rules.header.empty()) {
+      args.push_back("--game");
+      args.push_back(std::string(rules.option));
+    }
+    args.push_back("--tsv");
+    const Ran ran = RunRader(args);
+    ASSERT_EQ(ran.status, 0) << ran.err;
+
+    const auto model = MakeValueModel(input.values, rules.matches, input.pool, nullptr);
+    ASSERT_TRUE(model);
+    const auto exact = ComputeSystemValue(*model, rows);
+    ASSERT_TRUE(exact);
+    std::map<std::string, std::string> pairs = TsvPairs(ran.out);
+    EXPECT_EQ(pairs["rows"], "250");
+    const std::string top = std::to_string(rules.matches);
+    EXPECT_EQ(Number(pairs["p" + top]), exact->levels[0].chanceAtLeast);
+    for (int level = 1; level < 4; ++level) {
+      const std::string key = std::string("p").append(std::to_string(rules.matches - level));
+      EXPECT_EQ(Number(pairs[key + "plus"]), exact->levels[level].chanceAtLeast) << key;
+    }
+    EXPECT_EQ(Number(pairs["return_ore_per_row"]), exact->returnOrePerRow);
+    EXPECT_EQ(Number(pairs["expected_return_kr"]), exact->expectedReturn);
+    // At least nine significant digits: the text reads back to the same double.
+    EXPECT_EQ(pairs["return_ore_per_row"], MachineNumber(exact->returnOrePerRow));
+  }
+}
+
+TEST_F(ValueCliTest, TextIsTheCommandsReport) {
+  const ValueInput input = RandomValueInput(77, kStryktipset);
+  const std::vector<PackedRow> rows = RandomRows(77, 13, 64);
+  const Ran ran = RunRader(ValueArgs("--value", WriteRows(kStryktipset, rows), input));
+  ASSERT_EQ(ran.status, 0) << ran.err;
+  // The numbers as typed go through text; the command sees the same doubles.
+  EXPECT_EQ(ran.out, RunSystemValueCommand(input, rows).reportText);
+  EXPECT_NE(ran.out.find("Vinstchans: "), std::string::npos);
+}
+
+TEST_F(ValueCliTest, RowValuesGiveEachRowInTheFilesOrder) {
+  const uint32_t seed = 5150;
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  const ValueInput input = RandomValueInput(seed, kSupertoto);
+  const std::vector<PackedRow> rows = RandomRows(seed, 14, 40000);
+  std::vector<std::string> args = ValueArgs("--row-values", WriteRows(kSupertoto, rows), input);
+  args.push_back("--tsv");
+  const Ran ran = RunRader(args);
+  ASSERT_EQ(ran.status, 0) << ran.err;
+  const auto model = MakeValueModel(input.values, 14, input.pool, nullptr);
+  ASSERT_TRUE(model);
+  std::istringstream lines(ran.out);
+  std::string line;
+  ASSERT_TRUE(std::getline(lines, line));
+  EXPECT_EQ(line, "row\tchance\tpublic\tvalue\tpayout13");
+  size_t i = 0;
+  while (std::getline(lines, line)) {
+    ASSERT_LT(i, rows.size());
+    const RowValue value = ValueOfRow(*model, rows[i]);
+    EXPECT_EQ(line, RowSignsText(rows[i], 14) + "\t" + MachineNumber(value.chance) + "\t" +
+                        MachineNumber(value.publicShare) + "\t" + MachineNumber(value.value) +
+                        "\t" + MachineNumber(value.payout));
+    ++i;
+  }
+  EXPECT_EQ(i, rows.size());
+}
+
+TEST_F(ValueCliTest, SavedCouponGivesTheSameNumbersAndMarks) {
+  const ValueInput input = RandomValueInput(12, kStryktipset);
+  const std::vector<PackedRow> rows = RandomRows(12, 13, 100);
+  const std::string rowsPath = WriteRows(kStryktipset, rows);
+  const std::string coupon = (folder.path() / "kupong.spelkub").string();
+  std::vector<std::string> save = ValueArgs("--save-coupon", coupon, input);
+  for (const char* group : {"1X2", "1X", "1", "1", "2", "X", "1", "1", "1", "1", "1", "12", "1"})
+    save.push_back(group);
+  const Ran saved = RunRader(save);
+  ASSERT_EQ(saved.status, 0) << saved.err;
+  EXPECT_EQ(saved.err, "spelkub_rader: Kupongen sparad: " + coupon + "\n");
+
+  std::vector<std::string> direct = ValueArgs("--value", rowsPath, input);
+  direct.push_back("--tsv");
+  const Ran fromArgs = RunRader(direct);
+  const Ran fromCoupon = RunRader({"--coupon", coupon, "--value", rowsPath, "--tsv"});
+  ASSERT_EQ(fromCoupon.status, 0) << fromCoupon.err;
+  EXPECT_EQ(fromCoupon.out, fromArgs.out);
+
+  // The document's marks make the rows; marks given as arguments win.
+  const Ran generated = RunRader({"--coupon", coupon});
+  const Ran marked =
+      RunRader({"1X2", "1X", "1", "1", "2", "X", "1", "1", "1", "1", "1", "12", "1"});
+  ASSERT_EQ(generated.status, 0) << generated.err;
+  EXPECT_EQ(generated.out, marked.out);
+  const Ran overridden = RunRader(
+      {"--coupon", coupon, "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1X"});
+  EXPECT_EQ(overridden.out,
+            "Stryktipset,13plus=Nej\r\nE,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n"
+            "E,1,1,1,1,1,1,1,1,1,1,1,1,X\r\n");
+  // Saving what was opened writes the same document.
+  const std::string again = (folder.path() / "igen.spelkub").string();
+  ASSERT_EQ(RunRader({"--coupon", coupon, "--save-coupon", again}).status, 0);
+  std::ifstream first(coupon), second(again);
+  std::stringstream a, b;
+  a << first.rdbuf();
+  b << second.rdbuf();
+  EXPECT_EQ(a.str(), b.str());
+}
+
+TEST_F(ValueCliTest, RefusalsNameWhatToGive) {
+  const ValueInput input = RandomValueInput(3, kStryktipset);
+  const std::string path = WriteRows(kStryktipset, RandomRows(3, 13, 10));
+  std::vector<std::string> noTurnover = ValueArgs("--value", path, input);
+  noTurnover.resize(6);
+  Ran ran = RunRader(noTurnover);
+  EXPECT_EQ(ran.status, 1);
+  EXPECT_EQ(ran.err,
+            "spelkub_rader: Kupongen saknar omsättning: ange --turnover eller --coupon DOC\n");
+  EXPECT_TRUE(ran.out.empty());
+
+  ran = RunRader({"--value", path, "--chances", "1 2 3", "--turnover", "1e6"});
+  EXPECT_EQ(ran.status, 2);
+  EXPECT_EQ(ran.err,
+            "spelkub_rader: --chances: väntade 39 tal, tre per match, fick 3 (se --help)\n");
+  ran = RunRader({"--value", path, "--turnover", "-5"});
+  EXPECT_EQ(ran.status, 2);
+  EXPECT_EQ(ran.err,
+            "spelkub_rader: --turnover tar omsättningen i kr, ett tal större än 0, inte "
+            "\"-5\" (se --help)\n");
+  ran = RunRader({"--tsv", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
+  EXPECT_EQ(ran.status, 2);
+  EXPECT_EQ(ran.err,
+            "spelkub_rader: --tsv kräver --value FILE eller --row-values FILE (se --help)\n");
+  ran = RunRader({"--value", path, "--rows", "3"});
+  EXPECT_EQ(ran.status, 2);
+  ran = RunRader({"--value", path, "1"});
+  EXPECT_EQ(ran.err, "spelkub_rader: --value FILE tar inga MARKS (se --help)\n");
+  ran = RunRader({"--coupon", (folder.path() / "saknas.spelkub").string(), "--value", path});
+  EXPECT_EQ(ran.status, 1);
+  EXPECT_NE(ran.err.find("filen finns inte"), std::string::npos) << ran.err;
+  // Rows of another game than --game's.
+  std::vector<std::string> wrongGame = ValueArgs("--value", path, input);
+  wrongGame.push_back("--game");
+  wrongGame.push_back("supertoto");
+  ran = RunRader(wrongGame);
+  EXPECT_EQ(ran.status, 2) << ran.err;  // 39 numbers for 14 matches
+}
+
+TEST_F(ValueCliTest, HelpStatesTheModel) {
+  const Ran ran = RunRader({"--help"});
+  ASSERT_EQ(ran.status, 0);
+  EXPECT_NE(ran.out.find(std::string(ValueModelHelpText())), std::string::npos);
+  for (const char* option : {"--value FILE", "--row-values FILE", "--chances P", "--turnover T",
+                             "--tsv", "--coupon DOC", "--save-coupon FILE"}) {
+    EXPECT_NE(ran.out.find(option), std::string::npos) << option;
+  }
+}
+
+}  // namespace
+}  // namespace spelkub
