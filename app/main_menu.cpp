@@ -43,4 +43,12 @@ void TForm1::BuildMenu() {
   Rttarader1 = addItem(Verktyg1, QStringLiteral("Rttarader1"), QStringLiteral("Rätta rader..."));
   Sparafrinlmning1 = addItem(Verktyg1, QStringLiteral("Sparafrinlmning1"),
                              QStringLiteral("Spara för inlämning..."));
+  Kupong1 = addMenu(QStringLiteral("Kupong1"), QStringLiteral("Kupong"));
+  ppnakupong1 = addItem(Kupong1, QStringLiteral("ppnakupong1"), QStringLiteral("Öppna kupong..."));
+  Sparakupong1 =
+      addItem(Kupong1, QStringLiteral("Sparakupong1"), QStringLiteral("Spara kupong..."));
+  N1 = Kupong1->addSeparator();
+  N1->setObjectName(QStringLiteral("N1"));
+  Matchvrdering1 =
+      addItem(Kupong1, QStringLiteral("Matchvrdering1"), QStringLiteral("Matchvärdering..."));
 }

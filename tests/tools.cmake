@@ -12,3 +12,7 @@ foreach(test tools_worker_test tools_chart_test tools_optimize_test tools_analys
 endforeach()
 spelkub_add_test(tools_menu_test QT SOURCES ${CMAKE_CURRENT_LIST_DIR}/tools_menu_test.cpp
   LIBS spelkub_app Qt6::Test)
+spelkub_add_test(tools_match_table_test QT
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tools_match_table_test.cpp LIBS spelkub_tools Qt6::Test)
+spelkub_add_test(tools_analysis_document_test QT
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tools_analysis_document_test.cpp LIBS spelkub_tools Qt6::Test)

@@ -170,6 +170,7 @@ void AnalysisCommand(const ToolHost& host) {
   AnalysisDialog dialog(shape, std::move(coupon->rows),
                         std::vector<int64_t>(coupon->lines.begin(), coupon->lines.end()),
                         host.window);
+  dialog.UseDocumentStreck(host.document);
   dialog.Start();
   RunModal(dialog);
 }
