@@ -118,7 +118,7 @@ TEST_F(MatchTableTest, ATabSeparatedBlockFromASpreadsheetLandsAtTheSelectedCell)
   EXPECT_EQ(third.streck, (SignValues{52, 26, 22}));
   EXPECT_EQ(dialog->Values().match[3].away, "IFK Göteborg");
   EXPECT_EQ(dialog->Values().match[3].odds[2], 6.5);
-  EXPECT_EQ(Shown(*dialog, 2, kOddsColumn), QStringLiteral("2,1"));
+  EXPECT_EQ(Shown(*dialog, 2, kOddsColumn), QStringLiteral("2,10"));
   EXPECT_TRUE(std::isnan(dialog->Values().match[1].chance[0]));
   EXPECT_TRUE(std::isnan(dialog->Values().match[4].chance[0]));
 

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStringDecoder>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -195,11 +196,15 @@ MatchTableDialog::MatchTableDialog(const CouponDocument& document, Platform& pla
   for (int match = 0; match < matches_; ++match) ShowMatch(match);
   table_->resizeColumnsToContents();
   for (int column = kOddsColumn; column < kMatchColumnCount; ++column) {
-    table_->setColumnWidth(column, std::max(table_->columnWidth(column), 58));
+    table_->setColumnWidth(column, std::max(table_->columnWidth(column), 50));
   }
   for (const int column : {kHomeColumn, kAwayColumn}) {
-    table_->setColumnWidth(column, std::max(table_->columnWidth(column), 110));
+    table_->setColumnWidth(column, std::max(table_->columnWidth(column), 100));
   }
+  // Wide enough for every column, so the sums are never scrolled away.
+  table_->setMinimumWidth(table_->verticalHeader()->sizeHint().width() +
+                          table_->horizontalHeader()->length() + 2 * table_->frameWidth() +
+                          table_->verticalScrollBar()->sizeHint().width());
   table_->setCurrentCell(0, kChanceColumn);
 
   scaled_ = new QLabel(this);
@@ -241,7 +246,7 @@ MatchTableDialog::MatchTableDialog(const CouponDocument& document, Platform& pla
   layout->addWidget(error_);
   layout->addLayout(tools);
   layout->addWidget(buttons);
-  resize(1060, 560);
+  resize(minimumSizeHint().width(), 560);
 
   connect(table_, &QTableWidget::itemChanged, this, &MatchTableDialog::CellEdited);
   connect(table_, &MatchTable::PasteRequested, this,
@@ -272,7 +277,14 @@ void MatchTableDialog::ShowMatch(int match) {
     }
     if (column == kHomeColumn) item->setText(FromUtf8(value.home));
     if (column == kAwayColumn) item->setText(FromUtf8(value.away));
-    if (IsNumberColumn(column)) item->setText(NumberText(ValueAt(values_, match, column)));
+    if (IsNumberColumn(column)) {
+      const double number = ValueAt(values_, match, column);
+      // Odds are written with two decimals wherever they are offered.
+      item->setText(
+          column < kChanceColumn && !std::isnan(number)
+              ? QString::number(number, 'f', 2).replace(QLatin1Char('.'), QLatin1Char(','))
+              : NumberText(number));
+    }
   }
   ShowComputed(match);
   showing_ = wasShowing;
