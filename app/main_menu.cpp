@@ -50,4 +50,12 @@ void TForm1::BuildMenu() {
           [this] { Guard("Systemvrde1Click", [this] { Systemvrde1Click(); }); });
   connect(Radvrden1, &QAction::triggered, this,
           [this] { Guard("Radvrden1Click", [this] { Radvrden1Click(); }); });
+  Kupong1 = addMenu(QStringLiteral("Kupong1"), QStringLiteral("Kupong"));
+  ppnakupong1 = addItem(Kupong1, QStringLiteral("ppnakupong1"), QStringLiteral("Öppna kupong..."));
+  Sparakupong1 =
+      addItem(Kupong1, QStringLiteral("Sparakupong1"), QStringLiteral("Spara kupong..."));
+  N1 = Kupong1->addSeparator();
+  N1->setObjectName(QStringLiteral("N1"));
+  Matchvrdering1 =
+      addItem(Kupong1, QStringLiteral("Matchvrdering1"), QStringLiteral("Matchvärdering..."));
 }

@@ -120,6 +120,9 @@ void TForm1::BindEvents() {
   bind(Rttarader1, &QAction::triggered, "Rttarader1Click", &TForm1::Rttarader1Click);
   bind(Sparafrinlmning1, &QAction::triggered, "Sparafrinlmning1Click",
        &TForm1::Sparafrinlmning1Click);
+  bind(ppnakupong1, &QAction::triggered, "ppnakupong1Click", &TForm1::ppnakupong1Click);
+  bind(Sparakupong1, &QAction::triggered, "Sparakupong1Click", &TForm1::Sparakupong1Click);
+  bind(Matchvrdering1, &QAction::triggered, "Matchvrdering1Click", &TForm1::Matchvrdering1Click);
 }
 
 // Each selection runs its group's click handler before the next one.

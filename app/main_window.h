@@ -15,6 +15,7 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "app/controls.h"
@@ -95,6 +96,12 @@ class TForm1 : public QMainWindow {
   QAction* Sparafrinlmning1 = nullptr;
   QAction* Systemvrde1 = nullptr;
   QAction* Radvrden1 = nullptr;
+  // The menu "Kupong", after "Verktyg": the coupon document (app/document_commands.cpp).
+  QMenu* Kupong1 = nullptr;
+  QAction* ppnakupong1 = nullptr;
+  QAction* Sparakupong1 = nullptr;
+  QAction* N1 = nullptr;  // the separator before the match values
+  QAction* Matchvrdering1 = nullptr;
 
   // Handlers. The events reach them through Guard.
   void EditClick(int cell);  // Edit1Click .. Edit42Click: cell 0..41
@@ -117,6 +124,16 @@ class TForm1 : public QMainWindow {
   void Sparafrinlmning1Click();
   void Systemvrde1Click();
   void Radvrden1Click();
+  void ppnakupong1Click();  // app/document_commands.cpp
+  void Sparakupong1Click();
+  void Matchvrdering1Click();
+
+  // Whether the coupon document as it would be saved now (the current marks,
+  // game and goals with the values) differs from the file it came from; with
+  // no file, whether anything beyond the marks was entered.
+  bool DocumentChanged() const;
+  // The file the document was opened from or saved to last; empty for none.
+  const QString& DocumentPath() const { return documentPath_; }
 
   // Runs one handler. An error escaping it is shown in the standard error box
   // (its text, ApplicationTitle() as caption) and the program goes on; Qt never
@@ -129,6 +146,9 @@ class TForm1 : public QMainWindow {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Asks before unsaved document changes are lost; the window then closes or
+  // stays as the answer says.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   // The stages of building the window, in the order the constructor runs them.
@@ -157,4 +177,13 @@ class TForm1 : public QMainWindow {
   // chances, streck), the pool, the conditions and the results. Its marks and
   // game are the window's, taken from state_ when it is saved.
   spelkub::CouponDocument document_;
+
+  // The coupon document's commands (app/document_commands.cpp).
+  spelkub::CouponDocument DocumentNow() const;
+  void ShowDocument(const spelkub::CouponDocument& document);
+  bool SaveDocument(bool choosePath);
+  bool MayDiscardDocument();
+  // The document's file and its canonical text as last read or written.
+  QString documentPath_;
+  std::string documentSavedText_;
 };

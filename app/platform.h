@@ -1,5 +1,6 @@
 // What the window needs from the desktop beyond its own controls: message
-// boxes, the error box, opening addresses, the save dialog and file writing.
+// boxes, the error box, opening addresses, the file dialogs, the question
+// before unsaved changes are lost, and file writing.
 // The window talks to this interface only, so tests can put a recording fake
 // in place of the real Qt implementation (qt_platform.h).
 #pragma once
@@ -10,6 +11,9 @@
 #include <vector>
 
 namespace spelkub {
+
+// The answers to "Spara ändringarna i kupongen?".
+enum class SaveChangesAnswer { kSave, kDiscard, kCancel };
 
 class Platform {
  public:
@@ -32,6 +36,26 @@ class Platform {
   // unseen before any is named); throws spelkub::SaveFilesError.
   virtual void WriteFiles(const std::vector<QString>& paths,
                           const std::vector<QByteArray>& texts) = 0;
+
+  // The open dialog for an existing file, with one filter such as "Kupong
+  // (*.spelkub)", proposing `proposedPath` (or its folder); nullopt on cancel.
+  // A platform without dialogs chooses nothing.
+  virtual std::optional<QString> ChooseOpenFile(const QString& /*proposedPath*/,
+                                                const QString& /*filter*/) {
+    return std::nullopt;
+  }
+  // A save dialog with one filter and `suffix` added to a name typed without
+  // one; it asks before replacing a file. nullopt on cancel.
+  virtual std::optional<QString> ChooseSaveFileAs(const QString& /*proposedPath*/,
+                                                  const QString& /*filter*/,
+                                                  const QString& /*suffix*/) {
+    return std::nullopt;
+  }
+  // Asks whether to save changes before they are lost, with the buttons
+  // "Spara", "Spara inte" and "Avbryt". A platform that cannot ask keeps them.
+  virtual SaveChangesAnswer AskSaveChanges(const QString& /*text*/, const QString& /*caption*/) {
+    return SaveChangesAnswer::kCancel;
+  }
 };
 
 // The save dialog's one piece of state: the path last chosen, which the next

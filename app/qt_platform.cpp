@@ -7,6 +7,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTranslator>
 #include <QUrl>
 #include <cstring>
@@ -91,6 +92,80 @@ std::optional<QString> QtPlatform::ChooseSaveFile(const QString& proposedPath) {
   const QStringList files = dialog->selectedFiles();
   if (files.isEmpty() || files.first().isEmpty()) return std::nullopt;
   return files.first();
+}
+
+namespace {
+
+std::optional<QString> RunFileDialog(QFileDialog& dialog) {
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty() || files.first().isEmpty()) return std::nullopt;
+  return files.first();
+}
+
+void SetOneFilter(QFileDialog& dialog, const QString& filter, const QString& proposedPath) {
+  dialog.setNameFilter(filter);
+  dialog.selectNameFilter(filter);
+  if (!proposedPath.isEmpty()) dialog.selectFile(proposedPath);
+}
+
+}  // namespace
+
+std::unique_ptr<QFileDialog> NewOpenDialog(const QString& proposedPath, const QString& filter) {
+  auto dialog = std::make_unique<QFileDialog>();
+  dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  dialog->setFileMode(QFileDialog::ExistingFile);
+  SetOneFilter(*dialog, filter, proposedPath);
+  return dialog;
+}
+
+std::unique_ptr<QFileDialog> NewSaveAsDialog(const QString& proposedPath, const QString& filter,
+                                             const QString& suffix) {
+  auto dialog = std::make_unique<QFileDialog>();
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  dialog->setFileMode(QFileDialog::AnyFile);
+  dialog->setDefaultSuffix(suffix);
+  SetOneFilter(*dialog, filter, proposedPath);
+  return dialog;
+}
+
+std::optional<QString> QtPlatform::ChooseOpenFile(const QString& proposedPath,
+                                                  const QString& filter) {
+  return RunFileDialog(*NewOpenDialog(proposedPath, filter));
+}
+
+std::optional<QString> QtPlatform::ChooseSaveFileAs(const QString& proposedPath,
+                                                    const QString& filter, const QString& suffix) {
+  return RunFileDialog(*NewSaveAsDialog(proposedPath, filter, suffix));
+}
+
+std::unique_ptr<QMessageBox> NewSaveChangesBox(const QString& text, const QString& caption) {
+  auto box = std::make_unique<QMessageBox>(QMessageBox::Question, caption, text);
+  box->setTextFormat(Qt::PlainText);
+  QPushButton* save = box->addButton(QStringLiteral("Spara"), QMessageBox::AcceptRole);
+  save->setObjectName(QStringLiteral("Spara"));
+  box->addButton(QStringLiteral("Spara inte"), QMessageBox::DestructiveRole)
+      ->setObjectName(QStringLiteral("SparaInte"));
+  QPushButton* cancel = box->addButton(QStringLiteral("Avbryt"), QMessageBox::RejectRole);
+  cancel->setObjectName(QStringLiteral("Avbryt"));
+  box->setDefaultButton(save);
+  box->setEscapeButton(cancel);
+  return box;
+}
+
+SaveChangesAnswer QtPlatform::AskSaveChanges(const QString& text, const QString& caption) {
+  const std::unique_ptr<QMessageBox> box = NewSaveChangesBox(text, caption);
+  box->exec();
+  const QAbstractButton* clicked = box->clickedButton();
+  if (clicked == nullptr) return SaveChangesAnswer::kCancel;
+  switch (box->buttonRole(const_cast<QAbstractButton*>(clicked))) {
+    case QMessageBox::AcceptRole:
+      return SaveChangesAnswer::kSave;
+    case QMessageBox::DestructiveRole:
+      return SaveChangesAnswer::kDiscard;
+    default:
+      return SaveChangesAnswer::kCancel;
+  }
 }
 
 void QtPlatform::WriteFile(const QString& path, const QByteArray& bytes) {

@@ -18,6 +18,17 @@ namespace spelkub {
 // path, or empty) proposed with its folder.
 std::unique_ptr<QFileDialog> NewSaveDialog(const QString& proposedPath);
 
+// The dialogs ChooseOpenFile and ChooseSaveFileAs run, configured but not
+// shown: one filter, selected; for saving, `suffix` added to a name without
+// one; `proposedPath` (a full path, or empty) proposed with its folder.
+std::unique_ptr<QFileDialog> NewOpenDialog(const QString& proposedPath, const QString& filter);
+std::unique_ptr<QFileDialog> NewSaveAsDialog(const QString& proposedPath, const QString& filter,
+                                             const QString& suffix);
+
+// The question AskSaveChanges runs, built but not shown: `text`, `caption`,
+// and the buttons "Spara" (the default), "Spara inte" and "Avbryt" (Escape).
+std::unique_ptr<QMessageBox> NewSaveChangesBox(const QString& text, const QString& caption);
+
 // The box ShowMessage and ShowError run, built but not shown: `text` shown as
 // it is (plain text, never read as markup), `caption`, one OK button, and
 // `details`, when given, behind the box's own details button.
@@ -39,6 +50,11 @@ class QtPlatform : public Platform {
   std::optional<QString> ChooseSaveFile(const QString& proposedPath) override;
   void WriteFile(const QString& path, const QByteArray& bytes) override;
   void WriteFiles(const std::vector<QString>& paths, const std::vector<QByteArray>& texts) override;
+  std::optional<QString> ChooseOpenFile(const QString& proposedPath,
+                                        const QString& filter) override;
+  std::optional<QString> ChooseSaveFileAs(const QString& proposedPath, const QString& filter,
+                                          const QString& suffix) override;
+  SaveChangesAnswer AskSaveChanges(const QString& text, const QString& caption) override;
 };
 
 }  // namespace spelkub

@@ -7,3 +7,5 @@ foreach(test main_window_test row_list_test radio_group_test generate_command_te
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/${test}.cpp
     LIBS spelkub_app Qt6::Test)
 endforeach()
+spelkub_add_test(document_window_test QT
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/document_window_test.cpp LIBS spelkub_app Qt6::Test)

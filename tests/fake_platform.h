@@ -1,6 +1,6 @@
-// A Platform for widget tests: records every box, link, dialog and write, and
-// answers the save dialog from a script. Also holds the one QApplication that
-// widget tests need.
+// A Platform for widget tests: records every box, link, dialog, question and
+// write, and answers the file dialogs and the question from a script. Also holds the one
+// QApplication that widget tests need.
 #pragma once
 
 #include <QApplication>
@@ -57,6 +57,16 @@ class FakePlatform : public Platform {
   std::function<void(const Box&)> onMessage;
   // The save dialog's answer: a path, or nullopt for Cancel.
   std::optional<QString> saveAnswer;
+  // The open dialog's answer, and the filter each open and save-as dialog
+  // offered (ChooseSaveFileAs answers with saveAnswer).
+  std::optional<QString> openAnswer;
+  std::vector<QString> openFilters;
+  std::vector<QString> saveFilters;
+  // "Spara ändringarna i kupongen?" and the like: each question asked, and
+  // the answer given to all of them; onQuestion sees the window meanwhile.
+  std::vector<Box> questions;
+  SaveChangesAnswer questionAnswer = SaveChangesAnswer::kCancel;
+  std::function<void(const Box&)> onQuestion;
   // When set, WriteFile fails with this text and records nothing.
   std::optional<std::string> writeFailure;
 
@@ -92,6 +102,24 @@ class FakePlatform : public Platform {
     }
   }
   size_t namedBeforeFailure = 0;
+
+  std::optional<QString> ChooseOpenFile(const QString& proposedPath,
+                                        const QString& filter) override {
+    proposedPaths.push_back(proposedPath);
+    openFilters.push_back(filter);
+    return openAnswer;
+  }
+  std::optional<QString> ChooseSaveFileAs(const QString& proposedPath, const QString& filter,
+                                          const QString& /*suffix*/) override {
+    proposedPaths.push_back(proposedPath);
+    saveFilters.push_back(filter);
+    return saveAnswer;
+  }
+  SaveChangesAnswer AskSaveChanges(const QString& text, const QString& caption) override {
+    questions.push_back({text, caption});
+    if (onQuestion) onQuestion(questions.back());
+    return questionAnswer;
+  }
 };
 
 }  // namespace spelkub::testing

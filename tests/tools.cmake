@@ -18,3 +18,7 @@ spelkub_add_test(commands_test QT SOURCES ${CMAKE_CURRENT_LIST_DIR}/commands_tes
 # "Systemvärde..." and "Radvärden...", against the companion's numbers.
 spelkub_add_test(tools_value_test QT SOURCES ${CMAKE_CURRENT_LIST_DIR}/tools_value_test.cpp
   LIBS spelkub_tools spelkub_cli Qt6::Test)
+spelkub_add_test(tools_match_table_test QT
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tools_match_table_test.cpp LIBS spelkub_tools Qt6::Test)
+spelkub_add_test(tools_analysis_document_test QT
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tools_analysis_document_test.cpp LIBS spelkub_tools Qt6::Test)

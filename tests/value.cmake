@@ -3,3 +3,4 @@ spelkub_add_test(value_test SOURCES value_test.cpp LIBS spelkub_value)
 # The value commands both front ends run, and the companion's value options.
 spelkub_add_test(value_command_test SOURCES value_command_test.cpp LIBS spelkub_commands)
 spelkub_add_test(value_cli_test SOURCES value_cli_test.cpp LIBS spelkub_cli)
+spelkub_add_test(value_paste_test SOURCES value_paste_test.cpp LIBS spelkub_value)

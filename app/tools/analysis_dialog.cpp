@@ -16,6 +16,7 @@
 #include "app/tools/dialog_parts.h"
 #include "app/tools/outcome_chart.h"
 #include "app/tools/worker.h"
+#include "value/value_model.h"
 
 namespace spelkub::tools {
 
@@ -96,8 +97,25 @@ AnalysisDialog::~AnalysisDialog() {
   delete worker_;
 }
 
+void AnalysisDialog::UseDocumentStreck(const CouponDocument& document) {
+  const std::optional<ScaledValues> scaled =
+      ScaleValues(document.values, input_.shape.matches, ValueKind::kStreck, nullptr);
+  if (!scaled) return;
+  Streck streck;
+  streck.matches = input_.shape.matches;
+  for (int m = 0; m < input_.shape.matches; ++m) {
+    for (int sign = 0; sign < 3; ++sign) {
+      streck.percent[m][sign] = scaled->probability[m][sign] * 100;
+    }
+  }
+  streck.scaledMatches = scaled->scaledMatches;
+  documentStreck_ = std::move(streck);
+  streckField_->setPlaceholderText(
+      QStringLiteral("Kupongens streck används; skriv %1 tal för andra").arg(3 * input_.shape.matches));
+}
+
 void AnalysisDialog::Start() {
-  Run(std::nullopt);
+  Run(documentStreck_);
 }
 
 void AnalysisDialog::Run(std::optional<Streck> streck) {
@@ -112,7 +130,7 @@ void AnalysisDialog::ComputeWithStreck() {
   const QString text = streckField_->text().trimmed();
   if (text.isEmpty()) {
     streckError_->hide();
-    Run(std::nullopt);
+    Run(documentStreck_);
     return;
   }
   std::string error;

@@ -1,8 +1,9 @@
 // The "Garantianalys" dialog: the guarantee of the row list's rows on the
 // system of the current marks, the outcomes by number of right as a table and
-// a bar chart, the rows outside the system (the first few by line), and a
-// field for streck percentages that adds the probability of each number of
-// right and names the matches whose percentages were scaled to 100.
+// a bar chart, the rows outside the system (the first few by line), and the
+// probability of each number of right by the coupon document's streck or by
+// a line of percentages in its field, naming the matches whose percentages
+// were scaled to 100.
 //
 // The analysis runs on the dialog's Worker, once on opening and again for
 // each set of percentages.
@@ -15,6 +16,7 @@
 #include "check/analysis.h"
 #include "commands/check_commands.h"
 #include "coupon/system_shape.h"
+#include "document/coupon_document.h"
 
 class QLabel;
 class QLineEdit;
@@ -33,7 +35,11 @@ class AnalysisDialog : public QDialog {
   AnalysisDialog(AnalysisInput input, QWidget* parent = nullptr);
   ~AnalysisDialog() override;
 
-  // Starts the analysis without percentages.
+  // Takes the document's streck when it has them for every match of the
+  // system: the analysis then weighs the outcomes by them unless a line of
+  // percentages is given.
+  void UseDocumentStreck(const CouponDocument& document);
+  // Starts the analysis, with the document's streck when it has them.
   void Start();
   Worker& AnalysisWorker() { return *worker_; }
   const AnalysisReport& Report() const { return shown_; }
@@ -58,6 +64,7 @@ class AnalysisDialog : public QDialog {
   QLabel* scaled_ = nullptr;  // the matches whose streck were scaled to 100
   Worker* worker_ = nullptr;
 
+  std::optional<Streck> documentStreck_;
   std::optional<Streck> streck_;           // read by the running analysis
   std::optional<AnalysisOutcome> output_;  // written by it; none when stopped
   AnalysisReport shown_;

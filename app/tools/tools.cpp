@@ -89,6 +89,7 @@ void AnalysisCommand(const ToolHost& host) {
     return;
   }
   AnalysisDialog dialog(std::move(*input.value), host.window);
+  dialog.UseDocumentStreck(host.document);
   dialog.Start();
   RunModal(dialog);
 }

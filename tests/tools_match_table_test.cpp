@@ -1,0 +1,282 @@
+// The match table, offscreen and driven through its controls: pasting from a
+// spreadsheet and a line of numbers, the keys, "Odds → chans" against the
+// formula, the colours and sums, importing a file, and OK and Avbryt.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <cmath>
+#include <random>
+#include <string>
+
+#include "app/tools/match_table_dialog.h"
+#include "fake_platform.h"
+#include "temp_folder.h"
+
+namespace spelkub {
+namespace {
+
+using tools::kChanceColumn;
+using tools::kChanceSumColumn;
+using tools::kHomeColumn;
+using tools::kOddsColumn;
+using tools::kStreckColumn;
+using tools::kStreckSumColumn;
+using tools::kValueColumn;
+using tools::MatchTableDialog;
+
+class MatchTableTest : public ::testing::Test, protected testing::WithApplication {
+ protected:
+  MatchTableTest() { document = NewCouponDocument(kStryktipset); }
+  ~MatchTableTest() override { tools::SetMatchTableRunner(nullptr); }
+
+  std::unique_ptr<MatchTableDialog> Open() {
+    auto dialog = std::make_unique<MatchTableDialog>(document, platform);
+    dialog->show();
+    return dialog;
+  }
+  // Ctrl+V in the table with `text` on the clipboard, at (row, column).
+  static void PasteAt(MatchTableDialog& dialog, int row, int column, const QString& text) {
+    dialog.Table()->setCurrentCell(row, column);
+    QGuiApplication::clipboard()->setText(text);
+    QTest::keyClick(dialog.Table(), Qt::Key_V, Qt::ControlModifier);
+  }
+  static QString Shown(const MatchTableDialog& dialog, int row, int column) {
+    return dialog.Table()->item(row, column)->text();
+  }
+  // Types `text` into the selected cell as a user does: the first key opens
+  // the cell's editor, Enter ends it.
+  static void Type(tools::MatchTable* table, const QString& text) {
+    QTest::keyClick(table, text.at(0).toLatin1());
+    auto* editor = qobject_cast<QLineEdit*>(table->indexWidget(table->currentIndex()));
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, text.mid(1));
+    QTest::keyClick(editor, Qt::Key_Return);
+    // The item view commits an editor's text through its event queue.
+    QCoreApplication::processEvents();
+  }
+  static QLabel* Error(const MatchTableDialog& dialog) {
+    return dialog.findChild<QLabel*>(QStringLiteral("Fel"));
+  }
+  static void Press(const MatchTableDialog& dialog, const char* name) {
+    QTest::mouseClick(dialog.findChild<QPushButton*>(QString::fromLatin1(name)), Qt::LeftButton);
+  }
+
+  CouponDocument document;
+  testing::FakePlatform platform;
+};
+
+TEST_F(MatchTableTest, OneRowPerMatchInPlay) {
+  EXPECT_EQ(Open()->Table()->rowCount(), 13);
+  document = NewCouponDocument(kSupertoto);
+  const auto dialog = Open();
+  EXPECT_EQ(dialog->Table()->rowCount(), 14);
+  EXPECT_EQ(dialog->Table()->verticalHeaderItem(13)->text(), QStringLiteral("14"));
+}
+
+TEST_F(MatchTableTest, FortyTwoNumbersOnOneLineFillTheStreckOfSupertoto) {
+  document = NewCouponDocument(kSupertoto);
+  const auto dialog = Open();
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> tenths(0, 999);
+  std::vector<double> numbers;
+  QStringList fields;
+  for (int i = 0; i < 42; ++i) {
+    numbers.push_back(tenths(random) / 10.0);
+    fields << QString::number(numbers.back(), 'f', 1).replace('.', ',');
+  }
+  PasteAt(*dialog, 6, kStreckColumn + 2, fields.join(QLatin1Char('\t')) + "\r\n");
+  EXPECT_FALSE(Error(*dialog)->isVisible()) << Error(*dialog)->text().toStdString();
+  for (int match = 0; match < 14; ++match) {
+    for (int sign = 0; sign < 3; ++sign) {
+      EXPECT_EQ(dialog->Values().match[match].streck[sign], numbers[3 * match + sign])
+          << "seed 7, match " << match + 1;
+      QString shown = fields[3 * match + sign];
+      if (shown.endsWith(QStringLiteral(",0"))) shown.chop(2);
+      EXPECT_EQ(Shown(*dialog, match, kStreckColumn + sign), shown);
+      EXPECT_TRUE(std::isnan(dialog->Values().match[match].chance[sign]));
+    }
+  }
+}
+
+TEST_F(MatchTableTest, ATabSeparatedBlockFromASpreadsheetLandsAtTheSelectedCell) {
+  const auto dialog = Open();
+  // Names, odds, chances and streck of matches 3 and 4, as a spreadsheet copies them.
+  PasteAt(*dialog, 2, kHomeColumn,
+          "AIK\tHammarby\t2,10\t3,40\t3,60\t45\t28\t27\t52\t26\t22\r\n"
+          "Malmö FF\tIFK Göteborg\t1.5\t4\t6.5\t60\t25\t15\t70\t20\t10\r\n");
+  ASSERT_FALSE(Error(*dialog)->isVisible()) << Error(*dialog)->text().toStdString();
+  const MatchValue& third = dialog->Values().match[2];
+  EXPECT_EQ(third.home, "AIK");
+  EXPECT_EQ(third.away, "Hammarby");
+  EXPECT_EQ(third.odds, (SignValues{2.1, 3.4, 3.6}));
+  EXPECT_EQ(third.chance, (SignValues{45, 28, 27}));
+  EXPECT_EQ(third.streck, (SignValues{52, 26, 22}));
+  EXPECT_EQ(dialog->Values().match[3].away, "IFK Göteborg");
+  EXPECT_EQ(dialog->Values().match[3].odds[2], 6.5);
+  EXPECT_EQ(Shown(*dialog, 2, kOddsColumn), QStringLiteral("2,10"));
+  EXPECT_TRUE(std::isnan(dialog->Values().match[1].chance[0]));
+  EXPECT_TRUE(std::isnan(dialog->Values().match[4].chance[0]));
+
+  // Spelvärde p/q in percent, green above 100, red below.
+  const double p = 45.0 / 100;
+  const double q = 52.0 / 100;
+  EXPECT_EQ(Shown(*dialog, 2, kValueColumn), QStringLiteral("%1 %").arg(std::round(p / q * 100)));
+  EXPECT_EQ(Shown(*dialog, 2, kValueColumn + 2), QStringLiteral("123 %"));  // 27 / 22
+  const QColor below = dialog->Table()->item(2, kValueColumn)->background().color();
+  const QColor above = dialog->Table()->item(2, kValueColumn + 2)->background().color();
+  EXPECT_GT(below.red(), below.green());
+  EXPECT_GT(above.green(), above.red());
+  EXPECT_EQ(Shown(*dialog, 2, kChanceSumColumn), QStringLiteral("100"));
+  EXPECT_TRUE(Shown(*dialog, 5, kValueColumn).isEmpty());
+}
+
+TEST_F(MatchTableTest, SumsNotOfAHundredAreShownAndNamed) {
+  const auto dialog = Open();
+  PasteAt(*dialog, 1, kChanceColumn, "40;30;20\n50;30;20\n");
+  PasteAt(*dialog, 6, kStreckColumn, "60 30 20");
+  EXPECT_EQ(Shown(*dialog, 1, kChanceSumColumn), QStringLiteral("90"));
+  EXPECT_EQ(Shown(*dialog, 2, kChanceSumColumn), QStringLiteral("100"));
+  EXPECT_EQ(Shown(*dialog, 6, kStreckSumColumn), QStringLiteral("110"));
+  const QLabel* note = dialog->findChild<QLabel*>(QStringLiteral("Omraknade"));
+  EXPECT_TRUE(note->isVisible());
+  EXPECT_EQ(note->text(), QStringLiteral("Summan är inte 100 %, räknas om till 100 %: chans i "
+                                         "match 2; streck i match 7."));
+  EXPECT_NE(dialog->Table()->item(1, kChanceSumColumn)->background(),
+            dialog->Table()->item(2, kChanceSumColumn)->background());
+}
+
+TEST_F(MatchTableTest, ARefusedPasteSaysWhyAndWritesNothing) {
+  const auto dialog = Open();
+  PasteAt(*dialog, 0, kChanceColumn, "45\t30\t25\nx\t1\t2\n");
+  EXPECT_TRUE(Error(*dialog)->isVisible());
+  EXPECT_EQ(Error(*dialog)->text(), QStringLiteral("Rad 2, fält 1: \"x\" är inget tal"));
+  EXPECT_TRUE(std::isnan(dialog->Values().match[0].chance[0]));
+  EXPECT_TRUE(Shown(*dialog, 0, kChanceColumn).isEmpty());
+  // The next good paste takes the message away.
+  PasteAt(*dialog, 0, kChanceColumn, "45\t30\t25");
+  EXPECT_FALSE(Error(*dialog)->isVisible());
+}
+
+TEST_F(MatchTableTest, KeysWorkAsInASpreadsheet) {
+  const auto dialog = Open();
+  tools::MatchTable* table = dialog->Table();
+  table->setCurrentCell(0, kChanceColumn);
+  Type(table, QStringLiteral("45,5"));
+  EXPECT_EQ(dialog->Values().match[0].chance[0], 45.5);
+  EXPECT_EQ(table->currentRow(), 1);
+  EXPECT_EQ(table->currentColumn(), kChanceColumn);
+  QTest::keyClick(table, Qt::Key_Return);  // not editing: down as well
+  EXPECT_EQ(table->currentRow(), 2);
+  QTest::keyClick(table, Qt::Key_Tab);
+  EXPECT_EQ(table->currentColumn(), kChanceColumn + 1);
+  QTest::keyClick(table, Qt::Key_Up);
+  QTest::keyClick(table, Qt::Key_Up);
+  QTest::keyClick(table, Qt::Key_Left);
+  EXPECT_EQ(table->currentRow(), 0);
+  EXPECT_EQ(table->currentColumn(), kChanceColumn);
+  QTest::keyClick(table, Qt::Key_Delete);
+  EXPECT_TRUE(std::isnan(dialog->Values().match[0].chance[0]));
+
+  // A typed word is no number: the cell keeps its value and the reason is shown.
+  PasteAt(*dialog, 0, kChanceColumn, "45");
+  Type(table, QStringLiteral("mycket"));
+  EXPECT_EQ(dialog->Values().match[0].chance[0], 45.0);
+  EXPECT_EQ(Shown(*dialog, 0, kChanceColumn), QStringLiteral("45"));
+  EXPECT_EQ(Error(*dialog)->text(),
+            QStringLiteral("Match 1, Chans 1: \"mycket\" är inget tal som kan stå här"));
+}
+
+TEST_F(MatchTableTest, OddsToChancesFollowsTheFormula) {
+  const auto dialog = Open();
+  std::mt19937 random(11);
+  std::uniform_real_distribution<double> odds(1.05, 15.0);
+  QStringList lines;
+  std::vector<SignValues> given;
+  for (int match = 0; match < 13; ++match) {
+    SignValues three{};
+    QStringList fields;
+    for (int sign = 0; sign < 3; ++sign) {
+      three[sign] = std::round(odds(random) * 100) / 100;
+      fields << QString::number(three[sign], 'f', 2);
+    }
+    given.push_back(three);
+    lines << fields.join(QLatin1Char(';'));
+  }
+  PasteAt(*dialog, 0, kOddsColumn, lines.join(QLatin1Char('\n')));
+  ASSERT_FALSE(Error(*dialog)->isVisible()) << Error(*dialog)->text().toStdString();
+  Press(*dialog, "OddsTillChans");
+  for (int match = 0; match < 13; ++match) {
+    const double total = 1 / given[match][0] + 1 / given[match][1] + 1 / given[match][2];
+    for (int sign = 0; sign < 3; ++sign) {
+      const double expected = (1 / given[match][sign]) / total * 100;
+      EXPECT_NEAR(dialog->Values().match[match].chance[sign], expected, 1e-9 * expected)
+          << "seed 11, match " << match + 1;
+    }
+  }
+  EXPECT_EQ(Shown(*dialog, 0, kChanceSumColumn), QStringLiteral("100"));
+}
+
+TEST_F(MatchTableTest, OddsToChancesWithoutOddsSaysWhichAreMissing) {
+  const auto dialog = Open();
+  PasteAt(*dialog, 0, kOddsColumn, "2;3;4");
+  Press(*dialog, "OddsTillChans");
+  EXPECT_EQ(Error(*dialog)->text(), QStringLiteral("Odds: match 2 saknar odds för 1"));
+  EXPECT_TRUE(std::isnan(dialog->Values().match[0].chance[0]));
+}
+
+TEST_F(MatchTableTest, ImportReadsATextFileAtTheSelectedCell) {
+  testing::TempFolder folder("spelkub_match_table");
+  const auto dialog = Open();
+  testing::WriteFile(folder.Path("streck.csv"), "52;26;22\n61,5;22;16,5\n");
+  platform.openAnswer = QString::fromStdString(folder.Path("streck.csv").string());
+  dialog->Table()->setCurrentCell(0, kStreckColumn);
+  Press(*dialog, "Importera");
+  EXPECT_EQ(dialog->Values().match[1].streck, (SignValues{61.5, 22, 16.5}));
+  EXPECT_EQ(platform.openFilters, std::vector<QString>{QStringLiteral("Tabell (*.csv *.txt)")});
+
+  platform.openAnswer = QString::fromStdString(folder.Path("saknas.csv").string());
+  Press(*dialog, "Importera");
+  EXPECT_TRUE(Error(*dialog)->text().startsWith(QStringLiteral("Kan inte läsa")));
+  EXPECT_EQ(dialog->Values().match[1].streck, (SignValues{61.5, 22, 16.5}));
+}
+
+TEST_F(MatchTableTest, OkWritesTheDocumentAndAvbrytDoesNot) {
+  document.values.match[12].home = "Kvar";
+  tools::SetMatchTableRunner([](MatchTableDialog& dialog) {
+    PasteAt(dialog, 0, kChanceColumn, "45\t30\t25");
+    dialog.findChild<QLineEdit*>(QStringLiteral("Omsattning"))->setText("25 000 000");
+    Press(dialog, "OK");
+  });
+  ASSERT_TRUE(tools::EditMatchValues(document, platform, nullptr));
+  EXPECT_EQ(document.values.match[0].chance, (SignValues{45, 30, 25}));
+  EXPECT_EQ(document.values.match[12].home, "Kvar");
+  EXPECT_EQ(document.pool.turnover, 25000000.0);
+
+  tools::SetMatchTableRunner([](MatchTableDialog& dialog) {
+    PasteAt(dialog, 0, kChanceColumn, "10\t10\t80");
+    Press(dialog, "Avbryt");
+  });
+  EXPECT_FALSE(tools::EditMatchValues(document, platform, nullptr));
+  EXPECT_EQ(document.values.match[0].chance, (SignValues{45, 30, 25}));
+}
+
+TEST_F(MatchTableTest, OkIsRefusedWhileAMatchHasPartOfItsNumbers) {
+  tools::SetMatchTableRunner([](MatchTableDialog& dialog) {
+    PasteAt(dialog, 2, kStreckColumn, "52\t26");
+    Press(dialog, "OK");
+    EXPECT_TRUE(Error(dialog)->isVisibleTo(&dialog));
+    EXPECT_TRUE(Error(dialog)->text().startsWith(QStringLiteral("Match 3")))
+        << Error(dialog)->text().toStdString();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+  });
+  EXPECT_FALSE(tools::EditMatchValues(document, platform, nullptr));
+  EXPECT_TRUE(std::isnan(document.values.match[2].streck[0]));
+}
+
+}  // namespace
+}  // namespace spelkub
