@@ -1,5 +1,6 @@
 // The menu "Kupong": opening and saving the coupon document, the question
-// before unsaved changes are lost, and the match table.
+// before unsaved changes are lost, the match table and the conditions, with
+// the window's line of the rows the conditions keep.
 //
 // The document's game, goals and marks live in the window (CouponState and
 // the controls); document_ holds the rest. Saving joins the two; opening sets
@@ -11,9 +12,12 @@
 #include <stdexcept>
 #include <string>
 
+#include "app/form_building.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "app/tools/match_table_dialog.h"
+#include "app/tools/tools.h"
+#include "app/tools/villkor_dialog.h"
 #include "coupon/choices.h"
 #include "coupon/games.h"
 #include "io/save_file.h"
@@ -142,6 +146,7 @@ void TForm1::ppnakupong1Click() {
   document_ = *read.document;
   documentPath_ = *path;
   documentSavedText_ = SavedText(*read.document).value_or(std::string());
+  ShowConditionsCount();
 }
 
 void TForm1::Sparakupong1Click() {
@@ -153,6 +158,39 @@ void TForm1::Matchvrdering1Click() {
   if (!spelkub::tools::EditMatchValues(document, platform_, this)) return;
   document_.values = document.values;
   document_.pool.turnover = document.pool.turnover;
+  ShowConditionsCount();  // streck, chances and the turnover are what some conditions measure
+}
+
+void TForm1::Villkor1Click() {
+  if (spelkub::tools::VillkorCommand(ToolHostOf())) ShowConditionsCount();
+}
+
+void TForm1::ShowConditionsCount() {
+  if (!document_.useConditions || document_.conditions.empty()) {
+    conditionCounter_->Cancel();
+    Label20->hide();
+    return;
+  }
+  if (Label20->isHidden()) {
+    spelkub::SetCaption(Label20, QStringLiteral("Villkor: räknar..."));
+    Label20->setToolTip(QString());
+    Label20->show();
+  }
+  conditionCounter_->Request({spelkub::ShapeOf(state_), document_.conditions, document_.maxBroken,
+                              document_.values, document_.pool});
+}
+
+void TForm1::ShowConditionsResult(const spelkub::tools::ConditionCount& count) {
+  if (!document_.useConditions || document_.conditions.empty()) return;
+  using spelkub::tools::GroupedCount;
+  if (count.error.empty()) {
+    spelkub::SetCaption(Label20, QStringLiteral("Villkor: %1 av %2")
+                                     .arg(GroupedCount(count.kept), GroupedCount(count.total)));
+    Label20->setToolTip(QString());
+  } else {
+    spelkub::SetCaption(Label20, QStringLiteral("Villkor: kan inte räknas"));
+    Label20->setToolTip(FromUtf8(count.error));
+  }
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

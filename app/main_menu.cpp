@@ -58,4 +58,5 @@ void TForm1::BuildMenu() {
   N1->setObjectName(QStringLiteral("N1"));
   Matchvrdering1 =
       addItem(Kupong1, QStringLiteral("Matchvrdering1"), QStringLiteral("Matchvärdering..."));
+  Villkor1 = addItem(Kupong1, QStringLiteral("Villkor1"), QStringLiteral("Villkor..."));
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/handler_trace.h"
+#include "app/tools/villkor_dialog.h"
 #include "app/window_fonts.h"
 #include "assets/picture.h"
 #include "coupon/choices.h"
@@ -123,6 +124,17 @@ void TForm1::BindEvents() {
   bind(ppnakupong1, &QAction::triggered, "ppnakupong1Click", &TForm1::ppnakupong1Click);
   bind(Sparakupong1, &QAction::triggered, "Sparakupong1Click", &TForm1::Sparakupong1Click);
   bind(Matchvrdering1, &QAction::triggered, "Matchvrdering1Click", &TForm1::Matchvrdering1Click);
+  bind(Villkor1, &QAction::triggered, "Villkor1Click", &TForm1::Villkor1Click);
+
+  // Label20 follows the marks and the game, after their handlers ran. The
+  // count waits for the event loop, so the clicks of opening a coupon are
+  // counted once.
+  conditionCounter_ = new spelkub::tools::ConditionCounter(0, this);
+  conditionCounter_->setObjectName(QStringLiteral("Villkorsraknare"));
+  connect(conditionCounter_, &spelkub::tools::ConditionCounter::Counted, this,
+          &TForm1::ShowConditionsResult);
+  for (MarkCell* cell : Edit) connect(cell, &MarkCell::Click, this, &TForm1::ShowConditionsCount);
+  connect(RadioGroup1, &RadioGroup::Click, this, &TForm1::ShowConditionsCount);
 }
 
 // Each selection runs its group's click handler before the next one.

@@ -36,6 +36,8 @@ class QStatusBar;
 
 namespace spelkub::tools {
 struct ToolHost;
+struct ConditionCount;
+class ConditionCounter;
 }  // namespace spelkub::tools
 
 namespace spelkub {
@@ -102,6 +104,10 @@ class TForm1 : public QMainWindow {
   QAction* Sparakupong1 = nullptr;
   QAction* N1 = nullptr;  // the separator before the match values
   QAction* Matchvrdering1 = nullptr;
+  QAction* Villkor1 = nullptr;
+  // Below Label17: how many system rows the conditions keep, "Villkor: N av
+  // M"; shown only while the document's conditions are in use.
+  QLabel* Label20 = nullptr;
 
   // Handlers. The events reach them through Guard.
   void EditClick(int cell);  // Edit1Click .. Edit42Click: cell 0..41
@@ -127,6 +133,7 @@ class TForm1 : public QMainWindow {
   void ppnakupong1Click();  // app/document_commands.cpp
   void Sparakupong1Click();
   void Matchvrdering1Click();
+  void Villkor1Click();
 
   // Whether the coupon document as it would be saved now (the current marks,
   // game and goals with the values) differs from the file it came from; with
@@ -186,4 +193,10 @@ class TForm1 : public QMainWindow {
   // The document's file and its canonical text as last read or written.
   QString documentPath_;
   std::string documentSavedText_;
+
+  // Label20: counts the rows the conditions keep again after the marks, the
+  // game or the document changed; hides it while they are not in use.
+  void ShowConditionsCount();
+  void ShowConditionsResult(const spelkub::tools::ConditionCount& count);
+  spelkub::tools::ConditionCounter* conditionCounter_ = nullptr;
 };

@@ -144,6 +144,12 @@ void TForm1::BuildControls() {
   Label19 = MakeLabel(QStringLiteral("Label19"), QStringLiteral("Spelkub_lite v1.02 2008-09-18"), 8,
                       8, client_, kUnderlined);
 
+  // In the free strip under Label17, clear of the status bar; hidden until
+  // conditions are in use.
+  Label20 = MakeLabel(QStringLiteral("Label20"), QStringLiteral("Villkor:"), 115, 429, client_,
+                      kPlain, kAqua);
+  Label20->hide();
+
   // The picture lies under everything else.
   Image1->lower();
   PlaceStretchingControls(QSize(kClientWidth, kClientHeight));

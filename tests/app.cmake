@@ -9,3 +9,5 @@ foreach(test main_window_test row_list_test radio_group_test generate_command_te
 endforeach()
 spelkub_add_test(document_window_test QT
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/document_window_test.cpp LIBS spelkub_app Qt6::Test)
+spelkub_add_test(villkor_window_test QT
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/villkor_window_test.cpp LIBS spelkub_app Qt6::Test)

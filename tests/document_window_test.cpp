@@ -121,7 +121,8 @@ TEST_F(DocumentWindowTest, KupongComesAfterVerktygWithItsItems) {
             (std::vector<std::pair<QString, QString>>{{"ppnakupong1", "Öppna kupong..."},
                                                       {"Sparakupong1", "Spara kupong..."},
                                                       {"N1", "-"},
-                                                      {"Matchvrdering1", "Matchvärdering..."}}));
+                                                      {"Matchvrdering1", "Matchvärdering..."},
+                                                      {"Villkor1", "Villkor..."}}));
 }
 
 TEST_F(DocumentWindowTest, OpeningSetsGameGoalsAndMarksAsClicksWouldAndLeavesTheRows) {

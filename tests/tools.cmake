@@ -22,3 +22,6 @@ spelkub_add_test(tools_match_table_test QT
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tools_match_table_test.cpp LIBS spelkub_tools Qt6::Test)
 spelkub_add_test(tools_analysis_document_test QT
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tools_analysis_document_test.cpp LIBS spelkub_tools Qt6::Test)
+# "Villkor...": the conditions' dialog and its live count.
+spelkub_add_test(tools_villkor_test QT SOURCES ${CMAKE_CURRENT_LIST_DIR}/tools_villkor_test.cpp
+  LIBS spelkub_tools Qt6::Test)
