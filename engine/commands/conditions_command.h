@@ -28,10 +28,10 @@ inline constexpr std::string_view kNoRowKeptText = "Inga rader uppfyller villkor
 // language (none: the whole system), the allowed broken conditions ("tillåtna
 // fel"), and the match values and pool the measures take their numbers from.
 struct ConditionInput {
-  std::vector<std::string> conditions;
+  std::vector<std::string> conditions{};
   int maxBroken = 0;
-  MatchValues values;
-  PoolModel pool;
+  MatchValues values{};
+  PoolModel pool{};
 
   bool empty() const { return conditions.empty(); }
 };

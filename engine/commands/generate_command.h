@@ -58,7 +58,7 @@ struct GenerateControls {
   bool guaranteeReversed = false;   // "Reverserad?" beside "Välj Garanti:"
   bool rowCountReversed = false;    // "Reverserad?" beside "Välj Antal Rader:"
   // The coupon's conditions ("Villkor..."), none when not in use.
-  ConditionInput conditions;
+  ConditionInput conditions{};
 };
 
 class GenerateListener : public ProgressListener {
