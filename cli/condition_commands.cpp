@@ -10,6 +10,7 @@ namespace spelkub::cli {
 namespace {
 
 constexpr std::string_view kConditionHelp =
+    "\n"
     "Villkor (behåll bara rader som uppfyller dem):\n"
     "  --condition TEXT   ett villkor, MÅTT INTERVALL [i MATCHER]; flaggan kan anges flera\n"
     "                     gånger. Fungerar vid generering, --rows, --guarantee, --optimize\n"
