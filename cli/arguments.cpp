@@ -7,6 +7,8 @@
 #include "cli/commands.h"
 #include "cli/rader.h"
 #include "coupon/choices.h"
+#include "villkor/condition.h"
+#include "villkor/filter.h"
 
 namespace spelkub::cli {
 
@@ -146,6 +148,11 @@ enum class Flag {
   kCoupon,
   kSaveCoupon,
   kTsv,
+  // The conditions (cli/condition_commands.cpp).
+  kCondition,
+  kMaxBroken,
+  kNoCouponConditions,
+  kWholeSystem,
 };
 
 struct KnownOption {
@@ -172,6 +179,14 @@ constexpr KnownOption kValueOptions[] = {
     {"--tsv", Flag::kTsv, 0},
 };
 
+// The conditions' options; --condition may be given more than once.
+constexpr KnownOption kConditionOptions[] = {
+    {"--condition", Flag::kCondition, 1},
+    {"--max-broken", Flag::kMaxBroken, 1},
+    {"--no-coupon-conditions", Flag::kNoCouponConditions, 0},
+    {"--whole-system", Flag::kWholeSystem, 0},
+};
+
 struct EffortName {
   Effort effort;
   std::string_view name;
@@ -184,6 +199,9 @@ const KnownOption* FindOption(std::string_view arg) {
     if (option.name == arg) return &option;
   }
   for (const KnownOption& option : kValueOptions) {
+    if (option.name == arg) return &option;
+  }
+  for (const KnownOption& option : kConditionOptions) {
     if (option.name == arg) return &option;
   }
   return nullptr;
@@ -452,6 +470,24 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
     case Flag::kTsv:
       options.value.tsv = true;
       return {};
+    case Flag::kCondition:
+      options.conditions.texts.emplace_back(value);
+      return {};
+    case Flag::kMaxBroken: {
+      const auto broken = ParseWholeNumber(value, kMaxConditions, &tooLarge);
+      if (!broken) {
+        return "--max-broken tar ett antal villkor från 0 till " + std::to_string(kMaxConditions) +
+               ", inte " + Quoted(value);
+      }
+      options.conditions.maxBroken = static_cast<int32_t>(*broken);
+      return {};
+    }
+    case Flag::kNoCouponConditions:
+      options.conditions.ignoreCoupon = true;
+      return {};
+    case Flag::kWholeSystem:
+      options.conditions.wholeSystem = true;
+      return {};
     case Flag::kReversed:
     case Flag::kHelp:
     case Flag::kVersion:
@@ -497,7 +533,7 @@ std::optional<std::string> CheckValueCombination(const std::vector<Flag>& seen, 
   }
   if (Has(seen, Flag::kTsv))
     return std::string("--tsv kräver --value FILE eller --row-values FILE");
-  if (Has(seen, Flag::kChances) || Has(seen, Flag::kTurnover)) {
+  if ((Has(seen, Flag::kChances) || Has(seen, Flag::kTurnover)) && !ConditionsInEffect(options)) {
     return std::string(Has(seen, Flag::kChances) ? "--chances" : "--turnover") +
            " kräver --value FILE, --row-values FILE eller --save-coupon FILE";
   }
@@ -508,9 +544,33 @@ std::optional<std::string> CheckValueCombination(const std::vector<Flag>& seen, 
   return std::nullopt;
 }
 
+// The conditions' combinations, and the conditions given as arguments read
+// for the game. Empty when they are fine.
+std::string CheckConditionCombination(const std::vector<Flag>& seen, const Options& options) {
+  if (Has(seen, Flag::kNoCouponConditions) && !Has(seen, Flag::kCoupon)) {
+    return "--no-coupon-conditions kräver --coupon DOC";
+  }
+  const bool inEffect = ConditionsInEffect(options);
+  if (Has(seen, Flag::kMaxBroken) && !inEffect) {
+    return "--max-broken kräver villkor: --condition TEXT eller en kupongfil med villkor";
+  }
+  if (Has(seen, Flag::kWholeSystem)) {
+    if (!Has(seen, Flag::kAnalyse)) return "--whole-system kräver --analyse FILE";
+    if (!inEffect) {
+      return "--whole-system kräver villkor: --condition TEXT eller en kupongfil med villkor";
+    }
+  }
+  for (const std::string& text : options.conditions.texts) {
+    std::string error;
+    if (!ParseCondition(text, MatchesInPlay(options.game), &error)) return error;
+  }
+  return {};
+}
+
 // The options that go together, and the values that depend on the game.
 std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
   if (auto valueCheck = CheckValueCombination(seen, options)) return std::move(*valueCheck);
+  if (std::string error = CheckConditionCombination(seen, options); !error.empty()) return error;
   const auto onlyWith = [&](std::initializer_list<Flag> allowed) {
     for (const Flag flag : seen) {
       if (std::find(allowed.begin(), allowed.end(), flag) == allowed.end()) return false;
@@ -522,8 +582,11 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
     return CheckResults(options.results);
   }
   if (Has(seen, Flag::kAnalyse)) {
-    if (!onlyWith({Flag::kAnalyse, Flag::kStreck, Flag::kGame, Flag::kCoupon})) {
-      return "--analyse FILE tar bara --game, --streck, --coupon och MARKS";
+    if (!onlyWith({Flag::kAnalyse, Flag::kStreck, Flag::kGame, Flag::kCoupon, Flag::kCondition,
+                   Flag::kMaxBroken, Flag::kNoCouponConditions, Flag::kWholeSystem, Flag::kChances,
+                   Flag::kTurnover})) {
+      return "--analyse FILE tar bara --game, --streck, --coupon, villkoren, --chances, "
+             "--turnover och MARKS";
     }
     if (Has(seen, Flag::kStreck)) {
       std::string error;
@@ -532,7 +595,9 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
     }
     return {};
   }
-  if (Has(seen, Flag::kStreck)) return "--streck kräver --analyse FILE";
+  if (Has(seen, Flag::kStreck) && !ConditionsInEffect(options)) {
+    return "--streck kräver --analyse FILE";
+  }
   if (Has(seen, Flag::kEffort) && options.optimizeLevel == 0) return "--effort kräver --optimize G";
   if (options.optimizeLevel != 0) {
     if (options.reduction != kReductionNone) return "--optimize utesluter --rows och --guarantee";
@@ -577,7 +642,8 @@ std::string_view HelpText() {
         .append(UsageText())
         .append(GameHelp())
         .append(options)
-        .append(ValueHelpText());
+        .append(ValueHelpText())
+        .append(ConditionHelpText());
   }();
   return help;
 }
@@ -626,7 +692,7 @@ ParseResult ParseArguments(std::span<const std::string_view> args, const CouponD
     if (known->flag == Flag::kHelp || known->flag == Flag::kVersion) {
       return Malformed(std::string(arg) + " står ensamt, utan andra argument");
     }
-    if (Has(seen, known->flag)) {
+    if (Has(seen, known->flag) && known->flag != Flag::kCondition) {
       return Malformed("flaggan " + std::string(arg) + " anges två gånger");
     }
     seen.push_back(known->flag);

@@ -10,8 +10,14 @@
 namespace spelkub::cli {
 
 int Analyse(const Options& options, Output& output) {
+  const CommandConditions conditions = ConditionsOf(options);
+  if (!conditions.malformed.empty()) {
+    Tell(output, kProgramName, conditions.malformed + std::string(kSeeHelp));
+    return kExitMalformed;
+  }
   const Refusable<AnalysisInput> input =
-      PrepareAnalysis(MakeCouponState(options), ReadCouponFile(options.rowsPath), RowSource::kFile);
+      PrepareAnalysis(MakeCouponState(options), ReadCouponFile(options.rowsPath), RowSource::kFile,
+                      conditions.input, options.conditions.wholeSystem);
   if (!input.value) {
     TellRefusal(output, input.refusal);
     return kExitRefused;

@@ -4,9 +4,11 @@
 
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "cli/rader.h"
+#include "commands/conditions_command.h"
 #include "commands/refusal.h"
 
 namespace spelkub::cli {
@@ -46,5 +48,31 @@ void TakeDocument(const CouponDocument& document, Options& options);
 std::optional<Streck> StreckOfDocument(const CouponDocument& document, int matches);
 // The value options and the value model, for --help.
 std::string_view ValueHelpText();
+
+// The document the options describe for `game`: --coupon's or a fresh one,
+// with the options' game, 13plus choice and marks, and the values given as
+// arguments. `error` explains malformed values; empty when it is made.
+struct MadeDocument {
+  CouponDocument document;
+  std::string error;
+};
+MadeDocument MakeDocument(const Options& options, int32_t game);
+
+// The conditions (cli/condition_commands.cpp).
+// The conditions in effect: the document's when it uses them and
+// --no-coupon-conditions is not given, then every --condition; --max-broken,
+// else the document's when its conditions count, else 0. The values and pool
+// as MakeDocument gives them. `malformed` explains malformed values.
+struct CommandConditions {
+  ConditionInput input;
+  std::string malformed;
+};
+CommandConditions ConditionsOf(const Options& options);
+// Whether any condition is in effect for these options.
+bool ConditionsInEffect(const Options& options);
+// Each line of a text under the caption.
+void TellLines(Output& output, std::string_view caption, std::string_view text);
+// The condition language, for --help.
+std::string_view ConditionHelpText();
 
 }  // namespace spelkub::cli

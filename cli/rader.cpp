@@ -168,9 +168,10 @@ bool WriteRows(const Options& options, const RowSet& set, const std::vector<uint
 
 // --optimize G: the coupon's checks as for generation, then the fewest rows
 // the search finds with a verified guarantee, written like generated rows.
-int Optimize(const Options& options, const CouponState& state, Output& output) {
-  const Refusable<OptimizeOutcome> outcome =
-      RunOptimizeCommand(state, Plus13Index(options), options.optimizeLevel, options.effort);
+int Optimize(const Options& options, const CouponState& state, const ConditionInput& conditions,
+             Output& output) {
+  const Refusable<OptimizeOutcome> outcome = RunOptimizeCommand(
+      state, Plus13Index(options), options.optimizeLevel, options.effort, conditions);
   if (!outcome.value) {
     // Without a stop the search always verifies a cover: only the checks refuse.
     TellRefusal(output, outcome.refusal);
@@ -178,6 +179,9 @@ int Optimize(const Options& options, const CouponState& state, Output& output) {
   }
   if (!WriteRows(options, outcome.value->rows, nullptr, output)) return kExitRefused;
   output.WriteErr(Printable(outcome.value->summary) + "\n");
+  if (!outcome.value->conditionsText.empty()) {
+    output.WriteErr(Printable(outcome.value->conditionsText) + "\n");
+  }
   return kExitDone;
 }
 
@@ -242,17 +246,31 @@ int Generate(const Options& options, Output& output) {
     }
   }
   CouponState state = MakeCouponState(options);
-  if (options.optimizeLevel != 0) return Optimize(options, state, output);
-  const GenerateOutcome outcome = RunGenerateCommand(state, Controls(options));
+  CommandConditions conditions = ConditionsOf(options);
+  if (!conditions.malformed.empty()) {
+    Tell(output, kProgramName, conditions.malformed + std::string(kSeeHelp));
+    return kExitMalformed;
+  }
+  if (options.optimizeLevel != 0) return Optimize(options, state, conditions.input, output);
+  GenerateControls controls = Controls(options);
+  controls.conditions = std::move(conditions.input);
+  const GenerateOutcome outcome = RunGenerateCommand(state, controls);
   if (outcome.end == GenerateEnd::kRefused || outcome.end == GenerateEnd::kTargetAboveRowCount) {
-    Tell(output, outcome.refusal.caption, outcome.refusal.text);
+    // The conditions' refusals are the program's own, as for the other commands.
+    const bool ofConditions = outcome.refusal.caption == kConditionsCaption;
+    Tell(output, ofConditions ? kProgramName : std::string_view(outcome.refusal.caption),
+         outcome.refusal.text);
     return kExitRefused;
   }
   const bool reduced = outcome.end == GenerateEnd::kReduced;
   if (!WriteRows(options, outcome.rows, reduced ? &outcome.reduction.kept : nullptr, output)) {
     return kExitRefused;
   }
-  if (reduced) Tell(output, outcome.reportCaption, outcome.reportText);
+  if (reduced) {
+    TellLines(output, outcome.reportCaption, outcome.reportText);
+  } else if (!outcome.conditionsText.empty()) {
+    Tell(output, kProgramName, outcome.conditionsText);
+  }
   return kExitDone;
 }
 

@@ -17,6 +17,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "check/analysis.h"
 #include "commands/generate_command.h"
@@ -64,6 +65,14 @@ struct ValueArguments {
   std::optional<CouponDocument> document;
 };
 
+// The conditions' options (cli/condition_commands.cpp).
+struct ConditionArguments {
+  std::vector<std::string> texts;    // --condition TEXT, in the order given
+  std::optional<int32_t> maxBroken;  // --max-broken E
+  bool ignoreCoupon = false;         // --no-coupon-conditions
+  bool wholeSystem = false;          // --whole-system: --analyse on every outcome of MARKS
+};
+
 struct Options {
   Command command = Command::kGenerate;
   int32_t game = kStryktipset;
@@ -87,6 +96,7 @@ struct Options {
   // game ignores it).
   std::array<int32_t, kCellCount> marks{};
   ValueArguments value;
+  ConditionArguments conditions;
 };
 
 // Options, or the one-line explanation of why the arguments are malformed.

@@ -118,13 +118,7 @@ std::optional<std::vector<double>> ParsePercentages(std::string_view text, int m
   return numbers;
 }
 
-// The document the options describe for `game`: --coupon's or a fresh one,
-// with the options' game, 13plus choice and marks, and the values given as
-// arguments. Empty error when it is made.
-struct MadeDocument {
-  CouponDocument document;
-  std::string error;  // malformed arguments
-};
+}  // namespace
 
 MadeDocument MakeDocument(const Options& options, int32_t game) {
   MadeDocument made;
@@ -162,6 +156,8 @@ MadeDocument MakeDocument(const Options& options, int32_t game) {
   }
   return made;
 }
+
+namespace {
 
 // The rows of --value or --row-values with the game they are valued in, or
 // nullopt after telling why not.

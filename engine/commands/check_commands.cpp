@@ -57,7 +57,108 @@ std::optional<Refusal> HeaderlessRefusal(const ReadResult& read, int matches) {
                  std::string(kAnalysisCaption)};
 }
 
+// Per outcome index of the matches [first, last) of the shape (the first
+// turning fastest): the product of its signs' shares.
+std::vector<double> WeightTable(const SystemShape& shape, const Streck& streck, int first,
+                                int last) {
+  std::vector<double> table{1.0};
+  for (int m = last - 1; m >= first; --m) {
+    const int radix = shape.radix[m];
+    std::vector<double> wider(table.size() * radix);
+    for (size_t k = 0; k < table.size(); ++k) {
+      for (int d = 0; d < radix; ++d) {
+        wider[k * radix + d] = table[k] * streck.percent[m][shape.outcomes[m][d]] / 100.0;
+      }
+    }
+    table = std::move(wider);
+  }
+  return table;
+}
+
+AnalysisReport StoppedReport(int matches) {
+  AnalysisReport report;
+  report.matches = matches;
+  report.stopped = true;
+  return report;
+}
+
 }  // namespace
+
+AnalysisReport AnalyseRowsOnSystem(const System& system, std::span<const PackedRow> rows,
+                                   const Streck* streck, const Work& work) {
+  const SystemShape& shape = system.shape();
+  if (!system.filtered()) return AnalyseRows(shape, rows, streck, work);
+  AnalysisReport report;
+  report.matches = shape.matches;
+  if (rows.empty() || system.size() == 0) return report;
+
+  Coverage coverage = ComputeCoverage(system, rows, work.stop.Flag());
+  if (coverage.stopped || work.Stopped()) return StoppedReport(shape.matches);
+  work.Fraction(0.5);
+  report.outsideCount = coverage.outsideCount;
+  report.outsideRows = std::move(coverage.outsideRows);
+  report.guarantee = shape.matches - coverage.maxDistance;
+
+  // One walk over the outcomes, index = high * lowSize + low, so that an
+  // outcome's weight is low[...] * high[...] rather than a product over the
+  // matches.
+  int split = 0;
+  int64_t lowSize = 1;
+  while (split < shape.matches && lowSize * lowSize < shape.size()) lowSize *= shape.radix[split++];
+  const std::vector<double> low =
+      streck != nullptr ? WeightTable(shape, *streck, 0, split) : std::vector<double>();
+  const std::vector<double> high =
+      streck != nullptr ? WeightTable(shape, *streck, split, shape.matches) : std::vector<double>();
+  std::array<int64_t, 256> byDistance{};
+  std::array<double, 256> byDistanceWeight{};
+  double total = 0;
+  const std::vector<uint8_t>& distance = coverage.distance;
+  const int64_t highSize = shape.size() / lowSize;
+  for (int64_t h = 0; h < highSize; ++h) {
+    if (work.Stopped()) return StoppedReport(shape.matches);
+    if (h % 64 == 0) work.Fraction(0.5 + 0.5 * static_cast<double>(h) / highSize);
+    for (int64_t l = 0; l < lowSize; ++l) {
+      const int64_t index = h * lowSize + l;
+      if (!system.Allows(index)) continue;
+      const uint8_t d = distance[static_cast<size_t>(index)];
+      ++byDistance[d];
+      if (streck != nullptr) {
+        const double weight = low[static_cast<size_t>(l)] * high[static_cast<size_t>(h)];
+        byDistanceWeight[d] += weight;
+        total += weight;
+      }
+    }
+  }
+  for (int d = 0; d <= shape.matches; ++d) {
+    report.outcomesByRight[shape.matches - d] = byDistance[d];
+  }
+  if (streck != nullptr) {
+    std::array<double, kMaxMatches + 1> probability{};
+    if (total > 0) {
+      for (int d = 0; d <= shape.matches; ++d) {
+        probability[shape.matches - d] = byDistanceWeight[d] / total;
+      }
+    }
+    report.probabilityByRight = probability;
+    report.systemProbability = total;
+  }
+  work.Fraction(1);
+  return report;
+}
+
+Refusable<AnalysisInput> PrepareAnalysis(const CouponState& state, ReadResult read,
+                                         RowSource source, const ConditionInput& conditions,
+                                         bool wholeSystem) {
+  Refusable<AnalysisInput> prepared = PrepareAnalysis(state, std::move(read), source);
+  if (!prepared.value || conditions.empty()) return prepared;
+  Refusable<System> system = ConditionedSystem(prepared.value->shape, conditions);
+  if (!system.value) return Refusable<AnalysisInput>::Refused(std::move(system.refusal));
+  if (system.value->filtered()) {
+    prepared.value->conditioned = std::move(system.value);
+    prepared.value->wholeSystem = wholeSystem;
+  }
+  return prepared;
+}
 
 Refusable<AnalysisInput> PrepareAnalysis(const CouponState& state, ReadResult read,
                                          RowSource source) {
@@ -82,7 +183,9 @@ Refusable<AnalysisInput> PrepareAnalysis(const CouponState& state, ReadResult re
                                std::to_string(shape.matches) + ".",
                            kAnalysisCaption);
   }
-  AnalysisInput input{shape, std::move(coupon.value->rows), {}};
+  AnalysisInput input;
+  input.shape = shape;
+  input.rows = std::move(coupon.value->rows);
   input.lines.assign(coupon.value->lines.begin(), coupon.value->lines.end());
   return {std::move(input), {}};
 }
@@ -90,13 +193,26 @@ Refusable<AnalysisInput> PrepareAnalysis(const CouponState& state, ReadResult re
 std::optional<AnalysisOutcome> RunAnalysis(const AnalysisInput& input,
                                            const std::optional<Streck>& streck, const Work& work) {
   AnalysisOutcome outcome;
-  outcome.report = AnalyseRows(input.shape, input.rows, streck ? &*streck : nullptr, work);
+  const bool onConditioned = input.conditioned && !input.wholeSystem;
+  const Streck* weights = streck ? &*streck : nullptr;
+  outcome.report = onConditioned
+                       ? AnalyseRowsOnSystem(*input.conditioned, input.rows, weights, work)
+                       : AnalyseRows(input.shape, input.rows, weights, work);
   if (outcome.report.stopped) return std::nullopt;
   const AnalysisReport& report = outcome.report;
 
   outcome.guaranteeText = "Garanti: " + std::to_string(report.guarantee) + " rätt";
+  const int64_t outcomes = onConditioned ? input.conditioned->size() : input.shape.size();
   outcome.summaryText = RowCountText(input.rows.size()) + " på ett system med " +
-                        std::to_string(input.shape.size()) + " utfall.";
+                        std::to_string(outcomes) + " utfall.";
+  if (input.conditioned) {
+    const std::string kept = GroupedNumber(input.conditioned->size());
+    const std::string all = GroupedNumber(input.shape.size());
+    outcome.scopeText = onConditioned ? "Villkor: analysen gäller de " + kept + " av " + all +
+                                            " utfall som uppfyller villkoren."
+                                      : "Villkor: analysen gäller hela systemet, " + all +
+                                            " utfall, varav " + kept + " uppfyller villkoren.";
+  }
   if (report.outsideCount > 0) {
     std::string named;
     for (const int64_t position : report.outsideRows) {
@@ -113,7 +229,8 @@ std::optional<AnalysisOutcome> RunAnalysis(const AnalysisInput& input,
   if (!scaled.empty()) outcome.scaledText = scaled + ".";
 
   std::string& text = outcome.companionText;
-  text = outcome.guaranteeText + "\n";
+  if (!outcome.scopeText.empty()) text = outcome.scopeText + "\n";
+  text += outcome.guaranteeText + "\n";
   for (int right = report.matches; right >= report.guarantee; --right) {
     text += std::to_string(right) + " rätt: " + std::to_string(report.outcomesByRight[right]) +
             " utfall";

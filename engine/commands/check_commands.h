@@ -11,8 +11,10 @@
 
 #include "check/analysis.h"
 #include "check/grading.h"
+#include "commands/conditions_command.h"
 #include "commands/refusal.h"
 #include "coupon/coupon_state.h"
+#include "coupon/system.h"
 #include "coupon/system_shape.h"
 #include "coupon/work.h"
 #include "text/coupon_reader.h"
@@ -27,17 +29,39 @@ struct AnalysisInput {
   SystemShape shape;
   std::vector<PackedRow> rows;
   std::vector<int64_t> lines;  // each row's line in the text, for naming rows outside the system
+  // The system the coupon's conditions leave, when they leave out rows; the
+  // analysis reports on it unless `wholeSystem`.
+  std::optional<System> conditioned;
+  bool wholeSystem = false;  // report on every outcome of the marks even so
 };
 
 // The checks before the analysis, in order: the marks, the rows read, and
 // rows of the system's number of matches.
 Refusable<AnalysisInput> PrepareAnalysis(const CouponState& state, ReadResult read,
                                          RowSource source);
+// The same with the coupon's conditions, refused after the checks above as
+// ConditionedSystem refuses them. `wholeSystem`: the analysis reports on the
+// whole marked system, and says how many of its outcomes meet the conditions.
+Refusable<AnalysisInput> PrepareAnalysis(const CouponState& state, ReadResult read,
+                                         RowSource source, const ConditionInput& conditions,
+                                         bool wholeSystem = false);
+
+// AnalyseRows over the outcomes a system allows: the guarantee, the counts by
+// number of right and their probabilities under the streck (normalised over
+// the system) count those outcomes only; systemProbability is the chance that
+// the result is one of them. An unfiltered system gives AnalyseRows' report.
+AnalysisReport AnalyseRowsOnSystem(const System& system, std::span<const PackedRow> rows,
+                                   const Streck* streck = nullptr, const Work& work = {});
 
 struct AnalysisOutcome {
   AnalysisReport report;
   std::string guaranteeText;  // "Garanti: 11 rätt"
-  std::string summaryText;    // "120 rader på ett system med 1594323 utfall."
+  std::string summaryText;  // "120 rader på ett system med 1594323 utfall.", the system reported on
+  // With conditions that leave out rows, which system the report is on:
+  // "Villkor: analysen gäller de 823 534 av 1 594 323 utfall som uppfyller villkoren."
+  // or "Villkor: analysen gäller hela systemet, 1 594 323 utfall, varav 823 534
+  // uppfyller villkoren."; else empty. The companion's report begins with it.
+  std::string scopeText;
   std::string outsideText;    // "Rader utanför systemet: 3 (rad 2, 5, 9)"; empty with none
   std::string scaledText;     // the matches whose streck were scaled, with a full stop; or empty
   std::string companionText;  // the companion's report, a line each

@@ -1,5 +1,11 @@
 #include "commands/generate_command.h"
 
+#include <functional>
+#include <optional>
+#include <utility>
+
+#include "coupon/validation.h"
+
 namespace spelkub {
 
 namespace {
@@ -11,17 +17,21 @@ GenerateListener& Quiet() {
 }
 
 // Passes the reduction's progress on, and announces the selection just before
-// its first pass: after the engine has accepted the row count.
+// its first pass: after the engine has accepted the row count. `examined`
+// turns the reduction's count of candidates into the row list's.
 class SelectionProgress final : public ProgressListener {
  public:
-  SelectionProgress(GenerateListener& listener, int64_t rowListLines)
-      : listener_(listener), rowListLines_(rowListLines) {}
+  SelectionProgress(GenerateListener& listener, int64_t rowListLines,
+                    std::function<int64_t(int64_t)> examined = {})
+      : listener_(listener), rowListLines_(rowListLines), examined_(std::move(examined)) {}
 
   void PassStarted(int threshold) override {
     Begin();
     listener_.PassStarted(threshold);
   }
-  void CandidatesExamined(int64_t count) override { listener_.CandidatesExamined(count); }
+  void CandidatesExamined(int64_t count) override {
+    listener_.CandidatesExamined(examined_ ? examined_(count) : count);
+  }
   void RowsAccepted(int64_t count) override { listener_.RowsAccepted(count); }
 
   void Begin() {
@@ -33,8 +43,112 @@ class SelectionProgress final : public ProgressListener {
  private:
   GenerateListener& listener_;
   const int64_t rowListLines_;
+  const std::function<int64_t(int64_t)> examined_;
   bool begun_ = false;
 };
+
+// The reduction the coupon asks for, on the rows it is given; nullopt when
+// stopped.
+using Reduce = std::function<std::optional<ReductionResult>(ProgressListener*)>;
+
+// The rows of a set that a filtered system allows, in generation order.
+RowSet AllowedRows(const RowSet& full, const System& system) {
+  RowSet rows;
+  rows.game = full.game;
+  rows.matches = full.matches;
+  rows.header = full.header;
+  rows.radix = full.radix;
+  rows.outcomes = full.outcomes;
+  rows.rows.reserve(static_cast<size_t>(system.size()));
+  for (int64_t i = 0; i < full.size(); ++i) {
+    if (system.Allows(i)) rows.rows.push_back(full.rows[static_cast<size_t>(i)]);
+  }
+  return rows;
+}
+
+// The reduction and its report, once the row list holds outcome.rows.
+void ReduceAndReport(const CouponState& state, GenerateListener& hear, const Reduce& reduce,
+                     std::function<int64_t(int64_t)> examined, GenerateOutcome& outcome) {
+  const RowSet& rows = outcome.rows;
+  hear.ReductionStarted();
+  SelectionProgress progress(hear, rows.size() + (rows.header.empty() ? 0 : 1),
+                             std::move(examined));
+  std::optional<ReductionResult> reduction = reduce(&progress);
+  if (!reduction) {
+    outcome.end = GenerateEnd::kStopped;
+    return;
+  }
+  outcome.reduction = std::move(*reduction);
+  if (outcome.reduction.outcome == ReductionOutcome::kTargetAboveRowCount) {
+    outcome.end = GenerateEnd::kTargetAboveRowCount;
+    outcome.refusal = kTargetTooLargeMessage;
+    hear.Refused(outcome.refusal);
+    return;
+  }
+
+  outcome.end = GenerateEnd::kReduced;
+  progress.Begin();  // no pass ran: still one announcement
+  hear.Reduced(rows, outcome.reduction);
+  const std::string conditions =
+      outcome.conditionsText.empty() ? std::string() : "\n" + outcome.conditionsText;
+  if (state.Reduction == kReductionRowCount) {
+    outcome.reportText = GuaranteeReportText(outcome.reduction.guarantee) + conditions;
+    outcome.reportCaption = kReducedCaption;
+    outcome.reportBeforeReplacing = true;
+    hear.Reported(outcome.report());
+    hear.ReplaceRowListByKept();
+  } else {
+    outcome.reportText = std::string(kGuaranteeReducedMessage.text) + conditions;
+    outcome.reportCaption = kGuaranteeReducedMessage.caption;
+    hear.ReplaceRowListByKept();
+    hear.Reported(outcome.report());
+  }
+}
+
+bool Reduces(const CouponState& state) {
+  return state.Reduction == kReductionRowCount || state.Reduction == kReductionGuarantee;
+}
+
+// "Generera Rader" on the rows of a system that conditions cut down: the
+// reductions run on the full set beside the system, and what they tell is
+// moved to the kept rows' own positions.
+void GenerateFiltered(CouponState& state, const GenerateControls& controls, const System& system,
+                      GenerateListener& hear, ProgressListener* listener, const Work& work,
+                      GenerateOutcome& outcome) {
+  const SystemShape& shape = system.shape();
+  outcome.conditionsText = ConditionsLine(system);
+  hear.GenerationStarted(SystemSize(state));  // the rows of the marks, which generation passes over
+  const std::string header = HeaderLine(state, controls.plus13);
+  if (!Reduces(state)) {
+    outcome.rows = GenerateSystem(system, state.Game, header, listener);
+    hear.Generated(outcome.rows);
+    outcome.end = GenerateEnd::kGenerated;
+    return;
+  }
+  const RowSet full = GenerateSystem(shape, state.Game, header, listener);
+  outcome.rows = AllowedRows(full, system);
+  hear.Generated(outcome.rows);
+  outcome.end = GenerateEnd::kGenerated;
+
+  const SystemRank rank(system);
+  const bool byRowCount = state.Reduction == kReductionRowCount;
+  const bool reversed = byRowCount ? controls.rowCountReversed : controls.guaranteeReversed;
+  // Candidates are counted from the last row when reversed.
+  const auto examined = [&rank, &system, &shape, reversed](int64_t count) {
+    return reversed ? system.size() - rank(shape.size() - count) : rank(count);
+  };
+  const Reduce reduce = [&](ProgressListener* progress) -> std::optional<ReductionResult> {
+    std::optional<ReductionResult> result =
+        byRowCount
+            ? ReduceToRowCount(full, system, state.TargetRows, reversed, work, progress)
+            : ReduceToGuarantee(full, system, state.GuaranteeLevel, reversed, work, progress);
+    if (!result) return result;
+    for (uint32_t& index : result->kept) index = static_cast<uint32_t>(rank(index));
+    result->examinedInLastPass = examined(result->examinedInLastPass);
+    return result;
+  };
+  ReduceAndReport(state, hear, reduce, examined, outcome);
+}
 
 }  // namespace
 
@@ -48,50 +162,39 @@ GenerateOutcome RunGenerateCommand(CouponState& state, const GenerateControls& c
     return outcome;
   }
 
+  if (!controls.conditions.empty()) {
+    Refusable<System> system = ConditionedSystem(ShapeOf(state), controls.conditions, work);
+    if (!system.value) {
+      if (system.refusal.text.empty()) {
+        outcome.end = GenerateEnd::kStopped;
+        return outcome;
+      }
+      outcome.refusal.text = std::move(system.refusal.text);
+      outcome.refusal.caption = std::move(system.refusal.caption);
+      hear.Refused(outcome.refusal);
+      return outcome;
+    }
+    if (system.value->filtered()) {
+      GenerateFiltered(state, controls, *system.value, hear, listener, work, outcome);
+      return outcome;
+    }
+  }
+
   hear.GenerationStarted(SystemSize(state));
   outcome.rows = GenerateFullSystem(state, controls.plus13, listener);
   hear.Generated(outcome.rows);
   outcome.end = GenerateEnd::kGenerated;
-  if (state.Reduction != kReductionRowCount && state.Reduction != kReductionGuarantee) {
-    return outcome;
-  }
+  if (!Reduces(state)) return outcome;
 
   const RowSet& rows = outcome.rows;
-  hear.ReductionStarted();
-  SelectionProgress progress(hear, rows.size() + (rows.header.empty() ? 0 : 1));
   const bool byRowCount = state.Reduction == kReductionRowCount;
-  std::optional<ReductionResult> reduction =
-      byRowCount
-          ? ReduceToRowCount(rows, state.TargetRows, controls.rowCountReversed, work, &progress)
-          : ReduceToGuarantee(rows, state.GuaranteeLevel, controls.guaranteeReversed, work,
-                              &progress);
-  if (!reduction) {
-    outcome.end = GenerateEnd::kStopped;
-    return outcome;
-  }
-  outcome.reduction = std::move(*reduction);
-  if (outcome.reduction.outcome == ReductionOutcome::kTargetAboveRowCount) {
-    outcome.end = GenerateEnd::kTargetAboveRowCount;
-    outcome.refusal = kTargetTooLargeMessage;
-    hear.Refused(outcome.refusal);
-    return outcome;
-  }
-
-  outcome.end = GenerateEnd::kReduced;
-  progress.Begin();  // no pass ran: still one announcement
-  hear.Reduced(rows, outcome.reduction);
-  if (byRowCount) {
-    outcome.reportText = GuaranteeReportText(outcome.reduction.guarantee);
-    outcome.reportCaption = kReducedCaption;
-    outcome.reportBeforeReplacing = true;
-    hear.Reported(outcome.report());
-    hear.ReplaceRowListByKept();
-  } else {
-    outcome.reportText = kGuaranteeReducedMessage.text;
-    outcome.reportCaption = kGuaranteeReducedMessage.caption;
-    hear.ReplaceRowListByKept();
-    hear.Reported(outcome.report());
-  }
+  const Reduce reduce = [&](ProgressListener* progress) {
+    return byRowCount
+               ? ReduceToRowCount(rows, state.TargetRows, controls.rowCountReversed, work, progress)
+               : ReduceToGuarantee(rows, state.GuaranteeLevel, controls.guaranteeReversed, work,
+                                   progress);
+  };
+  ReduceAndReport(state, hear, reduce, {}, outcome);
   return outcome;
 }
 

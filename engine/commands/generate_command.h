@@ -26,12 +26,23 @@
 //
 // A stop (through the Work) ends the reduction with nothing kept; the row
 // list keeps the full system, and nothing more is heard.
+//
+// With conditions (GenerateControls::conditions) the system is the marked
+// rows that meet them: it takes the place of the full system above. Refused
+// conditions are heard as Refused before generation begins; generation
+// counts the rows of the marks passed over (GenerationStarted gets their
+// number), the row list takes only the kept rows, the reductions choose among
+// them and guarantee for every outcome that meets the conditions, and every
+// index and count heard (kept, examined) is one of the kept rows. The report
+// adds ConditionsLine() as a second line. Conditions that keep every row
+// change nothing.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "commands/conditions_command.h"
 #include "coupon/coupon_state.h"
 #include "coupon/messages.h"
 #include "coupon/progress.h"
@@ -46,6 +57,8 @@ struct GenerateControls {
   Plus13Choice plus13 = kPlus13No;  // "Dubbelvinsten?"
   bool guaranteeReversed = false;   // "Reverserad?" beside "Välj Garanti:"
   bool rowCountReversed = false;    // "Reverserad?" beside "Välj Antal Rader:"
+  // The coupon's conditions ("Villkor..."), none when not in use.
+  ConditionInput conditions{};
 };
 
 class GenerateListener : public ProgressListener {
@@ -76,11 +89,23 @@ enum class GenerateEnd {
   kGenerated,            // "Ingen": rows holds the full system
   kReduced,              // rows holds the full system, reduction the kept rows
   kStopped,              // stopped while reducing: rows holds the full system; nothing kept
+                         // (stopped while filtering: no rows)
+};
+
+// A refusal's text and caption, kept by the outcome: the conditions' refusals
+// are made while the command runs.
+struct GenerateRefusal {
+  std::string text;
+  std::string caption;
+
+  GenerateRefusal() = default;
+  GenerateRefusal(const Message& message) : text(message.text), caption(message.caption) {}
+  operator Message() const { return {text, caption}; }
 };
 
 struct GenerateOutcome {
   GenerateEnd end = GenerateEnd::kRefused;
-  Message refusal{};  // kRefused and kTargetAboveRowCount
+  GenerateRefusal refusal;  // kRefused and kTargetAboveRowCount
   RowSet rows;
   ReductionResult reduction;  // kReduced
   // kReduced: the report's text and caption, and whether the report comes
@@ -88,6 +113,9 @@ struct GenerateOutcome {
   std::string reportText;
   std::string_view reportCaption;
   bool reportBeforeReplacing = false;
+  // ConditionsLine() of the system generated: empty without conditions, or
+  // when they keep every row.
+  std::string conditionsText;
 
   Message report() const { return {reportText, reportCaption}; }
 };

@@ -1,10 +1,13 @@
 #include "commands/optimize_command.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "coupon/games.h"
 #include "coupon/messages.h"
 #include "coupon/validation.h"
+#include "cover/coverage.h"
+#include "reduce/reduction.h"
 
 namespace spelkub {
 
@@ -38,6 +41,43 @@ OptimizeResult SearchCover(const SystemShape& shape, int guarantee, Effort effor
   return OptimizeGuarantee(shape, guarantee, effort, &progress, work.stop.Flag());
 }
 
+OptimizeResult SearchFilteredCover(const System& system, int guarantee, const Work& work) {
+  OptimizeResult result;
+  result.method = "greedy";
+  const SystemShape& shape = system.shape();
+  const RowSet full = GenerateSystem(shape, kStryktipset, std::string());
+  const std::optional<ReductionResult> greedy =
+      ReduceToGuarantee(full, system, guarantee, false, work);
+  if (!greedy) {
+    result.stopped = true;
+    return result;
+  }
+  std::vector<uint32_t> kept = greedy->kept;
+  std::sort(kept.begin(), kept.end());  // generation order, as the search hands rows back
+  std::vector<PackedRow> rows;
+  rows.reserve(kept.size());
+  for (const uint32_t index : kept) rows.push_back(full.rows[index]);
+
+  const Coverage coverage = ComputeCoverage(system, rows, work.stop.Flag());
+  if (coverage.stopped || work.Stopped()) {
+    result.stopped = true;
+    return result;
+  }
+  const int verified = shape.matches - coverage.maxDistance;
+  if (verified < guarantee) return result;
+  result.greedyRows = static_cast<int64_t>(rows.size());
+  result.guarantee = verified;
+  result.rows = std::move(rows);
+  work.Best(static_cast<int64_t>(result.rows.size()));
+  work.Fraction(1);
+  return result;
+}
+
+OptimizeResult SearchCover(const System& system, int guarantee, Effort effort, const Work& work) {
+  if (!system.filtered()) return SearchCover(system.shape(), guarantee, effort, work);
+  return SearchFilteredCover(system, guarantee, work);
+}
+
 std::optional<OptimizeResult> KeptCover(OptimizeResult found, bool stopAsked, OnStop onStop) {
   if (found.rows.empty() || (stopAsked && onStop == OnStop::kDiscard)) return std::nullopt;
   return found;
@@ -69,6 +109,28 @@ OptimizeOutcome OptimizeReport(const CouponState& state, int plus13Index, Optimi
 
   outcome.rows = CouponRowSet(state, plus13Index, std::move(kept.rows));
   return outcome;
+}
+
+OptimizeOutcome OptimizeReport(const CouponState& state, int plus13Index, OptimizeResult kept,
+                               const System& system) {
+  OptimizeOutcome outcome = OptimizeReport(state, plus13Index, std::move(kept));
+  outcome.conditionsText = ConditionsLine(system);
+  if (!outcome.conditionsText.empty()) outcome.report += "\n" + outcome.conditionsText;
+  return outcome;
+}
+
+Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, int plus13Index,
+                                              int guarantee, Effort effort,
+                                              const ConditionInput& conditions, const Work& work,
+                                              OnStop onStop) {
+  using Answer = Refusable<OptimizeOutcome>;
+  if (auto refusal = CheckMarks(state, plus13Index)) return Answer::Refused(std::move(*refusal));
+  Refusable<System> system = ConditionedSystem(ShapeOf(state), conditions, work);
+  if (!system.value) return Answer::Refused(std::move(system.refusal));  // empty when stopped
+  std::optional<OptimizeResult> kept =
+      KeptCover(SearchCover(*system.value, guarantee, effort, work), work.Stopped(), onStop);
+  if (!kept) return {};
+  return {OptimizeReport(state, plus13Index, std::move(*kept), *system.value), {}};
 }
 
 Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, int plus13Index,

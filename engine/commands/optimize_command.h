@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "commands/conditions_command.h"
 #include "commands/refusal.h"
 #include "coupon/coupon_state.h"
 #include "coupon/row_set.h"
@@ -30,6 +31,19 @@ struct GuaranteeChoice {
   int proposed = 0;
 };
 GuaranteeChoice OptimizeGuarantees(const CouponState& state);
+
+// "Optimerad garanti" on a system that conditions cut down, where block codes
+// do not fit: for now the greedy "Garanti" reduction on the system's rows,
+// verified by the exact coverage over its outcomes, so the rows are the
+// greedy count (greedyRows) and their guarantee, at least the one asked for,
+// holds for every outcome the system allows. Stopped through `work`: no rows,
+// `stopped` set. A cover that fails the check is never handed back: no rows.
+OptimizeResult SearchFilteredCover(const System& system, int guarantee, const Work& work = {});
+
+// The search on any system: SearchCover on an unfiltered one, else
+// SearchFilteredCover.
+OptimizeResult SearchCover(const System& system, int guarantee, Effort effort,
+                           const Work& work = {});
 
 // What a stop means for the rows found so far.
 enum class OnStop {
@@ -53,16 +67,29 @@ struct OptimizeOutcome {
   std::string status;   // the window's status bar
   std::string report;   // the window's message box, under kReducedCaption
   std::string summary;  // the companion's line on standard error
+  // ConditionsLine() of the system searched, also the report's last line;
+  // empty for an unfiltered one.
+  std::string conditionsText;
 };
 
 // The report of rows kept from a search, for the coupon they were made for.
 OptimizeOutcome OptimizeReport(const CouponState& state, int plus13Index, OptimizeResult kept);
+// The same for rows searched on `system`, which says so when it is filtered.
+OptimizeOutcome OptimizeReport(const CouponState& state, int plus13Index, OptimizeResult kept,
+                               const System& system);
 
 // The whole command for a caller that waits: the marks' checks, the search and
 // its report. Neither a value nor a refusal's text: stopped with kDiscard, or
 // nothing verified.
 Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, int plus13Index,
                                               int guarantee, Effort effort, const Work& work = {},
+                                              OnStop onStop = OnStop::kDiscard);
+// The same on the system the conditions leave; their refusals come after the
+// marks' checks.
+Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, int plus13Index,
+                                              int guarantee, Effort effort,
+                                              const ConditionInput& conditions,
+                                              const Work& work = {},
                                               OnStop onStop = OnStop::kDiscard);
 
 // The coupon's rows under its header line, as generation writes them.

@@ -32,7 +32,6 @@ struct ValueInput {
   PoolModel pool;
 };
 
-
 // Why a model could not be made: something the player has not entered yet,
 // which a front end points to where it is entered, or any other refusal.
 enum class ValueGap { kNone, kChances, kStreck, kTurnover, kOther };
