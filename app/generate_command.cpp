@@ -104,7 +104,8 @@ void TForm1::Button2Click() {
   const spelkub::GenerateControls controls{
       .plus13 = spelkub::Plus13OfItem(RadioGroup2->ItemIndex()),
       .guaranteeReversed = CheckBox1->isChecked(),
-      .rowCountReversed = CheckBox2->isChecked()};
+      .rowCountReversed = CheckBox2->isChecked(),
+      .conditions = spelkub::ConditionInputOf(document_)};
   GenerateView view(*this);
   spelkub::RunGenerateCommand(state_, controls, &view);
 }

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -18,6 +19,7 @@
 #include <QTest>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -175,6 +177,65 @@ TEST_F(VillkorWindowTest, TheLineLiesInFreeSpaceAndSaysWhenItCannotCount) {
   SetConditions({"skrällar 1-3"}, true);
   EXPECT_EQ(Counted()->text(), QStringLiteral("Villkor: kan inte räknas"));
   EXPECT_TRUE(form->Label20->toolTip().contains(QStringLiteral("behöver streck")));
+}
+
+// Generera Rader with conditions in use writes only the rows that meet them,
+// and "Garanti" keeps rows from those alone with the guarantee holding for
+// every one of them (checked here over the rows themselves), and says so in a
+// second line of its report. Switched off, the window generates as specified.
+TEST_F(VillkorWindowTest, GeneraRaderWritesAndReducesTheRowsThatMeetTheConditions) {
+  // Matches 1..4 all three signs, the rest "1": 81 rows, 16 without a draw.
+  Mark({"1X2", "1X2", "1X2", "1X2", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
+  const auto rowsOfText = [](std::string_view text) {
+    std::vector<std::string> rows;
+    std::istringstream lines{std::string(text)};
+    for (std::string line; std::getline(lines, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.starts_with("E,")) rows.push_back(line.substr(2));
+    }
+    return rows;
+  };
+  const auto draws = [](const std::string& row) {
+    return static_cast<int>(std::count(row.begin(), row.end(), 'X'));
+  };
+
+  SetConditions({"kryss 0"}, true);
+  QTest::mouseClick(form->Button2, Qt::LeftButton);
+  const std::vector<std::string> all = rowsOfText(form->Memo1->Text());
+  ASSERT_EQ(all.size(), 16u);
+  for (const std::string& row : all) EXPECT_EQ(draws(row), 0) << row;
+
+  // "Garanti", 12 right: every allowed row within one sign of a kept row.
+  Choose(form->RadioGroup3, 1);
+  auto* levels = form->findChild<QComboBox*>(QStringLiteral("ComboBox2"));
+  ASSERT_NE(levels, nullptr);
+  levels->setCurrentIndex(12 - 4);
+  platform.messages.clear();
+  QTest::mouseClick(form->Button2, Qt::LeftButton);
+  const std::vector<std::string> kept = rowsOfText(form->Memo1->Text());
+  ASSERT_FALSE(kept.empty());
+  ASSERT_LT(kept.size(), all.size());
+  for (const std::string& row : kept) EXPECT_EQ(draws(row), 0) << row;
+  for (const std::string& row : all) {
+    int nearest = 99;
+    for (const std::string& other : kept) {
+      int differing = 0;
+      for (size_t i = 0; i < row.size(); ++i) differing += row[i] != other[i];
+      nearest = std::min(nearest, differing);
+    }
+    EXPECT_LE(nearest, 1) << row;
+  }
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_TRUE(
+      platform.messages[0].text.startsWith(QStringLiteral("Dina rader är nu reducerade!!")));
+  EXPECT_TRUE(platform.messages[0].text.contains(QStringLiteral("Villkor: 16 av 81 rader")))
+      << platform.messages[0].text.toStdString();
+
+  // Switched off: the full system again, and the report as specified.
+  SetConditions({"kryss 0"}, false);
+  Choose(form->RadioGroup3, 0);
+  QTest::mouseClick(form->Button2, Qt::LeftButton);
+  EXPECT_EQ(rowsOfText(form->Memo1->Text()).size(), 81u);
 }
 
 }  // namespace

@@ -111,7 +111,8 @@ void AnalysisDialog::UseDocumentStreck(const CouponDocument& document) {
   streck.scaledMatches = scaled->scaledMatches;
   documentStreck_ = std::move(streck);
   streckField_->setPlaceholderText(
-      QStringLiteral("Kupongens streck används; skriv %1 tal för andra").arg(3 * input_.shape.matches));
+      QStringLiteral("Kupongens streck används; skriv %1 tal för andra")
+          .arg(3 * input_.shape.matches));
 }
 
 void AnalysisDialog::Start() {
@@ -161,7 +162,10 @@ void AnalysisDialog::Show() {
   const AnalysisReport& report = shown_;
 
   guarantee_->setText(FromUtf8(output_->guaranteeText));
-  summary_->setText(FromUtf8(output_->summaryText));
+  // With conditions the first line says which system the numbers are of.
+  summary_->setText(output_->scopeText.empty() ? FromUtf8(output_->summaryText)
+                                               : FromUtf8(output_->scopeText) + QLatin1Char('\n') +
+                                                     FromUtf8(output_->summaryText));
 
   QStringList headers{QStringLiteral("Rätt"), QStringLiteral("Utfall"), QStringLiteral("Andel")};
   if (report.probabilityByRight) headers << QStringLiteral("Sannolikhet");
@@ -170,7 +174,9 @@ void AnalysisDialog::Show() {
   table_->setHorizontalHeaderLabels(headers);
   table_->setRowCount(report.matches - report.guarantee + 1);
   std::vector<OutcomeChart::Bar> bars;
-  const double outcomes = static_cast<double>(input_.shape.size());
+  const bool onConditions = input_.conditioned && !input_.wholeSystem;
+  const double outcomes =
+      static_cast<double>(onConditions ? input_.conditioned->size() : input_.shape.size());
   for (int right = report.matches; right >= report.guarantee; --right) {
     const int row = report.matches - right;
     const int64_t count = report.outcomesByRight[right];

@@ -20,15 +20,19 @@ constexpr int kBarSteps = 1000;
 
 }  // namespace
 
-OptimizeDialog::OptimizeDialog(const SystemShape& shape, const GuaranteeChoice& guarantees,
-                               QWidget* parent)
-    : QDialog(parent), shape_(shape) {
+OptimizeDialog::OptimizeDialog(System system, const GuaranteeChoice& guarantees, QWidget* parent)
+    : QDialog(parent), system_(std::move(system)) {
   setObjectName(QStringLiteral("OptimeradGaranti"));
   setWindowTitle(QStringLiteral("Optimerad garanti"));
   setModal(true);
 
-  auto* system = new QLabel(QStringLiteral("Systemet har %1 rader.").arg(shape.size()), this);
-  system->setObjectName(QStringLiteral("System"));
+  const QString size =
+      system_.filtered() ? QStringLiteral("Systemet har %1 rader som uppfyller villkoren (av %2).")
+                               .arg(system_.size())
+                               .arg(system_.shape().size())
+                         : QStringLiteral("Systemet har %1 rader.").arg(system_.size());
+  auto* systemSize = new QLabel(size, this);
+  systemSize->setObjectName(QStringLiteral("System"));
 
   guarantee_ = new QComboBox(this);
   guarantee_->setObjectName(QStringLiteral("Garanti"));
@@ -76,7 +80,7 @@ OptimizeDialog::OptimizeDialog(const SystemShape& shape, const GuaranteeChoice& 
   buttons->addWidget(cancel_);
 
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(system);
+  layout->addWidget(systemSize);
   layout->addLayout(form);
   layout->addWidget(bar_);
   layout->addWidget(best_);
@@ -104,7 +108,7 @@ void OptimizeDialog::Start() {
   const int level = guarantee_->currentData().toInt();
   const auto effort = static_cast<Effort>(effort_->currentData().toInt());
   worker_->Start([this, level, effort](const Work& work) {
-    output_ = SearchCover(shape_, level, effort, work);
+    output_ = SearchCover(system_, level, effort, work);
   });
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "commands/optimize_command.h"
+#include "coupon/system.h"
 #include "coupon/system_shape.h"
 #include "cover/optimize.h"
 
@@ -30,8 +31,9 @@ class OptimizeDialog : public QDialog {
 
  public:
   // The guarantees offered, and the one selected first.
-  OptimizeDialog(const SystemShape& shape, const GuaranteeChoice& guarantees,
-                 QWidget* parent = nullptr);
+  // The search runs on `system`: the marked system, or what the coupon's
+  // conditions leave of it.
+  OptimizeDialog(System system, const GuaranteeChoice& guarantees, QWidget* parent = nullptr);
   ~OptimizeDialog() override;
 
   // The rows when the dialog ended with some: every one verified. `stopped`
@@ -51,7 +53,7 @@ class OptimizeDialog : public QDialog {
   void ShowProgress(double fraction, qint64 best);
   void Finish();
 
-  SystemShape shape_;
+  System system_;
   QComboBox* guarantee_ = nullptr;
   QComboBox* effort_ = nullptr;
   QPushButton* start_ = nullptr;

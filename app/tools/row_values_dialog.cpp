@@ -199,9 +199,8 @@ RowValuesDialog::~RowValuesDialog() {
 void RowValuesDialog::Start() {
   status_->setText(
       QStringLiteral("Räknar värdena av %1...").arg(FromUtf8(RowCountText(rows_.size()))));
-  worker_->Start([this](const Work& work) {
-    output_ = RunRowValuesCommand(input_, std::move(rows_), work);
-  });
+  worker_->Start(
+      [this](const Work& work) { output_ = RunRowValuesCommand(input_, std::move(rows_), work); });
 }
 
 void RowValuesDialog::reject() {

@@ -71,11 +71,18 @@ void OptimizeCommand(const ToolHost& host) {
     Show(host, *refusal);
     return;
   }
-  OptimizeDialog dialog(ShapeOf(host.state), OptimizeGuarantees(host.state), host.window);
+  Refusable<System> system =
+      ConditionedSystem(ShapeOf(host.state), ConditionInputOf(host.document), Work{});
+  if (!system.value) {
+    Show(host, system.refusal);
+    return;
+  }
+  OptimizeDialog dialog(*system.value, OptimizeGuarantees(host.state), host.window);
   RunModal(dialog);
   if (!dialog.Failure().empty()) throw std::runtime_error(dialog.Failure());
   if (!dialog.Result()) return;
-  const OptimizeOutcome outcome = OptimizeReport(host.state, host.plus13Index, *dialog.Result());
+  const OptimizeOutcome outcome =
+      OptimizeReport(host.state, host.plus13Index, *dialog.Result(), *system.value);
   host.showRows(CouponText(outcome.rows), outcome.rows.size());
   host.showStatus(FromUtf8(outcome.status));
   host.platform.ShowMessage(FromUtf8(outcome.report), FromUtf8(kReducedCaption));
@@ -83,7 +90,8 @@ void OptimizeCommand(const ToolHost& host) {
 
 void AnalysisCommand(const ToolHost& host) {
   Refusable<AnalysisInput> input =
-      PrepareAnalysis(host.state, ReadCouponText(host.rowListText), RowSource::kRowList);
+      PrepareAnalysis(host.state, ReadCouponText(host.rowListText), RowSource::kRowList,
+                      ConditionInputOf(host.document));
   if (!input.value) {
     Show(host, input.refusal);
     return;
