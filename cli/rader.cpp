@@ -14,6 +14,7 @@
 #include "commands/hand_in_command.h"
 #include "commands/optimize_command.h"
 #include "coupon/messages.h"
+#include "coupon/shown_text.h"
 #include "io/huge_pages.h"
 #include "io/save_file.h"
 #include "text/coupon_text.h"
@@ -177,15 +178,15 @@ int Optimize(const Options& options, const CouponState& state, Output& output) {
     return kExitRefused;
   }
   if (!WriteRows(options, outcome.value->rows, nullptr, output)) return kExitRefused;
-  output.WriteErr(Printable(outcome.value->summary) + "\n");
+  output.WriteErr(ShownText(outcome.value->summary) + "\n");
   return kExitDone;
 }
 
 }  // namespace
 
 void Tell(Output& output, std::string_view caption, std::string_view text) {
-  std::string line = Printable(caption);
-  line.append(": ").append(Printable(text)).append("\n");
+  std::string line = ShownText(caption);
+  line.append(": ").append(ShownText(text)).append("\n");
   output.WriteErr(line);
 }
 

@@ -113,10 +113,6 @@ int Plus13Index(const Options& options);
 // The window's controls for these options: --13plus, and --reversed for both ticks.
 GenerateControls Controls(const Options& options);
 
-// Text fit for one line on a terminal: control characters (C0, DEL, C1) and
-// bytes that are not valid UTF-8 become \xHH; everything else is kept.
-std::string Printable(std::string_view text);
-
 // Where the program's text goes. WriteOut must write everything and returns
 // false when it could not.
 class Output {

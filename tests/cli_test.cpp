@@ -21,6 +21,7 @@
 #include "check/analysis.h"
 #include "check/grading.h"
 #include "coupon/messages.h"
+#include "coupon/shown_text.h"
 #include "cover/coverage.h"
 #include "cover/optimize.h"
 #include "reduce/reduction.h"
@@ -462,15 +463,15 @@ TEST_F(RaderTest, FileNameWithControlCharactersIsToldInOneEscapedLine) {
   EXPECT_NE(run.err.find("no\\x0asuch\\x1b[2J/rader.txt\""), std::string::npos) << run.err;
 }
 
-TEST(Printable, KeepsValidUtf8AndEscapesControlsAndBrokenBytes) {
-  EXPECT_EQ(Printable("Dina rader är nu reducerade!! ∑ 😀"), "Dina rader är nu reducerade!! ∑ 😀");
-  EXPECT_EQ(Printable("a\tb\nc\x7f"), "a\\x09b\\x0ac\\x7f");
-  EXPECT_EQ(Printable(std::string_view("\0", 1)), "\\x00");
-  EXPECT_EQ(Printable("\xc2\x85"), "\\xc2\\x85");                    // C1 "next line"
-  EXPECT_EQ(Printable("\xc3"), "\\xc3");                             // cut short
-  EXPECT_EQ(Printable("\xc0\xaf"), "\\xc0\\xaf");                    // overlong "/"
-  EXPECT_EQ(Printable("\xed\xa0\x80"), "\\xed\\xa0\\x80");           // a surrogate
-  EXPECT_EQ(Printable("\xf4\x90\x80\x80"), "\\xf4\\x90\\x80\\x80");  // above U+10FFFF
+TEST(ShownText, KeepsValidUtf8AndEscapesControlsAndBrokenBytes) {
+  EXPECT_EQ(ShownText("Dina rader är nu reducerade!! ∑ 😀"), "Dina rader är nu reducerade!! ∑ 😀");
+  EXPECT_EQ(ShownText("a\tb\nc\x7f"), "a\\x09b\\x0ac\\x7f");
+  EXPECT_EQ(ShownText(std::string_view("\0", 1)), "\\x00");
+  EXPECT_EQ(ShownText("\xc2\x85"), "\\xc2\\x85");                    // C1 "next line"
+  EXPECT_EQ(ShownText("\xc3"), "\\xc3");                             // cut short
+  EXPECT_EQ(ShownText("\xc0\xaf"), "\\xc0\\xaf");                    // overlong "/"
+  EXPECT_EQ(ShownText("\xed\xa0\x80"), "\\xed\\xa0\\x80");           // a surrogate
+  EXPECT_EQ(ShownText("\xf4\x90\x80\x80"), "\\xf4\\x90\\x80\\x80");  // above U+10FFFF
 }
 
 // ---------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include "coupon/games.h"
 #include "coupon/messages.h"
+#include "coupon/shown_text.h"
 
 namespace spelkub {
 
@@ -13,12 +14,6 @@ namespace {
 // "Garantianalys" and "Rätta rader" name this many of the highest numbers of
 // right that the rows can still reach.
 constexpr int kReachLines = 4;
-
-std::string Quoted(std::string_view text) {
-  std::string quoted(1, '"');
-  quoted.append(text).append(1, '"');
-  return quoted;
-}
 
 // A share 0..1 as a percentage with two decimals and a decimal comma.
 std::string Percent(double share) {
