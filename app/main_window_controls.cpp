@@ -15,6 +15,7 @@
 #include "app/qt_text.h"
 #include "assets/picture.h"
 #include "coupon/choices.h"
+#include "version.h"
 
 using spelkub::DropDownList;
 using spelkub::FromUtf8;
@@ -141,8 +142,9 @@ void TForm1::BuildControls() {
   Memo2 = Place(new RowList(RowList::ScrollBars::kNone, client_), QStringLiteral("Memo2"), 520, 442,
                 3, 2);
 
-  Label19 = MakeLabel(QStringLiteral("Label19"), QStringLiteral("Spelkub_lite v1.02 2008-09-18"), 8,
-                      8, client_, kUnderlined);
+  Label19 = MakeLabel(QStringLiteral("Label19"),
+                      QStringLiteral("Spelkub_lite v" SPELKUB_VERSION " 2008-09-18"), 8, 8, client_,
+                      kUnderlined);
 
   // The picture lies under everything else.
   Image1->lower();

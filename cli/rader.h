@@ -23,11 +23,12 @@
 #include "coupon/coupon_state.h"
 #include "cover/optimize.h"
 #include "document/coupon_document.h"
+#include "version.h"
 
 namespace spelkub::cli {
 
 inline constexpr std::string_view kProgramName = "spelkub_rader";
-inline constexpr std::string_view kVersionText = "spelkub_rader 1.02\n";
+inline constexpr std::string_view kVersionText = "spelkub_rader " SPELKUB_VERSION "\n";
 
 // Exit status: done; refused by the coupon's checks or the output could not be
 // written; the arguments are malformed.
