@@ -655,10 +655,6 @@ Plus13Choice Plus13Of(const Options& options) {
   return options.plus13 ? kPlus13Yes : kPlus13No;
 }
 
-int Plus13Index(const Options& options) {
-  return Plus13Of(options);
-}
-
 GenerateControls Controls(const Options& options) {
   return {.plus13 = Plus13Of(options),
           .guaranteeReversed = options.reversed,

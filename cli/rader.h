@@ -109,8 +109,6 @@ std::optional<std::string> CouponArgument(std::span<const std::string_view> args
 // count, else "Ingen"; 13plus "Ja" with --13plus, else "Nej".
 CouponState MakeCouponState(const Options& options);
 Plus13Choice Plus13Of(const Options& options);
-// The same choice as an int, for callers that keep it in one.
-int Plus13Index(const Options& options);
 // The window's controls for these options: --13plus, and --reversed for both ticks.
 GenerateControls Controls(const Options& options);
 

@@ -596,8 +596,7 @@ TEST_F(RaderTest, RandomSystemsGiveTheEnginesCouponText) {
         state.Marks[CellIndex(match, outcome)] = 1;
       }
     }
-    const int plus13Index = plus13 ? kPlus13Yes : kPlus13No;
-    const RowSet set = GenerateFullSystem(state, plus13Index);
+    const RowSet set = GenerateFullSystem(state, plus13 ? kPlus13Yes : kPlus13No);
     const bool reversed = random() % 2 == 0;
 
     std::string expectedOut;
@@ -1231,7 +1230,7 @@ TEST(ParseArguments, ChoicesBecomeTheWindowsCouponState) {
   EXPECT_EQ(rowState.Reduction, kReductionRowCount);
   EXPECT_EQ(rowState.TargetRows, 3000000);
   EXPECT_EQ(rowState.Goals, kGoals0To1);
-  EXPECT_EQ(Plus13Index(rows), kPlus13Yes);
+  EXPECT_EQ(Plus13Of(rows), kPlus13Yes);
   EXPECT_TRUE(rows.reversed);
 
   const Options guarantee = Parsed({"--game", "europatipset", "--guarantee", "04", kThirteenOnes});
@@ -1239,7 +1238,7 @@ TEST(ParseArguments, ChoicesBecomeTheWindowsCouponState) {
   EXPECT_EQ(guaranteeState.Game, kEuropatipset);
   EXPECT_EQ(guaranteeState.Reduction, kReductionGuarantee);
   EXPECT_EQ(guaranteeState.GuaranteeLevel, 4);
-  EXPECT_EQ(Plus13Index(guarantee), kPlus13No);
+  EXPECT_EQ(Plus13Of(guarantee), kPlus13No);
   EXPECT_FALSE(guarantee.reversed);
 
   const Options none = Parsed({"-o", "-", kThirteenOnes});

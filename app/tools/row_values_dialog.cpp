@@ -199,9 +199,8 @@ RowValuesDialog::~RowValuesDialog() {
 void RowValuesDialog::Start() {
   status_->setText(
       QStringLiteral("Räknar värdena av %1...").arg(FromUtf8(RowCountText(rows_.size()))));
-  worker_->Start([this](const Work& work) {
-    output_ = RunRowValuesCommand(input_, std::move(rows_), work);
-  });
+  worker_->Start(
+      [this](const Work& work) { output_ = RunRowValuesCommand(input_, std::move(rows_), work); });
 }
 
 void RowValuesDialog::reject() {
@@ -282,7 +281,7 @@ void RowValuesCommand(const ToolHost& host) {
   RowSet set;
   set.game = host.state.Game;
   set.matches = MatchesInPlay(host.state.Game);
-  set.header = HeaderLine(host.state, host.plus13Index);
+  set.header = HeaderLine(host.state, host.plus13);
   set.rows = kept.rows;
   host.showRows(CouponText(set), static_cast<int64_t>(kept.rows.size()));
   host.showStatus(QStringLiteral("Behåll de %1 bästa klar!").arg(kept.rows.size()));

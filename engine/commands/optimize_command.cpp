@@ -43,7 +43,7 @@ std::optional<OptimizeResult> KeptCover(OptimizeResult found, bool stopAsked, On
   return found;
 }
 
-OptimizeOutcome OptimizeReport(const CouponState& state, int plus13Index, OptimizeResult kept) {
+OptimizeOutcome OptimizeReport(const CouponState& state, Plus13Choice plus13, OptimizeResult kept) {
   OptimizeOutcome outcome;
   outcome.guarantee = kept.guarantee;
   outcome.stopped = kept.stopped;
@@ -67,26 +67,26 @@ OptimizeOutcome OptimizeReport(const CouponState& state, int plus13Index, Optimi
                     " rätts garanti (Garanti ger " + greedy + ")";
   if (kept.timeCapped) outcome.summary += ", sökningen kortades av tidsgränsen";
 
-  outcome.rows = CouponRowSet(state, plus13Index, std::move(kept.rows));
+  outcome.rows = CouponRowSet(state, plus13, std::move(kept.rows));
   return outcome;
 }
 
-Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, int plus13Index,
+Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, Plus13Choice plus13,
                                               int guarantee, Effort effort, const Work& work,
                                               OnStop onStop) {
   using Answer = Refusable<OptimizeOutcome>;
-  if (auto refusal = CheckMarks(state, plus13Index)) return Answer::Refused(std::move(*refusal));
+  if (auto refusal = CheckMarks(state, plus13)) return Answer::Refused(std::move(*refusal));
   std::optional<OptimizeResult> kept =
       KeptCover(SearchCover(ShapeOf(state), guarantee, effort, work), work.Stopped(), onStop);
   if (!kept) return {};
-  return {OptimizeReport(state, plus13Index, std::move(*kept)), {}};
+  return {OptimizeReport(state, plus13, std::move(*kept)), {}};
 }
 
-RowSet CouponRowSet(const CouponState& state, int plus13Index, std::vector<PackedRow> rows) {
+RowSet CouponRowSet(const CouponState& state, Plus13Choice plus13, std::vector<PackedRow> rows) {
   RowSet set;
   set.game = state.Game;
   set.matches = Rules(state.Game).matches;
-  set.header = HeaderLine(state, plus13Index);
+  set.header = HeaderLine(state, plus13);
   set.rows = std::move(rows);
   return set;
 }
