@@ -7,6 +7,8 @@
 #include "cli/commands.h"
 #include "cli/rader.h"
 #include "coupon/choices.h"
+#include "coupon/shown_text.h"
+#include "coupon/text_fields.h"
 #include "villkor/condition.h"
 #include "villkor/filter.h"
 
@@ -207,17 +209,6 @@ const KnownOption* FindOption(std::string_view arg) {
   return nullptr;
 }
 
-bool IsSeparator(char c) {
-  return c == ',' || c == ' ' || c == '\t';
-}
-
-std::string Quoted(std::string_view text) {
-  std::string quoted;
-  quoted.reserve(text.size() + 2);
-  quoted.append(1, '"').append(text).append(1, '"');
-  return quoted;
-}
-
 // A whole number of decimal digits, at most `max`; nullopt otherwise.
 std::optional<int64_t> ParseWholeNumber(std::string_view text, int64_t max, bool* tooLarge) {
   *tooLarge = false;
@@ -239,21 +230,8 @@ std::string ParseGroup(std::string_view group, int match, std::array<int32_t, kC
   if (group == "-") return {};
   const std::string where = "MARKS grupp " + std::to_string(match) + ", " + Quoted(group) + ", ";
   for (const char c : group) {
-    int outcome = -1;
-    switch (c) {
-      case '1':
-        outcome = 0;
-        break;
-      case 'X':
-      case 'x':
-        outcome = 1;
-        break;
-      case '2':
-        outcome = 2;
-        break;
-      default:
-        return where + "har annat än tecknen 1, X, 2 (eller - ensamt för inget)";
-    }
+    const int outcome = TypedSignOutcome(c);
+    if (outcome < 0) return where + "har annat än tecknen 1, X, 2 (eller - ensamt för inget)";
     int32_t& flag = marks[CellIndex(match, outcome)];
     if (flag == 1) return where + "har tecknet " + OutcomeSign(outcome) + " två gånger";
     flag = 1;
@@ -268,17 +246,8 @@ std::string ParseMarks(std::span<const std::string_view> pieces, int32_t game,
                        std::array<int32_t, kCellCount>& marks) {
   std::vector<std::string_view> groups;
   for (const std::string_view piece : pieces) {
-    size_t i = 0;
-    while (i < piece.size()) {
-      if (IsSeparator(piece[i])) {
-        ++i;
-        continue;
-      }
-      size_t end = i;
-      while (end < piece.size() && !IsSeparator(piece[end])) ++end;
-      groups.push_back(piece.substr(i, end - i));
-      i = end;
-    }
+    const std::vector<std::string_view> fields = SplitFields(piece, ", \t");
+    groups.insert(groups.end(), fields.begin(), fields.end());
   }
   const size_t parsed = std::min<size_t>(groups.size(), kMaxMatches);
   for (size_t g = 0; g < parsed; ++g) {
@@ -750,10 +719,6 @@ CouponState MakeCouponState(const Options& options) {
 
 Plus13Choice Plus13Of(const Options& options) {
   return options.plus13 ? kPlus13Yes : kPlus13No;
-}
-
-int Plus13Index(const Options& options) {
-  return Plus13Of(options);
 }
 
 GenerateControls Controls(const Options& options) {

@@ -14,6 +14,7 @@
 #include "commands/hand_in_command.h"
 #include "commands/optimize_command.h"
 #include "coupon/messages.h"
+#include "coupon/shown_text.h"
 #include "io/huge_pages.h"
 #include "io/save_file.h"
 #include "text/coupon_text.h"
@@ -171,16 +172,16 @@ bool WriteRows(const Options& options, const RowSet& set, const std::vector<uint
 int Optimize(const Options& options, const CouponState& state, const ConditionInput& conditions,
              Output& output) {
   const Refusable<OptimizeOutcome> outcome = RunOptimizeCommand(
-      state, Plus13Index(options), options.optimizeLevel, options.effort, conditions);
+      state, Plus13Of(options), options.optimizeLevel, options.effort, conditions);
   if (!outcome.value) {
     // Without a stop the search always verifies a cover: only the checks refuse.
     TellRefusal(output, outcome.refusal);
     return kExitRefused;
   }
   if (!WriteRows(options, outcome.value->rows, nullptr, output)) return kExitRefused;
-  output.WriteErr(Printable(outcome.value->summary) + "\n");
+  output.WriteErr(ShownText(outcome.value->summary) + "\n");
   if (!outcome.value->conditionsText.empty()) {
-    output.WriteErr(Printable(outcome.value->conditionsText) + "\n");
+    output.WriteErr(ShownText(outcome.value->conditionsText) + "\n");
   }
   return kExitDone;
 }
@@ -188,8 +189,8 @@ int Optimize(const Options& options, const CouponState& state, const ConditionIn
 }  // namespace
 
 void Tell(Output& output, std::string_view caption, std::string_view text) {
-  std::string line = Printable(caption);
-  line.append(": ").append(Printable(text)).append("\n");
+  std::string line = ShownText(caption);
+  line.append(": ").append(ShownText(text)).append("\n");
   output.WriteErr(line);
 }
 

@@ -24,11 +24,12 @@
 #include "coupon/coupon_state.h"
 #include "cover/optimize.h"
 #include "document/coupon_document.h"
+#include "version.h"
 
 namespace spelkub::cli {
 
 inline constexpr std::string_view kProgramName = "spelkub_rader";
-inline constexpr std::string_view kVersionText = "spelkub_rader 1.02\n";
+inline constexpr std::string_view kVersionText = "spelkub_rader " SPELKUB_VERSION "\n";
 
 // Exit status: done; refused by the coupon's checks or the output could not be
 // written; the arguments are malformed.
@@ -118,14 +119,8 @@ std::optional<std::string> CouponArgument(std::span<const std::string_view> args
 // count, else "Ingen"; 13plus "Ja" with --13plus, else "Nej".
 CouponState MakeCouponState(const Options& options);
 Plus13Choice Plus13Of(const Options& options);
-// The same choice as an int, for callers that keep it in one.
-int Plus13Index(const Options& options);
 // The window's controls for these options: --13plus, and --reversed for both ticks.
 GenerateControls Controls(const Options& options);
-
-// Text fit for one line on a terminal: control characters (C0, DEL, C1) and
-// bytes that are not valid UTF-8 become \xHH; everything else is kept.
-std::string Printable(std::string_view text);
 
 // Where the program's text goes. WriteOut must write everything and returns
 // false when it could not.

@@ -13,6 +13,7 @@
 #include "cli/commands.h"
 #include "commands/value_command.h"
 #include "coupon/games.h"
+#include "coupon/shown_text.h"
 #include "io/save_file.h"
 #include "text/coupon_reader.h"
 
@@ -65,12 +66,6 @@ std::string GapHint(ValueGap gap) {
       break;
   }
   return {};
-}
-
-std::string Quoted(std::string_view text) {
-  std::string quoted(1, '"');
-  quoted.append(text).append(1, '"');
-  return quoted;
 }
 
 // Three numbers per match, kept as written (the model scales each match to

@@ -21,6 +21,7 @@
 #include "check/analysis.h"
 #include "check/grading.h"
 #include "coupon/messages.h"
+#include "coupon/shown_text.h"
 #include "cover/coverage.h"
 #include "cover/optimize.h"
 #include "reduce/reduction.h"
@@ -462,15 +463,15 @@ TEST_F(RaderTest, FileNameWithControlCharactersIsToldInOneEscapedLine) {
   EXPECT_NE(run.err.find("no\\x0asuch\\x1b[2J/rader.txt\""), std::string::npos) << run.err;
 }
 
-TEST(Printable, KeepsValidUtf8AndEscapesControlsAndBrokenBytes) {
-  EXPECT_EQ(Printable("Dina rader är nu reducerade!! ∑ 😀"), "Dina rader är nu reducerade!! ∑ 😀");
-  EXPECT_EQ(Printable("a\tb\nc\x7f"), "a\\x09b\\x0ac\\x7f");
-  EXPECT_EQ(Printable(std::string_view("\0", 1)), "\\x00");
-  EXPECT_EQ(Printable("\xc2\x85"), "\\xc2\\x85");                    // C1 "next line"
-  EXPECT_EQ(Printable("\xc3"), "\\xc3");                             // cut short
-  EXPECT_EQ(Printable("\xc0\xaf"), "\\xc0\\xaf");                    // overlong "/"
-  EXPECT_EQ(Printable("\xed\xa0\x80"), "\\xed\\xa0\\x80");           // a surrogate
-  EXPECT_EQ(Printable("\xf4\x90\x80\x80"), "\\xf4\\x90\\x80\\x80");  // above U+10FFFF
+TEST(ShownText, KeepsValidUtf8AndEscapesControlsAndBrokenBytes) {
+  EXPECT_EQ(ShownText("Dina rader är nu reducerade!! ∑ 😀"), "Dina rader är nu reducerade!! ∑ 😀");
+  EXPECT_EQ(ShownText("a\tb\nc\x7f"), "a\\x09b\\x0ac\\x7f");
+  EXPECT_EQ(ShownText(std::string_view("\0", 1)), "\\x00");
+  EXPECT_EQ(ShownText("\xc2\x85"), "\\xc2\\x85");                    // C1 "next line"
+  EXPECT_EQ(ShownText("\xc3"), "\\xc3");                             // cut short
+  EXPECT_EQ(ShownText("\xc0\xaf"), "\\xc0\\xaf");                    // overlong "/"
+  EXPECT_EQ(ShownText("\xed\xa0\x80"), "\\xed\\xa0\\x80");           // a surrogate
+  EXPECT_EQ(ShownText("\xf4\x90\x80\x80"), "\\xf4\\x90\\x80\\x80");  // above U+10FFFF
 }
 
 // ---------------------------------------------------------------------------
@@ -595,8 +596,7 @@ TEST_F(RaderTest, RandomSystemsGiveTheEnginesCouponText) {
         state.Marks[CellIndex(match, outcome)] = 1;
       }
     }
-    const int plus13Index = plus13 ? kPlus13Yes : kPlus13No;
-    const RowSet set = GenerateFullSystem(state, plus13Index);
+    const RowSet set = GenerateFullSystem(state, plus13 ? kPlus13Yes : kPlus13No);
     const bool reversed = random() % 2 == 0;
 
     std::string expectedOut;
@@ -1230,7 +1230,7 @@ TEST(ParseArguments, ChoicesBecomeTheWindowsCouponState) {
   EXPECT_EQ(rowState.Reduction, kReductionRowCount);
   EXPECT_EQ(rowState.TargetRows, 3000000);
   EXPECT_EQ(rowState.Goals, kGoals0To1);
-  EXPECT_EQ(Plus13Index(rows), kPlus13Yes);
+  EXPECT_EQ(Plus13Of(rows), kPlus13Yes);
   EXPECT_TRUE(rows.reversed);
 
   const Options guarantee = Parsed({"--game", "europatipset", "--guarantee", "04", kThirteenOnes});
@@ -1238,7 +1238,7 @@ TEST(ParseArguments, ChoicesBecomeTheWindowsCouponState) {
   EXPECT_EQ(guaranteeState.Game, kEuropatipset);
   EXPECT_EQ(guaranteeState.Reduction, kReductionGuarantee);
   EXPECT_EQ(guaranteeState.GuaranteeLevel, 4);
-  EXPECT_EQ(Plus13Index(guarantee), kPlus13No);
+  EXPECT_EQ(Plus13Of(guarantee), kPlus13No);
   EXPECT_FALSE(guarantee.reversed);
 
   const Options none = Parsed({"-o", "-", kThirteenOnes});

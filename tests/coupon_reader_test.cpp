@@ -176,7 +176,7 @@ TEST(CouponReader, ReadsAnEmptyTextAndAHeaderAloneAsNoRows) {
 TEST(CouponReader, ReadsBackEveryRowThatGenerationWrites) {
   struct Case {
     CouponState state;
-    int plus13;
+    Plus13Choice plus13;
   };
   std::vector<Case> cases;
   cases.push_back({MakeCoupon(kStryktipset, {"1X2", "X2", "1", "2", "X", "12", "1X2", "1", "1", "1",

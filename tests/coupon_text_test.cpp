@@ -184,7 +184,7 @@ TEST(GenerateFullSystem, ReportsRowsBegunUpToTheSystemSize) {
 TEST(HeaderLine, CoversEveryGameAndGoalsChoice) {
   struct Case {
     int32_t game;
-    int plus13;
+    Plus13Choice plus13;
     int32_t goals;
     const char* line;
   };

@@ -32,7 +32,7 @@ using testing::UniformCoupon;
 constexpr CoverTest kAllCoverTests[] = {CoverTest::kAuto, CoverTest::kScanKept,
                                         CoverTest::kMarkNeighbourhood};
 
-RowSet Generate(const CouponState& state, int plus13 = kPlus13No) {
+RowSet Generate(const CouponState& state, Plus13Choice plus13 = kPlus13No) {
   return GenerateFullSystem(state, plus13);
 }
 
@@ -313,7 +313,7 @@ TEST(ReduceToGuarantee, LevelThirteenOnFullSupertotoLeavesNoTwoRowsOneMatchApart
 
 struct RandomSystem {
   CouponState state;
-  int plus13 = kPlus13No;
+  Plus13Choice plus13 = kPlus13No;
 };
 
 // A random coupon of at most maxRows rows: every match in play one sign, then
@@ -323,7 +323,7 @@ RandomSystem MakeRandomSystem(std::mt19937& rng, int64_t maxRows) {
   RandomSystem system;
   CouponState& state = system.state;
   state.Game = static_cast<int32_t>(1 + rng() % 3);
-  system.plus13 = static_cast<int>(rng() % 2);
+  system.plus13 = static_cast<Plus13Choice>(rng() % 2);
   if (system.plus13 == kPlus13Yes) state.Goals = static_cast<int32_t>(1 + rng() % 4);
   const int matches = MatchesInPlay(state.Game);
   for (int m = 1; m <= kMaxMatches; ++m) state.Marks[CellIndex(m, static_cast<int>(rng() % 3))] = 1;

@@ -23,6 +23,7 @@
 #include "app/links.h"
 #include "app/main_window.h"
 #include "app/qt_platform.h"
+#include "coupon/choices.h"
 #include "reduce/reduction.h"
 #include "support/kept_text.h"
 #include "temp_folder.h"
@@ -70,7 +71,9 @@ class SaveCommandTest : public testing::WindowTest<FilePlatform> {
   // Everything in the folder: a save leaves no temporary file behind.
   std::vector<std::string> Entries() const { return folder_.Entries(); }
 
-  RowSet FullSystem() const { return GenerateFullSystem(state, form->RadioGroup2->ItemIndex()); }
+  RowSet FullSystem() const {
+    return GenerateFullSystem(state, Plus13OfItem(form->RadioGroup2->ItemIndex()));
+  }
 
   void SaveAs(const std::optional<QString>& answer) {
     platform.saveAnswer = answer;

@@ -218,10 +218,8 @@ TEST_F(HandInCommandTest, CancellingTheSaveDialogWritesNothing) {
 TEST_F(HandInCommandTest, RefusesSupertotoBeforeAskingForAName) {
   rowList = "1,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n";
   tools::HandInCommand(Host());
-  EXPECT_EQ(platform.messages,
-            OneBox(QString::fromUtf8(kSupertotoRefusal.data(),
-                                     static_cast<qsizetype>(kSupertotoRefusal.size())),
-                   QStringLiteral("Spara för inlämning")));
+  EXPECT_EQ(platform.messages, OneBox(QString::fromStdString(HandInRefusal(kSupertoto)),
+                                      QStringLiteral("Spara för inlämning")));
   EXPECT_TRUE(platform.proposedPaths.empty());
   EXPECT_TRUE(platform.writes.empty());
 }

@@ -40,7 +40,7 @@ class ToolsTest : public ::testing::Test, protected WithApplication {
     return {state,
             platform,
             nullptr,
-            plus13Index,
+            plus13,
             rowList,
             [this](std::string_view text, int64_t rows) {
               rowList = std::string(text);
@@ -80,7 +80,7 @@ class ToolsTest : public ::testing::Test, protected WithApplication {
 
   CouponState state;
   FakePlatform platform;
-  int plus13Index = kPlus13No;
+  Plus13Choice plus13 = kPlus13No;
   std::string rowList = "Dina Rader:\r\n";
   std::vector<Shown> shown;
   // Every status text a command set, in order.

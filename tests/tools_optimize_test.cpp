@@ -53,8 +53,8 @@ int BruteForceGuarantee(const SystemShape& shape, const std::vector<PackedRow>& 
   return least;
 }
 
-int64_t GreedyRows(const CouponState& state, int plus13Index, int level) {
-  const RowSet full = GenerateFullSystem(state, plus13Index);
+int64_t GreedyRows(const CouponState& state, Plus13Choice plus13, int level) {
+  const RowSet full = GenerateFullSystem(state, plus13);
   return static_cast<int64_t>(ReduceToGuarantee(full, level, false, nullptr).kept.size());
 }
 
@@ -142,7 +142,7 @@ TEST_F(OptimizeCommandTest, RefusesAnUnmarkedSupertotoMatch14) {
 
 TEST_F(OptimizeCommandTest, RefusesThirteenPlusWithoutGoals) {
   MarkNineRows();
-  plus13Index = kPlus13Yes;
+  plus13 = kPlus13Yes;
   tools::OptimizeCommand(Host());
   EXPECT_EQ(platform.messages, std::vector<Box>{BoxOf(kPlus13Message)});
   EXPECT_EQ(dialogsRun, 0);
@@ -204,7 +204,7 @@ TEST_F(OptimizeCommandTest, FillsTheRowListWithVerifiedRowsAndReportsThem) {
   EXPECT_GE(BruteForceGuarantee(ShapeOf(state), rows), 12);
   const Box report{QStringLiteral("Optimerad garanti: 3 rader med 12 rätts garanti (Garanti ger %1 "
                                   "rader).")
-                       .arg(GreedyRows(state, plus13Index, 12)),
+                       .arg(GreedyRows(state, plus13, 12)),
                    QStringLiteral("Reducering")};
   EXPECT_EQ(platform.messages, std::vector<Box>{report});
   EXPECT_EQ(status, std::vector<QString>{QStringLiteral("Optimerad garanti klar!")});
@@ -214,10 +214,10 @@ TEST_F(OptimizeCommandTest, WritesRowsInGenerationOrderUnderTheCouponsHeader) {
   state = MakeCoupon(kEuropatipset,
                      {"1X2", "1X", "X2", "1X2", "1", "2", "X", "1", "1", "1", "1X2", "1", "2"});
   state.Goals = kGoals2;
-  plus13Index = kPlus13Yes;
+  plus13 = kPlus13Yes;
   RunTo(11, 0);
   ASSERT_EQ(shown.size(), 1u);
-  const std::string header = HeaderLine(state, plus13Index);
+  const std::string header = HeaderLine(state, plus13);
   EXPECT_EQ(rowList.substr(0, header.size()), header);
   const std::vector<PackedRow> rows = RowListRows();
   const SystemShape shape = ShapeOf(state);
@@ -226,7 +226,7 @@ TEST_F(OptimizeCommandTest, WritesRowsInGenerationOrderUnderTheCouponsHeader) {
   EXPECT_TRUE(std::is_sorted(indices.begin(), indices.end()));
   EXPECT_EQ(std::count(indices.begin(), indices.end(), -1), 0);
   EXPECT_GE(BruteForceGuarantee(shape, rows), 11);
-  EXPECT_LE(static_cast<int64_t>(rows.size()), GreedyRows(state, plus13Index, 11));
+  EXPECT_LE(static_cast<int64_t>(rows.size()), GreedyRows(state, plus13, 11));
   EXPECT_EQ(shown[0].rows, static_cast<int64_t>(rows.size()));
 }
 
@@ -366,7 +366,7 @@ TEST_F(OptimizeCommandTest, StoppaOchAnvandBastaWaitsForAVerifiedCover) {
 // One row is "1 rad", in the result and in the greedy comparison.
 TEST_F(OptimizeCommandTest, ReportsOneRowAsOneRad) {
   MarkNineRows();
-  ASSERT_EQ(GreedyRows(state, plus13Index, 11), 1);
+  ASSERT_EQ(GreedyRows(state, plus13, 11), 1);
   RunTo(11, 0);
   ASSERT_EQ(RowListRows().size(), 1u);
   EXPECT_EQ(platform.messages,

@@ -225,7 +225,7 @@ TEST_F(ValueToolsTest, RadvardenSortsByAClickedColumn) {
 TEST_F(ValueToolsTest, BehallDeNBastaReplacesTheRowList) {
   for (const int by : {0, 1}) {
     Prepare(40 + by, kStryktipset, 500);
-    plus13Index = kPlus13No;
+    plus13 = kPlus13No;
     shown.clear();
     status.clear();
     platform.messages.clear();

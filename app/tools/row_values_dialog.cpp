@@ -281,7 +281,7 @@ void RowValuesCommand(const ToolHost& host) {
   RowSet set;
   set.game = host.state.Game;
   set.matches = MatchesInPlay(host.state.Game);
-  set.header = HeaderLine(host.state, host.plus13Index);
+  set.header = HeaderLine(host.state, host.plus13);
   set.rows = kept.rows;
   host.showRows(CouponText(set), static_cast<int64_t>(kept.rows.size()));
   host.showStatus(QStringLiteral("Behåll de %1 bästa klar!").arg(kept.rows.size()));

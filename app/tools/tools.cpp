@@ -67,7 +67,7 @@ void RunToolDialog(QDialog& dialog) {
 }
 
 void OptimizeCommand(const ToolHost& host) {
-  if (const auto refusal = CheckMarks(host.state, host.plus13Index)) {
+  if (const auto refusal = CheckMarks(host.state, host.plus13)) {
     Show(host, *refusal);
     return;
   }
@@ -82,7 +82,7 @@ void OptimizeCommand(const ToolHost& host) {
   if (!dialog.Failure().empty()) throw std::runtime_error(dialog.Failure());
   if (!dialog.Result()) return;
   const OptimizeOutcome outcome =
-      OptimizeReport(host.state, host.plus13Index, *dialog.Result(), *system.value);
+      OptimizeReport(host.state, host.plus13, *dialog.Result(), *system.value);
   host.showRows(CouponText(outcome.rows), outcome.rows.size());
   host.showStatus(FromUtf8(outcome.status));
   host.platform.ShowMessage(FromUtf8(outcome.report), FromUtf8(kReducedCaption));

@@ -25,8 +25,8 @@ namespace spelkub::tools {
 struct ToolHost {
   const CouponState& state;
   Platform& platform;
-  QWidget* window;  // the dialogs' parent
-  int plus13Index;  // RadioGroup2's selected item
+  QWidget* window;      // the dialogs' parent
+  Plus13Choice plus13;  // "Dubbelvinsten?"
   // The row list's text; valid until showRows is called.
   std::string_view rowListText;
   // Puts coupon text into the row list and its number of rows into Label18.

@@ -5,12 +5,13 @@
 #include "app/form_building.h"
 #include "app/main_window.h"
 #include "app/tools/tools.h"
+#include "coupon/choices.h"
 
 spelkub::tools::ToolHost TForm1::ToolHostOf() {
   return {state_,
           platform_,
           this,
-          RadioGroup2->ItemIndex(),
+          spelkub::Plus13OfItem(RadioGroup2->ItemIndex()),
           Memo1->Text(),
           [this](std::string_view text, int64_t rows) {
             Memo1->SetText(text);

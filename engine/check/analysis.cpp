@@ -5,7 +5,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "check/text_fields.h"
+#include "coupon/shown_text.h"
+#include "coupon/text_fields.h"
 #include "cover/coverage.h"
 
 namespace spelkub {
@@ -48,7 +49,7 @@ std::optional<Streck> ParseStreck(std::string_view text, int matches, std::strin
   if (matches < 1 || matches > kMaxMatches) throw std::invalid_argument("ParseStreck: matches");
   const size_t wanted = static_cast<size_t>(3 * matches);
   std::vector<double> numbers;
-  for (const std::string_view token : detail::SplitFields(text)) {
+  for (const std::string_view token : SplitFields(text)) {
     std::string_view digits = token;
     if (digits.ends_with('%')) digits.remove_suffix(1);
     double value = 0;
@@ -59,15 +60,14 @@ std::optional<Streck> ParseStreck(std::string_view text, int matches, std::strin
       const size_t point = digits.find('.');
       const std::string_view whole = digits.substr(0, point);
       const bool large = whole.find_first_not_of('0') != std::string_view::npos;
-      return Refuse(error,
-                    detail::ShortQuotedField(token) + (large ? " är för stort" : " är för litet"));
+      return Refuse(error, ShortQuoted(token) + (large ? " är för stort" : " är för litet"));
     }
     if (digits.empty() || problem != std::errc() || next != digits.data() + digits.size() ||
         !std::isfinite(value)) {
-      return Refuse(error, detail::QuotedField(token).append(" är inget tal"));
+      return Refuse(error, Quoted(ShownText(token)).append(" är inget tal"));
     }
     if (value < 0) {
-      return Refuse(error, "talen kan inte vara negativa (" + detail::QuotedField(token) + ")");
+      return Refuse(error, "talen kan inte vara negativa (" + Quoted(ShownText(token)) + ")");
     }
     numbers.push_back(value);
   }

@@ -5,7 +5,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "check/text_fields.h"
+#include "coupon/shown_text.h"
+#include "coupon/text_fields.h"
 
 namespace spelkub {
 
@@ -13,19 +14,9 @@ namespace {
 
 // 0 "1", 1 "X", 2 "2", -1 "-", -2 anything else.
 int ResultCode(char c) {
-  switch (c) {
-    case '1':
-      return 0;
-    case 'X':
-    case 'x':
-      return 1;
-    case '2':
-      return 2;
-    case '-':
-      return -1;
-    default:
-      return -2;
-  }
+  if (c == '-') return -1;
+  const int outcome = TypedSignOutcome(c);
+  return outcome >= 0 ? outcome : -2;
 }
 
 // A refused count shows the signs of each run up to this many runs.
@@ -65,7 +56,7 @@ int MatchResults::Decided() const {
 
 std::optional<MatchResults> ParseResults(std::string_view text, int matches, std::string* error) {
   if (matches < 1 || matches > kMaxMatches) throw std::invalid_argument("ParseResults: matches");
-  const std::vector<std::string_view> groups = detail::SplitFields(text);
+  const std::vector<std::string_view> groups = SplitFields(text);
   MatchResults results;
   results.matches = matches;
   results.outcome.fill(-1);
@@ -77,7 +68,7 @@ std::optional<MatchResults> ParseResults(std::string_view text, int matches, std
       const int code = groups[m].size() == 1 ? ResultCode(groups[m][0]) : -2;
       if (code == -2) {
         return Refuse(error, "Resultat: match " + std::to_string(m + 1) + " har " +
-                                 detail::ShortQuotedField(groups[m]) + ", " + expected);
+                                 ShortQuoted(groups[m]) + ", " + expected);
       }
       results.outcome[m] = static_cast<int8_t>(code);
     }
@@ -99,9 +90,8 @@ std::optional<MatchResults> ParseResults(std::string_view text, int matches, std
           ++length;
         }
         std::string what = "Resultat: match " + std::to_string(signs + 1) + " har " +
-                           detail::ShortQuotedField(group.substr(i, length));
-        if (manyGroups && group.size() > length)
-          what += " (i " + detail::ShortQuotedField(group) + ")";
+                           ShortQuoted(group.substr(i, length));
+        if (manyGroups && group.size() > length) what += " (i " + ShortQuoted(group) + ")";
         return Refuse(error, what + ", " + expected);
       }
       if (signs < matches) results.outcome[signs] = static_cast<int8_t>(code);
@@ -123,8 +113,7 @@ std::optional<MatchResults> ParseResults(std::string_view text, int matches, std
       size_t before = 0;
       for (const std::string_view group : groups) {
         if (before + group.size() > static_cast<size_t>(matches)) {
-          what += "; tecken " + std::to_string(matches + 1) + " står i " +
-                  detail::ShortQuotedField(group);
+          what += "; tecken " + std::to_string(matches + 1) + " står i " + ShortQuoted(group);
           break;
         }
         before += group.size();

@@ -5,6 +5,7 @@
 
 #include "coupon/games.h"
 #include "coupon/messages.h"
+#include "coupon/shown_text.h"
 
 namespace spelkub {
 
@@ -13,12 +14,6 @@ namespace {
 // "Garantianalys" and "Rätta rader" name this many of the highest numbers of
 // right that the rows can still reach.
 constexpr int kReachLines = 4;
-
-std::string Quoted(std::string_view text) {
-  std::string quoted(1, '"');
-  quoted.append(text).append(1, '"');
-  return quoted;
-}
 
 // A share 0..1 as a percentage with two decimals and a decimal comma.
 std::string Percent(double share) {
@@ -31,29 +26,21 @@ std::string Percent(double share) {
   return percent;
 }
 
-// The game whose rows are written without "E,".
-const GameRules* PlainRowGame() {
-  for (const GameRules& rules : kGames) {
-    if (!rules.rowPrefixE) return &rules;
-  }
-  return nullptr;
-}
-
 // Rows of the system's length, but without the header and "E," that the
-// system's game wants: the reader took the file for the game of plain rows.
+// system's game wants: the reader took the file for its headerless game.
 // Said of files only: the window's row list is written by the program.
 std::optional<Refusal> HeaderlessRefusal(const ReadResult& read, int matches) {
-  const GameRules* plain = PlainRowGame();
-  if (read.coupon || read.headerlessSigns != matches || plain == nullptr ||
+  const GameRules* headerless = HeaderlessGame();
+  if (read.coupon || read.headerlessSigns != matches || headerless == nullptr ||
       GameOfRowForm(matches, false) != nullptr) {
     return std::nullopt;
   }
   return Refusal{"Rad " + std::to_string(read.headerlessLine) + ": systemet har " +
                      std::to_string(matches) + " matcher och raden " + std::to_string(matches) +
                      " tecken, men filen har ingen rubrik och läses då som " +
-                     std::string(plain->name) + " med " + std::to_string(plain->matches) +
-                     " tecken per rad: skriv " + Quoted("Stryktipset") + " eller " +
-                     Quoted("Europatipset") + " först och " + Quoted("E,") + " före varje rad",
+                     std::string(headerless->name) + " med " + std::to_string(headerless->matches) +
+                     " tecken per rad: skriv " + HeaderNames() + " först och " + Quoted("E,") +
+                     " före varje rad",
                  std::string(kAnalysisCaption)};
 }
 

@@ -30,7 +30,7 @@ std::string Joined(const std::vector<std::string>& parts, std::string_view separ
 
 std::optional<Refusal> CheckHandInGame(int32_t game) {
   if (!Rules(game).handInProduct.empty()) return std::nullopt;
-  return Refusal{std::string(kSupertotoRefusal), std::string(kHandInCaption)};
+  return Refusal{HandInRefusal(game), std::string(kHandInCaption)};
 }
 
 Refusable<HandInFiles> PrepareHandIn(int32_t game, std::span<const PackedRow> rows, bool plus13) {
@@ -94,7 +94,7 @@ Refusable<HandInSaved> SaveHandIn(const HandInFiles& files, const std::string& p
                           Joined(saved.leftovers, ", "));
   }
   if (files.plus13Note) {
-    saved.text += "\n" + std::string(kPlus13Note);
+    saved.text.append("\n").append(kPlus13Note);
     saved.lines.emplace_back(kPlus13Note);
   }
   return {std::move(saved), {}};

@@ -83,7 +83,7 @@ std::optional<OptimizeResult> KeptCover(OptimizeResult found, bool stopAsked, On
   return found;
 }
 
-OptimizeOutcome OptimizeReport(const CouponState& state, int plus13Index, OptimizeResult kept) {
+OptimizeOutcome OptimizeReport(const CouponState& state, Plus13Choice plus13, OptimizeResult kept) {
   OptimizeOutcome outcome;
   outcome.guarantee = kept.guarantee;
   outcome.stopped = kept.stopped;
@@ -107,48 +107,48 @@ OptimizeOutcome OptimizeReport(const CouponState& state, int plus13Index, Optimi
                     " rätts garanti (Garanti ger " + greedy + ")";
   if (kept.timeCapped) outcome.summary += ", sökningen kortades av tidsgränsen";
 
-  outcome.rows = CouponRowSet(state, plus13Index, std::move(kept.rows));
+  outcome.rows = CouponRowSet(state, plus13, std::move(kept.rows));
   return outcome;
 }
 
-OptimizeOutcome OptimizeReport(const CouponState& state, int plus13Index, OptimizeResult kept,
+OptimizeOutcome OptimizeReport(const CouponState& state, Plus13Choice plus13, OptimizeResult kept,
                                const System& system) {
-  OptimizeOutcome outcome = OptimizeReport(state, plus13Index, std::move(kept));
+  OptimizeOutcome outcome = OptimizeReport(state, plus13, std::move(kept));
   outcome.conditionsText = ConditionsLine(system);
   if (!outcome.conditionsText.empty()) outcome.report += "\n" + outcome.conditionsText;
   return outcome;
 }
 
-Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, int plus13Index,
+Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, Plus13Choice plus13,
                                               int guarantee, Effort effort,
                                               const ConditionInput& conditions, const Work& work,
                                               OnStop onStop) {
   using Answer = Refusable<OptimizeOutcome>;
-  if (auto refusal = CheckMarks(state, plus13Index)) return Answer::Refused(std::move(*refusal));
+  if (auto refusal = CheckMarks(state, plus13)) return Answer::Refused(std::move(*refusal));
   Refusable<System> system = ConditionedSystem(ShapeOf(state), conditions, work);
   if (!system.value) return Answer::Refused(std::move(system.refusal));  // empty when stopped
   std::optional<OptimizeResult> kept =
       KeptCover(SearchCover(*system.value, guarantee, effort, work), work.Stopped(), onStop);
   if (!kept) return {};
-  return {OptimizeReport(state, plus13Index, std::move(*kept), *system.value), {}};
+  return {OptimizeReport(state, plus13, std::move(*kept), *system.value), {}};
 }
 
-Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, int plus13Index,
+Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, Plus13Choice plus13,
                                               int guarantee, Effort effort, const Work& work,
                                               OnStop onStop) {
   using Answer = Refusable<OptimizeOutcome>;
-  if (auto refusal = CheckMarks(state, plus13Index)) return Answer::Refused(std::move(*refusal));
+  if (auto refusal = CheckMarks(state, plus13)) return Answer::Refused(std::move(*refusal));
   std::optional<OptimizeResult> kept =
       KeptCover(SearchCover(ShapeOf(state), guarantee, effort, work), work.Stopped(), onStop);
   if (!kept) return {};
-  return {OptimizeReport(state, plus13Index, std::move(*kept)), {}};
+  return {OptimizeReport(state, plus13, std::move(*kept)), {}};
 }
 
-RowSet CouponRowSet(const CouponState& state, int plus13Index, std::vector<PackedRow> rows) {
+RowSet CouponRowSet(const CouponState& state, Plus13Choice plus13, std::vector<PackedRow> rows) {
   RowSet set;
   set.game = state.Game;
   set.matches = Rules(state.Game).matches;
-  set.header = HeaderLine(state, plus13Index);
+  set.header = HeaderLine(state, plus13);
   set.rows = std::move(rows);
   return set;
 }

@@ -73,26 +73,26 @@ struct OptimizeOutcome {
 };
 
 // The report of rows kept from a search, for the coupon they were made for.
-OptimizeOutcome OptimizeReport(const CouponState& state, int plus13Index, OptimizeResult kept);
+OptimizeOutcome OptimizeReport(const CouponState& state, Plus13Choice plus13, OptimizeResult kept);
 // The same for rows searched on `system`, which says so when it is filtered.
-OptimizeOutcome OptimizeReport(const CouponState& state, int plus13Index, OptimizeResult kept,
+OptimizeOutcome OptimizeReport(const CouponState& state, Plus13Choice plus13, OptimizeResult kept,
                                const System& system);
 
 // The whole command for a caller that waits: the marks' checks, the search and
 // its report. Neither a value nor a refusal's text: stopped with kDiscard, or
 // nothing verified.
-Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, int plus13Index,
+Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, Plus13Choice plus13,
                                               int guarantee, Effort effort, const Work& work = {},
                                               OnStop onStop = OnStop::kDiscard);
 // The same on the system the conditions leave; their refusals come after the
 // marks' checks.
-Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, int plus13Index,
+Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, Plus13Choice plus13,
                                               int guarantee, Effort effort,
                                               const ConditionInput& conditions,
                                               const Work& work = {},
                                               OnStop onStop = OnStop::kDiscard);
 
 // The coupon's rows under its header line, as generation writes them.
-RowSet CouponRowSet(const CouponState& state, int plus13Index, std::vector<PackedRow> rows);
+RowSet CouponRowSet(const CouponState& state, Plus13Choice plus13, std::vector<PackedRow> rows);
 
 }  // namespace spelkub

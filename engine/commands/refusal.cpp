@@ -4,10 +4,10 @@
 
 namespace spelkub {
 
-std::optional<Refusal> CheckMarks(const CouponState& state, int plus13Index) {
+std::optional<Refusal> CheckMarks(const CouponState& state, Plus13Choice plus13) {
   CouponState marks = state;
   marks.Reduction = kReductionNone;
-  const auto failure = ValidateCoupon(marks, plus13Index);
+  const auto failure = ValidateCoupon(marks, plus13);
   if (!failure) return std::nullopt;
   return Refusal{std::string(failure->message.text), std::string(failure->message.caption), true};
 }

@@ -39,7 +39,7 @@ enum class RowSource { kRowList, kFile };
 
 // The checks of "Generera Rader" for a command that reads the marks and the
 // 13plus choice only: the reduction settings are not its business.
-std::optional<Refusal> CheckMarks(const CouponState& state, int plus13Index);
+std::optional<Refusal> CheckMarks(const CouponState& state, Plus13Choice plus13);
 
 // The reader's refusal of a row list or a file.
 Refusal ReaderRefusal(const ReadResult& read);

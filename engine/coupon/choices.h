@@ -87,10 +87,6 @@ constexpr Plus13Choice Plus13OfItem(int index) {
   return name != nullptr ? name->choice : kPlus13Unset;
 }
 
-// The tools' host is still handed the selector's item index where it takes a
-// Plus13Choice value; until it maps the index, the two must agree.
-static_assert(Plus13OfItem(-1) == -1 && Plus13OfItem(0) == 0 && Plus13OfItem(1) == 1);
-
 // The text of a goals choice; empty for kGoalsNone or an unknown value.
 constexpr std::string_view GoalsText(int32_t goals) {
   for (const GoalsName& name : kGoalsNames) {

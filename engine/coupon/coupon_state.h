@@ -71,6 +71,20 @@ constexpr char OutcomeSign(int outcome) {
   return "1X2"[outcome];
 }
 
+// The outcome of a sign as a coupon text or document writes it: 0 for '1',
+// 1 for 'X', 2 for '2'; -1 for anything else.
+constexpr int SignOutcome(char sign) {
+  for (int outcome = 0; outcome < 3; ++outcome) {
+    if (OutcomeSign(outcome) == sign) return outcome;
+  }
+  return -1;
+}
+
+// The same for a sign the user types, where 'x' is 'X' as well.
+constexpr int TypedSignOutcome(char sign) {
+  return SignOutcome(sign == 'x' ? 'X' : sign);
+}
+
 // Number of marked outcomes of a match (1..14).
 int MarkedCount(const CouponState& state, int match);
 

@@ -17,10 +17,6 @@ RowSet GenerateFullSystem(const CouponState& state, Plus13Choice plus13,
   return GenerateSystem(ShapeOf(state), state.Game, HeaderLine(state, plus13), progress);
 }
 
-RowSet GenerateFullSystem(const CouponState& state, int plus13, ProgressListener* progress) {
-  return GenerateFullSystem(state, static_cast<Plus13Choice>(plus13), progress);
-}
-
 RowSet GenerateSystem(const SystemShape& shape, int32_t game, std::string header,
                       ProgressListener* progress) {
   RowSet set;

@@ -35,9 +35,6 @@ struct RowSet {
 // to the listener, if any.
 RowSet GenerateFullSystem(const CouponState& state, Plus13Choice plus13,
                           ProgressListener* progress = nullptr);
-// The same for callers that keep the choice in an int (a Plus13Choice value).
-RowSet GenerateFullSystem(const CouponState& state, int plus13,
-                          ProgressListener* progress = nullptr);
 
 // The same for any system: its rows in generation order, as rows of `game`
 // under `header` (with CR LF, or empty).

@@ -47,12 +47,4 @@ std::string HeaderLine(const CouponState& state, Plus13Choice plus13) {
   return line;
 }
 
-std::optional<ValidationFailure> ValidateCoupon(const CouponState& state, int plus13) {
-  return ValidateCoupon(state, static_cast<Plus13Choice>(plus13));
-}
-
-std::string HeaderLine(const CouponState& state, int plus13) {
-  return HeaderLine(state, static_cast<Plus13Choice>(plus13));
-}
-
 }  // namespace spelkub

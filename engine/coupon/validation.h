@@ -29,9 +29,4 @@ std::optional<ValidationFailure> ValidateCoupon(const CouponState& state, Plus13
 // when the game has 13plus; empty for a game without a header line.
 std::string HeaderLine(const CouponState& state, Plus13Choice plus13);
 
-// The same two for callers that keep the choice in an int (a Plus13Choice
-// value), until they hold a Plus13Choice.
-std::optional<ValidationFailure> ValidateCoupon(const CouponState& state, int plus13);
-std::string HeaderLine(const CouponState& state, int plus13);
-
 }  // namespace spelkub

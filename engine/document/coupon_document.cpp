@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "coupon/choices.h"
+#include "coupon/shown_text.h"
 #include "io/save_file.h"
 
 namespace spelkub {
@@ -31,12 +32,6 @@ struct Refusal {
 
 int64_t LineOf(const toml::node& node) {
   return node.source().begin.line;
-}
-
-std::string Quoted(std::string_view text) {
-  std::string quoted(1, '"');
-  quoted.append(text).append(1, '"');
-  return quoted;
 }
 
 std::string MatchPrefix(int match) {
@@ -290,19 +285,6 @@ std::string_view CharacterAt(std::string_view text, size_t i) {
     ++length;
   }
   return text.substr(i, length);
-}
-
-int SignOutcome(char sign) {
-  switch (sign) {
-    case '1':
-      return 0;
-    case 'X':
-      return 1;
-    case '2':
-      return 2;
-    default:
-      return -1;
-  }
 }
 
 void ReadMark(const toml::node& node, int match, CouponDocument& document) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "coupon/shown_text.h"
 #include "document/coupon_document.h"
 #include "io/save_file.h"
 
@@ -18,26 +19,9 @@ struct CloseFile {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// The path as the user sees it in a message: control bytes as \xNN.
-std::string ShownPath(const std::string& path) {
-  std::string shown;
-  for (const char c : path) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      static constexpr char kHex[] = "0123456789abcdef";
-      shown += "\\x";
-      shown += kHex[byte >> 4];
-      shown += kHex[byte & 15];
-    } else {
-      shown += c;
-    }
-  }
-  return shown;
-}
-
 DocumentResult CannotRead(const std::string& path, std::string_view reason) {
   DocumentResult result;
-  result.error = "Kan inte läsa \"" + ShownPath(path) + "\": ";
+  result.error = "Kan inte läsa " + Quoted(ShownText(path)) + ": ";
   result.error += reason;
   return result;
 }

@@ -29,8 +29,6 @@ inline constexpr int64_t kHandInRowsPerFile = 10000;
 inline std::string HandInRefusal(int32_t game) {
   return std::string(Rules(game).name) + " kan inte lämnas in på det här sättet.";
 }
-// Supertoto's refusal, for callers that name it before they ask the game.
-inline const std::string kSupertotoRefusal = HandInRefusal(kSupertoto);
 inline constexpr std::string_view kNoRowsRefusal = "Det finns inga rader att lämna in.";
 inline constexpr std::string_view kPlus13Note =
     "13plus ingår inte i inlämningsfilen: välj det hos spelbolaget när du lämnar in.";

@@ -12,9 +12,30 @@
 
 #include "coupon/choices.h"
 #include "coupon/games.h"
+#include "coupon/shown_text.h"
 #include "io/save_file.h"
 
 namespace spelkub {
+
+std::string HeaderNames() {
+  std::vector<std::string_view> names;
+  for (const GameRules& rules : kGames) {
+    if (!rules.header.empty()) names.push_back(rules.name);
+  }
+  std::string text;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += i + 1 == names.size() ? " eller " : ", ";
+    text += Quoted(names[i]);
+  }
+  return text;
+}
+
+const GameRules* HeaderlessGame() {
+  for (const GameRules& rules : kGames) {
+    if (rules.header.empty()) return &rules;
+  }
+  return nullptr;
+}
 
 namespace {
 
@@ -34,12 +55,6 @@ std::string AtLine(int64_t line, std::string_view what) {
   return message;
 }
 
-std::string Quoted(std::string_view text) {
-  std::string quoted(1, '"');
-  quoted.append(text).append(1, '"');
-  return quoted;
-}
-
 std::string SignsExpected(int matches) {
   return "väntade " + std::to_string(matches) + " tecken 1, X eller 2";
 }
@@ -47,10 +62,10 @@ std::string SignsExpected(int matches) {
 // 0 "1", 1 "X", 2 "2", 3 anything else.
 constexpr std::array<uint8_t, 256> kSignCode = [] {
   std::array<uint8_t, 256> code{};
-  code.fill(3);
-  code['1'] = 0;
-  code['X'] = 1;
-  code['2'] = 2;
+  for (size_t c = 0; c < code.size(); ++c) {
+    const int outcome = SignOutcome(static_cast<char>(c));
+    code[c] = outcome < 0 ? uint8_t{3} : static_cast<uint8_t>(outcome);
+  }
   return code;
 }();
 
@@ -100,36 +115,12 @@ bool LooksLikeHeader(std::string_view line) {
   return false;
 }
 
-// The games whose names may head rows, quoted: ""Stryktipset" eller "Europatipset"".
-std::string HeaderNames() {
-  std::vector<std::string_view> names;
-  for (const GameRules& rules : kGames) {
-    if (!rules.header.empty()) names.push_back(rules.name);
-  }
-  std::string text;
-  for (size_t i = 0; i < names.size(); ++i) {
-    if (i > 0) text += i + 1 == names.size() ? " eller " : ", ";
-    text += '"';
-    text.append(names[i]).append(1, '"');
-  }
-  return text;
-}
-
 // The name of the first game with a header line, as the example of one.
 std::string_view FirstHeaderName() {
   for (const GameRules& rules : kGames) {
     if (!rules.header.empty()) return rules.name;
   }
   return kGames.front().name;
-}
-
-// The first game whose rows stand without a header: a text that begins with
-// a row is one of its; nullptr when every game has a header.
-const GameRules* HeaderlessGame() {
-  for (const GameRules& rules : kGames) {
-    if (rules.header.empty()) return &rules;
-  }
-  return nullptr;
 }
 
 // A row line taken apart at its commas, for the row and for saying exactly
@@ -403,20 +394,8 @@ size_t FeedLines(Parser& parser, const char* data, size_t size, bool last) {
 }
 
 std::string ReadProblem(const std::string& path, int error) {
-  std::string shown;
-  for (const char c : path) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      static constexpr char kHex[] = "0123456789abcdef";
-      shown += "\\x";
-      shown += kHex[byte >> 4];
-      shown += kHex[byte & 15];
-    } else {
-      shown += c;
-    }
-  }
   const std::string reason = ReadErrorReason(error);
-  return "Kan inte läsa " + Quoted(path == "-" ? "standard in" : shown) + ": " + reason;
+  return "Kan inte läsa " + Quoted(path == "-" ? "standard in" : ShownText(path)) + ": " + reason;
 }
 
 ReadResult Refused(std::string message) {

@@ -63,6 +63,14 @@ ReadResult ReadCouponText(std::string_view text);
 // or hostile file costs the buffer and the rows read before the refusal.
 ReadResult ReadCouponFile(const std::string& path);
 
+// The games whose names may head rows, quoted, as the reader's messages list
+// them: ""Stryktipset" eller "Europatipset"".
+std::string HeaderNames();
+
+// The game the reader takes rows without a header for (Supertoto); nullptr
+// when every game has a header.
+const GameRules* HeaderlessGame();
+
 namespace detail {
 
 // ReadCouponFile with chunks of `chunkBytes` (0: as ReadCouponFile chooses),

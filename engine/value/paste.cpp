@@ -4,6 +4,8 @@
 #include <cmath>
 #include <system_error>
 
+#include "coupon/shown_text.h"
+
 namespace spelkub {
 namespace {
 
@@ -203,13 +205,6 @@ std::vector<double> SignLine(std::string_view line, int rows) {
   std::vector<double> numbers(wanted);
   for (size_t i = 0; i < wanted; ++i) ReadNumber(fields[i], &numbers[i]);
   return numbers;
-}
-
-std::string Quoted(std::string_view text) {
-  std::string quoted = "\"";
-  quoted += text;
-  quoted += '"';
-  return quoted;
 }
 
 std::string NumberProblem(NumberRead read, std::string_view field) {

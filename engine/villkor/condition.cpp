@@ -3,6 +3,8 @@
 #include <array>
 #include <vector>
 
+#include "coupon/shown_text.h"
+
 namespace spelkub {
 namespace {
 
@@ -50,15 +52,6 @@ Number ReadNumber(std::string_view text, int64_t& value) {
     value = value * 10 + (c - '0');
   }
   return value > kMaxConditionBound ? Number::kTooLarge : Number::kOk;
-}
-
-std::string Quoted(std::string_view text) {
-  std::string quoted;
-  quoted.reserve(text.size() + 2);
-  quoted += '"';
-  quoted += text;
-  quoted += '"';
-  return quoted;
 }
 
 }  // namespace

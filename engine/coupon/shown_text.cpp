@@ -1,7 +1,6 @@
-// Text from arguments and file names made safe for one line on a terminal.
-#include "cli/rader.h"
+#include "coupon/shown_text.h"
 
-namespace spelkub::cli {
+namespace spelkub {
 
 namespace {
 
@@ -35,25 +34,40 @@ size_t PrintableSequence(std::string_view text, size_t i) {
 
 }  // namespace
 
-std::string Printable(std::string_view text) {
+std::string ShownText(std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
-  std::string printable;
-  printable.reserve(text.size());
+  std::string shown;
+  shown.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if (byte >= 0x20 && byte < 0x7F) {
-      printable += text[i++];
+      shown += text[i++];
       continue;
     }
     if (const size_t length = byte >= 0x80 ? PrintableSequence(text, i) : 0) {
-      printable.append(text.substr(i, length));
+      shown.append(text.substr(i, length));
       i += length;
       continue;
     }
-    printable.append("\\x").append(1, kHex[byte >> 4]).append(1, kHex[byte & 15]);
+    shown.append("\\x").append(1, kHex[byte >> 4]).append(1, kHex[byte & 15]);
     ++i;
   }
-  return printable;
+  return shown;
 }
 
-}  // namespace spelkub::cli
+std::string Quoted(std::string_view text) {
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted.append(1, '"').append(text).append(1, '"');
+  return quoted;
+}
+
+std::string ShortQuoted(std::string_view text, size_t shown) {
+  if (text.size() <= shown) return Quoted(ShownText(text));
+  while (shown > 0 && (static_cast<unsigned char>(text[shown]) & 0xC0) == 0x80) --shown;
+  std::string quoted = Quoted(ShownText(text.substr(0, shown)));
+  quoted.insert(quoted.size() - 1, "…");
+  return quoted;
+}
+
+}  // namespace spelkub
