@@ -277,6 +277,13 @@ PackedRow Reorder(PackedRow row, const std::array<int, kMaxMatches>& order, int 
   return mapped;
 }
 
+// The inverse of Reorder: the row with match order[j] placed at j.
+PackedRow Unorder(PackedRow row, const std::array<int, kMaxMatches>& order, int matches) {
+  PackedRow mapped = 0;
+  for (int j = 0; j < matches; ++j) mapped |= ((row >> (2 * order[j])) & 3u) << (2 * j);
+  return mapped;
+}
+
 OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
                                  const OptimizeOptions& options, const Work& work,
                                  const Halt& halt) {
@@ -369,9 +376,31 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
     bool weighted = false;
     uint64_t seed = 0;
     double share = 0;
+    // Searched with the two-sign matches first: the same cover problem, but
+    // the search walks it differently and finds other covers.
+    bool twoSignFirst = false;
   };
+  // The matches with two signs first, then three: `alternate[j]` is the
+  // match (of the canonical order) placed at j.
+  std::array<int, kMaxMatches> alternate{};
+  {
+    int placed = 0;
+    for (int radix : {2, 3, 1, 0}) {
+      for (int m = 0; m < shape.matches; ++m) {
+        if (shape.radix[m] == radix) alternate[placed++] = m;
+      }
+    }
+  }
+  SystemShape alternateShape = shape;
+  for (int j = 0; j < shape.matches; ++j) {
+    alternateShape.radix[j] = shape.radix[alternate[j]];
+    alternateShape.outcomes[j] = shape.outcomes[alternate[j]];
+  }
+  const bool mixed = two > 0 && three > 0;
   const double searchFrom = codesShare + 0.05;
   double sharesDone = 0;
+  // The shares of every round together: 1 for the two searches, 1.5 for the rounds.
+  const double allShares = options.twoSearches ? 1.0 : 1.5;
   // `firstBest` receives the first unit's smallest cover (empty when none).
   auto round = [&](std::vector<PolishUnit> units, std::vector<PackedRow>* firstBest) {
     double roundShare = 0;
@@ -381,8 +410,12 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
         static_cast<int>(units.size()), ThreadCount(options.threads),
         [&](int i) {
           const PolishUnit& u = units[i];
+          const SystemShape& searched = u.twoSignFirst ? alternateShape : shape;
           std::vector<uint32_t> start;
-          for (PackedRow row : u.from) start.push_back(static_cast<uint32_t>(*shape.IndexOf(row)));
+          for (PackedRow row : u.from) {
+            if (u.twoSignFirst) row = Unorder(row, alternate, shape.matches);
+            start.push_back(static_cast<uint32_t>(*searched.IndexOf(row)));
+          }
           SearchBudget budget;
           budget.work = static_cast<int64_t>(static_cast<double>(options.searchWork) * u.share);
           budget.seed = u.seed;
@@ -391,16 +424,25 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
           budget.patience =
               static_cast<int64_t>(static_cast<double>(budget.work) * options.patience);
           ShrinkCover(
-              shape, radius, std::move(start), budget, stopped,
+              searched, radius, std::move(start), budget, stopped,
               [&](const std::vector<uint32_t>& indices) {
                 if (found[i].empty() || indices.size() < found[i].size()) found[i] = indices;
               },
               [](double) {});
+          if (u.twoSignFirst) {
+            // Back to indices of the canonical order.
+            for (uint32_t& index : found[i]) {
+              index = static_cast<uint32_t>(
+                  *shape.IndexOf(Reorder(searched.RowAt(index), alternate, shape.matches)));
+            }
+            std::sort(found[i].begin(), found[i].end());
+          }
         },
         [&](int finished) {
-          search.Spent(searchFrom +
-                       (1 - searchFrom) * (sharesDone + roundShare * finished /
-                                                            static_cast<double>(units.size())));
+          search.Spent(searchFrom + (1 - searchFrom) *
+                                        (sharesDone + roundShare * finished /
+                                                          static_cast<double>(units.size())) /
+                                        allShares);
         });
     sharesDone += roundShare;
     if (search.Stopped()) return;
@@ -428,14 +470,20 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
   } else {
     // A weighted search (which leaves the flat ground around a perfect
     // code) polishes the best construction while a plain one shrinks the
-    // irregular greedy rows; then a second weighted one, with other random
-    // choices, polishes the first one's best.
+    // irregular greedy rows and a second weighted one, with other random
+    // choices, polishes the construction again; then two weighted ones
+    // polish the first unit's best and the round's best. The units of a
+    // round are sized so that two cores finish them together.
     const std::vector<PackedRow> first = search.rows();
     std::vector<PackedRow> afterFirst;
-    round({{first, true, options.seed, 0.4}, {*greedy, false, options.seed + 1, 0.25}},
+    round({{first, true, options.seed, 0.4},
+           {*greedy, false, options.seed + 1, 0.25},
+           {first, true, options.seed + 5, 0.15, mixed}},
           &afterFirst);
     if (!search.Stopped() && !proved() && !halt.SearchStopped()) {
-      round({{afterFirst.empty() ? first : afterFirst, true, options.seed + 2, 0.35}}, nullptr);
+      round({{afterFirst.empty() ? first : afterFirst, true, options.seed + 2, 0.35},
+             {search.rows(), true, options.seed + 6, 0.35, mixed}},
+            nullptr);
     }
   }
   search.Spent(1);
