@@ -8,21 +8,6 @@
 
 namespace spelkub {
 
-namespace {
-
-// The search's reports, passed on to the Work.
-class SearchProgress final : public OptimizeListener {
- public:
-  explicit SearchProgress(const Work& work) : work_(work) {}
-  void BestVerified(int64_t rows) override { work_.Best(rows); }
-  void Spent(double fraction) override { work_.Fraction(fraction); }
-
- private:
-  const Work& work_;
-};
-
-}  // namespace
-
 GuaranteeChoice OptimizeGuarantees(const CouponState& state) {
   const GameRules& rules = Rules(state.Game);
   GuaranteeChoice choice{rules.minGuarantee, rules.maxGuarantee, rules.matches - 1};
@@ -32,10 +17,9 @@ GuaranteeChoice OptimizeGuarantees(const CouponState& state) {
   return choice;
 }
 
-OptimizeResult SearchCover(const SystemShape& shape, int guarantee, Effort effort,
-                           const Work& work) {
-  SearchProgress progress(work);
-  return OptimizeGuarantee(shape, guarantee, effort, &progress, work.stop.Flag());
+OptimizeResult SearchCover(const SystemShape& shape, int guarantee, Effort effort, const Work& work,
+                           int threads) {
+  return OptimizeUntilStopped(System(shape), guarantee, effort, threads, work);
 }
 
 std::optional<OptimizeResult> KeptCover(OptimizeResult found, bool stopAsked, OnStop onStop) {
@@ -73,11 +57,11 @@ OptimizeOutcome OptimizeReport(const CouponState& state, int plus13Index, Optimi
 
 Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, int plus13Index,
                                               int guarantee, Effort effort, const Work& work,
-                                              OnStop onStop) {
+                                              OnStop onStop, int threads) {
   using Answer = Refusable<OptimizeOutcome>;
   if (auto refusal = CheckMarks(state, plus13Index)) return Answer::Refused(std::move(*refusal));
-  std::optional<OptimizeResult> kept =
-      KeptCover(SearchCover(ShapeOf(state), guarantee, effort, work), work.Stopped(), onStop);
+  std::optional<OptimizeResult> kept = KeptCover(
+      SearchCover(ShapeOf(state), guarantee, effort, work, threads), work.Stopped(), onStop);
   if (!kept) return {};
   return {OptimizeReport(state, plus13Index, std::move(*kept)), {}};
 }

@@ -38,9 +38,9 @@ enum class OnStop {
 };
 
 // The search, stopped by `work`, telling it the share of its effort spent and
-// each better verified cover's size.
+// each better verified cover's size; on `threads` threads (0: every core).
 OptimizeResult SearchCover(const SystemShape& shape, int guarantee, Effort effort,
-                           const Work& work = {});
+                           const Work& work = {}, int threads = 0);
 
 // The search's rows to use, by the policy above; `stopAsked` tells whether a
 // stop was asked, even when the search had just ended.
@@ -63,7 +63,7 @@ OptimizeOutcome OptimizeReport(const CouponState& state, int plus13Index, Optimi
 // nothing verified.
 Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, int plus13Index,
                                               int guarantee, Effort effort, const Work& work = {},
-                                              OnStop onStop = OnStop::kDiscard);
+                                              OnStop onStop = OnStop::kDiscard, int threads = 0);
 
 // The coupon's rows under its header line, as generation writes them.
 RowSet CouponRowSet(const CouponState& state, int plus13Index, std::vector<PackedRow> rows);
