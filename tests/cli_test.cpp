@@ -875,7 +875,7 @@ TEST_F(RaderTest, OptimizeWritesAVerifiedCoverAndComparesWithGaranti) {
   const size_t rows = (run.out.size() - 24) / kRowLineBytes;
   EXPECT_EQ(run.out.size(), 24 + rows * kRowLineBytes);
   const CouponState state = MakeCouponState(ParsedMarks(marks));
-  const OptimizeResult expected = OptimizeGuarantee(ShapeOf(state), 12, Effort::kQuick);
+  const OptimizeResult expected = *OptimizeGuarantee(ShapeOf(state), 12, Effort::kQuick, 0, Work{});
   EXPECT_EQ(rows, expected.rows.size());
   EXPECT_EQ(run.err, "Optimerad garanti: " + std::to_string(rows) +
                          " rader, 12 rätts garanti (Garanti ger " +

@@ -118,9 +118,12 @@ TEST(ComputeCoverage, EveryOutcomeOfTheSystemCoversItself) {
 }
 
 TEST(ComputeCoverage, EndsAtOnceWhenStopIsRaised) {
-  const std::atomic<bool> stop{true};
-  const Coverage coverage = ComputeCoverage(UniformShape(14, 3), std::vector<PackedRow>{0}, &stop);
+  StopSource source;
+  source.RequestStop();
+  const Coverage coverage =
+      ComputeCoverage(UniformShape(14, 3), std::vector<PackedRow>{0}, Work{StopToken(source)});
   EXPECT_TRUE(coverage.stopped);
+  EXPECT_TRUE(coverage.distance.empty());
 }
 
 TEST(CoversWithin, AgreesWithTheBruteForceRadiusAtEveryRadius) {

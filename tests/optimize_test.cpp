@@ -3,15 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
+#include "coupon/games.h"
 #include "cover/block_codes.h"
 #include "cover/construction.h"
 #include "cover/coverage.h"
 #include "cover/local_search.h"
 #include "cover/matrix_codes.h"
 #include "cover_oracle.h"
+#include "reduce/reduction.h"
 
 namespace spelkub {
 namespace {
@@ -290,14 +293,14 @@ TEST(Optimize, LocalSearchShrinksTheConstructionOfSixFullMatches) {
 
 TEST(Optimize, OneRowWhenTheRadiusReachesEveryFreeMatch) {
   const SystemShape shape = Shape(13, 3, 2);
-  const OptimizeResult result = OptimizeGuarantee(shape, 8, Effort::kQuick);
+  const OptimizeResult result = *OptimizeGuarantee(shape, 8, Effort::kQuick, 0, Work{});
   ASSERT_EQ(result.rows.size(), 1u);
   EXPECT_GE(result.guarantee, 8);
 }
 
 TEST(Optimize, TheWholeSystemForEveryMatchRight) {
   const SystemShape shape = Shape(14, 2, 3);
-  const OptimizeResult result = OptimizeGuarantee(shape, 14, Effort::kQuick);
+  const OptimizeResult result = *OptimizeGuarantee(shape, 14, Effort::kQuick, 0, Work{});
   EXPECT_EQ(static_cast<int64_t>(result.rows.size()), shape.size());
   EXPECT_EQ(result.guarantee, 14);
   EXPECT_EQ(result.greedyRows, shape.size());
@@ -305,59 +308,65 @@ TEST(Optimize, TheWholeSystemForEveryMatchRight) {
 
 TEST(Optimize, QuickEffortBuildsTheGolayCoverOfThirteenFullMatches) {
   const SystemShape shape = Shape(13, 13, 0);
-  const OptimizeResult result = OptimizeGuarantee(shape, 11, Effort::kQuick);
+  const OptimizeResult result = *OptimizeGuarantee(shape, 11, Effort::kQuick, 0, Work{});
   EXPECT_LE(result.rows.size(), 6561u);
   EXPECT_EQ(result.guarantee, 11);
   EXPECT_TRUE(CoversWithin(shape, result.rows, 2));
   EXPECT_EQ(result.greedyRows, 26142);
 }
 
-class RecordingListener : public OptimizeListener {
+// Hears the search; optionally stops it at the first verified cover.
+class Recording : public Progress {
  public:
-  explicit RecordingListener(std::atomic<bool>* stopAfterFirst = nullptr) : stop_(stopAfterFirst) {}
-  void BestVerified(int64_t rows) override {
+  explicit Recording(StopSource* stopAtFirst = nullptr) : stop_(stopAtFirst) {}
+  void Best(int64_t rows) override {
     best.push_back(rows);
-    if (stop_ != nullptr) stop_->store(true);
+    if (stop_ != nullptr) stop_->RequestStop();
   }
-  void Spent(double fraction) override { spent.push_back(fraction); }
+  void Fraction(double done) override { spent.push_back(done); }
   std::vector<int64_t> best;
   std::vector<double> spent;
 
  private:
-  std::atomic<bool>* stop_;
+  StopSource* stop_;
 };
 
 TEST(Optimize, ReportsEveryImprovementAndTheSpentBudget) {
   const SystemShape shape = Shape(13, 4, 3);
-  RecordingListener listener;
+  Recording recording;
   detail::OptimizeOptions options = SmallBudget();
   options.searchWork = 5'000'000;
-  const OptimizeResult result = detail::Optimize(shape, 12, options, &listener);
-  ASSERT_FALSE(listener.best.empty());
-  EXPECT_TRUE(std::is_sorted(listener.best.rbegin(), listener.best.rend()));
-  EXPECT_EQ(listener.best.back(), static_cast<int64_t>(result.rows.size()));
-  ASSERT_FALSE(listener.spent.empty());
-  EXPECT_TRUE(std::is_sorted(listener.spent.begin(), listener.spent.end()));
-  EXPECT_EQ(listener.spent.back(), 1.0);
+  const OptimizeResult result = detail::Optimize(shape, 12, options, Work{{}, &recording});
+  ASSERT_FALSE(recording.best.empty());
+  EXPECT_TRUE(std::is_sorted(recording.best.rbegin(), recording.best.rend()));
+  EXPECT_EQ(recording.best.back(), static_cast<int64_t>(result.rows.size()));
+  ASSERT_FALSE(recording.spent.empty());
+  EXPECT_TRUE(std::is_sorted(recording.spent.begin(), recording.spent.end()));
+  EXPECT_EQ(recording.spent.back(), 1.0);
 }
 
 TEST(Optimize, StopsWithTheBestVerifiedCoverSoFar) {
-  const SystemShape shape = Shape(13, 5, 4);
-  std::atomic<bool> stop{false};
-  RecordingListener listener(&stop);
+  // Full matches first and last, so the search's order is not the coupon's,
+  // and large enough that the coverage polls its stop.
+  SystemShape shape = Shape(13, 9, 2);
+  std::swap(shape.radix[0], shape.radix[10]);
+  StopSource source;
+  Recording recording(&source);
   detail::OptimizeOptions options;
   options.searchWork = int64_t{1} << 40;  // would run for hours
-  const OptimizeResult result = detail::Optimize(shape, 12, options, &listener, &stop);
+  const OptimizeResult result =
+      detail::Optimize(shape, 12, options, Work{StopToken(source), &recording});
   EXPECT_TRUE(result.stopped);
-  ASSERT_EQ(listener.best.size(), 1u);
-  EXPECT_EQ(static_cast<int64_t>(result.rows.size()), listener.best.front());
-  EXPECT_TRUE(CoversWithin(shape, result.rows, 1));
+  ASSERT_EQ(recording.best.size(), 1u);
+  EXPECT_EQ(static_cast<int64_t>(result.rows.size()), recording.best.front());
+  EXPECT_LE(PlainRadius(shape, result.rows), 1);
 }
 
 TEST(Optimize, StoppedBeforeAnythingIsVerifiedReturnsNoRows) {
-  const std::atomic<bool> stop{true};
-  const OptimizeResult result =
-      OptimizeGuarantee(Shape(14, 14, 0), 12, Effort::kNormal, nullptr, &stop);
+  StopSource source;
+  source.RequestStop();
+  const OptimizeResult result = OptimizeUntilStopped(System(Shape(14, 14, 0)), 12, Effort::kNormal,
+                                                     0, Work{StopToken(source)});
   EXPECT_TRUE(result.stopped);
   EXPECT_TRUE(result.rows.empty());
 }
@@ -457,7 +466,7 @@ TEST(OptimizeBound, ProvedWhereAPerfectCodeMeetsTheSphereBound) {
     four.radix[m] = m < 4 ? 3 : 1;
     four.outcomes[m] = {0, 1, 2};
   }
-  const OptimizeResult hamming = OptimizeGuarantee(four, 12, Effort::kNormal);
+  const OptimizeResult hamming = *OptimizeGuarantee(four, 12, Effort::kNormal, 0, Work{});
   EXPECT_EQ(hamming.rows.size(), 9u);
   EXPECT_EQ(hamming.bound, 9);
   EXPECT_TRUE(hamming.provedMinimal);
@@ -476,7 +485,7 @@ TEST(OptimizeBound, ProvedWhereAPerfectCodeMeetsTheSphereBound) {
   // Six full matches at 12 right: 73 rows against a bound of 71, not proved.
   SystemShape six = four;
   for (int m = 4; m < 6; ++m) six.radix[m] = 3;
-  const OptimizeResult open = OptimizeGuarantee(six, 12, Effort::kQuick);
+  const OptimizeResult open = *OptimizeGuarantee(six, 12, Effort::kQuick, 0, Work{});
   EXPECT_EQ(open.bound, 71);
   EXPECT_GT(static_cast<int64_t>(open.rows.size()), open.bound);
   EXPECT_FALSE(open.provedMinimal);
@@ -512,6 +521,95 @@ TEST(OptimizeWork, AStoppedSearchGivesNoResult) {
     shape.outcomes[m] = {0, 1, 2};
   }
   EXPECT_FALSE(OptimizeGuarantee(shape, 12, Effort::kNormal, 2, Work{StopToken(source)}));
+}
+
+}  // namespace
+}  // namespace spelkub
+
+namespace spelkub {
+namespace {
+
+using testing::PlainDistances;
+using testing::RandomShape;
+using testing::TestRandom;
+
+// A random cut-down system: each outcome kept with probability 1/2.
+System RandomFilter(TestRandom& random, const SystemShape& shape) {
+  std::vector<uint64_t> allowed(static_cast<size_t>((shape.size() + 63) / 64), 0);
+  for (int64_t i = 0; i < shape.size(); ++i) {
+    if (random.Below(2) == 0) allowed[static_cast<size_t>(i / 64)] |= uint64_t{1} << (i % 64);
+  }
+  return System(shape, std::move(allowed));
+}
+
+// Filtered systems: every allowed outcome lies within the radius of a row
+// by brute force, every row is an allowed outcome, never more rows than the
+// greedy reduction of the same system, and the same rows on 1 and 2 threads.
+TEST(OptimizeFiltered, CoversEveryAllowedOutcomeWithNoMoreRowsThanTheGreedy) {
+  const uint64_t seed = 53;
+  TestRandom random(seed);
+  for (int trial = 0; trial < 8; ++trial) {
+    const SystemShape shape = RandomShape(random, 13, 2 + random.Below(4), random.Below(4));
+    const System system = RandomFilter(random, shape);
+    const int guarantee = 11 + random.Below(2);
+    detail::OptimizeOptions options;
+    options.searchWork = 2'000'000;
+    options.threads = 1;
+    const OptimizeResult one = detail::Optimize(system, guarantee, options);
+    options.threads = 2;
+    const OptimizeResult two = detail::Optimize(system, guarantee, options);
+    EXPECT_EQ(one.rows, two.rows) << "seed " << seed << " trial " << trial;
+    ASSERT_FALSE(one.rows.empty()) << "trial " << trial;
+
+    const RowSet set = GenerateSystem(shape, GameWithMatches(13), std::string());
+    const ReductionResult greedy = ReduceToGuarantee(set, system, guarantee, false);
+    EXPECT_LE(one.rows.size(), greedy.kept.size()) << "trial " << trial;
+    EXPECT_EQ(one.greedyRows, static_cast<int64_t>(greedy.kept.size())) << "trial " << trial;
+
+    const std::vector<uint8_t> distances = PlainDistances(shape, one.rows);
+    int worst = 0;
+    for (int64_t i = 0; i < shape.size(); ++i) {
+      if (system.Allows(i)) worst = std::max<int>(worst, distances[static_cast<size_t>(i)]);
+    }
+    EXPECT_LE(worst, 13 - guarantee) << "trial " << trial;
+    EXPECT_EQ(one.guarantee, 13 - worst) << "trial " << trial;
+    for (PackedRow row : one.rows) {
+      const auto index = shape.IndexOf(row);
+      ASSERT_TRUE(index.has_value());
+      EXPECT_TRUE(system.Allows(*index)) << "trial " << trial;
+    }
+  }
+}
+
+TEST(OptimizeFiltered, AnUnfilteredSystemGivesTheShapesAnswer) {
+  TestRandom random(59);
+  const SystemShape shape = RandomShape(random, 13, 3, 2);
+  const auto bySystem = OptimizeGuarantee(System(shape), 12, Effort::kQuick, 1, Work{});
+  const auto byShape = OptimizeGuarantee(shape, 12, Effort::kQuick, 1, Work{});
+  ASSERT_TRUE(bySystem && byShape);
+  EXPECT_EQ(bySystem->rows, byShape->rows);
+}
+
+// A sink that sleeps at every report slows the search down as a busy
+// machine would: the rows stay the same.
+class Sleepy : public Progress {
+ public:
+  void Fraction(double /*done*/) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  void Best(int64_t /*rows*/) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+};
+
+TEST(OptimizeWork, ASlowedSearchGivesTheSameRows) {
+  TestRandom random(61);
+  const SystemShape shape = RandomShape(random, 13, 4, 3);
+  const OptimizeResult plain = detail::Optimize(shape, 12, UnitBudget(2));
+  Sleepy sleepy;
+  const OptimizeResult slowed = detail::Optimize(shape, 12, UnitBudget(2), Work{{}, &sleepy});
+  EXPECT_EQ(plain.rows, slowed.rows);
+  EXPECT_LE(BruteRadius(shape, plain.rows), 1);
 }
 
 }  // namespace

@@ -106,7 +106,7 @@ AnalysisReport AnalyseRows(const SystemShape& shape, std::span<const PackedRow> 
   report.matches = shape.matches;
   if (rows.empty() || shape.size() == 0) return report;
 
-  Coverage coverage = ComputeCoverage(shape, rows, work.stop.Flag());
+  Coverage coverage = ComputeCoverage(shape, rows, work);
   if (coverage.stopped || work.Stopped()) return Stopped(shape.matches);
   work.Fraction(streck != nullptr ? 0.5 : 1.0);
   report.outsideCount = coverage.outsideCount;

@@ -79,7 +79,7 @@ AnalysisReport AnalyseRowsOnSystem(const System& system, std::span<const PackedR
   report.matches = shape.matches;
   if (rows.empty() || system.size() == 0) return report;
 
-  Coverage coverage = ComputeCoverage(system, rows, work.stop.Flag());
+  Coverage coverage = ComputeCoverage(system, rows, work);
   if (coverage.stopped || work.Stopped()) return StoppedReport(shape.matches);
   work.Fraction(0.5);
   report.outsideCount = coverage.outsideCount;

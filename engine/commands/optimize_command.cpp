@@ -11,21 +11,6 @@
 
 namespace spelkub {
 
-namespace {
-
-// The search's reports, passed on to the Work.
-class SearchProgress final : public OptimizeListener {
- public:
-  explicit SearchProgress(const Work& work) : work_(work) {}
-  void BestVerified(int64_t rows) override { work_.Best(rows); }
-  void Spent(double fraction) override { work_.Fraction(fraction); }
-
- private:
-  const Work& work_;
-};
-
-}  // namespace
-
 GuaranteeChoice OptimizeGuarantees(const CouponState& state) {
   const GameRules& rules = Rules(state.Game);
   GuaranteeChoice choice{rules.minGuarantee, rules.maxGuarantee, rules.matches - 1};
@@ -35,47 +20,14 @@ GuaranteeChoice OptimizeGuarantees(const CouponState& state) {
   return choice;
 }
 
-OptimizeResult SearchCover(const SystemShape& shape, int guarantee, Effort effort,
-                           const Work& work) {
-  SearchProgress progress(work);
-  return OptimizeGuarantee(shape, guarantee, effort, &progress, work.stop.Flag());
+OptimizeResult SearchCover(const SystemShape& shape, int guarantee, Effort effort, const Work& work,
+                           int threads) {
+  return OptimizeUntilStopped(System(shape), guarantee, effort, threads, work);
 }
 
-OptimizeResult SearchFilteredCover(const System& system, int guarantee, const Work& work) {
-  OptimizeResult result;
-  result.method = "greedy";
-  const SystemShape& shape = system.shape();
-  const RowSet full = GenerateSystem(shape, kStryktipset, std::string());
-  const std::optional<ReductionResult> greedy =
-      ReduceToGuarantee(full, system, guarantee, false, work);
-  if (!greedy) {
-    result.stopped = true;
-    return result;
-  }
-  std::vector<uint32_t> kept = greedy->kept;
-  std::sort(kept.begin(), kept.end());  // generation order, as the search hands rows back
-  std::vector<PackedRow> rows;
-  rows.reserve(kept.size());
-  for (const uint32_t index : kept) rows.push_back(full.rows[index]);
-
-  const Coverage coverage = ComputeCoverage(system, rows, work.stop.Flag());
-  if (coverage.stopped || work.Stopped()) {
-    result.stopped = true;
-    return result;
-  }
-  const int verified = shape.matches - coverage.maxDistance;
-  if (verified < guarantee) return result;
-  result.greedyRows = static_cast<int64_t>(rows.size());
-  result.guarantee = verified;
-  result.rows = std::move(rows);
-  work.Best(static_cast<int64_t>(result.rows.size()));
-  work.Fraction(1);
-  return result;
-}
-
-OptimizeResult SearchCover(const System& system, int guarantee, Effort effort, const Work& work) {
-  if (!system.filtered()) return SearchCover(system.shape(), guarantee, effort, work);
-  return SearchFilteredCover(system, guarantee, work);
+OptimizeResult SearchCover(const System& system, int guarantee, Effort effort, const Work& work,
+                           int threads) {
+  return OptimizeUntilStopped(system, guarantee, effort, threads, work);
 }
 
 std::optional<OptimizeResult> KeptCover(OptimizeResult found, bool stopAsked, OnStop onStop) {
@@ -122,24 +74,24 @@ OptimizeOutcome OptimizeReport(const CouponState& state, Plus13Choice plus13, Op
 Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, Plus13Choice plus13,
                                               int guarantee, Effort effort,
                                               const ConditionInput& conditions, const Work& work,
-                                              OnStop onStop) {
+                                              OnStop onStop, int threads) {
   using Answer = Refusable<OptimizeOutcome>;
   if (auto refusal = CheckMarks(state, plus13)) return Answer::Refused(std::move(*refusal));
   Refusable<System> system = ConditionedSystem(ShapeOf(state), conditions, work);
   if (!system.value) return Answer::Refused(std::move(system.refusal));  // empty when stopped
   std::optional<OptimizeResult> kept =
-      KeptCover(SearchCover(*system.value, guarantee, effort, work), work.Stopped(), onStop);
+      KeptCover(SearchCover(*system.value, guarantee, effort, work, threads), work.Stopped(), onStop);
   if (!kept) return {};
   return {OptimizeReport(state, plus13, std::move(*kept), *system.value), {}};
 }
 
 Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, Plus13Choice plus13,
                                               int guarantee, Effort effort, const Work& work,
-                                              OnStop onStop) {
+                                              OnStop onStop, int threads) {
   using Answer = Refusable<OptimizeOutcome>;
   if (auto refusal = CheckMarks(state, plus13)) return Answer::Refused(std::move(*refusal));
-  std::optional<OptimizeResult> kept =
-      KeptCover(SearchCover(ShapeOf(state), guarantee, effort, work), work.Stopped(), onStop);
+  std::optional<OptimizeResult> kept = KeptCover(
+      SearchCover(ShapeOf(state), guarantee, effort, work, threads), work.Stopped(), onStop);
   if (!kept) return {};
   return {OptimizeReport(state, plus13, std::move(*kept)), {}};
 }

@@ -32,18 +32,12 @@ struct GuaranteeChoice {
 };
 GuaranteeChoice OptimizeGuarantees(const CouponState& state);
 
-// "Optimerad garanti" on a system that conditions cut down, where block codes
-// do not fit: for now the greedy "Garanti" reduction on the system's rows,
-// verified by the exact coverage over its outcomes, so the rows are the
-// greedy count (greedyRows) and their guarantee, at least the one asked for,
-// holds for every outcome the system allows. Stopped through `work`: no rows,
-// `stopped` set. A cover that fails the check is never handed back: no rows.
-OptimizeResult SearchFilteredCover(const System& system, int guarantee, const Work& work = {});
-
-// The search on any system: SearchCover on an unfiltered one, else
-// SearchFilteredCover.
+// The search on any system: the marked system, or what conditions leave of
+// it (then greedy and local search over its rows, verified over its
+// outcomes), on `threads` threads (0: every core). A stop ends it with the
+// best verified cover so far (`stopped` set).
 OptimizeResult SearchCover(const System& system, int guarantee, Effort effort,
-                           const Work& work = {});
+                           const Work& work = {}, int threads = 0);
 
 // What a stop means for the rows found so far.
 enum class OnStop {
@@ -52,9 +46,9 @@ enum class OnStop {
 };
 
 // The search, stopped by `work`, telling it the share of its effort spent and
-// each better verified cover's size.
+// each better verified cover's size; on `threads` threads (0: every core).
 OptimizeResult SearchCover(const SystemShape& shape, int guarantee, Effort effort,
-                           const Work& work = {});
+                           const Work& work = {}, int threads = 0);
 
 // The search's rows to use, by the policy above; `stopAsked` tells whether a
 // stop was asked, even when the search had just ended.
@@ -83,14 +77,14 @@ OptimizeOutcome OptimizeReport(const CouponState& state, Plus13Choice plus13, Op
 // nothing verified.
 Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, Plus13Choice plus13,
                                               int guarantee, Effort effort, const Work& work = {},
-                                              OnStop onStop = OnStop::kDiscard);
+                                              OnStop onStop = OnStop::kDiscard, int threads = 0);
 // The same on the system the conditions leave; their refusals come after the
 // marks' checks.
 Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, Plus13Choice plus13,
                                               int guarantee, Effort effort,
                                               const ConditionInput& conditions,
                                               const Work& work = {},
-                                              OnStop onStop = OnStop::kDiscard);
+                                              OnStop onStop = OnStop::kDiscard, int threads = 0);
 
 // The coupon's rows under its header line, as generation writes them.
 RowSet CouponRowSet(const CouponState& state, Plus13Choice plus13, std::vector<PackedRow> rows);

@@ -33,9 +33,6 @@ class StopToken {
   StopToken() = default;
   explicit StopToken(const StopSource& source) : flag_(&source.stopped_) {}
   bool StopRequested() const { return flag_ != nullptr && flag_->load(std::memory_order_relaxed); }
-  // The flag itself, null for a token that never stops: for the coverage and
-  // the optimizer, which still poll a raw flag until they take a Work.
-  const std::atomic<bool>* Flag() const { return flag_; }
 
  private:
   const std::atomic<bool>* flag_ = nullptr;

@@ -181,14 +181,8 @@ Coverage CoverageOf(const SystemShape& shape, std::span<const PackedRow> rows,
 }  // namespace
 
 Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> rows,
-                         const std::atomic<bool>* stop) {
-  return CoverageOf(shape, rows,
-                    [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed); });
-}
-
-Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> rows,
-                         const StopToken& stop) {
-  return CoverageOf(shape, rows, [&stop] { return stop.StopRequested(); });
+                         const Work& work) {
+  return CoverageOf(shape, rows, [&work] { return work.Stopped(); });
 }
 
 namespace detail {
@@ -221,9 +215,8 @@ bool CoversWithin(const SystemShape& shape, std::span<const PackedRow> rows, int
   return coverage.maxDistance <= radius;
 }
 
-Coverage ComputeCoverage(const System& system, std::span<const PackedRow> rows,
-                         const std::atomic<bool>* stop) {
-  Coverage coverage = ComputeCoverage(system.shape(), rows, stop);
+Coverage ComputeCoverage(const System& system, std::span<const PackedRow> rows, const Work& work) {
+  Coverage coverage = ComputeCoverage(system.shape(), rows, work);
   if (!system.filtered() || coverage.stopped || coverage.distance.empty()) return coverage;
   // The largest distance over the allowed outcomes, a word of the bitmap at
   // a time.

@@ -10,7 +10,6 @@
 // force.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -36,18 +35,16 @@ struct Coverage {
   // every outcome in those matches and agrees where it agrees.
   int64_t outsideCount = 0;
   std::vector<int64_t> outsideRows;
-  // True when `stop` was raised before the search ended; the rest is then
+  // True when the work was stopped before the search ended; the rest is then
   // meaningless.
   bool stopped = false;
 };
 
-// The coverage of the system by `rows`. `stop`, when given, is polled often
-// enough to end the search within milliseconds.
+// The coverage of the system by `rows`. The stop of `work` is polled often
+// enough to end the search within milliseconds; a stopped search says so in
+// `stopped` and gives nothing else.
 Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> rows,
-                         const std::atomic<bool>* stop = nullptr);
-// The same, polled through a stop token.
-Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> rows,
-                         const StopToken& stop);
+                         const Work& work = {});
 
 // Whether every outcome of the system lies within `radius` differing matches
 // of some row, as ComputeCoverage tells it, with an early answer where one
@@ -59,7 +56,7 @@ bool CoversWithin(const SystemShape& shape, std::span<const PackedRow> rows, int
 // only the outcomes the system allows (0 when it allows none). An unfiltered
 // system gives exactly the coverage of its shape.
 Coverage ComputeCoverage(const System& system, std::span<const PackedRow> rows,
-                         const std::atomic<bool>* stop = nullptr);
+                         const Work& work = {});
 
 // Whether every outcome the system allows lies within `radius` of some row.
 bool CoversWithin(const System& system, std::span<const PackedRow> rows, int radius);

@@ -15,8 +15,9 @@ constexpr int64_t kListedBallsLimit = int64_t{16} << 20;
 
 class TabuSearch {
  public:
-  TabuSearch(const SystemShape& shape, int radius, const SearchBudget& budget)
-      : radius_(radius), budget_(budget), random_(budget.seed) {
+  TabuSearch(const System& system, int radius, const SearchBudget& budget)
+      : system_(system), radius_(radius), budget_(budget), random_(budget.seed) {
+    const SystemShape& shape = system.shape();
     size_ = static_cast<uint32_t>(shape.size());
     int64_t stride = 1;
     for (int m = 0; m < shape.matches; ++m) {
@@ -39,17 +40,29 @@ class TabuSearch {
     stamp_.assign(size_, 0);
     slotAt_.assign(size_, kNoRow);
     uncoveredAt_.assign(size_, kNoRow);
-    for (uint32_t x = 0; x < size_; ++x) AddUncovered(x);
+    ResetCover();
+  }
+
+  // Nothing placed: every outcome of the system uncovered, and those it
+  // leaves out covered for good, so that no move counts them.
+  void ResetCover() {
+    uncovered_.clear();
+    for (uint32_t x = 0; x < size_; ++x) {
+      if (system_.Allows(x)) {
+        cover_[x] = 0;
+        AddUncovered(x);
+      } else {
+        cover_[x] = kLeftOut;
+      }
+    }
   }
 
   // Back to the given complete cover, weights forgotten, one row dropped.
   void Restart(const std::vector<uint32_t>& cover, uint64_t seed) {
     random_ = Random(seed);
-    std::fill(cover_.begin(), cover_.end(), 0);
     std::fill(weight_.begin(), weight_.end(), 1);
     std::fill(slotAt_.begin(), slotAt_.end(), kNoRow);
-    uncovered_.clear();
-    for (uint32_t x = 0; x < size_; ++x) AddUncovered(x);
+    ResetCover();
     rows_.clear();
     movedAt_.clear();
     for (uint32_t x : cover) Place(x);
@@ -181,7 +194,7 @@ class TabuSearch {
     }
     moves_.clear();
     ForBall(u, [&](uint32_t x) {
-      if (slotAt_[x] != kNoRow) return;
+      if (slotAt_[x] != kNoRow || !system_.Allows(x)) return;
       ForNeighbours(x, [&](uint32_t c) {
         const int32_t slot = slotAt_[c];
         if (slot != kNoRow && step - movedAt_[slot] > budget_.tenure) moves_.push_back({slot, x});
@@ -273,6 +286,8 @@ class TabuSearch {
     uint32_t to;
   };
 
+  static constexpr uint32_t kLeftOut = 1u << 30;
+  const System& system_;
   const int radius_;
   const SearchBudget budget_;
   Random random_;
@@ -322,12 +337,20 @@ SearchOutcome ShrinkCover(const SystemShape& shape, int radius, std::vector<uint
                           const SearchBudget& budget, const std::function<bool()>& stopped,
                           const std::function<void(const std::vector<uint32_t>&)>& found,
                           const std::function<void(double)>& spent) {
-  TabuSearch search(shape, radius, budget);
-  search.SetBall(BallSize(shape, radius));
+  return ShrinkCover(System(shape), radius, std::move(start), budget, stopped, found, spent);
+}
+
+SearchOutcome ShrinkCover(const System& system, int radius, std::vector<uint32_t> start,
+                          const SearchBudget& budget, const std::function<bool()>& stopped,
+                          const std::function<void(const std::vector<uint32_t>&)>& found,
+                          const std::function<void(double)>& spent) {
+  const int64_t ball = BallSize(system.shape(), radius);
+  TabuSearch search(system, radius, budget);
+  search.SetBall(ball);
   std::sort(start.begin(), start.end());
   start.erase(std::unique(start.begin(), start.end()), start.end());
   for (uint32_t x : start) search.Place(x);
-  return search.Run(stopped, found, spent, SphereBound(shape, radius));
+  return search.Run(stopped, found, spent, (system.size() + ball - 1) / ball);
 }
 
 }  // namespace spelkub::detail

@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "coupon/system.h"
 #include "coupon/system_shape.h"
 
 namespace spelkub::detail {
@@ -38,6 +39,14 @@ struct SearchOutcome {
 // indices); `spent` the share of the budget used, now and then; `stopped`,
 // asked now and then, ends the search early.
 SearchOutcome ShrinkCover(const SystemShape& shape, int radius, std::vector<uint32_t> start,
+                          const SearchBudget& budget, const std::function<bool()>& stopped,
+                          const std::function<void(const std::vector<uint32_t>&)>& found,
+                          const std::function<void(double)>& spent);
+
+// The same over a system that conditions cut down: only the outcomes it
+// allows need a row within the radius, and rows are only placed on them
+// (`start` must hold allowed outcomes).
+SearchOutcome ShrinkCover(const System& system, int radius, std::vector<uint32_t> start,
                           const SearchBudget& budget, const std::function<bool()>& stopped,
                           const std::function<void(const std::vector<uint32_t>&)>& found,
                           const std::function<void(double)>& spent);

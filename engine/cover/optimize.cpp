@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <span>
 #include <thread>
 
@@ -63,21 +62,6 @@ CoverBound LowerBound(const SystemShape& shape, int guarantee) {
 namespace detail {
 
 namespace {
-
-// The greedy reduction has no stop of its own; its progress calls are where a
-// raised stop ends it, by unwinding out of it.
-struct GreedyStopped {};
-
-class GreedyStopListener : public ProgressListener {
- public:
-  explicit GreedyStopListener(const std::function<bool()>& stopped) : stopped_(stopped) {}
-  void CandidatesExamined(int64_t /*count*/) override {
-    if (stopped_()) throw GreedyStopped{};
-  }
-
- private:
-  const std::function<bool()>& stopped_;
-};
 
 // Work of the local search per second on this 2-core machine, one core;
 // turns the effort levels' seconds into a budget that does not depend on
@@ -138,8 +122,9 @@ class Halt {
 
 class Search {
  public:
-  Search(const SystemShape& shape, int radius, const Work& work)
-      : shape_(shape), radius_(radius), work_(work) {}
+  // Covers are verified over `system`, which must outlive the search.
+  Search(const System& system, int radius, const Work& work)
+      : system_(system), radius_(radius), work_(work) {}
 
   bool Stopped() const { return work_.Stopped(); }
 
@@ -147,7 +132,7 @@ class Search {
   // Every source hands its rows over in ascending index already.
   bool Offer(std::vector<PackedRow> rows, const std::string& method) {
     if (rows.empty() || (found_ && rows.size() >= rows_.size())) return false;
-    const Coverage coverage = ComputeCoverage(shape_, rows, work_.stop);
+    const Coverage coverage = ComputeCoverage(system_, rows, work_);
     if (coverage.stopped || coverage.distance.empty() || coverage.maxDistance > radius_)
       return false;
     rows_ = std::move(rows);
@@ -171,7 +156,7 @@ class Search {
   const std::string& method() const { return method_; }
 
  private:
-  const SystemShape& shape_;
+  const System& system_;
   const int radius_;
   const Work& work_;
   bool found_ = false;
@@ -183,18 +168,15 @@ class Search {
 
 // The greedy guarantee reduction's rows, or nullopt when stopped.
 std::optional<std::vector<PackedRow>> GreedyRows(const SystemShape& shape, int guarantee,
-                                                 const std::function<bool()>& stopped) {
+                                                 const StopToken& stop) {
   const RowSet set = GenerateSystem(shape, GameWithMatches(shape.matches), std::string());
-  GreedyStopListener listener(stopped);
-  try {
-    const ReductionResult reduction = ReduceToGuarantee(set, guarantee, false, &listener);
-    std::vector<PackedRow> rows;
-    rows.reserve(reduction.kept.size());
-    for (uint32_t index : reduction.kept) rows.push_back(set.rows[index]);
-    return rows;
-  } catch (const GreedyStopped&) {
-    return std::nullopt;
-  }
+  const std::optional<ReductionResult> reduction =
+      ReduceToGuarantee(set, guarantee, false, Work{stop, nullptr});
+  if (!reduction) return std::nullopt;
+  std::vector<PackedRow> rows;
+  rows.reserve(reduction->kept.size());
+  for (uint32_t index : reduction->kept) rows.push_back(set.rows[index]);
+  return rows;
 }
 
 // A unit of the matrix search: one block, radius, number of checks and seed.
@@ -277,11 +259,19 @@ PackedRow Reorder(PackedRow row, const std::array<int, kMaxMatches>& order, int 
   return mapped;
 }
 
+// The inverse of Reorder: the row with match order[j] placed at j.
+PackedRow Unorder(PackedRow row, const std::array<int, kMaxMatches>& order, int matches) {
+  PackedRow mapped = 0;
+  for (int j = 0; j < matches; ++j) mapped |= ((row >> (2 * order[j])) & 3u) << (2 * j);
+  return mapped;
+}
+
 OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
                                  const OptimizeOptions& options, const Work& work,
                                  const Halt& halt) {
   const int radius = shape.matches - guarantee;
-  Search search(shape, radius, work);
+  const System whole(shape);
+  Search search(whole, radius, work);
   OptimizeResult result;
   result.threads = ThreadCount(options.threads);
   const CoverBound bound = LowerBound(shape, guarantee);
@@ -347,8 +337,7 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
   if (search.Stopped()) return finish(0);
 
   work.Phase("Reducerar");
-  const std::optional<std::vector<PackedRow>> greedy =
-      GreedyRows(shape, guarantee, [&work] { return work.Stopped(); });
+  const std::optional<std::vector<PackedRow>> greedy = GreedyRows(shape, guarantee, work.stop);
   if (!greedy) return finish(0);
   const int64_t greedyRows = static_cast<int64_t>(greedy->size());
   search.Offer(*greedy, "greedy");
@@ -369,9 +358,31 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
     bool weighted = false;
     uint64_t seed = 0;
     double share = 0;
+    // Searched with the two-sign matches first: the same cover problem, but
+    // the search walks it differently and finds other covers.
+    bool twoSignFirst = false;
   };
+  // The matches with two signs first, then three: `alternate[j]` is the
+  // match (of the canonical order) placed at j.
+  std::array<int, kMaxMatches> alternate{};
+  {
+    int placed = 0;
+    for (int radix : {2, 3, 1, 0}) {
+      for (int m = 0; m < shape.matches; ++m) {
+        if (shape.radix[m] == radix) alternate[placed++] = m;
+      }
+    }
+  }
+  SystemShape alternateShape = shape;
+  for (int j = 0; j < shape.matches; ++j) {
+    alternateShape.radix[j] = shape.radix[alternate[j]];
+    alternateShape.outcomes[j] = shape.outcomes[alternate[j]];
+  }
+  const bool mixed = two > 0 && three > 0;
   const double searchFrom = codesShare + 0.05;
   double sharesDone = 0;
+  // The shares of every round together: 1 for the two searches, 1.5 for the rounds.
+  const double allShares = options.twoSearches ? 1.0 : 1.5;
   // `firstBest` receives the first unit's smallest cover (empty when none).
   auto round = [&](std::vector<PolishUnit> units, std::vector<PackedRow>* firstBest) {
     double roundShare = 0;
@@ -381,8 +392,12 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
         static_cast<int>(units.size()), ThreadCount(options.threads),
         [&](int i) {
           const PolishUnit& u = units[i];
+          const SystemShape& searched = u.twoSignFirst ? alternateShape : shape;
           std::vector<uint32_t> start;
-          for (PackedRow row : u.from) start.push_back(static_cast<uint32_t>(*shape.IndexOf(row)));
+          for (PackedRow row : u.from) {
+            if (u.twoSignFirst) row = Unorder(row, alternate, shape.matches);
+            start.push_back(static_cast<uint32_t>(*searched.IndexOf(row)));
+          }
           SearchBudget budget;
           budget.work = static_cast<int64_t>(static_cast<double>(options.searchWork) * u.share);
           budget.seed = u.seed;
@@ -391,16 +406,25 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
           budget.patience =
               static_cast<int64_t>(static_cast<double>(budget.work) * options.patience);
           ShrinkCover(
-              shape, radius, std::move(start), budget, stopped,
+              searched, radius, std::move(start), budget, stopped,
               [&](const std::vector<uint32_t>& indices) {
                 if (found[i].empty() || indices.size() < found[i].size()) found[i] = indices;
               },
               [](double) {});
+          if (u.twoSignFirst) {
+            // Back to indices of the canonical order.
+            for (uint32_t& index : found[i]) {
+              index = static_cast<uint32_t>(
+                  *shape.IndexOf(Reorder(searched.RowAt(index), alternate, shape.matches)));
+            }
+            std::sort(found[i].begin(), found[i].end());
+          }
         },
         [&](int finished) {
-          search.Spent(searchFrom +
-                       (1 - searchFrom) * (sharesDone + roundShare * finished /
-                                                            static_cast<double>(units.size())));
+          search.Spent(searchFrom + (1 - searchFrom) *
+                                        (sharesDone + roundShare * finished /
+                                                          static_cast<double>(units.size())) /
+                                        allShares);
         });
     sharesDone += roundShare;
     if (search.Stopped()) return;
@@ -428,18 +452,109 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
   } else {
     // A weighted search (which leaves the flat ground around a perfect
     // code) polishes the best construction while a plain one shrinks the
-    // irregular greedy rows; then a second weighted one, with other random
-    // choices, polishes the first one's best.
+    // irregular greedy rows and a second weighted one, with other random
+    // choices, polishes the construction again; then two weighted ones
+    // polish the first unit's best and the round's best. The units of a
+    // round are sized so that two cores finish them together.
     const std::vector<PackedRow> first = search.rows();
     std::vector<PackedRow> afterFirst;
-    round({{first, true, options.seed, 0.4}, {*greedy, false, options.seed + 1, 0.25}},
+    round({{first, true, options.seed, 0.4},
+           {*greedy, false, options.seed + 1, 0.25},
+           {first, true, options.seed + 5, 0.15, mixed}},
           &afterFirst);
     if (!search.Stopped() && !proved() && !halt.SearchStopped()) {
-      round({{afterFirst.empty() ? first : afterFirst, true, options.seed + 2, 0.35}}, nullptr);
+      round({{afterFirst.empty() ? first : afterFirst, true, options.seed + 2, 0.35},
+             {search.rows(), true, options.seed + 6, 0.35, mixed}},
+            nullptr);
     }
   }
   search.Spent(1);
   return finish(greedyRows);
+}
+
+// A system that conditions cut down: the greedy reduction of the system,
+// shrunk by local search over its outcomes in units of fixed seeds and work.
+OptimizeResult OptimizeFiltered(const System& system, int guarantee, const OptimizeOptions& options,
+                                const Work& work) {
+  const SystemShape& shape = system.shape();
+  guarantee = std::clamp(guarantee, 0, shape.matches);
+  const int radius = shape.matches - guarantee;
+  const Halt halt(work, options.wallSeconds);
+  Search search(system, radius, work);
+  OptimizeResult result;
+  result.threads = ThreadCount(options.threads);
+  const int64_t ball = BallSize(shape, radius);
+  result.bound = std::max<int64_t>(1, (system.size() + ball - 1) / ball);
+  result.boundSource = kSphereSource;
+  auto finish = [&] {
+    result.stopped = search.Stopped();
+    result.timeCapped = halt.Capped();
+    if (search.found()) {
+      result.rows = search.rows();
+      result.guarantee = shape.matches - search.maxDistance();
+      result.method = search.method();
+      result.provedMinimal = static_cast<int64_t>(result.rows.size()) <= result.bound;
+    }
+    return result;
+  };
+  if (system.size() == 0) return finish();
+
+  work.Phase("Reducerar");
+  const RowSet set = GenerateSystem(shape, GameWithMatches(shape.matches), std::string());
+  const std::optional<ReductionResult> reduction =
+      ReduceToGuarantee(set, system, guarantee, false, Work{work.stop, nullptr});
+  if (!reduction) return finish();
+  std::vector<uint32_t> greedy(reduction->kept.begin(), reduction->kept.end());
+  std::sort(greedy.begin(), greedy.end());
+  std::vector<PackedRow> greedyRows;
+  greedyRows.reserve(greedy.size());
+  for (uint32_t index : greedy) greedyRows.push_back(set.rows[index]);
+  result.greedyRows = static_cast<int64_t>(greedyRows.size());
+  search.Offer(greedyRows, "greedy");
+  const bool polish = options.searchWork > 0 && shape.size() <= options.searchLimit;
+  if (!polish || !search.found() || search.Stopped() ||
+      static_cast<int64_t>(search.rows().size()) <= result.bound) {
+    search.Spent(1);
+    return finish();
+  }
+  search.Spent(0.05);
+
+  work.Phase("Söker");
+  // A plain and a weighted search from the greedy rows side by side, each
+  // with its own seed and work; the first unit's cover wins among equals.
+  struct Unit {
+    bool weighted;
+    uint64_t seed;
+  };
+  const Unit units[] = {{false, options.seed}, {true, options.seed + 1}};
+  std::vector<std::vector<uint32_t>> found(std::size(units));
+  RunUnits(
+      static_cast<int>(std::size(units)), ThreadCount(options.threads),
+      [&](int i) {
+        SearchBudget budget;
+        budget.work = options.searchWork / 2;
+        budget.seed = units[i].seed;
+        budget.weighted = units[i].weighted;
+        budget.sampledMoves = options.sampledMoves;
+        budget.patience = static_cast<int64_t>(static_cast<double>(budget.work) * options.patience);
+        ShrinkCover(
+            system, radius, greedy, budget, [&halt] { return halt.SearchStopped(); },
+            [&](const std::vector<uint32_t>& indices) {
+              if (found[i].empty() || indices.size() < found[i].size()) found[i] = indices;
+            },
+            [](double) {});
+      },
+      [&](int finished) { search.Spent(0.05 + 0.95 * finished / 2.0); });
+  if (search.Stopped()) return finish();
+  for (const std::vector<uint32_t>& cover : found) {
+    if (cover.empty() || cover.size() >= search.rows().size()) continue;
+    std::vector<PackedRow> rows;
+    rows.reserve(cover.size());
+    for (uint32_t index : cover) rows.push_back(shape.RowAt(index));
+    search.Offer(std::move(rows), "tabu");
+  }
+  search.Spent(1);
+  return finish();
 }
 
 }  // namespace
@@ -506,17 +621,13 @@ OptimizeResult Optimize(const SystemShape& original, int guarantee, const Optimi
   }
   std::sort(placed.begin(), placed.end());
   for (size_t i = 0; i < placed.size(); ++i) result.rows[i] = placed[i].second;
-  const Coverage coverage = ComputeCoverage(original, result.rows, work.stop);
+  // Already verified in the search's order, so a stop does not cut this
+  // last check short: a stopped search still hands back its best cover.
+  const Coverage coverage = ComputeCoverage(original, result.rows);
   const int radius = original.matches - guarantee;
-  if (coverage.stopped) {
-    result.rows.clear();
-    result.stopped = true;
-    return result;
-  }
   if (coverage.distance.empty() || coverage.maxDistance > radius || placed.front().first < 0) {
     // Cannot happen short of a fault: fall back on the greedy rows of the coupon itself.
-    const std::optional<std::vector<PackedRow>> greedy =
-        GreedyRows(original, guarantee, [&work] { return work.Stopped(); });
+    const std::optional<std::vector<PackedRow>> greedy = GreedyRows(original, guarantee, work.stop);
     result.rows = greedy.value_or(std::vector<PackedRow>{});
     result.method = "greedy";
     result.provedMinimal = false;
@@ -530,11 +641,10 @@ OptimizeResult Optimize(const SystemShape& original, int guarantee, const Optimi
   result.guarantee = original.matches - coverage.maxDistance;
   bool reordered = false;
   for (int j = 0; j < original.matches; ++j) reordered = reordered || order[j] != j;
-  if (reordered && result.greedyRows > 0) {
+  if (reordered && result.greedyRows > 0 && !result.stopped) {
     // "Garanti" reduces the coupon in its own order: that is the size to
     // report, and the most rows the answer may have.
-    std::optional<std::vector<PackedRow>> greedy =
-        GreedyRows(original, guarantee, [&work] { return work.Stopped(); });
+    std::optional<std::vector<PackedRow>> greedy = GreedyRows(original, guarantee, work.stop);
     if (!greedy) {
       result.stopped = true;
       return result;
@@ -550,92 +660,33 @@ OptimizeResult Optimize(const SystemShape& original, int guarantee, const Optimi
   return result;
 }
 
-namespace {
-
-// The listener interface heard through the progress of a Work.
-class ListenerProgress final : public Progress {
- public:
-  explicit ListenerProgress(OptimizeListener* listener) : listener_(listener) {}
-  void Fraction(double done) override {
-    if (listener_ != nullptr) listener_->Spent(done);
-  }
-  void Best(int64_t rows) override {
-    if (listener_ != nullptr) listener_->BestVerified(rows);
-  }
-
- private:
-  OptimizeListener* listener_;
-};
-
-// The listener interface's stop flag carried over to a stop source, which
-// alone makes tokens, by a watcher that looks at the flag every few
-// milliseconds while the search runs.
-class FlagWork {
- public:
-  FlagWork(OptimizeListener* listener, const std::atomic<bool>* stop)
-      : progress_(listener), stop_(stop) {
-    work_.progress = &progress_;
-    if (stop_ != nullptr) {
-      work_.stop = StopToken(source_);
-      watcher_ = std::thread([this] {
-        std::unique_lock lock(mutex_);
-        while (!done_) {
-          if (stop_->load(std::memory_order_relaxed)) {
-            source_.RequestStop();
-            return;
-          }
-          wake_.wait_for(lock, std::chrono::milliseconds(5));
-        }
-      });
-    }
-  }
-  ~FlagWork() {
-    {
-      std::lock_guard lock(mutex_);
-      done_ = true;
-    }
-    wake_.notify_all();
-    if (watcher_.joinable()) watcher_.join();
-  }
-  const Work& work() const { return work_; }
-
- private:
-  ListenerProgress progress_;
-  const std::atomic<bool>* stop_;
-  StopSource source_;
-  Work work_;
-  std::thread watcher_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool done_ = false;
-};
-
-}  // namespace
-
-OptimizeResult Optimize(const SystemShape& shape, int guarantee, const OptimizeOptions& options,
-                        OptimizeListener* listener, const std::atomic<bool>* stop) {
-  const FlagWork flag(listener, stop);
-  OptimizeResult result = Optimize(shape, guarantee, options, flag.work());
-  if (stop != nullptr && stop->load()) result.stopped = true;
-  return result;
+OptimizeResult Optimize(const System& system, int guarantee, const OptimizeOptions& options,
+                        const Work& work) {
+  if (!system.filtered()) return Optimize(system.shape(), guarantee, options, work);
+  return OptimizeFiltered(system, guarantee, options, work);
 }
 
 }  // namespace detail
 
 std::optional<OptimizeResult> OptimizeGuarantee(const SystemShape& shape, int guarantee,
                                                 Effort effort, int threads, const Work& work) {
-  detail::OptimizeOptions options = detail::OptionsFor(effort);
-  options.threads = threads;
-  OptimizeResult result = detail::Optimize(shape, guarantee, options, work);
+  return OptimizeGuarantee(System(shape), guarantee, effort, threads, work);
+}
+
+std::optional<OptimizeResult> OptimizeGuarantee(const System& system, int guarantee, Effort effort,
+                                                int threads, const Work& work) {
+  OptimizeResult result = OptimizeUntilStopped(system, guarantee, effort, threads, work);
   if (result.stopped || work.Stopped()) return std::nullopt;
   return result;
 }
 
-OptimizeResult OptimizeGuarantee(const SystemShape& shape, int guarantee, Effort effort,
-                                 OptimizeListener* listener, const std::atomic<bool>* stop) {
+OptimizeResult OptimizeUntilStopped(const System& system, int guarantee, Effort effort, int threads,
+                                    const Work& work) {
   detail::OptimizeOptions options = detail::OptionsFor(effort);
-  options.threads = 0;
-  return detail::Optimize(shape, guarantee, options, listener, stop);
+  options.threads = threads;
+  OptimizeResult result = detail::Optimize(system, guarantee, options, work);
+  if (work.Stopped()) result.stopped = true;
+  return result;
 }
 
 }  // namespace spelkub

@@ -19,12 +19,12 @@
 // reported when it cuts a run short.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "coupon/system.h"
 #include "coupon/system_shape.h"
 #include "coupon/work.h"
 
@@ -36,16 +36,6 @@ enum class Effort {
   kDeep,    // the same with several times the work
 };
 
-// Progress of a search, called on the searching thread.
-class OptimizeListener {
- public:
-  virtual ~OptimizeListener() = default;
-  // A verified cover with this many rows is the best so far.
-  virtual void BestVerified(int64_t /*rows*/) {}
-  // Share of the effort budget spent, 0..1.
-  virtual void Spent(double /*fraction*/) {}
-};
-
 struct OptimizeResult {
   // The rows, in generation order of the system (ascending index). Empty only
   // when stopped before anything was verified.
@@ -55,7 +45,7 @@ struct OptimizeResult {
   // The size of the greedy guarantee reduction at the asked level, for
   // comparison (0 when stopped before it was known).
   int64_t greedyRows = 0;
-  // Stopped through `stop`: rows is the best verified cover found until then.
+  // Stopped through the work: rows is the best verified cover found until then.
   bool stopped = false;
   // The wall-clock safety net ended the search early.
   bool timeCapped = false;
@@ -80,11 +70,20 @@ struct OptimizeResult {
 std::optional<OptimizeResult> OptimizeGuarantee(const SystemShape& shape, int guarantee,
                                                 Effort effort, int threads, const Work& work);
 
-// The same on every core for the callers of the listener interface: when
-// stopped, the best verified cover so far (`stopped` set).
-OptimizeResult OptimizeGuarantee(const SystemShape& shape, int guarantee, Effort effort,
-                                 OptimizeListener* listener = nullptr,
-                                 const std::atomic<bool>* stop = nullptr);
+// The same over a system that conditions cut down: the rows are outcomes the
+// system allows, and the guarantee holds for every such outcome. The
+// constructions do not fit a cut-down system, so the greedy guarantee
+// reduction of the system is the start and the local search shrinks it; the
+// answer never has more rows than that greedy reduction. An unfiltered
+// system gives exactly the answer for its shape.
+std::optional<OptimizeResult> OptimizeGuarantee(const System& system, int guarantee, Effort effort,
+                                                int threads, const Work& work);
+
+// The same for "Stoppa och använd bästa": a stop ends the search with the
+// best verified cover so far (`stopped` set; no rows when nothing was
+// verified yet).
+OptimizeResult OptimizeUntilStopped(const System& system, int guarantee, Effort effort, int threads,
+                                    const Work& work);
 
 // The lower bound the optimizer reports for the shape at `guarantee`, and its source.
 struct CoverBound {
@@ -129,12 +128,11 @@ struct OptimizeOptions {
 
 OptimizeOptions OptionsFor(Effort effort);
 
+// Stopped through `work`: the best verified cover so far, `stopped` set.
 OptimizeResult Optimize(const SystemShape& shape, int guarantee, const OptimizeOptions& options,
-                        OptimizeListener* listener = nullptr,
-                        const std::atomic<bool>* stop = nullptr);
-// The same, stopped and told through `work`.
-OptimizeResult Optimize(const SystemShape& shape, int guarantee, const OptimizeOptions& options,
-                        const Work& work);
+                        const Work& work = {});
+OptimizeResult Optimize(const System& system, int guarantee, const OptimizeOptions& options,
+                        const Work& work = {});
 
 // The shape with its matches in the order the search uses (three signs,
 // two, one; otherwise as they came): `order[j]` is the match placed at j.
