@@ -1,5 +1,6 @@
 // spelkub_rader's arguments: the options, MARKS, and the texts that explain them.
 #include <algorithm>
+#include <charconv>
 #include <limits>
 #include <vector>
 
@@ -24,7 +25,7 @@ constexpr std::string_view kUsage =
     "              [--guarantee G [--reversed] | --rows K [--reversed]] [--upload] [-o FILE]\n"
     "              MARKS\n"
     "spelkub_rader [--game GAME] [--13plus GOALS] --optimize G [--effort quick|normal|deep]\n"
-    "              [--upload] [-o FILE] MARKS\n"
+    "              [--threads N] [--upload] [-o FILE] MARKS\n"
     "spelkub_rader [--game GAME] --analyse FILE [--streck PERCENTAGES] MARKS\n"
     "spelkub_rader --grade RESULT FILE\n"
     "spelkub_rader [--game GAME] [--coupon DOC] --value FILE [--chances P] [--streck P]\n"
@@ -48,6 +49,8 @@ constexpr std::string_view kHelpOptions =
     "  --optimize G    the fewest rows the search finds that still give G right, verified;\n"
     "                  the count and the \"Garanti\" reduction's count go to standard error\n"
     "  --effort E      how long --optimize searches: quick (under a second), normal, deep\n"
+    "  --threads N     threads --optimize searches on (default: every core); the rows are the\n"
+    "                  same for any N\n"
     "  --upload        the rows in today's hand-in form (product name, no 13plus); with -o\n"
     "                  NAME.txt more than 10000 rows go to NAME-1.txt, NAME-2.txt, ...\n"
     "  --analyse FILE  the guarantee of the coupon file's rows (- for standard input) on the\n"
@@ -136,6 +139,7 @@ enum class Flag {
   kOutput,
   kOptimize,
   kEffort,
+  kThreads,
   kUpload,
   kAnalyse,
   kStreck,
@@ -168,9 +172,10 @@ constexpr KnownOption kKnownOptions[] = {
     {"--guarantee", Flag::kGuarantee, 1}, {"--rows", Flag::kRows, 1},
     {"--reversed", Flag::kReversed, 0},   {"-o", Flag::kOutput, 1},
     {"--optimize", Flag::kOptimize, 1},   {"--effort", Flag::kEffort, 1},
-    {"--upload", Flag::kUpload, 0},       {"--analyse", Flag::kAnalyse, 1},
-    {"--streck", Flag::kStreck, 1},       {"--grade", Flag::kGrade, 2},
-    {"--help", Flag::kHelp, 0},           {"--version", Flag::kVersion, 0},
+    {"--threads", Flag::kThreads, 1},     {"--upload", Flag::kUpload, 0},
+    {"--analyse", Flag::kAnalyse, 1},     {"--streck", Flag::kStreck, 1},
+    {"--grade", Flag::kGrade, 2},         {"--help", Flag::kHelp, 0},
+    {"--version", Flag::kVersion, 0},
 };
 
 // The value layer's options.
@@ -403,6 +408,16 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
         }
       }
       return "--effort tar quick, normal eller deep, inte " + Quoted(value);
+    case Flag::kThreads: {
+      int threads = 0;
+      const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), threads);
+      if (error != std::errc() || end != value.data() + value.size() || threads < 1 ||
+          threads > 256) {
+        return "--threads tar ett antal trådar från 1 till 256, inte " + Quoted(value);
+      }
+      options.threads = threads;
+      return {};
+    }
     case Flag::kAnalyse:
       options.command = Command::kAnalyse;
       options.rowsPath = std::string(value);
@@ -568,6 +583,9 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
     return "--streck kräver --analyse FILE";
   }
   if (Has(seen, Flag::kEffort) && options.optimizeLevel == 0) return "--effort kräver --optimize G";
+  if (Has(seen, Flag::kThreads) && options.optimizeLevel == 0) {
+    return "--threads kräver --optimize G";
+  }
   if (options.optimizeLevel != 0) {
     if (options.reduction != kReductionNone) return "--optimize utesluter --rows och --guarantee";
     std::string error = GuaranteeForGame("--optimize", options.optimizeLevel, options.game);

@@ -171,8 +171,9 @@ bool WriteRows(const Options& options, const RowSet& set, const std::vector<uint
 // the search finds with a verified guarantee, written like generated rows.
 int Optimize(const Options& options, const CouponState& state, const ConditionInput& conditions,
              Output& output) {
-  const Refusable<OptimizeOutcome> outcome = RunOptimizeCommand(
-      state, Plus13Of(options), options.optimizeLevel, options.effort, conditions);
+  const Refusable<OptimizeOutcome> outcome =
+      RunOptimizeCommand(state, Plus13Of(options), options.optimizeLevel, options.effort,
+                         conditions, Work{}, OnStop::kDiscard, options.threads);
   if (!outcome.value) {
     // Without a stop the search always verifies a cover: only the checks refuse.
     TellRefusal(output, outcome.refusal);

@@ -87,6 +87,7 @@ struct Options {
   // --optimize G: the fewest rows with a guarantee of G right, found with this effort.
   int32_t optimizeLevel = 0;  // 0: not asked
   Effort effort = Effort::kNormal;
+  int threads = 0;      // --threads N: the search's threads; 0 every core (the answer is the same)
   bool upload = false;  // --upload: the rows in today's hand-in form
   // --analyse FILE [--streck PERCENTAGES], --grade RESULT FILE.
   std::string rowsPath;

@@ -879,13 +879,17 @@ TEST_F(RaderTest, OptimizeWritesAVerifiedCoverAndComparesWithGaranti) {
   EXPECT_EQ(rows, expected.rows.size());
   EXPECT_EQ(run.err, "Optimerad garanti: " + std::to_string(rows) +
                          " rader, 12 rätts garanti (Garanti ger " +
-                         std::to_string(expected.greedyRows) + " rader)\n");
+                         std::to_string(expected.greedyRows) + " rader)" +
+                         (expected.provedMinimal ? ", bevisat minsta" : "") + "\n");
+  // Nine rows meet the sphere-covering bound of this system.
+  EXPECT_TRUE(expected.provedMinimal);
   // One row, the whole system, in the singular.
   const Outcome single =
       Rader({"--optimize", "12", "--effort", "quick", "1 1 1 1 1 1 1 1 1 1 1 1 1"});
   EXPECT_EQ(single.exitCode, kExitDone) << single.err;
   EXPECT_EQ(single.out, "Stryktipset,13plus=Nej\r\nE,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n");
-  EXPECT_EQ(single.err, "Optimerad garanti: 1 rad, 13 rätts garanti (Garanti ger 1 rad)\n");
+  EXPECT_EQ(single.err,
+            "Optimerad garanti: 1 rad, 13 rätts garanti (Garanti ger 1 rad), bevisat minsta\n");
   // Every outcome of the system has 12 right on some written row.
   const RowSet system = GenerateFullSystem(state, kPlus13No);
   for (const PackedRow outcome : system.rows) {
@@ -1066,7 +1070,8 @@ TEST_F(RaderTest, GuaranteeAndOptimizeTakeEachGamesOwnRange) {
   const Outcome optimize =
       Rader({"--game", "supertoto", "--optimize", "14", "--effort", "quick", fourteen});
   EXPECT_EQ(optimize.exitCode, kExitDone) << optimize.err;
-  EXPECT_EQ(optimize.err, "Optimerad garanti: 4 rader, 14 rätts garanti (Garanti ger 4 rader)\n");
+  EXPECT_EQ(optimize.err,
+            "Optimerad garanti: 4 rader, 14 rätts garanti (Garanti ger 4 rader), bevisat minsta\n");
   std::vector<std::string> written, all;
   for (size_t at = 0; at < allRows.size(); at += kRowLineBytes) {
     all.push_back(allRows.substr(at, kRowLineBytes));

@@ -203,7 +203,7 @@ TEST_F(OptimizeCommandTest, FillsTheRowListWithVerifiedRowsAndReportsThem) {
   EXPECT_EQ(rowList.substr(0, 24), "Stryktipset,13plus=Nej\r\n");
   EXPECT_GE(BruteForceGuarantee(ShapeOf(state), rows), 12);
   const Box report{QStringLiteral("Optimerad garanti: 3 rader med 12 rätts garanti (Garanti ger %1 "
-                                  "rader).")
+                                  "rader).\nBevisat minsta: färre rader kan inte ge den garantin.")
                        .arg(GreedyRows(state, plus13, 12)),
                    QStringLiteral("Reducering")};
   EXPECT_EQ(platform.messages, std::vector<Box>{report});
@@ -371,7 +371,7 @@ TEST_F(OptimizeCommandTest, ReportsOneRowAsOneRad) {
   ASSERT_EQ(RowListRows().size(), 1u);
   EXPECT_EQ(platform.messages,
             OneBox(QStringLiteral("Optimerad garanti: 1 rad med 11 rätts garanti (Garanti ger 1 "
-                                  "rad)."),
+                                  "rad).\nBevisat minsta: färre rader kan inte ge den garantin."),
                    QStringLiteral("Reducering")));
 }
 

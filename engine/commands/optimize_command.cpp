@@ -54,10 +54,14 @@ OptimizeOutcome OptimizeReport(const CouponState& state, Plus13Choice plus13, Op
   outcome.report += ".";
   // The search may have found fewer rows with more time.
   if (kept.timeCapped) outcome.report += "\nSökningen kortades av tidsgränsen.";
+  // The rows meet the lower bound: no search could do better.
+  const bool proved = kept.provedMinimal && !kept.stopped;
+  if (proved) outcome.report += "\nBevisat minsta: färre rader kan inte ge den garantin.";
 
   outcome.summary = "Optimerad garanti: " + rows + ", " + guarantee +
                     " rätts garanti (Garanti ger " + greedy + ")";
   if (kept.timeCapped) outcome.summary += ", sökningen kortades av tidsgränsen";
+  if (proved) outcome.summary += ", bevisat minsta";
 
   outcome.rows = CouponRowSet(state, plus13, std::move(kept.rows));
   return outcome;
@@ -79,8 +83,8 @@ Refusable<OptimizeOutcome> RunOptimizeCommand(const CouponState& state, Plus13Ch
   if (auto refusal = CheckMarks(state, plus13)) return Answer::Refused(std::move(*refusal));
   Refusable<System> system = ConditionedSystem(ShapeOf(state), conditions, work);
   if (!system.value) return Answer::Refused(std::move(system.refusal));  // empty when stopped
-  std::optional<OptimizeResult> kept =
-      KeptCover(SearchCover(*system.value, guarantee, effort, work, threads), work.Stopped(), onStop);
+  std::optional<OptimizeResult> kept = KeptCover(
+      SearchCover(*system.value, guarantee, effort, work, threads), work.Stopped(), onStop);
   if (!kept) return {};
   return {OptimizeReport(state, plus13, std::move(*kept), *system.value), {}};
 }
