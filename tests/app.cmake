@@ -5,7 +5,7 @@ foreach(test main_window_test row_list_test radio_group_test generate_command_te
         save_command_test qt_platform_test)
   spelkub_add_test(${test} QT
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/${test}.cpp
-    LIBS spelkub_app spelkub_large_allocations Qt6::Test)
+    LIBS spelkub_app spelkub_large_allocations spelkub_test_support Qt6::Test)
 endforeach()
 
 # The program's operator new and delete, every form (the window tests above

@@ -11,6 +11,8 @@
 #include "cover/coverage.h"
 #include "cover/local_search.h"
 #include "cover_oracle.h"
+#include "support/covers_within.h"
+#include "support/system_contains.h"
 
 namespace spelkub {
 namespace {
@@ -145,7 +147,7 @@ TEST(DirectSum, SymbolsBecomeTheMarkedSignsOfEachMatchAndCoordinatesTheirMatches
   ASSERT_EQ(rows.size(), 2u);
   std::vector<std::array<int, 5>> signs;  // matches 1, 2, 3, 5, 8
   for (PackedRow row : rows) {
-    EXPECT_TRUE(shape.Contains(row));
+    EXPECT_TRUE(Contains(shape, row));
     signs.push_back({PackedOutcome(row, 1), PackedOutcome(row, 2), PackedOutcome(row, 3),
                      PackedOutcome(row, 5), PackedOutcome(row, 8)});
   }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/row_list_detail.h"
+#include "support/row_list_lines.h"
 #include "coupon_builder.h"
 #include "fake_platform.h"
 #include "text/coupon_text.h"

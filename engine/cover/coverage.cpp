@@ -198,15 +198,4 @@ int64_t BallSize(const SystemShape& shape, int radius) {
 
 }  // namespace detail
 
-bool CoversWithin(const SystemShape& shape, std::span<const PackedRow> rows, int radius) {
-  const int64_t size = shape.size();
-  if (size == 0) return true;
-  if (rows.empty() || radius < 0) return false;
-  // Too few rows to reach every outcome even if no two balls overlapped.
-  const int64_t ball = detail::BallSize(shape, radius);
-  if (static_cast<int64_t>(rows.size()) < (size + ball - 1) / ball) return false;
-  const Coverage coverage = ComputeCoverage(shape, rows);
-  return coverage.maxDistance <= radius;
-}
-
 }  // namespace spelkub

@@ -44,11 +44,6 @@ struct Coverage {
 Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> rows,
                          const std::atomic<bool>* stop = nullptr);
 
-// Whether every outcome of the system lies within `radius` differing matches
-// of some row, as ComputeCoverage tells it, with an early answer where one
-// is possible.
-bool CoversWithin(const SystemShape& shape, std::span<const PackedRow> rows, int radius);
-
 namespace detail {
 
 // The outcomes within `radius` of a row of the system, the most any row
