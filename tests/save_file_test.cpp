@@ -718,7 +718,19 @@ class InterruptedSaveTest : public ::testing::Test {
   struct Outcome {
     int oldFile = 0;
     int newFile = 0;
+    int hiddenName = 0;  // SIGKILL between the hidden name and the rename
   };
+
+  // The complete new file under a hidden name beside the old one: what
+  // SIGKILL leaves when it falls in the microseconds between an unnamed
+  // temporary's hidden name and its rename (a loaded machine may stretch them).
+  bool OnlyAHiddenNewFileBeside() const {
+    const std::vector<std::string> entries = folder_.Entries();
+    if (entries.size() != 2 || entries[1] != "rader.txt") return false;
+    const std::string& hidden = entries[0];
+    return hidden.starts_with(".rader.txt.") && hidden.ends_with(".tmp") &&
+           testing::ReadFile(folder_.Path(hidden).string()) == *newText_;
+  }
 
   // Saves `trials` times, each ended by `signal` after a random wait of up
   // to a little more than a whole save.
@@ -742,13 +754,17 @@ class InterruptedSaveTest : public ::testing::Test {
       } else {
         ADD_FAILURE() << "trial " << trial << ": a file of " << now.size() << " bytes";
       }
+      if (signal == SIGKILL && now == kOldText && unnamed && OnlyAHiddenNewFileBeside()) {
+        ++outcome.hiddenName;
+        std::filesystem::remove(folder_.Path(folder_.Entries()[0]));
+      }
       EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"rader.txt"}) << "trial " << trial;
     }
     std::printf(
         "signal %d, %s temporary, save of %zu bytes in %ld us, seed %u: %d trials, old file %d, "
-        "new file %d\n",
+        "new file %d, hidden new file %d\n",
         signal, unnamed ? "unnamed" : "named", newText_->size(), static_cast<long>(save.count()),
-        seed_, trials, outcome.oldFile, outcome.newFile);
+        seed_, trials, outcome.oldFile, outcome.newFile, outcome.hiddenName);
     return outcome;
   }
 
@@ -764,7 +780,10 @@ class InterruptedSaveTest : public ::testing::Test {
 
 std::string* InterruptedSaveTest::newText_ = nullptr;
 
-TEST_F(InterruptedSaveTest, KillLeavesTheOldFileOrTheNewOneAndNothingElse) {
+// SIGKILL cannot be deferred: it may fall between an unnamed temporary's
+// hidden name and its rename, which leaves that name beside the old file,
+// holding the whole new text; anything else is a fault.
+TEST_F(InterruptedSaveTest, KillLeavesTheOldFileOrTheNewOneAndNothingButAWholeHiddenNewFile) {
   const Outcome outcome = Interrupt(SIGKILL, 24, true);
   // Most kills land during the save; a run where none did tested nothing.
   EXPECT_GT(outcome.oldFile, 0);

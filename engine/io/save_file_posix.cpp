@@ -386,22 +386,22 @@ void SaveFileWriter::State::Close() {
 
 void SaveFileWriter::State::Finish() {
   Flush();
-  if (kind == Kind::kUnnamed) {
-    // A new file takes its name at once; linkat never replaces, so an
-    // existing one is replaced by a rename from a hidden name of its own.
-    bool named = false;
-    if (!existed) {
-      const std::string self = "/proc/self/fd/" + std::to_string(fd);
-      const TerminationSignalsHeld held;
-      named = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0;
-      if (!named && errno != EEXIST) ThrowCannotCreate(shownPath, errno);
-    }
-    if (!named) GiveHiddenName();
-  }
   if (kind == Kind::kUnnamed || kind == Kind::kNamed) {
     int error = 0;
     {
+      // From the first name to the rename, nothing but the naming calls:
+      // SIGINT, SIGTERM and SIGHUP wait for the name, and only SIGKILL can
+      // fall between a hidden name and the rename.
       const TerminationSignalsHeld held;
+      // A new file takes its name at once; linkat never replaces, so an
+      // existing one is replaced by a rename from a hidden name of its own.
+      bool named = false;
+      if (kind == Kind::kUnnamed && !existed) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        named = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        if (!named && errno != EEXIST) ThrowCannotCreate(shownPath, errno);
+      }
+      if (kind == Kind::kUnnamed && !named) GiveHiddenName();
       error = Name();
     }
     if (error != 0) ThrowCannotCreate(shownPath, error);
