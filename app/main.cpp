@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/qt_platform.h"
 #include "coupon/coupon_state.h"
+#include "io/save_file.h"
 
 namespace {
 // The user's choices, from start to exit.
@@ -15,6 +16,8 @@ spelkub::CouponState Coupon;
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Ending the program by a signal during a save leaves no temporary file behind.
+  spelkub::InstallSaveSignalCleanup();
   // Only the program's own path goes to Qt: no argument is ever read.
   int qtArgc = argc > 0 ? 1 : 0;
   QApplication application(qtArgc, argv);

@@ -6,8 +6,6 @@
 #include <memory>
 #include <new>
 
-namespace spelkub {
-
 #if defined(_WIN32) && !defined(_WIN64)
 #define SPELKUB_SCINTILLA_METHOD __stdcall
 #else
@@ -17,9 +15,10 @@ namespace spelkub {
 // Scintilla's interface for filling a document away from any view, which
 // SCI_CREATELOADER returns. QScintilla does not install Scintilla's own
 // header (ILoader.h); this is its declaration, unchanged since Scintilla 3.
-// Outside an anonymous namespace: the compiler must not conclude that nothing
-// implements it.
-class ScintillaLoader {
+// Outside an anonymous namespace and under Scintilla's own name, so that it is
+// the very class the library implements (a sanitizer checks the object's type
+// by that name), and the compiler cannot conclude that nothing implements it.
+class ILoader {
  public:
   virtual int SPELKUB_SCINTILLA_METHOD Release() = 0;
   // Appends to the document; returns SC_STATUS_OK or an error status.
@@ -28,8 +27,10 @@ class ScintillaLoader {
   virtual void* SPELKUB_SCINTILLA_METHOD ConvertToDocument() = 0;
 
  protected:
-  ~ScintillaLoader() = default;
+  ~ILoader() = default;
 };
+
+namespace spelkub {
 
 namespace {
 
@@ -55,7 +56,7 @@ class RowList::Loader {
   // line starts in 32 bits, so the document is not asked for TEXT_LARGE, which
   // would double the line index.
   Loader(RowList& list, size_t bytes) : list_(list) {
-    loader_ = static_cast<ScintillaLoader*>(
+    loader_ = static_cast<ILoader*>(
         list.SendForPointer(SCI_CREATELOADER, bytes + 1, SC_DOCUMENTOPTION_STYLES_NONE));
     if (loader_ == nullptr) throw std::bad_alloc();
   }
@@ -102,7 +103,7 @@ class RowList::Loader {
 
  private:
   RowList& list_;
-  ScintillaLoader* loader_ = nullptr;
+  ILoader* loader_ = nullptr;
 };
 
 RowList::RowList(ScrollBars scrollBars, QWidget* parent) : QsciScintilla(parent) {

@@ -1,4 +1,4 @@
 # spelkub_rader: run end to end through the built executable.
-spelkub_add_test(cli_test SOURCES cli_test.cpp LIBS spelkub_cli spelkub_engine)
+spelkub_add_test(cli_test SOURCES cli_test.cpp LIBS spelkub_cli spelkub_engine spelkub_test_support)
 target_compile_definitions(cli_test PRIVATE SPELKUB_RADER_PATH="$<TARGET_FILE:spelkub_rader>")
 add_dependencies(cli_test spelkub_rader)

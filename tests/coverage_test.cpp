@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "cover_oracle.h"
+#include "support/covers_within.h"
+#include "support/system_contains.h"
 
 namespace spelkub {
 namespace {
@@ -32,7 +34,7 @@ std::vector<int64_t> PlainOutsideRows(const SystemShape& shape,
                                       const std::vector<PackedRow>& rows) {
   std::vector<int64_t> outside;
   for (size_t r = 0; r < rows.size(); ++r) {
-    if (!shape.Contains(rows[r])) outside.push_back(static_cast<int64_t>(r));
+    if (!Contains(shape, rows[r])) outside.push_back(static_cast<int64_t>(r));
   }
   return outside;
 }

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "app/row_list_detail.h"
+#include "support/row_list_lines.h"
 #include "window_fixture.h"
 
 namespace spelkub {

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "app/handler_trace.h"
-#include "app/row_list_detail.h"
+#include "support/row_list_lines.h"
 #include "window_fixture.h"
 
 namespace spelkub {

@@ -15,6 +15,8 @@
 #include "cover/matrix_codes.h"
 #include "cover_oracle.h"
 #include "reduce/reduction.h"
+#include "support/covers_within.h"
+#include "support/system_contains.h"
 
 namespace spelkub {
 namespace {
@@ -149,7 +151,7 @@ TEST(DirectSum, SymbolsBecomeTheMarkedSignsOfEachMatchAndCoordinatesTheirMatches
   ASSERT_EQ(rows.size(), 2u);
   std::vector<std::array<int, 5>> signs;  // matches 1, 2, 3, 5, 8
   for (PackedRow row : rows) {
-    EXPECT_TRUE(shape.Contains(row));
+    EXPECT_TRUE(Contains(shape, row));
     signs.push_back({PackedOutcome(row, 1), PackedOutcome(row, 2), PackedOutcome(row, 3),
                      PackedOutcome(row, 5), PackedOutcome(row, 8)});
   }
@@ -455,7 +457,7 @@ TEST(OptimizeOrder, PermutedMatchesGiveTheSameNumberOfRows) {
     const OptimizeResult b = detail::Optimize(permuted, 12, UnitBudget(1));
     EXPECT_EQ(a.rows.size(), b.rows.size()) << "trial " << trial;
     EXPECT_LE(BruteRadius(permuted, b.rows), 1) << "trial " << trial;
-    for (PackedRow row : b.rows) EXPECT_TRUE(permuted.Contains(row));
+    for (PackedRow row : b.rows) EXPECT_TRUE(Contains(permuted, row));
   }
 }
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/row_list_detail.h"
 #include "coupon_builder.h"
 #include "fake_platform.h"
+#include "support/row_list_lines.h"
 #include "text/coupon_text.h"
 
 namespace spelkub {

@@ -12,6 +12,7 @@
 #include "cover_oracle.h"
 #include "reduce/detail/reduction_detail.h"
 #include "reduce/reduction.h"
+#include "support/covers_within.h"
 #include "value/value_model.h"
 #include "villkor/condition.h"
 #include "villkor/filter.h"

@@ -33,8 +33,6 @@ struct SystemShape {
   PackedRow RowAt(int64_t index) const;
   // The index of a row, or nullopt when one of its signs is not marked.
   std::optional<int64_t> IndexOf(PackedRow row) const;
-  // Whether every sign of the row is marked.
-  bool Contains(PackedRow row) const { return IndexOf(row).has_value(); }
 };
 
 // The marks of the matches in play.

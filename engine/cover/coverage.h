@@ -46,20 +46,12 @@ struct Coverage {
 Coverage ComputeCoverage(const SystemShape& shape, std::span<const PackedRow> rows,
                          const Work& work = {});
 
-// Whether every outcome of the system lies within `radius` differing matches
-// of some row, as ComputeCoverage tells it, with an early answer where one
-// is possible.
-bool CoversWithin(const SystemShape& shape, std::span<const PackedRow> rows, int radius);
-
 // The same over a system that conditions cut down: the distances are those of
 // every outcome of its shape, but maxDistance, and so the guarantee, counts
 // only the outcomes the system allows (0 when it allows none). An unfiltered
 // system gives exactly the coverage of its shape.
 Coverage ComputeCoverage(const System& system, std::span<const PackedRow> rows,
                          const Work& work = {});
-
-// Whether every outcome the system allows lies within `radius` of some row.
-bool CoversWithin(const System& system, std::span<const PackedRow> rows, int radius);
 
 namespace detail {
 

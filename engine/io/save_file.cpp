@@ -4,8 +4,8 @@
 
 namespace spelkub {
 
-void SaveTextFile(const std::string& path, std::string_view bytes) {
-  SaveFileWriter writer(path);
+void SaveTextFile(const std::string& path, std::string_view bytes, Temporary temporary) {
+  SaveFileWriter writer(path, temporary);
   writer.Write(bytes);
   writer.Commit();
 }

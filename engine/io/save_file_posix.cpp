@@ -17,13 +17,10 @@
 #include <vector>
 
 #include "io/save_file.h"
-#include "io/save_file_testing.h"
 
 namespace spelkub {
 
 namespace {
-
-std::atomic<bool> unnamedTemporariesAllowed{true};
 
 [[noreturn]] void ThrowCannotCreate(const std::string& path, int error) {
   throw SaveError(CannotCreateMessage(path, error), SaveError::Stage::kCreate, path, error);
@@ -57,22 +54,18 @@ std::string TemporaryName(const std::string& target) {
 
 constexpr int kTerminationSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// Named temporaries that a signal must not leave behind, enough for every
-// file of the largest hand-in. The handler only reads prebuilt paths and
-// calls unlink, both safe in a signal handler. A slot's buffer is kept for
-// the next path, so the handler never meets a freed one.
-constexpr int kSlots = 4096;
-struct Slot {
-  std::atomic<int> state{0};  // 0 free, 1 being filled, 2 holds a path to remove
-  char* path = nullptr;
-  size_t capacity = 0;
-};
-Slot slots[kSlots];
+// Named temporaries that a signal must not leave behind, in a fixed table, as
+// the handler may neither allocate nor lock: it only reads the paths of slots
+// marked as holding one, and calls unlink, both safe in a signal handler. A
+// slot's path is written while the slot is being filled, before it is marked.
+enum SlotState : int { kFree, kFilling, kHolding };
+std::atomic<int> slotStates[kMaxNamedTemporaries];
+char slotPaths[kMaxNamedTemporaries][PATH_MAX];
 
 extern "C" void RemoveTemporariesAndRaise(int signal) {
   const int savedErrno = errno;
-  for (Slot& slot : slots) {
-    if (slot.state.load() == 2) ::unlink(slot.path);
+  for (size_t index = 0; index < kMaxNamedTemporaries; ++index) {
+    if (slotStates[index].load() == kHolding) ::unlink(slotPaths[index]);
   }
   errno = savedErrno;
   // SA_RESETHAND restored the default action; the signal is blocked until the
@@ -80,42 +73,33 @@ extern "C" void RemoveTemporariesAndRaise(int signal) {
   ::raise(signal);
 }
 
-// Only signals that would end the process anyway get the handler; a program
-// with its own handling keeps it. Checked at every named temporary, as the
-// program may have changed its handling since.
-void InstallSignalCleanup() {
-  for (const int signal : kTerminationSignals) {
-    struct sigaction current {};
-    if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
-    struct sigaction cleanup {};
-    cleanup.sa_handler = RemoveTemporariesAndRaise;
-    sigemptyset(&cleanup.sa_mask);
-    cleanup.sa_flags = SA_RESETHAND;
-    ::sigaction(signal, &cleanup, nullptr);
-  }
-}
-
-int ClaimSlot(const std::string& path) {
+// A free slot holding `path`, or -1 when every slot is taken. A path too long
+// for a slot is too long for the system as well.
+int TryClaimSlot(const std::string& path) {
   if (path.size() >= PATH_MAX) return -1;
-  for (int index = 0; index < kSlots; ++index) {
-    int expected = 0;
-    if (slots[index].state.compare_exchange_strong(expected, 1)) {
-      Slot& slot = slots[index];
-      if (slot.capacity < path.size() + 1) {
-        delete[] slot.path;
-        slot.capacity = std::max<size_t>(path.size() + 1, 256);
-        slot.path = new char[slot.capacity];
-      }
-      std::memcpy(slot.path, path.c_str(), path.size() + 1);
-      slots[index].state.store(2);
-      return index;
+  for (size_t index = 0; index < kMaxNamedTemporaries; ++index) {
+    int expected = kFree;
+    if (slotStates[index].compare_exchange_strong(expected, kFilling)) {
+      std::memcpy(slotPaths[index], path.c_str(), path.size() + 1);
+      slotStates[index].store(kHolding);
+      return static_cast<int>(index);
     }
   }
   return -1;
 }
 
+// The same for a temporary that must be known to the clean-up before it is
+// made: a save that finds no slot fails.
+int ClaimSlot(const std::string& path, const std::string& shownPath) {
+  const int slot = TryClaimSlot(path);
+  if (slot >= 0) return slot;
+  if (path.size() >= PATH_MAX) ThrowCannotCreate(shownPath, ENAMETOOLONG);
+  throw SaveError("Kan inte skapa filen \"" + shownPath + "\": för många filer sparas på en gång.",
+                  SaveError::Stage::kOther, shownPath, 0);
+}
+
 void ReleaseSlot(int index) {
-  if (index >= 0) slots[index].state.store(0);
+  if (index >= 0) slotStates[index].store(kFree);
 }
 
 // A termination signal that arrived in another thread while files were being
@@ -222,11 +206,19 @@ bool StickyFolderForbidsReplacing(const std::string& folder, const struct stat& 
 
 }  // namespace
 
-namespace save_file_testing {
-void AllowUnnamedTemporaries(bool allowed) {
-  unnamedTemporariesAllowed = allowed;
+// Only signals that would end the process anyway get the handler; a program
+// with its own handling keeps it.
+void InstallSaveSignalCleanup() {
+  for (const int signal : kTerminationSignals) {
+    struct sigaction current {};
+    if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
+    struct sigaction cleanup {};
+    cleanup.sa_handler = RemoveTemporariesAndRaise;
+    sigemptyset(&cleanup.sa_mask);
+    cleanup.sa_flags = SA_RESETHAND;
+    ::sigaction(signal, &cleanup, nullptr);
+  }
 }
-}  // namespace save_file_testing
 
 struct SaveFileWriter::State {
   enum class Kind {
@@ -236,6 +228,7 @@ struct SaveFileWriter::State {
     kDirect,   // a device, pipe or socket: the bytes go straight to it
   };
   Kind kind = Kind::kUnnamed;
+  Temporary allowed = Temporary::kUnnamedWherePossible;
   int fd = -1;
   std::string shownPath;
   std::string target;     // where the finished file goes, links resolved
@@ -245,6 +238,12 @@ struct SaveFileWriter::State {
   bool emptied = false;
   bool failed = false;
   bool done = false;
+
+  State() = default;
+  State(const State&) = delete;
+  State& operator=(const State&) = delete;
+  // Closes the file and removes a temporary that was never named.
+  ~State();
 
   // Opens a temporary in the target's folder that will replace `existing`,
   // or returns false when the folder takes no new file.
@@ -267,7 +266,7 @@ struct SaveFileWriter::State {
 bool SaveFileWriter::State::OpenTemporary(const struct stat* existing) {
   const std::string folder = FolderOf(target);
 #ifdef O_TMPFILE
-  if (unnamedTemporariesAllowed) {
+  if (allowed == Temporary::kUnnamedWherePossible) {
     fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (fd >= 0) {
       // The unnamed file gets its name through /proc; without /proc use a
@@ -287,12 +286,11 @@ bool SaveFileWriter::State::OpenTemporary(const struct stat* existing) {
     }
   }
 #endif
-  InstallSignalCleanup();
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string name = TemporaryName(target);
     // The slot is filled before the file exists, so no moment leaves a file
     // that a signal would not remove.
-    const int claimed = ClaimSlot(name);
+    const int claimed = ClaimSlot(name, shownPath);
     fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       kind = Kind::kNamed;
@@ -355,10 +353,9 @@ void SaveFileWriter::State::Flush() {
 void SaveFileWriter::State::GiveHiddenName() {
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
   // A signal before the rename removes the name again.
-  InstallSignalCleanup();
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string name = TemporaryName(target);
-    const int claimed = ClaimSlot(name);
+    const int claimed = ClaimSlot(name, shownPath);
     if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       temporary = name;
       slot = claimed;
@@ -389,22 +386,22 @@ void SaveFileWriter::State::Close() {
 
 void SaveFileWriter::State::Finish() {
   Flush();
-  if (kind == Kind::kUnnamed) {
-    // A new file takes its name at once; linkat never replaces, so an
-    // existing one is replaced by a rename from a hidden name of its own.
-    bool named = false;
-    if (!existed) {
-      const std::string self = "/proc/self/fd/" + std::to_string(fd);
-      const TerminationSignalsHeld held;
-      named = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0;
-      if (!named && errno != EEXIST) ThrowCannotCreate(shownPath, errno);
-    }
-    if (!named) GiveHiddenName();
-  }
   if (kind == Kind::kUnnamed || kind == Kind::kNamed) {
     int error = 0;
     {
+      // From the first name to the rename, nothing but the naming calls:
+      // SIGINT, SIGTERM and SIGHUP wait for the name, and only SIGKILL can
+      // fall between a hidden name and the rename.
       const TerminationSignalsHeld held;
+      // A new file takes its name at once; linkat never replaces, so an
+      // existing one is replaced by a rename from a hidden name of its own.
+      bool named = false;
+      if (kind == Kind::kUnnamed && !existed) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        named = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        if (!named && errno != EEXIST) ThrowCannotCreate(shownPath, errno);
+      }
+      if (kind == Kind::kUnnamed && !named) GiveHiddenName();
       error = Name();
     }
     if (error != 0) ThrowCannotCreate(shownPath, error);
@@ -427,10 +424,12 @@ class OldFilesKept {
   OldFilesKept& operator=(const OldFilesKept&) = delete;
   ~OldFilesKept() { Release(); }
 
-  // Best effort: a file that cannot be linked is only slower to replace.
+  // Best effort: a file that cannot be linked, or finds no slot for the
+  // clean-up, is only slower to replace.
   void Keep(const std::string& target) {
     const std::string name = TemporaryName(target);
-    const int slot = ClaimSlot(name);
+    const int slot = TryClaimSlot(name);
+    if (slot < 0) return;
     if (::link(target.c_str(), name.c_str()) == 0) {
       kept_.push_back({name, slot});
     } else {
@@ -456,7 +455,8 @@ class OldFilesKept {
 
 }  // namespace
 
-void SaveTextFiles(std::span<const std::string> paths, std::span<const std::string_view> texts) {
+void SaveTextFiles(std::span<const std::string> paths, std::span<const std::string_view> texts,
+                   Temporary temporary) {
   if (paths.size() != texts.size())
     throw std::invalid_argument("SaveTextFiles: paths and texts differ");
   std::vector<std::unique_ptr<SaveFileWriter>> writers;
@@ -466,7 +466,7 @@ void SaveTextFiles(std::span<const std::string> paths, std::span<const std::stri
   // given: writing, flushing every file to the disk, and the hidden names.
   try {
     for (size_t file = 0; file < paths.size(); ++file) {
-      writers.push_back(std::make_unique<SaveFileWriter>(paths[file]));
+      writers.push_back(std::make_unique<SaveFileWriter>(paths[file], temporary));
       writers.back()->Write(texts[file]);
     }
     for (const auto& writer : writers) writer->state_->Flush();
@@ -475,7 +475,6 @@ void SaveTextFiles(std::span<const std::string> paths, std::span<const std::stri
         writer->state_->GiveHiddenName();
       }
     }
-    InstallSignalCleanup();
     for (const auto& writer : writers) {
       const SaveFileWriter::State& state = *writer->state_;
       if (state.existed && !state.temporary.empty()) oldFiles.Keep(state.target);
@@ -520,70 +519,68 @@ void SaveTextFiles(std::span<const std::string> paths, std::span<const std::stri
   for (const std::string& folder : folders) FsyncFolder(folder);
 }
 
-SaveFileWriter::SaveFileWriter(const std::string& path) : state_(new State) {
+SaveFileWriter::SaveFileWriter(const std::string& path, Temporary temporary)
+    : state_(std::make_unique<State>()) {
   State& state = *state_;
+  state.allowed = temporary;
   state.shownPath = path;
   state.target = path;
+  // A throw from here leaves state_ to close what was opened.
+  if (path.empty()) ThrowCannotCreate(path, ENOENT);
+  struct stat existing {};
+  if (::stat(path.c_str(), &existing) != 0) {
+    if (errno != ENOENT) ThrowCannotCreate(path, errno);
+    state.target = FollowDanglingLink(path, path);
+    state.OpenTemporary(nullptr);
+    return;
+  }
+  state.existed = true;
+  if (S_ISDIR(existing.st_mode)) ThrowCannotCreate(path, EISDIR);
+  if (!S_ISREG(existing.st_mode)) {
+    // Renaming over a device or a pipe would take it away from its
+    // readers: the bytes go to it, through every link.
+    state.kind = State::Kind::kDirect;
+    state.fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (state.fd < 0) ThrowCannotCreate(path, errno);
+    return;
+  }
+  struct stat named {};
+  if (::lstat(path.c_str(), &named) == 0 && S_ISLNK(named.st_mode)) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) ThrowCannotCreate(path, errno);
+    state.target = resolved;
+    std::free(resolved);
+  }
+  // A file this user may not write is refused, as the system refuses it.
+  const int own = ::open(state.target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (own < 0) ThrowCannotCreate(path, errno);
+  // Other names of the file would keep the old text after a rename, so a
+  // file with several links is written where it is; so is one in a folder
+  // that takes no new file.
+  bool inPlace =
+      existing.st_nlink > 1 || StickyFolderForbidsReplacing(FolderOf(state.target), existing);
   try {
-    if (path.empty()) ThrowCannotCreate(path, ENOENT);
-    struct stat existing {};
-    if (::stat(path.c_str(), &existing) != 0) {
-      if (errno != ENOENT) ThrowCannotCreate(path, errno);
-      state.target = FollowDanglingLink(path, path);
-      state.OpenTemporary(nullptr);
-      return;
-    }
-    state.existed = true;
-    if (S_ISDIR(existing.st_mode)) ThrowCannotCreate(path, EISDIR);
-    if (!S_ISREG(existing.st_mode)) {
-      // Renaming over a device or a pipe would take it away from its
-      // readers: the bytes go to it, through every link.
-      state.kind = State::Kind::kDirect;
-      state.fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-      if (state.fd < 0) ThrowCannotCreate(path, errno);
-      return;
-    }
-    struct stat named {};
-    if (::lstat(path.c_str(), &named) == 0 && S_ISLNK(named.st_mode)) {
-      char* resolved = ::realpath(path.c_str(), nullptr);
-      if (resolved == nullptr) ThrowCannotCreate(path, errno);
-      state.target = resolved;
-      std::free(resolved);
-    }
-    // A file this user may not write is refused, as the system refuses it.
-    const int own = ::open(state.target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-    if (own < 0) ThrowCannotCreate(path, errno);
-    // Other names of the file would keep the old text after a rename, so a
-    // file with several links is written where it is; so is one in a folder
-    // that takes no new file.
-    bool inPlace =
-        existing.st_nlink > 1 || StickyFolderForbidsReplacing(FolderOf(state.target), existing);
-    try {
-      inPlace = inPlace || !state.OpenTemporary(&existing);
-    } catch (...) {
-      ::close(own);
-      throw;
-    }
-    if (inPlace) {
-      state.kind = State::Kind::kInPlace;
-      state.fd = own;
-      return;
-    }
-    ::close(own);
-    state.TakeOver(existing);
+    inPlace = inPlace || !state.OpenTemporary(&existing);
   } catch (...) {
-    if (state.fd >= 0) ::close(state.fd);
-    delete state_;
+    ::close(own);
     throw;
   }
+  if (inPlace) {
+    state.kind = State::Kind::kInPlace;
+    state.fd = own;
+    return;
+  }
+  ::close(own);
+  state.TakeOver(existing);
 }
 
-SaveFileWriter::~SaveFileWriter() {
-  if (state_->fd >= 0) ::close(state_->fd);
-  if (!state_->temporary.empty()) ::unlink(state_->temporary.c_str());
-  ReleaseSlot(state_->slot);
-  delete state_;
+SaveFileWriter::State::~State() {
+  if (fd >= 0) ::close(fd);
+  if (!temporary.empty()) ::unlink(temporary.c_str());
+  ReleaseSlot(slot);
 }
+
+SaveFileWriter::~SaveFileWriter() = default;
 
 void SaveFileWriter::Write(std::string_view bytes) {
   state_->WriteAll(bytes.data(), bytes.size());
