@@ -49,6 +49,113 @@ bool NearBound(double x, const Condition& condition) {
   return (condition.low && near(*condition.low)) || (condition.high && near(*condition.high));
 }
 
+// The scaled numbers the conditions need, each read once.
+struct NeededValues {
+  std::optional<ScaledValues> streck;
+  std::optional<ScaledValues> chance;
+};
+
+// Reads what the conditions need, refusing the first condition that names a
+// match beyond the game or misses a number.
+std::optional<NeededValues> ReadNeededValues(std::span<const Condition> conditions, int matches,
+                                             const MatchValues& values, const PoolModel& pool,
+                                             std::string* error) {
+  auto refuse = [&](const Condition& condition, const std::string& what) {
+    if (error != nullptr) *error = "Villkoret \"" + ConditionText(condition) + "\"" + what;
+    return std::nullopt;
+  };
+  NeededValues needed;
+  bool payoutChecked = false;
+  for (const Condition& condition : conditions) {
+    if (matches < 32 && (condition.matches >> matches) != 0) {
+      int beyond = matches + 1;
+      while (((condition.matches >> (beyond - 1)) & 1u) == 0) ++beyond;
+      return refuse(condition, ": match " + std::to_string(beyond) + " finns inte, spelet har " +
+                                   std::to_string(matches) + " matcher");
+    }
+    const Measure measure = condition.measure;
+    std::string why;
+    const bool needsStreck = measure == Measure::kFavourites || measure == Measure::kUpsets ||
+                             measure == Measure::kValue || measure == Measure::kPayout;
+    const bool needsChance = measure == Measure::kPoints || measure == Measure::kValue;
+    if (needsStreck && !needed.streck) {
+      needed.streck = ScaleValues(values, matches, ValueKind::kStreck, &why);
+      if (!needed.streck) return refuse(condition, " behöver streck: " + why);
+    }
+    if (needsChance && !needed.chance) {
+      needed.chance = ScaleValues(values, matches, ValueKind::kChance, &why);
+      if (!needed.chance) return refuse(condition, " behöver egna chanser: " + why);
+    }
+    if (measure == Measure::kPayout && !payoutChecked) {
+      // The pool is checked the value model's way; the chances play no part
+      // in the payout, so stand-ins keep missing ones from being refused.
+      if (std::isnan(pool.turnover)) return refuse(condition, " behöver omsättningen");
+      MatchValues withChances = values;
+      for (MatchValue& match : withChances.match) match.chance = {1, 1, 1};
+      if (!MakeValueModel(withChances, matches, pool, &why)) return refuse(condition, ": " + why);
+      payoutChecked = true;
+    }
+  }
+  return needed;
+}
+
+// The public's favourite sign per match; -1 beyond the matches.
+std::array<int, kMaxMatches> Favourites(const ScaledValues& streck, int matches) {
+  std::array<int, kMaxMatches> favourite;
+  favourite.fill(-1);
+  for (int m = 0; m < matches; ++m) {
+    const SignValues& q = streck.probability[m];
+    int best = 0;
+    for (int sign = 1; sign < 3; ++sign) {
+      if (q[sign] > q[best]) best = sign;  // equals keep the earlier sign
+    }
+    favourite[m] = best;
+  }
+  return favourite;
+}
+
+// What a sign in a match adds to a counting condition's count.
+int16_t WeightOf(const Condition& condition, int m, int sign, const MatchValues& values,
+                 const std::array<int, kMaxMatches>& favourite) {
+  switch (condition.measure) {
+    case Measure::kOnes:
+    case Measure::kDraws:
+    case Measure::kTwos:
+      return sign == static_cast<int>(condition.measure) - static_cast<int>(Measure::kOnes);
+    case Measure::kFavourites:
+      return sign == favourite[m - 1];
+    case Measure::kUpsets:
+      return sign != favourite[m - 1];
+    case Measure::kPoints: {
+      // From the numbers as given, so that 45.5 of 100 is 45.5 exactly
+      // and rounds up.
+      const SignValues& given = values.match[m - 1].chance;
+      const double sum = given[0] + given[1] + given[2];
+      return static_cast<int16_t>(std::lround(100.0 * given[sign] / sum));
+    }
+    case Measure::kValue:
+    case Measure::kPayout:
+      break;
+  }
+  return 0;
+}
+
+// A condition's weights per match and sign; all 0 outside its matches and
+// for the whole-row measures.
+std::array<std::array<int16_t, 3>, kMaxMatches> WeightsOf(
+    const Condition& condition, int matches, const MatchValues& values,
+    const std::array<int, kMaxMatches>& favourite) {
+  std::array<std::array<int16_t, 3>, kMaxMatches> weight;
+  for (auto& match : weight) match.fill(0);
+  if (MeasureOfWholeRow(condition.measure)) return weight;
+  for (int m = 1; m <= matches; ++m) {
+    if (!InMatches(condition, m)) continue;
+    for (int sign = 0; sign < 3; ++sign)
+      weight[m - 1][sign] = WeightOf(condition, m, sign, values, favourite);
+  }
+  return weight;
+}
+
 // Whole-row conditions: the products P and Q over some matches, with zero
 // factors counted apart (a row with a zero chance has spelvärde 0, one with
 // zero streck has Q = 0).
@@ -235,10 +342,6 @@ void MarkAllowed(const std::vector<uint8_t>& broken, int64_t base, int maxBroken
 std::optional<PreparedConditions> PrepareConditions(std::span<const Condition> conditions,
                                                     int matches, const MatchValues& values,
                                                     const PoolModel& pool, std::string* error) {
-  auto refuse = [&](const Condition& condition, const std::string& what) {
-    if (error != nullptr) *error = "Villkoret \"" + ConditionText(condition) + "\"" + what;
-    return std::nullopt;
-  };
   if (matches < 1 || matches > kMaxMatches) {
     if (error != nullptr) *error = "Antalet matcher måste vara 1 till 14";
     return std::nullopt;
@@ -248,95 +351,23 @@ std::optional<PreparedConditions> PrepareConditions(std::span<const Condition> c
       *error = "Högst " + std::to_string(kMaxConditions) + " villkor går att använda";
     return std::nullopt;
   }
+  const std::optional<NeededValues> needed =
+      ReadNeededValues(conditions, matches, values, pool, error);
+  if (!needed) return std::nullopt;
+
   PreparedConditions prepared;
   prepared.matches = matches;
   prepared.conditions.assign(conditions.begin(), conditions.end());
   prepared.favourite.fill(-1);
   prepared.model.matches = matches;
   prepared.model.pool = pool;
-
-  std::optional<ScaledValues> streck;
-  std::optional<ScaledValues> chance;
-  bool payoutChecked = false;
-  for (const Condition& condition : conditions) {
-    if (matches < 32 && (condition.matches >> matches) != 0) {
-      int beyond = matches + 1;
-      while (((condition.matches >> (beyond - 1)) & 1u) == 0) ++beyond;
-      return refuse(condition, ": match " + std::to_string(beyond) + " finns inte, spelet har " +
-                                   std::to_string(matches) + " matcher");
-    }
-    const Measure measure = condition.measure;
-    std::string why;
-    const bool needsStreck = measure == Measure::kFavourites || measure == Measure::kUpsets ||
-                             measure == Measure::kValue || measure == Measure::kPayout;
-    const bool needsChance = measure == Measure::kPoints || measure == Measure::kValue;
-    if (needsStreck && !streck) {
-      streck = ScaleValues(values, matches, ValueKind::kStreck, &why);
-      if (!streck) return refuse(condition, " behöver streck: " + why);
-    }
-    if (needsChance && !chance) {
-      chance = ScaleValues(values, matches, ValueKind::kChance, &why);
-      if (!chance) return refuse(condition, " behöver egna chanser: " + why);
-    }
-    if (measure == Measure::kPayout && !payoutChecked) {
-      // The pool is checked the value model's way; the chances play no part
-      // in the payout, so stand-ins keep missing ones from being refused.
-      if (std::isnan(pool.turnover)) return refuse(condition, " behöver omsättningen");
-      MatchValues withChances = values;
-      for (MatchValue& match : withChances.match) match.chance = {1, 1, 1};
-      if (!MakeValueModel(withChances, matches, pool, &why)) return refuse(condition, ": " + why);
-      payoutChecked = true;
-    }
+  if (needed->streck) {
+    prepared.model.streck = needed->streck->probability;
+    prepared.favourite = Favourites(*needed->streck, matches);
   }
-  if (streck) {
-    prepared.model.streck = streck->probability;
-    for (int m = 0; m < matches; ++m) {
-      const SignValues& q = streck->probability[m];
-      int best = 0;
-      for (int sign = 1; sign < 3; ++sign) {
-        if (q[sign] > q[best]) best = sign;  // equals keep the earlier sign
-      }
-      prepared.favourite[m] = best;
-    }
-  }
-  if (chance) prepared.model.chance = chance->probability;
-
-  for (const Condition& condition : conditions) {
-    auto& weight = prepared.weight.emplace_back();
-    for (auto& match : weight) match.fill(0);
-    if (MeasureOfWholeRow(condition.measure)) continue;
-    for (int m = 1; m <= matches; ++m) {
-      if (!InMatches(condition, m)) continue;
-      for (int sign = 0; sign < 3; ++sign) {
-        int16_t w = 0;
-        switch (condition.measure) {
-          case Measure::kOnes:
-          case Measure::kDraws:
-          case Measure::kTwos:
-            w = sign == static_cast<int>(condition.measure) - static_cast<int>(Measure::kOnes);
-            break;
-          case Measure::kFavourites:
-            w = sign == prepared.favourite[m - 1];
-            break;
-          case Measure::kUpsets:
-            w = sign != prepared.favourite[m - 1];
-            break;
-          case Measure::kPoints: {
-            // From the numbers as given, so that 45.5 of 100 is 45.5 exactly
-            // and rounds up.
-            const SignValues& given = values.match[m - 1].chance;
-            const double sum = given[0] + given[1] + given[2];
-            w = static_cast<int16_t>(std::lround(100.0 * given[sign] / sum));
-            break;
-          }
-          case Measure::kValue:
-          case Measure::kPayout:
-            break;
-        }
-        weight[m - 1][sign] = w;
-      }
-    }
-  }
+  if (needed->chance) prepared.model.chance = needed->chance->probability;
+  for (const Condition& condition : conditions)
+    prepared.weight.push_back(WeightsOf(condition, matches, values, prepared.favourite));
   return prepared;
 }
 
