@@ -350,10 +350,32 @@ bool LooksLikeOption(std::string_view arg) {
   return ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) && c != 'x' && c != 'X';
 }
 
-// The value of an option into the options; an explanation when it is wrong.
-std::string TakeValues(Flag flag, std::span<const std::string_view> values, Options& options) {
-  const std::string_view value = values.empty() ? std::string_view() : values[0];
+// --rows K: a positive whole number that fits the row count.
+std::string TakeRowCount(std::string_view value, Options& options) {
   bool tooLarge = false;
+  const auto rows = ParseWholeNumber(value, std::numeric_limits<int32_t>::max(), &tooLarge);
+  if (tooLarge) {
+    return "--rows " + Quoted(value) + " är för stort: högst " +
+           std::to_string(std::numeric_limits<int32_t>::max());
+  }
+  if (!rows || *rows < 1) return "--rows tar ett positivt heltal, inte " + Quoted(value);
+  options.reduction = kReductionRowCount;
+  options.targetRows = static_cast<int32_t>(*rows);
+  return {};
+}
+
+std::string TakeEffort(std::string_view value, Options& options) {
+  for (const EffortName& name : kEffortNames) {
+    if (name.name == value) {
+      options.effort = name.effort;
+      return {};
+    }
+  }
+  return "--effort tar quick, normal eller deep, inte " + Quoted(value);
+}
+
+// The game and how its rows are made: reduction, search and where they go.
+std::string TakeRowsValue(Flag flag, std::string_view value, Options& options) {
   switch (flag) {
     case Flag::kGame:
       if (const auto game = GameOfOption(value)) {
@@ -375,17 +397,8 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
       options.guaranteeLevel = *level;
       return {};
     }
-    case Flag::kRows: {
-      const auto rows = ParseWholeNumber(value, std::numeric_limits<int32_t>::max(), &tooLarge);
-      if (tooLarge) {
-        return "--rows " + Quoted(value) + " är för stort: högst " +
-               std::to_string(std::numeric_limits<int32_t>::max());
-      }
-      if (!rows || *rows < 1) return "--rows tar ett positivt heltal, inte " + Quoted(value);
-      options.reduction = kReductionRowCount;
-      options.targetRows = static_cast<int32_t>(*rows);
-      return {};
-    }
+    case Flag::kRows:
+      return TakeRowCount(value, options);
     case Flag::kOutput:
       options.outputPath = std::string(value);  // even "": the save reports what is wrong
       return {};
@@ -396,28 +409,39 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
       return {};
     }
     case Flag::kEffort:
-      for (const EffortName& name : kEffortNames) {
-        if (name.name == value) {
-          options.effort = name.effort;
-          return {};
-        }
-      }
-      return "--effort tar quick, normal eller deep, inte " + Quoted(value);
+      return TakeEffort(value, options);
+    case Flag::kUpload:
+      options.upload = true;
+      return {};
+    default:
+      return {};
+  }
+}
+
+// The commands on a file of rows: --analyse with its --streck, and --grade.
+std::string TakeRowFileValues(Flag flag, std::span<const std::string_view> values,
+                              Options& options) {
+  switch (flag) {
     case Flag::kAnalyse:
       options.command = Command::kAnalyse;
-      options.rowsPath = std::string(value);
+      options.rowsPath = std::string(values[0]);
       return {};
     case Flag::kStreck:
-      options.streckText = std::string(value);
+      options.streckText = std::string(values[0]);
       return {};
     case Flag::kGrade:
       options.command = Command::kGrade;
       options.results = std::string(values[0]);
       options.rowsPath = std::string(values[1]);
       return {};
-    case Flag::kUpload:
-      options.upload = true;
+    default:
       return {};
+  }
+}
+
+// The value layer's commands and the numbers they read.
+std::string TakeValueLayerValue(Flag flag, std::string_view value, Options& options) {
+  switch (flag) {
     case Flag::kValue:
     case Flag::kRowValues:
       options.command = flag == Flag::kValue ? Command::kValue : Command::kRowValues;
@@ -439,10 +463,19 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
     case Flag::kTsv:
       options.value.tsv = true;
       return {};
+    default:
+      return {};
+  }
+}
+
+// The conditions on the rows.
+std::string TakeConditionValue(Flag flag, std::string_view value, Options& options) {
+  switch (flag) {
     case Flag::kCondition:
       options.conditions.texts.emplace_back(value);
       return {};
     case Flag::kMaxBroken: {
+      bool tooLarge = false;
       const auto broken = ParseWholeNumber(value, kMaxConditions, &tooLarge);
       if (!broken) {
         return "--max-broken tar ett antal villkor från 0 till " + std::to_string(kMaxConditions) +
@@ -457,6 +490,41 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
     case Flag::kWholeSystem:
       options.conditions.wholeSystem = true;
       return {};
+    default:
+      return {};
+  }
+}
+
+// The value of an option into the options; an explanation when it is wrong.
+std::string TakeValues(Flag flag, std::span<const std::string_view> values, Options& options) {
+  const std::string_view value = values.empty() ? std::string_view() : values[0];
+  switch (flag) {
+    case Flag::kGame:
+    case Flag::kPlus13:
+    case Flag::kGuarantee:
+    case Flag::kRows:
+    case Flag::kOutput:
+    case Flag::kOptimize:
+    case Flag::kEffort:
+    case Flag::kUpload:
+      return TakeRowsValue(flag, value, options);
+    case Flag::kAnalyse:
+    case Flag::kStreck:
+    case Flag::kGrade:
+      return TakeRowFileValues(flag, values, options);
+    case Flag::kValue:
+    case Flag::kRowValues:
+    case Flag::kSaveCoupon:
+    case Flag::kChances:
+    case Flag::kTurnover:
+    case Flag::kCoupon:
+    case Flag::kTsv:
+      return TakeValueLayerValue(flag, value, options);
+    case Flag::kCondition:
+    case Flag::kMaxBroken:
+    case Flag::kNoCouponConditions:
+    case Flag::kWholeSystem:
+      return TakeConditionValue(flag, value, options);
     case Flag::kReversed:
     case Flag::kHelp:
     case Flag::kVersion:
