@@ -651,6 +651,80 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
   return {};
 }
 
+// Why an option cannot be taken where it stands, with `left` arguments after
+// it: alone, twice, short of values, or a second reduction; empty when it can.
+std::string OptionMisplaced(std::string_view arg, const KnownOption& known,
+                            const std::vector<Flag>& seen, const Options& options, size_t left) {
+  if (known.flag == Flag::kHelp || known.flag == Flag::kVersion) {
+    return std::string(arg) + " står ensamt, utan andra argument";
+  }
+  if (Has(seen, known.flag) && known.flag != Flag::kCondition) {
+    return "flaggan " + std::string(arg) + " anges två gånger";
+  }
+  if (left < static_cast<size_t>(known.values)) {
+    return "flaggan " + std::string(arg) +
+           (known.values == 1 ? " kräver ett värde" : " kräver två värden");
+  }
+  if ((known.flag == Flag::kGuarantee || known.flag == Flag::kRows) &&
+      options.reduction != kReductionNone) {
+    return "--guarantee och --rows utesluter varandra: välj en reducering";
+  }
+  return {};
+}
+
+// The options into `options` and the flags seen, the rest into MARKS; an
+// explanation of the first malformed argument.
+std::string ReadOptions(std::span<const std::string_view> args, Options& options,
+                        std::vector<Flag>& seen, std::vector<std::string_view>& marks) {
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    const KnownOption* known = optionsEnded ? nullptr : FindOption(arg);
+    if (known == nullptr) {
+      if (!optionsEnded && LooksLikeOption(arg)) return "okänd flagga " + Quoted(arg);
+      marks.push_back(arg);
+      continue;
+    }
+    std::string error = OptionMisplaced(arg, *known, seen, options, args.size() - i - 1);
+    if (!error.empty()) return error;
+    seen.push_back(known->flag);
+    if (known->flag == Flag::kReversed) {
+      options.reversed = true;
+      continue;
+    }
+    error = TakeValues(known->flag, args.subspan(i + 1, known->values), options);
+    if (!error.empty()) return error;
+    i += known->values;
+  }
+  return {};
+}
+
+// MARKS as the command takes them: --grade, --value and --row-values take
+// none, a coupon document may stand for them, every other command needs them.
+std::string TakeMarks(const std::vector<std::string_view>& marks, bool haveDocument,
+                      Options& options) {
+  if (options.command == Command::kGrade) {
+    if (!marks.empty()) return "--grade RESULT FILE tar inga andra flaggor och inga MARKS";
+    return {};
+  }
+  options.value.marksGiven = !marks.empty();
+  if (options.command == Command::kValue || options.command == Command::kRowValues) {
+    if (!marks.empty()) {
+      return std::string(options.command == Command::kValue ? "--value" : "--row-values") +
+             " FILE tar inga MARKS";
+    }
+    return {};
+  }
+  if (marks.empty() && haveDocument) return {};
+  if (marks.empty()) return "MARKS saknas";
+  options.marks = {};
+  return ParseMarks(marks, options.game, options.marks);
+}
+
 ParseResult Malformed(std::string error) {
   return ParseResult{std::nullopt, std::move(error)};
 }
@@ -713,63 +787,11 @@ ParseResult ParseArguments(std::span<const std::string_view> args, const CouponD
 
   std::vector<Flag> seen;
   std::vector<std::string_view> marks;
-  bool optionsEnded = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    if (!optionsEnded && arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    const KnownOption* known = optionsEnded ? nullptr : FindOption(arg);
-    if (known == nullptr) {
-      if (!optionsEnded && LooksLikeOption(arg)) return Malformed("okänd flagga " + Quoted(arg));
-      marks.push_back(arg);
-      continue;
-    }
-    if (known->flag == Flag::kHelp || known->flag == Flag::kVersion) {
-      return Malformed(std::string(arg) + " står ensamt, utan andra argument");
-    }
-    if (Has(seen, known->flag) && known->flag != Flag::kCondition) {
-      return Malformed("flaggan " + std::string(arg) + " anges två gånger");
-    }
-    seen.push_back(known->flag);
-    if (known->flag == Flag::kReversed) {
-      options.reversed = true;
-      continue;
-    }
-    if (args.size() - i - 1 < static_cast<size_t>(known->values)) {
-      return Malformed("flaggan " + std::string(arg) +
-                       (known->values == 1 ? " kräver ett värde" : " kräver två värden"));
-    }
-    if ((known->flag == Flag::kGuarantee || known->flag == Flag::kRows) &&
-        options.reduction != kReductionNone) {
-      return Malformed("--guarantee och --rows utesluter varandra: välj en reducering");
-    }
-    std::string error = TakeValues(known->flag, args.subspan(i + 1, known->values), options);
-    if (!error.empty()) return Malformed(std::move(error));
-    i += known->values;
-  }
-
-  std::string error = CheckCombination(seen, options);
+  std::string error = ReadOptions(args, options, seen, marks);
   if (!error.empty()) return Malformed(std::move(error));
-  if (options.command == Command::kGrade) {
-    if (!marks.empty())
-      return Malformed("--grade RESULT FILE tar inga andra flaggor och inga MARKS");
-    return {options, {}};
-  }
-  options.value.marksGiven = !marks.empty();
-  if (options.command == Command::kValue || options.command == Command::kRowValues) {
-    if (!marks.empty()) {
-      return Malformed(
-          std::string(options.command == Command::kValue ? "--value" : "--row-values") +
-          " FILE tar inga MARKS");
-    }
-    return {options, {}};
-  }
-  if (marks.empty() && document != nullptr) return {options, {}};
-  if (marks.empty()) return Malformed("MARKS saknas");
-  options.marks = {};
-  error = ParseMarks(marks, options.game, options.marks);
+  error = CheckCombination(seen, options);
+  if (!error.empty()) return Malformed(std::move(error));
+  error = TakeMarks(marks, document != nullptr, options);
   if (!error.empty()) return Malformed(std::move(error));
   return {options, {}};
 }
