@@ -192,8 +192,8 @@ void TForm1::BuildControls() {
 
   // In the free strip under Label17, clear of the status bar; hidden until
   // conditions are in use.
-  Label20 = spelkub::MakeLabel(QStringLiteral("Label20"), QStringLiteral("Villkor:"), 115, 429, client_,
-                      spelkub::kPlain, kAqua);
+  Label20 = spelkub::MakeLabel(QStringLiteral("Label20"), QStringLiteral("Villkor:"), 115, 429,
+                               client_, spelkub::kPlain, kAqua);
   Label20->hide();
 
   // The picture lies under everything else.

@@ -355,10 +355,32 @@ bool LooksLikeOption(std::string_view arg) {
   return ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) && c != 'x' && c != 'X';
 }
 
-// The value of an option into the options; an explanation when it is wrong.
-std::string TakeValues(Flag flag, std::span<const std::string_view> values, Options& options) {
-  const std::string_view value = values.empty() ? std::string_view() : values[0];
+// --rows K: a positive whole number that fits the row count.
+std::string TakeRowCount(std::string_view value, Options& options) {
   bool tooLarge = false;
+  const auto rows = ParseWholeNumber(value, std::numeric_limits<int32_t>::max(), &tooLarge);
+  if (tooLarge) {
+    return "--rows " + Quoted(value) + " är för stort: högst " +
+           std::to_string(std::numeric_limits<int32_t>::max());
+  }
+  if (!rows || *rows < 1) return "--rows tar ett positivt heltal, inte " + Quoted(value);
+  options.reduction = kReductionRowCount;
+  options.targetRows = static_cast<int32_t>(*rows);
+  return {};
+}
+
+std::string TakeEffort(std::string_view value, Options& options) {
+  for (const EffortName& name : kEffortNames) {
+    if (name.name == value) {
+      options.effort = name.effort;
+      return {};
+    }
+  }
+  return "--effort tar quick, normal eller deep, inte " + Quoted(value);
+}
+
+// The game and how its rows are made: reduction, search and where they go.
+std::string TakeRowsValue(Flag flag, std::string_view value, Options& options) {
   switch (flag) {
     case Flag::kGame:
       if (const auto game = GameOfOption(value)) {
@@ -380,17 +402,8 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
       options.guaranteeLevel = *level;
       return {};
     }
-    case Flag::kRows: {
-      const auto rows = ParseWholeNumber(value, std::numeric_limits<int32_t>::max(), &tooLarge);
-      if (tooLarge) {
-        return "--rows " + Quoted(value) + " är för stort: högst " +
-               std::to_string(std::numeric_limits<int32_t>::max());
-      }
-      if (!rows || *rows < 1) return "--rows tar ett positivt heltal, inte " + Quoted(value);
-      options.reduction = kReductionRowCount;
-      options.targetRows = static_cast<int32_t>(*rows);
-      return {};
-    }
+    case Flag::kRows:
+      return TakeRowCount(value, options);
     case Flag::kOutput:
       options.outputPath = std::string(value);  // even "": the save reports what is wrong
       return {};
@@ -401,13 +414,7 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
       return {};
     }
     case Flag::kEffort:
-      for (const EffortName& name : kEffortNames) {
-        if (name.name == value) {
-          options.effort = name.effort;
-          return {};
-        }
-      }
-      return "--effort tar quick, normal eller deep, inte " + Quoted(value);
+      return TakeEffort(value, options);
     case Flag::kThreads: {
       int threads = 0;
       const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), threads);
@@ -418,21 +425,38 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
       options.threads = threads;
       return {};
     }
+    case Flag::kUpload:
+      options.upload = true;
+      return {};
+    default:
+      return {};
+  }
+}
+
+// The commands on a file of rows: --analyse with its --streck, and --grade.
+std::string TakeRowFileValues(Flag flag, std::span<const std::string_view> values,
+                              Options& options) {
+  switch (flag) {
     case Flag::kAnalyse:
       options.command = Command::kAnalyse;
-      options.rowsPath = std::string(value);
+      options.rowsPath = std::string(values[0]);
       return {};
     case Flag::kStreck:
-      options.streckText = std::string(value);
+      options.streckText = std::string(values[0]);
       return {};
     case Flag::kGrade:
       options.command = Command::kGrade;
       options.results = std::string(values[0]);
       options.rowsPath = std::string(values[1]);
       return {};
-    case Flag::kUpload:
-      options.upload = true;
+    default:
       return {};
+  }
+}
+
+// The value layer's commands and the numbers they read.
+std::string TakeValueLayerValue(Flag flag, std::string_view value, Options& options) {
+  switch (flag) {
     case Flag::kValue:
     case Flag::kRowValues:
       options.command = flag == Flag::kValue ? Command::kValue : Command::kRowValues;
@@ -454,10 +478,19 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
     case Flag::kTsv:
       options.value.tsv = true;
       return {};
+    default:
+      return {};
+  }
+}
+
+// The conditions on the rows.
+std::string TakeConditionValue(Flag flag, std::string_view value, Options& options) {
+  switch (flag) {
     case Flag::kCondition:
       options.conditions.texts.emplace_back(value);
       return {};
     case Flag::kMaxBroken: {
+      bool tooLarge = false;
       const auto broken = ParseWholeNumber(value, kMaxConditions, &tooLarge);
       if (!broken) {
         return "--max-broken tar ett antal villkor från 0 till " + std::to_string(kMaxConditions) +
@@ -472,6 +505,42 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
     case Flag::kWholeSystem:
       options.conditions.wholeSystem = true;
       return {};
+    default:
+      return {};
+  }
+}
+
+// The value of an option into the options; an explanation when it is wrong.
+std::string TakeValues(Flag flag, std::span<const std::string_view> values, Options& options) {
+  const std::string_view value = values.empty() ? std::string_view() : values[0];
+  switch (flag) {
+    case Flag::kGame:
+    case Flag::kPlus13:
+    case Flag::kGuarantee:
+    case Flag::kRows:
+    case Flag::kOutput:
+    case Flag::kOptimize:
+    case Flag::kEffort:
+    case Flag::kThreads:
+    case Flag::kUpload:
+      return TakeRowsValue(flag, value, options);
+    case Flag::kAnalyse:
+    case Flag::kStreck:
+    case Flag::kGrade:
+      return TakeRowFileValues(flag, values, options);
+    case Flag::kValue:
+    case Flag::kRowValues:
+    case Flag::kSaveCoupon:
+    case Flag::kChances:
+    case Flag::kTurnover:
+    case Flag::kCoupon:
+    case Flag::kTsv:
+      return TakeValueLayerValue(flag, value, options);
+    case Flag::kCondition:
+    case Flag::kMaxBroken:
+    case Flag::kNoCouponConditions:
+    case Flag::kWholeSystem:
+      return TakeConditionValue(flag, value, options);
     case Flag::kReversed:
     case Flag::kHelp:
     case Flag::kVersion:
@@ -601,6 +670,80 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
   return {};
 }
 
+// Why an option cannot be taken where it stands, with `left` arguments after
+// it: alone, twice, short of values, or a second reduction; empty when it can.
+std::string OptionMisplaced(std::string_view arg, const KnownOption& known,
+                            const std::vector<Flag>& seen, const Options& options, size_t left) {
+  if (known.flag == Flag::kHelp || known.flag == Flag::kVersion) {
+    return std::string(arg) + " står ensamt, utan andra argument";
+  }
+  if (Has(seen, known.flag) && known.flag != Flag::kCondition) {
+    return "flaggan " + std::string(arg) + " anges två gånger";
+  }
+  if (left < static_cast<size_t>(known.values)) {
+    return "flaggan " + std::string(arg) +
+           (known.values == 1 ? " kräver ett värde" : " kräver två värden");
+  }
+  if ((known.flag == Flag::kGuarantee || known.flag == Flag::kRows) &&
+      options.reduction != kReductionNone) {
+    return "--guarantee och --rows utesluter varandra: välj en reducering";
+  }
+  return {};
+}
+
+// The options into `options` and the flags seen, the rest into MARKS; an
+// explanation of the first malformed argument.
+std::string ReadOptions(std::span<const std::string_view> args, Options& options,
+                        std::vector<Flag>& seen, std::vector<std::string_view>& marks) {
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    const KnownOption* known = optionsEnded ? nullptr : FindOption(arg);
+    if (known == nullptr) {
+      if (!optionsEnded && LooksLikeOption(arg)) return "okänd flagga " + Quoted(arg);
+      marks.push_back(arg);
+      continue;
+    }
+    std::string error = OptionMisplaced(arg, *known, seen, options, args.size() - i - 1);
+    if (!error.empty()) return error;
+    seen.push_back(known->flag);
+    if (known->flag == Flag::kReversed) {
+      options.reversed = true;
+      continue;
+    }
+    error = TakeValues(known->flag, args.subspan(i + 1, known->values), options);
+    if (!error.empty()) return error;
+    i += known->values;
+  }
+  return {};
+}
+
+// MARKS as the command takes them: --grade, --value and --row-values take
+// none, a coupon document may stand for them, every other command needs them.
+std::string TakeMarks(const std::vector<std::string_view>& marks, bool haveDocument,
+                      Options& options) {
+  if (options.command == Command::kGrade) {
+    if (!marks.empty()) return "--grade RESULT FILE tar inga andra flaggor och inga MARKS";
+    return {};
+  }
+  options.value.marksGiven = !marks.empty();
+  if (options.command == Command::kValue || options.command == Command::kRowValues) {
+    if (!marks.empty()) {
+      return std::string(options.command == Command::kValue ? "--value" : "--row-values") +
+             " FILE tar inga MARKS";
+    }
+    return {};
+  }
+  if (marks.empty() && haveDocument) return {};
+  if (marks.empty()) return "MARKS saknas";
+  options.marks = {};
+  return ParseMarks(marks, options.game, options.marks);
+}
+
 ParseResult Malformed(std::string error) {
   return ParseResult{std::nullopt, std::move(error)};
 }
@@ -663,63 +806,11 @@ ParseResult ParseArguments(std::span<const std::string_view> args, const CouponD
 
   std::vector<Flag> seen;
   std::vector<std::string_view> marks;
-  bool optionsEnded = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    if (!optionsEnded && arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    const KnownOption* known = optionsEnded ? nullptr : FindOption(arg);
-    if (known == nullptr) {
-      if (!optionsEnded && LooksLikeOption(arg)) return Malformed("okänd flagga " + Quoted(arg));
-      marks.push_back(arg);
-      continue;
-    }
-    if (known->flag == Flag::kHelp || known->flag == Flag::kVersion) {
-      return Malformed(std::string(arg) + " står ensamt, utan andra argument");
-    }
-    if (Has(seen, known->flag) && known->flag != Flag::kCondition) {
-      return Malformed("flaggan " + std::string(arg) + " anges två gånger");
-    }
-    seen.push_back(known->flag);
-    if (known->flag == Flag::kReversed) {
-      options.reversed = true;
-      continue;
-    }
-    if (args.size() - i - 1 < static_cast<size_t>(known->values)) {
-      return Malformed("flaggan " + std::string(arg) +
-                       (known->values == 1 ? " kräver ett värde" : " kräver två värden"));
-    }
-    if ((known->flag == Flag::kGuarantee || known->flag == Flag::kRows) &&
-        options.reduction != kReductionNone) {
-      return Malformed("--guarantee och --rows utesluter varandra: välj en reducering");
-    }
-    std::string error = TakeValues(known->flag, args.subspan(i + 1, known->values), options);
-    if (!error.empty()) return Malformed(std::move(error));
-    i += known->values;
-  }
-
-  std::string error = CheckCombination(seen, options);
+  std::string error = ReadOptions(args, options, seen, marks);
   if (!error.empty()) return Malformed(std::move(error));
-  if (options.command == Command::kGrade) {
-    if (!marks.empty())
-      return Malformed("--grade RESULT FILE tar inga andra flaggor och inga MARKS");
-    return {options, {}};
-  }
-  options.value.marksGiven = !marks.empty();
-  if (options.command == Command::kValue || options.command == Command::kRowValues) {
-    if (!marks.empty()) {
-      return Malformed(
-          std::string(options.command == Command::kValue ? "--value" : "--row-values") +
-          " FILE tar inga MARKS");
-    }
-    return {options, {}};
-  }
-  if (marks.empty() && document != nullptr) return {options, {}};
-  if (marks.empty()) return Malformed("MARKS saknas");
-  options.marks = {};
-  error = ParseMarks(marks, options.game, options.marks);
+  error = CheckCombination(seen, options);
+  if (!error.empty()) return Malformed(std::move(error));
+  error = TakeMarks(marks, document != nullptr, options);
   if (!error.empty()) return Malformed(std::move(error));
   return {options, {}};
 }

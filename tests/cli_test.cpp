@@ -865,6 +865,29 @@ TEST_F(RaderTest, AnalyseNamesScaledStreckAndRefusesSumsBeyondCounting) {
       << refused.err;
 }
 
+// The search's rows do not depend on how many threads it runs on; --threads
+// takes a count and goes only with --optimize.
+TEST_F(RaderTest, ThreadsChangeNothingButTheSpeed) {
+  const std::vector<std::string> marks{"1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1",
+                                       "1",   "1",   "1",   "1",   "1",   "1"};
+  const Outcome one =
+      Rader(WithMarks({"--optimize", "11", "--effort", "quick", "--threads", "1"}, marks));
+  const Outcome two =
+      Rader(WithMarks({"--optimize", "11", "--effort", "quick", "--threads", "2"}, marks));
+  ASSERT_EQ(one.exitCode, kExitDone) << one.err;
+  ASSERT_EQ(two.exitCode, kExitDone) << two.err;
+  EXPECT_EQ(one.out, two.out);
+  EXPECT_EQ(one.err, two.err);
+  for (const std::string bad : {"0", "x", "-1", "257"}) {
+    const Outcome refused = Rader(WithMarks({"--optimize", "11", "--threads", bad}, marks));
+    EXPECT_EQ(refused.exitCode, kExitMalformed) << bad;
+    EXPECT_NE(refused.err.find("--threads tar ett antal trådar"), std::string::npos) << refused.err;
+  }
+  const Outcome alone = Rader(WithMarks({"--threads", "2"}, marks));
+  EXPECT_EQ(alone.exitCode, kExitMalformed);
+  EXPECT_NE(alone.err.find("--threads kräver --optimize G"), std::string::npos) << alone.err;
+}
+
 TEST_F(RaderTest, OptimizeWritesAVerifiedCoverAndComparesWithGaranti) {
   // Four full matches and nine singles, 12 right: the perfect code of 9 rows.
   const std::vector<std::string> marks{"1X2", "1X2", "1X2", "1X2", "1", "1", "1",

@@ -156,8 +156,7 @@ ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reverse
 }
 
 ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                  ProgressListener* stages, CoverTest test,
-                                  const System* system) {
+                                  ProgressListener* stages, CoverTest test, const System* system) {
   return *ReduceToGuarantee(set, level, reversed, Work{}, stages, test, system);
 }
 

@@ -130,55 +130,60 @@ bool RunUnits(int64_t units, int threads, const Work& work, double from, double 
   return !work.Stopped();
 }
 
-}  // namespace
+// The bins of the payout histograms: a payout falls in the bin of the number
+// of inner edges at or below it.
+struct PayoutBins {
+  const std::vector<double>& edges;
+  int count = 0;
 
-std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
-                                              std::span<const PackedRow> rows,
-                                              const SystemValueOptions& options, const Work& work) {
-  const int n = model.matches;
-  if (n < 1 || n > kMaxMatches) throw std::invalid_argument("ComputeSystemValue: matches");
-  if (rows.size() > UINT32_MAX) throw std::invalid_argument("ComputeSystemValue: too many rows");
-  const std::vector<double>& edges = options.payoutEdges;
-  if (!std::is_sorted(edges.begin(), edges.end()))
-    throw std::invalid_argument("ComputeSystemValue: payout edges not ascending");
-  const int bins = edges.size() >= 2 ? static_cast<int>(edges.size()) - 1 : 0;
-  // The bin of a payout: the number of inner edges at or below it.
-  const auto binOf = [&edges](double payout) {
+  explicit PayoutBins(const std::vector<double>& payoutEdges)
+      : edges(payoutEdges),
+        count(payoutEdges.size() >= 2 ? static_cast<int>(payoutEdges.size()) - 1 : 0) {}
+
+  int Of(double payout) const {
     return static_cast<int>(std::upper_bound(edges.begin() + 1, edges.end() - 1, payout) -
                             (edges.begin() + 1));
-  };
-  const int threads = options.threads > 0
-                          ? options.threads
-                          : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  }
+};
 
-  const double publicRows = model.PublicRows();
-  const double topPot = model.Pot(n);
-  const double minimum = model.pool.minimumPayout;
+// What every stage needs of the pool: its size in public rows and the pot of
+// each level at distance 0..3.
+struct PoolFigures {
+  double publicRows = 0;
+  double topPot = 0;
+  double minimum = 0;
   double pot[4] = {};
-  for (int d = 0; d < 4; ++d) pot[d] = n - d >= 0 ? model.Pot(n - d) : 0;
+};
 
-  SystemValue result;
-  result.rows = static_cast<int64_t>(rows.size());
-  result.chanceByPayout.assign(bins, 0);
-  result.publicByPayout.assign(bins, 0);
-  result.rowsByPayout.assign(bins, 0);
+PoolFigures FiguresOf(const ValueModel& model) {
+  const int n = model.matches;
+  PoolFigures figures;
+  figures.publicRows = model.PublicRows();
+  figures.topPot = model.Pot(n);
+  figures.minimum = model.pool.minimumPayout;
+  for (int d = 0; d < 4; ++d) figures.pot[d] = n - d >= 0 ? model.Pot(n - d) : 0;
+  return figures;
+}
 
-  const int64_t size = Power3(n);
+using CellArray = std::unique_ptr<Cell[], void (*)(void*)>;
+
+CellArray AllocateCells(int64_t size) {
   // calloc: fresh pages come zeroed from the system, not written twice.
-  const std::unique_ptr<Cell[], void (*)(void*)> cells(
-      static_cast<Cell*>(std::calloc(size, sizeof(Cell))), std::free);
+  CellArray cells(static_cast<Cell*>(std::calloc(size, sizeof(Cell))), std::free);
   if (cells == nullptr) throw std::bad_alloc();
   AdviseHugePages(cells.get(), size * sizeof(Cell));
+  return cells;
+}
 
-  // The histogram of the rows, and their estimated top payouts; a row read a
-  // byte (four matches) at a time.
-  int64_t power[kMaxMatches + 1];
-  for (int m = 1; m <= n; ++m) power[m] = Power3(m - 1);
-  struct ByteValue {
-    int64_t index = 0;  // -1: a field of 3, or a sign beyond the matches
-    double share = 1;
-  };
-  const int bytes = (n + 3) / 4;
+// A row is read a byte (four matches) at a time: per byte position and byte
+// value, its part of the outcome index and of the public's share.
+struct ByteValue {
+  int64_t index = 0;  // -1: a field of 3, or a sign beyond the matches
+  double share = 1;
+};
+
+std::vector<ByteValue> ByteValueTable(const ValueModel& model, int bytes) {
+  const int n = model.matches;
   std::vector<ByteValue> byteValues(bytes * 256);
   for (int byte = 0; byte < bytes; ++byte) {
     for (int bits = 0; bits < 256; ++bits) {
@@ -191,15 +196,25 @@ std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
           break;
         }
         if (m > n) continue;
-        value.index += sign * power[m];
+        value.index += sign * Power3(m - 1);
         value.share *= model.streck[m - 1][sign];
       }
     }
   }
+  return byteValues;
+}
+
+// The histogram of the rows in lane 0 of their outcome's cell, and their
+// estimated top payouts in `rowsByPayout`. False when stopped.
+bool FillHistogram(const ValueModel& model, std::span<const PackedRow> rows,
+                   const PoolFigures& figures, const PayoutBins& bins, Cell* cells,
+                   std::vector<int64_t>& rowsByPayout, const Work& work) {
+  const int bytes = (model.matches + 3) / 4;
+  const std::vector<ByteValue> byteValues = ByteValueTable(model, bytes);
   const PackedRow beyond = bytes == 4 ? 0 : ~PackedRow{0} << (8 * bytes);
   for (size_t i = 0; i < rows.size(); ++i) {
     if ((i & 0xffff) == 0 && i > 0) {
-      if (work.Stopped()) return std::nullopt;
+      if (work.Stopped()) return false;
       work.Fraction(kFilled * static_cast<double>(i) / rows.size());
     }
     const PackedRow row = rows[i];
@@ -214,77 +229,91 @@ std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
     }
     if (!valid) throw std::invalid_argument("ComputeSystemValue: a row without a sign in a match");
     ++cells[index].at[0];
-    if (bins > 0) ++result.rowsByPayout[binOf(topPot / (publicRows * share + 1))];
+    if (bins.count > 0) ++rowsByPayout[bins.Of(figures.topPot / (figures.publicRows * share + 1))];
   }
+  return true;
+}
 
-  // The transform: after a match, cell y counts the rows at each distance from
-  // y over the matches done so far.
+// The transform: after a match, cell y counts the rows at each distance from
+// y over the matches done so far. False when stopped.
+bool TransformCells(Cell* cells, int n, int threads, const Work& work) {
+  const int64_t size = Power3(n);
   const int blockMatches = std::min(n, kBlockMatches);
   const int64_t block = Power3(blockMatches);
   const int64_t blocks = size / block;
   const bool blocksDone = RunUnits(blocks, threads, work, kFilled, kBlocksDone, [&](int64_t unit) {
-    Cell* base = cells.get() + unit * block;
+    Cell* base = cells + unit * block;
     for (int m = 1; m <= blockMatches; ++m) {
       const int64_t stride = Power3(m - 1);
       StepRange(base, stride, Power3(blockMatches - m), 0, stride);
     }
   });
-  if (!blocksDone) return std::nullopt;
-  if (n > blockMatches) {
-    // Each tile takes a run of the low positions across all the high ones.
-    const int64_t width = std::max<int64_t>(1, kTileCells / blocks);
-    const int64_t tiles = (block + width - 1) / width;
-    const bool tilesDone =
-        RunUnits(tiles, threads, work, kBlocksDone, kTilesDone, [&](int64_t unit) {
-          const int64_t lowBegin = unit * width;
-          const int64_t lowEnd = std::min(block, lowBegin + width);
-          for (int m = blockMatches + 1; m <= n; ++m) {
-            const int64_t stride = Power3(m - 1);
-            const int64_t highs = Power3(n - m);
-            for (int64_t mid = 0; mid < stride / block; ++mid)
-              StepRange(cells.get() + mid * block, stride, highs, lowBegin, lowEnd);
-          }
-        });
-    if (!tilesDone) return std::nullopt;
-  }
+  if (!blocksDone) return false;
+  if (n == blockMatches) return true;
+  // Each tile takes a run of the low positions across all the high ones.
+  const int64_t width = std::max<int64_t>(1, kTileCells / blocks);
+  const int64_t tiles = (block + width - 1) / width;
+  return RunUnits(tiles, threads, work, kBlocksDone, kTilesDone, [&](int64_t unit) {
+    const int64_t lowBegin = unit * width;
+    const int64_t lowEnd = std::min(block, lowBegin + width);
+    for (int m = blockMatches + 1; m <= n; ++m) {
+      const int64_t stride = Power3(m - 1);
+      const int64_t highs = Power3(n - m);
+      for (int64_t mid = 0; mid < stride / block; ++mid)
+        StepRange(cells + mid * block, stride, highs, lowBegin, lowEnd);
+    }
+  });
+}
 
-  // The walk over the outcomes: P(y) and the public's polynomial of the low
-  // matches from a table, of the high ones per unit.
+// P(y) and the public's polynomial over matches first..last of the outcomes
+// whose digits in those matches are `digits`.
+void ChanceAndPoly(const ValueModel& model, int first, int last, int64_t digits, double& chance,
+                   Poly& poly) {
+  chance = 1;
+  poly = Poly{};
+  for (int m = first; m <= last; ++m, digits /= 3) {
+    chance *= model.chance[m - 1][digits % 3];
+    poly = TimesMatch(poly, model.streck[m - 1][digits % 3]);
+  }
+}
+
+// What the walk leaves per unit of outcomes: the chance of at least n - d
+// right for d = 0..3, the return, and the two histograms.
+struct Partials {
+  int bins = 0;
+  int64_t size = 0;
+  std::vector<double> values;
+
+  Partials(int64_t units, int binCount)
+      : bins(binCount), size(5 + 2 * binCount), values(units * size, 0) {}
+  double* Of(int64_t unit) { return values.data() + unit * size; }
+  const double* Of(int64_t unit) const { return values.data() + unit * size; }
+};
+
+// The walk over the outcomes: P(y) and the public's polynomial of the low
+// matches from a table, of the high ones per unit. Nullopt when stopped.
+std::optional<Partials> WalkOutcomes(const ValueModel& model, const Cell* cells,
+                                     const PoolFigures& figures, const PayoutBins& bins,
+                                     int threads, const Work& work) {
+  const int n = model.matches;
   const int tableMatches = std::min(n, kTableMatches);
   const int64_t inner = Power3(tableMatches);
-  const int64_t units = size / inner;
+  const int64_t units = Power3(n) / inner;
   std::vector<double> lowChance(inner);
   std::vector<Poly> lowPoly(inner);
-  for (int64_t low = 0; low < inner; ++low) {
-    double chance = 1;
-    Poly poly;
-    int64_t rest = low;
-    for (int m = 1; m <= tableMatches; ++m, rest /= 3) {
-      chance *= model.chance[m - 1][rest % 3];
-      poly = TimesMatch(poly, model.streck[m - 1][rest % 3]);
-    }
-    lowChance[low] = chance;
-    lowPoly[low] = poly;
-  }
-  // Per unit: the chance of at least n - d right for d = 0..3, the return,
-  // and the two histograms; summed in unit order, so any number of threads
-  // gives the same numbers.
-  const int64_t partialSize = 5 + 2 * bins;
-  std::vector<double> partials(units * partialSize, 0);
+  for (int64_t low = 0; low < inner; ++low)
+    ChanceAndPoly(model, 1, tableMatches, low, lowChance[low], lowPoly[low]);
+  Partials partials(units, bins.count);
   const bool walked = RunUnits(units, threads, work, kTilesDone, 1, [&](int64_t unit) {
-    double highChance = 1;
+    double highChance;
     Poly highPoly;
-    int64_t rest = unit;
-    for (int m = tableMatches + 1; m <= n; ++m, rest /= 3) {
-      highChance *= model.chance[m - 1][rest % 3];
-      highPoly = TimesMatch(highPoly, model.streck[m - 1][rest % 3]);
-    }
+    ChanceAndPoly(model, tableMatches + 1, n, unit, highChance, highPoly);
     double atLeast[4] = {};
     double expected = 0;
-    double* partial = partials.data() + unit * partialSize;
+    double* partial = partials.Of(unit);
     double* chanceBins = partial + 5;
-    double* publicBins = chanceBins + bins;
-    const Cell* own = cells.get() + unit * inner;
+    double* publicBins = chanceBins + bins.count;
+    const Cell* own = cells + unit * inner;
     for (int64_t low = 0; low < inner; ++low) {
       const double chance = highChance * lowChance[low];
       const Cell& near = own[low];
@@ -295,14 +324,14 @@ std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
         for (int d = 0; d < 4; ++d) {
           within |= near.at[d];
           if (within != 0) atLeast[d] += chance;
-          if (near.at[d] == 0 || pot[d] == 0) continue;
-          const double payout = pot[d] / (publicRows * poly.c[d] + near.at[d]);
-          if (payout >= minimum) expected += chance * near.at[d] * payout;
+          if (near.at[d] == 0 || figures.pot[d] == 0) continue;
+          const double payout = figures.pot[d] / (figures.publicRows * poly.c[d] + near.at[d]);
+          if (payout >= figures.minimum) expected += chance * near.at[d] * payout;
         }
       }
-      if (bins > 0) {
+      if (bins.count > 0) {
         const double share = highPoly.c[0] * lowPoly[low].c[0];
-        const int bin = binOf(topPot / (publicRows * share + 1));
+        const int bin = bins.Of(figures.topPot / (figures.publicRows * share + 1));
         chanceBins[bin] += chance;
         publicBins[bin] += share;
       }
@@ -311,10 +340,16 @@ std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
     partial[4] = expected;
   });
   if (!walked) return std::nullopt;
+  return partials;
+}
 
-  double atLeast[4] = {};
+// Sums the units in their order, so any number of threads gives the same
+// numbers; the chances of at least n - d right go to `atLeast`.
+void SumPartials(const Partials& partials, SystemValue& result, double (&atLeast)[4]) {
+  const int64_t units = static_cast<int64_t>(partials.values.size()) / partials.size;
+  const int bins = partials.bins;
   for (int64_t unit = 0; unit < units; ++unit) {
-    const double* partial = partials.data() + unit * partialSize;
+    const double* partial = partials.Of(unit);
     for (int d = 0; d < 4; ++d) atLeast[d] += partial[d];
     result.expectedReturn += partial[4];
     for (int bin = 0; bin < bins; ++bin) {
@@ -322,11 +357,12 @@ std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
       result.publicByPayout[bin] += partial[5 + bins + bin];
     }
   }
-  if (!rows.empty())
-    result.returnOrePerRow =
-        result.expectedReturn / (static_cast<double>(rows.size()) * model.pool.rowPrice) * 100;
+}
 
-  // The likeliest outcome and what each level pays there.
+// The likeliest outcome and what each level pays there.
+void AddLikeliest(const ValueModel& model, const Cell* cells, const PoolFigures& figures,
+                  const double (&atLeast)[4], SystemValue& result) {
+  const int n = model.matches;
   int64_t likeliestIndex = 0;
   Poly likeliestPoly;
   for (int m = 1; m <= n; ++m) {
@@ -334,7 +370,7 @@ std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
     const int sign =
         static_cast<int>(std::max_element(chance.begin(), chance.end()) - chance.begin());
     result.likeliest |= static_cast<PackedRow>(sign) << (2 * (m - 1));
-    likeliestIndex += sign * power[m];
+    likeliestIndex += sign * Power3(m - 1);
     likeliestPoly = TimesMatch(likeliestPoly, model.streck[m - 1][sign]);
   }
   for (const PrizeLevel& level : model.pool.levels) {
@@ -344,11 +380,49 @@ std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
     value.chanceAtLeast = atLeast[d];
     value.rowsAtLikeliest = cells[likeliestIndex].at[d];
     const double winners =
-        publicRows * likeliestPoly.c[d] + std::max<double>(value.rowsAtLikeliest, 1);
-    const double payout = pot[d] / winners;
-    value.payoutAtLikeliest = payout >= minimum ? payout : 0;
+        figures.publicRows * likeliestPoly.c[d] + std::max<double>(value.rowsAtLikeliest, 1);
+    const double payout = figures.pot[d] / winners;
+    value.payoutAtLikeliest = payout >= figures.minimum ? payout : 0;
     result.levels.push_back(value);
   }
+}
+
+}  // namespace
+
+std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
+                                              std::span<const PackedRow> rows,
+                                              const SystemValueOptions& options, const Work& work) {
+  const int n = model.matches;
+  if (n < 1 || n > kMaxMatches) throw std::invalid_argument("ComputeSystemValue: matches");
+  if (rows.size() > UINT32_MAX) throw std::invalid_argument("ComputeSystemValue: too many rows");
+  if (!std::is_sorted(options.payoutEdges.begin(), options.payoutEdges.end()))
+    throw std::invalid_argument("ComputeSystemValue: payout edges not ascending");
+  const PayoutBins bins(options.payoutEdges);
+  const int threads = options.threads > 0
+                          ? options.threads
+                          : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  const PoolFigures figures = FiguresOf(model);
+
+  SystemValue result;
+  result.rows = static_cast<int64_t>(rows.size());
+  result.chanceByPayout.assign(bins.count, 0);
+  result.publicByPayout.assign(bins.count, 0);
+  result.rowsByPayout.assign(bins.count, 0);
+
+  const CellArray cells = AllocateCells(Power3(n));
+  if (!FillHistogram(model, rows, figures, bins, cells.get(), result.rowsByPayout, work))
+    return std::nullopt;
+  if (!TransformCells(cells.get(), n, threads, work)) return std::nullopt;
+  const std::optional<Partials> partials =
+      WalkOutcomes(model, cells.get(), figures, bins, threads, work);
+  if (!partials) return std::nullopt;
+
+  double atLeast[4] = {};
+  SumPartials(*partials, result, atLeast);
+  if (!rows.empty())
+    result.returnOrePerRow =
+        result.expectedReturn / (static_cast<double>(rows.size()) * model.pool.rowPrice) * 100;
+  AddLikeliest(model, cells.get(), figures, atLeast, result);
   work.Fraction(1);
   return result;
 }

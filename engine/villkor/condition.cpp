@@ -54,6 +54,109 @@ Number ReadNumber(std::string_view text, int64_t& value) {
   return value > kMaxConditionBound ? Number::kTooLarge : Number::kOk;
 }
 
+std::string JoinWords(const std::vector<std::string_view>& words) {
+  std::string whole;
+  for (std::string_view word : words) {
+    if (!whole.empty()) whole += ' ';
+    whole += word;
+  }
+  return whole;
+}
+
+// Each step of reading a condition gives what is wrong, or nothing.
+using Wrong = std::optional<std::string>;
+
+Wrong ReadMeasure(std::string_view word, Measure& measure) {
+  bool known = false;
+  for (const MeasureWord& entry : kMeasures) {
+    if (entry.word == word) {
+      measure = entry.measure;
+      known = true;
+    }
+  }
+  if (known) return std::nullopt;
+  std::string list;
+  for (const MeasureWord& entry : kMeasures) {
+    list += (list.empty() ? "" : ", ") + std::string(entry.word);
+  }
+  return "okänt mått " + Quoted(word) + " (" + list + ")";
+}
+
+Wrong ReadBound(std::string_view part, const std::string& badRange, std::optional<int64_t>& into) {
+  int64_t value = 0;
+  switch (ReadNumber(part, value)) {
+    case Number::kNotANumber:
+      return badRange;
+    case Number::kTooLarge:
+      return "talet " + std::string(part) + " är för stort";
+    case Number::kOk:
+      break;
+  }
+  into = value;
+  return std::nullopt;
+}
+
+// A-B, A- (at least), -B (at most) or A (exactly).
+Wrong ReadRange(std::string_view range, Condition& condition) {
+  const size_t dash = range.find('-');
+  const std::string badRange =
+      "ogiltigt intervall " + Quoted(range) + ", skriv A-B, A- (minst), -B (högst) eller A (exakt)";
+  if (dash == std::string_view::npos) {
+    if (Wrong wrong = ReadBound(range, badRange, condition.low)) return wrong;
+    condition.high = condition.low;
+    return std::nullopt;
+  }
+  const std::string_view left = range.substr(0, dash);
+  const std::string_view right = range.substr(dash + 1);
+  if ((left.empty() && right.empty()) || right.find('-') != std::string_view::npos) return badRange;
+  if (!left.empty()) {
+    if (Wrong wrong = ReadBound(left, badRange, condition.low)) return wrong;
+  }
+  if (!right.empty()) {
+    if (Wrong wrong = ReadBound(right, badRange, condition.high)) return wrong;
+  }
+  if (condition.low && condition.high && *condition.low > *condition.high) {
+    return "intervallets början " + std::to_string(*condition.low) + " är större än dess slut " +
+           std::to_string(*condition.high);
+  }
+  return std::nullopt;
+}
+
+// The matches: numbers and ranges of numbers, separated by commas, as bit
+// m - 1 for match m.
+Wrong ReadMatchList(const std::string& list, int matches, uint32_t& bits) {
+  const std::string badList = "ogiltig matchlista " + Quoted(list) + ", skriv t.ex. 1,2,5-8";
+  size_t at = 0;
+  while (at <= list.size()) {
+    size_t end = list.find(',', at);
+    if (end == std::string::npos) end = list.size();
+    const std::string_view item = std::string_view(list).substr(at, end - at);
+    const size_t itemDash = item.find('-');
+    int64_t first = 0;
+    int64_t last = 0;
+    if (itemDash == std::string_view::npos) {
+      if (ReadNumber(item, first) == Number::kNotANumber) return badList;
+      last = first;
+    } else if (ReadNumber(item.substr(0, itemDash), first) == Number::kNotANumber ||
+               ReadNumber(item.substr(itemDash + 1), last) == Number::kNotANumber) {
+      return badList;
+    }
+    for (int64_t m : {first, last}) {
+      if (m < 1 || m > matches) {
+        return "match " + std::to_string(m) + " finns inte, spelet har " + std::to_string(matches) +
+               " matcher";
+      }
+    }
+    if (first > last) {
+      return "matcherna " + std::string(item) + " står i fel ordning, skriv " +
+             std::to_string(last) + "-" + std::to_string(first);
+    }
+    for (int64_t m = first; m <= last; ++m) bits |= uint32_t{1} << (m - 1);
+    at = end + 1;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string_view MeasureName(Measure measure) {
@@ -65,11 +168,7 @@ std::string_view MeasureName(Measure measure) {
 
 std::optional<Condition> ParseCondition(std::string_view text, int matches, std::string* error) {
   const std::vector<std::string_view> words = Words(text);
-  std::string whole;
-  for (std::string_view word : words) {
-    if (!whole.empty()) whole += ' ';
-    whole += word;
-  }
+  const std::string whole = JoinWords(words);
   auto refuse = [&](const std::string& what) -> std::optional<Condition> {
     if (error != nullptr) *error = "Villkoret " + Quoted(whole) + ": " + what;
     return std::nullopt;
@@ -80,62 +179,11 @@ std::optional<Condition> ParseCondition(std::string_view text, int matches, std:
   }
 
   Condition condition;
-  bool known = false;
-  for (const MeasureWord& entry : kMeasures) {
-    if (entry.word == words[0]) {
-      condition.measure = entry.measure;
-      known = true;
-    }
-  }
-  if (!known) {
-    std::string list;
-    for (const MeasureWord& entry : kMeasures) {
-      list += (list.empty() ? "" : ", ") + std::string(entry.word);
-    }
-    return refuse("okänt mått " + Quoted(words[0]) + " (" + list + ")");
-  }
+  if (auto wrong = ReadMeasure(words[0], condition.measure)) return refuse(*wrong);
   const std::string name(MeasureName(condition.measure));
   if (words.size() < 2)
     return refuse("intervall saknas efter " + name + ", t.ex. " + name + " 2-5");
-
-  // The range.
-  const std::string_view range = words[1];
-  const size_t dash = range.find('-');
-  const std::string badRange =
-      "ogiltigt intervall " + Quoted(range) + ", skriv A-B, A- (minst), -B (högst) eller A (exakt)";
-  auto bound = [&](std::string_view part,
-                   std::optional<int64_t>& into) -> std::optional<std::string> {
-    int64_t value = 0;
-    switch (ReadNumber(part, value)) {
-      case Number::kNotANumber:
-        return badRange;
-      case Number::kTooLarge:
-        return "talet " + std::string(part) + " är för stort";
-      case Number::kOk:
-        break;
-    }
-    into = value;
-    return std::nullopt;
-  };
-  if (dash == std::string_view::npos) {
-    if (auto wrong = bound(range, condition.low)) return refuse(*wrong);
-    condition.high = condition.low;
-  } else {
-    const std::string_view left = range.substr(0, dash);
-    const std::string_view right = range.substr(dash + 1);
-    if ((left.empty() && right.empty()) || right.find('-') != std::string_view::npos)
-      return refuse(badRange);
-    if (!left.empty()) {
-      if (auto wrong = bound(left, condition.low)) return refuse(*wrong);
-    }
-    if (!right.empty()) {
-      if (auto wrong = bound(right, condition.high)) return refuse(*wrong);
-    }
-    if (condition.low && condition.high && *condition.low > *condition.high) {
-      return refuse("intervallets början " + std::to_string(*condition.low) +
-                    " är större än dess slut " + std::to_string(*condition.high));
-    }
-  }
+  if (auto wrong = ReadRange(words[1], condition)) return refuse(*wrong);
 
   if (words.size() == 2) return condition;
   if (words[2] != "i") return refuse("oväntat " + Quoted(words[2]) + " efter intervallet");
@@ -144,37 +192,7 @@ std::optional<Condition> ParseCondition(std::string_view text, int matches, std:
   std::string list;
   for (size_t w = 3; w < words.size(); ++w) list += words[w];
   if (list.empty()) return refuse("matcher saknas efter \"i\", t.ex. i 1-4,7");
-
-  // The matches: numbers and ranges of numbers, separated by commas.
-  const std::string badList = "ogiltig matchlista " + Quoted(list) + ", skriv t.ex. 1,2,5-8";
-  size_t at = 0;
-  while (at <= list.size()) {
-    size_t end = list.find(',', at);
-    if (end == std::string::npos) end = list.size();
-    const std::string_view item = std::string_view(list).substr(at, end - at);
-    const size_t itemDash = item.find('-');
-    int64_t first = 0;
-    int64_t last = 0;
-    if (itemDash == std::string_view::npos) {
-      if (ReadNumber(item, first) == Number::kNotANumber) return refuse(badList);
-      last = first;
-    } else if (ReadNumber(item.substr(0, itemDash), first) == Number::kNotANumber ||
-               ReadNumber(item.substr(itemDash + 1), last) == Number::kNotANumber) {
-      return refuse(badList);
-    }
-    for (int64_t m : {first, last}) {
-      if (m < 1 || m > matches) {
-        return refuse("match " + std::to_string(m) + " finns inte, spelet har " +
-                      std::to_string(matches) + " matcher");
-      }
-    }
-    if (first > last) {
-      return refuse("matcherna " + std::string(item) + " står i fel ordning, skriv " +
-                    std::to_string(last) + "-" + std::to_string(first));
-    }
-    for (int64_t m = first; m <= last; ++m) condition.matches |= uint32_t{1} << (m - 1);
-    at = end + 1;
-  }
+  if (auto wrong = ReadMatchList(list, matches, condition.matches)) return refuse(*wrong);
   return condition;
 }
 

@@ -49,33 +49,22 @@ bool NearBound(double x, const Condition& condition) {
   return (condition.low && near(*condition.low)) || (condition.high && near(*condition.high));
 }
 
-}  // namespace
+// The scaled numbers the conditions need, each read once.
+struct NeededValues {
+  std::optional<ScaledValues> streck;
+  std::optional<ScaledValues> chance;
+};
 
-std::optional<PreparedConditions> PrepareConditions(std::span<const Condition> conditions,
-                                                    int matches, const MatchValues& values,
-                                                    const PoolModel& pool, std::string* error) {
+// Reads what the conditions need, refusing the first condition that names a
+// match beyond the game or misses a number.
+std::optional<NeededValues> ReadNeededValues(std::span<const Condition> conditions, int matches,
+                                             const MatchValues& values, const PoolModel& pool,
+                                             std::string* error) {
   auto refuse = [&](const Condition& condition, const std::string& what) {
     if (error != nullptr) *error = "Villkoret \"" + ConditionText(condition) + "\"" + what;
     return std::nullopt;
   };
-  if (matches < 1 || matches > kMaxMatches) {
-    if (error != nullptr) *error = "Antalet matcher måste vara 1 till 14";
-    return std::nullopt;
-  }
-  if (conditions.size() > static_cast<size_t>(kMaxConditions)) {
-    if (error != nullptr)
-      *error = "Högst " + std::to_string(kMaxConditions) + " villkor går att använda";
-    return std::nullopt;
-  }
-  PreparedConditions prepared;
-  prepared.matches = matches;
-  prepared.conditions.assign(conditions.begin(), conditions.end());
-  prepared.favourite.fill(-1);
-  prepared.model.matches = matches;
-  prepared.model.pool = pool;
-
-  std::optional<ScaledValues> streck;
-  std::optional<ScaledValues> chance;
+  NeededValues needed;
   bool payoutChecked = false;
   for (const Condition& condition : conditions) {
     if (matches < 32 && (condition.matches >> matches) != 0) {
@@ -89,13 +78,13 @@ std::optional<PreparedConditions> PrepareConditions(std::span<const Condition> c
     const bool needsStreck = measure == Measure::kFavourites || measure == Measure::kUpsets ||
                              measure == Measure::kValue || measure == Measure::kPayout;
     const bool needsChance = measure == Measure::kPoints || measure == Measure::kValue;
-    if (needsStreck && !streck) {
-      streck = ScaleValues(values, matches, ValueKind::kStreck, &why);
-      if (!streck) return refuse(condition, " behöver streck: " + why);
+    if (needsStreck && !needed.streck) {
+      needed.streck = ScaleValues(values, matches, ValueKind::kStreck, &why);
+      if (!needed.streck) return refuse(condition, " behöver streck: " + why);
     }
-    if (needsChance && !chance) {
-      chance = ScaleValues(values, matches, ValueKind::kChance, &why);
-      if (!chance) return refuse(condition, " behöver egna chanser: " + why);
+    if (needsChance && !needed.chance) {
+      needed.chance = ScaleValues(values, matches, ValueKind::kChance, &why);
+      if (!needed.chance) return refuse(condition, " behöver egna chanser: " + why);
     }
     if (measure == Measure::kPayout && !payoutChecked) {
       // The pool is checked the value model's way; the chances play no part
@@ -107,55 +96,278 @@ std::optional<PreparedConditions> PrepareConditions(std::span<const Condition> c
       payoutChecked = true;
     }
   }
-  if (streck) {
-    prepared.model.streck = streck->probability;
-    for (int m = 0; m < matches; ++m) {
-      const SignValues& q = streck->probability[m];
-      int best = 0;
-      for (int sign = 1; sign < 3; ++sign) {
-        if (q[sign] > q[best]) best = sign;  // equals keep the earlier sign
-      }
-      prepared.favourite[m] = best;
-    }
-  }
-  if (chance) prepared.model.chance = chance->probability;
+  return needed;
+}
 
-  for (const Condition& condition : conditions) {
-    auto& weight = prepared.weight.emplace_back();
-    for (auto& match : weight) match.fill(0);
-    if (MeasureOfWholeRow(condition.measure)) continue;
-    for (int m = 1; m <= matches; ++m) {
-      if (!InMatches(condition, m)) continue;
-      for (int sign = 0; sign < 3; ++sign) {
-        int16_t w = 0;
-        switch (condition.measure) {
-          case Measure::kOnes:
-          case Measure::kDraws:
-          case Measure::kTwos:
-            w = sign == static_cast<int>(condition.measure) - static_cast<int>(Measure::kOnes);
-            break;
-          case Measure::kFavourites:
-            w = sign == prepared.favourite[m - 1];
-            break;
-          case Measure::kUpsets:
-            w = sign != prepared.favourite[m - 1];
-            break;
-          case Measure::kPoints: {
-            // From the numbers as given, so that 45.5 of 100 is 45.5 exactly
-            // and rounds up.
-            const SignValues& given = values.match[m - 1].chance;
-            const double sum = given[0] + given[1] + given[2];
-            w = static_cast<int16_t>(std::lround(100.0 * given[sign] / sum));
-            break;
-          }
-          case Measure::kValue:
-          case Measure::kPayout:
-            break;
-        }
-        weight[m - 1][sign] = w;
-      }
+// The public's favourite sign per match; -1 beyond the matches.
+std::array<int, kMaxMatches> Favourites(const ScaledValues& streck, int matches) {
+  std::array<int, kMaxMatches> favourite;
+  favourite.fill(-1);
+  for (int m = 0; m < matches; ++m) {
+    const SignValues& q = streck.probability[m];
+    int best = 0;
+    for (int sign = 1; sign < 3; ++sign) {
+      if (q[sign] > q[best]) best = sign;  // equals keep the earlier sign
+    }
+    favourite[m] = best;
+  }
+  return favourite;
+}
+
+// What a sign in a match adds to a counting condition's count.
+int16_t WeightOf(const Condition& condition, int m, int sign, const MatchValues& values,
+                 const std::array<int, kMaxMatches>& favourite) {
+  switch (condition.measure) {
+    case Measure::kOnes:
+    case Measure::kDraws:
+    case Measure::kTwos:
+      return sign == static_cast<int>(condition.measure) - static_cast<int>(Measure::kOnes);
+    case Measure::kFavourites:
+      return sign == favourite[m - 1];
+    case Measure::kUpsets:
+      return sign != favourite[m - 1];
+    case Measure::kPoints: {
+      // From the numbers as given, so that 45.5 of 100 is 45.5 exactly
+      // and rounds up.
+      const SignValues& given = values.match[m - 1].chance;
+      const double sum = given[0] + given[1] + given[2];
+      return static_cast<int16_t>(std::lround(100.0 * given[sign] / sum));
+    }
+    case Measure::kValue:
+    case Measure::kPayout:
+      break;
+  }
+  return 0;
+}
+
+// A condition's weights per match and sign; all 0 outside its matches and
+// for the whole-row measures.
+std::array<std::array<int16_t, 3>, kMaxMatches> WeightsOf(
+    const Condition& condition, int matches, const MatchValues& values,
+    const std::array<int, kMaxMatches>& favourite) {
+  std::array<std::array<int16_t, 3>, kMaxMatches> weight;
+  for (auto& match : weight) match.fill(0);
+  if (MeasureOfWholeRow(condition.measure)) return weight;
+  for (int m = 1; m <= matches; ++m) {
+    if (!InMatches(condition, m)) continue;
+    for (int sign = 0; sign < 3; ++sign)
+      weight[m - 1][sign] = WeightOf(condition, m, sign, values, favourite);
+  }
+  return weight;
+}
+
+// Whole-row conditions: the products P and Q over some matches, with zero
+// factors counted apart (a row with a zero chance has spelvärde 0, one with
+// zero streck has Q = 0).
+struct Factors {
+  double p = 1;
+  double q = 1;
+  int zeroP = 0;
+  int zeroQ = 0;
+};
+
+// Takes the sign of match index m into the factors.
+void Multiply(const ValueModel& model, Factors& f, int m, int sign) {
+  const double p = model.chance[m][sign];
+  const double q = model.streck[m][sign];
+  if (p == 0)
+    ++f.zeroP;
+  else
+    f.p *= p;
+  if (q == 0)
+    ++f.zeroQ;
+  else
+    f.q *= q;
+}
+
+// The filter walks the shape's outcomes in blocks: the odometer's first `low`
+// matches span a block, whose rows, counts and factors are tabled once.
+struct BlockTables {
+  int low = 0;
+  int64_t size = 1;
+  std::vector<PackedRow> rows;
+  std::vector<int> counting;  // the conditions that count signs
+  std::vector<int> wholeRow;  // spelvärde and utdelning
+  // Per counting condition, per row of the block: its count over the block's
+  // matches, to be shifted by the rest of the row's count.
+  std::vector<std::vector<int16_t>> counts;
+  // Per row of the block, when there are whole-row conditions.
+  std::vector<Factors> factors;
+  // The pool's top pot and size, for utdelning.
+  double pot = 0;
+  double publicRows = 0;
+};
+
+void TableBlockRows(const SystemShape& shape, BlockTables& tables) {
+  while (tables.low < shape.matches && tables.size * shape.radix[tables.low] <= kMaxBlock)
+    tables.size *= shape.radix[tables.low++];
+  tables.rows.resize(static_cast<size_t>(tables.size));
+  for (int64_t i = 0; i < tables.size; ++i) {
+    int64_t rest = i;
+    PackedRow row = 0;
+    for (int m = 0; m < tables.low; ++m) {
+      row |= PackedRow{shape.outcomes[m][rest % shape.radix[m]]} << (2 * m);
+      rest /= shape.radix[m];
+    }
+    tables.rows[static_cast<size_t>(i)] = row;
+  }
+}
+
+void TableBlockCounts(const PreparedConditions& prepared, BlockTables& tables) {
+  const size_t block = tables.rows.size();
+  tables.counts.assign(tables.counting.size(), std::vector<int16_t>(block));
+  for (size_t k = 0; k < tables.counting.size(); ++k) {
+    const auto& weight = prepared.weight[static_cast<size_t>(tables.counting[k])];
+    for (size_t i = 0; i < block; ++i) {
+      int count = 0;
+      for (int m = 1; m <= tables.low; ++m)
+        count += weight[m - 1][PackedOutcome(tables.rows[i], m)];
+      tables.counts[k][i] = static_cast<int16_t>(count);
     }
   }
+}
+
+void TableBlockFactors(const PreparedConditions& prepared, BlockTables& tables) {
+  tables.factors.assign(tables.wholeRow.empty() ? 0 : tables.rows.size(), Factors{});
+  for (size_t i = 0; i < tables.factors.size(); ++i) {
+    for (int m = 0; m < tables.low; ++m)
+      Multiply(prepared.model, tables.factors[i], m, PackedOutcome(tables.rows[i], m + 1));
+  }
+}
+
+BlockTables TableBlock(const SystemShape& shape, const PreparedConditions& prepared) {
+  BlockTables tables;
+  TableBlockRows(shape, tables);
+  for (int c = 0; c < static_cast<int>(prepared.conditions.size()); ++c) {
+    (MeasureOfWholeRow(prepared.conditions[c].measure) ? tables.wholeRow : tables.counting)
+        .push_back(c);
+  }
+  TableBlockCounts(prepared, tables);
+  TableBlockFactors(prepared, tables);
+  tables.pot = prepared.model.Pot(prepared.model.matches);
+  tables.publicRows = prepared.model.PublicRows();
+  return tables;
+}
+
+// The high matches' part of the rows of the block the digits stand at.
+PackedRow HighRow(const SystemShape& shape, int low, const std::array<int, kMaxMatches>& digit) {
+  PackedRow highRow = 0;
+  for (int m = low; m < shape.matches; ++m)
+    highRow |= PackedRow{shape.outcomes[m][digit[m]]} << (2 * m);
+  return highRow;
+}
+
+// Turns the odometer of the high matches one step.
+void NextHigh(const SystemShape& shape, int low, std::array<int, kMaxMatches>& digit) {
+  for (int m = low; m < shape.matches; ++m) {
+    if (++digit[m] < shape.radix[m]) break;
+    digit[m] = 0;
+  }
+}
+
+int16_t Bound16(int64_t value) {
+  return static_cast<int16_t>(std::clamp<int64_t>(value, -1, std::numeric_limits<int16_t>::max()));
+}
+
+// Adds to each row of the block the counting conditions it breaks.
+void AddBrokenCounts(const PreparedConditions& prepared, const BlockTables& tables,
+                     PackedRow highRow, std::vector<uint8_t>& broken) {
+  const size_t block = tables.rows.size();
+  for (size_t k = 0; k < tables.counting.size(); ++k) {
+    const Condition& condition = prepared.conditions[static_cast<size_t>(tables.counting[k])];
+    const auto& weight = prepared.weight[static_cast<size_t>(tables.counting[k])];
+    int64_t rest = 0;
+    for (int m = tables.low; m < prepared.matches; ++m)
+      rest += weight[m][PackedOutcome(highRow, m + 1)];
+    // count = rest + block count, within [low, high] <=> the block count
+    // within the shifted bounds.
+    const int16_t least = condition.low ? Bound16(*condition.low - rest) : int16_t{-1};
+    const int16_t most =
+        condition.high ? Bound16(*condition.high - rest) : std::numeric_limits<int16_t>::max();
+    const int16_t* counts = tables.counts[k].data();
+    uint8_t* out = broken.data();
+    for (size_t i = 0; i < block; ++i) out[i] += (counts[i] < least) | (counts[i] > most);
+  }
+}
+
+// Spelvärde (x 100) or utdelning of a row from its factors; nullopt where
+// only ValueOfRow's own order of the factors decides.
+std::optional<double> MeasureOfFactors(const BlockTables& tables, const Condition& condition,
+                                       const Factors& f) {
+  if (condition.measure == Measure::kValue) {
+    if (f.zeroP > 0) return 0.0;
+    if (f.p < kTiny || (f.zeroQ == 0 && f.q < kTiny)) return std::nullopt;
+    const double x = f.zeroQ > 0 ? std::numeric_limits<double>::infinity() : f.p / f.q * 100.0;
+    if (NearBound(x, condition)) return std::nullopt;
+    return x;
+  }
+  if (f.zeroQ > 0) return tables.pot;  // pot / (N * 0 + 1), as ValueOfRow has it
+  if (f.q < kTiny) return std::nullopt;
+  const double x = tables.pot / (tables.publicRows * f.q + 1);
+  if (NearBound(x, condition)) return std::nullopt;
+  return x;
+}
+
+// Adds to each row of the block the whole-row conditions it breaks.
+void AddBrokenWholeRow(const PreparedConditions& prepared, const BlockTables& tables,
+                       PackedRow highRow, std::vector<uint8_t>& broken) {
+  if (tables.wholeRow.empty()) return;
+  Factors rest;
+  for (int m = tables.low; m < prepared.matches; ++m)
+    Multiply(prepared.model, rest, m, PackedOutcome(highRow, m + 1));
+  for (int c : tables.wholeRow) {
+    const Condition& condition = prepared.conditions[static_cast<size_t>(c)];
+    for (size_t i = 0; i < tables.rows.size(); ++i) {
+      const Factors& low = tables.factors[i];
+      const Factors row{rest.p * low.p, rest.q * low.q, rest.zeroP + low.zeroP,
+                        rest.zeroQ + low.zeroQ};
+      const std::optional<double> x = MeasureOfFactors(tables, condition, row);
+      broken[i] += Breaks(x ? *x : WholeRowMeasure(prepared, condition, highRow | tables.rows[i]),
+                          condition);
+    }
+  }
+}
+
+// Sets the bits of the block's rows that break at most `maxBroken` conditions.
+void MarkAllowed(const std::vector<uint8_t>& broken, int64_t base, int maxBroken,
+                 std::vector<uint64_t>& allowed) {
+  for (size_t i = 0; i < broken.size(); ++i) {
+    const int64_t index = base + static_cast<int64_t>(i);
+    allowed[static_cast<size_t>(index >> 6)] |= uint64_t{broken[i] <= maxBroken} << (index & 63);
+  }
+}
+
+}  // namespace
+
+std::optional<PreparedConditions> PrepareConditions(std::span<const Condition> conditions,
+                                                    int matches, const MatchValues& values,
+                                                    const PoolModel& pool, std::string* error) {
+  if (matches < 1 || matches > kMaxMatches) {
+    if (error != nullptr) *error = "Antalet matcher måste vara 1 till 14";
+    return std::nullopt;
+  }
+  if (conditions.size() > static_cast<size_t>(kMaxConditions)) {
+    if (error != nullptr)
+      *error = "Högst " + std::to_string(kMaxConditions) + " villkor går att använda";
+    return std::nullopt;
+  }
+  const std::optional<NeededValues> needed =
+      ReadNeededValues(conditions, matches, values, pool, error);
+  if (!needed) return std::nullopt;
+
+  PreparedConditions prepared;
+  prepared.matches = matches;
+  prepared.conditions.assign(conditions.begin(), conditions.end());
+  prepared.favourite.fill(-1);
+  prepared.model.matches = matches;
+  prepared.model.pool = pool;
+  if (needed->streck) {
+    prepared.model.streck = needed->streck->probability;
+    prepared.favourite = Favourites(*needed->streck, matches);
+  }
+  if (needed->chance) prepared.model.chance = needed->chance->probability;
+  for (const Condition& condition : conditions)
+    prepared.weight.push_back(WeightsOf(condition, matches, values, prepared.favourite));
   return prepared;
 }
 
@@ -184,154 +396,24 @@ std::optional<System> FilterSystem(const SystemShape& shape, const PreparedCondi
   const auto conditionCount = static_cast<int>(prepared.conditions.size());
   if (size == 0 || maxBroken >= conditionCount) return System(shape);
   maxBroken = std::max(maxBroken, 0);
-  const int matches = shape.matches;
 
-  // The block: the odometer's first `low` matches.
-  int low = 0;
-  int64_t blockSize = 1;
-  while (low < matches && blockSize * shape.radix[low] <= kMaxBlock)
-    blockSize *= shape.radix[low++];
-  const int64_t blocks = size / blockSize;
-  const auto block = static_cast<size_t>(blockSize);
-
-  std::vector<PackedRow> lowRow(block);
-  for (int64_t i = 0; i < blockSize; ++i) {
-    int64_t rest = i;
-    PackedRow row = 0;
-    for (int m = 0; m < low; ++m) {
-      row |= PackedRow{shape.outcomes[m][rest % shape.radix[m]]} << (2 * m);
-      rest /= shape.radix[m];
-    }
-    lowRow[static_cast<size_t>(i)] = row;
-  }
-
-  // Counting conditions: the block's counts, to be shifted by the rest of the
-  // row's count.
-  std::vector<int> counting;
-  std::vector<int> wholeRow;
-  for (int c = 0; c < conditionCount; ++c) {
-    (MeasureOfWholeRow(prepared.conditions[c].measure) ? wholeRow : counting).push_back(c);
-  }
-  std::vector<std::vector<int16_t>> lowCount(counting.size(), std::vector<int16_t>(block));
-  for (size_t k = 0; k < counting.size(); ++k) {
-    const auto& weight = prepared.weight[static_cast<size_t>(counting[k])];
-    for (size_t i = 0; i < block; ++i) {
-      int count = 0;
-      for (int m = 1; m <= low; ++m) count += weight[m - 1][PackedOutcome(lowRow[i], m)];
-      lowCount[k][i] = static_cast<int16_t>(count);
-    }
-  }
-
-  // Whole-row conditions: the products P and Q over the block's matches, with
-  // zero factors counted apart (a row with a zero chance has spelvärde 0, one
-  // with zero streck has Q = 0).
-  struct Factors {
-    double p = 1;
-    double q = 1;
-    int zeroP = 0;
-    int zeroQ = 0;
-  };
-  const ValueModel& model = prepared.model;
-  auto multiply = [&](Factors& f, int m, int sign) {
-    const double p = model.chance[m][sign];
-    const double q = model.streck[m][sign];
-    if (p == 0)
-      ++f.zeroP;
-    else
-      f.p *= p;
-    if (q == 0)
-      ++f.zeroQ;
-    else
-      f.q *= q;
-  };
-  std::vector<Factors> lowFactors(wholeRow.empty() ? 0 : block);
-  for (size_t i = 0; i < lowFactors.size(); ++i) {
-    for (int m = 0; m < low; ++m) multiply(lowFactors[i], m, PackedOutcome(lowRow[i], m + 1));
-  }
-  const double pot = model.Pot(model.matches);
-  const double publicRows = model.PublicRows();
-
+  const BlockTables tables = TableBlock(shape, prepared);
+  const int64_t blocks = size / tables.size;
   std::vector<uint64_t> allowed(static_cast<size_t>((size + 63) / 64), 0);
-  std::vector<uint8_t> broken(block);
+  std::vector<uint8_t> broken(tables.rows.size());
   std::array<int, kMaxMatches> digit{};
-  const auto bound16 = [](int64_t value) {
-    return static_cast<int16_t>(
-        std::clamp<int64_t>(value, -1, std::numeric_limits<int16_t>::max()));
-  };
-  const int64_t pollGrain = std::max<int64_t>(1, (int64_t{1} << 16) / blockSize);
-
+  const int64_t pollGrain = std::max<int64_t>(1, (int64_t{1} << 16) / tables.size);
   for (int64_t b = 0; b < blocks; ++b) {
     if (b % pollGrain == 0) {
       if (work.Stopped()) return std::nullopt;
       work.Fraction(static_cast<double>(b) / static_cast<double>(blocks));
     }
-    PackedRow highRow = 0;
-    for (int m = low; m < matches; ++m)
-      highRow |= PackedRow{shape.outcomes[m][digit[m]]} << (2 * m);
-
+    const PackedRow highRow = HighRow(shape, tables.low, digit);
     std::fill(broken.begin(), broken.end(), 0);
-    for (size_t k = 0; k < counting.size(); ++k) {
-      const Condition& condition = prepared.conditions[static_cast<size_t>(counting[k])];
-      const auto& weight = prepared.weight[static_cast<size_t>(counting[k])];
-      int64_t rest = 0;
-      for (int m = low; m < matches; ++m) rest += weight[m][PackedOutcome(highRow, m + 1)];
-      // count = rest + block count, within [low, high] <=> the block count
-      // within the shifted bounds.
-      const int16_t least = condition.low ? bound16(*condition.low - rest) : int16_t{-1};
-      const int16_t most =
-          condition.high ? bound16(*condition.high - rest) : std::numeric_limits<int16_t>::max();
-      const int16_t* counts = lowCount[k].data();
-      uint8_t* out = broken.data();
-      for (size_t i = 0; i < block; ++i) out[i] += (counts[i] < least) | (counts[i] > most);
-    }
-
-    if (!wholeRow.empty()) {
-      Factors rest;
-      for (int m = low; m < matches; ++m) multiply(rest, m, PackedOutcome(highRow, m + 1));
-      for (int c : wholeRow) {
-        const Condition& condition = prepared.conditions[static_cast<size_t>(c)];
-        const bool value = condition.measure == Measure::kValue;
-        for (size_t i = 0; i < block; ++i) {
-          const Factors& f = lowFactors[i];
-          const int zeroP = rest.zeroP + f.zeroP;
-          const int zeroQ = rest.zeroQ + f.zeroQ;
-          const double p = rest.p * f.p;
-          const double q = rest.q * f.q;
-          double x = 0;
-          bool exact = false;
-          if (value) {
-            if (zeroP > 0) {
-              x = 0;
-            } else if (p < kTiny || (zeroQ == 0 && q < kTiny)) {
-              exact = true;
-            } else {
-              x = zeroQ > 0 ? std::numeric_limits<double>::infinity() : p / q * 100.0;
-              exact = NearBound(x, condition);
-            }
-          } else if (zeroQ > 0) {
-            x = pot;  // pot / (N * 0 + 1), as ValueOfRow has it
-          } else if (q < kTiny) {
-            exact = true;
-          } else {
-            x = pot / (publicRows * q + 1);
-            exact = NearBound(x, condition);
-          }
-          if (exact) x = WholeRowMeasure(prepared, condition, highRow | lowRow[i]);
-          broken[i] += Breaks(x, condition);
-        }
-      }
-    }
-
-    const int64_t base = b * blockSize;
-    for (size_t i = 0; i < block; ++i) {
-      const int64_t index = base + static_cast<int64_t>(i);
-      allowed[static_cast<size_t>(index >> 6)] |= uint64_t{broken[i] <= maxBroken} << (index & 63);
-    }
-
-    for (int m = low; m < matches; ++m) {
-      if (++digit[m] < shape.radix[m]) break;
-      digit[m] = 0;
-    }
+    AddBrokenCounts(prepared, tables, highRow, broken);
+    AddBrokenWholeRow(prepared, tables, highRow, broken);
+    MarkAllowed(broken, b * tables.size, maxBroken, allowed);
+    NextHigh(shape, tables.low, digit);
   }
   work.Fraction(1.0);
   return System(shape, std::move(allowed));
