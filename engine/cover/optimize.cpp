@@ -208,8 +208,12 @@ std::vector<CatalogEntry> MatrixCatalog(int three, int two, int radius,
   for (int length : lengths) {
     for (int r = radius; r >= 1; --r) {
       if (length < 2 || r >= length) continue;
-      pairs.push_back(
-          {length, r, r == radius ? options.matrixSeeds : std::max(1, options.matrixSeeds / 4)});
+      int seeds = std::max(1, options.matrixSeeds / 4);
+      if (r == radius) {
+        seeds = r == 1 ? std::max(options.matrixSeeds, options.matrixSeedsRadiusOne)
+                       : options.matrixSeeds;
+      }
+      pairs.push_back({length, r, seeds});
     }
   }
   std::vector<MatrixUnit> units;
@@ -590,6 +594,7 @@ OptimizeOptions OptionsFor(Effort effort) {
       options.wallSeconds = 300;
       options.patience = 0.25;
       options.matrixSeeds = 16;
+      options.matrixSeedsRadiusOne = 24;
       options.matrixWork = 8'000'000;
       break;
     case Effort::kDeep:
