@@ -420,6 +420,26 @@ TEST(MatrixCodes, TheSameSeedGivesTheSameCode) {
   EXPECT_EQ(first->syndromes, second->syndromes);
 }
 
+// Codes the matrix method reaches at normal effort, where the constructions
+// alone stay far above: 8 full matches at 12 right (the best known 486 rows;
+// the search that follows is left out, it only polishes) and 13 full matches
+// at 9 right, too large for the local search.
+TEST(OptimizeGoals, NormalEffortFindsTheMatrixCodesOfLargePureSystems) {
+  const SystemShape eight = Shape(13, 8, 0);
+  detail::OptimizeOptions options = detail::OptionsFor(Effort::kNormal);
+  options.searchWork = 0;
+  options.threads = 0;
+  const OptimizeResult eightRows = detail::Optimize(eight, 12, options);
+  EXPECT_LE(eightRows.rows.size(), 486u) << eightRows.method;
+  EXPECT_LE(PlainRadius(eight, eightRows.rows), 1);
+
+  const SystemShape thirteen = Shape(13, 13, 0);
+  const OptimizeResult thirteenRows = *OptimizeGuarantee(thirteen, 9, Effort::kNormal, 0, Work{});
+  EXPECT_LE(thirteenRows.rows.size(), 486u) << thirteenRows.method;
+  EXPECT_EQ(thirteenRows.guarantee, 9);
+  EXPECT_TRUE(CoversWithin(thirteen, thirteenRows.rows, 4));
+}
+
 // Small shapes of every kind: the rows cover within the radius by brute
 // force, never outnumber the greedy, and do not depend on the threads.
 TEST(OptimizeThreads, OneAndTwoThreadsGiveTheSameVerifiedRows) {

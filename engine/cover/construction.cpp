@@ -15,12 +15,6 @@ int64_t Times(int64_t a, int64_t b) {
   return a >= kHuge / b ? kHuge : a * b;
 }
 
-int64_t PowerOf(int64_t base, int exponent) {
-  int64_t value = 1;
-  for (int i = 0; i < exponent; ++i) value *= base;
-  return value;
-}
-
 std::vector<TableEntry> ReadTable() {
   std::vector<TableEntry> entries;
   size_t at = 0;
@@ -93,7 +87,7 @@ std::vector<CatalogEntry> BlockCatalog(bool withShippedTable) {
   }
   if (withShippedTable) {
     for (const TableEntry& entry : ReadTable()) {
-      const int64_t size = entry.linear ? PowerOf(3, entry.ternary - entry.checks)
+      const int64_t size = entry.linear ? Power(3, entry.ternary - entry.checks)
                                         : static_cast<int64_t>(entry.values.size());
       catalog.push_back({TableName(entry), entry.ternary, entry.binary, entry.radius, size,
                          [entry] { return TableCode(entry); }});

@@ -45,30 +45,30 @@ bool SweepDimension(uint8_t* values, int64_t total, int64_t stride, const Stoppe
   return true;
 }
 
-template <typename Stopped>
-Coverage CoverageOf(const SystemShape& shape, std::span<const PackedRow> rows,
-                    const Stopped& stopped) {
-  Coverage coverage;
-  const int64_t size = shape.size();
+// A packed row is read a byte (four matches) at a time through tables.
+constexpr int kBytes = (kMaxMatches + 3) / 4;
 
-  // A packed row is read a byte (four matches) at a time through tables.
-  constexpr int kBytes = (kMaxMatches + 3) / 4;
-  auto forEachSign = [&](int byte, int bits, auto&& visit) {
-    for (int j = 0; j < 4 && 4 * byte + j < shape.matches; ++j)
-      visit(4 * byte + j, (bits >> (2 * j)) & 3);
-  };
-  auto isMarked = [&](int m, int sign) {
-    const auto marked = shape.outcomes[m].begin();
-    return std::find(marked, marked + shape.radix[m], sign) != marked + shape.radix[m];
-  };
+template <typename Visit>
+void ForEachSign(const SystemShape& shape, int byte, int bits, Visit&& visit) {
+  for (int j = 0; j < 4 && 4 * byte + j < shape.matches; ++j)
+    visit(4 * byte + j, (bits >> (2 * j)) & 3);
+}
 
-  // Which free matches some row leaves outside the marked signs: those get an
-  // extra coordinate value standing for "differs from every outcome here".
+bool IsMarked(const SystemShape& shape, int m, int sign) {
+  const auto marked = shape.outcomes[m].begin();
+  return std::find(marked, marked + shape.radix[m], sign) != marked + shape.radix[m];
+}
+
+// Counts the rows that leave some free match outside its marked signs and
+// returns those matches: they get an extra coordinate value standing for
+// "differs from every outcome here".
+uint32_t NoteOutsideRows(const SystemShape& shape, std::span<const PackedRow> rows,
+                         Coverage& coverage) {
   std::array<std::array<uint16_t, 256>, kBytes> outsideBits{};
   for (int byte = 0; byte < kBytes; ++byte) {
     for (int bits = 0; bits < 256; ++bits) {
-      forEachSign(byte, bits, [&](int m, int sign) {
-        if (!isMarked(m, sign)) outsideBits[byte][bits] |= static_cast<uint16_t>(1u << m);
+      ForEachSign(shape, byte, bits, [&](int m, int sign) {
+        if (!IsMarked(shape, m, sign)) outsideBits[byte][bits] |= static_cast<uint16_t>(1u << m);
       });
     }
   }
@@ -85,31 +85,42 @@ Coverage CoverageOf(const SystemShape& shape, std::span<const PackedRow> rows,
       outsideAny |= outside;
     }
   }
-  if (rows.empty() || size == 0) return coverage;
+  return outsideAny;
+}
 
-  // Per match and sign: the offset of the sign in the swept array, and the
-  // constant cost of a row that differs from every outcome in a single-sign
-  // match.
+// The swept array: one dimension per match with more than one sign. Per
+// match and sign: the offset of the sign in it, and the constant cost of a
+// row that differs from every outcome in a single-sign match.
+struct Layout {
   std::vector<Dimension> dims;
   std::array<std::array<int64_t, 4>, kMaxMatches> offset{};
   std::array<std::array<uint8_t, 4>, kMaxMatches> fixedCost{};
-  int64_t extendedSize = 1;
+  int64_t size = 1;
+};
+
+Layout LayoutOf(const SystemShape& shape, uint32_t outsideAny) {
+  Layout layout;
   for (int m = 0; m < shape.matches; ++m) {
     const int radix = shape.radix[m];
     if (radix == 1) {
-      for (int sign = 0; sign < 4; ++sign) fixedCost[m][sign] = isMarked(m, sign) ? 0 : 1;
+      for (int sign = 0; sign < 4; ++sign)
+        layout.fixedCost[m][sign] = IsMarked(shape, m, sign) ? 0 : 1;
       continue;
     }
     const int extent = radix + ((outsideAny >> m) & 1);
-    for (int sign = 0; sign < 4; ++sign) offset[m][sign] = radix * extendedSize;
+    for (int sign = 0; sign < 4; ++sign) layout.offset[m][sign] = radix * layout.size;
     for (int digit = 0; digit < radix; ++digit) {
-      offset[m][shape.outcomes[m][digit]] = digit * extendedSize;
+      layout.offset[m][shape.outcomes[m][digit]] = digit * layout.size;
     }
-    dims.push_back({m, extent, extendedSize});
-    extendedSize *= extent;
+    layout.dims.push_back({m, extent, layout.size});
+    layout.size *= extent;
   }
-  const bool extended = extendedSize != size;
+  return layout;
+}
 
+// The swept array with each row's own cost at its place, unreached elsewhere.
+std::vector<uint8_t> PlaceRows(const SystemShape& shape, const Layout& layout,
+                               std::span<const PackedRow> rows) {
   struct Place {
     int64_t offset = 0;
     uint8_t cost = 0;
@@ -117,13 +128,13 @@ Coverage CoverageOf(const SystemShape& shape, std::span<const PackedRow> rows,
   std::array<std::array<Place, 256>, kBytes> places{};
   for (int byte = 0; byte < kBytes; ++byte) {
     for (int bits = 0; bits < 256; ++bits) {
-      forEachSign(byte, bits, [&](int m, int sign) {
-        places[byte][bits].offset += offset[m][sign];
-        places[byte][bits].cost += fixedCost[m][sign];
+      ForEachSign(shape, byte, bits, [&](int m, int sign) {
+        places[byte][bits].offset += layout.offset[m][sign];
+        places[byte][bits].cost += layout.fixedCost[m][sign];
       });
     }
   }
-  std::vector<uint8_t> values(static_cast<size_t>(extendedSize), kUnreached);
+  std::vector<uint8_t> values(static_cast<size_t>(layout.size), kUnreached);
   for (PackedRow row : rows) {
     int64_t at = 0;
     uint8_t cost = 0;
@@ -134,45 +145,64 @@ Coverage CoverageOf(const SystemShape& shape, std::span<const PackedRow> rows,
     }
     values[at] = std::min(values[at], cost);
   }
+  return values;
+}
 
-  // The distance to the nearest row is a sum over matches, so it can be
-  // taken one match at a time: after the sweeps of the first k dimensions,
-  // each element holds the least cost of reaching it from a row that agrees
-  // with it beyond those k.
-  for (const Dimension& dim : dims) {
+// The distance to the nearest row is a sum over matches, so it can be taken
+// one match at a time: after the sweeps of the first k dimensions, each
+// element holds the least cost of reaching it from a row that agrees with it
+// beyond those k. False when stopped.
+template <typename Stopped>
+bool SweepAll(std::vector<uint8_t>& values, const Layout& layout, const Stopped& stopped) {
+  for (const Dimension& dim : layout.dims) {
     const bool done = dim.extent == 2
-                          ? SweepDimension<2>(values.data(), extendedSize, dim.stride, stopped)
-                          : SweepDimension<3>(values.data(), extendedSize, dim.stride, stopped);
-    if (!done) {
-      coverage.stopped = true;
-      return coverage;
-    }
+                          ? SweepDimension<2>(values.data(), layout.size, dim.stride, stopped)
+                          : SweepDimension<3>(values.data(), layout.size, dim.stride, stopped);
+    if (!done) return false;
   }
+  return true;
+}
 
-  if (extended) {
-    // Keep only the coordinates of marked signs, in outcome order.
-    std::vector<uint8_t> real(static_cast<size_t>(size));
-    std::vector<int> digit(dims.size(), 0);
-    int64_t at = 0;
-    for (int64_t index = 0; index < size; ++index) {
-      real[index] = values[at];
-      for (size_t d = 0; d < dims.size(); ++d) {
-        const int radix = shape.radix[dims[d].match];
-        if (++digit[d] < radix) {
-          at += dims[d].stride;
-          break;
-        }
-        digit[d] = 0;
-        at -= (radix - 1) * dims[d].stride;
+// Keeps only the coordinates of marked signs, in outcome order. False when
+// stopped.
+template <typename Stopped>
+bool KeepMarked(const SystemShape& shape, const Layout& layout, std::vector<uint8_t>& values,
+                const Stopped& stopped) {
+  const int64_t size = shape.size();
+  std::vector<uint8_t> real(static_cast<size_t>(size));
+  std::vector<int> digit(layout.dims.size(), 0);
+  int64_t at = 0;
+  for (int64_t index = 0; index < size; ++index) {
+    real[index] = values[at];
+    for (size_t d = 0; d < layout.dims.size(); ++d) {
+      const int radix = shape.radix[layout.dims[d].match];
+      if (++digit[d] < radix) {
+        at += layout.dims[d].stride;
+        break;
       }
-      if ((index & (kStopPollBlock - 1)) == 0 && stopped()) {
-        coverage.stopped = true;
-        return coverage;
-      }
+      digit[d] = 0;
+      at -= (radix - 1) * layout.dims[d].stride;
     }
-    values.swap(real);
+    if ((index & (kStopPollBlock - 1)) == 0 && stopped()) return false;
   }
+  values.swap(real);
+  return true;
+}
 
+template <typename Stopped>
+Coverage CoverageOf(const SystemShape& shape, std::span<const PackedRow> rows,
+                    const Stopped& stopped) {
+  Coverage coverage;
+  const uint32_t outsideAny = NoteOutsideRows(shape, rows, coverage);
+  if (rows.empty() || shape.size() == 0) return coverage;
+  const Layout layout = LayoutOf(shape, outsideAny);
+  std::vector<uint8_t> values = PlaceRows(shape, layout, rows);
+  const bool extended = layout.size != shape.size();
+  if (!SweepAll(values, layout, stopped) ||
+      (extended && !KeepMarked(shape, layout, values, stopped))) {
+    coverage.stopped = true;
+    return coverage;
+  }
   coverage.maxDistance = *std::max_element(values.begin(), values.end());
   coverage.distance = std::move(values);
   return coverage;

@@ -196,8 +196,9 @@ struct MatrixPair {
 
 // Codes of the matrix method for the blocks a split may use: all free
 // matches (two-sign ones folded) and the three-sign ones alone, at the full
-// radius with every seed and at smaller radii with a quarter of them.
-std::vector<CatalogEntry> MatrixCatalog(int three, int two, int radius,
+// radius with every seed (more at radius one and where no local search
+// follows) and at smaller radii with a quarter of them.
+std::vector<CatalogEntry> MatrixCatalog(int three, int two, int radius, bool polished,
                                         const OptimizeOptions& options, const Halt& halt,
                                         const std::function<void(double)>& spent) {
   std::vector<CatalogEntry> entries;
@@ -208,8 +209,13 @@ std::vector<CatalogEntry> MatrixCatalog(int three, int two, int radius,
   for (int length : lengths) {
     for (int r = radius; r >= 1; --r) {
       if (length < 2 || r >= length) continue;
-      pairs.push_back(
-          {length, r, r == radius ? options.matrixSeeds : std::max(1, options.matrixSeeds / 4)});
+      int seeds = std::max(1, options.matrixSeeds / 4);
+      if (r == radius) {
+        seeds = options.matrixSeeds;
+        if (r == 1) seeds = std::max(seeds, options.matrixSeedsRadiusOne);
+        if (!polished) seeds = std::max(seeds, options.matrixSeedsUnpolished);
+      }
+      pairs.push_back({length, r, seeds});
     }
   }
   std::vector<MatrixUnit> units;
@@ -325,8 +331,9 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
   construct(catalog);
   if (search.Stopped()) return finish(0);
   if (!proved()) {
-    const std::vector<CatalogEntry> matrix = MatrixCatalog(
-        three, two, radius, options, halt, [&](double f) { search.Spent(codesShare * 0.95 * f); });
+    const std::vector<CatalogEntry> matrix =
+        MatrixCatalog(three, two, radius, polish, options, halt,
+                      [&](double f) { search.Spent(codesShare * 0.95 * f); });
     if (search.Stopped()) return finish(0);
     if (!matrix.empty()) {
       catalog.insert(catalog.end(), matrix.begin(), matrix.end());
@@ -590,6 +597,8 @@ OptimizeOptions OptionsFor(Effort effort) {
       options.wallSeconds = 300;
       options.patience = 0.25;
       options.matrixSeeds = 16;
+      options.matrixSeedsRadiusOne = 24;
+      options.matrixSeedsUnpolished = 64;
       options.matrixWork = 8'000'000;
       break;
     case Effort::kDeep:

@@ -106,6 +106,14 @@ struct OptimizeOptions {
   // of the full radius, and the work of each search over syndromes (0: none).
   int matrixSeeds = 0;
   int64_t matrixWork = 0;
+  // Seeds per number of checks for codes of radius one (the 12-right class)
+  // when more than `matrixSeeds`: there a good code hangs on a lucky matrix
+  // more than on a longer search, so more matrices pay.
+  int matrixSeedsRadiusOne = 0;
+  // Seeds per number of checks at the full radius for systems too large for
+  // the local search, when more than `matrixSeeds`: the matrices get the
+  // budget the search does not use.
+  int matrixSeedsUnpolished = 0;
   // Threads (0: every core); the rows do not depend on it.
   int threads = 1;
   // The largest system the local search polishes: ten free matches.
