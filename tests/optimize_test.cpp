@@ -361,7 +361,10 @@ TEST(Optimize, StopsWithTheBestVerifiedCoverSoFar) {
   EXPECT_TRUE(result.stopped);
   ASSERT_EQ(recording.best.size(), 1u);
   EXPECT_EQ(static_cast<int64_t>(result.rows.size()), recording.best.front());
-  EXPECT_LE(PlainRadius(shape, result.rows), 1);
+  // The exact coverage (itself checked by brute force in coverage_test): a
+  // plain check of 78,732 outcomes against every row would take the test
+  // most of a minute.
+  EXPECT_TRUE(CoversWithin(shape, result.rows, 1));
 }
 
 TEST(Optimize, StoppedBeforeAnythingIsVerifiedReturnsNoRows) {
