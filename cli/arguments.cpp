@@ -577,10 +577,11 @@ std::optional<std::string> CheckValueCombination(const std::vector<Flag>& seen, 
   }
   if (Has(seen, Flag::kSaveCoupon)) {
     if (!onlyWith({Flag::kSaveCoupon, Flag::kGame, Flag::kPlus13, Flag::kCoupon, Flag::kChances,
-                   Flag::kStreck, Flag::kTurnover})) {
+                   Flag::kStreck, Flag::kTurnover, Flag::kCondition, Flag::kMaxBroken,
+                   Flag::kNoCouponConditions})) {
       return std::string(
-          "--save-coupon FILE tar bara --game, --13plus, --coupon, --chances, --streck och "
-          "--turnover");
+          "--save-coupon FILE tar bara --game, --13plus, --coupon, --chances, --streck, "
+          "--turnover, --condition, --max-broken och --no-coupon-conditions");
     }
     return std::string();
   }

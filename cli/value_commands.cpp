@@ -149,6 +149,16 @@ MadeDocument MakeDocument(const Options& options, int32_t game) {
     }
     made.document.pool.turnover = turnover;
   }
+  // --condition and --max-broken are saved as conditions in use, after the
+  // document's own unless --no-coupon-conditions sets those aside.
+  const ConditionArguments& conditions = options.conditions;
+  if (conditions.ignoreCoupon) made.document.conditions.clear();
+  if (!conditions.texts.empty()) {
+    made.document.conditions.insert(made.document.conditions.end(), conditions.texts.begin(),
+                                    conditions.texts.end());
+    made.document.useConditions = true;
+  }
+  if (conditions.maxBroken) made.document.maxBroken = *conditions.maxBroken;
   return made;
 }
 

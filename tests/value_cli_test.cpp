@@ -2,6 +2,7 @@
 // value, --row-values against each row's value, the report text the command
 // makes, --coupon and --save-coupon round trips, and the refusals.
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <cstdlib>
 #include <fstream>
@@ -204,6 +205,26 @@ TEST_F(ValueCliTest, SavedCouponGivesTheSameNumbersAndMarks) {
   a << first.rdbuf();
   b << second.rdbuf();
   EXPECT_EQ(a.str(), b.str());
+}
+
+// Conditions given with --save-coupon are kept in the document, in use, and
+// a later --coupon generates only the rows that meet them.
+TEST_F(ValueCliTest, SaveCouponKeepsTheConditionsGiven) {
+  const std::string coupon = (folder.path() / "villkor.spelkub").string();
+  const Ran saved =
+      RunRader({"--save-coupon", coupon, "--condition", "kryss 0", "--max-broken", "0", "1X2",
+                "1X2", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
+  ASSERT_EQ(saved.status, 0) << saved.err;
+  const Ran generated = RunRader({"--coupon", coupon});
+  ASSERT_EQ(generated.status, 0) << generated.err;
+  EXPECT_EQ(
+      generated.out,
+      "Stryktipset,13plus=Nej\r\nE,1,1,1,1,1,1,1,1,1,1,1,1,1\r\nE,2,1,1,1,1,1,1,1,1,1,1,1,1\r\n"
+      "E,1,2,1,1,1,1,1,1,1,1,1,1,1\r\nE,2,2,1,1,1,1,1,1,1,1,1,1,1\r\n");
+  // Set aside, the document's conditions change nothing.
+  const Ran whole = RunRader({"--coupon", coupon, "--no-coupon-conditions"});
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  EXPECT_EQ(std::count(whole.out.begin(), whole.out.end(), '\n'), 1 + 9);
 }
 
 TEST_F(ValueCliTest, RefusalsNameWhatToGive) {
