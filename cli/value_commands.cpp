@@ -149,16 +149,6 @@ MadeDocument MakeDocument(const Options& options, int32_t game) {
     }
     made.document.pool.turnover = turnover;
   }
-  // --condition and --max-broken are saved as conditions in use, after the
-  // document's own unless --no-coupon-conditions sets those aside.
-  const ConditionArguments& conditions = options.conditions;
-  if (conditions.ignoreCoupon) made.document.conditions.clear();
-  if (!conditions.texts.empty()) {
-    made.document.conditions.insert(made.document.conditions.end(), conditions.texts.begin(),
-                                    conditions.texts.end());
-    made.document.useConditions = true;
-  }
-  if (conditions.maxBroken) made.document.maxBroken = *conditions.maxBroken;
   return made;
 }
 
@@ -291,6 +281,16 @@ int SaveCoupon(const Options& options, Output& output) {
     Tell(output, kProgramName, made.error + std::string(kSeeHelp));
     return kExitMalformed;
   }
+  // --condition and --max-broken are saved as conditions in use, after the
+  // document's own unless --no-coupon-conditions sets those aside.
+  const ConditionArguments& conditions = options.conditions;
+  if (conditions.ignoreCoupon) made.document.conditions.clear();
+  if (!conditions.texts.empty()) {
+    made.document.conditions.insert(made.document.conditions.end(), conditions.texts.begin(),
+                                    conditions.texts.end());
+    made.document.useConditions = true;
+  }
+  if (conditions.maxBroken) made.document.maxBroken = *conditions.maxBroken;
   if (const std::string problem = CouponDocumentProblem(made.document); !problem.empty()) {
     Tell(output, kProgramName, problem);
     return kExitRefused;
