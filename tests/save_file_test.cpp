@@ -94,6 +94,38 @@ TEST_P(SaveTextFileTest, FollowsALinkToTheFileItNames) {
   EXPECT_EQ(Read(Path("real.txt")), "new");
 }
 
+// A save killed outright can leave its hidden name beside the file, a second
+// link to it. The next save removes such names of processes that are gone and
+// replaces the file as usual; a live process's hidden name is left alone, and
+// the file it links is written in place so that name keeps the new text too.
+TEST_P(SaveTextFileTest, RemovesTheHiddenNamesOfAKilledSaveAndReplacesTheFile) {
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ASSERT_GT(gone, 0);
+  ::waitpid(gone, nullptr, 0);
+  Write(Path("rader.txt"), "old");
+  const std::string leftover = ".rader.txt." + std::to_string(gone) + "-0.tmp";
+  fs::create_hard_link(Path("rader.txt"), Path(leftover));
+  Write(Path(".rader.txt.x-0.tmp"), "not ours");  // not the pattern: never touched
+
+  struct stat before {};
+  ASSERT_EQ(::stat(Path("rader.txt").c_str(), &before), 0);
+  SaveTextFile(Path("rader.txt"), "new", Kind());
+  struct stat after {};
+  ASSERT_EQ(::stat(Path("rader.txt").c_str(), &after), 0);
+  EXPECT_EQ(Read(Path("rader.txt")), "new");
+  EXPECT_EQ(after.st_nlink, 1u);
+  EXPECT_NE(after.st_ino, before.st_ino);  // replaced, not written in place
+  EXPECT_EQ(Entries(), (std::vector<std::string>{".rader.txt.x-0.tmp", "rader.txt"}));
+
+  // This process is alive: its name stays, and both names see the new text.
+  const std::string live = ".rader.txt." + std::to_string(::getpid()) + "-7.tmp";
+  fs::create_hard_link(Path("rader.txt"), Path(live));
+  SaveTextFile(Path("rader.txt"), "newer", Kind());
+  EXPECT_EQ(Read(Path(live)), "newer");
+  EXPECT_EQ(Read(Path("rader.txt")), "newer");
+}
+
 TEST_P(SaveTextFileTest, ReplacesAFileWhoseNameIsNearTheLimit) {
   const std::string name = std::string(250, 'r') + ".txt";
   Write(Path(name), "old");

@@ -11,7 +11,9 @@
 // for the moment it holds a hidden name just before its rename. A named
 // temporary, and such a hidden name, are removed when SIGINT, SIGTERM or
 // SIGHUP ends the process once the program has called
-// InstallSaveSignalCleanup; SIGKILL or a power cut can leave them behind.
+// InstallSaveSignalCleanup; SIGKILL or a power cut can leave them behind,
+// and the next save of the same file removes those of processes that are
+// gone, so that they never count as other names of it.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,6 @@
 // The file layer on POSIX systems: every system call of saving lives here, so
 // another platform needs only its own version of this file.
+#include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
@@ -50,6 +51,36 @@ std::string TemporaryName(const std::string& target) {
   constexpr size_t kNameKept = 200;
   return FolderOf(target) + "/." + NameOf(target).substr(0, kNameKept) + "." +
          std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+}
+
+// Hidden names a save of `target` left behind when it was killed outright
+// (SIGKILL, a power cut): ".NAME.PID-N.tmp" of a process that no longer runs.
+// Left alone they would count as other names of the file and make every later
+// save write in place; a live process's names are its own and stay.
+void RemoveLeftoverNames(const std::string& target) {
+  std::string prefix(1, '.');
+  prefix.append(NameOf(target).substr(0, 200)).push_back('.');
+  const std::string folder = FolderOf(target);
+  DIR* entries = ::opendir(folder.c_str());
+  if (entries == nullptr) return;
+  std::vector<std::string> leftovers;
+  while (const dirent* entry = ::readdir(entries)) {
+    const std::string_view name = entry->d_name;
+    if (!name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
+    const std::string_view rest = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+    const size_t dash = rest.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash + 1 == rest.size()) continue;
+    const auto digits = [](std::string_view text) {
+      return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!digits(rest.substr(0, dash)) || !digits(rest.substr(dash + 1)) || dash > 9) continue;
+    const auto pid = static_cast<pid_t>(std::stol(std::string(rest.substr(0, dash))));
+    if (pid <= 0 || pid == ::getpid()) continue;
+    if (::kill(pid, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
+    leftovers.push_back(folder + "/" + std::string(name));
+  }
+  ::closedir(entries);
+  for (const std::string& leftover : leftovers) ::unlink(leftover.c_str());
 }
 
 constexpr int kTerminationSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -556,7 +587,12 @@ SaveFileWriter::SaveFileWriter(const std::string& path, Temporary temporary)
   if (own < 0) ThrowCannotCreate(path, errno);
   // Other names of the file would keep the old text after a rename, so a
   // file with several links is written where it is; so is one in a folder
-  // that takes no new file.
+  // that takes no new file. Names an earlier, killed save left are not such
+  // names: they go first.
+  if (existing.st_nlink > 1) {
+    RemoveLeftoverNames(state.target);
+    if (::stat(state.target.c_str(), &existing) != 0) ThrowCannotCreate(path, errno);
+  }
   bool inPlace =
       existing.st_nlink > 1 || StickyFolderForbidsReplacing(FolderOf(state.target), existing);
   try {
