@@ -172,4 +172,66 @@ AnalysisReport AnalyseRows(const SystemShape& shape, std::span<const PackedRow> 
   return report;
 }
 
+AnalysisReport AnalyseRowsOnSystem(const System& system, std::span<const PackedRow> rows,
+                                   const Streck* streck, const Work& work) {
+  const SystemShape& shape = system.shape();
+  if (!system.filtered()) return AnalyseRows(shape, rows, streck, work);
+  AnalysisReport report;
+  report.matches = shape.matches;
+  if (rows.empty() || system.size() == 0) return report;
+
+  Coverage coverage = ComputeCoverage(system, rows, work);
+  if (coverage.stopped || work.Stopped()) return Stopped(shape.matches);
+  work.Fraction(0.5);
+  report.outsideCount = coverage.outsideCount;
+  report.outsideRows = std::move(coverage.outsideRows);
+  report.guarantee = shape.matches - coverage.maxDistance;
+
+  // One walk over the outcomes, index = high * lowSize + low, so that an
+  // outcome's weight is low[...] * high[...] rather than a product over the
+  // matches.
+  int split = 0;
+  int64_t lowSize = 1;
+  while (split < shape.matches && lowSize * lowSize < shape.size()) lowSize *= shape.radix[split++];
+  const std::vector<double> low =
+      streck != nullptr ? WeightTable(shape, *streck, 0, split) : std::vector<double>();
+  const std::vector<double> high =
+      streck != nullptr ? WeightTable(shape, *streck, split, shape.matches) : std::vector<double>();
+  std::array<int64_t, 256> byDistance{};
+  std::array<double, 256> byDistanceWeight{};
+  double total = 0;
+  const std::vector<uint8_t>& distance = coverage.distance;
+  const int64_t highSize = shape.size() / lowSize;
+  for (int64_t h = 0; h < highSize; ++h) {
+    if (work.Stopped()) return Stopped(shape.matches);
+    if (h % 64 == 0) work.Fraction(0.5 + 0.5 * static_cast<double>(h) / highSize);
+    for (int64_t l = 0; l < lowSize; ++l) {
+      const int64_t index = h * lowSize + l;
+      if (!system.Allows(index)) continue;
+      const uint8_t d = distance[static_cast<size_t>(index)];
+      ++byDistance[d];
+      if (streck != nullptr) {
+        const double weight = low[static_cast<size_t>(l)] * high[static_cast<size_t>(h)];
+        byDistanceWeight[d] += weight;
+        total += weight;
+      }
+    }
+  }
+  for (int d = 0; d <= shape.matches; ++d) {
+    report.outcomesByRight[shape.matches - d] = byDistance[d];
+  }
+  if (streck != nullptr) {
+    std::array<double, kMaxMatches + 1> probability{};
+    if (total > 0) {
+      for (int d = 0; d <= shape.matches; ++d) {
+        probability[shape.matches - d] = byDistanceWeight[d] / total;
+      }
+    }
+    report.probabilityByRight = probability;
+    report.systemProbability = total;
+  }
+  work.Fraction(1);
+  return report;
+}
+
 }  // namespace spelkub

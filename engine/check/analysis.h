@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "coupon/system.h"
 #include "coupon/system_shape.h"
 #include "coupon/work.h"
 #include "cover/coverage.h"
@@ -67,5 +68,12 @@ struct AnalysisReport {
 // stop ends the analysis early with `stopped` set and nothing else.
 AnalysisReport AnalyseRows(const SystemShape& shape, std::span<const PackedRow> rows,
                            const Streck* streck = nullptr, const Work& work = {});
+
+// AnalyseRows over the outcomes a system allows: the guarantee, the counts by
+// number of right and their probabilities under the streck (normalised over
+// the system) count those outcomes only; systemProbability is the chance that
+// the result is one of them. An unfiltered system gives AnalyseRows' report.
+AnalysisReport AnalyseRowsOnSystem(const System& system, std::span<const PackedRow> rows,
+                                   const Streck* streck = nullptr, const Work& work = {});
 
 }  // namespace spelkub

@@ -46,13 +46,6 @@ Refusable<AnalysisInput> PrepareAnalysis(const CouponState& state, ReadResult re
                                          RowSource source, const ConditionInput& conditions,
                                          bool wholeSystem = false);
 
-// AnalyseRows over the outcomes a system allows: the guarantee, the counts by
-// number of right and their probabilities under the streck (normalised over
-// the system) count those outcomes only; systemProbability is the chance that
-// the result is one of them. An unfiltered system gives AnalyseRows' report.
-AnalysisReport AnalyseRowsOnSystem(const System& system, std::span<const PackedRow> rows,
-                                   const Streck* streck = nullptr, const Work& work = {});
-
 struct AnalysisOutcome {
   AnalysisReport report;
   std::string guaranteeText;  // "Garanti: 11 rätt"
