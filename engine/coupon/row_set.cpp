@@ -10,6 +10,34 @@ namespace {
 // Rows between two progress reports; a power of two keeps the test cheap.
 constexpr int64_t kProgressGrain = 1 << 13;
 
+// A set of the shape's system under `header`, its rows still to be made.
+RowSet EmptySet(const SystemShape& shape, int32_t game, std::string header) {
+  RowSet set;
+  set.game = game;
+  set.matches = shape.matches;
+  set.header = std::move(header);
+  set.radix = shape.radix;
+  set.outcomes = shape.outcomes;
+  return set;
+}
+
+// One turn of the odometer's matches 2..: the next digit of match 2, with its
+// carries into the later matches, kept in `high`, the packed code of matches
+// 2... False when the last match carried: every row is made.
+inline bool Turn(const RowSet& set, std::array<int, kMaxMatches>& digit, PackedRow& high) {
+  for (int m = 1; m < set.matches; ++m) {
+    const int shift = 2 * m;
+    high &= ~(PackedRow{3} << shift);
+    if (++digit[m] < set.radix[m]) {
+      high |= PackedRow{set.outcomes[m][digit[m]]} << shift;
+      return true;
+    }
+    digit[m] = 0;
+    high |= PackedRow{set.outcomes[m][0]} << shift;
+  }
+  return false;
+}
+
 }  // namespace
 
 RowSet GenerateFullSystem(const CouponState& state, Plus13Choice plus13,
@@ -19,12 +47,7 @@ RowSet GenerateFullSystem(const CouponState& state, Plus13Choice plus13,
 
 RowSet GenerateSystem(const SystemShape& shape, int32_t game, std::string header,
                       ProgressListener* progress) {
-  RowSet set;
-  set.game = game;
-  set.matches = shape.matches;
-  set.header = std::move(header);
-  set.radix = shape.radix;
-  set.outcomes = shape.outcomes;
+  RowSet set = EmptySet(shape, game, std::move(header));
 
   const int64_t size = shape.size();
   if (size == 0) return set;
@@ -51,18 +74,7 @@ RowSet GenerateSystem(const SystemShape& shape, int32_t game, std::string header
       progress->RowsGenerated(begun);
       nextReport = begun + kProgressGrain;
     }
-    int m = 1;
-    for (; m < set.matches; ++m) {
-      const int shift = 2 * m;
-      high &= ~(PackedRow{3} << shift);
-      if (++digit[m] < set.radix[m]) {
-        high |= PackedRow{set.outcomes[m][digit[m]]} << shift;
-        break;
-      }
-      digit[m] = 0;
-      high |= PackedRow{set.outcomes[m][0]} << shift;
-    }
-    if (m == set.matches) break;  // the last match carried: every row is made
+    if (!Turn(set, digit, high)) break;  // the last match carried: every row is made
   }
   if (progress != nullptr) progress->RowsGenerated(begun);
   return set;
@@ -72,12 +84,7 @@ RowSet GenerateSystem(const System& system, int32_t game, std::string header,
                       ProgressListener* progress) {
   if (!system.filtered()) return GenerateSystem(system.shape(), game, std::move(header), progress);
   const SystemShape& shape = system.shape();
-  RowSet set;
-  set.game = game;
-  set.matches = shape.matches;
-  set.header = std::move(header);
-  set.radix = shape.radix;
-  set.outcomes = shape.outcomes;
+  RowSet set = EmptySet(shape, game, std::move(header));
   // Every row is written and the cursor moves on only when its bit is set, so
   // one spare slot takes the writes after the last allowed row.
   set.rows.resize(static_cast<size_t>(system.size()) + 1);
@@ -103,18 +110,7 @@ RowSet GenerateSystem(const System& system, int32_t game, std::string header,
       progress->RowsGenerated(index);
       nextReport = index + kProgressGrain;
     }
-    int m = 1;
-    for (; m < set.matches; ++m) {
-      const int shift = 2 * m;
-      high &= ~(PackedRow{3} << shift);
-      if (++digit[m] < set.radix[m]) {
-        high |= PackedRow{set.outcomes[m][digit[m]]} << shift;
-        break;
-      }
-      digit[m] = 0;
-      high |= PackedRow{set.outcomes[m][0]} << shift;
-    }
-    if (m == set.matches) break;
+    if (!Turn(set, digit, high)) break;
   }
   set.rows.resize(static_cast<size_t>(system.size()));
   if (progress != nullptr) progress->RowsGenerated(index);
