@@ -7,9 +7,11 @@
 // - both full systems on one thread.
 //   build/bench/value_bench
 #include <benchmark/benchmark.h>
+
 #include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "resident_peak.h"
 
 #include <algorithm>
 #include <chrono>
@@ -26,6 +28,7 @@ namespace spelkub {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using bench::PeakMbBeyond;
 
 int64_t Power3(int k) {
   int64_t power = 1;
@@ -49,40 +52,6 @@ double FloorMs(int matches) {
   }
   std::sort(times.begin(), times.end());
   return times[times.size() / 2];
-}
-
-double StatusKb(std::string_view key) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.starts_with(key)) return std::stod(line.substr(key.size()));
-  }
-  return -1;
-}
-
-// Megabytes of resident memory that `work` adds at its peak, in a child
-// process with the peak reset, so the timed runs' allocator state stays.
-template <typename Work>
-double PeakMbBeyond(Work work) {
-  int channel[2];
-  if (::pipe(channel) != 0) return -1;
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(channel[0]);
-    ::malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
-    const double before = StatusKb("VmRSS:");
-    work();
-    const double peak = (StatusKb("VmHWM:") - before) / 1024.0;
-    (void)!::write(channel[1], &peak, sizeof peak);
-    ::_exit(0);
-  }
-  ::close(channel[1]);
-  double peak = -1;
-  if (::read(channel[0], &peak, sizeof peak) != sizeof peak) peak = -1;
-  ::close(channel[0]);
-  ::waitpid(child, nullptr, 0);
-  return peak;
 }
 
 ValueModel BenchModel(int matches) {
