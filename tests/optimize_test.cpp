@@ -405,7 +405,7 @@ TEST(MatrixCodes, WordsLieWithinTheRadiusOfEveryWord) {
     for (int checks : detail::ChecksToTry(length, radius)) {
       const uint64_t seed = static_cast<uint64_t>(length * 100 + radius * 10 + checks);
       const auto code =
-          detail::SearchMatrixCode(length, checks, radius, 200'000, seed, [] { return false; });
+          detail::SearchMatrixCode(length, checks, radius, {200'000, 2}, seed, [] { return false; });
       ASSERT_TRUE(code.has_value()) << "seed " << seed;
       const BlockCode words = detail::WordsOf(*code, "matrix");
       EXPECT_EQ(words.size(), code->size()) << "seed " << seed;
@@ -416,8 +416,8 @@ TEST(MatrixCodes, WordsLieWithinTheRadiusOfEveryWord) {
 }
 
 TEST(MatrixCodes, TheSameSeedGivesTheSameCode) {
-  const auto first = detail::SearchMatrixCode(8, 5, 1, 1'000'000, 77, [] { return false; });
-  const auto second = detail::SearchMatrixCode(8, 5, 1, 1'000'000, 77, [] { return false; });
+  const auto first = detail::SearchMatrixCode(8, 5, 1, {1'000'000, 3}, 77, [] { return false; });
+  const auto second = detail::SearchMatrixCode(8, 5, 1, {1'000'000, 3}, 77, [] { return false; });
   ASSERT_TRUE(first && second);
   EXPECT_EQ(first->columns, second->columns);
   EXPECT_EQ(first->syndromes, second->syndromes);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "cover/matrix_codes.h"
+
 namespace spelkub::detail {
 
 namespace {
@@ -20,7 +22,7 @@ std::vector<TableEntry> ReadTable() {
   size_t at = 0;
   while (kCodeTable[at] != ~0u) {
     TableEntry entry;
-    entry.linear = kCodeTable[at] == 1;
+    entry.kind = static_cast<TableKind>(kCodeTable[at]);
     entry.ternary = static_cast<int>(kCodeTable[at + 1]);
     entry.binary = static_cast<int>(kCodeTable[at + 2]);
     entry.radius = static_cast<int>(kCodeTable[at + 3]);
@@ -33,17 +35,33 @@ std::vector<TableEntry> ReadTable() {
   return entries;
 }
 
+MatrixCode TableMatrix(const TableEntry& entry) {
+  MatrixCode code;
+  code.length = entry.ternary;
+  code.checks = entry.checks;
+  code.radius = entry.radius;
+  const auto split = entry.values.begin() + entry.ternary;
+  code.columns.assign(entry.values.begin(), split);
+  code.syndromes.assign(split, entry.values.end());
+  return code;
+}
+
 std::string TableName(const TableEntry& entry) {
-  if (entry.linear) {
+  if (entry.kind == TableKind::kLinear) {
     return "linear[" + std::to_string(entry.ternary) + "," +
            std::to_string(entry.ternary - entry.checks) + "]r" + std::to_string(entry.radius);
+  }
+  if (entry.kind == TableKind::kMatrix) {
+    return "matrix[" + std::to_string(entry.ternary) + "," + std::to_string(entry.checks) + "]r" +
+           std::to_string(entry.radius);
   }
   return "table" + std::to_string(entry.ternary) + "+" + std::to_string(entry.binary) + "r" +
          std::to_string(entry.radius);
 }
 
 BlockCode TableCode(const TableEntry& entry) {
-  if (entry.linear) {
+  if (entry.kind == TableKind::kMatrix) return WordsOf(TableMatrix(entry), TableName(entry));
+  if (entry.kind == TableKind::kLinear) {
     LinearCode code;
     code.length = entry.ternary;
     code.checks = entry.checks;
@@ -87,8 +105,9 @@ std::vector<CatalogEntry> BlockCatalog(bool withShippedTable) {
   }
   if (withShippedTable) {
     for (const TableEntry& entry : ReadTable()) {
-      const int64_t size = entry.linear ? Power(3, entry.ternary - entry.checks)
-                                        : static_cast<int64_t>(entry.values.size());
+      const int64_t size = entry.kind == TableKind::kLinear ? Power(3, entry.ternary - entry.checks)
+                           : entry.kind == TableKind::kMatrix ? TableMatrix(entry).size()
+                                                              : static_cast<int64_t>(entry.values.size());
       catalog.push_back({TableName(entry), entry.ternary, entry.binary, entry.radius, size,
                          [entry] { return TableCode(entry); }});
     }

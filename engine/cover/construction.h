@@ -30,10 +30,12 @@ struct CatalogEntry {
 std::vector<CatalogEntry> BlockCatalog(bool withShippedTable);
 
 // One code of the shipped table: a list of words (each its index in the
-// block, ternary coordinates first, the first coordinate turning fastest) or
-// a ternary linear code (its parity-check columns).
+// block, ternary coordinates first, the first coordinate turning fastest), a
+// ternary linear code (its parity-check columns), or a code of the matrix
+// method (its `ternary` columns, then its syndromes).
+enum class TableKind : uint32_t { kWords = 0, kLinear = 1, kMatrix = 2 };
 struct TableEntry {
-  bool linear = false;
+  TableKind kind = TableKind::kWords;
   int ternary = 0;
   int binary = 0;
   int radius = 0;

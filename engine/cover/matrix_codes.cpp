@@ -117,7 +117,8 @@ class SyndromeSearch {
   }
 
   // Shrinks the cover while work lasts, down to `bound`; the smallest cover
-  // seen, ascending.
+  // seen, ascending. Afterwards `shortBy()` tells how close the search came to
+  // a cover one syndrome smaller: the fewest syndromes it left uncovered then.
   std::vector<uint32_t> Shrink(int64_t work, int64_t bound, const std::function<bool()>& stopped,
                                bool* wasStopped) {
     std::vector<uint32_t> best;
@@ -129,6 +130,7 @@ class SyndromeSearch {
         if (best.empty() || rows_.size() < best.size()) {
           best = rows_;
           progressAt = work_;
+          shortBy_ = kNotClose;
         }
         if (static_cast<int64_t>(rows_.size()) <= std::max<int64_t>(bound, 1)) break;
         DropWeakest();
@@ -137,6 +139,9 @@ class SyndromeSearch {
         progressAt = work_;
       } else {
         Step(step);
+        if (!best.empty() && rows_.size() < best.size()) {
+          shortBy_ = std::min<size_t>(shortBy_, uncovered_.size());
+        }
       }
       if (work_ >= work) break;
       if ((step & 255) == 0 && stopped()) {
@@ -149,6 +154,8 @@ class SyndromeSearch {
   }
 
   int64_t work() const { return work_; }
+  size_t shortBy() const { return shortBy_; }
+  static constexpr size_t kNotClose = ~size_t{0};
 
  private:
   template <typename Visit>
@@ -318,6 +325,7 @@ class SyndromeSearch {
   std::vector<int64_t> movedAt_;
   std::vector<Candidate> moves_;
   int64_t work_ = 0;
+  size_t shortBy_ = kNotClose;
 };
 
 int64_t Binomial(int n, int k) {
@@ -368,24 +376,29 @@ std::vector<int> ChecksToTry(int length, int radius) {
   return checks;
 }
 
-std::optional<MatrixCode> SearchMatrixCode(int length, int checks, int radius, int64_t work,
-                                           uint64_t seed, const std::function<bool()>& stopped,
-                                           int64_t* workDone) {
-  if (workDone != nullptr) *workDone = 0;
-  if (checks < 1 || checks > kMaxChecks || checks >= length || radius < 1) return std::nullopt;
-  MatrixCode code;
-  code.length = length;
-  code.checks = checks;
-  code.radius = radius;
-  code.columns = RandomColumns(length, checks, seed);
-  const Syndromes space(checks);
-  std::vector<uint32_t> ball = ColumnBall(space, code.columns, radius);
-  if (ball.size() == space.size()) {
-    code.syndromes = {0};
-    return code;
+namespace {
+
+// The syndromes found for one matrix, and how close the search came to one
+// fewer: a cover with fewer syndromes is better, and among equals the one
+// whose search left fewer syndromes uncovered a step below.
+struct Attempt {
+  std::vector<uint32_t> syndromes;
+  size_t shortBy = 0;
+
+  bool NoWorseThan(const Attempt& other) const {
+    if (syndromes.size() != other.syndromes.size())
+      return syndromes.size() < other.syndromes.size();
+    return shortBy <= other.shortBy;
   }
+};
+
+std::optional<Attempt> SearchSyndromes(const Syndromes& space, const std::vector<uint32_t>& columns,
+                                       int radius, int64_t work, uint64_t seed,
+                                       const std::function<bool()>& stopped, int64_t* workDone) {
+  std::vector<uint32_t> ball = ColumnBall(space, columns, radius);
+  if (ball.size() == space.size()) return Attempt{{0}, SyndromeSearch::kNotClose};
   std::vector<uint32_t> steps;
-  for (uint32_t c : code.columns) {
+  for (uint32_t c : columns) {
     steps.push_back(c);
     steps.push_back(space.Twice(c));
   }
@@ -395,9 +408,57 @@ std::optional<MatrixCode> SearchMatrixCode(int length, int checks, int radius, i
   SyndromeSearch search(space, std::move(ball), std::move(steps), seed ^ 0xC0DEC0DEull);
   search.Greedy();
   bool wasStopped = false;
-  code.syndromes = search.Shrink(work, bound, stopped, &wasStopped);
-  if (workDone != nullptr) *workDone = search.work();
-  if (wasStopped || code.syndromes.empty()) return std::nullopt;
+  Attempt attempt;
+  attempt.syndromes = search.Shrink(work, bound, stopped, &wasStopped);
+  attempt.shortBy = search.shortBy();
+  *workDone += search.work();
+  if (wasStopped || attempt.syndromes.empty()) return std::nullopt;
+  return attempt;
+}
+
+}  // namespace
+
+std::optional<MatrixCode> SearchMatrixCode(int length, int checks, int radius,
+                                           const MatrixBudget& budget, uint64_t seed,
+                                           const std::function<bool()>& stopped,
+                                           int64_t* workDone) {
+  int64_t spent = 0;
+  if (workDone != nullptr) *workDone = 0;
+  if (checks < 1 || checks > kMaxChecks || checks >= length || radius < 1) return std::nullopt;
+  MatrixCode code;
+  code.length = length;
+  code.checks = checks;
+  code.radius = radius;
+  code.columns = RandomColumns(length, checks, seed);
+  const Syndromes space(checks);
+  std::optional<Attempt> best =
+      SearchSyndromes(space, code.columns, radius, budget.work, seed, stopped, &spent);
+  // The climb: one column other than the unit ones at a time takes a random
+  // value, and keeps it when the syndromes come out no worse. Which matrix
+  // tiles well matters more than a long search on one.
+  Random random(seed ^ 0x636C696D62ull);
+  const uint32_t free = static_cast<uint32_t>(length - checks);
+  for (int climb = 0; best && climb < budget.climbs; ++climb) {
+    const size_t column = static_cast<size_t>(checks) + random.Below(free);
+    const uint32_t before = code.columns[column];
+    code.columns[column] = 1 + random.Below(space.size() - 1);
+    const std::optional<Attempt> attempt =
+        SearchSyndromes(space, code.columns, radius, budget.work,
+                        seed + 0x9E3779B97F4A7C15ull * static_cast<uint64_t>(climb + 1), stopped,
+                        &spent);
+    if (!attempt && stopped()) {
+      best.reset();
+      break;
+    }
+    if (attempt && attempt->NoWorseThan(*best)) {
+      best = attempt;
+    } else {
+      code.columns[column] = before;
+    }
+  }
+  if (workDone != nullptr) *workDone = spent;
+  if (!best) return std::nullopt;
+  code.syndromes = std::move(best->syndromes);
   return code;
 }
 

@@ -39,13 +39,22 @@ BlockCode WordsOf(const MatrixCode& code, const std::string& name);
 // The most checks a matrix may have: syndromes are indexed in arrays of 3^checks.
 inline constexpr int kMaxChecks = 11;
 
+// The work of a matrix search: each search over syndromes stops after
+// `work` (syndromes visited in balls, as the local search counts it), and
+// the matrix climbs `climbs` times: a column changed, the syndromes searched
+// again, the change kept when the code is no worse.
+struct MatrixBudget {
+  int64_t work = 0;
+  int climbs = 0;
+};
+
 // One unit of the search: a matrix drawn from `seed` (unit columns first,
-// then distinct random ones) and the fewest syndromes the tabu search finds
-// within `work` (outcomes visited in balls, as the local search counts it).
-// nullopt when `stopped` said so or when the columns do not reach far
-// enough. `workDone`, when given, receives the work spent.
-std::optional<MatrixCode> SearchMatrixCode(int length, int checks, int radius, int64_t work,
-                                           uint64_t seed, const std::function<bool()>& stopped,
+// then distinct random ones), improved a column at a time, and the fewest
+// syndromes found for it. nullopt when `stopped` said so. `workDone`, when
+// given, receives the work spent (every search of the climb).
+std::optional<MatrixCode> SearchMatrixCode(int length, int checks, int radius,
+                                           const MatrixBudget& budget, uint64_t seed,
+                                           const std::function<bool()>& stopped,
                                            int64_t* workDone = nullptr);
 
 // The sums of at most `radius` of the columns (each times 1 or 2): how many

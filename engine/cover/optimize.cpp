@@ -236,7 +236,8 @@ std::vector<CatalogEntry> MatrixCatalog(int three, int two, int radius, bool pol
       [&](int i) {
         const MatrixUnit& u = units[i];
         codes[i] =
-            SearchMatrixCode(u.length, u.checks, u.radius, options.matrixWork, u.seed, stopped);
+            SearchMatrixCode(u.length, u.checks, u.radius,
+                             {options.matrixWork, options.matrixClimbs}, u.seed, stopped);
       },
       [&](int finished) {
         spent(static_cast<double>(finished) / static_cast<double>(units.size()));

@@ -106,6 +106,8 @@ struct OptimizeOptions {
   // of the full radius, and the work of each search over syndromes (0: none).
   int matrixSeeds = 0;
   int64_t matrixWork = 0;
+  // Column changes tried per matrix, each searched with `matrixWork`.
+  int matrixClimbs = 0;
   // Seeds per number of checks for codes of radius one (the 12-right class)
   // when more than `matrixSeeds`: there a good code hangs on a lucky matrix
   // more than on a longer search, so more matrices pay.
