@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "coupon/games.h"
@@ -404,8 +405,8 @@ TEST(MatrixCodes, WordsLieWithinTheRadiusOfEveryWord) {
   for (const auto& [length, radius] : {std::pair{6, 1}, {7, 1}, {7, 2}, {8, 2}, {9, 3}}) {
     for (int checks : detail::ChecksToTry(length, radius)) {
       const uint64_t seed = static_cast<uint64_t>(length * 100 + radius * 10 + checks);
-      const auto code =
-          detail::SearchMatrixCode(length, checks, radius, {200'000, 2}, seed, [] { return false; });
+      const auto code = detail::SearchMatrixCode(length, checks, radius, {200'000, 2}, seed,
+                                                 [] { return false; });
       ASSERT_TRUE(code.has_value()) << "seed " << seed;
       const BlockCode words = detail::WordsOf(*code, "matrix");
       EXPECT_EQ(words.size(), code->size()) << "seed " << seed;
@@ -413,6 +414,37 @@ TEST(MatrixCodes, WordsLieWithinTheRadiusOfEveryWord) {
       EXPECT_LE(BruteRadius(shape, detail::BlockRows(words)), radius) << "seed " << seed;
     }
   }
+}
+
+// The climb starts from the seed's own matrix and keeps a changed column
+// only when the code is no larger, so it can only help; and what it keeps
+// still covers.
+TEST(MatrixCodes, TheClimbNeverGivesALargerCode) {
+  int smaller = 0;
+  for (const auto& [length, checks, radius] :
+       {std::tuple{7, 5, 1}, {8, 5, 1}, {9, 7, 3}, {10, 7, 3}, {8, 6, 2}}) {
+    for (uint64_t seed = 1; seed <= 3; ++seed) {
+      const auto plain = detail::SearchMatrixCode(length, checks, radius, {300'000, 0}, seed,
+                                                  [] { return false; });
+      const auto climbed = detail::SearchMatrixCode(length, checks, radius, {300'000, 30}, seed,
+                                                    [] { return false; });
+      ASSERT_TRUE(plain && climbed) << length << " " << checks << " seed " << seed;
+      EXPECT_LE(climbed->size(), plain->size()) << length << " " << checks << " seed " << seed;
+      smaller += climbed->size() < plain->size();
+      const BlockCode words = detail::WordsOf(*climbed, "matrix");
+      EXPECT_LE(VerifiedRadius(words), radius) << length << " " << checks << " seed " << seed;
+    }
+  }
+  // Not a lucky draw each time: the climb finds smaller codes somewhere.
+  EXPECT_GT(smaller, 0);
+}
+
+TEST(MatrixCodes, AStoppedSearchGivesNoCode) {
+  int asked = 0;
+  const auto code =
+      detail::SearchMatrixCode(10, 7, 3, {300'000, 50}, 5, [&] { return ++asked > 3; });
+  EXPECT_FALSE(code.has_value());
+  EXPECT_GT(asked, 3);
 }
 
 TEST(MatrixCodes, TheSameSeedGivesTheSameCode) {
@@ -441,6 +473,20 @@ TEST(OptimizeGoals, NormalEffortFindsTheMatrixCodesOfLargePureSystems) {
   EXPECT_LE(thirteenRows.rows.size(), 486u) << thirteenRows.method;
   EXPECT_EQ(thirteenRows.guarantee, 9);
   EXPECT_TRUE(CoversWithin(thirteen, thirteenRows.rows, 4));
+}
+
+// The shipped table holds codes of the matrix method found offline, so
+// quick effort already reaches them: 10 full matches at 10 right in at most
+// 135 rows (the best a minute of matrix search found before the table had
+// them) and 8 full matches at 12 right in the best known 486.
+TEST(ShippedTable, QuickEffortReachesTheMatrixCodesOfTheTable) {
+  for (const auto& [full, guarantee, most] : {std::tuple{10, 10, 135u}, {8, 12, 486u}}) {
+    const SystemShape shape = Shape(13, full, 0);
+    const OptimizeResult result = *OptimizeGuarantee(shape, guarantee, Effort::kQuick, 1, Work{});
+    EXPECT_LE(result.rows.size(), most) << full << " full: " << result.method;
+    EXPECT_EQ(result.guarantee, guarantee);
+    EXPECT_TRUE(CoversWithin(shape, result.rows, 13 - guarantee));
+  }
 }
 
 // Small shapes of every kind: the rows cover within the radius by brute

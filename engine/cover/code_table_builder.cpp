@@ -150,8 +150,8 @@ void AddMatrix(std::vector<CatalogEntry>& catalog, std::vector<TableEntry>& tabl
         for (int t = 0; t < threads; ++t) {
           pool.emplace_back([&, t] {
             for (int s = t; s < kSeeds; s += threads) {
-              const uint64_t seed = static_cast<uint64_t>(((length * 10 + radius) * 16 + checks) *
-                                                          kSeeds + s);
+              const uint64_t seed =
+                  static_cast<uint64_t>(((length * 10 + radius) * 16 + checks) * kSeeds + s);
               found[s] = SearchMatrixCode(length, checks, radius, {work, climbs}, seed,
                                           [] { return false; });
             }

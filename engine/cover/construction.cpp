@@ -106,8 +106,9 @@ std::vector<CatalogEntry> BlockCatalog(bool withShippedTable) {
   if (withShippedTable) {
     for (const TableEntry& entry : ReadTable()) {
       const int64_t size = entry.kind == TableKind::kLinear ? Power(3, entry.ternary - entry.checks)
-                           : entry.kind == TableKind::kMatrix ? TableMatrix(entry).size()
-                                                              : static_cast<int64_t>(entry.values.size());
+                           : entry.kind == TableKind::kMatrix
+                               ? TableMatrix(entry).size()
+                               : static_cast<int64_t>(entry.values.size());
       catalog.push_back({TableName(entry), entry.ternary, entry.binary, entry.radius, size,
                          [entry] { return TableCode(entry); }});
     }

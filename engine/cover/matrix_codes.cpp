@@ -442,10 +442,9 @@ std::optional<MatrixCode> SearchMatrixCode(int length, int checks, int radius,
     const size_t column = static_cast<size_t>(checks) + random.Below(free);
     const uint32_t before = code.columns[column];
     code.columns[column] = 1 + random.Below(space.size() - 1);
-    const std::optional<Attempt> attempt =
-        SearchSyndromes(space, code.columns, radius, budget.work,
-                        seed + 0x9E3779B97F4A7C15ull * static_cast<uint64_t>(climb + 1), stopped,
-                        &spent);
+    const std::optional<Attempt> attempt = SearchSyndromes(
+        space, code.columns, radius, budget.work,
+        seed + 0x9E3779B97F4A7C15ull * static_cast<uint64_t>(climb + 1), stopped, &spent);
     if (!attempt && stopped()) {
       best.reset();
       break;

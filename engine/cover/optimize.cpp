@@ -185,6 +185,7 @@ struct MatrixUnit {
   int length = 0;
   int radius = 0;
   int checks = 0;
+  int climbs = 0;
   uint64_t seed = 0;
 };
 
@@ -192,6 +193,7 @@ struct MatrixPair {
   int length = 0;
   int radius = 0;
   int seeds = 0;
+  int climbs = 0;
 };
 
 // Codes of the matrix method for the blocks a split may use: all free
@@ -210,12 +212,17 @@ std::vector<CatalogEntry> MatrixCatalog(int three, int two, int radius, bool pol
     for (int r = radius; r >= 1; --r) {
       if (length < 2 || r >= length) continue;
       int seeds = std::max(1, options.matrixSeeds / 4);
+      int climbs = 0;
       if (r == radius) {
         seeds = options.matrixSeeds;
         if (r == 1) seeds = std::max(seeds, options.matrixSeedsRadiusOne);
         if (!polished) seeds = std::max(seeds, options.matrixSeedsUnpolished);
+        // The climb pays where a search over syndromes is cheap; on systems
+        // too large for the local search the balls are large too, and the
+        // budget buys more seeds instead.
+        if (polished) climbs = options.matrixClimbs;
       }
-      pairs.push_back({length, r, seeds});
+      pairs.push_back({length, r, seeds, climbs});
     }
   }
   std::vector<MatrixUnit> units;
@@ -225,7 +232,8 @@ std::vector<CatalogEntry> MatrixCatalog(int three, int two, int radius, bool pol
         const uint64_t seed = 0x6D617472ull ^ (static_cast<uint64_t>(pairs[p].length) << 40) ^
                               (static_cast<uint64_t>(pairs[p].radius) << 32) ^
                               (static_cast<uint64_t>(checks) << 24) ^ static_cast<uint64_t>(s);
-        units.push_back({static_cast<int>(p), pairs[p].length, pairs[p].radius, checks, seed});
+        units.push_back(
+            {static_cast<int>(p), pairs[p].length, pairs[p].radius, checks, pairs[p].climbs, seed});
       }
     }
   }
@@ -235,9 +243,10 @@ std::vector<CatalogEntry> MatrixCatalog(int three, int two, int radius, bool pol
       static_cast<int>(units.size()), ThreadCount(options.threads),
       [&](int i) {
         const MatrixUnit& u = units[i];
-        codes[i] =
-            SearchMatrixCode(u.length, u.checks, u.radius,
-                             {options.matrixWork, options.matrixClimbs}, u.seed, stopped);
+        codes[i] = SearchMatrixCode(
+            u.length, u.checks, u.radius,
+            {u.climbs > 0 ? options.matrixClimbWork : options.matrixWork, u.climbs}, u.seed,
+            stopped);
       },
       [&](int finished) {
         spent(static_cast<double>(finished) / static_cast<double>(units.size()));
@@ -594,20 +603,25 @@ OptimizeOptions OptionsFor(Effort effort) {
       options.matrixWork = 1'500'000;
       break;
     case Effort::kNormal:
-      options.searchWork = 15 * kWorkPerSecond;
+      options.searchWork = 10 * kWorkPerSecond;
       options.wallSeconds = 300;
       options.patience = 0.25;
-      options.matrixSeeds = 16;
-      options.matrixSeedsRadiusOne = 24;
+      options.matrixSeeds = 4;
+      options.matrixSeedsRadiusOne = 6;
       options.matrixSeedsUnpolished = 64;
       options.matrixWork = 8'000'000;
+      options.matrixClimbs = 16;
+      options.matrixClimbWork = 2'000'000;
       break;
     case Effort::kDeep:
-      options.searchWork = 55 * kWorkPerSecond;
+      options.searchWork = 40 * kWorkPerSecond;
       options.wallSeconds = 1200;
       options.patience = 0.25;
-      options.matrixSeeds = 64;
+      options.matrixSeeds = 8;
+      options.matrixSeedsUnpolished = 64;
       options.matrixWork = 24'000'000;
+      options.matrixClimbs = 40;
+      options.matrixClimbWork = 3'000'000;
       break;
   }
   return options;

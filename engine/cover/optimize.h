@@ -106,8 +106,10 @@ struct OptimizeOptions {
   // of the full radius, and the work of each search over syndromes (0: none).
   int matrixSeeds = 0;
   int64_t matrixWork = 0;
-  // Column changes tried per matrix, each searched with `matrixWork`.
+  // Column changes tried per matrix at the full radius on systems the local
+  // search polishes, each searched with `matrixClimbWork`.
   int matrixClimbs = 0;
+  int64_t matrixClimbWork = 0;
   // Seeds per number of checks for codes of radius one (the 12-right class)
   // when more than `matrixSeeds`: there a good code hangs on a lucky matrix
   // more than on a longer search, so more matrices pay.
