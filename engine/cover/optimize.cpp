@@ -215,12 +215,16 @@ std::vector<CatalogEntry> MatrixCatalog(int three, int two, int radius, bool pol
       int climbs = 0;
       if (r == radius) {
         seeds = options.matrixSeeds;
-        if (r == 1) seeds = std::max(seeds, options.matrixSeedsRadiusOne);
         if (!polished) seeds = std::max(seeds, options.matrixSeedsUnpolished);
-        // The climb pays where a search over syndromes is cheap; on systems
-        // too large for the local search the balls are large too, and the
-        // budget buys more seeds instead.
-        if (polished) climbs = options.matrixClimbs;
+        // The climb pays where a search over syndromes is cheap and a good
+        // matrix is rare; at radius one a good code hangs on a lucky matrix
+        // more than on a climb, and on systems too large for the local
+        // search the balls are large, so the budget buys more seeds there.
+        if (r == 1) {
+          if (length == three + two) seeds = std::max(seeds, options.matrixSeedsRadiusOne);
+        } else if (polished) {
+          climbs = options.matrixClimbs;
+        }
       }
       pairs.push_back({length, r, seeds, climbs});
     }
@@ -603,11 +607,11 @@ OptimizeOptions OptionsFor(Effort effort) {
       options.matrixWork = 1'500'000;
       break;
     case Effort::kNormal:
-      options.searchWork = 10 * kWorkPerSecond;
+      options.searchWork = kWorkPerSecond * 21 / 2;
       options.wallSeconds = 300;
       options.patience = 0.25;
       options.matrixSeeds = 4;
-      options.matrixSeedsRadiusOne = 6;
+      options.matrixSeedsRadiusOne = 24;
       options.matrixSeedsUnpolished = 64;
       options.matrixWork = 8'000'000;
       options.matrixClimbs = 16;

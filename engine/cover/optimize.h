@@ -110,9 +110,10 @@ struct OptimizeOptions {
   // search polishes, each searched with `matrixClimbWork`.
   int matrixClimbs = 0;
   int64_t matrixClimbWork = 0;
-  // Seeds per number of checks for codes of radius one (the 12-right class)
-  // when more than `matrixSeeds`: there a good code hangs on a lucky matrix
-  // more than on a longer search, so more matrices pay.
+  // Seeds per number of checks for codes of radius one on all the free
+  // matches (the 12-right class) when more than `matrixSeeds`: there a good
+  // code hangs on a lucky matrix more than on a longer search or a climb, so
+  // more matrices pay.
   int matrixSeedsRadiusOne = 0;
   // Seeds per number of checks at the full radius for systems too large for
   // the local search, when more than `matrixSeeds`: the matrices get the
