@@ -397,6 +397,8 @@ detail::OptimizeOptions UnitBudget(int threads) {
   options.searchWork = 2'000'000;
   options.matrixSeeds = 3;
   options.matrixWork = 300'000;
+  options.matrixClimbs = 3;
+  options.matrixClimbWork = 100'000;
   options.threads = threads;
   return options;
 }
