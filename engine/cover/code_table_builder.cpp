@@ -144,12 +144,19 @@ void AddPolished(std::vector<CatalogEntry>& catalog, std::vector<TableEntry>& ta
       const int64_t before = BestKnown(catalog, ternary, binary, 1);
       if (before <= SphereBound(shape, 1)) continue;
       const auto started = std::chrono::steady_clock::now();
-      OptimizeOptions options = OptionsFor(Effort::kDeep);
+      // Deep effort as it was when the table was built, written out so that
+      // tuning the effort levels later does not change a rebuilt table.
+      OptimizeOptions options;
       options.catalog = &catalog;
-      options.searchWork =
-          static_cast<int64_t>(static_cast<double>(options.searchWork) * 0.75 * scale);
-      options.wallSeconds = 0;
+      options.searchWork = static_cast<int64_t>(4'500'000'000 * scale);
+      options.patience = 0.25;
+      options.matrixSeeds = 8;
+      options.matrixSeedsUnpolished = 64;
+      options.matrixWork = 24'000'000;
+      options.matrixClimbs = 40;
+      options.matrixClimbWork = 3'000'000;
       options.threads = 0;
+
       const OptimizeResult result = Optimize(shape, shape.matches - 1, options);
       if (static_cast<int64_t>(result.rows.size()) >= before) continue;
       std::fprintf(

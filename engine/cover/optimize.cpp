@@ -622,6 +622,7 @@ OptimizeOptions OptionsFor(Effort effort) {
       options.wallSeconds = 1200;
       options.patience = 0.25;
       options.matrixSeeds = 8;
+      options.matrixSeedsRadiusOne = 24;
       options.matrixSeedsUnpolished = 64;
       options.matrixWork = 24'000'000;
       options.matrixClimbs = 40;
