@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <span>
 #include <thread>
 
@@ -286,6 +287,25 @@ PackedRow Unorder(PackedRow row, const std::array<int, kMaxMatches>& order, int 
   return mapped;
 }
 
+// The shape with its matches grouped by their number of marked signs, the
+// groups in the order `signs` gives and the matches of a group as they came:
+// `order[j]` is the match placed at j.
+SystemShape SortedBySigns(const SystemShape& shape, std::initializer_list<int> signs,
+                          std::array<int, kMaxMatches>& order) {
+  int placed = 0;
+  for (int radix : signs) {
+    for (int m = 0; m < shape.matches; ++m) {
+      if (shape.radix[m] == radix) order[placed++] = m;
+    }
+  }
+  SystemShape sorted = shape;
+  for (int j = 0; j < shape.matches; ++j) {
+    sorted.radix[j] = shape.radix[order[j]];
+    sorted.outcomes[j] = shape.outcomes[order[j]];
+  }
+  return sorted;
+}
+
 OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
                                  const OptimizeOptions& options, const Work& work,
                                  const Halt& halt) {
@@ -386,19 +406,7 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
   // The matches with two signs first, then three: `alternate[j]` is the
   // match (of the canonical order) placed at j.
   std::array<int, kMaxMatches> alternate{};
-  {
-    int placed = 0;
-    for (int radix : {2, 3, 1, 0}) {
-      for (int m = 0; m < shape.matches; ++m) {
-        if (shape.radix[m] == radix) alternate[placed++] = m;
-      }
-    }
-  }
-  SystemShape alternateShape = shape;
-  for (int j = 0; j < shape.matches; ++j) {
-    alternateShape.radix[j] = shape.radix[alternate[j]];
-    alternateShape.outcomes[j] = shape.outcomes[alternate[j]];
-  }
+  const SystemShape alternateShape = SortedBySigns(shape, {2, 3, 1, 0}, alternate);
   const bool mixed = two > 0 && three > 0;
   const double searchFrom = codesShare + 0.05;
   double sharesDone = 0;
@@ -585,18 +593,7 @@ std::vector<PackedRow> SystemRows(const SystemShape& shape) {
 }
 
 SystemShape CanonicalShape(const SystemShape& shape, std::array<int, kMaxMatches>& order) {
-  int placed = 0;
-  for (int radix : {3, 2, 1, 0}) {
-    for (int m = 0; m < shape.matches; ++m) {
-      if (shape.radix[m] == radix) order[placed++] = m;
-    }
-  }
-  SystemShape canonical = shape;
-  for (int j = 0; j < shape.matches; ++j) {
-    canonical.radix[j] = shape.radix[order[j]];
-    canonical.outcomes[j] = shape.outcomes[order[j]];
-  }
-  return canonical;
+  return SortedBySigns(shape, {3, 2, 1, 0}, order);
 }
 
 OptimizeOptions OptionsFor(Effort effort) {
