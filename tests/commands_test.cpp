@@ -21,6 +21,7 @@
 #include "coupon/choices.h"
 #include "coupon_builder.h"
 #include "handin/handin.h"
+#include "support/companion_run.h"
 #include "temp_folder.h"
 #include "tools_host.h"
 #include "window_fixture.h"
@@ -28,33 +29,8 @@
 namespace spelkub {
 namespace {
 
-// What the companion wrote, run in-process.
-struct Companion {
-  int exit = -1;
-  std::string out;
-  std::string err;
-};
-
-class Capture final : public cli::Output {
- public:
-  bool WriteOut(std::string_view bytes) override {
-    out.append(bytes);
-    return true;
-  }
-  void WriteErr(std::string_view bytes) override { err.append(bytes); }
-  std::string out;
-  std::string err;
-};
-
-Companion RunCompanion(const std::vector<std::string>& args) {
-  const std::vector<std::string_view> views(args.begin(), args.end());
-  Capture capture;
-  Companion companion;
-  companion.exit = cli::Run(views, capture);
-  companion.out = std::move(capture.out);
-  companion.err = std::move(capture.err);
-  return companion;
-}
+using Companion = testing::CompanionRun;
+using testing::RunCompanion;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -100,7 +76,7 @@ class GenerateBothWays : public testing::WindowTest<> {
 
     options.emplace_back(kMarks);
     const Companion companion = RunCompanion(options);
-    ASSERT_EQ(companion.exit, cli::kExitDone) << companion.err;
+    ASSERT_EQ(companion.status, cli::kExitDone) << companion.err;
     EXPECT_EQ(companion.out, RowList());
     std::string told;
     for (const testing::Box& box : platform.messages) told += AsToldByCompanion(box);
@@ -128,7 +104,7 @@ TEST_F(GenerateBothWays, SameRefusalOfARowCountAboveTheSystem) {
   Generate();
   const Companion companion = RunCompanion({"--rows", "2000", "1X2,1X2,1,1,1,1,1,1,1,1,1,1,1"});
   ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(companion.exit, cli::kExitRefused);
+  EXPECT_EQ(companion.status, cli::kExitRefused);
   EXPECT_EQ(companion.err, AsToldByCompanion(platform.messages.front()));
 }
 
@@ -144,7 +120,7 @@ class ToolsBothWays : public testing::ToolsTest {
     std::vector<std::string> args = options;
     args.emplace_back(kMarks);
     const Companion companion = RunCompanion(args);
-    EXPECT_EQ(companion.exit, cli::kExitDone) << companion.err;
+    EXPECT_EQ(companion.status, cli::kExitDone) << companion.err;
     rowList = companion.out;
     const std::string path = folder.Path("rader.txt").string();
     testing::WriteFile(path, companion.out);
@@ -192,7 +168,7 @@ TEST_F(ToolsBothWays, AnalyseGivesTheSameGuaranteeCountsAndRowsOutside) {
   EXPECT_TRUE(platform.messages.empty());
 
   const Companion companion = RunCompanion({"--analyse", path, std::string(kMarks)});
-  ASSERT_EQ(companion.exit, cli::kExitDone) << companion.err;
+  ASSERT_EQ(companion.status, cli::kExitDone) << companion.err;
   std::vector<std::string> told = Lines(companion.out);
   ASSERT_EQ(told.size(), window.size() + 2);
   EXPECT_EQ(told.front(), guarantee);
@@ -214,7 +190,7 @@ TEST_F(ToolsBothWays, AnalyseRefusesRowsOfAnotherGameAlike) {
   EXPECT_EQ(dialogsRun, 0);
   EXPECT_EQ(platform.messages.front().text.toStdString(),
             "Raderna har 13 matcher men kupongen 14.");
-  EXPECT_EQ(companion.exit, cli::kExitRefused);
+  EXPECT_EQ(companion.status, cli::kExitRefused);
   EXPECT_EQ(companion.err,
             "spelkub_rader: Raderna har 13 matcher men systemet 14: välj spel med --game\n");
 }
@@ -234,7 +210,7 @@ TEST_F(ToolsBothWays, GradeGivesTheSameCountsAndReach) {
     };
     tools::GradeCommand(Host());
     const Companion companion = RunCompanion({"--grade", results, path});
-    ASSERT_EQ(companion.exit, cli::kExitDone) << companion.err;
+    ASSERT_EQ(companion.status, cli::kExitDone) << companion.err;
 
     // The companion writes "K rätt: 1 rad" / "N rader"; the table the number.
     std::vector<std::string> expected;
@@ -252,14 +228,14 @@ TEST_F(ToolsBothWays, HandInWritesTheSameFilesWithTheSameNote) {
   // Rows made with 13plus, which the files cannot carry.
   const std::string marks = "1X2,1X2,1X2,1X2,1X2,1X2,1X2,1X2,1,1,1,1,1";
   const Companion rows = RunCompanion({"--13plus", "2", marks});
-  ASSERT_EQ(rows.exit, cli::kExitDone);
+  ASSERT_EQ(rows.status, cli::kExitDone);
   rowList = rows.out;
 
   const std::string target = folder.Path("inlamning.txt").string();
   platform.saveAnswer = QString::fromStdString(target);
   tools::HandInCommand(Host());
   const Companion companion = RunCompanion({"--13plus", "2", "--upload", "-o", target, marks});
-  ASSERT_EQ(companion.exit, cli::kExitDone) << companion.err;
+  ASSERT_EQ(companion.status, cli::kExitDone) << companion.err;
 
   ASSERT_EQ(platform.writes.size(), 1u);  // 6561 rows: one file
   EXPECT_EQ(platform.writes.front().path.toStdString(), target);
@@ -274,14 +250,14 @@ TEST_F(ToolsBothWays, HandInWritesTheSameFilesWithTheSameNote) {
 TEST_F(ToolsBothWays, HandInSplitsIntoTheSameFiles) {
   const std::string marks = "1X2,1X2,1X2,1X2,1X2,1X2,1X2,1X2,1X2,1,1,1,1";  // 19683 rows
   const Companion rows = RunCompanion({marks});
-  ASSERT_EQ(rows.exit, cli::kExitDone);
+  ASSERT_EQ(rows.status, cli::kExitDone);
   rowList = rows.out;
 
   const std::string target = folder.Path("delad.txt").string();
   platform.saveAnswer = QString::fromStdString(target);
   tools::HandInCommand(Host());
   const Companion companion = RunCompanion({"--upload", "-o", target, marks});
-  ASSERT_EQ(companion.exit, cli::kExitDone) << companion.err;
+  ASSERT_EQ(companion.status, cli::kExitDone) << companion.err;
 
   ASSERT_EQ(platform.writes.size(), 2u);
   for (int file = 1; file <= 2; ++file) {
@@ -299,7 +275,7 @@ TEST_F(ToolsBothWays, HandInSplitsIntoTheSameFiles) {
 
 TEST_F(ToolsBothWays, HandInRefusesSupertotoInTheSameWords) {
   const Companion rows = RunCompanion({"--game", "supertoto", "1,1,1,1,1,1,1,1,1,1,1,1,1,1"});
-  ASSERT_EQ(rows.exit, cli::kExitDone);
+  ASSERT_EQ(rows.status, cli::kExitDone);
   rowList = rows.out;
   platform.saveAnswer = QString::fromStdString(folder.Path("toto.txt").string());
   tools::HandInCommand(Host());
@@ -307,7 +283,7 @@ TEST_F(ToolsBothWays, HandInRefusesSupertotoInTheSameWords) {
       RunCompanion({"--game", "supertoto", "--upload", "1,1,1,1,1,1,1,1,1,1,1,1,1,1"});
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_TRUE(platform.writes.empty());
-  EXPECT_EQ(companion.exit, cli::kExitRefused);
+  EXPECT_EQ(companion.status, cli::kExitRefused);
   EXPECT_EQ(companion.err, "spelkub_rader: " + platform.messages.front().text.toStdString() + "\n");
 }
 

@@ -26,6 +26,7 @@
 #include "app/tools/value_dialog.h"
 #include "cli/rader.h"
 #include "coupon/games.h"
+#include "support/companion_run.h"
 #include "support/value_inputs.h"
 #include "temp_folder.h"
 #include "tools_host.h"
@@ -37,16 +38,7 @@ using testing::RandomRows;
 using testing::RandomValueInput;
 using testing::RowsText;
 
-class Captured final : public cli::Output {
- public:
-  bool WriteOut(std::string_view bytes) override {
-    out.append(bytes);
-    return true;
-  }
-  void WriteErr(std::string_view bytes) override { err.append(bytes); }
-  std::string out;
-  std::string err;
-};
+using Captured = testing::CapturedOutput;
 
 QString Utf8(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

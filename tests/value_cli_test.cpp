@@ -15,6 +15,7 @@
 #include "commands/value_command.h"
 #include "coupon/games.h"
 #include "document/coupon_document.h"
+#include "support/companion_run.h"
 #include "support/value_inputs.h"
 #include "temp_folder.h"
 
@@ -26,29 +27,8 @@ using testing::RandomValueInput;
 using testing::RowsText;
 using testing::TempFolder;
 
-class Captured final : public cli::Output {
- public:
-  bool WriteOut(std::string_view bytes) override {
-    out.append(bytes);
-    return true;
-  }
-  void WriteErr(std::string_view bytes) override { err.append(bytes); }
-  std::string out;
-  std::string err;
-};
-
-struct Ran {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Ran RunRader(const std::vector<std::string>& args) {
-  const std::vector<std::string_view> views(args.begin(), args.end());
-  Captured output;
-  const int status = cli::Run(views, output);
-  return {status, output.out, output.err};
-}
+using Ran = testing::CompanionRun;
+using testing::RunCompanion;
 
 // "45 30 25 ..." as typed: the numbers of each match in the order 1, X, 2.
 std::string NumbersText(const MatchValues& values, int matches, bool chances) {
@@ -108,7 +88,7 @@ TEST_F(ValueCliTest, TsvIsTheExactValueForEveryGame) {
       args.push_back(std::string(rules.option));
     }
     args.push_back("--tsv");
-    const Ran ran = RunRader(args);
+    const Ran ran = RunCompanion(args);
     ASSERT_EQ(ran.status, 0) << ran.err;
 
     const auto model = MakeValueModel(input.values, rules.matches, input.pool, nullptr);
@@ -133,7 +113,7 @@ TEST_F(ValueCliTest, TsvIsTheExactValueForEveryGame) {
 TEST_F(ValueCliTest, TextIsTheCommandsReport) {
   const ValueInput input = RandomValueInput(77, kStryktipset);
   const std::vector<PackedRow> rows = RandomRows(77, 13, 64);
-  const Ran ran = RunRader(ValueArgs("--value", WriteRows(kStryktipset, rows), input));
+  const Ran ran = RunCompanion(ValueArgs("--value", WriteRows(kStryktipset, rows), input));
   ASSERT_EQ(ran.status, 0) << ran.err;
   // The numbers as typed go through text; the command sees the same doubles.
   EXPECT_EQ(ran.out, RunSystemValueCommand(input, rows).reportText);
@@ -147,7 +127,7 @@ TEST_F(ValueCliTest, RowValuesGiveEachRowInTheFilesOrder) {
   const std::vector<PackedRow> rows = RandomRows(seed, 14, 40000);
   std::vector<std::string> args = ValueArgs("--row-values", WriteRows(kSupertoto, rows), input);
   args.push_back("--tsv");
-  const Ran ran = RunRader(args);
+  const Ran ran = RunCompanion(args);
   ASSERT_EQ(ran.status, 0) << ran.err;
   const auto model = MakeValueModel(input.values, 14, input.pool, nullptr);
   ASSERT_TRUE(model);
@@ -175,31 +155,31 @@ TEST_F(ValueCliTest, SavedCouponGivesTheSameNumbersAndMarks) {
   std::vector<std::string> save = ValueArgs("--save-coupon", coupon, input);
   for (const char* group : {"1X2", "1X", "1", "1", "2", "X", "1", "1", "1", "1", "1", "12", "1"})
     save.push_back(group);
-  const Ran saved = RunRader(save);
+  const Ran saved = RunCompanion(save);
   ASSERT_EQ(saved.status, 0) << saved.err;
   EXPECT_EQ(saved.err, "spelkub_rader: Kupongen sparad: " + coupon + "\n");
 
   std::vector<std::string> direct = ValueArgs("--value", rowsPath, input);
   direct.push_back("--tsv");
-  const Ran fromArgs = RunRader(direct);
-  const Ran fromCoupon = RunRader({"--coupon", coupon, "--value", rowsPath, "--tsv"});
+  const Ran fromArgs = RunCompanion(direct);
+  const Ran fromCoupon = RunCompanion({"--coupon", coupon, "--value", rowsPath, "--tsv"});
   ASSERT_EQ(fromCoupon.status, 0) << fromCoupon.err;
   EXPECT_EQ(fromCoupon.out, fromArgs.out);
 
   // The document's marks make the rows; marks given as arguments win.
-  const Ran generated = RunRader({"--coupon", coupon});
+  const Ran generated = RunCompanion({"--coupon", coupon});
   const Ran marked =
-      RunRader({"1X2", "1X", "1", "1", "2", "X", "1", "1", "1", "1", "1", "12", "1"});
+      RunCompanion({"1X2", "1X", "1", "1", "2", "X", "1", "1", "1", "1", "1", "12", "1"});
   ASSERT_EQ(generated.status, 0) << generated.err;
   EXPECT_EQ(generated.out, marked.out);
-  const Ran overridden = RunRader(
+  const Ran overridden = RunCompanion(
       {"--coupon", coupon, "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1X"});
   EXPECT_EQ(overridden.out,
             "Stryktipset,13plus=Nej\r\nE,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n"
             "E,1,1,1,1,1,1,1,1,1,1,1,1,X\r\n");
   // Saving what was opened writes the same document.
   const std::string again = (folder.path() / "igen.spelkub").string();
-  ASSERT_EQ(RunRader({"--coupon", coupon, "--save-coupon", again}).status, 0);
+  ASSERT_EQ(RunCompanion({"--coupon", coupon, "--save-coupon", again}).status, 0);
   std::ifstream first(coupon), second(again);
   std::stringstream a, b;
   a << first.rdbuf();
@@ -212,17 +192,17 @@ TEST_F(ValueCliTest, SavedCouponGivesTheSameNumbersAndMarks) {
 TEST_F(ValueCliTest, SaveCouponKeepsTheConditionsGiven) {
   const std::string coupon = (folder.path() / "villkor.spelkub").string();
   const Ran saved =
-      RunRader({"--save-coupon", coupon, "--condition", "kryss 0", "--max-broken", "0", "1X2",
-                "1X2", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
+      RunCompanion({"--save-coupon", coupon, "--condition", "kryss 0", "--max-broken", "0", "1X2",
+                    "1X2", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
   ASSERT_EQ(saved.status, 0) << saved.err;
-  const Ran generated = RunRader({"--coupon", coupon});
+  const Ran generated = RunCompanion({"--coupon", coupon});
   ASSERT_EQ(generated.status, 0) << generated.err;
   EXPECT_EQ(
       generated.out,
       "Stryktipset,13plus=Nej\r\nE,1,1,1,1,1,1,1,1,1,1,1,1,1\r\nE,2,1,1,1,1,1,1,1,1,1,1,1,1\r\n"
       "E,1,2,1,1,1,1,1,1,1,1,1,1,1\r\nE,2,2,1,1,1,1,1,1,1,1,1,1,1\r\n");
   // Set aside, the document's conditions change nothing.
-  const Ran whole = RunRader({"--coupon", coupon, "--no-coupon-conditions"});
+  const Ran whole = RunCompanion({"--coupon", coupon, "--no-coupon-conditions"});
   ASSERT_EQ(whole.status, 0) << whole.err;
   EXPECT_EQ(std::count(whole.out.begin(), whole.out.end(), '\n'), 1 + 9);
 }
@@ -232,42 +212,42 @@ TEST_F(ValueCliTest, RefusalsNameWhatToGive) {
   const std::string path = WriteRows(kStryktipset, RandomRows(3, 13, 10));
   std::vector<std::string> noTurnover = ValueArgs("--value", path, input);
   noTurnover.resize(6);
-  Ran ran = RunRader(noTurnover);
+  Ran ran = RunCompanion(noTurnover);
   EXPECT_EQ(ran.status, 1);
   EXPECT_EQ(ran.err,
             "spelkub_rader: Kupongen saknar omsättning: ange --turnover eller --coupon DOC\n");
   EXPECT_TRUE(ran.out.empty());
 
-  ran = RunRader({"--value", path, "--chances", "1 2 3", "--turnover", "1e6"});
+  ran = RunCompanion({"--value", path, "--chances", "1 2 3", "--turnover", "1e6"});
   EXPECT_EQ(ran.status, 2);
   EXPECT_EQ(ran.err,
             "spelkub_rader: --chances: väntade 39 tal, tre per match, fick 3 (se --help)\n");
-  ran = RunRader({"--value", path, "--turnover", "-5"});
+  ran = RunCompanion({"--value", path, "--turnover", "-5"});
   EXPECT_EQ(ran.status, 2);
   EXPECT_EQ(ran.err,
             "spelkub_rader: --turnover tar omsättningen i kr, ett tal större än 0, inte "
             "\"-5\" (se --help)\n");
-  ran = RunRader({"--tsv", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
+  ran = RunCompanion({"--tsv", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
   EXPECT_EQ(ran.status, 2);
   EXPECT_EQ(ran.err,
             "spelkub_rader: --tsv kräver --value FILE eller --row-values FILE (se --help)\n");
-  ran = RunRader({"--value", path, "--rows", "3"});
+  ran = RunCompanion({"--value", path, "--rows", "3"});
   EXPECT_EQ(ran.status, 2);
-  ran = RunRader({"--value", path, "1"});
+  ran = RunCompanion({"--value", path, "1"});
   EXPECT_EQ(ran.err, "spelkub_rader: --value FILE tar inga MARKS (se --help)\n");
-  ran = RunRader({"--coupon", (folder.path() / "saknas.spelkub").string(), "--value", path});
+  ran = RunCompanion({"--coupon", (folder.path() / "saknas.spelkub").string(), "--value", path});
   EXPECT_EQ(ran.status, 1);
   EXPECT_NE(ran.err.find("filen finns inte"), std::string::npos) << ran.err;
   // Rows of another game than --game's.
   std::vector<std::string> wrongGame = ValueArgs("--value", path, input);
   wrongGame.push_back("--game");
   wrongGame.push_back("supertoto");
-  ran = RunRader(wrongGame);
+  ran = RunCompanion(wrongGame);
   EXPECT_EQ(ran.status, 2) << ran.err;  // 39 numbers for 14 matches
 }
 
 TEST_F(ValueCliTest, HelpStatesTheModel) {
-  const Ran ran = RunRader({"--help"});
+  const Ran ran = RunCompanion({"--help"});
   ASSERT_EQ(ran.status, 0);
   EXPECT_NE(ran.out.find(std::string(ValueModelHelpText())), std::string::npos);
   for (const char* option : {"--value FILE", "--row-values FILE", "--chances P", "--turnover T",

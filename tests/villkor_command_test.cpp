@@ -23,6 +23,7 @@
 #include "coupon/system_shape.h"
 #include "cover_oracle.h"
 #include "document/coupon_document.h"
+#include "support/companion_run.h"
 #include "support/value_inputs.h"
 #include "temp_folder.h"
 #include "text/coupon_reader.h"
@@ -539,29 +540,8 @@ TEST(ConditionedAnalysis, RefusesConditionsAfterTheRowsChecks) {
 
 // ---- The companion
 
-class Captured final : public cli::Output {
- public:
-  bool WriteOut(std::string_view bytes) override {
-    out.append(bytes);
-    return true;
-  }
-  void WriteErr(std::string_view bytes) override { err.append(bytes); }
-  std::string out;
-  std::string err;
-};
-
-struct Ran {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Ran RunRader(const std::vector<std::string>& args) {
-  const std::vector<std::string_view> views(args.begin(), args.end());
-  Captured output;
-  const int status = cli::Run(views, output);
-  return {status, output.out, output.err};
-}
+using Ran = testing::CompanionRun;
+using testing::RunCompanion;
 
 std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
   args.insert(args.begin(), more.begin(), more.end());
@@ -599,7 +579,7 @@ std::string StreckArgument(const MatchValues& values) {
 }
 
 TEST(ConditionCompanion, GeneratesThePlainFilterOfTheFullSystemsLines) {
-  const Ran full = RunRader(kMarks);
+  const Ran full = RunCompanion(kMarks);
   ASSERT_EQ(full.status, 0) << full.err;
   const std::vector<std::string> fullLines = Lines(full.out);
   int used = 0;  // seeds whose conditions left out some rows but not all
@@ -618,7 +598,7 @@ TEST(ConditionCompanion, GeneratesThePlainFilterOfTheFullSystemsLines) {
     if (counted.list.empty()) continue;
     args.push_back("--max-broken");
     args.push_back(std::to_string(plain.maxBroken));
-    const Ran ran = RunRader(With(kMarks, args));
+    const Ran ran = RunCompanion(With(kMarks, args));
 
     std::vector<std::string> expected = {fullLines.front()};
     const std::vector<PackedRow> fullRows = RowsOf(full.out);
@@ -647,7 +627,7 @@ TEST(ConditionCompanion, GuaranteeAndRowsHoldOverTheAllowedOutcomes) {
                                                "tvåor -1 i 1-5"};
   PlainConditions plain;
   plain.list = {{Kind::kDraws, 1, 3, {}, ""}, {Kind::kTwos, std::nullopt, 1, {1, 2, 3, 4, 5}, ""}};
-  const std::vector<PackedRow> fullRows = RowsOf(RunRader(kMarks).out);
+  const std::vector<PackedRow> fullRows = RowsOf(RunCompanion(kMarks).out);
   std::vector<PackedRow> allowed;
   for (const PackedRow row : fullRows) {
     if (plain.Keeps(row)) allowed.push_back(row);
@@ -655,14 +635,14 @@ TEST(ConditionCompanion, GuaranteeAndRowsHoldOverTheAllowedOutcomes) {
   ASSERT_FALSE(allowed.empty());
   const std::string line = PlainLine(allowed.size(), static_cast<int64_t>(fullRows.size()));
 
-  const Ran guarantee = RunRader(With(kMarks, With({"--guarantee", "11"}, conditions)));
+  const Ran guarantee = RunCompanion(With(kMarks, With({"--guarantee", "11"}, conditions)));
   ASSERT_EQ(guarantee.status, 0) << guarantee.err;
   const std::vector<PackedRow> kept = RowsOf(guarantee.out);
   for (const PackedRow row : kept) EXPECT_TRUE(plain.Keeps(row));
   EXPECT_GE(PlainGuarantee(allowed, kept, 13), 11);
   EXPECT_EQ(guarantee.err, "Reducering: Dina rader är nu reducerade!!\nReducering: " + line + "\n");
 
-  const Ran rows = RunRader(With(kMarks, With({"--rows", "25", "--reversed"}, conditions)));
+  const Ran rows = RunCompanion(With(kMarks, With({"--rows", "25", "--reversed"}, conditions)));
   ASSERT_EQ(rows.status, 0) << rows.err;
   const std::vector<PackedRow> counted = RowsOf(rows.out);
   EXPECT_EQ(counted.size(), 25u);
@@ -672,7 +652,7 @@ TEST(ConditionCompanion, GuaranteeAndRowsHoldOverTheAllowedOutcomes) {
   EXPECT_EQ(rows.err,
             "Reducering: " + GuaranteeReportText(reported) + "\nReducering: " + line + "\n");
 
-  const Ran optimized = RunRader(With(kMarks, With({"--optimize", "11"}, conditions)));
+  const Ran optimized = RunCompanion(With(kMarks, With({"--optimize", "11"}, conditions)));
   ASSERT_EQ(optimized.status, 0) << optimized.err;
   const std::vector<PackedRow> cover = RowsOf(optimized.out);
   for (const PackedRow row : cover) EXPECT_TRUE(plain.Keeps(row));
@@ -684,7 +664,7 @@ TEST(ConditionCompanion, GuaranteeAndRowsHoldOverTheAllowedOutcomes) {
 TEST(ConditionCompanion, AnalysesTheFilteredSystemUnlessTheWholeIsAsked) {
   TempFolder folder("villkor_cli");
   const std::string path = folder.Path("rader.txt").string();
-  const Ran rows = RunRader(With(kMarks, {"--rows", "30", "-o", path}));
+  const Ran rows = RunCompanion(With(kMarks, {"--rows", "30", "-o", path}));
   ASSERT_EQ(rows.status, 0) << rows.err;
   const std::vector<std::string> conditions = {"--condition", "ettor 2-4"};
   PlainConditions plain;
@@ -692,13 +672,13 @@ TEST(ConditionCompanion, AnalysesTheFilteredSystemUnlessTheWholeIsAsked) {
   std::ifstream file(path, std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   const std::vector<PackedRow> kept = RowsOf(text);
-  const std::vector<PackedRow> fullRows = RowsOf(RunRader(kMarks).out);
+  const std::vector<PackedRow> fullRows = RowsOf(RunCompanion(kMarks).out);
   std::vector<PackedRow> allowed;
   for (const PackedRow row : fullRows) {
     if (plain.Keeps(row)) allowed.push_back(row);
   }
 
-  const Ran filtered = RunRader(With(kMarks, With({"--analyse", path}, conditions)));
+  const Ran filtered = RunCompanion(With(kMarks, With({"--analyse", path}, conditions)));
   ASSERT_EQ(filtered.status, 0) << filtered.err;
   const std::string keptText = GroupedNumber(static_cast<int64_t>(allowed.size()));
   const std::string allText = GroupedNumber(static_cast<int64_t>(fullRows.size()));
@@ -710,8 +690,9 @@ TEST(ConditionCompanion, AnalysesTheFilteredSystemUnlessTheWholeIsAsked) {
             std::string::npos)
       << filtered.out;
 
-  const Ran whole = RunRader(With(kMarks, With({"--analyse", path, "--whole-system"}, conditions)));
-  const Ran today = RunRader(With(kMarks, {"--analyse", path}));
+  const Ran whole =
+      RunCompanion(With(kMarks, With({"--analyse", path, "--whole-system"}, conditions)));
+  const Ran today = RunCompanion(With(kMarks, {"--analyse", path}));
   ASSERT_EQ(whole.status, 0) << whole.err;
   EXPECT_EQ(whole.out, "Villkor: analysen gäller hela systemet, " + allText + " utfall, varav " +
                            keptText + " uppfyller villkoren.\n" + today.out);
@@ -720,7 +701,7 @@ TEST(ConditionCompanion, AnalysesTheFilteredSystemUnlessTheWholeIsAsked) {
 TEST(ConditionCompanion, ConditionsThatKeepEveryRowLeaveEveryOutputAsItWas) {
   TempFolder folder("villkor_same");
   const std::string path = folder.Path("rader.txt").string();
-  ASSERT_EQ(RunRader(With(kMarks, {"--guarantee", "11", "-o", path})).status, 0);
+  ASSERT_EQ(RunCompanion(With(kMarks, {"--guarantee", "11", "-o", path})).status, 0);
   const std::vector<std::string> keepAll = {"--condition", "kryss 0-", "--condition",
                                             "tvåor -13 i 1-13"};
   for (const std::vector<std::string>& args :
@@ -730,8 +711,8 @@ TEST(ConditionCompanion, ConditionsThatKeepEveryRowLeaveEveryOutputAsItWas) {
                                              {"--optimize", "11", "--effort", "quick"},
                                              {"--analyse", path},
                                              {"--upload"}}) {
-    const Ran plain = RunRader(With(kMarks, args));
-    const Ran conditioned = RunRader(With(kMarks, With(args, keepAll)));
+    const Ran plain = RunCompanion(With(kMarks, args));
+    const Ran conditioned = RunCompanion(With(kMarks, With(args, keepAll)));
     EXPECT_EQ(conditioned.status, plain.status);
     EXPECT_EQ(conditioned.out, plain.out);
     EXPECT_EQ(conditioned.err, plain.err);
@@ -758,26 +739,26 @@ TEST(ConditionCompanion, TakesTheDocumentsConditionsWhenItUsesThem) {
   SaveCouponDocument(unused, document);
 
   const std::vector<std::string> both = {"--condition", "kryss 2-4", "--condition", "ettor 3-"};
-  EXPECT_EQ(RunRader({"--coupon", used}).out,
-            RunRader(With(kMarks, With({"--max-broken", "1"}, both))).out);
+  EXPECT_EQ(RunCompanion({"--coupon", used}).out,
+            RunCompanion(With(kMarks, With({"--max-broken", "1"}, both))).out);
   // Arguments add conditions; --max-broken replaces the document's.
   EXPECT_EQ(
-      RunRader({"--coupon", used, "--condition", "tvåor 1"}).out,
-      RunRader(With(kMarks, With({"--max-broken", "1", "--condition", "tvåor 1"}, both))).out);
-  EXPECT_EQ(RunRader({"--coupon", used, "--max-broken", "0"}).out,
-            RunRader(With(kMarks, both)).out);
+      RunCompanion({"--coupon", used, "--condition", "tvåor 1"}).out,
+      RunCompanion(With(kMarks, With({"--max-broken", "1", "--condition", "tvåor 1"}, both))).out);
+  EXPECT_EQ(RunCompanion({"--coupon", used, "--max-broken", "0"}).out,
+            RunCompanion(With(kMarks, both)).out);
   // Not in use, or set aside: the document's conditions do nothing.
-  const Ran plain = RunRader(kMarks);
-  EXPECT_EQ(RunRader({"--coupon", unused}).out, plain.out);
-  EXPECT_EQ(RunRader({"--coupon", used, "--no-coupon-conditions"}).out, plain.out);
-  EXPECT_EQ(RunRader({"--coupon", unused, "--condition", "kryss 3"}).out,
-            RunRader(With(kMarks, {"--condition", "kryss 3"})).out);
-  EXPECT_EQ(RunRader({"--coupon", unused, "--max-broken", "1"}).status, 2);
+  const Ran plain = RunCompanion(kMarks);
+  EXPECT_EQ(RunCompanion({"--coupon", unused}).out, plain.out);
+  EXPECT_EQ(RunCompanion({"--coupon", used, "--no-coupon-conditions"}).out, plain.out);
+  EXPECT_EQ(RunCompanion({"--coupon", unused, "--condition", "kryss 3"}).out,
+            RunCompanion(With(kMarks, {"--condition", "kryss 3"})).out);
+  EXPECT_EQ(RunCompanion({"--coupon", unused, "--max-broken", "1"}).status, 2);
 }
 
 TEST(ConditionCompanion, RefusesInSwedishWithTheRightStatus) {
   const auto ran = [](const std::vector<std::string>& args) {
-    return RunRader(With(kMarks, args));
+    return RunCompanion(With(kMarks, args));
   };
   const Ran unknown = ran({"--condition", "krys 2-5"});
   EXPECT_EQ(unknown.status, 2);
@@ -811,11 +792,12 @@ TEST(ConditionCompanion, RefusesInSwedishWithTheRightStatus) {
   EXPECT_EQ(ran({"--condition", "kryss 2", "--whole-system"}).status, 2);
   EXPECT_EQ(ran({"--no-coupon-conditions"}).status, 2);
   EXPECT_EQ(ran({"--condition", "kryss 2", "--streck", "1 2"}).status, 2);
-  EXPECT_EQ(RunRader({"--grade", "1111111111111", "x.txt", "--condition", "kryss 2"}).status, 2);
+  EXPECT_EQ(RunCompanion({"--grade", "1111111111111", "x.txt", "--condition", "kryss 2"}).status,
+            2);
 }
 
 TEST(ConditionCompanion, HelpDescribesTheLanguage) {
-  const Ran help = RunRader({"--help"});
+  const Ran help = RunCompanion({"--help"});
   ASSERT_EQ(help.status, 0);
   for (const char* word : {"--condition TEXT", "--max-broken E", "A-B", "1,2,5-8", "ettor", "kryss",
                            "tvåor", "favoriter", "skrällar", "poäng", "spelvärde", "utdelning",
