@@ -5,8 +5,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "coupon/shown_text.h"
-#include "coupon/text_fields.h"
+#include "coupon/number_text.h"
 #include "cover/coverage.h"
 
 namespace spelkub {
@@ -48,33 +47,10 @@ AnalysisReport Stopped(int matches) {
 std::optional<Streck> ParseStreck(std::string_view text, int matches, std::string* error) {
   if (matches < 1 || matches > kMaxMatches) throw std::invalid_argument("ParseStreck: matches");
   const size_t wanted = static_cast<size_t>(3 * matches);
-  std::vector<double> numbers;
-  for (const std::string_view token : SplitFields(text)) {
-    std::string_view digits = token;
-    if (digits.ends_with('%')) digits.remove_suffix(1);
-    double value = 0;
-    const auto [next, problem] = std::from_chars(digits.data(), digits.data() + digits.size(),
-                                                 value, std::chars_format::fixed);
-    if (problem == std::errc::result_out_of_range && next == digits.data() + digits.size()) {
-      // Digits beyond what a double holds: too large, or so small it is no share at all.
-      const size_t point = digits.find('.');
-      const std::string_view whole = digits.substr(0, point);
-      const bool large = whole.find_first_not_of('0') != std::string_view::npos;
-      return Refuse(error, ShortQuoted(token) + (large ? " är för stort" : " är för litet"));
-    }
-    if (digits.empty() || problem != std::errc() || next != digits.data() + digits.size() ||
-        !std::isfinite(value)) {
-      return Refuse(error, Quoted(ShownText(token)).append(" är inget tal"));
-    }
-    if (value < 0) {
-      return Refuse(error, "talen kan inte vara negativa (" + Quoted(ShownText(token)) + ")");
-    }
-    numbers.push_back(value);
-  }
-  if (numbers.size() != wanted) {
-    return Refuse(error, "väntade " + std::to_string(wanted) + " tal, tre per match, fick " +
-                             std::to_string(numbers.size()));
-  }
+  const NumberList list = ReadNumberList(text);
+  if (!list.problem.empty()) return Refuse(error, list.problem);
+  const std::vector<double>& numbers = list.numbers;
+  if (numbers.size() != wanted) return Refuse(error, CountProblem(text, wanted, numbers.size()));
   Streck streck;
   streck.matches = matches;
   for (int m = 0; m < matches; ++m) {

@@ -28,14 +28,14 @@ struct Streck {
   std::vector<int> scaledMatches;
 };
 
-// 13 or 14 groups of three numbers (as many as `matches`), separated by
-// blanks, commas, semicolons or line breaks; decimals with a point, an
-// optional "%" after a number. A group's numbers need not add up to 100 (each
-// group is scaled to 100). Refusals are one Swedish line: "Streck: väntade 39
-// tal, tre per match, fick 38", "Streck: "abc" är inget tal", "Streck: talen
-// kan inte vara negativa ("-5")", "Streck: match 3 har summan 0", "Streck:
-// "1000…" är för stort", "Streck: talen för match 3 är för stora att lägga
-// ihop".
+// 13 or 14 groups of three numbers (as many as `matches`), read as
+// ReadNumberList does (coupon/number_text.h): separated by blanks, commas,
+// semicolons or line breaks, a decimal point or decimal comma, an optional
+// "%" after a number. A group's numbers need not add up to 100 (each group is
+// scaled to 100). Refusals are one Swedish line: "Streck: väntade 39 tal, tre
+// per match, fick 38", "Streck: "abc" är inget tal", "Streck: talet "-5" är
+// negativt", "Streck: match 3 har summan 0", "Streck: "1000000000000" är för
+// stort", "Streck: talen för match 3 är för stora att lägga ihop".
 std::optional<Streck> ParseStreck(std::string_view text, int matches, std::string* error);
 
 // "Streck som inte summerade till 100 har räknats om: match 2, 5", or empty

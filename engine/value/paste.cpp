@@ -4,105 +4,15 @@
 #include <cmath>
 #include <system_error>
 
+#include "coupon/number_text.h"
 #include "coupon/shown_text.h"
 
 namespace spelkub {
 namespace {
 
-// Beyond this no odds, percentage or turnover share makes sense, and a long
-// run of digits is more likely a pasted row number or a date gone wrong.
-constexpr double kLargestNumber = 1e9;
-
 bool Fail(std::string* error, std::string text) {
   if (error != nullptr) *error = std::move(text);
   return false;
-}
-
-bool IsBlankAt(std::string_view text, size_t at, size_t* length) {
-  const auto byte = static_cast<unsigned char>(text[at]);
-  if (byte == ' ' || byte == '\t' || byte == '\r' || byte == '\n' || byte == '\v' || byte == '\f') {
-    *length = 1;
-    return true;
-  }
-  // No-break space U+00A0 and narrow no-break space U+202F, as web pages and
-  // some spreadsheets put between a number and its "%".
-  if (text.substr(at, 2) == "\xC2\xA0") {
-    *length = 2;
-    return true;
-  }
-  if (text.substr(at, 3) == "\xE2\x80\xAF") {
-    *length = 3;
-    return true;
-  }
-  return false;
-}
-
-std::string_view Trim(std::string_view text) {
-  size_t length = 0;
-  while (!text.empty()) {
-    if (IsBlankAt(text, 0, &length)) {
-      text.remove_prefix(length);
-    } else {
-      break;
-    }
-  }
-  while (!text.empty()) {
-    bool trimmed = false;
-    for (size_t tail = 1; tail <= 3 && tail <= text.size(); ++tail) {
-      if (IsBlankAt(text, text.size() - tail, &length) && length == tail) {
-        text.remove_suffix(tail);
-        trimmed = true;
-        break;
-      }
-    }
-    if (!trimmed) break;
-  }
-  return text;
-}
-
-// A field as a cell shows it: blanks around taken away, and the double quotes
-// a CSV file puts around a field.
-std::string_view Field(std::string_view text) {
-  text = Trim(text);
-  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
-    text = Trim(text.substr(1, text.size() - 2));
-  }
-  return text;
-}
-
-enum class NumberRead { kNumber, kNotNumber, kNegative, kTooLarge };
-
-NumberRead ReadNumber(std::string_view text, double* number) {
-  text = Field(text);
-  if (!text.empty() && text.back() == '%') text = Trim(text.substr(0, text.size() - 1));
-  bool negative = false;
-  if (!text.empty() && text.front() == '-') {
-    negative = true;
-    text = Trim(text.substr(1));
-  }
-  std::string plain;
-  int digits = 0;
-  int points = 0;
-  for (const char c : text) {
-    if (c >= '0' && c <= '9') {
-      ++digits;
-      plain += c;
-    } else if (c == ',' || c == '.') {
-      ++points;
-      plain += '.';
-    } else {
-      return NumberRead::kNotNumber;
-    }
-  }
-  if (digits == 0 || points > 1) return NumberRead::kNotNumber;
-  double value = 0;
-  const auto [end, failure] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-  if (failure == std::errc::result_out_of_range) return NumberRead::kTooLarge;
-  if (failure != std::errc() || end != plain.data() + plain.size()) return NumberRead::kNotNumber;
-  if (negative && value != 0) return NumberRead::kNegative;
-  if (!std::isfinite(value) || value > kLargestNumber) return NumberRead::kTooLarge;
-  *number = value;
-  return NumberRead::kNumber;
 }
 
 std::vector<std::string_view> SplitAt(std::string_view text, char separator) {
@@ -119,17 +29,15 @@ std::vector<std::string_view> SplitAt(std::string_view text, char separator) {
   }
 }
 
-// The non-empty pieces between blanks (and `extra` separators).
-std::vector<std::string_view> SplitAtBlanks(std::string_view text, std::string_view extra = {}) {
+// The non-empty pieces between blanks.
+std::vector<std::string_view> SplitAtBlanks(std::string_view text) {
   std::vector<std::string_view> parts;
   size_t at = 0;
   size_t start = 0;
   bool inside = false;
   while (at < text.size()) {
     size_t length = 1;
-    const bool separator =
-        IsBlankAt(text, at, &length) || extra.find(text[at]) != std::string_view::npos;
-    if (separator) {
+    if (IsBlankAt(text, at, &length)) {
       if (inside) parts.push_back(text.substr(start, at - start));
       inside = false;
     } else if (!inside) {
@@ -154,14 +62,14 @@ std::vector<std::string_view> Lines(std::string_view text) {
       start = at + 1;
     }
   }
-  while (!lines.empty() && Trim(lines.back()).empty()) lines.pop_back();
+  while (!lines.empty() && TrimBlanks(lines.back()).empty()) lines.pop_back();
   return lines;
 }
 
 bool AllNumbers(const std::vector<std::string_view>& fields) {
   double ignored = 0;
   for (const std::string_view field : fields) {
-    if (ReadNumber(field, &ignored) != NumberRead::kNumber) return false;
+    if (ReadNumberText(field, &ignored) != NumberRead::kNumber) return false;
   }
   return !fields.empty();
 }
@@ -177,7 +85,8 @@ std::vector<std::vector<std::string_view>> BlockFields(const std::vector<std::st
     for (const std::string_view line : lines) {
       std::vector<std::string_view> fields = SplitAt(line, separator);
       // Some programs end every line of a CSV file with its separator.
-      if (separator == ';' && fields.size() > 1 && Field(fields.back()).empty()) fields.pop_back();
+      if (separator == ';' && fields.size() > 1 && CellText(fields.back()).empty())
+        fields.pop_back();
       rows.push_back(std::move(fields));
     }
     return rows;
@@ -188,8 +97,8 @@ std::vector<std::vector<std::string_view>> BlockFields(const std::vector<std::st
     if (!fields.empty() && !AllNumbers(fields)) blanksSplit = false;
   }
   for (const std::string_view line : lines) {
-    rows.push_back(blanksSplit && !Trim(line).empty() ? SplitAtBlanks(line)
-                                                      : std::vector<std::string_view>{line});
+    rows.push_back(blanksSplit && !TrimBlanks(line).empty() ? SplitAtBlanks(line)
+                                                            : std::vector<std::string_view>{line});
   }
   return rows;
 }
@@ -198,27 +107,47 @@ std::vector<std::vector<std::string_view>> BlockFields(const std::vector<std::st
 // the line is not of that form.
 std::vector<double> SignLine(std::string_view line, int rows) {
   const size_t wanted = static_cast<size_t>(3 * rows);
-  std::vector<std::string_view> fields = SplitAtBlanks(line, "\t;");
-  const bool otherSeparators = line.find_first_of("\t; ") != std::string_view::npos;
-  if (fields.size() != wanted && !otherSeparators) fields = SplitAtBlanks(line, ",");
+  const std::vector<std::string_view> fields = NumberFields(line);
   if (fields.size() != wanted || !AllNumbers(fields)) return {};
   std::vector<double> numbers(wanted);
-  for (size_t i = 0; i < wanted; ++i) ReadNumber(fields[i], &numbers[i]);
+  for (size_t i = 0; i < wanted; ++i) ReadNumberText(fields[i], &numbers[i]);
   return numbers;
 }
 
-std::string NumberProblem(NumberRead read, std::string_view field) {
-  const std::string shown = Quoted(Field(field));
-  switch (read) {
-    case NumberRead::kNegative:
-      return "talet " + shown + " är negativt";
-    case NumberRead::kTooLarge:
-      return shown + " är för stort";
-    case NumberRead::kNotNumber:
-    case NumberRead::kNumber:
-      break;
+// Whether the fields of a line that land in number columns from `column` on
+// are all numbers or empty; false too when the line has none there.
+bool NumbersWhereNumbersGo(const std::vector<std::string_view>& fields, const PasteTable& table,
+                           int column) {
+  bool any = false;
+  for (size_t field = 0; field < fields.size(); ++field) {
+    const size_t at = static_cast<size_t>(column) + field;
+    if (at >= table.columns.size() || table.columns[at] != PasteColumn::kNumber) continue;
+    double ignored = 0;
+    if (CellText(fields[field]).empty()) continue;
+    if (ReadNumberText(fields[field], &ignored) != NumberRead::kNumber) return false;
+    any = true;
   }
-  return shown + " är inget tal";
+  return any;
+}
+
+// A first line with words where the lines below have numbers: a spreadsheet's
+// or a CSV file's header ("Hemma;Borta;1;X;2"), not a match.
+bool HeaderLine(const std::vector<std::vector<std::string_view>>& block, const PasteTable& table,
+                int column) {
+  if (block.size() < 2) return false;
+  bool words = false;
+  for (size_t field = 0; field < block.front().size(); ++field) {
+    const size_t at = static_cast<size_t>(column) + field;
+    const std::string_view text = CellText(block.front()[field]);
+    double ignored = 0;
+    words = words || (at < table.columns.size() && table.columns[at] == PasteColumn::kNumber &&
+                      !text.empty() && ReadNumberText(text, &ignored) != NumberRead::kNumber);
+  }
+  if (!words) return false;
+  for (size_t line = 1; line < block.size(); ++line) {
+    if (!NumbersWhereNumbersGo(block[line], table, column)) return false;
+  }
+  return true;
 }
 
 bool Placeable(const PasteTable& table, int row, int column) {
@@ -232,7 +161,7 @@ bool Placeable(const PasteTable& table, int row, int column) {
 
 std::optional<double> ReadPastedNumber(std::string_view text) {
   double number = 0;
-  if (ReadNumber(text, &number) != NumberRead::kNumber) return std::nullopt;
+  if (ReadNumberText(text, &number) != NumberRead::kNumber) return std::nullopt;
   return number;
 }
 
@@ -277,7 +206,8 @@ std::optional<std::vector<PastedCell>> PasteCells(std::string_view text, const P
     }
   }
 
-  const std::vector<std::vector<std::string_view>> block = BlockFields(lines, text);
+  std::vector<std::vector<std::string_view>> block = BlockFields(lines, text);
+  if (HeaderLine(block, table, column)) block.erase(block.begin());
   const int height = static_cast<int>(block.size());
   if (row + height > table.rows) {
     Fail(error, "Det inklistrade har " + std::to_string(height) + " rader, men från match " +
@@ -303,9 +233,9 @@ std::optional<std::vector<PastedCell>> PasteCells(std::string_view text, const P
       const std::string_view raw = block[line][field];
       PastedCell cell{row + line, column + field, std::string(), kNoValue};
       if (table.columns[cell.column] == PasteColumn::kText) {
-        cell.text = std::string(Field(raw));
-      } else if (!Field(raw).empty()) {
-        const NumberRead read = ReadNumber(raw, &cell.number);
+        cell.text = std::string(CellText(raw));
+      } else if (!CellText(raw).empty()) {
+        const NumberRead read = ReadNumberText(raw, &cell.number);
         if (read != NumberRead::kNumber) {
           Fail(error, "Rad " + std::to_string(line + 1) + ", fält " + std::to_string(field + 1) +
                           ": " + NumberProblem(read, raw));

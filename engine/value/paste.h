@@ -6,13 +6,14 @@
 // - a block of rows: lines split at tabs, else at semicolons, else at blanks
 //   when every field of every line is a number (otherwise a line is one
 //   cell). The block's top left lands on the selected cell, as a spreadsheet
-//   pastes; an empty field clears its cell.
-// - one line of three numbers per match (39 or 42), split at tabs,
-//   semicolons or blanks, or at commas when it has none of those: it fills
-//   the group of three columns (1, X, 2) of the selected cell, from the first
-//   match to the last, whichever row is selected.
-// A number has a decimal comma or point and may end in "%"; no grouping, no
-// exponent. Numbers may not be negative.
+//   pastes; an empty field clears its cell. A first line with words where the
+//   lines below have numbers is a header and is left out.
+// - one line of three numbers per match (39 or 42), split as NumberFields
+//   does (coupon/number_text.h): it fills the group of three columns (1, X, 2)
+//   of the selected cell, from the first match to the last, whichever row is
+//   selected.
+// Numbers are read by ReadNumberText: a decimal comma or point, may end in
+// "%"; no grouping, no exponent; not negative.
 #pragma once
 
 #include <optional>
