@@ -29,11 +29,11 @@ constexpr std::string_view kUsage =
     "spelkub_rader [--game GAME] --analyse FILE [--streck PERCENTAGES] MARKS\n"
     "spelkub_rader --grade RESULT FILE\n"
     "spelkub_rader [--game GAME] [--coupon DOC] --value FILE [--chances P] [--streck P]\n"
-    "              [--turnover T] [--tsv]\n"
+    "              [--turnover T] [--jackpot KR] [--tsv]\n"
     "spelkub_rader [--game GAME] [--coupon DOC] --row-values FILE [--chances P] [--streck P]\n"
-    "              [--turnover T] [--tsv]\n"
+    "              [--turnover T] [--jackpot KR] [--tsv]\n"
     "spelkub_rader [--game GAME] [--13plus GOALS] [--coupon DOC] --save-coupon FILE\n"
-    "              [--chances P] [--streck P] [--turnover T] [MARKS]\n"
+    "              [--chances P] [--streck P] [--turnover T] [--jackpot KR] [MARKS]\n"
     "spelkub_rader --help | --version\n";
 
 constexpr std::string_view kHelpIntro =
@@ -153,6 +153,7 @@ enum class Flag {
   kRowValues,
   kChances,
   kTurnover,
+  kJackpot,
   kCoupon,
   kSaveCoupon,
   kTsv,
@@ -182,9 +183,13 @@ constexpr KnownOption kKnownOptions[] = {
 
 // The value layer's options.
 constexpr KnownOption kValueOptions[] = {
-    {"--value", Flag::kValue, 1},     {"--row-values", Flag::kRowValues, 1},
-    {"--chances", Flag::kChances, 1}, {"--turnover", Flag::kTurnover, 1},
-    {"--coupon", Flag::kCoupon, 1},   {"--save-coupon", Flag::kSaveCoupon, 1},
+    {"--value", Flag::kValue, 1},
+    {"--row-values", Flag::kRowValues, 1},
+    {"--chances", Flag::kChances, 1},
+    {"--turnover", Flag::kTurnover, 1},
+    {"--jackpot", Flag::kJackpot, 1},
+    {"--coupon", Flag::kCoupon, 1},
+    {"--save-coupon", Flag::kSaveCoupon, 1},
     {"--tsv", Flag::kTsv, 0},
 };
 
@@ -474,6 +479,9 @@ std::string TakeValueLayerValue(Flag flag, std::string_view value, Options& opti
     case Flag::kTurnover:
       options.value.turnoverText = std::string(value);
       return {};
+    case Flag::kJackpot:
+      options.value.jackpotText = std::string(value);
+      return {};
     case Flag::kCoupon:
       options.value.couponPath = std::string(value);
       return {};
@@ -535,6 +543,7 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
     case Flag::kSaveCoupon:
     case Flag::kChances:
     case Flag::kTurnover:
+    case Flag::kJackpot:
     case Flag::kCoupon:
     case Flag::kTsv:
       return TakeValueLayerValue(flag, value, options);
@@ -571,27 +580,31 @@ std::optional<std::string> CheckValueCombination(const std::vector<Flag>& seen, 
   if (commands > 1) return "--value, --row-values och --save-coupon utesluter varandra";
   if (Has(seen, Flag::kValue) || Has(seen, Flag::kRowValues)) {
     if (!onlyWith({Flag::kValue, Flag::kRowValues, Flag::kGame, Flag::kCoupon, Flag::kChances,
-                   Flag::kStreck, Flag::kTurnover, Flag::kTsv})) {
+                   Flag::kStreck, Flag::kTurnover, Flag::kJackpot, Flag::kTsv})) {
       return std::string(Has(seen, Flag::kValue) ? "--value" : "--row-values") +
-             " FILE tar bara --game, --coupon, --chances, --streck, --turnover och --tsv";
+             " FILE tar bara --game, --coupon, --chances, --streck, --turnover, --jackpot och "
+             "--tsv";
     }
     return std::string();
   }
   if (Has(seen, Flag::kSaveCoupon)) {
     if (!onlyWith({Flag::kSaveCoupon, Flag::kGame, Flag::kPlus13, Flag::kCoupon, Flag::kChances,
-                   Flag::kStreck, Flag::kTurnover, Flag::kCondition, Flag::kMaxBroken,
-                   Flag::kNoCouponConditions})) {
+                   Flag::kStreck, Flag::kTurnover, Flag::kJackpot, Flag::kCondition,
+                   Flag::kMaxBroken, Flag::kNoCouponConditions})) {
       return std::string(
           "--save-coupon FILE tar bara --game, --13plus, --coupon, --chances, --streck, "
-          "--turnover, --condition, --max-broken och --no-coupon-conditions");
+          "--turnover, --jackpot, --condition, --max-broken och --no-coupon-conditions");
     }
     return std::string();
   }
   if (Has(seen, Flag::kTsv))
     return std::string("--tsv kräver --value FILE eller --row-values FILE");
-  if ((Has(seen, Flag::kChances) || Has(seen, Flag::kTurnover)) && !ConditionsInEffect(options)) {
-    return std::string(Has(seen, Flag::kChances) ? "--chances" : "--turnover") +
-           " kräver --value FILE, --row-values FILE eller --save-coupon FILE";
+  if ((Has(seen, Flag::kChances) || Has(seen, Flag::kTurnover) || Has(seen, Flag::kJackpot)) &&
+      !ConditionsInEffect(options)) {
+    const std::string_view flag = Has(seen, Flag::kChances)    ? "--chances"
+                                  : Has(seen, Flag::kTurnover) ? "--turnover"
+                                                               : "--jackpot";
+    return std::string(flag) + " kräver --value FILE, --row-values FILE eller --save-coupon FILE";
   }
   if (Has(seen, Flag::kCoupon) && Has(seen, Flag::kAnalyse) && !Has(seen, Flag::kStreck) &&
       options.value.document) {
@@ -640,9 +653,9 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
   if (Has(seen, Flag::kAnalyse)) {
     if (!onlyWith({Flag::kAnalyse, Flag::kStreck, Flag::kGame, Flag::kCoupon, Flag::kCondition,
                    Flag::kMaxBroken, Flag::kNoCouponConditions, Flag::kWholeSystem, Flag::kChances,
-                   Flag::kTurnover})) {
+                   Flag::kTurnover, Flag::kJackpot})) {
       return "--analyse FILE tar bara --game, --streck, --coupon, villkoren, --chances, "
-             "--turnover och MARKS";
+             "--turnover, --jackpot och MARKS";
     }
     if (Has(seen, Flag::kStreck)) {
       std::string error;

@@ -57,8 +57,9 @@ enum class Command {
 struct ValueArguments {
   std::string chancesText;  // --chances, read once the game is known
   std::optional<std::string> turnoverText;
-  std::optional<std::string> couponPath;  // --coupon FILE
-  std::string savePath;                   // --save-coupon FILE
+  std::optional<std::string> jackpotText;  // --jackpot KR
+  std::optional<std::string> couponPath;   // --coupon FILE
+  std::string savePath;                    // --save-coupon FILE
   bool tsv = false;
   bool gameGiven = false;   // --game given: it overrides the document's and the file's
   bool marksGiven = false;  // MARKS given: they override the document's

@@ -13,6 +13,7 @@
 #include "cli/commands.h"
 #include "commands/value_command.h"
 #include "coupon/games.h"
+#include "coupon/number_text.h"
 #include "coupon/shown_text.h"
 #include "io/save_file.h"
 #include "text/coupon_reader.h"
@@ -29,21 +30,27 @@ constexpr std::string_view kValueHelp =
     "                     utdelning per vinstgrad vid det troligaste utfallet och vinstchans\n"
     "                     i öre per rad\n"
     "  --row-values FILE  varje rad med chans, folkets andel, spelvärde och beräknad\n"
-    "                     13-utdelning, i filens ordning\n"
-    "  --chances P        egna chanser i procent, 1 X 2 per match: 39 tal (42 för supertoto);\n"
-    "                     en match som inte summerar till 100 räknas om\n"
+    "                     utdelning för högsta vinstgraden, i filens ordning\n"
+    "  --chances P        egna chanser i procent, 1 X 2 per match: 39 tal (42 för supertoto),\n"
+    "                     decimaler med punkt eller komma (\"45,5 30 24,5, ...\"); en match\n"
+    "                     som inte summerar till 100 räknas om\n"
     "  --streck P         folkets streck i procent, likadant\n"
-    "  --turnover T       omsättningen i kr, större än 0\n"
+    "  --turnover T       omsättningen i kr, större än 0: de andras insats, som spelbolaget\n"
+    "                     visar innan du lämnar in (din egen insats läggs till i potten)\n"
+    "  --jackpot KR       jackpott i kr på högsta vinstgradens pott, 0 om inget anges\n"
     "  --tsv              maskinläsbart: nyckel<TAB>värde (rows, cost_kr, p13, p12plus,\n"
     "                     p11plus, p10plus – p14, p13plus, p12plus, p11plus för supertoto –,\n"
     "                     likeliest, likeliest_payout13 …, expected_return_kr,\n"
-    "                     return_ore_per_row), chanser som andelar 0..1 och spelvärdet som\n"
-    "                     kvot; med --row-values en\n"
-    "                     rubrikrad row, chance, public, value, payout13 och en rad per rad.\n"
-    "                     Talen i C-locale, kortaste text som läses tillbaka exakt\n"
+    "                     return_ore_per_row, och scaled_chances, scaled_streck: matcherna\n"
+    "                     som räknats om, t.ex. 2,5, tomt om ingen), chanser som andelar\n"
+    "                     0..1 och spelvärdet som kvot; med --row-values en rubrikrad row,\n"
+    "                     chance, public, value, payout13 (payout14 för supertoto) och en\n"
+    "                     rad per rad. Talen i C-locale, kortaste text som läses tillbaka\n"
+    "                     exakt\n"
     "  --coupon DOC       spel, 13plus, markeringar, värden och pott ur kupongfilen DOC\n"
-    "                     (.spelkub); --game, --13plus, MARKS, --chances, --streck och\n"
-    "                     --turnover går före. Fungerar också vid generering och --analyse\n"
+    "                     (.spelkub); --game, --13plus, MARKS, --chances, --streck,\n"
+    "                     --turnover och --jackpot går före. Fungerar också vid generering\n"
+    "                     och --analyse\n"
     "  --save-coupon FILE skriver kupongfilen för de givna flaggorna och MARKS\n"
     "\n"
     "Exempel:\n"
@@ -69,48 +76,18 @@ std::string GapHint(ValueGap gap) {
 }
 
 // Three numbers per match, kept as written (the model scales each match to
-// 100 % and says so): separated by blanks, commas or semicolons, each may end
-// in %.
+// 100 % and says so), read as ReadNumberList reads them.
 std::optional<std::vector<double>> ParsePercentages(std::string_view text, int matches,
                                                     std::string_view name, std::string* error) {
-  std::vector<double> numbers;
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto separator = [&text](size_t at) {
-      const char c = text[at];
-      return c == ' ' || c == '\t' || c == ',' || c == ';' || c == '\n' || c == '\r';
-    };
-    if (separator(i)) {
-      ++i;
-      continue;
-    }
-    size_t end = i;
-    while (end < text.size() && !separator(end)) ++end;
-    const std::string_view token = text.substr(i, end - i);
-    i = end;
-    std::string_view digits = token;
-    if (digits.ends_with('%')) digits.remove_suffix(1);
-    double value = 0;
-    const auto [stop, problem] = std::from_chars(digits.data(), digits.data() + digits.size(),
-                                                 value, std::chars_format::fixed);
-    if (digits.empty() || problem != std::errc() || stop != digits.data() + digits.size() ||
-        !std::isfinite(value)) {
-      *error = std::string(name) + ": " + Quoted(token) + " är inget tal";
-      return std::nullopt;
-    }
-    if (value < 0) {
-      *error = std::string(name) + ": talen kan inte vara negativa (" + Quoted(token) + ")";
-      return std::nullopt;
-    }
-    numbers.push_back(value);
-  }
+  NumberList list = ReadNumberList(text);
   const size_t wanted = static_cast<size_t>(3 * matches);
-  if (numbers.size() != wanted) {
-    *error = std::string(name) + ": väntade " + std::to_string(wanted) +
-             " tal, tre per match, fick " + std::to_string(numbers.size());
+  if (list.problem.empty() && list.numbers.size() != wanted)
+    list.problem = CountProblem(text, wanted, list.numbers.size());
+  if (!list.problem.empty()) {
+    *error = std::string(name) + ": " + list.problem;
     return std::nullopt;
   }
-  return numbers;
+  return std::move(list.numbers);
 }
 
 }  // namespace
@@ -143,11 +120,22 @@ MadeDocument MakeDocument(const Options& options, int32_t game) {
     double turnover = 0;
     const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), turnover);
     if (text.empty() || problem != std::errc() || end != text.data() + text.size() ||
-        !std::isfinite(turnover) || turnover <= 0) {
+        !std::isfinite(turnover) || turnover <= 0 || turnover > kLargestAmount) {
       made.error = "--turnover tar omsättningen i kr, ett tal större än 0, inte " + Quoted(text);
       return made;
     }
     made.document.pool.turnover = turnover;
+  }
+  if (options.value.jackpotText) {
+    const std::string& text = *options.value.jackpotText;
+    double jackpot = 0;
+    const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), jackpot);
+    if (text.empty() || problem != std::errc() || end != text.data() + text.size() ||
+        !std::isfinite(jackpot) || jackpot < 0 || jackpot > kLargestAmount) {
+      made.error = "--jackpot tar jackpotten i kr, ett tal från 0, inte " + Quoted(text);
+      return made;
+    }
+    made.document.pool.jackpot = jackpot;
   }
   return made;
 }
@@ -231,6 +219,16 @@ int Value(const Options& options, Output& output) {
   for (const ValueFigure& figure : outcome.figures) {
     text += figure.key + '\t' + (figure.numeric ? MachineNumber(figure.number) : figure.raw) + '\n';
   }
+  const auto matchList = [](const std::vector<int>& matches) {
+    std::string list;
+    for (const int m : matches) {
+      if (!list.empty()) list += ',';
+      list += std::to_string(m);
+    }
+    return list;
+  };
+  text += "scaled_chances\t" + matchList(outcome.model.scaledChances) + '\n';
+  text += "scaled_streck\t" + matchList(outcome.model.scaledStreck) + '\n';
   if (!WriteAll(output, text)) return kExitRefused;
   TellNotes(outcome.model.notes, output);
   return kExitDone;
@@ -245,7 +243,7 @@ int RowValues(const Options& options, Output& output) {
   const RowValueTable& table = *outcome.table;
   const bool tsv = options.value.tsv;
   const std::string top = std::to_string(table.matches);
-  std::string text = tsv ? "row\tchance\tpublic\tvalue\tpayout13\n"
+  std::string text = tsv ? "row\tchance\tpublic\tvalue\tpayout" + top + "\n"
                          : "Rad\tChans\tFolket\tSpelvärde\tUtdelning " + top + "\n";
   // Written in blocks, so that millions of rows cost one block of text.
   constexpr size_t kBlockRows = 1 << 14;
@@ -338,7 +336,7 @@ std::optional<Streck> StreckOfDocument(const CouponDocument& document, int match
       if (!std::isfinite(value) || value < 0) return std::nullopt;
       sum += value;
     }
-    if (!(sum > 0)) return std::nullopt;
+    if (!(sum > 0) || !std::isfinite(sum)) return std::nullopt;
     if (sum < 99 || sum > 101) streck.scaledMatches.push_back(m + 1);
     for (int sign = 0; sign < 3; ++sign) streck.percent[m][sign] = given[sign] / sum * 100.0;
   }

@@ -1,4 +1,5 @@
 #include "document/coupon_document.h"
+#include "value/value_model.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -52,6 +53,7 @@ void ExpectSameDocument(const CouponDocument& expected, const CouponDocument& ac
   EXPECT_TRUE(SameNumber(expected.pool.payoutShare, actual.pool.payoutShare));
   EXPECT_TRUE(SameNumber(expected.pool.minimumPayout, actual.pool.minimumPayout));
   EXPECT_TRUE(SameNumber(expected.pool.turnover, actual.pool.turnover));
+  EXPECT_TRUE(SameNumber(expected.pool.jackpot, actual.pool.jackpot));
   ASSERT_EQ(expected.pool.levels.size(), actual.pool.levels.size());
   for (size_t i = 0; i < expected.pool.levels.size(); ++i) {
     EXPECT_EQ(expected.pool.levels[i].right, actual.pool.levels[i].right);
@@ -91,10 +93,12 @@ class RandomDocuments {
       if (Chance(0.4)) document.results[match - 1] = static_cast<int>(Below(3));
     }
     PoolModel& pool = document.pool;
-    if (Chance(0.5)) pool.rowPrice = Positive();
+    // Pool numbers within what a pool can hold; their digits as exotic as any.
+    if (Chance(0.5)) pool.rowPrice = std::min(Positive(), kLargestRowPrice);
     if (Chance(0.5)) pool.payoutShare = Share();
-    if (Chance(0.5)) pool.minimumPayout = Chance(0.2) ? 0.0 : Positive();
-    if (Chance(0.7)) pool.turnover = Positive();
+    if (Chance(0.5)) pool.minimumPayout = Chance(0.2) ? 0.0 : std::min(Positive(), kLargestAmount);
+    if (Chance(0.7)) pool.turnover = std::min(Positive(), kLargestAmount);
+    if (Chance(0.3)) pool.jackpot = std::min(Positive(), kLargestAmount);
     if (Chance(0.5)) {
       // Any subset of the levels, in any order, with shares that sum to at most 1.
       pool.levels.clear();
@@ -212,6 +216,11 @@ TEST(CouponDocumentText, WritesNumbersShortAndPlain) {
   EXPECT_NE(text.find("odds = [2.1, 3.0, 1e+20]\n"), std::string::npos) << text;
   EXPECT_NE(text.find("chance = [0.1, 1e-07, 33.333333333333336]\n"), std::string::npos) << text;
   EXPECT_NE(text.find("turnover = 43000000.0\n"), std::string::npos) << text;
+  // No jackpot, no line; one follows the turnover.
+  EXPECT_EQ(text.find("jackpot"), std::string::npos) << text;
+  document.pool.jackpot = 12500000;
+  EXPECT_NE(CouponDocumentText(document).find("turnover = 43000000.0\njackpot = 12500000.0\n"),
+            std::string::npos);
 
   // The extremes of double read back bit for bit.
   document.values.match[1].streck = {std::numeric_limits<double>::denorm_min(),
@@ -251,6 +260,14 @@ TEST(CouponDocumentText, FreshDocumentShowsThePoolDefaults) {
     expected += "\n[[match]]\nnumber = " + std::to_string(match) + "\nmark = \"\"\n";
   }
   EXPECT_EQ(text, expected);
+}
+
+// Each game's split of the pot comes from its table row.
+TEST(CouponDocumentText, EuropatipsetSplitsItsPotItsOwnWay) {
+  const std::string text = CouponDocumentText(NewCouponDocument(kEuropatipset));
+  EXPECT_NE(text.find("[pool.level_share]\n13 = 0.39\n12 = 0.22\n11 = 0.12\n10 = 0.25\n"),
+            std::string::npos)
+      << text;
 }
 
 TEST(CouponDocumentText, RefusesWhatWouldNotReadBack) {
@@ -294,6 +311,18 @@ TEST(CouponDocumentText, RefusesWhatWouldNotReadBack) {
             "Potten: minsta utdelningen ska vara ett tal, minst 0");
   EXPECT_EQ(problem([](CouponDocument& d) { d.pool.turnover = -5; }),
             "Potten: omsättningen ska vara ett tal större än 0");
+  EXPECT_EQ(problem([](CouponDocument& d) { d.pool.turnover = 1e300; }),
+            "Potten: omsättningen är orimligt stor");
+  EXPECT_EQ(problem([](CouponDocument& d) { d.pool.rowPrice = 1e308; }),
+            "Potten: radpriset är orimligt stort");
+  EXPECT_EQ(problem([](CouponDocument& d) { d.pool.jackpot = -1; }),
+            "Potten: jackpotten ska vara ett tal, minst 0");
+  EXPECT_EQ(problem([](CouponDocument& d) { d.pool.jackpot = INFINITY; }),
+            "Potten: jackpotten ska vara ett tal, minst 0");
+  EXPECT_EQ(problem([](CouponDocument& d) {
+              d.values.match[2].chance = {1e308, 1e308, 1e308};
+            }),
+            "Match 3: chanserna är för stora att lägga ihop");
   EXPECT_EQ(problem([](CouponDocument& d) {
               d.pool.levels.push_back({14, 0});
             }),

@@ -245,6 +245,77 @@ TEST_F(MatchTableTest, ImportReadsATextFileAtTheSelectedCell) {
   EXPECT_EQ(dialog->Values().match[1].streck, (SignValues{61.5, 22, 16.5}));
 }
 
+// A CSV file with a header row, 14 lines for 13 matches: the header is left
+// out, the rest lands from the selected cell.
+TEST_F(MatchTableTest, AHeaderRowIsLeftOut) {
+  const auto dialog = Open();
+  QString csv = QStringLiteral("Hemma;Borta;1;X;2\n");
+  for (int match = 1; match <= 13; ++match)
+    csv += QStringLiteral("Lag %1;Lag %2;45;30,5;24,5\n").arg(2 * match - 1).arg(2 * match);
+  PasteAt(*dialog, 0, kHomeColumn, csv);
+  ASSERT_FALSE(Error(*dialog)->isVisible()) << Error(*dialog)->text().toStdString();
+  EXPECT_EQ(dialog->Values().match[0].home, "Lag 1");
+  EXPECT_EQ(dialog->Values().match[12].away, "Lag 26");
+  EXPECT_EQ(dialog->Values().match[12].odds, (SignValues{45, 30.5, 24.5}));
+  // Words where numbers go, and no numbers below them: no header, refused.
+  PasteAt(*dialog, 0, kOddsColumn, "a;b;c\nd;e;f\n");
+  EXPECT_EQ(Error(*dialog)->text(), QStringLiteral("Rad 1, fält 1: \"a\" är inget tal"));
+}
+
+// Chances made from the odds follow the odds when new ones come in by paste
+// or import; chances the player typed stay his.
+TEST_F(MatchTableTest, ChancesFromOddsFollowNewOdds) {
+  const auto dialog = Open();
+  QStringList lines;
+  for (int match = 0; match < 13; ++match) lines << QStringLiteral("2;3;4");
+  PasteAt(*dialog, 0, kOddsColumn, lines.join(QLatin1Char('\n')));
+  Press(*dialog, "OddsTillChans");
+  const double share = (1 / 2.0) / (1 / 2.0 + 1 / 3.0 + 1 / 4.0) * 100;
+  EXPECT_NEAR(dialog->Values().match[4].chance[0], share, 1e-9);
+  // Match 2's chances typed by hand, then new odds for every match.
+  PasteAt(*dialog, 1, kChanceColumn, "50;25;25");
+  lines.clear();
+  for (int match = 0; match < 13; ++match) lines << QStringLiteral("1,5;4;6");
+  PasteAt(*dialog, 0, kOddsColumn, lines.join(QLatin1Char('\n')));
+  const double fresh = (1 / 1.5) / (1 / 1.5 + 1 / 4.0 + 1 / 6.0) * 100;
+  EXPECT_NEAR(dialog->Values().match[4].chance[0], fresh, 1e-9);
+  EXPECT_EQ(dialog->Values().match[1].chance, (SignValues{50, 25, 25}));
+  // Odds taken away: the chances they gave go too, and the table says so.
+  dialog->Table()->setCurrentCell(6, kOddsColumn);
+  QTest::keyClick(dialog->Table(), Qt::Key_Delete);
+  EXPECT_TRUE(std::isnan(dialog->Values().match[6].chance[0]));
+  EXPECT_EQ(Error(*dialog)->text(),
+            QStringLiteral("Chansen i match 7 kom från oddsen och är tömd: oddsen är inte "
+                           "kompletta"));
+}
+
+// Tab walks the cells that take input, row after row, and after the last
+// one goes on left to right: the two buttons, the turnover, OK, Avbryt.
+TEST_F(MatchTableTest, TabWalksTheInputCellsThenTheRestInOrder) {
+  const auto dialog = Open();
+  tools::MatchTable* table = dialog->Table();
+  table->setFocus();
+  table->setCurrentCell(0, kValueColumn - 1);
+  QTest::keyClick(table, Qt::Key_Tab);
+  EXPECT_EQ(table->currentRow(), 1);
+  EXPECT_EQ(table->currentColumn(), kHomeColumn);
+  QTest::keyClick(table, Qt::Key_Backtab);
+  EXPECT_EQ(table->currentRow(), 0);
+  EXPECT_EQ(table->currentColumn(), kValueColumn - 1);
+  table->setCurrentCell(12, kValueColumn - 1);
+  QWidget* focused = table;
+  std::vector<QString> walked;
+  for (int step = 0; step < 5; ++step) {
+    QTest::keyClick(focused, Qt::Key_Tab);
+    focused = dialog->focusWidget();
+    ASSERT_NE(focused, nullptr);
+    walked.push_back(focused->objectName());
+  }
+  EXPECT_EQ(walked, (std::vector<QString>{QStringLiteral("OddsTillChans"),
+                                          QStringLiteral("Importera"), QStringLiteral("Omsattning"),
+                                          QStringLiteral("OK"), QStringLiteral("Avbryt")}));
+}
+
 TEST_F(MatchTableTest, OkWritesTheDocumentAndAvbrytDoesNot) {
   document.values.match[12].home = "Kvar";
   tools::SetMatchTableRunner([](MatchTableDialog& dialog) {

@@ -214,6 +214,30 @@ TEST_F(ValueToolsTest, RadvardenSortsByAClickedColumn) {
   EXPECT_TRUE(shown.empty());
 }
 
+// Whichever column is clicked first, the best rows come first: the
+// likeliest, the least played, the highest spelvärde and payout.
+TEST_F(ValueToolsTest, RadvardenFirstClickPutsTheBestRowsFirst) {
+  for (const int column : {1, 2, 3, 4}) {
+    Prepare(30 + column, kStryktipset, 300);
+    onDialog = [&](QDialog& dialog) {
+      auto& values = dynamic_cast<tools::RowValuesDialog&>(dialog);
+      ASSERT_TRUE(WaitFor(values.ValueWorker()));
+      const RowValueTable& table = *values.Table();
+      QHeaderView* header = dialog.findChild<QTableView*>("Tabell")->horizontalHeader();
+      QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                        QPoint(header->sectionViewportPosition(column) + 4, header->height() / 2));
+      const std::vector<double>& keys = column == 1   ? table.chance
+                                        : column == 2 ? table.publicShare
+                                        : column == 3 ? table.value
+                                                      : table.payout;
+      const double best = column == 2 ? *std::min_element(keys.begin(), keys.end())
+                                      : *std::max_element(keys.begin(), keys.end());
+      EXPECT_EQ(keys[values.Model().PositionAt(0)], best) << "column " << column;
+    };
+    tools::RowValuesCommand(Host());
+  }
+}
+
 TEST_F(ValueToolsTest, BehallDeNBastaReplacesTheRowList) {
   for (const int by : {0, 1}) {
     Prepare(40 + by, kStryktipset, 500);

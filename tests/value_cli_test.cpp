@@ -129,12 +129,15 @@ TEST_F(ValueCliTest, RowValuesGiveEachRowInTheFilesOrder) {
   args.push_back("--tsv");
   const Ran ran = RunCompanion(args);
   ASSERT_EQ(ran.status, 0) << ran.err;
-  const auto model = MakeValueModel(input.values, 14, input.pool, nullptr);
+  auto model = MakeValueModel(input.values, 14, input.pool, nullptr);
   ASSERT_TRUE(model);
+  // The player's own stake, these rows, is in the pot.
+  model->ownStake = static_cast<double>(rows.size()) * input.pool.rowPrice;
   std::istringstream lines(ran.out);
   std::string line;
   ASSERT_TRUE(std::getline(lines, line));
-  EXPECT_EQ(line, "row\tchance\tpublic\tvalue\tpayout13");
+  // Supertoto's top level is 14 right.
+  EXPECT_EQ(line, "row\tchance\tpublic\tvalue\tpayout14");
   size_t i = 0;
   while (std::getline(lines, line)) {
     ASSERT_LT(i, rows.size());
@@ -246,12 +249,121 @@ TEST_F(ValueCliTest, RefusalsNameWhatToGive) {
   EXPECT_EQ(ran.status, 2) << ran.err;  // 39 numbers for 14 matches
 }
 
+// "45,5 30 24,5, 50 25 25, ...": commas between digits are decimal commas
+// when blanks separate the numbers; the same numbers as with points.
+TEST_F(ValueCliTest, ChancesTakeADecimalComma) {
+  const ValueInput input = RandomValueInput(8, kStryktipset);
+  const std::string path = WriteRows(kStryktipset, RandomRows(8, 13, 30));
+  std::vector<std::string> points = ValueArgs("--value", path, input);
+  std::string chances;
+  for (int m = 0; m < 13; ++m) chances += m == 0 ? "45.5 30 24.5" : ", 45.5 30 24.5";
+  points[3] = chances;
+  points.push_back("--tsv");
+  std::vector<std::string> commas = points;
+  std::replace(commas[3].begin(), commas[3].end(), '.', ',');
+  const Ran withPoints = RunCompanion(points);
+  const Ran withCommas = RunCompanion(commas);
+  ASSERT_EQ(withCommas.status, 0) << withCommas.err;
+  EXPECT_EQ(withCommas.out, withPoints.out);
+  // Commas alone separate the numbers, and a count gone wrong says why.
+  commas[3] = "45,5,30,24,5";
+  const Ran alone = RunCompanion(commas);
+  EXPECT_EQ(alone.status, 2);
+  EXPECT_EQ(alone.err,
+            "spelkub_rader: --chances: väntade 39 tal, tre per match, fick 5 (med decimalkomma: "
+            "skilj talen åt med mellanslag eller semikolon) (se --help)\n");
+}
+
+// --jackpot lies on the top level's pot; the figures are the engine's with
+// that jackpot, and a note on scaled matches has keys of its own.
+TEST_F(ValueCliTest, JackpotAndScaledMatchesInTheTsv) {
+  ValueInput input = RandomValueInput(19, kEuropatipset);
+  input.pool = PoolModelOf(kEuropatipset);
+  input.pool.turnover = 4e6;
+  const std::vector<PackedRow> rows = RandomRows(19, 13, 120);
+  std::vector<std::string> args = ValueArgs("--value", WriteRows(kEuropatipset, rows), input);
+  for (const char* more : {"--game", "europatipset", "--jackpot", "2500000", "--tsv"})
+    args.push_back(more);
+  const Ran ran = RunCompanion(args);
+  ASSERT_EQ(ran.status, 0) << ran.err;
+  input.pool.jackpot = 2.5e6;
+  const auto model = MakeValueModel(input.values, 13, input.pool, nullptr);
+  ASSERT_TRUE(model);
+  const auto exact = ComputeSystemValue(*model, rows);
+  ASSERT_TRUE(exact);
+  std::map<std::string, std::string> pairs = TsvPairs(ran.out);
+  EXPECT_EQ(Number(pairs["expected_return_kr"]), exact->expectedReturn);
+  input.pool.jackpot = 0;
+  const auto without =
+      ComputeSystemValue(*MakeValueModel(input.values, 13, input.pool, nullptr), rows);
+  EXPECT_GT(exact->expectedReturn, without->expectedReturn);
+  const auto scaled = [&](ValueKind kind) {
+    std::string list;
+    const auto scaledValues = ScaleValues(input.values, 13, kind, nullptr);
+    for (const int m : scaledValues->scaledMatches) {
+      if (!list.empty()) list += ',';
+      list += std::to_string(m);
+    }
+    return list;
+  };
+  ASSERT_EQ(pairs.count("scaled_chances"), 1u);
+  EXPECT_EQ(pairs["scaled_chances"], scaled(ValueKind::kChance));
+  EXPECT_EQ(pairs["scaled_streck"], scaled(ValueKind::kStreck));
+  EXPECT_FALSE(pairs["scaled_chances"].empty() && pairs["scaled_streck"].empty());
+
+  args[args.size() - 2] = "-1";
+  const Ran negative = RunCompanion(args);
+  EXPECT_EQ(negative.status, 2);
+  EXPECT_EQ(negative.err,
+            "spelkub_rader: --jackpot tar jackpotten i kr, ett tal från 0, inte \"-1\" (se "
+            "--help)\n");
+}
+
+// Numbers no pool has: chances whose sum is no double, a row price of 1e308.
+// Refused with a line naming them, never figures of 0 or "inf".
+TEST_F(ValueCliTest, HugeNumbersAreRefused) {
+  const std::string rows = WriteRows(kStryktipset, RandomRows(4, 13, 5));
+  const ValueInput input = RandomValueInput(4, kStryktipset);
+  std::string document = "format = 1\ngame = \"stryktipset\"\n\n[pool]\nturnover = 1e7\n";
+  std::string huge = document;
+  for (int m = 1; m <= 13; ++m) {
+    const std::string match = "\n[[match]]\nnumber = " + std::to_string(m) + "\nmark = \"1\"\n";
+    document += match + "chance = [40, 30, 30]\nstreck = [40, 30, 30]\n";
+    huge += match + (m == 3 ? "chance = [1e308, 1e308, 1e308]\n" : "chance = [40, 30, 30]\n") +
+            "streck = [40, 30, 30]\n";
+  }
+  const auto write = [&](const std::string& name, const std::string& text) {
+    const std::string path = (folder.path() / name).string();
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+  };
+  Ran ran = RunCompanion({"--coupon", write("stor.spelkub", huge), "--value", rows});
+  EXPECT_EQ(ran.status, 1);
+  EXPECT_NE(ran.err.find("chanserna är för stora att lägga ihop"), std::string::npos) << ran.err;
+  EXPECT_TRUE(ran.out.empty());
+
+  std::string price = document;
+  price.replace(price.find("turnover"), 0, "row_price = 1e308\n");
+  ran = RunCompanion({"--coupon", write("pris.spelkub", price), "--value", rows});
+  EXPECT_EQ(ran.status, 1);
+  EXPECT_NE(ran.err.find("radpriset är orimligt stort"), std::string::npos) << ran.err;
+  EXPECT_EQ(ran.out.find("inf"), std::string::npos);
+
+  std::vector<std::string> digits = ValueArgs("--value", rows, input);
+  digits[3] = std::string(400, '9') + " 1 1" + digits[3].substr(digits[3].find(','));
+  ran = RunCompanion(digits);
+  EXPECT_EQ(ran.status, 2);
+  EXPECT_EQ(ran.err, "spelkub_rader: --chances: \"9999999999999999…\" är för stort (se --help)\n");
+  ran = RunCompanion({"--value", rows, "--turnover", "1e300"});
+  EXPECT_EQ(ran.status, 2);
+}
+
 TEST_F(ValueCliTest, HelpStatesTheModel) {
   const Ran ran = RunCompanion({"--help"});
   ASSERT_EQ(ran.status, 0);
   EXPECT_NE(ran.out.find(std::string(ValueModelHelpText())), std::string::npos);
   for (const char* option : {"--value FILE", "--row-values FILE", "--chances P", "--turnover T",
-                             "--tsv", "--coupon DOC", "--save-coupon FILE"}) {
+                             "--jackpot KR", "--tsv", "--coupon DOC", "--save-coupon FILE"}) {
     EXPECT_NE(ran.out.find(option), std::string::npos) << option;
   }
 }

@@ -105,14 +105,18 @@ TEST(SystemValueCommand, ReportOfACertainOutcomeReadsAsWorkedOutByHand) {
   const PackedRow twelve = PackedRow{1} << 24;  // X in match 13
   const SystemValueOutcome outcome = RunSystemValueCommand(input, std::vector{ones, twelve});
   ASSERT_TRUE(outcome.value);
-  // 13 right: pot 3e6 · 0.65 · 0.40 = 780 000 kr shared by the public's
-  // N·3^-13 rows like it and this one.
+  // The pots hold the others' 3e6 kr and the own 2 kr. 13 right: pot
+  // 3 000 002 · 0.65 · 0.40 kr; the others' winners W are Poisson around
+  // λ = N·3^-13, and one row wins E[pot / (W + 1)] = pot (1 − e^−λ) / λ (the
+  // minimum of 15 kr needs W beyond 52 000: never).
+  const double stake = 3e6 + 2;
+  const auto paid = [](double pot, double lambda) { return pot * -std::expm1(-lambda) / lambda; };
   const double public13 = 3e6 / std::pow(3.0, 13);
-  const double payout13 = 780000 / (public13 + 1);
-  // 12 right: pot 292 500 kr; the public's rows with 12 right are
-  // N · 13 · (1/3)^12 · (2/3), this system has one.
+  const double payout13 = paid(stake * 0.65 * 0.40, public13);
+  // 12 right: the others' rows with 12 right are N · 13 · (1/3)^12 · (2/3),
+  // this system has one.
   const double public12 = 3e6 * 13 * std::pow(1.0 / 3, 12) * (2.0 / 3);
-  const double payout12 = 292500 / (public12 + 1);
+  const double payout12 = paid(stake * 0.65 * 0.15, public12);
   EXPECT_DOUBLE_EQ(Figure(outcome, "likeliest_payout13").number, payout13);
   EXPECT_DOUBLE_EQ(Figure(outcome, "likeliest_payout12").number, payout12);
   EXPECT_DOUBLE_EQ(Figure(outcome, "expected_return_kr").number, payout13 + payout12);
@@ -130,10 +134,12 @@ TEST(SystemValueCommand, ReportOfACertainOutcomeReadsAsWorkedOutByHand) {
       KronorText(payout13) + ", 1 rad av dina\n" +
       "Utdelning 12 rätt (troligaste utfallet): " + KronorText(payout12) + ", 1 rad av dina\n" +
       "Utdelning 11 rätt (troligaste utfallet): " +
-      KronorText(234000 / (3e6 * 78 * std::pow(1.0 / 3, 11) * std::pow(2.0 / 3, 2) + 1)) +
+      KronorText(
+          paid(stake * 0.65 * 0.12, 3e6 * 78 * std::pow(1.0 / 3, 11) * std::pow(2.0 / 3, 2))) +
       "\n"
       "Utdelning 10 rätt (troligaste utfallet): " +
-      KronorText(487500 / (3e6 * 286 * std::pow(1.0 / 3, 10) * std::pow(2.0 / 3, 3) + 1)) +
+      KronorText(
+          paid(stake * 0.65 * 0.25, 3e6 * 286 * std::pow(1.0 / 3, 10) * std::pow(2.0 / 3, 3))) +
       "\n"
       "Förväntad återbetalning: " +
       KronorText(payout13 + payout12) + "\n" +
@@ -146,12 +152,15 @@ TEST(SystemValueCommand, ReportOfACertainOutcomeReadsAsWorkedOutByHand) {
     const size_t note = text.find("Chanserna");
     return text.replace(note, 9, "Strecken");
   }());
-  EXPECT_EQ(payout13, 780000 / (public13 + 1));
-  EXPECT_EQ(KronorText(payout13), "270 676 kr");
+  // The expected winners' share would say 270 676 kr.
+  EXPECT_EQ(KronorText(payout13), "351 378 kr");
 }
 
 TEST(ValueTexts, SwedishNumbers) {
-  EXPECT_EQ(PercentText(0.0052), "0,5 %");
+  // Under 1 %, two significant digits.
+  EXPECT_EQ(PercentText(0.0052), "0,52 %");
+  EXPECT_EQ(PercentText(0.00551), "0,55 %");
+  EXPECT_EQ(PercentText(0.012), "1,2 %");
   EXPECT_EQ(PercentText(0.000042), "0,0042 %");
   EXPECT_EQ(PercentText(0), "0 %");
   EXPECT_EQ(PercentText(1.312), "131,2 %");
@@ -216,8 +225,9 @@ TEST(RowValuesCommand, EachRowHasItsValueInTheRowsOrder) {
   const std::vector<PackedRow> rows = RandomRows(seed, 14, 500);
   const RowValuesOutcome outcome = RunRowValuesCommand(input, rows);
   ASSERT_TRUE(outcome.table);
-  const auto model = MakeValueModel(input.values, 14, input.pool, nullptr);
+  auto model = MakeValueModel(input.values, 14, input.pool, nullptr);
   ASSERT_TRUE(model);
+  model->ownStake = 500 * input.pool.rowPrice;  // these rows' stake is in the pot
   ASSERT_EQ(outcome.table->rows, rows);
   for (size_t i = 0; i < rows.size(); ++i) {
     const RowValue value = ValueOfRow(*model, rows[i]);
@@ -357,11 +367,17 @@ TEST(ValueCommands, AStopGivesNoNumbers) {
 TEST(ValueModelHelp, StatesTheModel) {
   const std::string_view help = ValueModelHelpText();
   for (const char* part :
-       {"radpris 1 kr", "65 %", "13 rätt 40 %", "12 rätt 15 %", "11 rätt 12 %", "10 rätt 25 %",
-        "minsta utdelning 15 kr", "N = T / radpris", "P(r) = Πm p(m, r_m)", "Q(r) = Πm q(m, r_m)",
-        "V(r) = P(r) / Q(r)", "U(r) = pot13 / (N·Q(r) + 1)", "pot13 = T · 0,65 · 0,40",
-        "E(S) = Σy P(y) · Σk own_k(y) · utdelning_k(y)", "alla 3^n utfall",
-        "Supertoto: vinstgraderna 14, 13, 12 och 11", "ingen slumpning"}) {
+       {"Omsättningen T (kr) är de andras insats", "N = T / radpris",
+        "pot_k = utbetalningsandel · andel_k · (T + din insats)", "jackpotten",
+        "Stryktipset: radpris 1 kr, 65 % betalas ut; 13 rätt 40 %, 12 rätt 15 %, 11 rätt 12 %, "
+        "10 rätt 25 %",
+        "Europatipset: radpris 1 kr, 65 % betalas ut; 13 rätt 39 %, 12 rätt 22 %, 11 rätt 12 %, "
+        "10 rätt 25 %",
+        "Supertoto: radpris 1 kr, 65 % betalas ut; 14 rätt 40 %", "minsta utdelning 15 kr",
+        "P(r) = Πm p(m, r_m)", "Q(r) = Πm q(m, r_m)", "V(r) = P(r) / Q(r)",
+        "U(r) = E[pot_topp / (W + 1)]", "W är Poisson med medel λ = N·Q_k(y)",
+        "c · pot_k / (W + c)", "c · pot_k · ∫₀¹ t^(c−1) e^(−λ(1−t)) dt",
+        "E(S) = Σy P(y) · Σk vinst_k(y)", "alla 3^n utfall", "ingen slumpning"}) {
     EXPECT_NE(help.find(part), std::string_view::npos) << part;
   }
 }

@@ -1,5 +1,6 @@
 // The value model and the exact value of a system, against plain brute force:
 // every outcome, and for the public's rows every row the public can play.
+#include "value/pool_share.h"
 #include "value/system_value.h"
 #include "value/value_model.h"
 
@@ -99,8 +100,9 @@ struct Expected {
   double expectedReturn = 0;
   std::vector<double> chanceByPayout, publicByPayout;
   std::vector<int64_t> rowsByPayout;
-  int payingWins = 0;  // (outcome, level) with own rows paid, and with own rows under the minimum
-  int unpaidWins = 0;
+  // (outcome, level) with own rows: paid in full, and cut by the minimum.
+  int payingWins = 0;
+  int cutWins = 0;
 };
 
 // Everything by definition: for each outcome, the public's count at each
@@ -110,11 +112,20 @@ Expected BruteForce(const ValueModel& model, const std::vector<PackedRow>& rows,
   const int n = model.matches;
   const int64_t size = Power3(n);
   const double publicRows = model.pool.turnover / model.pool.rowPrice;
-  const double pool = model.pool.turnover * model.pool.payoutShare;
+  const double stake = static_cast<double>(rows.size()) * model.pool.rowPrice;
+  const double pool = (model.pool.turnover + stake) * model.pool.payoutShare;
+  int top = 0;
+  for (const PrizeLevel& level : model.pool.levels) top = std::max(top, level.right);
   const auto potOf = [&](int right) {
     for (const PrizeLevel& level : model.pool.levels)
-      if (level.right == right) return pool * level.share;
+      if (level.right == right) return pool * level.share + (right == top ? model.pool.jackpot : 0);
     return 0.0;
+  };
+  const double minimum = model.pool.minimumPayout;
+  // The others' winners are Poisson around the public's count: the plain
+  // sum over their number.
+  const auto win = [&](int right, double others, int64_t own) {
+    return ExpectedLevelWinBySum(potOf(right), others, own, minimum);
   };
   std::vector<double> chance(size, 1), share(size, 1);
   for (int64_t i = 0; i < size; ++i) {
@@ -152,31 +163,29 @@ Expected BruteForce(const ValueModel& model, const std::vector<PackedRow>& rows,
     for (size_t l = 0; l < model.pool.levels.size(); ++l) {
       const int right = model.pool.levels[l].right;
       if (best >= right) expected.chanceAtLeast[l] += chance[i];
-      const double payout = potOf(right) / (publicCount[right] + own[right]);
       if (own[right] > 0) {
-        if (payout >= model.pool.minimumPayout) {
-          expected.expectedReturn += chance[i] * own[right] * payout;
-          ++expected.payingWins;
-        } else {
-          ++expected.unpaidWins;
-        }
+        const double won = win(right, publicCount[right], own[right]);
+        expected.expectedReturn += chance[i] * won;
+        const double uncut = ExpectedLevelWinBySum(potOf(right), publicCount[right], own[right], 0);
+        ++(won < uncut * (1 - 1e-9) ? expected.cutWins : expected.payingWins);
       }
       if (y == likeliest) {
         expected.rowsAtLikeliest.push_back(own[right]);
-        const double atLikeliest =
-            potOf(right) / (publicCount[right] + std::max<int64_t>(own[right], 1));
-        expected.payoutAtLikeliest.push_back(atLikeliest >= model.pool.minimumPayout ? atLikeliest
-                                                                                     : 0);
+        const int64_t winners = std::max<int64_t>(own[right], 1);
+        expected.payoutAtLikeliest.push_back(win(right, publicCount[right], winners) /
+                                             static_cast<double>(winners));
       }
     }
     if (bins > 0) {
-      const int bin = BinByScan(edges, potOf(n) / (publicRows * share[i] + 1));
+      const int bin = BinByScan(edges, win(n, publicRows * share[i], 1));
       expected.chanceByPayout[bin] += chance[i];
       expected.publicByPayout[bin] += share[i];
     }
   }
   for (PackedRow row : rows) {
-    if (bins > 0) ++expected.rowsByPayout[BinByScan(edges, ValueOfRow(model, row).payout)];
+    double rowShare = 1;
+    for (int m = 1; m <= n; ++m) rowShare *= model.streck[m - 1][PackedOutcome(row, m)];
+    if (bins > 0) ++expected.rowsByPayout[BinByScan(edges, win(n, publicRows * rowShare, 1))];
   }
   return expected;
 }
@@ -295,7 +304,7 @@ TEST(OddsToChances, RefusesMissingOddsAndOddsOfAtMostOne) {
     const char* message;
   } cases[] = {
       {{2, kNoValue, 3}, "Odds: match 2 saknar odds för X"},
-      {{0.95, 3, 3}, "Odds: match 2 har oddset 0.95 för 1, men odds måste vara större än 1"},
+      {{0.95, 3, 3}, "Odds: match 2 har oddset 0,95 för 1, men odds måste vara större än 1"},
       {{2, 3, 1}, "Odds: match 2 har oddset 1 för 2, men odds måste vara större än 1"},
       {{2, 3, -4}, "Odds: match 2 har oddset -4 för 2, men odds måste vara större än 1"},
       {{2, std::numeric_limits<double>::infinity(), 3},
@@ -377,15 +386,35 @@ TEST(ValueOfRow, AgreesWithTheDirectProducts) {
       } else {
         ExpectClose(value.value, chance / share, "V(r)");
       }
-      ExpectClose(value.payout, 25e6 * 0.65 * 0.40 / (25e6 * share + 1), "U(r)");
+      ExpectClose(value.payout, ExpectedLevelWinBySum(25e6 * 0.65 * 0.40, 25e6 * share, 1, 15),
+                  "U(r)");
     }
   }
+}
+
+// U(r) takes the player's own stake into the pot and the jackpot on top of
+// the top level; with nobody else on the row it is the whole pot.
+TEST(ValueOfRow, PayoutCountsTheOwnStakeAndTheJackpot) {
+  const SignValues even{1, 1, 1};
+  const SignValues never{100, 0, 0};
+  PoolModel pool = PoolWithTurnover(2, 9000);
+  pool.levels = {{2, 0.40}, {1, 0.15}};
+  pool.minimumPayout = 0;
+  pool.jackpot = 5000;
+  ValueModel model = MakeModel(Values({even, even}, {even, never}), 2, pool);
+  model.ownStake = 1000;
+  const double pot = 10000 * 0.65 * 0.40 + 5000;
+  // "11": a third of the others' rows, 3000 of them.
+  ExpectClose(ValueOfRow(model, 0).payout, pot * -std::expm1(-3000.0) / 3000, "U(11)");
+  // "1X": the public never plays X in match 2.
+  EXPECT_EQ(ValueOfRow(model, PackedRow{1} << 2).payout, pot);
+  ExpectClose(model.Pot(1, 1000), 10000 * 0.65 * 0.15, "the second level has no jackpot");
 }
 
 // ---- The exact system value against brute force --------------------------
 
 TEST(SystemValue, AgreesWithBruteForceOnSmallGames) {
-  int paying = 0, unpaid = 0;
+  int paying = 0, cut = 0;
   for (int n = 3; n <= 6; ++n) {
     for (uint64_t seed = 1; seed <= 4; ++seed) {
       SCOPED_TRACE("matches " + std::to_string(n) + ", seed " + std::to_string(seed));
@@ -393,6 +422,7 @@ TEST(SystemValue, AgreesWithBruteForceOnSmallGames) {
       PoolModel pool =
           PoolWithTurnover(n, std::exp(std::uniform_real_distribution<>(3, 16)(random)));
       pool.rowPrice = seed % 2 == 0 ? 1 : 0.5;
+      if (seed >= 3) pool.jackpot = pool.turnover * 0.3;
       const ValueModel model = MakeModel(RandomValues(n, random), n, pool);
       const int count =
           std::uniform_int_distribution<int>(1, 2 * static_cast<int>(Power3(n)))(random);
@@ -405,12 +435,12 @@ TEST(SystemValue, AgreesWithBruteForceOnSmallGames) {
       const Expected expected = BruteForce(model, rows, options.payoutEdges);
       ExpectMatches(*value, expected, model);
       paying += expected.payingWins;
-      unpaid += expected.unpaidWins;
+      cut += expected.cutWins;
     }
   }
   // Both sides of the minimum payout were exercised.
   EXPECT_GT(paying, 0);
-  EXPECT_GT(unpaid, 0);
+  EXPECT_GT(cut, 0);
 }
 
 TEST(SystemValue, AgreesWithBruteForceOnOneAndTwoMatches) {
@@ -464,7 +494,7 @@ TEST(SystemValue, FullSystemAlwaysHasTheTopLevel) {
 }
 
 // Uniform chances and streck on 4 matches, one row: it has 4 - d right with
-// chance C(4,d)·2^d / 81, and the public plays T times that many such rows.
+// chance C(4,d)·2^d / 81, and the others play T/81 times that many such rows.
 TEST(SystemValue, ALevelPayingLessThanTheMinimumPaysNothing) {
   const SignValues even{1, 1, 1};
   const MatchValues values = Values({even, even, even, even}, {even, even, even, even});
@@ -481,10 +511,12 @@ TEST(SystemValue, ALevelPayingLessThanTheMinimumPaysNothing) {
     ASSERT_TRUE(value.has_value());
     double expected = 0;
     for (int d = 0; d < 4; ++d) {
-      const double payout = turnover * 0.65 * shares[d] / (turnover * ways[d] / 81 + 1);
-      // 4 right pays about 21 kr; 3, 2 and 1 right pay under 1 kr.
-      EXPECT_EQ(payout >= 15, d == 0);
-      const double paid = payout >= minimum ? payout : 0;
+      // The own krona is in the pot; the others' winners W ~ Poisson(λ).
+      const double pot = (turnover + 1) * 0.65 * shares[d];
+      const double lambda = turnover * ways[d] / 81;
+      // 4 right pays about 21 kr even with W far above λ; 3, 2 and 1 right
+      // pay under 1 kr unless W is far below it.
+      const double paid = minimum == 0 || d == 0 ? pot * -std::expm1(-lambda) / lambda : 0;
       expected += ways[d] / 81 * paid;
       ExpectClose(value->levels[d].payoutAtLikeliest, paid, "payout at the likeliest");
     }
@@ -534,8 +566,8 @@ TEST(SystemValue, ThirteenMatchesAgreeWithOneOutcomeAtATime) {
     for (int d = 0; d < 4; ++d) {
       if (best >= n - d) atLeast[d] += chance;
       if (own[d] == 0) continue;
-      const double payout = model.Pot(n - d) / (publicRows * poly[d] + own[d]);
-      if (payout >= 15) expected += chance * own[d] * payout;
+      const double pot = model.Pot(n - d, static_cast<double>(rows.size()));
+      expected += chance * ExpectedLevelWinBySum(pot, publicRows * poly[d], own[d], 15);
     }
     if (y == likeliest) std::copy(own, own + 4, ownAtLikeliest.begin());
   }
@@ -548,6 +580,94 @@ TEST(SystemValue, ThirteenMatchesAgreeWithOneOutcomeAtATime) {
   EXPECT_EQ(value->likeliest, likeliest);
   EXPECT_GT(atLeast[0], 0);
   ExpectClose(value->expectedReturn, expected, "E(S)");
+}
+
+// The model against what it assumes, played out: the others hand in a
+// Poisson number of rows around N, each drawn sign by sign from the streck;
+// the winners at each level share its pot, a share under the minimum pays
+// nothing. The average over many such draws is E(S) within its error.
+TEST(SystemValue, AgreesWithASimulationOfTheOthersRows) {
+  const int n = 4;
+  const int64_t outcomes = Power3(n);
+  const MatchValues values = Values({{50, 30, 20}, {40, 35, 25}, {60, 25, 15}, {34, 33, 33}},
+                                    {{70, 20, 10}, {45, 30, 25}, {80, 15, 5}, {30, 40, 30}});
+  PoolModel pool = PoolWithTurnover(n, 2000);
+  pool.minimumPayout = 1;  // 3 right pays about 1 kr: the minimum cuts there
+  pool.jackpot = 300;
+  const ValueModel model = MakeModel(values, n, pool);
+  const std::vector<PackedRow> rows = {RowOfIndex(0, n), RowOfIndex(1, n), RowOfIndex(1, n),
+                                       RowOfIndex(40, n), RowOfIndex(80, n)};
+  const auto value = ComputeSystemValue(model, rows);
+  ASSERT_TRUE(value.has_value());
+
+  const double stake = static_cast<double>(rows.size());
+  std::vector<double> pot(n + 1, 0);
+  for (const PrizeLevel& level : pool.levels)
+    pot[level.right] = (2000 + stake) * 0.65 * level.share + (level.right == n ? 300 : 0);
+  std::vector<double> chance(outcomes, 1), share(outcomes, 1);
+  std::vector<std::vector<int64_t>> own(outcomes, std::vector<int64_t>(n + 1, 0));
+  for (int64_t y = 0; y < outcomes; ++y) {
+    for (int m = 1; m <= n; ++m) {
+      chance[y] *= model.chance[m - 1][PackedOutcome(RowOfIndex(y, n), m)];
+      share[y] *= model.streck[m - 1][PackedOutcome(RowOfIndex(y, n), m)];
+    }
+    for (PackedRow row : rows) ++own[y][Right(row, RowOfIndex(y, n), n)];
+  }
+  std::mt19937_64 random(2412);
+  std::poisson_distribution<int> others(2000);
+  std::discrete_distribution<int64_t> draw(share.begin(), share.end());
+  constexpr int kTrials = 3000;
+  double sum = 0, squares = 0;
+  std::vector<int64_t> played(outcomes);
+  for (int trial = 0; trial < kTrials; ++trial) {
+    std::fill(played.begin(), played.end(), 0);
+    for (int i = others(random); i > 0; --i) ++played[draw(random)];
+    double won = 0;
+    for (int64_t y = 0; y < outcomes; ++y) {
+      std::vector<int64_t> winners(n + 1, 0);
+      for (int64_t x = 0; x < outcomes; ++x)
+        winners[Right(RowOfIndex(x, n), RowOfIndex(y, n), n)] += played[x];
+      for (int right = 1; right <= n; ++right) {
+        const int64_t c = own[y][right];
+        if (c == 0) continue;
+        const double each = pot[right] / static_cast<double>(winners[right] + c);
+        if (each >= 1) won += chance[y] * static_cast<double>(c) * each;
+      }
+    }
+    sum += won;
+    squares += won * won;
+  }
+  const double mean = sum / kTrials;
+  const double error = std::sqrt((squares / kTrials - mean * mean) / kTrials);
+  EXPECT_LT(error, 0.01 * mean);  // the comparison below means something
+  EXPECT_LE(std::abs(mean - value->expectedReturn), 4 * error)
+      << "simulated " << mean << " ± " << error << ", formula " << value->expectedReturn;
+
+  // With exactly N others' rows W is Binomial(N, Q), not Poisson(N·Q): the
+  // difference is of the order of Q, small where pots are shared.
+  double binomial = 0;
+  for (int64_t y = 0; y < outcomes; ++y) {
+    std::vector<double> q(n + 1, 0);
+    for (int64_t x = 0; x < outcomes; ++x)
+      q[Right(RowOfIndex(x, n), RowOfIndex(y, n), n)] += share[x];
+    for (int right = 1; right <= n; ++right) {
+      const int64_t c = own[y][right];
+      if (c == 0) continue;
+      const double p = std::min(q[right], 1.0);
+      for (int w = 0; w <= 2000; ++w) {
+        const double each = pot[right] / static_cast<double>(w + c);
+        if (each < 1) break;
+        const double mass =
+            std::exp(std::lgamma(2001.0) - std::lgamma(w + 1.0) - std::lgamma(2001.0 - w) +
+                     w * std::log(p) + (2000 - w) * std::log1p(-p));
+        binomial += chance[y] * mass * static_cast<double>(c) * each;
+      }
+    }
+  }
+  RecordProperty("simulated_kr", std::to_string(mean) + " ± " + std::to_string(error));
+  RecordProperty("poisson_kr", std::to_string(value->expectedReturn));
+  RecordProperty("binomial_kr", std::to_string(binomial));
+  EXPECT_NEAR(binomial / value->expectedReturn, 1, 0.02);
 }
 
 TEST(SystemValue, SameNumbersOnOneThreadAndTwo) {

@@ -159,6 +159,34 @@ void MatchTable::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint
   if (enter) MoveDown();
 }
 
+QModelIndex MatchTable::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+  const QModelIndex current = currentIndex();
+  if ((action != MoveNext && action != MovePrevious) || !current.isValid())
+    return QTableWidget::moveCursor(action, modifiers);
+  // The computed columns stand after the last one that takes input.
+  constexpr int kLastInput = kValueColumn - 1;
+  int row = current.row();
+  int column = std::min(current.column(), kLastInput + 1);
+  if (action == MoveNext) {
+    if (column < kLastInput) {
+      ++column;
+    } else if (row + 1 < rowCount()) {
+      ++row;
+      column = 0;
+    } else {
+      return current;  // unmoved: the key goes on to the next widget
+    }
+  } else if (column > 0) {
+    --column;
+  } else if (row > 0) {
+    --row;
+    column = kLastInput;
+  } else {
+    return current;
+  }
+  return model()->index(row, column);
+}
+
 void MatchTable::MoveDown() {
   if (currentRow() + 1 < rowCount()) setCurrentCell(currentRow() + 1, currentColumn());
 }
@@ -247,6 +275,13 @@ MatchTableDialog::MatchTableDialog(const CouponDocument& document, Platform& pla
   layout->addLayout(tools);
   layout->addWidget(buttons);
   resize(minimumSizeHint().width(), 560);
+
+  // After the table, left to right as they stand.
+  setTabOrder(table_, oddsToChances_);
+  setTabOrder(oddsToChances_, import_);
+  setTabOrder(import_, turnover_);
+  setTabOrder(turnover_, ok);
+  setTabOrder(ok, cancel);
 
   connect(table_, &QTableWidget::itemChanged, this, &MatchTableDialog::CellEdited);
   connect(table_, &MatchTable::PasteRequested, this,
@@ -387,8 +422,28 @@ void MatchTableDialog::CellEdited(QTableWidgetItem* item) {
     return;
   }
   ShowError(QString());
+  if (IsNumberColumn(column)) NumberWritten(match, column);
   ShowMatch(match);
   ShowScaledNote();
+}
+
+void MatchTableDialog::NumberWritten(int match, int column) {
+  if (column >= kChanceColumn) {
+    if (column < kChanceColumn + 3) chancesFromOdds_[match] = false;
+    return;
+  }
+  if (!chancesFromOdds_[match]) return;
+  MatchValues one;
+  one.match[0].odds = values_.match[match].odds;
+  const std::optional<SignTable> chances = spelkub::OddsToChances(one, 1, nullptr);
+  for (int sign = 0; sign < 3; ++sign)
+    values_.match[match].chance[sign] = chances ? (*chances)[0][sign] * 100 : kNoValue;
+  if (!chances) {
+    chancesFromOdds_[match] = false;
+    ShowError(QStringLiteral("Chansen i match %1 kom från oddsen och är tömd: oddsen är inte "
+                             "kompletta")
+                  .arg(match + 1));
+  }
 }
 
 bool MatchTableDialog::PasteText(const QString& text) {
@@ -414,13 +469,21 @@ bool MatchTableDialog::PasteText(const QString& text) {
     left = std::min(left, cell.column);
     right = std::max(right, cell.column);
   }
+  ShowError(QString());
+  for (const PastedCell& cell : *cells) {
+    if (IsNumberColumn(cell.column) && cell.column >= kChanceColumn)
+      NumberWritten(cell.row, cell.column);
+  }
+  for (const PastedCell& cell : *cells) {
+    if (IsNumberColumn(cell.column) && cell.column < kChanceColumn)
+      NumberWritten(cell.row, cell.column);
+  }
   for (int match = top; match <= bottom; ++match) ShowMatch(match);
   table_->clearSelection();
   if (bottom >= 0) {
     table_->setRangeSelected(QTableWidgetSelectionRange(top, left, bottom, right), true);
   }
   ShowScaledNote();
-  ShowError(QString());
   return true;
 }
 
@@ -435,6 +498,7 @@ void MatchTableDialog::OddsToChances() {
     for (int sign = 0; sign < 3; ++sign) {
       values_.match[match].chance[sign] = (*chances)[match][sign] * 100;
     }
+    chancesFromOdds_[match] = true;
     ShowMatch(match);
   }
   ShowScaledNote();
@@ -494,7 +558,10 @@ void MatchTableDialog::ClearSelectedCells() {
       for (int column = range.leftColumn(); column <= range.rightColumn(); ++column) {
         if (column == kHomeColumn) values_.match[row].home.clear();
         if (column == kAwayColumn) values_.match[row].away.clear();
-        if (IsNumberColumn(column)) ValueAt(values_, row, column) = kNoValue;
+        if (IsNumberColumn(column)) {
+          ValueAt(values_, row, column) = kNoValue;
+          NumberWritten(row, column);
+        }
       }
       ShowMatch(row);
     }

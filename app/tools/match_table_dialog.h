@@ -5,7 +5,8 @@
 // below) and the sums of the chances and the streck, with the matches whose
 // sums are scaled to 100 % named. Below the table the pool's turnover.
 //
-// It works like a spreadsheet: arrows and Tab move, typing edits, Enter
+// It works like a spreadsheet: arrows and Tab move (Tab over the cells that
+// take input, then on to the buttons and the turnover), typing edits, Enter
 // moves down, Delete empties, Ctrl+C copies and Ctrl+V pastes rows from a
 // spreadsheet or a web page, or a line of three numbers per match, at the
 // selected cell (value/paste.h). "Odds → chans" turns the odds into chances,
@@ -15,6 +16,7 @@
 
 #include <QDialog>
 #include <QTableWidget>
+#include <array>
 #include <functional>
 
 #include "app/platform.h"
@@ -39,7 +41,8 @@ enum MatchColumn {
   kMatchColumnCount = 16,
 };
 
-// The table widget's keys beyond QTableWidget's own.
+// The table widget's keys beyond QTableWidget's own. Tab and Shift+Tab walk
+// the cells that take input, row by row, and leave the table after the last.
 class MatchTable : public QTableWidget {
   Q_OBJECT
 
@@ -53,6 +56,7 @@ class MatchTable : public QTableWidget {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
   void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
  private:
@@ -91,6 +95,12 @@ class MatchTableDialog : public QDialog {
   void ShowError(const QString& text);
   void Copy();
   void ClearSelectedCells();
+  // After a number was written at (match, column): chances the odds gave
+  // follow new odds, and a chance written by hand is the player's own.
+  void NumberWritten(int match, int column);
+
+  // Per match: its chances were made from its odds by "Odds → chans".
+  std::array<bool, kMaxMatches> chancesFromOdds_{};
 
   CouponDocument document_;
   Platform& platform_;

@@ -82,6 +82,12 @@ QVariant RowValuesModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant RowValuesModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  // A first click puts the best rows first: the likeliest, the least played,
+  // the highest spelvärde and payout; the rows in their signs' order.
+  if (role == Qt::InitialSortOrderRole && orientation == Qt::Horizontal) {
+    return static_cast<int>(section == 0 || section == 2 ? Qt::AscendingOrder
+                                                         : Qt::DescendingOrder);
+  }
   if (role != Qt::DisplayRole) return {};
   // A row's line among the rows of the row list, whatever the order.
   if (orientation == Qt::Vertical) return static_cast<qint64>(PositionAt(section)) + 1;

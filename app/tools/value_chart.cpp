@@ -115,7 +115,7 @@ struct PayoutAxis {
 
 // The grid line and label of each share tick, and the two axis titles.
 void DrawAxisTexts(QPainter& painter, const QRect& plot, const ShareAxis& shares,
-                   const Lettering& lettering, int chartHeight) {
+                   const Lettering& lettering, int chartHeight, int topRight) {
   const int lineHeight = lettering.lineHeight;
   for (double tick = 0; tick <= shares.top + shares.step / 2; tick += shares.step) {
     const int y = shares.YOf(plot, tick);
@@ -132,7 +132,8 @@ void DrawAxisTexts(QPainter& painter, const QRect& plot, const ShareAxis& shares
                    QStringLiteral("Andel"));
   painter.restore();
   painter.drawText(QRect(plot.left(), chartHeight - lineHeight - 4, plot.width(), lineHeight),
-                   Qt::AlignCenter, QStringLiteral("Beräknad 13-utdelning, kr (log-skala)"));
+                   Qt::AlignCenter,
+                   QStringLiteral("Beräknad %1-utdelning, kr (log-skala)").arg(topRight));
 }
 
 // Per payout bin three bars side by side: the chance, the public's share and
@@ -198,6 +199,7 @@ void ValueChart::SetSeries(Series series) {
   while (first < last && empty(first)) ++first;
   while (last > first && empty(last - 1)) --last;
   Series trimmed;
+  trimmed.topRight = series.topRight;
   if (last > first) {
     trimmed.edges.assign(series.edges.begin() + static_cast<long>(first),
                          series.edges.begin() + static_cast<long>(last + 1));
@@ -243,7 +245,7 @@ void ValueChart::paintEvent(QPaintEvent* /*event*/) {
                    QPoint(width() - 14, height() - 2 * lineHeight - 12));
   if (plot.width() < 40 || plot.height() < 30) return;
 
-  DrawAxisTexts(painter, plot, shares, lettering, height());
+  DrawAxisTexts(painter, plot, shares, lettering, height(), series_.topRight);
   if (series_.edges.size() >= 2) {
     const PayoutAxis payouts(series_.edges, plot);
     DrawBars(painter, plot, shares, payouts, series_);

@@ -1,6 +1,6 @@
-// The chart of "Systemvärde": over intervals of the estimated 13-payout, on a
-// log scale, three distributions side by side: the chance that the right row
-// falls in the interval, the public's share of rows there, and this system's
+// The chart of "Systemvärde": over intervals of the estimated payout of the
+// game's top level (13 or 14 right), on a log scale, three distributions side by side: the chance
+// that the right row falls in the interval, the public's share of rows there, and this system's
 // rows there. Where the own chance stands above the public's share the rows
 // are worth more than they cost; drawn with QPainter.
 #pragma once
@@ -20,6 +20,7 @@ class ValueChart : public QWidget {
     std::vector<double> chance;
     std::vector<double> publicShare;
     std::vector<double> rows;
+    int topRight = 13;  // the level the payout is of, for the axis title
   };
 
   explicit ValueChart(QWidget* parent = nullptr);

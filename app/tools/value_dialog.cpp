@@ -192,6 +192,7 @@ void SystemValueDialog::Finish() {
   const SystemValue& value = *shown_.value;
   ValueChart::Series series;
   series.edges = PayoutEdges(*shown_.model.model);
+  series.topRight = shown_.model.model->matches;
   series.chance = value.chanceByPayout;
   series.publicShare = value.publicByPayout;
   for (const int64_t count : value.rowsByPayout) {

@@ -10,36 +10,48 @@
 
 #include "coupon/games.h"
 #include "text/coupon_reader.h"
+#include "value/pool_share.h"
 
 namespace spelkub {
 namespace {
 
-constexpr std::string_view kModelHelp =
+// The model, word for word; the games' pools are added from their table.
+constexpr std::string_view kModelHelpPool =
     "Värdemodellen\n"
     "\n"
-    "Per spel, och ändringsbart i kupongen: radpris 1 kr; 65 % av omsättningen betalas\n"
-    "ut; av den potten får 13 rätt 40 %, 12 rätt 15 %, 11 rätt 12 % och 10 rätt 25 %\n"
-    "(resten går till en jackpottfond och räknas inte); minsta utdelning 15 kr: en\n"
-    "vinstgrad vars beräknade utdelning per vinnande rad är under den betalar 0.\n"
-    "Supertoto: vinstgraderna 14, 13, 12 och 11 rätt med samma andelar.\n"
-    "Omsättningen T (kr) anger du; N = T / radpris är antalet rader folket spelar.\n"
+    "Omsättningen T (kr) är de andras insats: det spelbolaget visar innan du lämnar in.\n"
+    "N = T / radpris är antalet rader de andra spelar, var och en dragen tecken för\n"
+    "tecken ur folkets streck. Din egen insats (dina rader · radpris) kommer till:\n"
+    "  pot_k = utbetalningsandel · andel_k · (T + din insats)\n"
+    "för vinstgrad k, och högsta vinstgraden får dessutom jackpotten (0 om inget anges).\n"
+    "Resten går till en jackpottfond och räknas inte. Per spel, och ändringsbart i\n"
+    "kupongen:\n";
+
+constexpr std::string_view kModelHelpRows =
     "\n"
     "Egna chanser p och folkets streck q skalas per match till summan 1. För en rad r:\n"
-    "  chans                  P(r) = Πm p(m, r_m)\n"
-    "  folkets andel          Q(r) = Πm q(m, r_m)\n"
-    "  spelvärde              V(r) = P(r) / Q(r)\n"
-    "  beräknad 13-utdelning  U(r) = pot13 / (N·Q(r) + 1), pot13 = T · 0,65 · 0,40\n"
+    "  chans            P(r) = Πm p(m, r_m)\n"
+    "  folkets andel    Q(r) = Πm q(m, r_m)\n"
+    "  spelvärde        V(r) = P(r) / Q(r)\n"
+    "  beräknad utdelning för högsta vinstgraden (13-utdelning, 14 för Supertoto)\n"
+    "                   U(r) = E[pot_topp / (W + 1)], W Poisson med medel N·Q(r)\n"
+    "\n"
+    "De andras vinnare: vid utfallet y har en av de andras rader exakt k rätt med\n"
+    "chansen Q_k(y), så antalet andra vinnare W är Poisson med medel λ = N·Q_k(y).\n"
+    "Med c av dina rader på vinstgrad k får du c · pot_k / (W + c) om pot_k / (W + c)\n"
+    "är minst minsta utdelning, annars 0. Väntevärdet över W tas exakt:\n"
+    "c · pot_k · ∫₀¹ t^(c−1) e^(−λ(1−t)) dt där minsta utdelning inte kan slå in, och\n"
+    "summan över W där den kan.\n"
     "\n"
     "För en mängd S rader (dubbletter räknas) och vart och ett av alla 3^n utfall y\n"
-    "(inte bara systemets), med own_k(y) raderna i S med exakt k rätt och\n"
-    "public_k(y) = N · (chansen att en rad dragen tecken för tecken ur q har exakt k rätt):\n"
+    "(inte bara systemets), med c_k(y) raderna i S med exakt k rätt:\n"
     "  P(bästa ≥ k) = Σy P(y) · [någon rad i S har minst k rätt], för varje vinstgrad k\n"
-    "  utdelning_k(y) = pot_k / (public_k(y) + own_k(y)), eller 0 under minsta utdelning\n"
-    "  förväntad återbetalning E(S) = Σy P(y) · Σk own_k(y) · utdelning_k(y)\n"
+    "  vinst_k(y) = E[c_k(y) · pot_k / (W + c_k(y))] enligt ovan\n"
+    "  förväntad återbetalning E(S) = Σy P(y) · Σk vinst_k(y)\n"
     "  vinstchans = E(S) / |S| i öre per rad (100 öre per rad = insatsen tillbaka;\n"
     "  med ett annat radpris räknas per krona insats)\n"
     "\n"
-    "Exakt, över varje utfall: ingen slumpning.\n";
+    "Exakt, över varje utfall och varje antal andra vinnare: ingen slumpning.\n";
 
 // "match 2", "match 2 och 5", "match 2, 5 och 7".
 std::string MatchList(const std::vector<int>& matches) {
@@ -139,6 +151,8 @@ ValueModelOutcome MakeCommandModel(const ValueInput& input) {
   };
   note("Chanserna", chances->scaledMatches);
   note("Strecken", streck->scaledMatches);
+  outcome.scaledChances = chances->scaledMatches;
+  outcome.scaledStreck = streck->scaledMatches;
   return outcome;
 }
 
@@ -174,9 +188,10 @@ std::vector<double> PayoutEdges(const ValueModel& model) {
     most *= *std::max_element(q.begin(), q.end());
     least *= *std::min_element(q.begin(), q.end());
   }
-  const double pot = model.Pot(model.matches);
-  const double low = pot / (model.PublicRows() * most + 1);
-  const double high = pot / (model.PublicRows() * least + 1);
+  const double pot = model.Pot(model.matches, model.ownStake);
+  const double minimum = model.pool.minimumPayout;
+  const double low = ExpectedRowPayout(pot, model.PublicRows() * most, minimum);
+  const double high = ExpectedRowPayout(pot, model.PublicRows() * least, minimum);
   std::vector<double> edges;
   if (!(pot > 0) || !std::isfinite(low) || !std::isfinite(high)) return edges;
   double decade = std::pow(10.0, std::floor(std::log10(std::max(low, 1e-9))));
@@ -198,6 +213,7 @@ SystemValueOutcome RunSystemValueCommand(const ValueInput& input, std::span<cons
   SystemValueOutcome outcome;
   outcome.model = MakeCommandModel(input);
   if (!outcome.model.model) return outcome;
+  outcome.model.model->ownStake = static_cast<double>(rows.size()) * input.pool.rowPrice;
   const ValueModel& model = *outcome.model.model;
 
   SystemValueOptions options;
@@ -262,6 +278,7 @@ RowValuesOutcome RunRowValuesCommand(const ValueInput& input, std::vector<Packed
   RowValuesOutcome outcome;
   outcome.model = MakeCommandModel(input);
   if (!outcome.model.model) return outcome;
+  outcome.model.model->ownStake = static_cast<double>(rows.size()) * input.pool.rowPrice;
   const ValueModel& model = *outcome.model.model;
   RowValueTable table;
   table.matches = model.matches;
@@ -379,7 +396,7 @@ std::string PercentText(double share) {
   const double percent = share * 100;
   if (percent == 0) return "0 %";
   int decimals = 1;
-  if (percent < 0.1) decimals = std::min(12, 1 - static_cast<int>(std::floor(std::log10(percent))));
+  if (percent < 1) decimals = std::min(12, 1 - static_cast<int>(std::floor(std::log10(percent))));
   return SwedishNumber(percent, decimals) + " %";
 }
 
@@ -411,8 +428,37 @@ std::string MachineNumber(double value) {
   return std::string(buffer, result.ptr);
 }
 
+namespace {
+
+// "40 %", "12,5 %".
+std::string ShareText(double share) {
+  const double percent = share * 100;
+  return SwedishNumber(percent, percent == std::round(percent) ? 0 : 1) + " %";
+}
+
+// "  Stryktipset: radpris 1 kr, 65 % betalas ut; 13 rätt 40 %, …;
+//      minsta utdelning 15 kr", a line pair per game.
+std::string GamePoolLines() {
+  std::string text;
+  for (const GameRules& rules : kGames) {
+    const PoolModel pool = PoolModelOf(rules.game);
+    text += "  " + std::string(rules.name) + ": radpris " + KronorText(pool.rowPrice) + ", " +
+            ShareText(pool.payoutShare) + " betalas ut;";
+    for (size_t i = 0; i < pool.levels.size(); ++i) {
+      text += i == 0 ? " " : ", ";
+      text += std::to_string(pool.levels[i].right) + " rätt " + ShareText(pool.levels[i].share);
+    }
+    text += ";\n    minsta utdelning " + KronorText(pool.minimumPayout) + "\n";
+  }
+  return text;
+}
+
+}  // namespace
+
 std::string_view ValueModelHelpText() {
-  return kModelHelp;
+  static const std::string text =
+      std::string(kModelHelpPool) + GamePoolLines() + std::string(kModelHelpRows);
+  return text;
 }
 
 }  // namespace spelkub

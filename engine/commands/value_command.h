@@ -43,6 +43,9 @@ struct ValueModelOutcome {
   // "Chanserna för match 2 och 5 summerade inte till 100 % och har räknats om."
   // and the same for streck, one line each; empty when nothing was scaled.
   std::string notes;
+  // The matches (1-based) those notes name.
+  std::vector<int> scaledChances;
+  std::vector<int> scaledStreck;
 };
 
 ValueModelOutcome MakeCommandModel(const ValueInput& input);
@@ -132,8 +135,8 @@ struct KeepBestOutcome {
 KeepBestOutcome KeepBestRows(const RowValueTable& table, int64_t count, KeepBy by);
 
 // Texts both front ends use.
-// A share 0..1 as Swedish percent: "33,3 %", small shares with two
-// significant digits ("0,0042 %").
+// A share 0..1 as Swedish percent: "33,3 %", shares under 1 % with two
+// significant digits ("0,55 %", "0,0042 %").
 std::string PercentText(double share);
 // A spelvärde P/Q as percent: "131,2 %", or "oändligt" where the public
 // plays none of the row.

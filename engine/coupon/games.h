@@ -73,7 +73,7 @@ inline constexpr std::array<GameRules, 3> kGames{{
      .maxGuarantee = 13,
      .rowPrice = 1.0,
      .payoutShare = 0.65,
-     .prizeLevels = {{{13, 0.40}, {12, 0.15}, {11, 0.12}, {10, 0.25}}},
+     .prizeLevels = {{{13, 0.39}, {12, 0.22}, {11, 0.12}, {10, 0.25}}},
      .minimumPayout = 15.0},
     {.game = kSupertoto,
      .name = "Supertoto",

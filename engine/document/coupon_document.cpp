@@ -12,6 +12,7 @@
 #include "coupon/choices.h"
 #include "coupon/shown_text.h"
 #include "io/save_file.h"
+#include "value/value_model.h"
 
 namespace spelkub {
 
@@ -110,9 +111,10 @@ std::string SignValueProblem(double value, SignKind kind) {
 }
 
 std::string SumProblem(const SignValues& values, SignKind kind) {
-  if (kind != kOdds && !(values[0] + values[1] + values[2] > 0)) {
-    return std::string(kSignKinds[kind]) + " ska ha en summa över 0";
-  }
+  const double sum = values[0] + values[1] + values[2];
+  if (kind != kOdds && !(sum > 0)) return std::string(kSignKinds[kind]) + " ska ha en summa över 0";
+  if (kind != kOdds && !std::isfinite(sum))
+    return std::string(kSignKinds[kind]) + " är för stora att lägga ihop";
   return {};
 }
 
@@ -129,16 +131,23 @@ std::string TripleProblem(const SignValues& values, SignKind kind) {
 }
 
 std::string RowPriceProblem(double value) {
-  return std::isfinite(value) && value > 0 ? "" : "radpriset ska vara ett tal större än 0";
+  if (!(std::isfinite(value) && value > 0)) return "radpriset ska vara ett tal större än 0";
+  return value <= kLargestRowPrice ? "" : "radpriset är orimligt stort";
 }
 std::string PayoutShareProblem(double value) {
   return value > 0 && value <= 1 ? "" : "utdelningsandelen ska vara större än 0 och högst 1";
 }
 std::string MinimumPayoutProblem(double value) {
-  return std::isfinite(value) && value >= 0 ? "" : "minsta utdelningen ska vara ett tal, minst 0";
+  if (!(std::isfinite(value) && value >= 0)) return "minsta utdelningen ska vara ett tal, minst 0";
+  return value <= kLargestAmount ? "" : "minsta utdelningen är orimligt stor";
 }
 std::string TurnoverProblem(double value) {
-  return std::isfinite(value) && value > 0 ? "" : "omsättningen ska vara ett tal större än 0";
+  if (!(std::isfinite(value) && value > 0)) return "omsättningen ska vara ett tal större än 0";
+  return value <= kLargestAmount ? "" : "omsättningen är orimligt stor";
+}
+std::string JackpotProblem(double value) {
+  if (!(std::isfinite(value) && value >= 0)) return "jackpotten ska vara ett tal, minst 0";
+  return value <= kLargestAmount ? "" : "jackpotten är orimligt stor";
 }
 std::string LevelShareProblem(int right, double share) {
   if (share >= 0 && share <= 1) return {};
@@ -419,13 +428,15 @@ void ReadPool(const toml::table& root, CouponDocument& document) {
   const toml::node* node = root.get("pool");
   if (!node) return;
   const toml::table& table = TableValue(*node, "pool");
-  OnlyKeys(table, {"row_price", "payout_share", "minimum_payout", "turnover", "level_share"},
+  OnlyKeys(table,
+           {"row_price", "payout_share", "minimum_payout", "turnover", "jackpot", "level_share"},
            "[pool]: ");
   PoolModel& pool = document.pool;
   ReadNumber(table, "row_price", pool.rowPrice, RowPriceProblem);
   ReadNumber(table, "payout_share", pool.payoutShare, PayoutShareProblem);
   ReadNumber(table, "minimum_payout", pool.minimumPayout, MinimumPayoutProblem);
   ReadNumber(table, "turnover", pool.turnover, TurnoverProblem);
+  ReadNumber(table, "jackpot", pool.jackpot, JackpotProblem);
   if (const toml::node* levels = table.get("level_share")) {
     ReadLevels(TableValue(*levels, "pool.level_share"), MatchesInPlay(document.game), pool);
   }
@@ -582,7 +593,8 @@ std::string CouponDocumentProblem(const CouponDocument& document) {
   for (const std::string& problem :
        {RowPriceProblem(pool.rowPrice), PayoutShareProblem(pool.payoutShare),
         MinimumPayoutProblem(pool.minimumPayout),
-        std::isnan(pool.turnover) ? std::string() : TurnoverProblem(pool.turnover)}) {
+        std::isnan(pool.turnover) ? std::string() : TurnoverProblem(pool.turnover),
+        JackpotProblem(pool.jackpot)}) {
     if (!problem.empty()) return "Potten: " + problem;
   }
   for (size_t i = 0; i < pool.levels.size(); ++i) {
@@ -628,6 +640,7 @@ std::string CouponDocumentText(const CouponDocument& document) {
   WriteLine(text, "payout_share", NumberText(pool.payoutShare));
   WriteLine(text, "minimum_payout", NumberText(pool.minimumPayout));
   if (!std::isnan(pool.turnover)) WriteLine(text, "turnover", NumberText(pool.turnover));
+  if (pool.jackpot != 0) WriteLine(text, "jackpot", NumberText(pool.jackpot));
   text += "\n[pool.level_share]\n";
   std::vector<PrizeLevel> levels = pool.levels;
   std::sort(levels.begin(), levels.end(),

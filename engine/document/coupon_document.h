@@ -9,7 +9,10 @@
 //   row_price = 1.0             # kr, > 0
 //   payout_share = 0.65         # of the turnover, > 0 and <= 1
 //   minimum_payout = 15.0       # kr per winning row, >= 0
-//   turnover = 25000000.0       # kr, > 0; absent until the player gives it
+//   turnover = 25000000.0       # kr, > 0: the others' stake, as the operator shows
+//                               # it before you hand in; absent until given
+//   jackpot = 0.0               # kr added to the top level's pot, >= 0; absent
+//                               # when 0
 //
 //   [pool.level_share]          # share of the pool per number right, each 0..1,
 //   13 = 0.4                    # together at most 1; written highest first

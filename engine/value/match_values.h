@@ -42,7 +42,10 @@ struct PoolModel {
   double payoutShare = 0.65;       // of the turnover
   std::vector<PrizeLevel> levels;  // highest first
   double minimumPayout = 15.0;     // kr per winning row; a level below it pays 0
-  double turnover = kNoValue;      // kr; NaN until the player gives it
+  // kr: the others' stake, what the operator shows before the player hands in
+  // (the player's own rows come on top); NaN until the player gives it.
+  double turnover = kNoValue;
+  double jackpot = 0;  // kr added to the top level's pot
 };
 
 // The pool of a game as its table row has it, with no turnover yet.

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "io/huge_pages.h"
+#include "value/pool_share.h"
 
 namespace spelkub {
 namespace {
@@ -146,22 +147,28 @@ struct PayoutBins {
   }
 };
 
-// What every stage needs of the pool: its size in public rows and the pot of
-// each level at distance 0..3.
+// What every stage needs of the pool: the others' rows, and the pot of each
+// level at distance 0..3 with the system's own stake in it.
 struct PoolFigures {
   double publicRows = 0;
   double topPot = 0;
   double minimum = 0;
   double pot[4] = {};
+
+  // U: the top payout of a row the public plays with share Q.
+  double TopPayout(double share) const {
+    return ExpectedRowPayout(topPot, publicRows * share, minimum);
+  }
 };
 
-PoolFigures FiguresOf(const ValueModel& model) {
+PoolFigures FiguresOf(const ValueModel& model, size_t rows) {
   const int n = model.matches;
+  const double stake = static_cast<double>(rows) * model.pool.rowPrice;
   PoolFigures figures;
   figures.publicRows = model.PublicRows();
-  figures.topPot = model.Pot(n);
+  figures.topPot = model.Pot(n, stake);
   figures.minimum = model.pool.minimumPayout;
-  for (int d = 0; d < 4; ++d) figures.pot[d] = n - d >= 0 ? model.Pot(n - d) : 0;
+  for (int d = 0; d < 4; ++d) figures.pot[d] = n - d >= 0 ? model.Pot(n - d, stake) : 0;
   return figures;
 }
 
@@ -229,7 +236,7 @@ bool FillHistogram(const ValueModel& model, std::span<const PackedRow> rows,
     }
     if (!valid) throw std::invalid_argument("ComputeSystemValue: a row without a sign in a match");
     ++cells[index].at[0];
-    if (bins.count > 0) ++rowsByPayout[bins.Of(figures.topPot / (figures.publicRows * share + 1))];
+    if (bins.count > 0) ++rowsByPayout[bins.Of(figures.TopPayout(share))];
   }
   return true;
 }
@@ -325,13 +332,13 @@ std::optional<Partials> WalkOutcomes(const ValueModel& model, const Cell* cells,
           within |= near.at[d];
           if (within != 0) atLeast[d] += chance;
           if (near.at[d] == 0 || figures.pot[d] == 0) continue;
-          const double payout = figures.pot[d] / (figures.publicRows * poly.c[d] + near.at[d]);
-          if (payout >= figures.minimum) expected += chance * near.at[d] * payout;
+          expected += chance * ExpectedLevelWin(figures.pot[d], figures.publicRows * poly.c[d],
+                                                near.at[d], figures.minimum);
         }
       }
       if (bins.count > 0) {
         const double share = highPoly.c[0] * lowPoly[low].c[0];
-        const int bin = bins.Of(figures.topPot / (figures.publicRows * share + 1));
+        const int bin = bins.Of(figures.TopPayout(share));
         chanceBins[bin] += chance;
         publicBins[bin] += share;
       }
@@ -379,10 +386,11 @@ void AddLikeliest(const ValueModel& model, const Cell* cells, const PoolFigures&
     value.right = level.right;
     value.chanceAtLeast = atLeast[d];
     value.rowsAtLikeliest = cells[likeliestIndex].at[d];
-    const double winners =
-        figures.publicRows * likeliestPoly.c[d] + std::max<double>(value.rowsAtLikeliest, 1);
-    const double payout = figures.pot[d] / winners;
-    value.payoutAtLikeliest = payout >= figures.minimum ? payout : 0;
+    const int64_t own = std::max<int64_t>(value.rowsAtLikeliest, 1);
+    value.payoutAtLikeliest =
+        ExpectedLevelWin(figures.pot[d], figures.publicRows * likeliestPoly.c[d], own,
+                         figures.minimum) /
+        static_cast<double>(own);
     result.levels.push_back(value);
   }
 }
@@ -401,7 +409,7 @@ std::optional<SystemValue> ComputeSystemValue(const ValueModel& model,
   const int threads = options.threads > 0
                           ? options.threads
                           : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-  const PoolFigures figures = FiguresOf(model);
+  const PoolFigures figures = FiguresOf(model, rows.size());
 
   SystemValue result;
   result.rows = static_cast<int64_t>(rows.size());

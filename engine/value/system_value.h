@@ -1,9 +1,11 @@
 // The exact value of a set of rows S (duplicates count) over all 3^n outcomes
-// y of the model's n matches, no sampling. With own_k(y) the rows of S with
-// exactly k right and public_k(y) = N · (the chance that a row drawn sign by
-// sign from the streck has exactly k right):
-//   payout_k(y) = pot_k / (public_k(y) + own_k(y)), or 0 below the minimum payout;
-//   E(S) = Σ_y P(y) Σ_k own_k(y) · payout_k(y), the expected return;
+// y of the model's n matches, no sampling. The pots count S's own stake
+// (|S| · row price). With c_k(y) the rows of S with exactly k right and the
+// others' winners W ~ Poisson(λ_k(y)), λ_k(y) = N · (the chance that a row
+// drawn sign by sign from the streck has exactly k right):
+//   win_k(y) = E[c_k(y) · pot_k / (W + c_k(y))], each share counted only when
+//              it reaches the minimum payout (ExpectedLevelWin);
+//   E(S) = Σ_y P(y) Σ_k win_k(y), the expected return;
 //   P(best ≥ k) = Σ_y P(y) · [some row of S has at least k right].
 // own_k for every y at once comes from a transform of the rows' histogram over
 // the outcomes (one pass per match, distances 0..3 kept); P(y) and public_k(y)
@@ -27,8 +29,8 @@ struct LevelValue {
   // The chance that some row of the system has at least `right` right.
   double chanceAtLeast = 0;
   // At the likeliest outcome: the system's rows with exactly `right` right,
-  // and the payout per winning row, pot / (public + max(own, 1)), as if one of
-  // the rows won there when none does; 0 below the minimum payout.
+  // and the expected payout per winning row, win / max(own, 1), as if one of
+  // the rows won there when none does.
   int64_t rowsAtLikeliest = 0;
   double payoutAtLikeliest = 0;
 };

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "value/pool_share.h"
+
 namespace spelkub {
 namespace {
 
@@ -14,10 +16,13 @@ std::string SignName(int sign) {
   return std::string(1, OutcomeSign(sign));
 }
 
+// As the match table shows it: a decimal comma.
 std::string NumberText(double value) {
   char buffer[32];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
+  std::string text(buffer, result.ptr);
+  std::replace(text.begin(), text.end(), '.', ',');
+  return text;
 }
 
 bool Fail(std::string* error, std::string text) {
@@ -38,11 +43,17 @@ bool CheckPool(const PoolModel& pool, int matches, std::string* error) {
   if (std::isnan(pool.turnover)) return Fail(error, "Ange omsättningen");
   if (!std::isfinite(pool.turnover) || pool.turnover <= 0)
     return Fail(error, "Omsättningen måste vara större än 0");
+  if (pool.turnover > kLargestAmount) return Fail(error, "Omsättningen är orimligt stor");
   if (!std::isfinite(pool.rowPrice) || pool.rowPrice <= 0)
     return Fail(error, "Radpriset måste vara större än 0");
+  if (pool.rowPrice > kLargestRowPrice) return Fail(error, "Radpriset är orimligt stort");
   if (!CheckShare(pool.payoutShare, "Utbetalningsandelen", error)) return false;
   if (!std::isfinite(pool.minimumPayout) || pool.minimumPayout < 0)
     return Fail(error, "Minsta utdelning kan inte vara negativ");
+  if (pool.minimumPayout > kLargestAmount) return Fail(error, "Minsta utdelning är orimligt stor");
+  if (!std::isfinite(pool.jackpot) || pool.jackpot < 0)
+    return Fail(error, "Jackpotten kan inte vara negativ");
+  if (pool.jackpot > kLargestAmount) return Fail(error, "Jackpotten är orimligt stor");
   double total = 0;
   for (size_t i = 0; i < pool.levels.size(); ++i) {
     const PrizeLevel& level = pool.levels[i];
@@ -87,6 +98,10 @@ std::optional<ScaledValues> ScaleValues(const MatchValues& values, int matches, 
       }
       sum += value;
     }
+    if (!std::isfinite(sum)) {
+      Fail(error, prefix + " har för stora värden");
+      return std::nullopt;
+    }
     if (sum == 0) {
       Fail(error, prefix + " har summan 0");
       return std::nullopt;
@@ -125,9 +140,17 @@ std::optional<SignTable> OddsToChances(const MatchValues& values, int matches, s
   return chances;
 }
 
-double ValueModel::Pot(int right) const {
+int ValueModel::TopRight() const {
+  int top = 0;
+  for (const PrizeLevel& level : pool.levels) top = std::max(top, level.right);
+  return top;
+}
+
+double ValueModel::Pot(int right, double stake) const {
   for (const PrizeLevel& level : pool.levels) {
-    if (level.right == right) return pool.turnover * pool.payoutShare * level.share;
+    if (level.right != right) continue;
+    const double pot = (pool.turnover + stake) * pool.payoutShare * level.share;
+    return right == TopRight() ? pot + pool.jackpot : pot;
   }
   return 0;
 }
@@ -168,7 +191,9 @@ RowValue ValueOfRow(const ValueModel& model, PackedRow row) {
   } else {
     value.value = value.chance / value.publicShare;
   }
-  value.payout = model.Pot(model.matches) / (model.PublicRows() * value.publicShare + 1);
+  value.payout =
+      ExpectedRowPayout(model.Pot(model.matches, model.ownStake),
+                        model.PublicRows() * value.publicShare, model.pool.minimumPayout);
   return value;
 }
 

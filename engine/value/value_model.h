@@ -4,8 +4,9 @@
 //   P(r) = Π p(m, r_m)   the row's chance to be the right row
 //   Q(r) = Π q(m, r_m)   the public's share of rows equal to it
 //   V(r) = P(r) / Q(r)   its spelvärde
-//   U(r) = pot / (N·Q(r) + 1), its estimated top payout: the top level's pot
-//          shared by the public's N rows like it and this one.
+//   U(r) = E[pot / (W + 1)], W ~ Poisson(N·Q(r)), 0 where pot / (W + 1) is
+//          below the minimum: its estimated top payout, the top level's pot
+//          shared with the others' rows like it (see pool_share.h).
 #pragma once
 
 #include <array>
@@ -35,14 +36,15 @@ struct ScaledValues {
 // Refuses with one Swedish line naming the match and the sign: "Chans: match 3
 // saknar värde för X", "Streck: match 3 har ett ogiltigt värde för 1" (not
 // finite), "Chans: match 3 har ett negativt värde för 2", "Streck: match 3 har
-// summan 0".
+// summan 0", "Chans: match 3 har för stora värden" (a sum beyond the doubles).
 std::optional<ScaledValues> ScaleValues(const MatchValues& values, int matches, ValueKind kind,
                                         std::string* error);
 
 // The chances the odds imply with the bookmaker's margin removed:
 // p(m,s) = (1/o(m,s)) / Σ_t 1/o(m,t), summing to 1 per match. Refuses missing
 // odds and odds of at most 1: "Odds: match 3 saknar odds för X", "Odds: match 3
-// har oddset 0.95 för 1, men odds måste vara större än 1".
+// har oddset 0,95 för 1, men odds måste vara större än 1" (a decimal comma,
+// as the match table shows the odds).
 std::optional<SignTable> OddsToChances(const MatchValues& values, int matches, std::string* error);
 
 // Everything the row values and a system's value depend on; made by
@@ -53,18 +55,34 @@ struct ValueModel {
   SignTable streck{};  // q, summing to 1 per match
   PoolModel pool;
 
-  // N: the public's rows, turnover / row price.
+  // The player's own stake in kr, which the pots count; what a row's U(r)
+  // takes (a system's value counts its own rows instead).
+  double ownStake = 0;
+
+  // N: the others' rows, turnover / row price.
   double PublicRows() const { return pool.turnover / pool.rowPrice; }
-  // The pot of the level with `right` right: turnover · payout share · the
-  // level's share; 0 when the pool has no such level.
-  double Pot(int right) const;
+  // The pot of the level with `right` right when the player stakes `stake`
+  // kr: (turnover + stake) · payout share · the level's share, and the
+  // jackpot on the top level; 0 when the pool has no such level.
+  double Pot(int right, double stake) const;
+  // The highest level's number of right (the jackpot's level).
+  int TopRight() const;
 };
+
+// The largest turnover, jackpot and minimum payout (kr) and row price the
+// model takes: far beyond any pool, and small enough that no sum of them
+// overflows.
+inline constexpr double kLargestAmount = 1e13;
+inline constexpr double kLargestRowPrice = 1e6;
 
 // Scales the chances and the streck (refusing as ScaleValues) and checks the
 // rest: "Antalet matcher måste vara 1 till 14", "Ange omsättningen",
-// "Omsättningen måste vara större än 0", "Radpriset måste vara större än 0",
+// "Omsättningen måste vara större än 0", "Omsättningen är orimligt stor",
+// "Radpriset måste vara större än 0", "Radpriset är orimligt stort",
 // "Utbetalningsandelen måste vara mellan 0 och 100 %", "Minsta utdelning kan
-// inte vara negativ", "Andelen för 12 rätt måste vara mellan 0 och 100 %",
+// inte vara negativ", "Minsta utdelning är orimligt stor", "Jackpotten kan
+// inte vara negativ", "Jackpotten är orimligt stor", "Andelen för 12 rätt
+// måste vara mellan 0 och 100 %",
 // "Vinstgraderna får tillsammans högst 100 %", "Vinstgraden 9 rätt stöds inte,
 // bara de fyra högsta", "Vinstgraden 12 rätt finns två gånger".
 std::optional<ValueModel> MakeValueModel(const MatchValues& values, int matches,
@@ -77,8 +95,8 @@ struct RowValue {
   double payout = 0;       // U(r), kr
 };
 
-// The values of a row of the model's matches; a field of 3 in one of them
-// throws std::invalid_argument.
+// The values of a row of the model's matches, its payout with the model's own
+// stake in the pot; a field of 3 in one of them throws std::invalid_argument.
 RowValue ValueOfRow(const ValueModel& model, PackedRow row);
 
 }  // namespace spelkub

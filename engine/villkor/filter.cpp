@@ -5,6 +5,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "value/pool_share.h"
+
 namespace spelkub {
 namespace {
 
@@ -193,9 +195,10 @@ struct BlockTables {
   std::vector<std::vector<int16_t>> counts;
   // Per row of the block, when there are whole-row conditions.
   std::vector<Factors> factors;
-  // The pool's top pot and size, for utdelning.
+  // The pool's top pot, size and minimum payout, for utdelning.
   double pot = 0;
   double publicRows = 0;
+  double minimum = 0;
 };
 
 void TableBlockRows(const SystemShape& shape, BlockTables& tables) {
@@ -244,8 +247,9 @@ BlockTables TableBlock(const SystemShape& shape, const PreparedConditions& prepa
   }
   TableBlockCounts(prepared, tables);
   TableBlockFactors(prepared, tables);
-  tables.pot = prepared.model.Pot(prepared.model.matches);
+  tables.pot = prepared.model.Pot(prepared.model.matches, prepared.model.ownStake);
   tables.publicRows = prepared.model.PublicRows();
+  tables.minimum = prepared.model.pool.minimumPayout;
   return tables;
 }
 
@@ -301,9 +305,10 @@ std::optional<double> MeasureOfFactors(const BlockTables& tables, const Conditio
     if (NearBound(x, condition)) return std::nullopt;
     return x;
   }
-  if (f.zeroQ > 0) return tables.pot;  // pot / (N * 0 + 1), as ValueOfRow has it
+  // As ValueOfRow has it: nobody else plays the row when Q is 0.
+  if (f.zeroQ > 0) return ExpectedRowPayout(tables.pot, 0, tables.minimum);
   if (f.q < kTiny) return std::nullopt;
-  const double x = tables.pot / (tables.publicRows * f.q + 1);
+  const double x = ExpectedRowPayout(tables.pot, tables.publicRows * f.q, tables.minimum);
   if (NearBound(x, condition)) return std::nullopt;
   return x;
 }
