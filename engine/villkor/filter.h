@@ -33,7 +33,8 @@ struct PreparedConditions {
   std::array<int, kMaxMatches> favourite{};
   // The values spelvärde and utdelning are taken from (ValueOfRow): its
   // chances are only meaningful when spelvärde is used, its pool only when
-  // utdelning is.
+  // utdelning is. The rows are not known while they are chosen, so the pot
+  // holds no own stake (ownStake 0).
   ValueModel model;
 };
 
