@@ -369,16 +369,24 @@ TEST(ValueModelHelp, StatesTheModel) {
   for (const char* part :
        {"Omsättningen T (kr) är de andras insats", "N = T / radpris",
         "pot_k = utbetalningsandel · andel_k · (T + din insats)", "jackpotten",
-        "Stryktipset: radpris 1 kr, 65 % betalas ut; 13 rätt 40 %, 12 rätt 15 %, 11 rätt 12 %, "
-        "10 rätt 25 %",
-        "Europatipset: radpris 1 kr, 65 % betalas ut; 13 rätt 39 %, 12 rätt 22 %, 11 rätt 12 %, "
-        "10 rätt 25 %",
-        "Supertoto: radpris 1 kr, 65 % betalas ut; 14 rätt 40 %", "minsta utdelning 15 kr",
-        "P(r) = Πm p(m, r_m)", "Q(r) = Πm q(m, r_m)", "V(r) = P(r) / Q(r)",
-        "U(r) = E[pot_topp / (W + 1)]", "W är Poisson med medel λ = N·Q_k(y)",
+        "Stryktipset: 13 rätt 40 %, 12 rätt 15 %, 11 rätt 12 %, 10 rätt 25 %\n"
+        "    (radpris 1 kr, 65 % betalas ut, minsta utdelning 15 kr)",
+        "Europatipset: 13 rätt 39 %, 12 rätt 22 %, 11 rätt 12 %, 10 rätt 25 %",
+        "Supertoto: 14 rätt 40 %", "P(r) = Πm p(m, r_m)", "Q(r) = Πm q(m, r_m)",
+        "V(r) = P(r) / Q(r)", "U(r) = E[pot_topp / (W + 1)]", "W är Poisson med medel λ = N·Q_k(y)",
         "c · pot_k / (W + c)", "c · pot_k · ∫₀¹ t^(c−1) e^(−λ(1−t)) dt",
         "E(S) = Σy P(y) · Σk vinst_k(y)", "alla 3^n utfall", "ingen slumpning"}) {
     EXPECT_NE(help.find(part), std::string_view::npos) << part;
+  }
+  // Lines a terminal of 80 columns shows whole.
+  size_t start = 0;
+  while (start < help.size()) {
+    const size_t end = std::min(help.find('\n', start), help.size());
+    const std::string_view line = help.substr(start, end - start);
+    size_t columns = 0;
+    for (const char c : line) columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    EXPECT_LE(columns, 80u) << line;
+    start = end + 1;
   }
 }
 

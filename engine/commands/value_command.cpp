@@ -19,17 +19,18 @@ namespace {
 constexpr std::string_view kModelHelpPool =
     "Värdemodellen\n"
     "\n"
-    "Omsättningen T (kr) är de andras insats: det spelbolaget visar innan du lämnar in.\n"
-    "N = T / radpris är antalet rader de andra spelar, var och en dragen tecken för\n"
-    "tecken ur folkets streck. Din egen insats (dina rader · radpris) kommer till:\n"
+    "Omsättningen T (kr) är de andras insats: det spelbolaget visar innan du lämnar\n"
+    "in. N = T / radpris är antalet rader de andra spelar, var och en dragen tecken\n"
+    "för tecken ur folkets streck. Din egen insats (rader · radpris) kommer till:\n"
     "  pot_k = utbetalningsandel · andel_k · (T + din insats)\n"
-    "för vinstgrad k, och högsta vinstgraden får dessutom jackpotten (0 om inget anges).\n"
+    "för vinstgrad k; högsta vinstgraden får dessutom jackpotten (0 om inget anges).\n"
     "Resten går till en jackpottfond och räknas inte. Per spel, och ändringsbart i\n"
     "kupongen:\n";
 
 constexpr std::string_view kModelHelpRows =
     "\n"
-    "Egna chanser p och folkets streck q skalas per match till summan 1. För en rad r:\n"
+    "Egna chanser p och folkets streck q skalas per match till summan 1.\n"
+    "För en rad r:\n"
     "  chans            P(r) = Πm p(m, r_m)\n"
     "  folkets andel    Q(r) = Πm q(m, r_m)\n"
     "  spelvärde        V(r) = P(r) / Q(r)\n"
@@ -45,7 +46,7 @@ constexpr std::string_view kModelHelpRows =
     "\n"
     "För en mängd S rader (dubbletter räknas) och vart och ett av alla 3^n utfall y\n"
     "(inte bara systemets), med c_k(y) raderna i S med exakt k rätt:\n"
-    "  P(bästa ≥ k) = Σy P(y) · [någon rad i S har minst k rätt], för varje vinstgrad k\n"
+    "  P(bästa ≥ k) = Σy P(y) · [någon rad i S har minst k rätt], per vinstgrad k\n"
     "  vinst_k(y) = E[c_k(y) · pot_k / (W + c_k(y))] enligt ovan\n"
     "  förväntad återbetalning E(S) = Σy P(y) · Σk vinst_k(y)\n"
     "  vinstchans = E(S) / |S| i öre per rad (100 öre per rad = insatsen tillbaka;\n"
@@ -436,19 +437,19 @@ std::string ShareText(double share) {
   return SwedishNumber(percent, percent == std::round(percent) ? 0 : 1) + " %";
 }
 
-// "  Stryktipset: radpris 1 kr, 65 % betalas ut; 13 rätt 40 %, …;
-//      minsta utdelning 15 kr", a line pair per game.
+// "  Stryktipset: 13 rätt 40 %, 12 rätt 15 %, …" and "    (radpris 1 kr,
+// 65 % betalas ut, minsta utdelning 15 kr)", per game.
 std::string GamePoolLines() {
   std::string text;
   for (const GameRules& rules : kGames) {
     const PoolModel pool = PoolModelOf(rules.game);
-    text += "  " + std::string(rules.name) + ": radpris " + KronorText(pool.rowPrice) + ", " +
-            ShareText(pool.payoutShare) + " betalas ut;";
+    text += "  " + std::string(rules.name) + ":";
     for (size_t i = 0; i < pool.levels.size(); ++i) {
       text += i == 0 ? " " : ", ";
       text += std::to_string(pool.levels[i].right) + " rätt " + ShareText(pool.levels[i].share);
     }
-    text += ";\n    minsta utdelning " + KronorText(pool.minimumPayout) + "\n";
+    text += "\n    (radpris " + KronorText(pool.rowPrice) + ", " + ShareText(pool.payoutShare) +
+            " betalas ut, minsta utdelning " + KronorText(pool.minimumPayout) + ")\n";
   }
   return text;
 }

@@ -325,6 +325,10 @@ std::optional<Partials> WalkOutcomes(const ValueModel& model, const Cell* cells,
       const double chance = highChance * lowChance[low];
       const Cell& near = own[low];
       const bool anyRow = (near.at[0] | near.at[1] | near.at[2] | near.at[3]) != 0;
+      // U here: the chart's bin, and the top level's win where one own row
+      // has it (the same expectation, c = 1).
+      const double share = highPoly.c[0] * lowPoly[low].c[0];
+      const double top = bins.count > 0 ? figures.TopPayout(share) : -1;
       if (anyRow) {
         const Poly poly = Times(highPoly, lowPoly[low]);
         uint32_t within = 0;
@@ -332,13 +336,15 @@ std::optional<Partials> WalkOutcomes(const ValueModel& model, const Cell* cells,
           within |= near.at[d];
           if (within != 0) atLeast[d] += chance;
           if (near.at[d] == 0 || figures.pot[d] == 0) continue;
-          expected += chance * ExpectedLevelWin(figures.pot[d], figures.publicRows * poly.c[d],
-                                                near.at[d], figures.minimum);
+          expected +=
+              chance * (d == 0 && near.at[0] == 1 && top >= 0
+                            ? top
+                            : ExpectedLevelWin(figures.pot[d], figures.publicRows * poly.c[d],
+                                               near.at[d], figures.minimum));
         }
       }
       if (bins.count > 0) {
-        const double share = highPoly.c[0] * lowPoly[low].c[0];
-        const int bin = bins.Of(figures.TopPayout(share));
+        const int bin = bins.Of(top);
         chanceBins[bin] += chance;
         publicBins[bin] += share;
       }
