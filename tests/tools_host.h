@@ -38,10 +38,7 @@ class ToolsTest : public ::testing::Test, protected WithApplication {
   ~ToolsTest() override { tools::SetModalRunner(nullptr); }
 
   tools::ToolHost Host() {
-    return {state,
-            platform,
-            nullptr,
-            plus13,
+    return {state, platform, nullptr, plus13,
             // The tools' tests keep the row list as text the player typed:
             // every tool reads it back.
             [this] { return ReadCouponText(rowList); },
@@ -49,9 +46,7 @@ class ToolsTest : public ::testing::Test, protected WithApplication {
               rowList = CouponText(rows);
               shown.push_back({rowList, rows.size()});
             },
-            [this](const QString& text) { status.push_back(text); },
-            handInDialog,
-            document};
+            [this](const QString& text) { status.push_back(text); }, handInDialog, document};
   }
 
   // Waits for the worker's job to end: as long as the work takes, no longer.
