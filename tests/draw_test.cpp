@@ -301,16 +301,29 @@ TEST(ParseJackpot, SumsTheAmountsOfTheProductsDraw) {
             "Fel i svaret, fältet jackpots[2].productId: väntade ett heltal, fick texten \"1\"");
 }
 
+Draw TestDraw(int number = 4929) {
+  return ParseDraw(Json{{"draw", DrawBody(number)}}.dump(), number, 13).value.value();
+}
+
+DrawSnapshot SnapshotAt(const Draw& draw, const char* time) {
+  return SnapshotOfDraw(draw, time, "stryktipset omgång " + std::to_string(draw.number));
+}
+
 TEST(PutDrawInDocument, GivesTeamsOddsStreckTurnoverAndTheOddsChances) {
-  const Draw draw = ParseDraw(Json{{"draw", DrawBody(4929)}}.dump(), 4929, 13).value.value();
+  const Draw draw = TestDraw();
   for (OddsMethod method : {OddsMethod::kProportional, OddsMethod::kPower}) {
     CouponDocument document = NewCouponDocument(kStryktipset);
+    document.oddsMethod = method;
     document.marks[0] = true;
     document.results[0] = 2;
-    ASSERT_EQ(PutDrawInDocument(draw, method, document), "");
+    ASSERT_EQ(PutDrawInDocument(draw, SnapshotAt(draw, "2026-12-08T17:30:00Z"), document), "");
     EXPECT_TRUE(document.marks[0]);
     EXPECT_EQ(document.results[0], 2);
     EXPECT_DOUBLE_EQ(document.pool.turnover, test::kDrawTurnover);
+    ASSERT_EQ(document.snapshots.size(), 1u);
+    EXPECT_EQ(document.chosenSnapshot, 0);
+    EXPECT_EQ(document.snapshots[0].draw, 4929);
+    EXPECT_EQ(document.snapshots[0].time, "2026-12-08T17:30:00Z");
     std::string error;
     const auto chances = OddsToChances(document.values, 13, &error, method);
     ASSERT_TRUE(chances.has_value()) << error;
@@ -319,21 +332,100 @@ TEST(PutDrawInDocument, GivesTeamsOddsStreckTurnoverAndTheOddsChances) {
       for (int sign = 0; sign < 3; ++sign) {
         EXPECT_EQ(document.values.match[m].odds[sign], draw.events[m].odds[sign]);
         EXPECT_EQ(document.values.match[m].streck[sign], draw.events[m].streck[sign]);
+        EXPECT_EQ(document.snapshots[0].refStreck[m][sign], draw.events[m].refStreck[sign]);
         EXPECT_DOUBLE_EQ(document.values.match[m].chance[sign], 100 * (*chances)[m][sign]);
       }
     }
-    EXPECT_EQ(CouponDocumentProblem(document), "");
+    // The document reads back as it was written, snapshots and method too.
+    const std::string text = CouponDocumentText(document);
+    const DocumentResult read = LoadCouponDocument(text);
+    ASSERT_TRUE(read.document.has_value()) << read.error;
+    EXPECT_EQ(CouponDocumentText(*read.document), text);
+    EXPECT_EQ(read.document->oddsMethod, method);
   }
 }
 
 TEST(PutDrawInDocument, RefusesAnotherGamesDrawAndLeavesTheDocument) {
-  const Draw draw = ParseDraw(Json{{"draw", DrawBody(4929)}}.dump(), 4929, 13).value.value();
+  const Draw draw = TestDraw();
   CouponDocument document = NewCouponDocument(kSupertoto);
   document.values.match[0].home = "AIK";
-  EXPECT_EQ(PutDrawInDocument(draw, OddsMethod::kProportional, document),
+  EXPECT_EQ(PutDrawInDocument(draw, SnapshotAt(draw, "t"), document),
             "Omgången har 13 matcher, Supertoto har 14");
   EXPECT_EQ(document.values.match[0].home, "AIK");
   EXPECT_TRUE(std::isnan(document.pool.turnover));
+  EXPECT_TRUE(document.snapshots.empty());
+}
+
+// Each fetch adds a snapshot; choosing an older one brings its numbers back,
+// and the streck moves are told against the one before and the measurement.
+TEST(Snapshots, EachFetchAddsOneAndTheChosenGivesTheValues) {
+  Json later = DrawBody(4929);
+  later["drawEvents"][0]["svenskaFolket"] = {{"one", "70"},    {"x", "20"},    {"two", "10"},
+                                             {"refOne", "59"}, {"refX", "25"}, {"refTwo", "16"}};
+  later["drawEvents"][0]["odds"] = {{"one", "1,30"}, {"x", "5,00"}, {"two", "9,00"}};
+  later["currentNetSale"] = "20 000 000,00";
+  const Draw first = TestDraw();
+  const Draw second = ParseDraw(Json{{"draw", later}}.dump(), 4929, 13).value.value();
+  CouponDocument document = NewCouponDocument(kStryktipset);
+  ASSERT_EQ(PutDrawInDocument(first, SnapshotAt(first, "2026-12-08T10:00:00Z"), document), "");
+  const StreckMove none = StreckMoveOf(document, 1);
+  EXPECT_TRUE(std::isnan(none.sincePrevious[0]));
+  EXPECT_EQ(none.sinceMeasurement[0], 59.0 - 57.0);
+  ASSERT_EQ(PutDrawInDocument(second, SnapshotAt(second, "2026-12-08T18:00:00Z"), document), "");
+  ASSERT_EQ(document.snapshots.size(), 2u);
+  EXPECT_EQ(document.chosenSnapshot, 1);
+  EXPECT_EQ(document.values.match[0].streck, (SignValues{70, 20, 10}));
+  EXPECT_EQ(document.pool.turnover, 20000000.0);
+  const StreckMove moved = StreckMoveOf(document, 1);
+  EXPECT_EQ(moved.sincePrevious, (SignValues{70.0 - 59, 20.0 - 25, 10.0 - 16}));
+  EXPECT_EQ(moved.sinceMeasurement, (SignValues{70.0 - 59, 20.0 - 25, 10.0 - 16}));
+  EXPECT_EQ(StreckMoveOf(document, 2).sincePrevious, (SignValues{0, 0, 0}));
+
+  ChooseSnapshot(document, 0);
+  EXPECT_EQ(document.values.match[0].streck, first.events[0].streck);
+  EXPECT_EQ(document.values.match[0].odds, first.events[0].odds);
+  EXPECT_EQ(document.pool.turnover, test::kDrawTurnover);
+  EXPECT_TRUE(std::isnan(StreckMoveOf(document, 1).sincePrevious[0]));
+  const DocumentResult read = LoadCouponDocument(CouponDocumentText(document));
+  ASSERT_TRUE(read.document.has_value()) << read.error;
+  EXPECT_EQ(read.document->chosenSnapshot, 0);
+
+  // Another draw starts the snapshots afresh.
+  const Draw next = TestDraw(4930);
+  ASSERT_EQ(PutDrawInDocument(next, SnapshotAt(next, "2026-12-15T10:00:00Z"), document), "");
+  ASSERT_EQ(document.snapshots.size(), 1u);
+  EXPECT_EQ(document.snapshots[0].draw, 4930);
+}
+
+TEST(Snapshots, TheReaderRefusesWhatDoesNotFit) {
+  CouponDocument document = NewCouponDocument(kStryktipset);
+  const Draw draw = TestDraw();
+  ASSERT_EQ(PutDrawInDocument(draw, SnapshotAt(draw, "2026-12-08T10:00:00Z"), document), "");
+  const std::string good = CouponDocumentText(document);
+  const auto replaced = [&](const std::string& from, const std::string& to) {
+    std::string text = good;
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return text.replace(at, from.size(), to);
+  };
+  const auto refusal = [](const std::string& text) {
+    const DocumentResult read = LoadCouponDocument(text);
+    EXPECT_FALSE(read.document.has_value());
+    return read.error.substr(read.error.find(':') + 2);
+  };
+  EXPECT_EQ(refusal(replaced("draw = 4929", "draw = 0")),
+            "[[snapshot]]: \"draw\" ska vara ett positivt heltal");
+  EXPECT_EQ(refusal(replaced("chosen = true\n", "chosen = true\nextra = 1\n")),
+            "[[snapshot]]: okänd nyckel \"extra\"");
+  EXPECT_EQ(refusal(replaced("odds = [[", "odds = [[], [")),
+            "[[snapshot]]: \"odds\" ska ha en lista per match, 13 listor");
+  EXPECT_EQ(refusal(replaced("streck = [[59.0, 25.0, 16.0]", "streck = [[59.0, 25.0]")),
+            "\"streck\" ska vara en lista med tre tal, för 1, X och 2");
+  EXPECT_EQ(refusal(replaced("\nsource = ", "\nsourc = ")), "[[snapshot]]: okänd nyckel \"sourc\"");
+  const std::string block = good.substr(good.find("\n[[snapshot]]"));
+  EXPECT_EQ(refusal(good + block), "[[snapshot]]: bara en ögonblicksbild kan vara vald");
+  EXPECT_EQ(refusal("odds_method = \"shin\"\n" + good),
+            "okänd metod \"shin\", väntade proportional eller power");
 }
 
 TEST(PutResultInDocument, GivesTheSignsAndLeavesOpenMatchesWithout) {

@@ -1,4 +1,6 @@
-// A fetched draw and its result put into a coupon document.
+// A fetched draw and its result put into a coupon document: each fetch adds a
+// snapshot of the service's numbers, and the coupon's values are those of the
+// chosen snapshot.
 #pragma once
 
 #include <string>
@@ -9,13 +11,32 @@
 
 namespace spelkub {
 
-// The draw's teams, odds, streck and turnover into the document, and the
-// chances its odds imply by `method` (in percent). A match without odds
-// keeps no chances, one without streck no streck; the marks, the results and
-// the rest of the pool stay. Refuses, leaving the document as it was, a draw
-// whose matches are not the document's game's: "Omgången har 12 matcher,
-// Stryktipset har 13".
-std::string PutDrawInDocument(const Draw& draw, OddsMethod method, CouponDocument& document);
+// The draw's numbers as the snapshot of a fetch at `time` (UTC, as
+// "2026-12-08T17:30:00Z") of `source`; `jackpot` NaN when not fetched.
+DrawSnapshot SnapshotOfDraw(const Draw& draw, std::string time, std::string source,
+                            double jackpot = kNoValue);
+
+// A fetch into the document: the draw's teams, and its snapshot added and
+// chosen (a draw of another number than the snapshots' starts them afresh).
+// Refuses, leaving the document as it was, a draw whose matches are not the
+// document's game's: "Omgången har 12 matcher, Stryktipset har 13".
+std::string PutDrawInDocument(const Draw& draw, const DrawSnapshot& snapshot,
+                              CouponDocument& document);
+
+// The coupon's values from snapshot `index`: its odds, streck and turnover,
+// and the chances its odds imply by the document's odds method (in percent;
+// none for a match without odds). The marks, results and the rest of the pool
+// stay.
+void ChooseSnapshot(CouponDocument& document, int index);
+
+// How the chosen snapshot's streck of match `match` (1-based) moved, in
+// percentage points per sign: since the snapshot before it, and since the
+// service's measurement before. NaN where there is nothing to compare with.
+struct StreckMove {
+  SignValues sincePrevious = kNoSignValues;
+  SignValues sinceMeasurement = kNoSignValues;
+};
+StreckMove StreckMoveOf(const CouponDocument& document, int match);
 
 // The signs of the result into the document: a match whose sign is still open
 // (not played, or cancelled with no sign drawn yet) has no result.
