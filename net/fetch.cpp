@@ -37,7 +37,7 @@ size_t Receive(char* data, size_t size, size_t count, void* user) {
 
 int Progressed(void* user, curl_off_t expected, curl_off_t received, curl_off_t, curl_off_t) {
   const Transfer& transfer = *static_cast<const Transfer*>(user);
-  if (transfer.options.stop.stop_requested()) return 1;
+  if (transfer.options.stopRequested && transfer.options.stopRequested()) return 1;
   if (transfer.options.progress) {
     transfer.options.progress(static_cast<size_t>(received), static_cast<size_t>(expected));
   }
@@ -190,7 +190,8 @@ FetchResult Fetch(const std::string& address, const FetchOptions& options) {
     const auto until =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(options.retryDelayMs);
     while (std::chrono::steady_clock::now() < until) {
-      if (options.stop.stop_requested()) return Failed(FetchFailure::kCancelled, "Avbrutet");
+      if (options.stopRequested && options.stopRequested())
+        return Failed(FetchFailure::kCancelled, "Avbrutet");
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     result = FetchOnce(address, options);

@@ -9,7 +9,6 @@
 
 #include <cstddef>
 #include <functional>
-#include <stop_token>
 #include <string>
 
 namespace spelkub::net {
@@ -33,7 +32,8 @@ struct FetchOptions {
   size_t maxBytes = size_t{4} << 20;
   int retries = 1;
   long retryDelayMs = 500;
-  std::stop_token stop;  // a stop request ends the fetch as "Avbrutet"
+  // Polled while the fetch runs; true ends it as "Avbrutet".
+  std::function<bool()> stopRequested;
   // Bytes received so far and the answer's size when the server says it (0
   // when not), as the transfer goes.
   std::function<void(size_t received, size_t expected)> progress;

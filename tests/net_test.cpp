@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <cstdlib>
 
+#include <atomic>
 #include <thread>
 
 #include "support/local_server.h"
@@ -108,13 +109,13 @@ TEST(Fetch, RefusesOtherSchemesAndFollowsNoRedirect) {
 
 TEST(Fetch, StopsWhenAskedAndSaysAvbrutet) {
   LocalServer server({{"/slow", {.body = "{}", .delayMs = 3000}}});
-  std::stop_source stop;
+  std::atomic<bool> stop{false};
   FetchOptions options = Quick();
   options.timeoutMs = 5000;
-  options.stop = stop.get_token();
+  options.stopRequested = [&] { return stop.load(); };
   std::thread stopper([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    stop.request_stop();
+    stop = true;
   });
   const auto started = std::chrono::steady_clock::now();
   const FetchResult result = Fetch(server.Base() + "/slow", options);
