@@ -36,7 +36,8 @@ constexpr std::string_view kUsage =
     "              [--chances P] [--streck P] [--turnover T] [MARKS]\n"
     "spelkub_rader --fetch GAME [--draw N] [--coupon DOC] [--odds-method M] [--api-base URL]\n"
     "              --save-coupon FILE\n"
-    "spelkub_rader --fetch-result GAME --draw N [--api-base URL]\n"
+    "spelkub_rader --fetch-result GAME --draw N [[--coupon DOC] --save-coupon FILE]\n"
+    "              [--api-base URL]\n"
     "spelkub_rader --help | --version\n";
 
 constexpr std::string_view kHelpIntro =

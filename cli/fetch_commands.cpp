@@ -92,8 +92,10 @@ std::string ParseFetchArguments(std::span<const std::string_view> args, FetchArg
     return "--fetch och --fetch-result utesluter varandra";
   if (read.result) {
     if (!read.draw) return "--fetch-result GAME kräver --draw N";
-    if (seen["--coupon"] || seen["--save-coupon"] || seen["--odds-method"])
-      return "--fetch-result GAME tar bara --draw och --api-base";
+    if (seen["--odds-method"])
+      return "--fetch-result GAME tar bara --draw, --coupon, --save-coupon och --api-base";
+    if (seen["--coupon"] && !seen["--save-coupon"])
+      return "--fetch-result GAME --coupon DOC kräver --save-coupon FILE";
   } else if (read.savePath.empty()) {
     return "--fetch GAME kräver --save-coupon FILE";
   }
@@ -137,13 +139,42 @@ std::string ResultText(const DrawResult& result, const DrawProduct& product) {
   if (result.payouts.empty()) text += "Utdelningen är inte publicerad än\n";
   for (const PrizePayout& payout : result.payouts) {
     text += std::to_string(payout.right) + " rätt: " + std::to_string(payout.winners) +
-            (payout.winners == 1 ? " vinnare, " : " vinnare, ") + Kronor(payout.amount) + "\n";
+            " vinnare, " + Kronor(payout.amount) + "\n";
   }
   return text;
 }
 
 net::FetchOptions CommandLineFetch() {
   return {};
+}
+
+// The document a fetch goes into: --coupon's, which must be of the game, or
+// a fresh one; nullopt after telling why not.
+std::optional<CouponDocument> DocumentToFill(const FetchArguments& read, Output& output) {
+  const int32_t game = *GameOfOption(read.game);
+  if (!read.couponPath) return NewCouponDocument(game);
+  DocumentResult opened = ReadCouponDocumentFile(*read.couponPath);
+  if (!opened.document) {
+    Tell(output, kProgramName, opened.error);
+    return std::nullopt;
+  }
+  if (opened.document->game != game) {
+    Tell(output, kProgramName,
+         "Kupongen gäller " + std::string(Rules(opened.document->game).name) + ", inte " +
+             std::string(DrawProductOf(read.game)->name));
+    return std::nullopt;
+  }
+  return std::move(opened.document);
+}
+
+bool Save(const FetchArguments& read, const CouponDocument& document, Output& output) {
+  try {
+    SaveCouponDocument(read.savePath, document);
+  } catch (const std::exception& error) {
+    Tell(output, kProgramName, error.what());
+    return false;
+  }
+  return true;
 }
 
 int FetchResultCommand(const FetchArguments& read, Output& output) {
@@ -155,27 +186,24 @@ int FetchResultCommand(const FetchArguments& read, Output& output) {
     Tell(output, kProgramName, fetched.error);
     return kExitRefused;
   }
+  if (!read.savePath.empty()) {
+    std::optional<CouponDocument> document = DocumentToFill(read, output);
+    if (!document) return kExitRefused;
+    if (std::string problem = PutResultInDocument(*fetched.value, *document); !problem.empty()) {
+      Tell(output, kProgramName, problem);
+      return kExitRefused;
+    }
+    if (!Save(read, *document, output)) return kExitRefused;
+  }
   return WriteAll(output, ResultText(*fetched.value, product)) ? kExitDone : kExitRefused;
 }
 
 int FetchDrawCommand(const FetchArguments& read, Output& output) {
   const DrawProduct& product = *DrawProductOf(read.game);
   const int32_t game = *GameOfOption(read.game);
-  CouponDocument document = NewCouponDocument(game);
-  if (read.couponPath) {
-    DocumentResult opened = ReadCouponDocumentFile(*read.couponPath);
-    if (!opened.document) {
-      Tell(output, kProgramName, opened.error);
-      return kExitRefused;
-    }
-    if (opened.document->game != game) {
-      Tell(output, kProgramName,
-           "Kupongen gäller " + std::string(Rules(opened.document->game).name) + ", inte " +
-               std::string(product.name));
-      return kExitRefused;
-    }
-    document = std::move(*opened.document);
-  }
+  std::optional<CouponDocument> opened = DocumentToFill(read, output);
+  if (!opened) return kExitRefused;
+  CouponDocument& document = *opened;
   const std::string base = net::ApiBase(read.apiBase);
   const int matches = MatchesInPlay(game);
   const net::Fetched<Draw> fetched =
@@ -192,12 +220,7 @@ int FetchDrawCommand(const FetchArguments& read, Output& output) {
     Tell(output, kProgramName, problem);
     return kExitRefused;
   }
-  try {
-    SaveCouponDocument(read.savePath, document);
-  } catch (const std::exception& error) {
-    Tell(output, kProgramName, error.what());
-    return kExitRefused;
-  }
+  if (!Save(read, document, output)) return kExitRefused;
   Tell(output, kProgramName,
        std::string(product.name) + " omgång " + std::to_string(fetched.value->number) +
            " hämtad, kupongen sparad: " + read.savePath);
@@ -239,7 +262,8 @@ std::string_view FetchHelpText() {
       "                  kept in the document\n"
       "  --fetch-result GAME --draw N  the draw's result as --grade RESULT takes it (- for a\n"
       "                  sign not yet decided; a cancelled match stays - until its sign is\n"
-      "                  drawn) and the official payout per level\n"
+      "                  drawn) and the official payout per level; with --save-coupon FILE\n"
+      "                  (and --coupon DOC) the signs go into the document's results too\n"
       "  --api-base URL  the service's address (default " +
       std::string(net::kDefaultApiBase) + ", or the\n                  environment's " +
       net::kApiBaseVariable +

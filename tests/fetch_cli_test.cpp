@@ -197,6 +197,15 @@ TEST_F(FetchCliTest, FetchResultShowsTheRowTheCancelledMatchesAndThePayouts) {
       0);
   const auto graded = RunCompanion({"--grade", "1XX1-21X21X21", rows});
   EXPECT_EQ(graded.status, 0) << graded.err;
+  // With a document: the signs become its results, an open one none.
+  const std::string coupon = Path("kupong.spelkub");
+  const auto saved = RunCompanion({"--fetch-result", "stryktipset", "--draw", "4929", "--api-base",
+                                   server.Base(), "--save-coupon", coupon});
+  ASSERT_EQ(saved.status, 0) << saved.err;
+  const CouponDocument document = ReadCouponDocumentFile(coupon).document.value();
+  EXPECT_EQ(document.results[2], 1);
+  EXPECT_EQ(document.results[4], kNoResult);
+  EXPECT_EQ(document.results[12], 0);
   const auto noResult = RunCompanion(
       {"--fetch-result", "stryktipset", "--draw", "4930", "--api-base", server.Base()});
   EXPECT_EQ(noResult.status, 1);
@@ -221,8 +230,10 @@ TEST_F(FetchCliTest, MalformedArgumentsAreExplained) {
        "--api-base, inte \"--rows\""},
       {{"--fetch", "stryktipset", "--save-coupon", "x", "--odds-method", "shin"},
        "--odds-method tar proportional eller power, inte \"shin\""},
-      {{"--fetch-result", "stryktipset", "--draw", "5", "--save-coupon", "x"},
-       "--fetch-result GAME tar bara --draw och --api-base"},
+      {{"--fetch-result", "stryktipset", "--draw", "5", "--odds-method", "power"},
+       "--fetch-result GAME tar bara --draw, --coupon, --save-coupon och --api-base"},
+      {{"--fetch-result", "stryktipset", "--draw", "5", "--coupon", "x"},
+       "--fetch-result GAME --coupon DOC kräver --save-coupon FILE"},
   };
   for (const auto& c : cases) {
     const auto run = RunCompanion(c.args);
