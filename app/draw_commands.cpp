@@ -6,9 +6,9 @@
 
 void TForm1::Hmtaomgng1Click() {
   // Streck, chances and the turnover are what some conditions measure.
-  if (spelkub::tools::FetchDrawCommand(ToolHostOf())) ShowConditionsCount();
+  if (spelkub::tools::FetchDrawCommand(ToolHostOf())) session_.DocumentEdited();
 }
 
 void TForm1::Uppdaterastreck1Click() {
-  if (spelkub::tools::UpdateStreckCommand(ToolHostOf())) ShowConditionsCount();
+  if (spelkub::tools::UpdateStreckCommand(ToolHostOf())) session_.DocumentEdited();
 }
