@@ -97,7 +97,8 @@ FetchDrawDialog::FetchDrawDialog(int32_t game, std::string apiBase,
   draws_ = new QListWidget(this);
   draws_->setObjectName(QStringLiteral("Omgangar"));
   draws_->setMinimumWidth(draws_->fontMetrics().horizontalAdvance(
-      QStringLiteral("Omgång 4929 · stänger 2026-12-12 15:59 · Closed")));
+                              QStringLiteral("Omgång 4929 · stänger 2026-12-12 15:59 · Closed")) +
+                          4 * draws_->frameWidth() + draws_->fontMetrics().averageCharWidth() * 2);
   draws_->setMaximumHeight(draws_->fontMetrics().height() * 8);
   number_ = new QSpinBox(this);
   number_->setObjectName(QStringLiteral("Nummer"));
@@ -114,6 +115,7 @@ FetchDrawDialog::FetchDrawDialog(int32_t game, std::string apiBase,
   bar_->setObjectName(QStringLiteral("Framsteg"));
   bar_->setRange(0, 1);
   bar_->setValue(0);
+  bar_->setTextVisible(false);
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("Status"));
   error_ = NewErrorLabel(QStringLiteral("Fel"), this);
