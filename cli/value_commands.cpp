@@ -93,6 +93,14 @@ std::optional<std::vector<double>> ParsePercentages(std::string_view text, int m
     double value = 0;
     const auto [stop, problem] = std::from_chars(digits.data(), digits.data() + digits.size(),
                                                  value, std::chars_format::fixed);
+    if (problem == std::errc::result_out_of_range && stop == digits.data() + digits.size()) {
+      // Digits beyond what a double holds, said as --analyse --streck says it.
+      const bool large =
+          digits.substr(0, digits.find('.')).find_first_not_of('0') != std::string_view::npos;
+      *error = std::string(name) + ": " + ShortQuoted(token) +
+               (large ? " är för stort" : " är för litet");
+      return std::nullopt;
+    }
     if (digits.empty() || problem != std::errc() || stop != digits.data() + digits.size() ||
         !std::isfinite(value)) {
       *error = std::string(name) + ": " + Quoted(token) + " är inget tal";
@@ -301,6 +309,12 @@ int SaveCoupon(const Options& options, Output& output) {
     made.document.useConditions = true;
   }
   if (conditions.maxBroken) made.document.maxBroken = *conditions.maxBroken;
+  // A condition that cannot be read is refused now, not when the coupon is used.
+  if (const std::string problem = ConditionTextsProblem(options, MatchesInPlay(game));
+      !problem.empty()) {
+    Tell(output, kProgramName, problem + std::string(kSeeHelp));
+    return kExitMalformed;
+  }
   if (const std::string problem = CouponDocumentProblem(made.document); !problem.empty()) {
     Tell(output, kProgramName, problem);
     return kExitRefused;
