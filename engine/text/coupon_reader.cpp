@@ -372,9 +372,8 @@ class Parser {
   bool Add(PackedRow row) {
     if (lineNumber_ > std::numeric_limits<uint32_t>::max()) return Refuse("för många rader");
     if (++rowCount_ > kMaxCouponRows) {
-      std::string most = std::to_string(kMaxCouponRows);
-      for (auto at = static_cast<ptrdiff_t>(most.size()) - 3; at > 0; at -= 3) most.insert(at, " ");
-      return Refuse("för många rader, högst " + most);
+      static_assert(kMaxCouponRows == 10'000'000, "the message below names the limit");
+      return Refuse("för många rader, högst 10 000 000");
     }
     if (visit_ != nullptr) {
       (*visit_)(row, lineNumber_);
