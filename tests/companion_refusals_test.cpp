@@ -81,7 +81,7 @@ TEST_F(CompanionRefusalsTest, MoreConditionsThanCanBeUsedIsAMalformedArgument) {
   EXPECT_EQ(ran.err, "spelkub_rader: Högst 100 villkor går att använda (se --help)\n");
   args.resize(200);
   EXPECT_EQ(RunCompanion(With(args)).status, cli::kExitDone);
-  args.resize(202);
+  args.insert(args.end(), {"--condition", "kryss 0-13"});
   args.insert(args.begin(), {"--save-coupon", Path("kupong.spelkub")});
   EXPECT_EQ(RunCompanion(With(args)).status, cli::kExitMalformed);
   EXPECT_TRUE(Entries().empty());

@@ -34,8 +34,11 @@ TEST(ReadingLimits, ATextThatNeverEndsIsRefusedAfterTheMostRows) {
   const auto oldHandler = std::signal(SIGPIPE, SIG_IGN);
   std::jthread writer([writeEnd = ends[1]] {
     std::string block = "Stryktipset,13plus=Nej\r\n";
-    for (int i = 0; i < 4096; ++i)
-      block += RowLine(static_cast<PackedRow>(i * 2654435761u) & 0x3FFFFFFu);
+    for (int i = 0; i < 4096; ++i) {
+      PackedRow row = 0;
+      for (int m = 0; m < 13; ++m) row |= PackedRow((i >> m) % 3) << (2 * m);
+      block += RowLine(row);
+    }
     size_t from = 0;
     for (;;) {
       const ssize_t written = ::write(writeEnd, block.data() + from, block.size() - from);

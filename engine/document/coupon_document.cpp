@@ -13,7 +13,6 @@
 #include "coupon/choices.h"
 #include "coupon/shown_text.h"
 #include "io/save_file.h"
-#include "villkor/condition.h"
 
 namespace spelkub {
 
@@ -174,7 +173,8 @@ void GuardText(std::string_view text) {
   int64_t line = 1;
   int depth = 0;
   int dots = 0;  // dots of the key (or number) being read
-  for (size_t i = 0; i < text.size(); ++i) {
+  // A UTF-8 byte-order mark may open the text.
+  for (size_t i = text.starts_with("\xEF\xBB\xBF") ? 3 : 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) {
       Refuse(line, "radslut med bara CR (byte 0x0D): spara filen med radslut LF eller CR LF");
@@ -581,11 +581,6 @@ void ReadConditions(const toml::table& root, CouponDocument& document) {
       const std::string& condition = element.as_string()->get();
       if (std::string problem = ConditionProblem(condition, i); !problem.empty()) {
         Refuse(LineOf(element), problem);
-      }
-      // A condition that cannot be read is the document's fault, found when
-      // it is opened rather than when the coupon is used.
-      if (std::string error; !ParseCondition(condition, MatchesInPlay(document.game), &error)) {
-        Refuse(LineOf(element), error);
       }
       document.conditions.push_back(condition);
     }

@@ -253,16 +253,21 @@ class Parser {
   // them: passed over when they are blanks, else the line is refused as too
   // long. False once refused.
   bool LongPart(std::string_view part) {
-    if (!continuing_) {
-      ++lineNumber_;
-      if (lineNumber_ == 1 && part.starts_with(kByteOrderMark)) part.remove_prefix(3);
+    std::string_view blanks = part;
+    if (!continuing_ && lineNumber_ == 0 && blanks.starts_with(kByteOrderMark)) {
+      blanks.remove_prefix(kByteOrderMark.size());
     }
-    if (part.find_first_not_of(" \t") != std::string_view::npos) {
-      continuing_ = false;
-      return Refuse("raden är för lång");
+    // A CR at the end may be the first half of the line's CR LF.
+    if (blanks.ends_with('\r')) blanks.remove_suffix(1);
+    if (blanks.find_first_not_of(" \t") == std::string_view::npos) {
+      if (!continuing_) ++lineNumber_;
+      continuing_ = true;
+      return true;
     }
-    continuing_ = true;
-    return true;
+    // Not blank: refused, naming the first fault from the left.
+    if (!continuing_) return Line(part, false);
+    continuing_ = false;
+    return Refuse("raden är för lång");
   }
 
   // How much of a line Line() needs to see to refuse it as too long: a line
