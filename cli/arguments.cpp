@@ -633,11 +633,7 @@ std::string CheckConditionCombination(const std::vector<Flag>& seen, const Optio
       return "--whole-system kräver villkor: --condition TEXT eller en kupongfil med villkor";
     }
   }
-  for (const std::string& text : options.conditions.texts) {
-    std::string error;
-    if (!ParseCondition(text, MatchesInPlay(options.game), &error)) return error;
-  }
-  return {};
+  return ConditionTextsProblem(options, MatchesInPlay(options.game));
 }
 
 // The options that go together, and the values that depend on the game.
@@ -730,6 +726,13 @@ std::string ReadOptions(std::span<const std::string_view> args, Options& options
     }
     std::string error = OptionMisplaced(arg, *known, seen, options, args.size() - i - 1);
     if (!error.empty()) return error;
+    // A value that is itself a flag ("--condition -o FILE") means the value
+    // was left out; taken as the value it would hide the mistake.
+    for (size_t v = 1; v <= static_cast<size_t>(known->values) && i + v < args.size(); ++v) {
+      if (FindOption(args[i + v]) != nullptr) {
+        return std::string(arg) + " saknar sitt värde: " + Quoted(args[i + v]) + " är en flagga";
+      }
+    }
     seen.push_back(known->flag);
     if (known->flag == Flag::kReversed) {
       options.reversed = true;

@@ -15,9 +15,9 @@ int Analyse(const Options& options, Output& output) {
     Tell(output, kProgramName, conditions.malformed + std::string(kSeeHelp));
     return kExitMalformed;
   }
-  const Refusable<AnalysisInput> input =
-      PrepareAnalysis(MakeCouponState(options), ReadCouponFile(options.rowsPath), RowSource::kFile,
-                      conditions.input, options.conditions.wholeSystem);
+  // Row by row: the memory is the system's, however many rows the file has.
+  const Refusable<AnalysisInput> input = PrepareAnalysisOfFile(
+      MakeCouponState(options), options.rowsPath, conditions.input, options.conditions.wholeSystem);
   if (!input.value) {
     TellRefusal(output, input.refusal);
     return kExitRefused;

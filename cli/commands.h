@@ -77,6 +77,10 @@ struct CommandConditions {
 CommandConditions ConditionsOf(const Options& options);
 // Whether any condition is in effect for these options.
 bool ConditionsInEffect(const Options& options);
+// What is wrong with the conditions given as arguments, read for a game of
+// `matches` matches, or with their number together with the document's in
+// effect; empty when nothing is. A malformed argument.
+std::string ConditionTextsProblem(const Options& options, int matches);
 // Each line of a text under the caption.
 void TellLines(Output& output, std::string_view caption, std::string_view text);
 // The condition language, for --help.

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "villkor/condition.h"
+#include "villkor/filter.h"
 
 namespace spelkub::cli {
 
@@ -54,6 +56,20 @@ bool ConditionsInEffect(const Options& options) {
   const bool fromDocument = document && document->useConditions && !document->conditions.empty() &&
                             !options.conditions.ignoreCoupon;
   return fromDocument || !options.conditions.texts.empty();
+}
+
+std::string ConditionTextsProblem(const Options& options, int matches) {
+  const std::optional<CouponDocument>& document = options.value.document;
+  size_t count = options.conditions.texts.size();
+  if (document && document->useConditions && !options.conditions.ignoreCoupon)
+    count += document->conditions.size();
+  if (count > static_cast<size_t>(kMaxConditions))
+    return "Högst " + std::to_string(kMaxConditions) + " villkor går att använda";
+  for (const std::string& text : options.conditions.texts) {
+    std::string error;
+    if (!ParseCondition(text, matches, &error)) return error;
+  }
+  return {};
 }
 
 CommandConditions ConditionsOf(const Options& options) {

@@ -171,6 +171,17 @@ bool WriteRows(const Options& options, const RowSet& set, const std::vector<uint
 // the search finds with a verified guarantee, written like generated rows.
 int Optimize(const Options& options, const CouponState& state, const ConditionInput& conditions,
              Output& output) {
+  // The target is tried before the search: a folder, or a file that cannot
+  // be made, is refused at once, not after minutes of work. A writer left
+  // without its commit changes nothing.
+  if (options.outputPath) {
+    try {
+      const SaveFileWriter probe(*options.outputPath);
+    } catch (const SaveError& error) {
+      Tell(output, kProgramName, error.what());
+      return kExitRefused;
+    }
+  }
   const Refusable<OptimizeOutcome> outcome =
       RunOptimizeCommand(state, Plus13Of(options), options.optimizeLevel, options.effort,
                          conditions, Work{}, OnStop::kDiscard, options.threads);

@@ -106,6 +106,16 @@ MadeDocument MakeDocument(const Options& options, int32_t game) {
     if (text.empty()) return true;
     const auto numbers = ParsePercentages(text, matches, name, &made.error);
     if (!numbers) return false;
+    // The same mistake as --analyse --streck refuses, with the same words,
+    // under every command.
+    for (int m = 0; m < matches; ++m) {
+      const double* three = numbers->data() + 3 * m;
+      if (three[0] + three[1] + three[2] == 0) {
+        made.error = std::string(chances ? "Chans" : "Streck") + ": match " +
+                     std::to_string(m + 1) + " har summan 0";
+        return false;
+      }
+    }
     for (int m = 0; m < matches; ++m) {
       MatchValue& match = made.document.values.match[m];
       for (int sign = 0; sign < 3; ++sign)
@@ -289,6 +299,12 @@ int SaveCoupon(const Options& options, Output& output) {
     made.document.useConditions = true;
   }
   if (conditions.maxBroken) made.document.maxBroken = *conditions.maxBroken;
+  // A condition that cannot be read is refused now, not when the coupon is used.
+  if (const std::string problem = ConditionTextsProblem(options, MatchesInPlay(game));
+      !problem.empty()) {
+    Tell(output, kProgramName, problem + std::string(kSeeHelp));
+    return kExitMalformed;
+  }
   if (const std::string problem = CouponDocumentProblem(made.document); !problem.empty()) {
     Tell(output, kProgramName, problem);
     return kExitRefused;

@@ -290,7 +290,11 @@ TEST(CouponReaderRefuses, RowsAfterTheInitialText) {
 TEST(CouponReaderRefuses, ControlAndNonAsciiBytesByTheirCode) {
   EXPECT_EQ(Refusal(Crlf({"Stryktipset", kRowA}) + std::string("E,1\0,X", 6)),
             "Rad 3: otillåtet tecken (byte 0x00)");
-  EXPECT_EQ(Refusal("Stryktipset\r\nE,1,X\r,2\r\n"), "Rad 2: otillåtet tecken (byte 0x0D)");
+  // A CR within a line ends it, as old systems end lines: said so.
+  EXPECT_EQ(Refusal("Stryktipset\r\nE,1,X\r,2\r\n"),
+            "Rad 2: radslut med bara CR (byte 0x0D): spara filen med radslut LF eller CR LF");
+  EXPECT_EQ(Refusal("Stryktipset,13plus=Nej\r" + std::string(kRowA) + "\r"),
+            "Rad 1: radslut med bara CR (byte 0x0D): spara filen med radslut LF eller CR LF");
   EXPECT_EQ(Refusal("Stryktipset\r\n\x1B[7m\r\n"), "Rad 2: otillåtet tecken (byte 0x1B)");
   EXPECT_EQ(Refusal("Stryktipset \xC3\xA4\r\n"), "Rad 1: otillåtet tecken (byte 0xC3)");
   EXPECT_EQ(Refusal("\x7F"
@@ -380,10 +384,10 @@ Reference ReadPlainly(const std::string& text) {
     };
     if (i == 0 && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
     // The first fault from the left: a byte outside printable ASCII and tab,
-    // or a 65th character.
+    // or a 65th character of a line that is not blank.
     for (size_t at = 0; at < line.size(); ++at) {
       const auto byte = static_cast<unsigned char>(line[at]);
-      if (at == 64) {
+      if (at >= 64 && line.find_first_not_of(" \t") <= at) {
         reference.refusal = "raden är för lång";
         return refuse();
       }
@@ -574,8 +578,17 @@ TEST(CouponReaderFile, ReadsEveryRowAfterAMarkAndBlanksAcrossMegabyteChunks) {
     EXPECT_EQ(result.coupon->lines.back(), 56155u + 7) << width;
     EXPECT_EQ(ReadCouponText(text).coupon->rows.size(), 56155u) << width;
   }
-  std::string tooLong = "\xEF\xBB\xBF" + std::string(65, ' ') + "\r\n" + Crlf({kTotoA});
-  testing::WriteFile(path, tooLong);
+  // Blank lines are allowed at any length, across chunks too; a long line
+  // that is not all blanks is not.
+  for (const size_t width : {size_t{65}, size_t{1000}, size_t{(3u << 20) + 5}}) {
+    testing::WriteFile(path, "\xEF\xBB\xBF" + std::string(width, ' ') + "\r\n" + Crlf({kTotoA}));
+    const ReadResult blank = ReadCouponFile(path.string());
+    ASSERT_TRUE(blank.coupon) << width << ": " << blank.error;
+    EXPECT_EQ(blank.coupon->lines, std::vector<uint32_t>{2}) << width;
+  }
+  testing::WriteFile(path, std::string(65, ' ') + "x\r\n" + Crlf({kTotoA}));
+  EXPECT_EQ(ReadCouponFile(path.string()).error, "Rad 1: raden är för lång");
+  testing::WriteFile(path, std::string(3u << 20, ' ') + "x\r\n" + Crlf({kTotoA}));
   EXPECT_EQ(ReadCouponFile(path.string()).error, "Rad 1: raden är för lång");
 }
 

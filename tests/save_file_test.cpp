@@ -126,6 +126,29 @@ TEST_P(SaveTextFileTest, RemovesTheHiddenNamesOfAKilledSaveAndReplacesTheFile) {
   EXPECT_EQ(Read(Path("rader.txt")), "newer");
 }
 
+// A save killed between the hidden name of its finished file and the rename
+// leaves that name, a whole copy of the new text and no link of the target:
+// the next save removes it all the same.
+TEST_P(SaveTextFileTest, RemovesTheHiddenCopyAKilledSaveLeftBeforeItsRename) {
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ASSERT_GT(gone, 0);
+  ::waitpid(gone, nullptr, 0);
+  Write(Path("rader.txt"), "old");
+  const std::string leftover = ".rader.txt." + std::to_string(gone) + "-3.tmp";
+  Write(Path(leftover), std::string(5000, 'n'));
+  const std::string alive = ".rader.txt." + std::to_string(::getppid()) + "-0.tmp";
+  Write(Path(alive), "a live save's");
+
+  SaveTextFile(Path("rader.txt"), "new", Kind());
+  EXPECT_EQ(Read(Path("rader.txt")), "new");
+  EXPECT_EQ(Entries(), (std::vector<std::string>{alive, "rader.txt"}));
+  // The same before a file that does not exist yet is made.
+  Write(Path(".nya.txt." + std::to_string(gone) + "-0.tmp"), "n");
+  SaveTextFile(Path("nya.txt"), "y", Kind());
+  EXPECT_EQ(Entries(), (std::vector<std::string>{alive, "nya.txt", "rader.txt"}));
+}
+
 TEST_P(SaveTextFileTest, ReplacesAFileWhoseNameIsNearTheLimit) {
   const std::string name = std::string(250, 'r') + ".txt";
   Write(Path(name), "old");
@@ -573,17 +596,73 @@ TEST_P(PermissionTest, KeepsEveryHardLinkOfTheFile) {
   EXPECT_EQ(Entries(), (std::vector<std::string>{"copy.txt", "rader.txt"}));
 }
 
-// Written in place, a file cannot keep its old text through a failure; the
-// failure is still reported as for any write.
-TEST_P(PermissionTest, AFailedWriteInPlaceIsNamedInTheError) {
-  Write(Path("rader.txt"), "the old coupon");
+// Written in place, a file keeps a copy of its old text until the new one is
+// complete and flushed: a failure puts the old text back in every name of the
+// file, and the message says so.
+TEST_P(PermissionTest, AFailedWriteInPlacePutsTheOldTextBackAndSaysSo) {
+  const std::string old = std::string(2000, 'o') + "\r\n";
+  Write(Path("rader.txt"), old);
   fs::create_hard_link(Path("rader.txt"), Path("copy.txt"));
   std::string error;
   {
     const testing::FileSizeLimit limit(4096);
     error = ErrorOf(Path("rader.txt"), std::string(100000, 'X'));
   }
-  EXPECT_EQ(error, "Kan inte skriva filen \"" + Path("rader.txt") + "\": filen blir för stor.");
+  EXPECT_EQ(error, "Kan inte skriva filen \"" + Path("rader.txt") +
+                       "\": filen blir för stor. Den gamla filen är orörd.");
+  EXPECT_EQ(Read(Path("rader.txt")), old);
+  EXPECT_EQ(Read(Path("copy.txt")), old);
+  EXPECT_EQ(StatOf(Path("rader.txt")).st_nlink, 2u);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"copy.txt", "rader.txt"}));
+}
+
+// Where the old text cannot even be copied, nothing is touched.
+TEST_P(PermissionTest, AnOldTextThatCannotBeKeptLeavesTheFileUntouched) {
+  const std::string old(10000, 'o');
+  Write(Path("rader.txt"), old);
+  fs::create_hard_link(Path("rader.txt"), Path("copy.txt"));
+  std::string error;
+  {
+    const testing::FileSizeLimit limit(4096);
+    error = ErrorOf(Path("rader.txt"), "new rows");
+  }
+  EXPECT_EQ(error, "Kan inte skriva filen \"" + Path("rader.txt") +
+                       "\": filen blir för stor. Den gamla filen är orörd.");
+  EXPECT_EQ(Read(Path("copy.txt")), old);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"copy.txt", "rader.txt"}));
+}
+
+// A writer in place that ends without its commit puts the old text back; one
+// killed halfway leaves the old text in a hidden copy, which the next
+// complete save of the file removes.
+TEST_P(PermissionTest, AnUnfinishedSaveInPlaceKeepsTheOldText) {
+  Write(Path("rader.txt"), "the old coupon");
+  fs::create_hard_link(Path("rader.txt"), Path("copy.txt"));
+  {
+    SaveFileWriter writer(Path("rader.txt"), Kind());
+    writer.Write("the new coupon, first half;");
+  }
+  EXPECT_EQ(Read(Path("copy.txt")), "the old coupon");
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"copy.txt", "rader.txt"}));
+
+  const pid_t killed = ::fork();
+  if (killed == 0) {
+    SaveFileWriter writer(Path("rader.txt"), Kind());
+    writer.Write("the new coupon, first half;");
+    ::_exit(0);  // no destructor runs, as under SIGKILL
+  }
+  ASSERT_GT(killed, 0);
+  ::waitpid(killed, nullptr, 0);
+  EXPECT_EQ(Read(Path("copy.txt")), "the new coupon, first half;");
+  const std::vector<std::string> entries = Entries();
+  ASSERT_EQ(entries.size(), 3u);
+  const std::string copy = entries[0];
+  EXPECT_TRUE(copy.starts_with(".rader.txt." + std::to_string(killed) + "-")) << copy;
+  EXPECT_TRUE(copy.ends_with(".old")) << copy;
+  EXPECT_EQ(Read(Path(copy)), "the old coupon");
+
+  SaveTextFile(Path("rader.txt"), "new rows", Kind());
+  EXPECT_EQ(Read(Path("copy.txt")), "new rows");
   EXPECT_EQ(Entries(), (std::vector<std::string>{"copy.txt", "rader.txt"}));
 }
 

@@ -629,6 +629,69 @@ TEST(ParseCondition, RefusesWithTheConditionAndWhatIsWrong) {
   }
 }
 
+// A blank between two digits of the match list separates two matches; it
+// never joins them into one number.
+TEST(ParseCondition, ABlankInTheMatchListSeparatesAndNeverJoins) {
+  std::string error;
+  const auto matchesOf = [&](const char* text) -> uint32_t {
+    const std::optional<Condition> condition = ParseCondition(text, 13, &error);
+    EXPECT_TRUE(condition) << text << ": " << error;
+    return condition ? condition->matches : 0;
+  };
+  EXPECT_EQ(matchesOf("kryss 1 i 1 2"), 0b11u);
+  EXPECT_EQ(matchesOf("kryss 1 i 1 2"), matchesOf("kryss 1 i 1,2"));
+  EXPECT_EQ(matchesOf("kryss 1 i 1 , 2"), 0b11u);
+  EXPECT_EQ(matchesOf("kryss 1 i 1, 2 5 -7"), 0b1110011u);
+  EXPECT_EQ(matchesOf("kryss 1 i 12"), 1u << 11);
+  EXPECT_FALSE(ParseCondition("kryss 1 i 1 2 3 14", 13, &error));
+  EXPECT_EQ(error, "Villkoret \"kryss 1 i 1 2 3 14\": match 14 finns inte, spelet har 13 matcher");
+}
+
+// What looks like a condition reads as one: a no-break space is a blank, and
+// å, ä, ö written with a combining mark are the letters.
+TEST(ParseCondition, ReadsNoBreakSpacesAndCombiningMarksAsTheyLook) {
+  std::string error;
+  const std::optional<Condition> twos =
+      ParseCondition("tva\u030Aor\u00A02 i 1\u202F-4", 13, &error);
+  ASSERT_TRUE(twos) << error;
+  EXPECT_EQ(twos->measure, Measure::kTwos);
+  EXPECT_EQ(twos->matches, 0b1111u);
+  const std::optional<Condition> upsets = ParseCondition("skra\u0308llar 1-3", 13, &error);
+  ASSERT_TRUE(upsets) << error;
+  EXPECT_EQ(upsets->measure, Measure::kUpsets);
+  const std::optional<Condition> points = ParseCondition("poa\u0308ng\u2007400-", 13, &error);
+  ASSERT_TRUE(points) << error;
+  EXPECT_EQ(points->measure, Measure::kPoints);
+}
+
+// Long or huge words are shown as written, and briefly, once each.
+TEST(ParseCondition, EchoesWhatWasWrittenBriefly) {
+  std::string error;
+  EXPECT_FALSE(ParseCondition("kryss 1 i 12345678901234567890", 13, &error));
+  EXPECT_EQ(error,
+            "Villkoret \"kryss 1 i 12345678901234567890\": match 12345678901234567890 finns "
+            "inte, spelet har 13 matcher");
+  EXPECT_FALSE(ParseCondition("kryss 1 i 2-99999999999999999999999", 13, &error));
+  EXPECT_EQ(error,
+            "Villkoret \"kryss 1 i 2-99999999999999999999999\": match 99999999999999999999999 "
+            "finns inte, spelet har 13 matcher");
+
+  const std::string word(5000, 'k');
+  EXPECT_FALSE(ParseCondition(word + " 1", 13, &error));
+  const std::string shown = std::string(40, 'k') + "…";
+  EXPECT_EQ(error, "Villkoret \"" + shown + "\": okänt mått \"" + shown +
+                       "\" (ettor, kryss, tvåor, favoriter, skrällar, poäng, spelvärde, "
+                       "utdelning)");
+  // A cut never splits a letter.
+  EXPECT_FALSE(ParseCondition("x" + std::string(100, 'k').replace(38, 4, "åå") + " 1", 13, &error));
+  EXPECT_NE(error.find("\"x" + std::string(38, 'k') + "…\""), std::string::npos) << error;
+
+  const std::string digits(400, '7');
+  EXPECT_FALSE(ParseCondition("kryss " + digits, 13, &error));
+  EXPECT_EQ(error, "Villkoret \"kryss " + std::string(34, '7') + "…\": talet " +
+                       std::string(40, '7') + "… är för stort");
+}
+
 TEST(PrepareConditions, SaysWhichNumbersAConditionMisses) {
   std::string error;
   MatchValues values;

@@ -24,11 +24,25 @@ namespace spelkub {
 inline constexpr std::string_view kAnalysisCaption = "Garantianalys";
 inline constexpr std::string_view kGradeCaption = "Rätta rader";
 
+// A file's rows as they were read one at a time: how many, and those outside
+// the system (with the lines of the first kOutsideRowsKept).
+struct RowsRead {
+  int64_t rows = 0;
+  int64_t outsideCount = 0;
+  std::vector<int64_t> outsideLines;
+};
+
 // What "Garantianalys" works on once its checks are passed.
 struct AnalysisInput {
   SystemShape shape;
   std::vector<PackedRow> rows;
   std::vector<int64_t> lines;  // each row's line in the text, for naming rows outside the system
+  // Set for a file read row by row: `rows` are then only the rows the system
+  // tells apart (every count is the same for two rows that agree on each
+  // match's marked sign or are both outside it there), at most one per
+  // outcome of the system widened by "outside" where a match leaves a sign
+  // unmarked; `lines` is empty, and the file's count and outside rows are here.
+  std::optional<RowsRead> read;
   // The system the coupon's conditions leave, when they leave out rows; the
   // analysis reports on it unless `wholeSystem`.
   std::optional<System> conditioned;
@@ -45,6 +59,13 @@ Refusable<AnalysisInput> PrepareAnalysis(const CouponState& state, ReadResult re
 Refusable<AnalysisInput> PrepareAnalysis(const CouponState& state, ReadResult read,
                                          RowSource source, const ConditionInput& conditions,
                                          bool wholeSystem = false);
+
+// PrepareAnalysis of the file at `path` ("-" standard input), read row by
+// row, so that the memory is bounded by the system rather than the file:
+// the same checks, refusals and report.
+Refusable<AnalysisInput> PrepareAnalysisOfFile(const CouponState& state, const std::string& path,
+                                               const ConditionInput& conditions,
+                                               bool wholeSystem = false);
 
 struct AnalysisOutcome {
   AnalysisReport report;

@@ -2,40 +2,37 @@
 // every long loop, from the greedy passes to the optimizer and the value of a
 // system.
 //
-// A StopToken is polled (cheaply: one relaxed load) at a coarse grain; a
-// stopped function returns at once with no result (std::nullopt or its
+// Stopping is the standard library's: a std::stop_token, polled at a coarse
+// grain; a std::jthread's own token, or one of a StopSource, plugs in as it
+// is. A stopped function returns at once with no result (std::nullopt or its
 // documented "stopped" outcome), never a partial one and never by throwing.
 // A Progress sink hears the fraction done and, where the work has one, its
 // phase and its best result so far; it is called on the working thread, so a
 // window's sink forwards to its own thread.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
+#include <stop_token>
 #include <string_view>
 
 namespace spelkub {
 
-// The side that asks for a stop: the window's worker, a signal handler's flag.
-class StopSource {
+// The side that asks for a stop: the window's worker, a signal handler's
+// flag, a test. A std::stop_source with the engine's spelling.
+class StopSource : public std::stop_source {
  public:
-  void RequestStop() { stopped_.store(true, std::memory_order_relaxed); }
-  bool StopRequested() const { return stopped_.load(std::memory_order_relaxed); }
-
- private:
-  friend class StopToken;
-  std::atomic<bool> stopped_{false};
+  void RequestStop() { request_stop(); }
+  bool StopRequested() const { return stop_requested(); }
 };
 
-// The side that polls. A default token never stops.
-class StopToken {
+// The side that polls: a std::stop_token, made from a source by name. A
+// default token never stops.
+class StopToken : public std::stop_token {
  public:
   StopToken() = default;
-  explicit StopToken(const StopSource& source) : flag_(&source.stopped_) {}
-  bool StopRequested() const { return flag_ != nullptr && flag_->load(std::memory_order_relaxed); }
-
- private:
-  const std::atomic<bool>* flag_ = nullptr;
+  StopToken(std::stop_token token) : std::stop_token(std::move(token)) {}  // NOLINT: a view of it
+  explicit StopToken(const std::stop_source& source) : std::stop_token(source.get_token()) {}
+  bool StopRequested() const { return stop_requested(); }
 };
 
 class Progress {
@@ -52,10 +49,10 @@ class Progress {
 // What a long function takes: where to stop and whom to tell. Both may be
 // left as they are: then it runs to the end and tells no one.
 struct Work {
-  StopToken stop;
+  std::stop_token stop;
   Progress* progress = nullptr;
 
-  bool Stopped() const { return stop.StopRequested(); }
+  bool Stopped() const { return stop.stop_requested(); }
   void Fraction(double done) const {
     if (progress != nullptr) progress->Fraction(done);
   }

@@ -250,7 +250,7 @@ std::vector<PlacedCode> PlacePlan(const SystemShape& shape, std::span<const Cata
 }
 
 std::vector<PackedRow> DirectSumRows(const SystemShape& shape, std::span<const PlacedCode> blocks,
-                                     const StopToken& stop) {
+                                     const std::stop_token& stop) {
   std::array<int64_t, kMaxMatches> stride{};
   int64_t next = 1;
   for (int m = 0; m < shape.matches; ++m) {
@@ -284,7 +284,7 @@ std::vector<PackedRow> DirectSumRows(const SystemShape& shape, std::span<const P
     grown.reserve(sums.size() * words.size());
     for (uint64_t sum : sums) {
       for (uint64_t word : words) grown.push_back(sum + word);  // the parts share no bits
-      if ((grown.size() & 0xFFFF) < words.size() && stop.StopRequested()) {
+      if ((grown.size() & 0xFFFF) < words.size() && stop.stop_requested()) {
         return {};
       }
     }

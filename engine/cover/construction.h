@@ -77,7 +77,7 @@ struct PlacedCode {
 // block takes at their first marked sign; ascending index, no row twice.
 // Empty when stopped.
 std::vector<PackedRow> DirectSumRows(const SystemShape& shape, std::span<const PlacedCode> blocks,
-                                     const StopToken& stop = {});
+                                     const std::stop_token& stop = {});
 
 // The plan's codes placed on the shape's free matches, in match order.
 std::vector<PlacedCode> PlacePlan(const SystemShape& shape, std::span<const CatalogEntry> catalog,

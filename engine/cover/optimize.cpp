@@ -9,6 +9,7 @@
 #include <span>
 #include <thread>
 
+#include "coupon/parallel_for.h"
 #include "cover/construction.h"
 #include "cover/coverage.h"
 #include "cover/local_search.h"
@@ -68,31 +69,6 @@ namespace {
 // turns the effort levels' seconds into a budget that does not depend on
 // the clock.
 constexpr int64_t kWorkPerSecond = 150'000'000;
-
-int ThreadCount(int threads) {
-  if (threads > 0) return threads;
-  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-}
-
-// Runs unit(0..count-1) on up to `threads` threads, the caller's among them;
-// `done(units)` is told on the calling thread after each unit it ran. Each
-// unit writes only its own result, so the order they run in changes nothing.
-void RunUnits(int count, int threads, const std::function<void(int)>& unit,
-              const std::function<void(int)>& done) {
-  std::atomic<int> next{0};
-  std::atomic<int> finished{0};
-  auto worker = [&](bool caller) {
-    for (int i = next.fetch_add(1); i < count; i = next.fetch_add(1)) {
-      unit(i);
-      const int now = finished.fetch_add(1) + 1;
-      if (caller) done(now);
-    }
-  };
-  std::vector<std::thread> pool;
-  for (int t = 1; t < std::min(threads, count); ++t) pool.emplace_back(worker, false);
-  worker(true);
-  for (std::thread& thread : pool) thread.join();
-}
 
 // Where to stop: the caller's stop, and the wall-clock safety net.
 class Halt {
@@ -169,7 +145,7 @@ class Search {
 
 // The greedy guarantee reduction's rows, or nullopt when stopped.
 std::optional<std::vector<PackedRow>> GreedyRows(const SystemShape& shape, int guarantee,
-                                                 const StopToken& stop) {
+                                                 const std::stop_token& stop) {
   const RowSet set = GenerateSystem(shape, GameWithMatches(shape.matches), std::string());
   const std::optional<ReductionResult> reduction =
       ReduceToGuarantee(set, guarantee, false, Work{stop, nullptr});
@@ -244,16 +220,16 @@ std::vector<CatalogEntry> MatrixCatalog(int three, int two, int radius, bool pol
   }
   std::vector<std::optional<MatrixCode>> codes(units.size());
   const std::function<bool()> stopped = [&halt] { return halt.SearchStopped(); };
-  RunUnits(
-      static_cast<int>(units.size()), ThreadCount(options.threads),
-      [&](int i) {
+  ParallelFor(
+      units.size(), options.threads, {},
+      [&](int64_t i) {
         const MatrixUnit& u = units[i];
         codes[i] = SearchMatrixCode(
             u.length, u.checks, u.radius,
             {u.climbs > 0 ? options.matrixClimbWork : options.matrixWork, u.climbs}, u.seed,
             stopped);
       },
-      [&](int finished) {
+      [&](int64_t finished) {
         spent(static_cast<double>(finished) / static_cast<double>(units.size()));
       });
   if (halt.SearchStopped()) return {};
@@ -417,9 +393,9 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
     double roundShare = 0;
     for (const PolishUnit& u : units) roundShare += u.share;
     std::vector<std::vector<uint32_t>> found(units.size());
-    RunUnits(
-        static_cast<int>(units.size()), ThreadCount(options.threads),
-        [&](int i) {
+    ParallelFor(
+        units.size(), options.threads, {},
+        [&](int64_t i) {
           const PolishUnit& u = units[i];
           const SystemShape& searched = u.twoSignFirst ? alternateShape : shape;
           std::vector<uint32_t> start;
@@ -449,7 +425,7 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
             std::sort(found[i].begin(), found[i].end());
           }
         },
-        [&](int finished) {
+        [&](int64_t finished) {
           search.Spent(searchFrom + (1 - searchFrom) *
                                         (sharesDone + roundShare * finished /
                                                           static_cast<double>(units.size())) /
@@ -557,9 +533,9 @@ OptimizeResult OptimizeFiltered(const System& system, int guarantee, const Optim
   };
   const Unit units[] = {{false, options.seed}, {true, options.seed + 1}};
   std::vector<std::vector<uint32_t>> found(std::size(units));
-  RunUnits(
-      static_cast<int>(std::size(units)), ThreadCount(options.threads),
-      [&](int i) {
+  ParallelFor(
+      std::size(units), options.threads, {},
+      [&](int64_t i) {
         SearchBudget budget;
         budget.work = options.searchWork / 2;
         budget.seed = units[i].seed;
@@ -573,7 +549,7 @@ OptimizeResult OptimizeFiltered(const System& system, int guarantee, const Optim
             },
             [](double) {});
       },
-      [&](int finished) { search.Spent(0.05 + 0.95 * finished / 2.0); });
+      [&](int64_t finished) { search.Spent(0.05 + 0.95 * finished / 2.0); });
   if (search.Stopped()) return finish();
   for (const std::vector<uint32_t>& cover : found) {
     if (cover.empty() || cover.size() >= search.rows().size()) continue;

@@ -2,6 +2,7 @@
 
 #include <toml++/toml.h>
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <initializer_list>
@@ -165,6 +166,124 @@ std::string LevelSumProblem(const std::vector<PrizeLevel>& levels) {
 
 // --- Reading.
 
+// Limits of the text's shape that the TOML library does not set itself: it
+// reads each part of a dotted key, and each level of an array or inline
+// table, a level deeper on the stack, so a long enough key ends the program.
+// A coupon's keys have two parts and its lists one level.
+constexpr int kMaxKeyParts = 32;
+constexpr int kMaxNesting = 256;
+
+// What the library must never see, found before it reads the text: a key of
+// too many parts or too deep a nesting, characters beyond ASCII outside
+// quotes and comments (where TOML has no place for them, and where they have
+// led the library into code it holds unreachable), and a CR that ends a line
+// alone. A light scan of quotes, comments, brackets and dots; the reading
+// itself is the library's.
+void GuardText(std::string_view text) {
+  enum class In { kPlain, kComment, kBasic, kLiteral, kMultiBasic, kMultiLiteral };
+  In in = In::kPlain;
+  int64_t line = 1;
+  int depth = 0;
+  int dots = 0;  // dots of the key (or number) being read
+  // A UTF-8 byte-order mark may open the text.
+  for (size_t i = text.starts_with("\xEF\xBB\xBF") ? 3 : 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) {
+      Refuse(line, "radslut med bara CR (byte 0x0D): spara filen med radslut LF eller CR LF");
+    }
+    if (c == '\n') {
+      ++line;
+      dots = 0;
+      // A one-line text or a comment ends here; a text left open is the
+      // library's to refuse.
+      if (in == In::kComment || in == In::kBasic || in == In::kLiteral) in = In::kPlain;
+      continue;
+    }
+    const std::string_view rest = text.substr(i);
+    switch (in) {
+      case In::kComment:
+        continue;
+      case In::kBasic:
+      case In::kMultiBasic:
+        if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n' && text[i + 1] != '\r') {
+          ++i;
+        } else if (in == In::kBasic && c == '"') {
+          in = In::kPlain;
+        } else if (in == In::kMultiBasic && rest.starts_with("\"\"\"")) {
+          in = In::kPlain;
+          i += 2;
+        }
+        continue;
+      case In::kLiteral:
+        if (c == '\'') in = In::kPlain;
+        continue;
+      case In::kMultiLiteral:
+        if (rest.starts_with("'''")) {
+          in = In::kPlain;
+          i += 2;
+        }
+        continue;
+      case In::kPlain:
+        break;
+    }
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x80) {
+      if (rest.starts_with("\u00A0")) {
+        Refuse(line, "hårt mellanslag (U+00A0) utanför citattecken: skriv ett vanligt mellanslag");
+      }
+      Refuse(line, "tecken utöver ASCII får bara stå inom citattecken eller i en kommentar");
+    }
+    if (c == '#') {
+      in = In::kComment;
+    } else if (c == '"') {
+      in = rest.starts_with("\"\"\"") ? In::kMultiBasic : In::kBasic;
+      if (in == In::kMultiBasic) i += 2;
+    } else if (c == '\'') {
+      in = rest.starts_with("'''") ? In::kMultiLiteral : In::kLiteral;
+      if (in == In::kMultiLiteral) i += 2;
+    } else if (c == '.') {
+      if (++dots >= kMaxKeyParts) {
+        Refuse(line, "nyckeln har för många delar (högst " + std::to_string(kMaxKeyParts) + ")");
+      }
+    } else if (c == '[' || c == '{') {
+      dots = 0;
+      if (++depth > kMaxNesting) {
+        Refuse(line, "för djupt nästlat (högst " + std::to_string(kMaxNesting) + " nivåer)");
+      }
+    } else if (c == ']' || c == '}') {
+      dots = 0;
+      depth = std::max(depth - 1, 0);
+    } else if (!std::isalnum(byte) && c != '_' && c != '-' && c != ' ' && c != '\t') {
+      dots = 0;  // the key or number ended
+    }
+  }
+}
+
+// Where a parse error stands on a digit and a comma, a decimal comma is the
+// likely mistake: TOML writes decimals with a point.
+bool DecimalCommaAt(std::string_view text, const toml::source_region& where) {
+  size_t at = 0;
+  for (auto line = where.begin.line; line > 1 && at < text.size(); --line) {
+    const size_t newline = text.find('\n', at);
+    if (newline == std::string_view::npos) return false;
+    at = newline + 1;
+  }
+  const size_t end = std::min(text.find('\n', at), text.size());
+  const std::string_view line = text.substr(at, end - at);
+  for (size_t comma = line.find(','); comma != std::string_view::npos;
+       comma = line.find(',', comma + 1)) {
+    if (comma > 0 && comma + 1 < line.size() &&
+        std::isdigit(static_cast<unsigned char>(line[comma - 1])) &&
+        std::isdigit(static_cast<unsigned char>(line[comma + 1])) &&
+        line.find('[') == std::string_view::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+constexpr std::string_view kDecimalPoint = " (decimaltal skrivs med punkt, t.ex. 1.85)";
+
 // The gist of a toml++ parse error, in Swedish.
 std::string ParseErrorGist(std::string_view description) {
   if (const size_t colon = description.find(": ");
@@ -182,10 +301,10 @@ std::string ParseErrorGist(std::string_view description) {
   if (has("control character")) return "otillåtet styrtecken";
   if (has("end-of-file") || has("eof")) return "texten tar slut för tidigt";
   if (has("escape")) return "okänd escape-sekvens i texten";
+  if (has("nested")) return "för djupt nästlat";
   if (has("representable") || has("interpreted") || has("exceed") || has("too long")) {
     return "talet kan inte läsas";
   }
-  if (has("nested")) return "för djupt nästlat";
   if (has("underscore") || has("leading zero") || has("digit") || has("exponent")) {
     return "felaktigt tal";
   }
@@ -196,10 +315,13 @@ std::string ParseErrorGist(std::string_view description) {
   if (const size_t saw = description.find("saw '"); saw != std::string_view::npos) {
     const std::string_view rest = description.substr(saw + 5);
     const size_t end = rest.rfind('\'');
-    const std::string_view seen = rest.substr(0, end);
+    std::string_view seen = rest.substr(0, end);
+    // What toml++ saw can run to the line's end: the message stays one line.
+    while (!seen.empty() && (seen.back() == '\n' || seen.back() == '\r')) seen.remove_suffix(1);
     if (end == std::string_view::npos || seen.empty()) return "oväntat tecken";
     // toml++ shows a control character as an escape such as \u0001.
     if (seen.size() > 1 && seen[0] == '\\') return "otillåtet styrtecken";
+    if (HasControlCharacter(seen)) return "otillåtet styrtecken";
     return "oväntat tecken " + Quoted(seen);
   }
   if (has("comma")) return "oväntat kommatecken";
@@ -340,7 +462,12 @@ void ReadTriple(const toml::node& node, std::string_view key, SignKind kind, int
                 SignValues& out) {
   const toml::array* array = node.as_array();
   if (!array || array->size() != 3) {
-    Refuse(LineOf(node), KeyName(key) + " ska vara en lista med tre tal, för 1, X och 2");
+    // Six whole numbers are three decimals written with commas.
+    const bool commas = array && array->size() == 6 &&
+                        std::all_of(array->begin(), array->end(),
+                                    [](const toml::node& element) { return element.is_integer(); });
+    Refuse(LineOf(node), KeyName(key) + " ska vara en lista med tre tal, för 1, X och 2" +
+                             (commas ? std::string(kDecimalPoint) : std::string()));
   }
   SignValues values{};
   for (size_t sign = 0; sign < 3; ++sign) {
@@ -708,11 +835,13 @@ CouponDocument NewCouponDocument(int32_t game) {
 DocumentResult LoadCouponDocument(std::string_view text) {
   DocumentResult result;
   try {
+    GuardText(text);
     const toml::table root = toml::parse(text);
     result.document = ReadDocument(root);
   } catch (const toml::parse_error& error) {
     result.error = "Rad " + std::to_string(std::max<int64_t>(error.source().begin.line, 1)) + ": " +
                    ParseErrorGist(error.description());
+    if (DecimalCommaAt(text, error.source())) result.error += kDecimalPoint;
   } catch (const Refusal& refusal) {
     result.error = "Rad " + std::to_string(refusal.line) + ": " + refusal.what;
   } catch (const std::bad_alloc&) {

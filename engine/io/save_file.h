@@ -4,8 +4,13 @@
 // old file's permissions, and its owner and group where this user may set
 // them; a failure leaves the old file exactly as it was and no temporary
 // behind. A file with several hard links, or one whose folder takes no new
-// file, is written in place. A link saves to the file it names (created if
-// missing); a device or pipe gets the bytes directly.
+// file, is written in place, and its old text is kept until the new one is
+// complete and flushed: in a hidden copy ".NAME.PID-N.old" beside it (in
+// memory where the folder takes no new file), put back on a failure (the
+// message ends with " Den gamla filen är orörd." or says where the old text
+// is); a process killed halfway leaves the copy for the user, and the next
+// complete save of the file removes it. A link saves to the file it names
+// (created if missing); a device or pipe gets the bytes directly.
 //
 // Whatever ends the process, an unnamed temporary leaves nothing behind but
 // for the moment it holds a hidden name just before its rename. A named
@@ -13,7 +18,8 @@
 // SIGHUP ends the process once the program has called
 // InstallSaveSignalCleanup; SIGKILL or a power cut can leave them behind,
 // and the next save of the same file removes those of processes that are
-// gone, so that they never count as other names of it.
+// gone (whether links of the file or whole copies), so that they neither
+// count as other names of it nor fill the disk.
 #pragma once
 
 #include <cstddef>
@@ -113,8 +119,9 @@ void SaveTextFiles(std::span<const std::string> paths, std::span<const std::stri
 
 // The same save, written in pieces, for texts too large to build whole: what
 // is written stays invisible at the target until Commit, and a writer
-// destroyed without Commit leaves the target exactly as it was (except where
-// the file is written in place or directly, see above).
+// destroyed without Commit leaves the target exactly as it was (a file
+// written in place gets its old text back; one written directly keeps what
+// was written).
 class SaveFileWriter {
  public:
   // Throws SaveError.

@@ -46,18 +46,21 @@ std::string NameOf(const std::string& path) {
 // A hidden name beside the target for the finished file's last moment before
 // the rename. It stays short enough for the file system even when the
 // target's own name is near its limit.
-std::string TemporaryName(const std::string& target) {
+std::string TemporaryName(const std::string& target, std::string_view suffix = ".tmp") {
   static std::atomic<unsigned> counter{0};
   constexpr size_t kNameKept = 200;
   return FolderOf(target) + "/." + NameOf(target).substr(0, kNameKept) + "." +
-         std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+         std::to_string(::getpid()) + "-" + std::to_string(counter++) + std::string(suffix);
 }
 
 // Hidden names a save of `target` left behind when it was killed outright
-// (SIGKILL, a power cut): ".NAME.PID-N.tmp" of a process that no longer runs.
-// Left alone they would count as other names of the file and make every later
-// save write in place; a live process's names are its own and stay.
-void RemoveLeftoverNames(const std::string& target) {
+// (SIGKILL, a power cut): ".NAME.PID-N.tmp" of a process that no longer runs,
+// a complete new text or a second name of the file. Left alone they would
+// fill the disk with copies, or count as other names of the file and make
+// every later save write in place; a live process's names are its own and
+// stay. With the suffix ".old", the copies of the old text that a save in
+// place killed halfway kept.
+void RemoveLeftoverNames(const std::string& target, std::string_view suffix = ".tmp") {
   std::string prefix(1, '.');
   prefix.append(NameOf(target).substr(0, 200)).push_back('.');
   const std::string folder = FolderOf(target);
@@ -66,8 +69,11 @@ void RemoveLeftoverNames(const std::string& target) {
   std::vector<std::string> leftovers;
   while (const dirent* entry = ::readdir(entries)) {
     const std::string_view name = entry->d_name;
-    if (!name.starts_with(prefix) || !name.ends_with(".tmp")) continue;
-    const std::string_view rest = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+    if (!name.starts_with(prefix) || !name.ends_with(suffix) ||
+        name.size() < prefix.size() + suffix.size())
+      continue;
+    const std::string_view rest =
+        name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
     const size_t dash = rest.find('-');
     if (dash == 0 || dash == std::string_view::npos || dash + 1 == rest.size()) continue;
     const auto digits = [](std::string_view text) {
@@ -265,6 +271,13 @@ struct SaveFileWriter::State {
   std::string target;     // where the finished file goes, links resolved
   std::string temporary;  // kNamed: the temporary's name
   int slot = -1;
+  // kInPlace: the old text, kept from the moment the file is emptied until
+  // the new text is complete and flushed: a hidden copy beside the target
+  // (which a kill leaves for the user), or in memory where the folder takes
+  // no new file.
+  std::string backup;
+  std::string oldText;
+  bool oldInMemory = false;
   bool existed = false;
   bool emptied = false;
   bool failed = false;
@@ -280,6 +293,12 @@ struct SaveFileWriter::State {
   // or returns false when the folder takes no new file.
   bool OpenTemporary(const struct stat* existing);
   void TakeOver(const struct stat& existing);
+  void KeepOldText();
+  // Puts the old text back after a failure in place; returns what the
+  // message adds about the old file.
+  std::string RestoreOldText();
+  void DropOldText();
+  [[noreturn]] void FailWrite(int error);
   void WriteAll(const char* data, size_t size);
   void Finish();
 
@@ -352,12 +371,130 @@ void SaveFileWriter::State::TakeOver(const struct stat& existing) {
   (void)::fchmod(fd, existing.st_mode & 07777);
 }
 
+namespace {
+
+constexpr std::string_view kOldFileIntact = " Den gamla filen är orörd.";
+
+// Copies what is left to read of `from` to `to` at its offset; the system's
+// error number, or 0.
+int CopyRest(int from, int to) {
+  std::vector<char> buffer(size_t{1} << 16);
+  for (;;) {
+    const ssize_t got = ::read(from, buffer.data(), buffer.size());
+    if (got == 0) return 0;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    for (ssize_t put = 0; put < got;) {
+      const ssize_t written = ::write(to, buffer.data() + put, static_cast<size_t>(got - put));
+      if (written < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      put += written;
+    }
+  }
+}
+
+}  // namespace
+
+// The old text is safe (on the disk where the folder allows) before the file
+// is emptied; a failure to keep it changes nothing.
+void SaveFileWriter::State::KeepOldText() {
+  const int from = ::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (from < 0) {
+    failed = true;
+    ThrowCannotCreate(shownPath, errno);
+  }
+  const std::string name = TemporaryName(target, ".old");
+  const int to = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  int error = 0;
+  if (to < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+    char buffer[1 << 16];
+    for (;;) {
+      const ssize_t got = ::read(from, buffer, sizeof buffer);
+      if (got == 0) break;
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) {
+        error = errno;
+        break;
+      }
+      oldText.append(buffer, static_cast<size_t>(got));
+    }
+    oldInMemory = error == 0;
+  } else if (to < 0) {
+    error = errno;
+  } else {
+    error = CopyRest(from, to);
+    if (error == 0 && ::fsync(to) != 0) error = errno;
+    ::close(to);
+    if (error == 0) {
+      backup = name;
+      FsyncFolder(FolderOf(target));
+    } else {
+      ::unlink(name.c_str());
+    }
+  }
+  ::close(from);
+  if (error != 0) {
+    failed = true;
+    throw SaveError(CannotWriteMessage(shownPath, error) + std::string(kOldFileIntact),
+                    SaveError::Stage::kWrite, shownPath, error);
+  }
+}
+
+std::string SaveFileWriter::State::RestoreOldText() {
+  if (!emptied) return std::string(kOldFileIntact);
+  emptied = false;  // one attempt: a second could only empty the file again
+  if (!oldInMemory && backup.empty()) return " Den gamla texten gick förlorad.";
+  bool restored = ::ftruncate(fd, 0) == 0 && ::lseek(fd, 0, SEEK_SET) == 0;
+  if (restored && oldInMemory) {
+    for (size_t put = 0; restored && put < oldText.size();) {
+      const ssize_t written = ::write(fd, oldText.data() + put, oldText.size() - put);
+      if (written < 0 && errno == EINTR) continue;
+      restored = written > 0;
+      if (restored) put += static_cast<size_t>(written);
+    }
+  } else if (restored) {
+    const int from = ::open(backup.c_str(), O_RDONLY | O_CLOEXEC);
+    restored = from >= 0 && CopyRest(from, fd) == 0;
+    if (from >= 0) ::close(from);
+  }
+  restored = restored && ::fsync(fd) == 0;
+  if (restored) {
+    DropOldText();
+    return std::string(kOldFileIntact);
+  }
+  if (oldInMemory) return " Den gamla texten gick förlorad.";
+  const std::string kept = backup;
+  backup.clear();  // the user's now: never removed by this save
+  return " Den gamla texten finns kvar i \"" + kept + "\".";
+}
+
+void SaveFileWriter::State::DropOldText() {
+  if (!backup.empty()) ::unlink(backup.c_str());
+  backup.clear();
+  oldText = std::string();
+  oldInMemory = false;
+}
+
+void SaveFileWriter::State::FailWrite(int error) {
+  failed = true;
+  std::string message = CannotWriteMessage(shownPath, error);
+  if (kind == Kind::kInPlace) message += RestoreOldText();
+  throw SaveError(message, SaveError::Stage::kWrite, shownPath, error);
+}
+
 void SaveFileWriter::State::WriteAll(const char* data, size_t size) {
   if (failed || done) ThrowWriteError(shownPath, EBADF);
   if (kind == Kind::kInPlace && !emptied) {
+    KeepOldText();
     if (::ftruncate(fd, 0) != 0) {
+      const int error = errno;
+      DropOldText();
       failed = true;
-      ThrowCannotCreate(shownPath, errno);
+      ThrowCannotCreate(shownPath, error);
     }
     emptied = true;
   }
@@ -366,8 +503,11 @@ void SaveFileWriter::State::WriteAll(const char* data, size_t size) {
         kind == Kind::kDirect ? WriteWithoutSigpipe(fd, data, size) : ::write(fd, data, size);
     if (written < 0) {
       if (errno == EINTR) continue;
-      failed = true;
-      ThrowWriteError(shownPath, errno);
+      if (kind == Kind::kDirect) {
+        failed = true;
+        ThrowWriteError(shownPath, errno);
+      }
+      FailWrite(errno);
     }
     data += written;
     size -= static_cast<size_t>(written);
@@ -378,6 +518,13 @@ void SaveFileWriter::State::Flush() {
   if (failed || done) ThrowWriteError(shownPath, EBADF);
   if (kind == Kind::kInPlace && !emptied) WriteAll(nullptr, 0);
   failed = true;  // until the file is named
+  if (kind == Kind::kInPlace) {
+    if (::fsync(fd) != 0) FailWrite(errno);
+    // The new text is complete and on the disk: the old one may go.
+    DropOldText();
+    emptied = false;
+    return;
+  }
   if (kind != Kind::kDirect && ::fsync(fd) != 0) ThrowWriteError(shownPath, errno);
 }
 
@@ -405,6 +552,9 @@ int SaveFileWriter::State::Name() {
 }
 
 void SaveFileWriter::State::Close() {
+  // Copies of old texts that saves in place killed halfway kept: this save
+  // has put a complete text in their place.
+  if (existed && kind != Kind::kDirect) RemoveLeftoverNames(target, ".old");
   temporary.clear();
   ReleaseSlot(slot);
   slot = -1;
@@ -562,6 +712,7 @@ SaveFileWriter::SaveFileWriter(const std::string& path, Temporary temporary)
   if (::stat(path.c_str(), &existing) != 0) {
     if (errno != ENOENT) ThrowCannotCreate(path, errno);
     state.target = FollowDanglingLink(path, path);
+    RemoveLeftoverNames(state.target);
     state.OpenTemporary(nullptr);
     return;
   }
@@ -588,10 +739,12 @@ SaveFileWriter::SaveFileWriter(const std::string& path, Temporary temporary)
   // Other names of the file would keep the old text after a rename, so a
   // file with several links is written where it is; so is one in a folder
   // that takes no new file. Names an earlier, killed save left are not such
-  // names: they go first.
-  if (existing.st_nlink > 1) {
-    RemoveLeftoverNames(state.target);
-    if (::stat(state.target.c_str(), &existing) != 0) ThrowCannotCreate(path, errno);
+  // names (and copies it left are not worth their room): they go first.
+  RemoveLeftoverNames(state.target);
+  if (existing.st_nlink > 1 && ::stat(state.target.c_str(), &existing) != 0) {
+    const int error = errno;
+    ::close(own);
+    ThrowCannotCreate(path, error);
   }
   bool inPlace =
       existing.st_nlink > 1 || StickyFolderForbidsReplacing(FolderOf(state.target), existing);
@@ -611,6 +764,8 @@ SaveFileWriter::SaveFileWriter(const std::string& path, Temporary temporary)
 }
 
 SaveFileWriter::State::~State() {
+  // A save in place that ends without its commit puts the old text back.
+  if (kind == Kind::kInPlace && emptied && !done && fd >= 0) (void)RestoreOldText();
   if (fd >= 0) ::close(fd);
   if (!temporary.empty()) ::unlink(temporary.c_str());
   ReleaseSlot(slot);

@@ -9,6 +9,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "coupon/choices.h"
 #include "coupon/games.h"
@@ -191,11 +192,21 @@ bool FastRow(std::string_view line, int32_t game, PackedRow* row) {
 
 class Parser {
  public:
-  explicit Parser(size_t bytesHint) : bytesHint_(bytesHint) {}
+  explicit Parser(size_t bytesHint, const RowVisitor* visit = nullptr)
+      : bytesHint_(bytesHint), visit_(visit) {}
 
   // One line without its LF (`whole`), or the first kLongestLineSeen bytes
   // of a line that has no LF among them. False once the text is refused.
   bool Line(std::string_view line, bool whole) {
+    // The end of a line whose blanks LongPart passed over.
+    const bool continued = std::exchange(continuing_, false);
+    if (continued) {
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      if (line.find_first_not_of(" \t") != std::string_view::npos) {
+        return Refuse("raden är för lång");
+      }
+      return true;
+    }
     ++lineNumber_;
     if (whole && state_ == State::kRows) {
       // The common case first: a whole row line of the game needs no other check.
@@ -208,13 +219,18 @@ class Parser {
     // Left to right, the first fault counts: a byte that has no place in coupon
     // text, or a character beyond the longest line. A CR is allowed only as the
     // last byte of a whole line.
+    bool blank = true;  // so far: a blank line may be of any length
     for (size_t i = 0; i < line.size(); ++i) {
       const char c = line[i];
       if (c == '\r' && whole && i + 1 == line.size()) {
         line.remove_suffix(1);
         break;
       }
-      if (i >= kMaxLineLength) return Refuse("raden är för lång");
+      if (c == '\r') {
+        return Refuse("radslut med bara CR (byte 0x0D): spara filen med radslut LF eller CR LF");
+      }
+      blank = blank && (c == ' ' || c == '\t');
+      if (i >= kMaxLineLength && !blank) return Refuse("raden är för lång");
       const auto byte = static_cast<unsigned char>(c);
       if ((byte < 0x20 && c != '\t') || byte >= 0x7F) return RefuseByte(byte);
     }
@@ -231,6 +247,27 @@ class Parser {
         return RowLine(line);
     }
     return false;
+  }
+
+  // The first (or next) kLongestLineSeen bytes of a line with no LF among
+  // them: passed over when they are blanks, else the line is refused as too
+  // long. False once refused.
+  bool LongPart(std::string_view part) {
+    std::string_view blanks = part;
+    if (!continuing_ && lineNumber_ == 0 && blanks.starts_with(kByteOrderMark)) {
+      blanks.remove_prefix(kByteOrderMark.size());
+    }
+    // A CR at the end may be the first half of the line's CR LF.
+    if (blanks.ends_with('\r')) blanks.remove_suffix(1);
+    if (blanks.find_first_not_of(" \t") == std::string_view::npos) {
+      if (!continuing_) ++lineNumber_;
+      continuing_ = true;
+      return true;
+    }
+    // Not blank: refused, naming the first fault from the left.
+    if (!continuing_) return Line(part, false);
+    continuing_ = false;
+    return Refuse("raden är för lång");
   }
 
   // How much of a line Line() needs to see to refuse it as too long: a line
@@ -339,6 +376,14 @@ class Parser {
 
   bool Add(PackedRow row) {
     if (lineNumber_ > std::numeric_limits<uint32_t>::max()) return Refuse("för många rader");
+    if (++rowCount_ > kMaxCouponRows) {
+      static_assert(kMaxCouponRows == 10'000'000, "the message below names the limit");
+      return Refuse("för många rader, högst 10 000 000");
+    }
+    if (visit_ != nullptr) {
+      (*visit_)(row, lineNumber_);
+      return true;
+    }
     if (coupon_.rows.empty() && bytesHint_ > 0) {
       // Reserved, not touched: only the pages of rows really read become memory.
       // Where even the reservation is refused, the vectors grow as they go.
@@ -357,6 +402,9 @@ class Parser {
   }
 
   size_t bytesHint_;
+  const RowVisitor* visit_;
+  int64_t rowCount_ = 0;
+  bool continuing_ = false;  // in a blank line that LongPart passed over
   State state_ = State::kStart;
   int64_t lineNumber_ = 0;
   CouponRows coupon_;
@@ -381,8 +429,10 @@ size_t FeedLines(Parser& parser, const char* data, size_t size, bool last) {
       parser.Line(std::string_view(data + pos, length), true);
       pos += length + 1;
     } else if (rest >= Parser::kLongestLineSeen) {
-      parser.Line(std::string_view(data + pos, look), false);
-      break;
+      // Too long for any line but a blank one, which may be of any length:
+      // passed over, or refused.
+      if (!parser.LongPart(std::string_view(data + pos, look))) break;
+      pos += look;
     } else if (last) {
       parser.Line(std::string_view(data + pos, rest), true);
       pos = size;
@@ -410,8 +460,9 @@ struct CloseFile {
 
 // Standard C++ and C file calls only, so that the reader builds wherever the
 // engine does.
-ReadResult ReadStream(std::FILE* file, const std::string& path, size_t sizeHint, size_t chunk) {
-  Parser parser(sizeHint);
+ReadResult ReadStream(std::FILE* file, const std::string& path, size_t sizeHint, size_t chunk,
+                      const RowVisitor* visit = nullptr) {
+  Parser parser(visit != nullptr ? 0 : sizeHint, visit);
   std::vector<char> buffer(chunk + Parser::kLongestLineSeen);
   size_t pending = 0;
   for (;;) {
@@ -453,9 +504,12 @@ ReadResult ReadCouponText(std::string_view text) {
 
 namespace detail {
 
-ReadResult ReadCouponFileInChunks(const std::string& path, size_t chunkBytes) {
+ReadResult ReadCouponFileInChunks(const std::string& path, size_t chunkBytes,
+                                  const RowVisitor* visit) {
   try {
-    if (path == "-") return ReadStream(stdin, path, 0, chunkBytes == 0 ? ChunkFor(0) : chunkBytes);
+    if (path == "-") {
+      return ReadStream(stdin, path, 0, chunkBytes == 0 ? ChunkFor(0) : chunkBytes, visit);
+    }
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(path, error);
     if (std::filesystem::is_directory(status)) return Refused(ReadProblem(path, EISDIR));
@@ -467,8 +521,8 @@ ReadResult ReadCouponFileInChunks(const std::string& path, size_t chunkBytes) {
     const uintmax_t size =
         std::filesystem::is_regular_file(status) ? std::filesystem::file_size(path, error) : 0;
     const size_t sizeHint = error ? 0 : static_cast<size_t>(size);
-    return ReadStream(file.get(), path, sizeHint,
-                      chunkBytes == 0 ? ChunkFor(sizeHint) : chunkBytes);
+    return ReadStream(file.get(), path, sizeHint, chunkBytes == 0 ? ChunkFor(sizeHint) : chunkBytes,
+                      visit);
   } catch (const std::bad_alloc&) {
     return Refused("Raderna får inte plats i minnet");
   }
@@ -478,6 +532,10 @@ ReadResult ReadCouponFileInChunks(const std::string& path, size_t chunkBytes) {
 
 ReadResult ReadCouponFile(const std::string& path) {
   return detail::ReadCouponFileInChunks(path, 0);
+}
+
+ReadResult ReadCouponFileVisiting(const std::string& path, const RowVisitor& visit) {
+  return detail::ReadCouponFileInChunks(path, 0, &visit);
 }
 
 }  // namespace spelkub

@@ -4,10 +4,12 @@
 // and what is wrong; nothing is half-read. Input of any size is read in
 // bounded memory: the packed rows and their line numbers (twice the packed
 // rows) plus a buffer of at most 1 MiB; a line longer than 64 characters is
-// refused as soon as it is seen.
+// refused as soon as it is seen, and a text of more than kMaxCouponRows rows
+// (a growing file, an endless pipe) as soon as the next row comes.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +20,11 @@
 #include "coupon/system_shape.h"
 
 namespace spelkub {
+
+// The most rows a coupon text may hold: twice the largest system of any game
+// (Supertoto's 3^14 = 4,782,969 outcomes), so that every system fits even
+// with each row written twice. 80 MB of packed rows and line numbers.
+inline constexpr int64_t kMaxCouponRows = 10'000'000;
 
 enum class HeaderForm {
   kNone,         // no header line: rows of a game without one, or only "Dina Rader:"
@@ -55,13 +62,19 @@ struct ReadResult {
 };
 
 // Accepted besides the header forms and rows: LF or CR LF, blank lines
-// (empty or only blanks and tabs) anywhere, a last line without a break, a
+// (empty or only blanks and tabs, of any length) anywhere, a last line without a break, a
 // UTF-8 byte-order mark at the start. An empty text, or "Dina Rader:" alone,
 // gives no rows (headerForm kNone, game kStryktipset).
 ReadResult ReadCouponText(std::string_view text);
 // "-" reads standard input. The file is read in chunks of 1 MiB, so a huge
 // or hostile file costs the buffer and the rows read before the refusal.
 ReadResult ReadCouponFile(const std::string& path);
+
+// The same, handing each row and its line to `visit` as it is read instead
+// of keeping it: the coupon read has no rows then, and the memory is the
+// buffer's. A refused text may have handed over rows before its refusal.
+using RowVisitor = std::function<void(PackedRow row, int64_t line)>;
+ReadResult ReadCouponFileVisiting(const std::string& path, const RowVisitor& visit);
 
 // The games whose names may head rows, quoted, as the reader's messages list
 // them: ""Stryktipset" eller "Europatipset"".
@@ -75,7 +88,9 @@ namespace detail {
 
 // ReadCouponFile with chunks of `chunkBytes` (0: as ReadCouponFile chooses),
 // so that chunk ends can fall anywhere in a small file.
-ReadResult ReadCouponFileInChunks(const std::string& path, size_t chunkBytes);
+// With `visit`, ReadCouponFileVisiting's.
+ReadResult ReadCouponFileInChunks(const std::string& path, size_t chunkBytes,
+                                  const RowVisitor* visit = nullptr);
 
 }  // namespace detail
 

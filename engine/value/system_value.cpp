@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include "coupon/parallel_for.h"
 #include "io/huge_pages.h"
 #include "value/pool_share.h"
 
@@ -100,35 +101,18 @@ inline Poly Times(const Poly& x, const Poly& y) {
 template <typename Unit>
 bool RunUnits(int64_t units, int threads, const Work& work, double from, double to,
               const Unit& unitWork) {
-  std::atomic<int64_t> next{0};
-  std::atomic<int64_t> done{0};
-  const auto run = [&](bool report) {
-    double reported = from;
-    while (!work.Stopped()) {
-      const int64_t unit = next.fetch_add(1, std::memory_order_relaxed);
-      if (unit >= units) return;
-      unitWork(unit);
-      const int64_t finished = done.fetch_add(1, std::memory_order_relaxed) + 1;
-      if (report) {
+  double reported = from;
+  const ParallelRun run = ParallelFor(
+      units, threads, work.stop, [&](int64_t unit) { unitWork(unit); },
+      [&](int64_t finished) {
         const double fraction = from + (to - from) * static_cast<double>(finished) / units;
         if (fraction - reported >= 0.01) {
           work.Fraction(fraction);
           reported = fraction;
         }
-      }
-    }
-  };
-  const int helpers = static_cast<int>(std::min<int64_t>(threads, units)) - 1;
-  std::vector<std::thread> pool;
-  try {
-    for (int i = 0; i < helpers; ++i) pool.emplace_back(run, false);
-  } catch (const std::system_error&) {
-    // Fewer threads than asked: the units are shared among those running.
-  }
-  run(true);
-  for (std::thread& thread : pool) thread.join();
+      });
   // A unit cut short by a stop leaves the cells half done: no result then.
-  return !work.Stopped();
+  return run.complete && !work.Stopped();
 }
 
 // The bins of the payout histograms: a payout falls in the bin of the number

@@ -1,6 +1,8 @@
 #include "villkor/condition.h"
 
 #include <array>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "coupon/shown_text.h"
@@ -26,6 +28,48 @@ constexpr std::array<MeasureWord, 8> kMeasures{{
 
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// The text as the reader takes it: a no-break space (plain, narrow or
+// figure) is a blank, and å, ä and ö written as a letter and a combining mark
+// (as some keyboards and copied texts give them) are the one letter, so that
+// what looks like "tvåor 2" reads as it looks.
+std::string Normalized(std::string_view text) {
+  struct Replacement {
+    std::string_view from;
+    std::string_view to;
+  };
+  static constexpr Replacement kReplacements[] = {
+      {"\u00A0", " "},       {"\u202F", " "},       {"\u2007", " "},
+      {"a\u030A", "\u00E5"}, {"a\u0308", "\u00E4"}, {"o\u0308", "\u00F6"},
+      {"A\u030A", "\u00C5"}, {"A\u0308", "\u00C4"}, {"O\u0308", "\u00D6"},
+  };
+  std::string normalized;
+  normalized.reserve(text.size());
+  size_t at = 0;
+  while (at < text.size()) {
+    bool replaced = false;
+    for (const Replacement& replacement : kReplacements) {
+      if (text.substr(at).starts_with(replacement.from)) {
+        normalized += replacement.to;
+        at += replacement.from.size();
+        replaced = true;
+        break;
+      }
+    }
+    if (!replaced) normalized += text[at++];
+  }
+  return normalized;
+}
+
+// A word or a condition as a message shows it: a long one cut (at a whole
+// character) with "…", so that a pasted page is not echoed back.
+std::string Brief(std::string_view text) {
+  constexpr size_t kShown = 40;
+  if (text.size() <= kShown) return std::string(text);
+  size_t cut = kShown;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return std::string(text.substr(0, cut)) + "…";
 }
 
 std::vector<std::string_view> Words(std::string_view text) {
@@ -79,7 +123,7 @@ Wrong ReadMeasure(std::string_view word, Measure& measure) {
   for (const MeasureWord& entry : kMeasures) {
     list += (list.empty() ? "" : ", ") + std::string(entry.word);
   }
-  return "okänt mått " + Quoted(word) + " (" + list + ")";
+  return "okänt mått " + Quoted(Brief(word)) + " (" + list + ")";
 }
 
 Wrong ReadBound(std::string_view part, const std::string& badRange, std::optional<int64_t>& into) {
@@ -88,7 +132,7 @@ Wrong ReadBound(std::string_view part, const std::string& badRange, std::optiona
     case Number::kNotANumber:
       return badRange;
     case Number::kTooLarge:
-      return "talet " + std::string(part) + " är för stort";
+      return "talet " + Brief(part) + " är för stort";
     case Number::kOk:
       break;
   }
@@ -99,8 +143,8 @@ Wrong ReadBound(std::string_view part, const std::string& badRange, std::optiona
 // A-B, A- (at least), -B (at most) or A (exactly).
 Wrong ReadRange(std::string_view range, Condition& condition) {
   const size_t dash = range.find('-');
-  const std::string badRange =
-      "ogiltigt intervall " + Quoted(range) + ", skriv A-B, A- (minst), -B (högst) eller A (exakt)";
+  const std::string badRange = "ogiltigt intervall " + Quoted(Brief(range)) +
+                               ", skriv A-B, A- (minst), -B (högst) eller A (exakt)";
   if (dash == std::string_view::npos) {
     if (Wrong wrong = ReadBound(range, badRange, condition.low)) return wrong;
     condition.high = condition.low;
@@ -125,25 +169,27 @@ Wrong ReadRange(std::string_view range, Condition& condition) {
 // The matches: numbers and ranges of numbers, separated by commas, as bit
 // m - 1 for match m.
 Wrong ReadMatchList(const std::string& list, int matches, uint32_t& bits) {
-  const std::string badList = "ogiltig matchlista " + Quoted(list) + ", skriv t.ex. 1,2,5-8";
+  const std::string badList = "ogiltig matchlista " + Quoted(Brief(list)) + ", skriv t.ex. 1,2,5-8";
   size_t at = 0;
   while (at <= list.size()) {
     size_t end = list.find(',', at);
     if (end == std::string::npos) end = list.size();
     const std::string_view item = std::string_view(list).substr(at, end - at);
     const size_t itemDash = item.find('-');
+    const std::string_view firstText =
+        itemDash == std::string_view::npos ? item : item.substr(0, itemDash);
+    const std::string_view lastText =
+        itemDash == std::string_view::npos ? item : item.substr(itemDash + 1);
     int64_t first = 0;
     int64_t last = 0;
-    if (itemDash == std::string_view::npos) {
-      if (ReadNumber(item, first) == Number::kNotANumber) return badList;
-      last = first;
-    } else if (ReadNumber(item.substr(0, itemDash), first) == Number::kNotANumber ||
-               ReadNumber(item.substr(itemDash + 1), last) == Number::kNotANumber) {
-      return badList;
-    }
-    for (int64_t m : {first, last}) {
-      if (m < 1 || m > matches) {
-        return "match " + std::to_string(m) + " finns inte, spelet har " + std::to_string(matches) +
+    const Number firstRead = ReadNumber(firstText, first);
+    const Number lastRead = ReadNumber(lastText, last);
+    if (firstRead == Number::kNotANumber || lastRead == Number::kNotANumber) return badList;
+    // A number too large for the bound is shown as written, not as far as it was read.
+    for (const auto& [m, read, written] :
+         {std::tuple{first, firstRead, firstText}, std::tuple{last, lastRead, lastText}}) {
+      if (read == Number::kTooLarge || m < 1 || m > matches) {
+        return "match " + Brief(written) + " finns inte, spelet har " + std::to_string(matches) +
                " matcher";
       }
     }
@@ -167,10 +213,11 @@ std::string_view MeasureName(Measure measure) {
 }
 
 std::optional<Condition> ParseCondition(std::string_view text, int matches, std::string* error) {
-  const std::vector<std::string_view> words = Words(text);
+  const std::string normalized = Normalized(text);
+  const std::vector<std::string_view> words = Words(normalized);
   const std::string whole = JoinWords(words);
   auto refuse = [&](const std::string& what) -> std::optional<Condition> {
-    if (error != nullptr) *error = "Villkoret " + Quoted(whole) + ": " + what;
+    if (error != nullptr) *error = "Villkoret " + Quoted(Brief(whole)) + ": " + what;
     return std::nullopt;
   };
   if (words.empty()) {
@@ -186,11 +233,17 @@ std::optional<Condition> ParseCondition(std::string_view text, int matches, std:
   if (auto wrong = ReadRange(words[1], condition)) return refuse(*wrong);
 
   if (words.size() == 2) return condition;
-  if (words[2] != "i") return refuse("oväntat " + Quoted(words[2]) + " efter intervallet");
+  if (words[2] != "i") return refuse("oväntat " + Quoted(Brief(words[2])) + " efter intervallet");
   if (MeasureOfWholeRow(condition.measure))
     return refuse(name + " gäller hela raden och tar inga matcher");
+  // Blanks in the list are ignored, except that a blank between two digits
+  // separates two matches as a comma would: "i 1 2" is matches 1 and 2, never 12.
   std::string list;
-  for (size_t w = 3; w < words.size(); ++w) list += words[w];
+  for (size_t w = 3; w < words.size(); ++w) {
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (!list.empty() && digit(list.back()) && digit(words[w].front())) list += ',';
+    list += words[w];
+  }
   if (list.empty()) return refuse("matcher saknas efter \"i\", t.ex. i 1-4,7");
   if (auto wrong = ReadMatchList(list, matches, condition.matches)) return refuse(*wrong);
   return condition;

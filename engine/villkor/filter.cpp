@@ -1,11 +1,13 @@
 #include "villkor/filter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
 
 #include "value/pool_share.h"
+#include "coupon/parallel_for.h"
 
 namespace spelkub {
 namespace {
@@ -334,12 +336,37 @@ void AddBrokenWholeRow(const PreparedConditions& prepared, const BlockTables& ta
 }
 
 // Sets the bits of the block's rows that break at most `maxBroken` conditions.
+// Blocks run on several threads and two of them may share a word at their
+// edge, so a word is joined in with one atomic or.
 void MarkAllowed(const std::vector<uint8_t>& broken, int64_t base, int maxBroken,
                  std::vector<uint64_t>& allowed) {
+  uint64_t bits = 0;
+  int64_t word = base >> 6;
+  const auto flush = [&] {
+    if (bits != 0)
+      std::atomic_ref<uint64_t>(allowed[static_cast<size_t>(word)])
+          .fetch_or(bits, std::memory_order_relaxed);
+    bits = 0;
+  };
   for (size_t i = 0; i < broken.size(); ++i) {
     const int64_t index = base + static_cast<int64_t>(i);
-    allowed[static_cast<size_t>(index >> 6)] |= uint64_t{broken[i] <= maxBroken} << (index & 63);
+    if ((index >> 6) != word) {
+      flush();
+      word = index >> 6;
+    }
+    bits |= uint64_t{broken[i] <= maxBroken} << (index & 63);
   }
+  flush();
+}
+
+// The odometer of the high matches at block `block`.
+std::array<int, kMaxMatches> HighDigits(const SystemShape& shape, int low, int64_t block) {
+  std::array<int, kMaxMatches> digit{};
+  for (int m = low; m < shape.matches; ++m) {
+    digit[m] = static_cast<int>(block % shape.radix[m]);
+    block /= shape.radix[m];
+  }
+  return digit;
 }
 
 }  // namespace
@@ -405,21 +432,28 @@ std::optional<System> FilterSystem(const SystemShape& shape, const PreparedCondi
   const BlockTables tables = TableBlock(shape, prepared);
   const int64_t blocks = size / tables.size;
   std::vector<uint64_t> allowed(static_cast<size_t>((size + 63) / 64), 0);
-  std::vector<uint8_t> broken(tables.rows.size());
-  std::array<int, kMaxMatches> digit{};
-  const int64_t pollGrain = std::max<int64_t>(1, (int64_t{1} << 16) / tables.size);
-  for (int64_t b = 0; b < blocks; ++b) {
-    if (b % pollGrain == 0) {
-      if (work.Stopped()) return std::nullopt;
-      work.Fraction(static_cast<double>(b) / static_cast<double>(blocks));
-    }
-    const PackedRow highRow = HighRow(shape, tables.low, digit);
-    std::fill(broken.begin(), broken.end(), 0);
-    AddBrokenCounts(prepared, tables, highRow, broken);
-    AddBrokenWholeRow(prepared, tables, highRow, broken);
-    MarkAllowed(broken, b * tables.size, maxBroken, allowed);
-    NextHigh(shape, tables.low, digit);
-  }
+  // A unit is a run of blocks of about 65536 rows: coarse enough to share
+  // among threads cheaply, fine enough to stop and report promptly.
+  const int64_t unitBlocks = std::max<int64_t>(1, (int64_t{1} << 16) / tables.size);
+  const int64_t units = (blocks + unitBlocks - 1) / unitBlocks;
+  const ParallelRun run = ParallelFor(
+      units, 0, work.stop,
+      [&](int64_t unit) {
+        std::vector<uint8_t> broken(tables.rows.size());
+        const int64_t first = unit * unitBlocks;
+        const int64_t last = std::min(blocks, first + unitBlocks);
+        std::array<int, kMaxMatches> digit = HighDigits(shape, tables.low, first);
+        for (int64_t b = first; b < last; ++b) {
+          const PackedRow highRow = HighRow(shape, tables.low, digit);
+          std::fill(broken.begin(), broken.end(), 0);
+          AddBrokenCounts(prepared, tables, highRow, broken);
+          AddBrokenWholeRow(prepared, tables, highRow, broken);
+          MarkAllowed(broken, b * tables.size, maxBroken, allowed);
+          NextHigh(shape, tables.low, digit);
+        }
+      },
+      [&](int64_t done) { work.Fraction(static_cast<double>(done) / static_cast<double>(units)); });
+  if (!run.complete || work.Stopped()) return std::nullopt;
   work.Fraction(1.0);
   return System(shape, std::move(allowed));
 }
