@@ -27,7 +27,8 @@ execute_process(COMMAND date -d "${changelog_date}" +%s OUTPUT_VARIABLE changelo
                 OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 
 # Manual pages: spelkub_lite's written by hand (the window reads no
-# arguments), spelkub_rader's made from its --help by help2man. Both, and the
+# arguments), spelkub_rader's made from its --help by help2man, in a UTF-8
+# locale (in its default, C, every Swedish letter would come out as "?"). Both, and the
 # changelog, gzipped without a name or time stamp as Debian wants them.
 find_program(HELP2MAN help2man)
 find_program(GZIP gzip REQUIRED)
@@ -48,7 +49,8 @@ if(HELP2MAN)
     OUTPUT ${docs_dir}/spelkub_rader.1.gz
     COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${changelog_epoch} LC_ALL=C.UTF-8
             SPELKUB_RADER=$<TARGET_FILE:spelkub_rader>
-            ${HELP2MAN} --no-info --section=1 --include=${packaging_dir}/spelkub_rader.h2m
+            ${HELP2MAN} --no-info --locale=C.UTF-8 --section=1
+            --include=${packaging_dir}/spelkub_rader.h2m
             "--name=football pools rows as coupon text from the command line"
             --output=${docs_dir}/spelkub_rader.1 ${packaging_dir}/rader_help
     COMMAND ${GZIP} -9nf ${docs_dir}/spelkub_rader.1

@@ -5,9 +5,12 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <cmath>
 #include <random>
@@ -76,6 +79,28 @@ TEST_F(MatchTableTest, OneRowPerMatchInPlay) {
   const auto dialog = Open();
   EXPECT_EQ(dialog->Table()->rowCount(), 14);
   EXPECT_EQ(dialog->Table()->verticalHeaderItem(13)->text(), QStringLiteral("14"));
+}
+
+TEST_F(MatchTableTest, FitsAScreenOf1024By768WithEveryColumnInView) {
+  for (const int32_t game : {kStryktipset, kSupertoto}) {
+    document = NewCouponDocument(game);
+    const auto dialog = Open();
+    dialog->layout()->activate();
+    // Room for a window frame on a 1024 x 768 screen.
+    EXPECT_LE(dialog->width(), 1000) << game;
+    EXPECT_LE(dialog->height(), 740) << game;
+    EXPECT_LE(dialog->minimumSizeHint().width(), 1000) << game;
+    // Every column, the sums last, without scrolling.
+    const QTableWidget* table = dialog->Table();
+    EXPECT_LE(table->horizontalHeader()->length(), table->viewport()->width()) << game;
+    EXPECT_FALSE(table->horizontalScrollBar()->isVisible()) << game;
+    for (const char* name : {"Omsattning", "OK", "Avbryt"}) {
+      const QWidget* widget = dialog->findChild<QWidget*>(QString::fromLatin1(name));
+      ASSERT_NE(widget, nullptr) << name;
+      EXPECT_LE(widget->mapTo(dialog.get(), QPoint(widget->width(), 0)).x(), dialog->width())
+          << name;
+    }
+  }
 }
 
 TEST_F(MatchTableTest, FortyTwoNumbersOnOneLineFillTheStreckOfSupertoto) {

@@ -6,7 +6,10 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFont>
+#include <QFontMetrics>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
@@ -180,6 +183,29 @@ TEST_F(OptimizeCommandTest, OffersTheLevelsOfTheGameAndNormalEffort) {
   ASSERT_FALSE(levels.isEmpty());
   EXPECT_EQ(levels.back(), QStringLiteral("14 Rätt"));
   EXPECT_EQ(levels.size(), 11);
+}
+
+TEST_F(OptimizeCommandTest, TheSizeLineGroupsThousandsAndNoButtonIsCut) {
+  state = MakeCoupon(kStryktipset, {"1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1",
+                                    "1", "1", "1", "1"});
+  QString size;
+  int stopWidth = 0;
+  int stopTextWidth = 0;
+  onDialog = [&](QDialog& dialog) {
+    dialog.show();
+    size = dialog.findChild<QLabel*>(QStringLiteral("System"))->text();
+    auto* stop = dialog.findChild<QPushButton*>(QStringLiteral("StoppaOchAnvandBasta"));
+    stopWidth = stop->width();
+    QFont bold = stop->font();
+    bold.setBold(true);
+    stopTextWidth = QFontMetrics(bold).horizontalAdvance(stop->text());
+  };
+  tools::OptimizeCommand(Host());
+  // The thousands apart, as the other tools write them.
+  const QLocale swedish(QLocale::Swedish, QLocale::Sweden);
+  EXPECT_EQ(size, QStringLiteral("Systemet har %1 rader.").arg(swedish.toString(6561)));
+  EXPECT_FALSE(size.contains(QStringLiteral("6561")));
+  EXPECT_GT(stopWidth, stopTextWidth);
 }
 
 TEST_F(OptimizeCommandTest, ProposesTheWindowsGuaranteeLevel) {

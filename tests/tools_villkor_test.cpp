@@ -7,10 +7,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QPushButton>
+#include <QRect>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
@@ -319,6 +321,74 @@ TEST_F(VillkorTest, OkWritesTheDocumentAndAvbrytLeavesIt) {
   }));
   EXPECT_EQ(document.conditions.size(), 2u);
   EXPECT_FALSE(document.useConditions);
+}
+
+TEST_F(VillkorTest, TheCountTakesTheConditionBeingTypedAndAddingOneUsesThem) {
+  MarkCoupon({"1X2", "1X2", "1X2", "1X", "X2"});
+  const SystemShape shape = ShapeOf(state);
+  document.conditions = {"ettor 1-"};
+  document.useConditions = false;
+  const std::vector<SignCount> listed{{0, 1, 13, 0, "ettor 1-"}};
+  EXPECT_TRUE(Run([&](tools::VillkorDialog& dialog) {
+    auto* use = Find<QCheckBox>(dialog, "AnvandVillkoren");
+    EXPECT_FALSE(use->isChecked());
+    EXPECT_EQ(CountText(dialog), Expected(BruteForceKept(shape, listed, 0), shape.size()));
+
+    // Typed, not added: counted with the listed ones, and named.
+    Type(Field(dialog, "Villkorstext"), QStringLiteral("kryss  2-3"));
+    std::vector<SignCount> typed = listed;
+    typed.push_back({1, 2, 3, 0, "kryss 2-3"});
+    EXPECT_EQ(CountText(dialog), Expected(BruteForceKept(shape, typed, 0), shape.size()) +
+                                     QStringLiteral(" med \"kryss 2-3\""));
+    // From the fields as well.
+    Type(Field(dialog, "Till"), QStringLiteral("4"));
+    typed.back() = {1, 2, 4, 0, "kryss 2-4"};
+    EXPECT_EQ(CountText(dialog), Expected(BruteForceKept(shape, typed, 0), shape.size()) +
+                                     QStringLiteral(" med \"kryss 2-4\""));
+    // What does not read yet leaves the count of the listed ones.
+    Type(Field(dialog, "Villkorstext"), QStringLiteral("kryss 2-"));
+    QTest::keyClick(Field(dialog, "Villkorstext"), Qt::Key_Backspace);
+    QTest::keyClick(Field(dialog, "Villkorstext"), Qt::Key_Backspace);
+    EXPECT_EQ(Field(dialog, "Villkorstext")->text(), QStringLiteral("kryss "));
+    EXPECT_EQ(CountText(dialog), Expected(BruteForceKept(shape, listed, 0), shape.size()));
+
+    // Adding one means using them: the switch goes on, and the count no
+    // longer names it.
+    Type(Field(dialog, "Villkorstext"), QStringLiteral("kryss 2-4"));
+    Press(dialog, "LaggTill");
+    EXPECT_TRUE(use->isChecked());
+    EXPECT_EQ(CountText(dialog), Expected(BruteForceKept(shape, typed, 0), shape.size()));
+    Press(dialog, "OK");
+  }));
+  EXPECT_TRUE(document.useConditions);
+  EXPECT_EQ(document.conditions, (std::vector<std::string>{"ettor 1-", "kryss 2-4"}));
+}
+
+TEST_F(VillkorTest, ARefusalShownOrHiddenMovesNoField) {
+  MarkCoupon({"1X2"});
+  Run([](tools::VillkorDialog& dialog) {
+    dialog.layout()->activate();
+    const auto places = [&dialog] {
+      std::vector<QRect> rects;
+      for (const char* name :
+           {"Villkorslista", "Fran", "Till", "Villkorstext", "TillatnaFel", "OK"}) {
+        rects.push_back(Find<QWidget>(dialog, name)->geometry());
+      }
+      return rects;
+    };
+    const std::vector<QRect> before = places();
+    Type(Field(dialog, "Villkorstext"), QStringLiteral("krys 2-5"));
+    Press(dialog, "LaggTill");
+    ASSERT_FALSE(Find<QLabel>(dialog, "Fel")->isHidden());
+    dialog.layout()->activate();
+    EXPECT_EQ(places(), before);
+    // Typing in "Från" takes the refusal away again.
+    Type(Field(dialog, "Fran"), QStringLiteral("2"));
+    ASSERT_TRUE(Find<QLabel>(dialog, "Fel")->isHidden());
+    dialog.layout()->activate();
+    EXPECT_EQ(places(), before);
+    dialog.reject();
+  });
 }
 
 TEST_F(VillkorTest, OkWaitsWhileAListedConditionDoesNotRead) {

@@ -23,6 +23,11 @@ inline QString Percent(double share) {
   return swedish.toString(percent, 'f', decimals) + QStringLiteral(" %");
 }
 
+// A number with the thousands apart, as Swedish writes it: "1 594 323".
+inline QString GroupedCount(int64_t count) {
+  return QLocale(QLocale::Swedish, QLocale::Sweden).toString(static_cast<qlonglong>(count));
+}
+
 // "1 rad", "2 rader".
 inline QString RowCount(int64_t rows) {
   return rows == 1 ? QStringLiteral("1 rad") : QStringLiteral("%1 rader").arg(rows);

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMargins>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStringDecoder>
@@ -43,9 +44,9 @@ const std::array<QString, kMatchColumnCount> kColumnNames{
 
 const std::array<QString, kMatchColumnCount> kColumnHeaders{
     QStringLiteral("Hemma"),        QStringLiteral("Borta"),        QStringLiteral("Odds\n1"),
-    QStringLiteral("Odds\nX"),      QStringLiteral("Odds\n2"),      QStringLiteral("Chans %\n1"),
-    QStringLiteral("Chans %\nX"),   QStringLiteral("Chans %\n2"),   QStringLiteral("Streck %\n1"),
-    QStringLiteral("Streck %\nX"),  QStringLiteral("Streck %\n2"),  QStringLiteral("Spelvärde\n1"),
+    QStringLiteral("Odds\nX"),      QStringLiteral("Odds\n2"),      QStringLiteral("Chans\n1"),
+    QStringLiteral("Chans\nX"),     QStringLiteral("Chans\n2"),     QStringLiteral("Streck\n1"),
+    QStringLiteral("Streck\nX"),    QStringLiteral("Streck\n2"),    QStringLiteral("Spelvärde\n1"),
     QStringLiteral("Spelvärde\nX"), QStringLiteral("Spelvärde\n2"), QStringLiteral("Summa\nchans"),
     QStringLiteral("Summa\nstreck")};
 
@@ -59,6 +60,10 @@ const QColor kDoubtText(156, 87, 0);
 
 // Larger files are no table of match values.
 constexpr long kMaxImportBytes = 1L << 20;
+// The widest the dialog grows: a 1024-pixel screen less a window frame.
+constexpr int kWidestDialog = 1000;
+// The team names' columns narrow down to this before the table scrolls.
+constexpr int kNarrowestName = 60;
 
 bool IsNumberColumn(int column) {
   return column >= kOddsColumn && column < kValueColumn;
@@ -238,7 +243,7 @@ MatchTableDialog::MatchTableDialog(const CouponDocument& document, Platform& pla
   auto* hint = new QLabel(
       QStringLiteral("Klistra in (Ctrl+V) eller importera vid den markerade cellen: rader "
                      "med tabb eller semikolon mellan talen, eller en rad med tre tal per "
-                     "match i odds, chans eller streck."),
+                     "match i odds, chans eller streck. Chanser och streck i procent."),
       this);
   hint->setWordWrap(true);
 
@@ -260,12 +265,8 @@ MatchTableDialog::MatchTableDialog(const CouponDocument& document, Platform& pla
     table_->setColumnWidth(column, std::max(table_->columnWidth(column), 50));
   }
   for (const int column : {kHomeColumn, kAwayColumn}) {
-    table_->setColumnWidth(column, std::max(table_->columnWidth(column), 100));
+    table_->setColumnWidth(column, std::max(table_->columnWidth(column), 90));
   }
-  // Wide enough for every column, so the sums are never scrolled away.
-  table_->setMinimumWidth(table_->verticalHeader()->sizeHint().width() +
-                          table_->horizontalHeader()->length() + 2 * table_->frameWidth() +
-                          table_->verticalScrollBar()->sizeHint().width());
   table_->setCurrentCell(0, kChanceColumn);
 
   auto* fetched = new QLabel(SnapshotText(document_), this);
@@ -313,6 +314,21 @@ MatchTableDialog::MatchTableDialog(const CouponDocument& document, Platform& pla
   layout->addWidget(error_);
   layout->addLayout(tools);
   layout->addWidget(buttons);
+  // Wide enough for every column, so the sums are never scrolled away, in a
+  // dialog that fits a screen 1024 pixels wide with its frame: the team names
+  // give way first; only a table that is still too wide then scrolls.
+  const auto tableWidth = [this] {
+    return table_->verticalHeader()->sizeHint().width() + table_->horizontalHeader()->length() +
+           2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
+  };
+  const QMargins margins = layout->contentsMargins();
+  const int room = kWidestDialog - margins.left() - margins.right();
+  while (tableWidth() > room && table_->columnWidth(kHomeColumn) > kNarrowestName) {
+    for (const int column : {kHomeColumn, kAwayColumn}) {
+      table_->setColumnWidth(column, table_->columnWidth(column) - 1);
+    }
+  }
+  table_->setMinimumWidth(std::min(tableWidth(), room));
   resize(minimumSizeHint().width(), 560);
 
   // After the table, left to right as they stand.

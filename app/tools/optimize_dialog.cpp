@@ -1,15 +1,19 @@
 #include "app/tools/optimize_dialog.h"
 
 #include <QComboBox>
+#include <QFont>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <utility>
 
+#include "app/tools/dialog_parts.h"
 #include "app/tools/worker.h"
 
 namespace spelkub::tools {
@@ -27,10 +31,10 @@ OptimizeDialog::OptimizeDialog(System system, const GuaranteeChoice& guarantees,
   setModal(true);
 
   const QString size =
-      system_.filtered() ? QStringLiteral("Systemet har %1 rader som uppfyller villkoren (av %2).")
-                               .arg(system_.size())
-                               .arg(system_.shape().size())
-                         : QStringLiteral("Systemet har %1 rader.").arg(system_.size());
+      system_.filtered()
+          ? QStringLiteral("Systemet har %1 rader som uppfyller villkoren (av %2).")
+                .arg(GroupedCount(system_.size()), GroupedCount(system_.shape().size()))
+          : QStringLiteral("Systemet har %1 rader.").arg(GroupedCount(system_.size()));
   auto* systemSize = new QLabel(size, this);
   systemSize->setObjectName(QStringLiteral("System"));
 
@@ -70,6 +74,12 @@ OptimizeDialog::OptimizeDialog(System system, const GuaranteeChoice& guarantees,
   useBest_->setObjectName(QStringLiteral("StoppaOchAnvandBasta"));
   useBest_->setAutoDefault(false);
   useBest_->setEnabled(false);
+  // The longest label of the row: room for it in bold as well (styles that
+  // mark the focused or default button so) and a margin, so it is never cut.
+  QFont bold = useBest_->font();
+  bold.setBold(true);
+  useBest_->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(useBest_->text()) +
+                            4 * useBest_->style()->pixelMetric(QStyle::PM_ButtonMargin));
   cancel_ = new QPushButton(QStringLiteral("Avbryt"), this);
   cancel_->setObjectName(QStringLiteral("Avbryt"));
   cancel_->setAutoDefault(false);

@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -58,10 +57,6 @@ std::optional<ConditionCount> CountConditionRows(const ConditionCountInput& inpu
   count.total = input.shape.size();
   count.kept = system.value->size();
   return count;
-}
-
-QString GroupedCount(int64_t count) {
-  return QLocale(QLocale::Swedish, QLocale::Sweden).toString(static_cast<qlonglong>(count));
 }
 
 ConditionCounter::ConditionCounter(int delayMs, QObject* parent) : QObject(parent) {
@@ -148,6 +143,12 @@ VillkorDialog::VillkorDialog(const CouponDocument& document, const SystemShape& 
   remove_ = new QPushButton(QStringLiteral("Ta bort"), this);
   remove_->setObjectName(QStringLiteral("TaBort"));
   error_ = NewErrorLabel(QStringLiteral("Fel"), this);
+  // A refusal appears and goes as the user types and clicks: its line is
+  // kept, two lines of it, so the fields never move under the pointer.
+  QSizePolicy keepSpace = error_->sizePolicy();
+  keepSpace.setRetainSizeWhenHidden(true);
+  error_->setSizePolicy(keepSpace);
+  error_->setMinimumHeight(2 * error_->fontMetrics().lineSpacing());
 
   maxBroken_ = new QSpinBox(this);
   maxBroken_->setObjectName(QStringLiteral("TillatnaFel"));
@@ -162,6 +163,9 @@ VillkorDialog::VillkorDialog(const CouponDocument& document, const SystemShape& 
   QFont bold = count_->font();
   bold.setBold(true);
   count_->setFont(bold);
+  // Room for a refusal of two lines, so that the buttons stay where they are.
+  count_->setMinimumHeight(2 * count_->fontMetrics().lineSpacing());
+  count_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
   auto* editor = new QGridLayout;
   editor->addWidget(new QLabel(QStringLiteral("Mått"), this), 0, 0);
@@ -267,11 +271,13 @@ void VillkorDialog::FieldsEdited() {
   }
   text_->setText(text);
   error_->hide();
+  Recount();
 }
 
 // The fields follow the text while it reads as a condition.
 void VillkorDialog::TextEdited() {
   error_->hide();
+  Recount();
   const std::optional<Condition> condition =
       ParseCondition(text_->text().toStdString(), shape_.matches, nullptr);
   if (!condition) return;
@@ -323,6 +329,8 @@ bool VillkorDialog::AddCondition() {
   if (!text) return false;
   list_->addItem(FromUtf8(*text));
   list_->setCurrentRow(list_->count() - 1);
+  // A condition added is meant to be used.
+  use_->setChecked(true);
   Recount();
   return true;
 }
@@ -357,17 +365,36 @@ void VillkorDialog::accept() {
   QDialog::accept();
 }
 
+// The condition in the text field when it reads and is not listed yet: the
+// count includes it, so the user sees what adding it would leave.
+std::optional<std::string> VillkorDialog::Typed() const {
+  const std::optional<Condition> condition =
+      ParseCondition(text_->text().toStdString(), shape_.matches, nullptr);
+  if (!condition) return std::nullopt;
+  std::string text = ConditionText(*condition);
+  const std::vector<std::string> listed = Conditions();
+  if (std::find(listed.begin(), listed.end(), text) != listed.end()) return std::nullopt;
+  if (list_->count() >= kMaxConditions) return std::nullopt;
+  return text;
+}
+
 void VillkorDialog::Recount() {
-  count_->setEnabled(false);  // grey until the new count arrives
-  counter_->Request({shape_, Conditions(), MaxBroken(), document_.values, document_.pool});
+  if (counter_ == nullptr) return;  // still being built
+  count_->setEnabled(false);        // grey until the new count arrives
+  std::vector<std::string> conditions = Conditions();
+  countedTyped_ = Typed();
+  if (countedTyped_) conditions.push_back(*countedTyped_);
+  counter_->Request({shape_, std::move(conditions), MaxBroken(), document_.values, document_.pool});
 }
 
 void VillkorDialog::ShowCount(const ConditionCount& count) {
   QPalette palette = count_->palette();
   if (count.error.empty()) {
     palette.setColor(QPalette::WindowText, this->palette().color(QPalette::WindowText));
-    count_->setText(QStringLiteral("%1 av %2 rader uppfyller villkoren")
-                        .arg(GroupedCount(count.kept), GroupedCount(count.total)));
+    QString text = QStringLiteral("%1 av %2 rader uppfyller villkoren")
+                       .arg(GroupedCount(count.kept), GroupedCount(count.total));
+    if (countedTyped_) text += QStringLiteral(" med \"%1\"").arg(FromUtf8(*countedTyped_));
+    count_->setText(text);
   } else {
     palette.setColor(QPalette::WindowText, kRefusalText);
     count_->setText(FromUtf8(count.error));

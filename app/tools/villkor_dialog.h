@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/tools/dialog_parts.h"
 #include "app/tools/worker.h"
 #include "coupon/system_shape.h"
 #include "coupon/work.h"
@@ -59,9 +60,6 @@ struct ConditionCount {
 // Counts the rows the conditions keep; nullopt only when stopped.
 std::optional<ConditionCount> CountConditionRows(const ConditionCountInput& input,
                                                  const Work& work = {});
-
-// A number with the thousands apart: "1 594 323".
-QString GroupedCount(int64_t count);
 
 // Counts on its worker what the latest request asks, `delayMs` after it: a
 // request while counting stops the count, and only the count of the latest
@@ -130,6 +128,7 @@ class VillkorDialog : public QDialog {
   void Selected();
   void ShowError(const QString& text);
   std::optional<std::string> ReadText();
+  std::optional<std::string> Typed() const;
   void Recount();
   void ShowCount(const ConditionCount& count);
 
@@ -151,6 +150,8 @@ class VillkorDialog : public QDialog {
   QCheckBox* use_ = nullptr;
   QLabel* count_ = nullptr;
   ConditionCounter* counter_ = nullptr;
+  // The typed condition the latest count includes besides the listed ones.
+  std::optional<std::string> countedTyped_;
 };
 
 // Runs the dialog on the window's coupon (its marks give the rows counted)

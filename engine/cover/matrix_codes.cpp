@@ -79,6 +79,7 @@ std::vector<uint32_t> ColumnBall(const Syndromes& space, const std::vector<uint3
 std::vector<uint32_t> RandomColumns(int length, int checks, uint64_t seed) {
   const Syndromes space(checks);
   std::vector<uint32_t> columns;
+  columns.reserve(static_cast<size_t>(length));
   for (int i = 0; i < checks; ++i) columns.push_back(static_cast<uint32_t>(Power(3, i)));
   Random random(seed);
   // Distinct up to a scalar while the projective points last.

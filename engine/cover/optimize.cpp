@@ -451,6 +451,8 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
 
   if (options.twoSearches) {
     // The plan the shipped code table was built with, one after the other.
+    // A copy: the round replaces the search's rows while it reads these.
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
     const std::vector<PackedRow> construction = search.rows();
     round({{construction, true, options.seed, 0.5}}, nullptr);
     if (!search.Stopped()) round({{*greedy, false, options.seed + 1, 0.5}}, nullptr);
@@ -461,6 +463,7 @@ OptimizeResult OptimizeCanonical(const SystemShape& shape, int guarantee,
     // choices, polishes the construction again; then two weighted ones
     // polish the first unit's best and the round's best. The units of a
     // round are sized so that two cores finish them together.
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): a copy, as above
     const std::vector<PackedRow> first = search.rows();
     std::vector<PackedRow> afterFirst;
     round({{first, true, options.seed, 0.4},

@@ -19,7 +19,9 @@ inline void AdviseHugePages(void* data, size_t bytes) {
   const auto start = reinterpret_cast<uintptr_t>(data);
   const uintptr_t begin = (start + kHugePage - 1) & ~(kHugePage - 1);
   const uintptr_t end = (start + bytes) & ~(kHugePage - 1);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+  // The aligned start as a pointer into the buffer, not made from the number.
+  if (end > begin)
+    ::madvise(static_cast<char*>(data) + (begin - start), end - begin, MADV_HUGEPAGE);
 #else
   (void)data;
   (void)bytes;
