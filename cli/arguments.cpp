@@ -6,6 +6,7 @@
 
 #include "check/grading.h"
 #include "cli/commands.h"
+#include "cli/history_commands.h"
 #include "cli/rader.h"
 #include "coupon/choices.h"
 #include "coupon/shown_text.h"
@@ -776,7 +777,8 @@ std::string_view HelpText() {
         .append(GameHelp())
         .append(options)
         .append(ValueHelpText())
-        .append(ConditionHelpText());
+        .append(ConditionHelpText())
+        .append(HistoryHelpText());
   }();
   return help;
 }

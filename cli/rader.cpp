@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "cli/commands.h"
+#include "cli/history_commands.h"
 #include "commands/hand_in_command.h"
 #include "commands/optimize_command.h"
 #include "coupon/messages.h"
@@ -302,6 +303,7 @@ void StandardStreams::WriteErr(std::string_view bytes) {
 
 int Run(std::span<const std::string_view> args, Output& output) {
   try {
+    if (const std::optional<int> status = RunHistoryCommand(args, output)) return *status;
     std::optional<CouponDocument> document;
     if (!ReadCouponArgument(args, document, output)) return kExitRefused;
     const ParseResult parsed = ParseArguments(args, document ? &*document : nullptr);
