@@ -59,4 +59,5 @@ void TForm1::BuildMenu() {
   Matchvrdering1 =
       addItem(Kupong1, QStringLiteral("Matchvrdering1"), QStringLiteral("Matchvärdering..."));
   Villkor1 = addItem(Kupong1, QStringLiteral("Villkor1"), QStringLiteral("Villkor..."));
+  BuildHistoryItems();
 }
