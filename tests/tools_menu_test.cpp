@@ -211,7 +211,8 @@ TEST_F(ToolsMenuFileTest, SparaForInlamningWritesTheFilesOnDisk) {
   EXPECT_EQ(testing::ReadFile(folder.Path("rader-2.txt")), "Stryktipset\r\n" + rows.substr(split));
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_EQ(platform.messages[0].text,
-            QStringLiteral("2 filer sparade för inlämning: rader-1.txt till rader-2.txt."));
+            QStringLiteral("2 filer sparade för inlämning: rader-1.txt till rader-2.txt. Högst 10 "
+                           "000 rader per fil."));
 }
 
 }  // namespace
