@@ -1,6 +1,7 @@
 // The history's items at the end of the "Kupong" menu: "Bokför spelad
 // kupong...", "Rätta spelad omgång..." and "Mina omgångar...", each bound
-// with the window's guard to its command (app/tools/history_dialogs.h).
+// with the window's guard to its command (app/tools/history_dialogs.h); and
+// in "Verktyg" the choice of M lines for "Spara för inlämning...".
 #include <QAction>
 #include <QMenu>
 
@@ -16,6 +17,10 @@ void TForm1::BuildHistoryItems() {
       Guard(name.toStdString() + "Click", [this, command] { command(ToolHostOf()); });
     });
   };
+  // The hand-in's form, beside "Spara för inlämning...".
+  QAction* mLines = Verktyg1->addAction(QStringLiteral("M-rader vid inlämning"));
+  mLines->setObjectName(QStringLiteral("Mrader1"));
+  mLines->setCheckable(true);
   Kupong1->addSeparator()->setObjectName(QStringLiteral("N2"));
   add(QStringLiteral("Bokfrspeladkupong1"), QStringLiteral("Bokför spelad kupong..."),
       spelkub::tools::RecordPlayedCommand);

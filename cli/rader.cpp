@@ -112,7 +112,9 @@ bool WriteCouponText(const Options& options, std::string_view header, int64_t ro
 bool WriteHandIn(const Options& options, int32_t game, std::span<const PackedRow> rows,
                  Output& output) {
   try {
-    const Refusable<HandInFiles> files = PrepareHandIn(game, rows, options.plus13);
+    const Refusable<HandInFiles> files =
+        PrepareHandIn(game, rows, options.plus13,
+                      {options.mLines ? HandInForm::kMLines : HandInForm::kRows, std::nullopt});
     if (!files.value) {
       TellRefusal(output, files.refusal);
       return false;

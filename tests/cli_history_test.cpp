@@ -60,5 +60,23 @@ TEST(CompanionHistory, MalformedAndRefusedCallsSayWhy) {
   EXPECT_NE(missing.err.find("filen finns inte"), std::string::npos) << missing.err;
 }
 
+// --upload --m-lines: a product of marks is one M line, and the file reads
+// back as the same rows the E form holds; --record takes it as well.
+TEST(CompanionHistory, MLinesAreOneLinePerProductAndRecordAsTheirRows) {
+  TempFolder folder("cli_history");
+  const std::string mFile = folder.Path("m.txt").string();
+  const std::vector<std::string> marks = {"1X2", "1X", "1", "1", "1", "1", "1",
+                                          "1",   "1",  "1", "1", "1", "2"};
+  std::vector<std::string> args = {"--upload", "--m-lines", "-o", mFile};
+  args.insert(args.end(), marks.begin(), marks.end());
+  ASSERT_EQ(RunCompanion(args).status, 0);
+  EXPECT_EQ(testing::ReadFile(mFile), "Stryktipset\r\nM6,1X2,1X,1,1,1,1,1,1,1,1,1,1,2\r\n");
+  EXPECT_EQ(RunCompanion({"--m-lines", "1", "1"}).err,
+            "spelkub_rader: --m-lines kräver --upload (se --help)\n");
+  const std::string db = folder.Path("h.sqlite").string();
+  const auto recorded = RunCompanion({"--record", mFile, "--draw", "2", "--database", db});
+  EXPECT_EQ(recorded.err, "Bokförd: Stryktipset omgång 2, 6 rader, 6,00 kr.\n");
+}
+
 }  // namespace
 }  // namespace spelkub

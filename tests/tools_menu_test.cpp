@@ -58,9 +58,10 @@ TEST_F(ToolsMenuTest, VerktygComesAfterLamnaInRaderWithItsItems) {
     names << item->objectName();
   }
   EXPECT_EQ(items, (QStringList{"Optimerad garanti...", "Garantianalys...", "Rätta rader...",
-                                "Spara för inlämning...", "Systemvärde...", "Radvärden..."}));
+                                "Spara för inlämning...", "Systemvärde...", "Radvärden...",
+                                "M-rader vid inlämning"}));
   EXPECT_EQ(names, (QStringList{"Optimeradgaranti1", "Garantianalys1", "Rttarader1",
-                                "Sparafrinlmning1", "Systemvrde1", "Radvrden1"}));
+                                "Sparafrinlmning1", "Systemvrde1", "Radvrden1", "Mrader1"}));
 }
 
 TEST_F(ToolsMenuTest, SystemvardeAndRadvardenAskForTheMatchValuesFirst) {

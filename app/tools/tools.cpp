@@ -115,7 +115,8 @@ void GradeCommand(const ToolHost& host) {
 }
 
 void HandInCommand(const ToolHost& host) {
-  const Refusable<HandInFiles> files = PrepareHandIn(ReadCouponText(host.rowListText));
+  const Refusable<HandInFiles> files =
+      PrepareHandIn(ReadCouponText(host.rowListText), {host.handInForm, std::nullopt});
   if (!files.value) {
     Show(host, files.refusal);
     return;

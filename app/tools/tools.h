@@ -15,6 +15,7 @@
 #include "app/platform.h"
 #include "coupon/coupon_state.h"
 #include "document/coupon_document.h"
+#include "handin/handin_reader.h"
 
 class QDialog;
 class QWidget;
@@ -39,6 +40,8 @@ struct ToolHost {
   // The coupon document of the window: the match values, pool and conditions
   // the value tools read and the match table edits.
   CouponDocument& document;
+  // "Spara för inlämning" writes E rows, or M lines when the player chose them.
+  HandInForm handInForm = HandInForm::kRows;
 };
 
 void OptimizeCommand(const ToolHost& host);
