@@ -187,6 +187,7 @@ class FilePlatform : public testing::FakePlatform {
                   const std::vector<QByteArray>& texts) override {
     real_.WriteFiles(paths, texts);
   }
+  QByteArray ReadFile(const QString& path) override { return real_.ReadFile(path); }
 
  private:
   QtPlatform real_;

@@ -100,7 +100,7 @@ class ReturnChart : public QWidget {
                      QStringLiteral("— Netto"));
     painter.setPen(QColor(200, 120, 0));
     painter.drawText(QRectF(area.center().x(), area.bottom() + 4, area.width() / 2, 18),
-                     Qt::AlignLeft, QStringLiteral("- - Väntat enligt värderingen"));
+                     Qt::AlignLeft, QStringLiteral("- - Väntat"));
   }
 
  private:

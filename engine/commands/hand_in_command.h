@@ -74,7 +74,8 @@ std::string ReadBackFile(const std::string& name);
 
 // Checks the target `path`, saves every file through `write`, reads each back
 // through `readBack` with the strict reader and compares it with its rows,
-// and only then reports. A failed save throws SaveError, which says which of
+// and only then reports (a pipe or a device, which cannot be read back, is
+// not read). A failed save throws SaveError, which says which of
 // several files were saved; a file that reads back wrong throws SaveError
 // naming it and telling not to hand it in.
 Refusable<HandInSaved> SaveHandIn(const HandInFiles& files, const std::string& path,
