@@ -32,7 +32,8 @@ void CheckRows(int32_t game, std::span<const PackedRow> rows) {
   const uint32_t low = 0x55555555u & ((uint32_t{1} << (2 * matches)) - 1);
   for (const PackedRow row : rows) {
     if ((row >> (2 * matches)) != 0 || (row & (row >> 1) & low) != 0) {
-      throw std::invalid_argument("SplitForHandIn: not a " + std::to_string(matches) + "-match row");
+      throw std::invalid_argument("SplitForHandIn: not a " + std::to_string(matches) +
+                                  "-match row");
     }
   }
 }
