@@ -21,7 +21,7 @@ void TForm1::BuildHistoryItems() {
   QAction* mLines = Verktyg1->addAction(QStringLiteral("M-rader vid inlämning"));
   mLines->setObjectName(QStringLiteral("Mrader1"));
   mLines->setCheckable(true);
-  Kupong1->addSeparator()->setObjectName(QStringLiteral("N2"));
+  Kupong1->addSeparator()->setObjectName(QStringLiteral("N3"));
   add(QStringLiteral("Bokfrspeladkupong1"), QStringLiteral("Bokför spelad kupong..."),
       spelkub::tools::RecordPlayedCommand);
   add(QStringLiteral("Rttaspeladomgng1"), QStringLiteral("Rätta spelad omgång..."),

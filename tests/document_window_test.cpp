@@ -124,6 +124,9 @@ TEST_F(DocumentWindowTest, KupongComesAfterVerktygWithItsItems) {
                        {"Matchvrdering1", "Matchvärdering..."},
                        {"Villkor1", "Villkor..."},
                        {"N2", "-"},
+                       {"Hmtaomgng1", "Hämta omgång..."},
+                       {"Uppdaterastreck1", "Uppdatera streck"},
+                       {"N3", "-"},
                        {"Bokfrspeladkupong1", "Bokför spelad kupong..."},
                        {"Rttaspeladomgng1", "Rätta spelad omgång..."},
                        {"Minaomgngar1", "Mina omgångar..."}}));
