@@ -65,4 +65,5 @@ void TForm1::BuildMenu() {
   Hmtaomgng1 = addItem(Kupong1, QStringLiteral("Hmtaomgng1"), QStringLiteral("Hämta omgång..."));
   Uppdaterastreck1 =
       addItem(Kupong1, QStringLiteral("Uppdaterastreck1"), QStringLiteral("Uppdatera streck"));
+  BuildHistoryItems();
 }

@@ -175,8 +175,9 @@ class TForm1 : public QMainWindow {
 
  private:
   // The stages of building the window, in the order the constructor runs them.
-  void BuildControls();  // main_window_controls.cpp
-  void BuildMenu();      // main_menu.cpp
+  void BuildControls();      // main_window_controls.cpp
+  void BuildMenu();          // main_menu.cpp
+  void BuildHistoryItems();  // history_menu.cpp: the history's items of "Kupong"
   void SetTabOrder();
   void BindEvents();
   void CentreOnDesktop();

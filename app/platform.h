@@ -36,6 +36,12 @@ class Platform {
   // unseen before any is named); throws spelkub::SaveFilesError.
   virtual void WriteFiles(const std::vector<QString>& paths,
                           const std::vector<QByteArray>& texts) = 0;
+  // The bytes of a file just written, to check it before the save is
+  // reported; throws spelkub::SaveError when it cannot be read.
+  virtual QByteArray ReadFile(const QString& path) = 0;
+  // The history database of played coupons ($XDG_DATA_HOME/spelkub-lite/…);
+  // empty when there is no place for it.
+  virtual QString HistoryPath() { return {}; }
 
   // The open dialog for an existing file, with one filter such as "Kupong
   // (*.spelkub)", proposing `proposedPath` (or its folder); nullopt on cancel.

@@ -10,9 +10,12 @@
 #include <QPushButton>
 #include <QTranslator>
 #include <QUrl>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
+#include "commands/hand_in_command.h"
+#include "history/history_database.h"
 #include "io/save_file.h"
 
 namespace spelkub {
@@ -183,6 +186,15 @@ void QtPlatform::WriteFiles(const std::vector<QString>& paths,
     views.emplace_back(text.constData(), static_cast<size_t>(text.size()));
   }
   SaveTextFiles(names, views);
+}
+
+QByteArray QtPlatform::ReadFile(const QString& path) {
+  return QByteArray::fromStdString(ReadBackFile(QFile::encodeName(path).toStdString()));
+}
+
+QString QtPlatform::HistoryPath() {
+  return QFile::decodeName(QByteArray::fromStdString(
+      history::DefaultHistoryPath(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"))));
 }
 
 }  // namespace spelkub

@@ -50,6 +50,8 @@ class QtPlatform : public Platform {
   std::optional<QString> ChooseSaveFile(const QString& proposedPath) override;
   void WriteFile(const QString& path, const QByteArray& bytes) override;
   void WriteFiles(const std::vector<QString>& paths, const std::vector<QByteArray>& texts) override;
+  QByteArray ReadFile(const QString& path) override;
+  QString HistoryPath() override;
   std::optional<QString> ChooseOpenFile(const QString& proposedPath,
                                         const QString& filter) override;
   std::optional<QString> ChooseSaveFileAs(const QString& proposedPath, const QString& filter,

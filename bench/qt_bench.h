@@ -31,6 +31,7 @@ class SilentPlatform : public Platform {
   std::optional<QString> ChooseSaveFile(const QString&) override { return std::nullopt; }
   void WriteFile(const QString&, const QByteArray&) override {}
   void WriteFiles(const std::vector<QString>&, const std::vector<QByteArray>&) override {}
+  QByteArray ReadFile(const QString&) override { return {}; }
 };
 
 }  // namespace spelkub::bench

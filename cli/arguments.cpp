@@ -6,6 +6,7 @@
 
 #include "check/grading.h"
 #include "cli/commands.h"
+#include "cli/history_commands.h"
 #include "cli/rader.h"
 #include "coupon/choices.h"
 #include "coupon/shown_text.h"
@@ -22,10 +23,11 @@ namespace {
 constexpr std::string_view kUsage =
     "Usage:\n"
     "spelkub_rader [--game GAMES] [--13plus 0-1|2|3|F]\n"
-    "              [--guarantee G [--reversed] | --rows K [--reversed]] [--upload] [-o FILE]\n"
+    "              [--guarantee G [--reversed] | --rows K [--reversed]] [--upload [--m-lines]]\n"
+    "              [-o FILE]\n"
     "              MARKS\n"
     "spelkub_rader [--game GAME] [--13plus GOALS] --optimize G [--effort quick|normal|deep]\n"
-    "              [--threads N] [--upload] [-o FILE] MARKS\n"
+    "              [--threads N] [--upload [--m-lines]] [-o FILE] MARKS\n"
     "spelkub_rader [--game GAME] --analyse FILE [--streck PERCENTAGES] MARKS\n"
     "spelkub_rader --grade RESULT FILE\n"
     "spelkub_rader [--game GAME] [--coupon DOC] --value FILE [--chances P] [--streck P]\n"
@@ -57,6 +59,8 @@ constexpr std::string_view kHelpOptions =
     "                  and the coupon only, never on the machine or its load\n"
     "  --threads N     threads --optimize searches on (default: every core); the rows are the\n"
     "                  same for any N\n"
+    "  --m-lines       with --upload: M lines (one per product of marks the rows split into)\n"
+    "                  instead of E rows\n"
     "  --upload        the rows in today's hand-in form (product name, no 13plus); with -o\n"
     "                  NAME.txt more than 10000 rows go to NAME-1.txt, NAME-2.txt, ...\n"
     "  --analyse FILE  the guarantee of the coupon file's rows (- for standard input) on the\n"
@@ -147,6 +151,7 @@ enum class Flag {
   kEffort,
   kThreads,
   kUpload,
+  kMLines,
   kAnalyse,
   kStreck,
   kGrade,
@@ -182,7 +187,7 @@ constexpr KnownOption kKnownOptions[] = {
     {"--threads", Flag::kThreads, 1},     {"--upload", Flag::kUpload, 0},
     {"--analyse", Flag::kAnalyse, 1},     {"--streck", Flag::kStreck, 1},
     {"--grade", Flag::kGrade, 2},         {"--help", Flag::kHelp, 0},
-    {"--version", Flag::kVersion, 0},
+    {"--version", Flag::kVersion, 0},     {"--m-lines", Flag::kMLines, 0},
 };
 
 // The value layer's options.
@@ -439,6 +444,9 @@ std::string TakeRowsValue(Flag flag, std::string_view value, Options& options) {
     case Flag::kUpload:
       options.upload = true;
       return {};
+    case Flag::kMLines:
+      options.mLines = true;
+      return {};
     default:
       return {};
   }
@@ -537,6 +545,7 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
     case Flag::kEffort:
     case Flag::kThreads:
     case Flag::kUpload:
+    case Flag::kMLines:
       return TakeRowsValue(flag, value, options);
     case Flag::kAnalyse:
     case Flag::kStreck:
@@ -668,6 +677,7 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
     return "--streck kräver --analyse FILE";
   }
   if (Has(seen, Flag::kEffort) && options.optimizeLevel == 0) return "--effort kräver --optimize G";
+  if (Has(seen, Flag::kMLines) && !options.upload) return "--m-lines kräver --upload";
   if (Has(seen, Flag::kThreads) && options.optimizeLevel == 0) {
     return "--threads kräver --optimize G";
   }
@@ -797,7 +807,8 @@ std::string_view HelpText() {
         .append(options)
         .append(ValueHelpText())
         .append(ConditionHelpText())
-        .append(FetchHelpText());
+        .append(FetchHelpText())
+        .append(HistoryHelpText());
   }();
   return help;
 }

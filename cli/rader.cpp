@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "cli/commands.h"
+#include "cli/history_commands.h"
 #include "commands/hand_in_command.h"
 #include "commands/optimize_command.h"
 #include "coupon/messages.h"
@@ -111,7 +112,9 @@ bool WriteCouponText(const Options& options, std::string_view header, int64_t ro
 bool WriteHandIn(const Options& options, int32_t game, std::span<const PackedRow> rows,
                  Output& output) {
   try {
-    const Refusable<HandInFiles> files = PrepareHandIn(game, rows, options.plus13);
+    const Refusable<HandInFiles> files =
+        PrepareHandIn(game, rows, options.plus13,
+                      {options.mLines ? HandInForm::kMLines : HandInForm::kRows, std::nullopt});
     if (!files.value) {
       TellRefusal(output, files.refusal);
       return false;
@@ -313,6 +316,7 @@ void StandardStreams::WriteErr(std::string_view bytes) {
 
 int Run(std::span<const std::string_view> args, Output& output) {
   try {
+    if (const std::optional<int> status = RunHistoryCommand(args, output)) return *status;
     if (IsFetchCall(args)) return FetchCommand(args, output);
     std::optional<CouponDocument> document;
     if (!ReadCouponArgument(args, document, output)) return kExitRefused;

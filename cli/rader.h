@@ -90,6 +90,7 @@ struct Options {
   Effort effort = Effort::kNormal;
   int threads = 0;      // --threads N: the search's threads; 0 every core (the answer is the same)
   bool upload = false;  // --upload: the rows in today's hand-in form
+  bool mLines = false;  // --m-lines: with --upload, M lines instead of E rows
   // --analyse FILE [--streck PERCENTAGES], --grade RESULT FILE.
   std::string rowsPath;
   std::string streckText;  // as given; read into `streck` once the game is known

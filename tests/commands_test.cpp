@@ -266,11 +266,13 @@ TEST_F(ToolsBothWays, HandInSplitsIntoTheSameFiles) {
     EXPECT_EQ(platform.writes[file - 1].bytes.toStdString(), testing::ReadFile(name));
   }
   ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(platform.messages.front().text.toStdString(),
-            "2 filer sparade för inlämning: delad-1.txt till delad-2.txt.");
+  EXPECT_EQ(
+      platform.messages.front().text.toStdString(),
+      "2 filer sparade för inlämning: delad-1.txt till delad-2.txt. Högst 10 000 rader per fil.");
   EXPECT_EQ(companion.err,
             "spelkub_rader: Sparade 2 filer: " + folder.Path("delad-1.txt").string() + " till " +
-                folder.Path("delad-2.txt").string() + "\n");
+                folder.Path("delad-2.txt").string() +
+                "\nspelkub_rader: Högst 10 000 rader per fil.\n");
 }
 
 TEST_F(ToolsBothWays, HandInRefusesSupertotoInTheSameWords) {

@@ -102,6 +102,19 @@ class FakePlatform : public Platform {
     }
   }
   size_t namedBeforeFailure = 0;
+  // The bytes last written to the path (as a save's read-back finds them),
+  // or readBackOverride when set.
+  QByteArray ReadFile(const QString& path) override {
+    if (readBackOverride) return *readBackOverride;
+    for (auto write = writes.rbegin(); write != writes.rend(); ++write) {
+      if (write->path == path) return write->bytes;
+    }
+    throw SaveError("Kan inte läsa tillbaka \"" + path.toStdString() + "\".");
+  }
+  std::optional<QByteArray> readBackOverride;
+  // The history database's path; empty: the window has none.
+  QString historyPath;
+  QString HistoryPath() override { return historyPath; }
 
   std::optional<QString> ChooseOpenFile(const QString& proposedPath,
                                         const QString& filter) override {

@@ -88,14 +88,14 @@ TEST_F(HandInCommandTest, MoreRowsGoIntoNumberedFilesInOrder) {
   EXPECT_EQ(platform.writes[1].bytes.toStdString(), "Stryktipset\r\n" + rows.substr(split));
   EXPECT_EQ(platform.messages,
             OneBox(QStringLiteral("2 filer sparade för inlämning: rader-1.txt till "
-                                  "rader-2.txt."),
+                                  "rader-2.txt. Högst 10 000 rader per fil."),
                    QStringLiteral("SPARAT")));
 }
 
 TEST_F(HandInCommandTest, NamesTheFilesAsTheEngineDoes) {
   rowList = ManyRows(19683);
   tools::HandInCommand(Host());
-  const std::vector<std::string> names = HandInFileNames("/spel/rader.txt", 19683);
+  const std::vector<std::string> names = HandInFileNames("/spel/rader.txt", 2);
   ASSERT_EQ(platform.writes.size(), names.size());
   for (size_t i = 0; i < names.size(); ++i) {
     EXPECT_EQ(platform.writes[i].path.toStdString(), names[i]);
@@ -134,7 +134,8 @@ TEST_F(HandInCommandTest, AFewOlderFilesInTheBoxAndAllInItsDetails) {
   EXPECT_EQ(platform.writes.size(), 2u);
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_EQ(platform.messages[0].text,
-            QStringLiteral("2 filer sparade för inlämning: rader-1.txt till rader-2.txt.\n"
+            QStringLiteral("2 filer sparade för inlämning: rader-1.txt till rader-2.txt. Högst 10 "
+                           "000 rader per fil.\n"
                            "Obs! Äldre filer ligger kvar och ska inte lämnas in: rader-3.txt, "
                            "rader-4.txt, rader-5.txt, rader-6.txt, rader-7.txt … och 468 till."));
   QStringList all{QStringLiteral("Äldre filer som inte ska lämnas in:")};
@@ -171,7 +172,8 @@ TEST_F(HandInCommandTest, NamesOlderFilesThatTheSaveDidNotReplace) {
   tools::HandInCommand(Host());
   EXPECT_EQ(platform.writes.size(), 2u);
   EXPECT_EQ(platform.messages,
-            OneBox(QStringLiteral("2 filer sparade för inlämning: rader-1.txt till rader-2.txt.\n"
+            OneBox(QStringLiteral("2 filer sparade för inlämning: rader-1.txt till rader-2.txt. "
+                                  "Högst 10 000 rader per fil.\n"
                                   "Obs! Äldre filer ligger kvar och ska inte lämnas in: rader.txt, "
                                   "rader-3.txt."),
                    QStringLiteral("SPARAT")));

@@ -58,9 +58,10 @@ TEST_F(ToolsMenuTest, VerktygComesAfterLamnaInRaderWithItsItems) {
     names << item->objectName();
   }
   EXPECT_EQ(items, (QStringList{"Optimerad garanti...", "Garantianalys...", "Rätta rader...",
-                                "Spara för inlämning...", "Systemvärde...", "Radvärden..."}));
+                                "Spara för inlämning...", "Systemvärde...", "Radvärden...",
+                                "M-rader vid inlämning"}));
   EXPECT_EQ(names, (QStringList{"Optimeradgaranti1", "Garantianalys1", "Rttarader1",
-                                "Sparafrinlmning1", "Systemvrde1", "Radvrden1"}));
+                                "Sparafrinlmning1", "Systemvrde1", "Radvrden1", "Mrader1"}));
 }
 
 TEST_F(ToolsMenuTest, SystemvardeAndRadvardenAskForTheMatchValuesFirst) {
@@ -186,6 +187,7 @@ class FilePlatform : public testing::FakePlatform {
                   const std::vector<QByteArray>& texts) override {
     real_.WriteFiles(paths, texts);
   }
+  QByteArray ReadFile(const QString& path) override { return real_.ReadFile(path); }
 
  private:
   QtPlatform real_;
@@ -211,7 +213,8 @@ TEST_F(ToolsMenuFileTest, SparaForInlamningWritesTheFilesOnDisk) {
   EXPECT_EQ(testing::ReadFile(folder.Path("rader-2.txt")), "Stryktipset\r\n" + rows.substr(split));
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_EQ(platform.messages[0].text,
-            QStringLiteral("2 filer sparade för inlämning: rader-1.txt till rader-2.txt."));
+            QStringLiteral("2 filer sparade för inlämning: rader-1.txt till rader-2.txt. Högst 10 "
+                           "000 rader per fil."));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "app/qt_text.h"
 #include "app/tools/analysis_dialog.h"
 #include "app/tools/grade_dialog.h"
+#include "app/tools/history_dialogs.h"
 #include "app/tools/optimize_dialog.h"
 #include "commands/check_commands.h"
 #include "commands/hand_in_command.h"
@@ -112,7 +113,7 @@ void GradeCommand(const ToolHost& host) {
 }
 
 void HandInCommand(const ToolHost& host) {
-  const Refusable<HandInFiles> files = PrepareHandIn(host.rows());
+  const Refusable<HandInFiles> files = PrepareHandIn(host.rows(), {host.handInForm, std::nullopt});
   if (!files.value) {
     Show(host, files.refusal);
     return;
@@ -120,17 +121,22 @@ void HandInCommand(const ToolHost& host) {
   const std::optional<QString> path = host.platform.ChooseSaveFile(host.handInDialog.FileName);
   if (!path) return;
   host.handInDialog.FileName = *path;
-  const Refusable<HandInSaved> saved =
-      SaveHandIn(*files.value, QFile::encodeName(*path).toStdString(),
-                 [&host](std::span<const std::string> names, std::span<const std::string> texts) {
-                   WriteThrough(host.platform, names, texts);
-                 });
+  const Refusable<HandInSaved> saved = SaveHandIn(
+      *files.value, QFile::encodeName(*path).toStdString(),
+      [&host](std::span<const std::string> names, std::span<const std::string> texts) {
+        WriteThrough(host.platform, names, texts);
+      },
+      [&host](const std::string& name) {
+        return host.platform.ReadFile(QFile::decodeName(QByteArray::fromStdString(name)))
+            .toStdString();
+      });
   if (!saved.value) {
     Show(host, saved.refusal);
     return;
   }
   host.platform.ShowMessage(FromUtf8(saved.value->text), FromUtf8(kSavedMessage.caption),
                             FromUtf8(saved.value->details));
+  OfferToRecord(host, *files.value, *saved.value);
 }
 
 }  // namespace spelkub::tools

@@ -18,6 +18,7 @@
 #include "coupon/coupon_state.h"
 #include "coupon/row_set.h"
 #include "document/coupon_document.h"
+#include "handin/handin_reader.h"
 #include "session/session.h"
 #include "text/coupon_reader.h"
 
@@ -46,6 +47,8 @@ struct ToolHost {
   // The coupon document of the window: the match values, pool and conditions
   // the value tools read and the match table edits.
   CouponDocument& document;
+  // "Spara för inlämning" writes E rows, or M lines when the player chose them.
+  HandInForm handInForm = HandInForm::kRows;
 };
 
 void OptimizeCommand(const ToolHost& host);

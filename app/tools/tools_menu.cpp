@@ -1,5 +1,6 @@
 // The "Verktyg" menu's handlers: each hands the window's coupon, row list,
 // Label18 and platform to its command.
+#include <QAction>
 #include <QLabel>
 
 #include "app/form_building.h"
@@ -8,6 +9,7 @@
 #include "coupon/choices.h"
 
 spelkub::tools::ToolHost TForm1::ToolHostOf() {
+  const QAction* mLines = findChild<QAction*>(QStringLiteral("Mrader1"));
   return {state_,
           platform_,
           this,
@@ -18,7 +20,9 @@ spelkub::tools::ToolHost TForm1::ToolHostOf() {
           },
           [this](const QString& text) { SetStatusText(text); },
           handInDialog_,
-          document_};
+          document_,
+          mLines != nullptr && mLines->isChecked() ? spelkub::HandInForm::kMLines
+                                                   : spelkub::HandInForm::kRows};
 }
 
 void TForm1::Optimeradgaranti1Click() {

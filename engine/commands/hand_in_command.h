@@ -1,6 +1,7 @@
-// "Spara för inlämning" as a command: the rows in today's hand-in form, a file
-// per 10,000 rows, saved as one, with the reports of the window and of the
-// companion.
+// "Spara för inlämning" as a command, the one way both front ends save a
+// hand-in: the rows in today's hand-in form (E rows or M lines), split by the
+// row and stake caps, saved as one, every file read back with the strict
+// reader and compared with its rows before the save is reported.
 //
 // Policy, the same for both: rows of a game without a hand-in product are
 // refused, and so is no row at all; the 13plus add-on has no place in the
@@ -10,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -30,17 +32,25 @@ inline constexpr std::string_view kHandInCaption = "Spara för inlämning";
 struct HandInFiles {
   int32_t game = 0;
   int64_t rows = 0;
-  std::vector<std::string> texts;  // in order of HandInFileNames
-  bool plus13Note = false;         // the report adds kPlus13Note
+  HandInSplit split;        // the files, in order of HandInFileNames
+  bool plus13Note = false;  // the report adds kPlus13Note
+};
+
+// How the rows are to be handed in: as E rows or M lines, and what a row
+// costs (the game's row price unless a stake multiplies it).
+struct HandInChoice {
+  HandInForm form = HandInForm::kRows;
+  std::optional<int64_t> rowPriceOre;
 };
 
 // A game that cannot be handed in, refused before any row is made.
 std::optional<Refusal> CheckHandInGame(int32_t game);
 
 // Rows of `game`, made with 13plus or not.
-Refusable<HandInFiles> PrepareHandIn(int32_t game, std::span<const PackedRow> rows, bool plus13);
+Refusable<HandInFiles> PrepareHandIn(int32_t game, std::span<const PackedRow> rows, bool plus13,
+                                     const HandInChoice& choice = {});
 // The rows of a read text, with 13plus as its header says.
-Refusable<HandInFiles> PrepareHandIn(const ReadResult& read);
+Refusable<HandInFiles> PrepareHandIn(const ReadResult& read, const HandInChoice& choice = {});
 
 // The rows as the text of one file, for standard output; refused when they
 // need several.
@@ -48,6 +58,7 @@ Refusable<std::string_view> HandInToOutput(const HandInFiles& files);
 
 struct HandInSaved {
   std::vector<std::string> names;      // the files written, in order
+  std::vector<std::string> sha256;     // of each file's bytes, as written and read back
   std::vector<std::string> leftovers;  // older files the save did not replace
   std::string text;                    // the window's message box, under kSavedMessage's caption
   std::string details;  // its details: every older file, when the text names only a few
@@ -56,10 +67,19 @@ struct HandInSaved {
   std::vector<std::string> lines;
 };
 
-// Checks the target `path`, saves every file through `write` and reports.
-// A failed save throws SaveError, which says which of several files were
-// saved.
+// Reads a written file's bytes back; throws SaveError when it cannot.
+using HandInReadBack = std::function<std::string(const std::string& name)>;
+// The file as it is on the disk.
+std::string ReadBackFile(const std::string& name);
+
+// Checks the target `path`, saves every file through `write`, reads each back
+// through `readBack` with the strict reader and compares it with its rows,
+// and only then reports (a pipe or a device, which cannot be read back, is
+// not read). A failed save throws SaveError, which says which of
+// several files were saved; a file that reads back wrong throws SaveError
+// naming it and telling not to hand it in.
 Refusable<HandInSaved> SaveHandIn(const HandInFiles& files, const std::string& path,
-                                  const HandInWriter& write = SaveHandInFiles);
+                                  const HandInWriter& write = SaveHandInFiles,
+                                  const HandInReadBack& readBack = ReadBackFile);
 
 }  // namespace spelkub

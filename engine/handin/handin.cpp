@@ -1,5 +1,6 @@
 #include "handin/handin.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <stdexcept>
@@ -31,7 +32,8 @@ void CheckRows(int32_t game, std::span<const PackedRow> rows) {
   const uint32_t low = 0x55555555u & ((uint32_t{1} << (2 * matches)) - 1);
   for (const PackedRow row : rows) {
     if ((row >> (2 * matches)) != 0 || (row & (row >> 1) & low) != 0) {
-      throw std::invalid_argument("SaveForHandIn: not a " + std::to_string(matches) + "-match row");
+      throw std::invalid_argument("SplitForHandIn: not a " + std::to_string(matches) +
+                                  "-match row");
     }
   }
 }
@@ -52,36 +54,122 @@ std::string NumberedName(const std::string& path, int64_t number) {
   return stem + "-" + std::to_string(number) + extension;
 }
 
-int64_t FileCount(int64_t rows) {
-  return rows <= kHandInRowsPerFile ? 1 : (rows + kHandInRowsPerFile - 1) / kHandInRowsPerFile;
-}
-
 bool Exists(const std::string& path) {
   std::error_code error;
   return std::filesystem::exists(path, error);
 }
 
-std::span<const PackedRow> FileRows(std::span<const PackedRow> rows, size_t file) {
-  const size_t begin = file * kHandInRowsPerFile;
-  return rows.subspan(begin, std::min<size_t>(kHandInRowsPerFile, rows.size() - begin));
+// "1 234 567" for a count.
+std::string Grouped(int64_t count) {
+  const std::string digits = std::to_string(count);
+  std::string grouped;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ' ';
+    grouped += digits[i];
+  }
+  return grouped;
+}
+
+std::string KronorText(int64_t ore) {
+  std::string text = Grouped(ore / 100);
+  if (ore % 100 != 0) {
+    text += ',';
+    text += static_cast<char>('0' + ore % 100 / 10);
+    text += static_cast<char>('0' + ore % 10);
+  }
+  return text + " kr";
+}
+
+std::string MLinesText(int32_t game, std::span<const MSystem> systems) {
+  std::string text = std::string(ProductName(game)) + std::string(kLineBreak);
+  for (const MSystem& system : systems) text += system.Line() + std::string(kLineBreak);
+  return text;
 }
 
 }  // namespace
 
-std::vector<std::string> HandInFileNames(const std::string& path, int64_t rows) {
-  const int64_t files = FileCount(rows);
-  if (files == 1) return {path};
+int64_t RowPriceOre(int32_t game) {
+  return static_cast<int64_t>(Rules(game).rowPrice * 100 + 0.5);
+}
+
+HandInSplit SplitForHandIn(int32_t game, std::span<const PackedRow> rows, HandInForm form,
+                           int64_t rowPriceOre) {
+  (void)ProductName(game);  // refuses a game that cannot be handed in, rows or not
+  CheckRows(game, rows);
+  if (rowPriceOre < 1 || rowPriceOre > kHandInStakeCapOre) {
+    throw HandInRefused("En rad för " + KronorText(rowPriceOre) + " ryms inte i en fil: högst " +
+                        KronorText(kHandInStakeCapOre) + " per fil.");
+  }
+  const int64_t rowsByStake = kHandInStakeCapOre / rowPriceOre;
+  HandInSplit split;
+  split.form = form;
+  if (form == HandInForm::kRows) {
+    const int64_t perFile = std::min(kHandInRowsPerFile, rowsByStake);
+    for (size_t begin = 0; begin < rows.size(); begin += static_cast<size_t>(perFile)) {
+      HandInFile file;
+      const auto part = rows.subspan(begin, std::min<size_t>(perFile, rows.size() - begin));
+      file.text = HandInText(game, part);
+      file.rows.assign(part.begin(), part.end());
+      file.lines = static_cast<int64_t>(part.size());
+      split.files.push_back(std::move(file));
+    }
+    if (split.files.size() > 1) {
+      split.why = perFile == kHandInRowsPerFile
+                      ? "Högst " + Grouped(kHandInRowsPerFile) + " rader per fil."
+                      : "Högst " + KronorText(kHandInStakeCapOre) +
+                            " per fil: " + Grouped(perFile) + " rader à " +
+                            KronorText(rowPriceOre) + ".";
+    }
+    return split;
+  }
+  const int matches = Rules(game).matches;
+  const std::vector<MSystem> systems =
+      SplitIntoMSystems(matches, rows, std::min(kLargestMSystem, rowsByStake));
+  bool byStake = false;
+  size_t begin = 0;
+  while (begin < systems.size()) {
+    size_t end = begin;
+    int64_t fileRows = 0;
+    while (end < systems.size() && static_cast<int64_t>(end - begin) < kHandInMLinesPerFile) {
+      if (fileRows + systems[end].Rows() > rowsByStake) {
+        byStake = true;
+        break;
+      }
+      fileRows += systems[end].Rows();
+      ++end;
+    }
+    HandInFile file;
+    const std::span<const MSystem> part(systems.data() + begin, end - begin);
+    file.text = MLinesText(game, part);
+    for (const MSystem& system : part) {
+      const std::vector<PackedRow> expanded = system.Expand();
+      file.rows.insert(file.rows.end(), expanded.begin(), expanded.end());
+    }
+    file.lines = static_cast<int64_t>(part.size());
+    split.files.push_back(std::move(file));
+    begin = end;
+  }
+  if (split.files.size() > 1) {
+    split.why = byStake ? "Högst " + KronorText(kHandInStakeCapOre) +
+                              " per fil: " + Grouped(rowsByStake) + " rader à " +
+                              KronorText(rowPriceOre) + "."
+                        : "Högst " + Grouped(kHandInMLinesPerFile) + " M-rader per fil.";
+  }
+  return split;
+}
+
+std::vector<std::string> HandInFileNames(const std::string& path, size_t files) {
+  if (files <= 1) return {path};
   std::vector<std::string> names;
-  names.reserve(static_cast<size_t>(files));
-  for (int64_t k = 1; k <= files; ++k) names.push_back(NumberedName(path, k));
+  names.reserve(files);
+  for (size_t k = 1; k <= files; ++k) names.push_back(NumberedName(path, static_cast<int64_t>(k)));
   return names;
 }
 
-std::vector<std::string> LeftoverHandInFiles(const std::string& path, int64_t rows) {
-  const int64_t files = FileCount(rows);
+std::vector<std::string> LeftoverHandInFiles(const std::string& path, size_t files) {
   std::vector<std::string> leftovers;
   if (files > 1 && Exists(path)) leftovers.push_back(path);
-  for (int64_t k = files == 1 ? 1 : files + 1;; ++k) {
+  for (int64_t k = files <= 1 ? 1 : static_cast<int64_t>(files) + 1;; ++k) {
     std::string name = NumberedName(path, k);
     if (!Exists(name)) break;
     leftovers.push_back(std::move(name));
@@ -98,9 +186,8 @@ std::string HandInText(int32_t game, std::span<const PackedRow> rows) {
   return CouponText(set);
 }
 
-void CheckHandInTarget(const std::string& path, int64_t rows) {
-  const int64_t files = FileCount(rows);
-  if (files == 1) return;
+void CheckHandInTarget(const std::string& path, size_t files) {
+  if (files <= 1) return;
   // The numbered names are made from the chosen one: a folder, or no name at
   // all, is refused as a single save would refuse it, not turned into "-1.txt".
   std::error_code error;
@@ -115,16 +202,6 @@ void CheckHandInTarget(const std::string& path, int64_t rows) {
     throw HandInRefused("Raderna behöver " + std::to_string(files) + " filer, och \"" + path +
                         "\" är ingen vanlig fil. Ange en vanlig fil eller ett nytt namn.");
   }
-}
-
-std::vector<std::string> HandInTexts(int32_t game, std::span<const PackedRow> rows) {
-  (void)ProductName(game);  // refuses a game that cannot be handed in, rows or not
-  std::vector<std::string> texts;
-  texts.reserve(static_cast<size_t>(FileCount(static_cast<int64_t>(rows.size()))));
-  for (size_t begin = 0; begin < rows.size(); begin += kHandInRowsPerFile) {
-    texts.push_back(HandInText(game, FileRows(rows, begin / kHandInRowsPerFile)));
-  }
-  return texts;
 }
 
 void WriteHandInFiles(std::span<const std::string> names, std::span<const std::string> texts,
@@ -144,17 +221,6 @@ void SaveHandInFiles(std::span<const std::string> names, std::span<const std::st
   }
   const std::vector<std::string_view> views(texts.begin(), texts.end());
   SaveTextFiles(names, views);
-}
-
-std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
-                                       std::span<const PackedRow> rows) {
-  (void)ProductName(game);  // refuses a game that cannot be handed in
-  if (rows.empty()) throw HandInRefused(std::string(kNoRowsRefusal));
-  CheckRows(game, rows);
-  CheckHandInTarget(path, static_cast<int64_t>(rows.size()));
-  std::vector<std::string> names = HandInFileNames(path, static_cast<int64_t>(rows.size()));
-  WriteHandInFiles(names, HandInTexts(game, rows), SaveHandInFiles);
-  return names;
 }
 
 std::string HandInSaveFailure(std::string_view reason, size_t saved, size_t files) {

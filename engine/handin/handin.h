@@ -1,11 +1,10 @@
 // "Spara för inlämning": the rows in the form the operator takes today: a
 // text file, CR LF, the game's hand-in product name alone as header
-// ("Stryktipset" or "Europatipset"), then its row lines, at most 10,000 rows
-// a file. A game without a product name (Supertoto) cannot be handed in this
-// way. The form has no place for the
-// 13plus add-on: rows made with 13plus are handed in all the same, and the
-// report of the save adds kPlus13Note, so that the player chooses 13plus at
-// the operator. Both the window and the companion follow this.
+// ("Stryktipset" or "Europatipset"), then its E rows or M lines, at most
+// 10,000 rows (or 1,000 M lines) and 20,000 kr a file. A game without a product name (Supertoto)
+// cannot be handed in this way. The form has no place for the 13plus add-on: rows made with 13plus
+// are handed in all the same, and the report of the save adds kPlus13Note, so that the player
+// chooses 13plus at the operator. Both the window and the companion follow this.
 #pragma once
 
 #include <cstdint>
@@ -19,10 +18,14 @@
 #include "coupon/coupon_state.h"
 #include "coupon/games.h"
 #include "coupon/system_shape.h"
+#include "handin/handin_reader.h"
+#include "handin/m_lines.h"
 
 namespace spelkub {
 
 inline constexpr int64_t kHandInRowsPerFile = 10000;
+// The most one file may stake, in öre: 20,000 kr.
+inline constexpr int64_t kHandInStakeCapOre = 2000000;
 
 // Why a game that has no hand-in product cannot be handed in:
 // "Supertoto kan inte lämnas in på det här sättet."
@@ -41,34 +44,58 @@ class HandInRefused : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The names the rows go to: `path` itself when they fit one file, else
-// NAME-1.txt, NAME-2.txt, ... beside it (NAME is path without ".txt", in any
-// letter case; a path without it gets ".txt" on each name). Every file but the
-// last holds exactly kHandInRowsPerFile rows.
-std::vector<std::string> HandInFileNames(const std::string& path, int64_t rows);
+// One file of a hand-in: its text and the rows it holds, in the order reading
+// it back gives them (an M line's rows match 1 fastest).
+struct HandInFile {
+  std::string text;
+  std::vector<PackedRow> rows;
+  int64_t lines = 0;  // E rows or M lines
+};
 
-// Files that an earlier save to `path` may have left and a save of `rows` rows
-// would not replace: `path` itself when the rows need several files, and
+// The rows split into files. E rows: at most kHandInRowsPerFile rows and
+// kHandInStakeCapOre a file, in the rows' order. M lines: the rows split
+// exactly into products (see SplitIntoMSystems) of at most kLargestMSystem
+// rows and the stake cap, at most kHandInMLinesPerFile lines and the stake
+// cap a file.
+struct HandInSplit {
+  HandInForm form = HandInForm::kRows;
+  std::vector<HandInFile> files;
+  // Why there are that many files, for the report: "Högst 10 000 rader per
+  // fil." or "Högst 20 000 kr per fil: 4 000 rader à 5 kr."; empty for one file.
+  std::string why;
+};
+
+// `rowPriceOre` is what one row costs (the game's row price times the stake
+// chosen). Throws HandInRefused for a game that cannot be handed in, and for
+// a row that costs more than a file may stake.
+HandInSplit SplitForHandIn(int32_t game, std::span<const PackedRow> rows, HandInForm form,
+                           int64_t rowPriceOre);
+// The game's own row price in öre.
+int64_t RowPriceOre(int32_t game);
+
+// The names `files` files go to: `path` itself for one, else NAME-1.txt,
+// NAME-2.txt, ... beside it (NAME is path without ".txt", in any letter case;
+// a path without it gets ".txt" on each name).
+std::vector<std::string> HandInFileNames(const std::string& path, size_t files);
+
+// Files that an earlier save to `path` may have left and a save of `files`
+// files would not replace: `path` itself when there are several, and
 // NAME-k.txt beyond the new count. They are never removed (they are the
 // user's); a caller should name them, since handing them in with the new ones
 // would stake rows twice.
-std::vector<std::string> LeftoverHandInFiles(const std::string& path, int64_t rows);
+std::vector<std::string> LeftoverHandInFiles(const std::string& path, size_t files);
 
-// Refuses a `path` that the hand-in of `rows` rows cannot use, before
-// anything is written. Rows that need several files make numbered names
+// Refuses a `path` that a hand-in of `files` files cannot use, before
+// anything is written. Several files get numbered names
 // from the path, so it must name a regular file or a new one: a device or a
 // pipe (also through a link) is refused with HandInRefused, which says so;
 // no name at all or a folder with the SaveError a save would give. One file
 // may go anywhere a save may.
-void CheckHandInTarget(const std::string& path, int64_t rows);
+void CheckHandInTarget(const std::string& path, size_t files);
 
 // The text of one file: header, then the rows, CR LF after every line. Throws
 // HandInRefused for a game that cannot be handed in.
 std::string HandInText(int32_t game, std::span<const PackedRow> rows);
-
-// The texts of every file the rows go to, in order of HandInFileNames. Throws
-// HandInRefused for Supertoto.
-std::vector<std::string> HandInTexts(int32_t game, std::span<const PackedRow> rows);
 
 // Saves the files `names` with the `texts`: one as every file is saved,
 // several as one save (see SaveTextFiles). A front end may pass its own way
@@ -80,26 +107,6 @@ void WriteHandInFiles(std::span<const std::string> names, std::span<const std::s
                       const HandInWriter& write);
 // The engine's own way: SaveTextFile for one file, SaveTextFiles for several.
 void SaveHandInFiles(std::span<const std::string> names, std::span<const std::string> texts);
-
-// Writes every file and returns their names. Throws HandInRefused (also for
-// the target, see CheckHandInTarget), or SaveError when a file cannot be
-// written.
-//
-// One file is saved like every save. Several are saved as one (see
-// SaveTextFiles), so that neither a failure nor Ctrl-C, SIGTERM or SIGHUP
-// leaves a mix of new and old files that looks complete: every file is
-// written unseen and flushed first; only then are all named, in one short
-// step that those signals wait for. When writing any of them fails,
-// no target was touched; the SaveError names the failure and adds "Ingen av
-// de N filerna sparades.". Should flushing or naming fail part-way (a file
-// system failing between two files), files 1 to K are the new ones and the
-// rest are as they were, and the SaveError says so ("Fil 1 till K av N
-// sparades, övriga inte: spara igen innan du lämnar in."). Nothing the user
-// had is removed. The exception, as in every save: a target with several hard
-// links, or in a folder that takes no new file, is written in place at once,
-// so it may be new although the save as a whole failed.
-std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
-                                       std::span<const PackedRow> rows);
 
 // The text of a SaveError for several hand-in files: the failed save's own
 // text (`reason`), then which of the `files` were saved, in order, before it

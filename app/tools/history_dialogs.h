@@ -1,0 +1,141 @@
+// The history of played coupons in the window: recording a coupon after
+// "Spara för inlämning" or from files already uploaded ("Bokför spelad
+// kupong..."), settling a draw ("Rätta spelad omgång..."), and "Mina
+// omgångar...", the list with its filters and the chart of the return over
+// time. The database is the platform's HistoryPath(); each job on the worker
+// opens its own connection, so the window and the companion may write at once.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/tools/tools.h"
+#include "commands/hand_in_command.h"
+#include "commands/history_command.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+
+namespace spelkub::tools {
+
+class Worker;
+class ReturnChart;
+
+// The remembered answer to the offer after a hand-in save: "ja", "nej", or
+// none (ask).
+inline constexpr std::string_view kRecordChoiceKey = "bokfor_efter_inlamning";
+
+// Asks for the draw (and the closing time), then records on the worker with
+// progress and "Avbryt". With `offer`, it is the question after a hand-in
+// save: "Bokför inte" and a box "Kom ihåg mitt val".
+class RecordDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  RecordDialog(RecordInput input, std::string databasePath, bool offer, QWidget* parent = nullptr);
+  ~RecordDialog() override;
+
+  Worker& RecordWorker() { return *worker_; }
+  // After the dialog: the recorded coupon's report, or empty.
+  const std::optional<Recorded>& Result() const { return result_; }
+  const std::string& Refused() const { return refused_; }
+  bool Remember() const;
+  bool Declined() const { return declined_; }
+
+ private:
+  void Record();
+  void Finish();
+
+  RecordInput input_;
+  std::string databasePath_;
+  QSpinBox* draw_ = nullptr;
+  QLineEdit* close_ = nullptr;
+  QCheckBox* remember_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QLabel* status_ = nullptr;
+  QPushButton* record_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  Worker* worker_ = nullptr;
+  Refusable<Recorded> outcome_;
+  std::optional<Recorded> result_;
+  std::string refused_;
+  bool declined_ = false;
+};
+
+// The draw's result and official payouts typed, then every coupon of the draw
+// settled on the worker.
+class SettleDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  SettleDialog(std::string databasePath, int32_t game, QWidget* parent = nullptr);
+  ~SettleDialog() override;
+
+  Worker& SettleWorker() { return *worker_; }
+  QString ReportText() const;
+
+ private:
+  void Settle();
+  void Finish();
+
+  std::string databasePath_;
+  QComboBox* game_ = nullptr;
+  QSpinBox* draw_ = nullptr;
+  QLineEdit* result_ = nullptr;
+  QLineEdit* payouts_ = nullptr;
+  QPushButton* settle_ = nullptr;
+  QLabel* error_ = nullptr;
+  QPlainTextEdit* report_ = nullptr;
+  Worker* worker_ = nullptr;
+  Refusable<Settled> outcome_;
+};
+
+// "Mina omgångar": the played coupons with date, game, draw, rows, stake, won
+// and net; filters by game and period; the cumulative net over time beside
+// what the value model expected; the list exported as CSV.
+class HistoryDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  HistoryDialog(std::string databasePath, Platform& platform, QWidget* parent = nullptr);
+
+  QTableWidget* Table() const { return table_; }
+  const std::vector<history::PlayedSummary>& Shown() const { return list_; }
+  // Reads the list again with the filters' values.
+  void Reload();
+
+ private:
+  void Export();
+
+  std::string databasePath_;
+  Platform& platform_;
+  QComboBox* game_ = nullptr;
+  QComboBox* period_ = nullptr;
+  QTableWidget* table_ = nullptr;
+  QLabel* totals_ = nullptr;
+  QLabel* error_ = nullptr;
+  ReturnChart* chart_ = nullptr;
+  std::vector<history::PlayedSummary> list_;
+};
+
+// After a successful hand-in save: offers to record the saved rows, unless
+// the player said to remember "Bokför inte".
+void OfferToRecord(const ToolHost& host, const HandInFiles& files, const HandInSaved& saved);
+// "Bokför spelad kupong...": hand-in files someone already uploaded.
+void RecordPlayedCommand(const ToolHost& host);
+// "Rätta spelad omgång...".
+void SettleCommand(const ToolHost& host);
+// "Mina omgångar...".
+void HistoryCommand(const ToolHost& host);
+
+}  // namespace spelkub::tools
