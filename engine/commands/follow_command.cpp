@@ -19,9 +19,9 @@ std::string Rows(int64_t count) {
   return Count(count) + (count == 1 ? " rad" : " rader");
 }
 
-// "P 0,52 % (1 på 192)".
+// "0,52 % (1 på 192)"; no "1 på" for an even chance or better.
 std::string ChanceText(double chance) {
-  const std::string oneIn = OneInText(chance);
+  const std::string oneIn = chance < 0.5 ? OneInText(chance) : std::string();
   return PercentText(chance) + (oneIn.empty() ? "" : " (" + oneIn + ")");
 }
 
