@@ -105,6 +105,7 @@ class TForm1 : public QMainWindow {
   QAction* N1 = nullptr;  // the separator before the match values
   QAction* Matchvrdering1 = nullptr;
   QAction* Villkor1 = nullptr;
+  QAction* Fljkupongen1 = nullptr;  // "Följ kupongen..." (app/tools/follow_menu.cpp)
   // Below Label17: how many system rows the conditions keep, "Villkor: N av
   // M"; shown only while the document's conditions are in use.
   QLabel* Label20 = nullptr;
@@ -134,6 +135,7 @@ class TForm1 : public QMainWindow {
   void Sparakupong1Click();
   void Matchvrdering1Click();
   void Villkor1Click();
+  void Fljkupongen1Click();  // app/tools/follow_menu.cpp
 
   // Whether the coupon document as it would be saved now (the current marks,
   // game and goals with the values) differs from the file it came from; with
