@@ -122,7 +122,8 @@ TEST_F(DocumentWindowTest, KupongComesAfterVerktygWithItsItems) {
                                                       {"Sparakupong1", "Spara kupong..."},
                                                       {"N1", "-"},
                                                       {"Matchvrdering1", "Matchvärdering..."},
-                                                      {"Villkor1", "Villkor..."}}));
+                                                      {"Villkor1", "Villkor..."},
+                                                      {"Fljkupongen1", "Följ kupongen..."}}));
 }
 
 TEST_F(DocumentWindowTest, OpeningSetsGameGoalsAndMarksAsClicksWouldAndLeavesTheRows) {
