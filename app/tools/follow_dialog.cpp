@@ -434,11 +434,11 @@ void FollowDialog::ShowOutcome() {
   alive_->setPlainText(lines);
 }
 
-void FollowCommand(const ToolHost& host) {
-  ValueRows read = ReadValueRows(host.rowListText, host.state.Game);
+bool FollowCommand(const ToolHost& host) {
+  ValueRows read = ValueRowsOf(host.rows(), host.state.Game);
   if (!read.rows) {
     host.platform.ShowMessage(FromUtf8(read.refusal), kCaption);
-    return;
+    return false;
   }
   const ValueInput input = ValueInputOf(host.state, host.document);
   const int matches = Rules(host.state.Game).matches;
@@ -456,16 +456,20 @@ void FollowCommand(const ToolHost& host) {
   if (model.gap == ValueGap::kStreck || model.gap == ValueGap::kTurnover ||
       (model.gap == ValueGap::kChances && results.Decided() < matches)) {
     host.platform.ShowMessage(ValueRefusalText(model), kCaption);
-    return;
+    return false;
   }
   FollowDialog dialog(input, std::move(*read.rows), results, host.window);
   dialog.Recompute();
   RunToolDialog(dialog);
   // The decided results are kept in the coupon document.
+  bool changed = false;
   for (int m = 0; m < matches; ++m) {
     const MatchStatus& status = dialog.Results().match[m];
-    host.document.results[m] = status.Decided() ? status.sign : kNoResult;
+    const int result = status.Decided() ? status.sign : kNoResult;
+    changed = changed || host.document.results[m] != result;
+    host.document.results[m] = result;
   }
+  return changed;
 }
 
 }  // namespace spelkub::tools

@@ -3,5 +3,5 @@
 #include "app/tools/tools.h"
 
 void TForm1::Fljkupongen1Click() {
-  spelkub::tools::FollowCommand(ToolHostOf());
+  if (spelkub::tools::FollowCommand(ToolHostOf())) session_.DocumentEdited();
 }
