@@ -64,4 +64,10 @@ void TForm1::BuildMenu() {
       addItem(Kupong1, QStringLiteral("Fljkupongen1"), QStringLiteral("Följ kupongen..."));
   connect(Fljkupongen1, &QAction::triggered, this,
           [this] { Guard("Fljkupongen1Click", [this] { Fljkupongen1Click(); }); });
+  // This week's draw from the operator's service (app/draw_commands.cpp).
+  N2 = Kupong1->addSeparator();
+  N2->setObjectName(QStringLiteral("N2"));
+  Hmtaomgng1 = addItem(Kupong1, QStringLiteral("Hmtaomgng1"), QStringLiteral("Hämta omgång..."));
+  Uppdaterastreck1 =
+      addItem(Kupong1, QStringLiteral("Uppdaterastreck1"), QStringLiteral("Uppdatera streck"));
 }

@@ -36,6 +36,10 @@ constexpr std::string_view kUsage =
     "              [--chances P] [--streck P] [--turnover T] [MARKS]\n"
     "spelkub_rader [--game GAME] [--coupon DOC] --follow RESULT FILE [--chances P] [--streck P]\n"
     "              [--turnover T] [--tsv]\n"
+    "spelkub_rader --fetch GAME [--draw N] [--coupon DOC] [--odds-method M] [--api-base URL]\n"
+    "              --save-coupon FILE\n"
+    "spelkub_rader --fetch-result GAME --draw N [[--coupon DOC] --save-coupon FILE]\n"
+    "              [--api-base URL]\n"
     "spelkub_rader --help | --version\n";
 
 constexpr std::string_view kHelpIntro =
@@ -815,7 +819,8 @@ std::string_view HelpText() {
         .append(options)
         .append(ValueHelpText())
         .append(ConditionHelpText())
-        .append(FollowHelpText());
+        .append(FollowHelpText())
+        .append(FetchHelpText());
   }();
   return help;
 }

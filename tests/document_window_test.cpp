@@ -123,7 +123,10 @@ TEST_F(DocumentWindowTest, KupongComesAfterVerktygWithItsItems) {
                                                       {"N1", "-"},
                                                       {"Matchvrdering1", "Matchvärdering..."},
                                                       {"Villkor1", "Villkor..."},
-                                                      {"Fljkupongen1", "Följ kupongen..."}}));
+                                                      {"Fljkupongen1", "Följ kupongen..."},
+                                                      {"N2", "-"},
+                                                      {"Hmtaomgng1", "Hämta omgång..."},
+                                                      {"Uppdaterastreck1", "Uppdatera streck"}}));
 }
 
 TEST_F(DocumentWindowTest, OpeningSetsGameGoalsAndMarksAsClicksWouldAndLeavesTheRows) {
