@@ -59,6 +59,11 @@ void TForm1::BuildMenu() {
   Matchvrdering1 =
       addItem(Kupong1, QStringLiteral("Matchvrdering1"), QStringLiteral("Matchvärdering..."));
   Villkor1 = addItem(Kupong1, QStringLiteral("Villkor1"), QStringLiteral("Villkor..."));
+  // Following the coupon while its matches are played; bound here.
+  Fljkupongen1 =
+      addItem(Kupong1, QStringLiteral("Fljkupongen1"), QStringLiteral("Följ kupongen..."));
+  connect(Fljkupongen1, &QAction::triggered, this,
+          [this] { Guard("Fljkupongen1Click", [this] { Fljkupongen1Click(); }); });
   // This week's draw from the operator's service (app/draw_commands.cpp).
   N2 = Kupong1->addSeparator();
   N2->setObjectName(QStringLiteral("N2"));

@@ -36,6 +36,8 @@ constexpr std::string_view kUsage =
     "              [--turnover T] [--jackpot KR] [--tsv]\n"
     "spelkub_rader [--game GAME] [--13plus GOALS] [--coupon DOC] --save-coupon FILE\n"
     "              [--chances P] [--streck P] [--turnover T] [--jackpot KR] [MARKS]\n"
+    "spelkub_rader [--game GAME] [--coupon DOC] --follow RESULT FILE [--chances P] [--streck P]\n"
+    "              [--turnover T] [--tsv]\n"
     "spelkub_rader --fetch GAME [--draw N] [--coupon DOC] [--odds-method M] [--api-base URL]\n"
     "              --save-coupon FILE\n"
     "spelkub_rader --fetch-result GAME --draw N [[--coupon DOC] --save-coupon FILE]\n"
@@ -171,6 +173,8 @@ enum class Flag {
   kMaxBroken,
   kNoCouponConditions,
   kWholeSystem,
+  // "Följ kupongen" (cli/follow_commands.cpp).
+  kFollow,
 };
 
 struct KnownOption {
@@ -217,7 +221,15 @@ struct EffortName {
 constexpr EffortName kEffortNames[] = {
     {Effort::kQuick, "quick"}, {Effort::kNormal, "normal"}, {Effort::kDeep, "deep"}};
 
+// "Följ kupongen".
+constexpr KnownOption kFollowOptions[] = {
+    {"--follow", Flag::kFollow, 2},
+};
+
 const KnownOption* FindOption(std::string_view arg) {
+  for (const KnownOption& option : kFollowOptions) {
+    if (option.name == arg) return &option;
+  }
   for (const KnownOption& option : kKnownOptions) {
     if (option.name == arg) return &option;
   }
@@ -565,6 +577,11 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
     case Flag::kNoCouponConditions:
     case Flag::kWholeSystem:
       return TakeConditionValue(flag, value, options);
+    case Flag::kFollow:
+      options.command = Command::kFollow;
+      options.results = std::string(values[0]);
+      options.rowsPath = std::string(values[1]);
+      return {};
     case Flag::kReversed:
     case Flag::kHelp:
     case Flag::kVersion:
@@ -645,8 +662,25 @@ std::string CheckConditionCombination(const std::vector<Flag>& seen, const Optio
   return ConditionTextsProblem(options, MatchesInPlay(options.game));
 }
 
+// --follow RESULT FILE: the value options, and RESULT fits some game.
+std::string CheckFollowCombination(const std::vector<Flag>& seen) {
+  for (const Flag flag : seen) {
+    if (flag != Flag::kFollow && flag != Flag::kGame && flag != Flag::kCoupon &&
+        flag != Flag::kChances && flag != Flag::kStreck && flag != Flag::kTurnover &&
+        flag != Flag::kTsv) {
+      return "--follow RESULT FILE tar bara --game, --coupon, --chances, --streck, --turnover "
+             "och --tsv";
+    }
+  }
+  return {};
+}
+
 // The options that go together, and the values that depend on the game.
 std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
+  if (Has(seen, Flag::kFollow)) {
+    options.value.gameGiven = Has(seen, Flag::kGame);
+    return CheckFollowCombination(seen);
+  }
   if (auto valueCheck = CheckValueCombination(seen, options)) return std::move(*valueCheck);
   if (std::string error = CheckConditionCombination(seen, options); !error.empty()) return error;
   const auto onlyWith = [&](std::initializer_list<Flag> allowed) {
@@ -763,6 +797,10 @@ std::string TakeMarks(const std::vector<std::string_view>& marks, bool haveDocum
     if (!marks.empty()) return "--grade RESULT FILE tar inga andra flaggor och inga MARKS";
     return {};
   }
+  if (options.command == Command::kFollow) {
+    if (!marks.empty()) return "--follow RESULT FILE tar inga MARKS";
+    return {};
+  }
   options.value.marksGiven = !marks.empty();
   if (options.command == Command::kValue || options.command == Command::kRowValues) {
     if (!marks.empty()) {
@@ -807,6 +845,7 @@ std::string_view HelpText() {
         .append(options)
         .append(ValueHelpText())
         .append(ConditionHelpText())
+        .append(FollowHelpText())
         .append(FetchHelpText())
         .append(HistoryHelpText());
   }();

@@ -10,6 +10,7 @@
 #include "cli/rader.h"
 #include "commands/conditions_command.h"
 #include "commands/refusal.h"
+#include "commands/value_command.h"
 
 namespace spelkub::cli {
 
@@ -48,6 +49,24 @@ void TakeDocument(const CouponDocument& document, Options& options);
 std::optional<Streck> StreckOfDocument(const CouponDocument& document, int matches);
 // The value options and the value model, for --help.
 std::string_view ValueHelpText();
+// The rows of a file of rows (--value, --row-values, --follow) with the game
+// they are valued in, --game's, else --coupon's, else the file's; or nullopt
+// after telling why not, with the exit status in `status`.
+struct ValuedRows {
+  std::vector<PackedRow> rows;
+  ValueInput input;
+};
+std::optional<ValuedRows> PrepareValue(const Options& options, Output& output, int* status);
+// Tells a refusal of the value model, with where the missing value is given;
+// false when there is none.
+bool TellModelRefusal(const ValueModelOutcome& model, Output& output);
+// The notes on scaled percentages: part of the report for a person, on
+// standard error beside machine-readable output.
+void TellNotes(const std::string& notes, Output& output);
+
+// "Följ kupongen" (cli/follow_commands.cpp): --follow RESULT FILE.
+int Follow(const Options& options, Output& output);
+std::string_view FollowHelpText();
 
 // The document the options describe for `game`: --coupon's or a fresh one,
 // with the options' game, 13plus choice and marks, and the values given as

@@ -342,6 +342,8 @@ int Run(std::span<const std::string_view> args, Output& output) {
         return RowValues(options, output);
       case Command::kSaveCoupon:
         return SaveCoupon(options, output);
+      case Command::kFollow:
+        return Follow(options, output);
       case Command::kGenerate:
         break;
     }

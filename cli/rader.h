@@ -49,6 +49,7 @@ enum class Command {
   kValue,       // --value FILE: the exact value of a file's rows
   kRowValues,   // --row-values FILE: each row's values
   kSaveCoupon,  // --save-coupon FILE: the coupon document of the options
+  kFollow,      // --follow RESULT FILE: the rows against the results so far
   kHelp,
   kVersion,
 };

@@ -151,15 +151,6 @@ MadeDocument MakeDocument(const Options& options, int32_t game) {
   return made;
 }
 
-namespace {
-
-// The rows of --value or --row-values with the game they are valued in, or
-// nullopt after telling why not.
-struct ValuedRows {
-  std::vector<PackedRow> rows;
-  ValueInput input;
-};
-
 std::optional<ValuedRows> PrepareValue(const Options& options, Output& output, int* status) {
   *status = kExitRefused;
   ReadResult read = ReadCouponFile(options.rowsPath);
@@ -197,14 +188,12 @@ std::optional<ValuedRows> PrepareValue(const Options& options, Output& output, i
   return valued;
 }
 
-bool TellRefusal(const ValueModelOutcome& model, Output& output) {
+bool TellModelRefusal(const ValueModelOutcome& model, Output& output) {
   if (model.model) return false;
   Tell(output, kProgramName, model.refusal + GapHint(model.gap));
   return true;
 }
 
-// The notes on scaled percentages: part of the report for a person, on
-// standard error beside machine-readable output.
 void TellNotes(const std::string& notes, Output& output) {
   size_t begin = 0;
   while (begin < notes.size()) {
@@ -215,14 +204,12 @@ void TellNotes(const std::string& notes, Output& output) {
   }
 }
 
-}  // namespace
-
 int Value(const Options& options, Output& output) {
   int status = kExitRefused;
   const auto valued = PrepareValue(options, output, &status);
   if (!valued) return status;
   const SystemValueOutcome outcome = RunSystemValueCommand(valued->input, valued->rows);
-  if (TellRefusal(outcome.model, output)) return kExitRefused;
+  if (TellModelRefusal(outcome.model, output)) return kExitRefused;
   if (!options.value.tsv) {
     return WriteAll(output, outcome.reportText) ? kExitDone : kExitRefused;
   }
@@ -250,7 +237,7 @@ int RowValues(const Options& options, Output& output) {
   auto valued = PrepareValue(options, output, &status);
   if (!valued) return status;
   const RowValuesOutcome outcome = RunRowValuesCommand(valued->input, std::move(valued->rows));
-  if (TellRefusal(outcome.model, output)) return kExitRefused;
+  if (TellModelRefusal(outcome.model, output)) return kExitRefused;
   const RowValueTable& table = *outcome.table;
   const bool tsv = options.value.tsv;
   const std::string top = std::to_string(table.matches);

@@ -123,6 +123,7 @@ TEST_F(DocumentWindowTest, KupongComesAfterVerktygWithItsItems) {
                        {"N1", "-"},
                        {"Matchvrdering1", "Matchvärdering..."},
                        {"Villkor1", "Villkor..."},
+                       {"Fljkupongen1", "Följ kupongen..."},
                        {"N2", "-"},
                        {"Hmtaomgng1", "Hämta omgång..."},
                        {"Uppdaterastreck1", "Uppdatera streck"},

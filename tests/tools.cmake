@@ -25,3 +25,6 @@ spelkub_add_test(tools_analysis_document_test QT
 # "Villkor...": the conditions' dialog and its live count.
 spelkub_add_test(tools_villkor_test QT SOURCES ${CMAKE_CURRENT_LIST_DIR}/tools_villkor_test.cpp
   LIBS spelkub_tools Qt6::Test)
+# "Följ kupongen...": the dialog against the follow command.
+spelkub_add_test(tools_follow_test QT SOURCES ${CMAKE_CURRENT_LIST_DIR}/tools_follow_test.cpp
+  LIBS spelkub_tools Qt6::Test)

@@ -60,6 +60,10 @@ void HandInCommand(const ToolHost& host);
 // row_values_dialog.cpp). Only "Behåll de N bästa" changes the row list.
 void SystemValueCommand(const ToolHost& host);
 void RowValuesCommand(const ToolHost& host);
+// "Följ kupongen...": the row list's rows against the results so far, with
+// the document's values and pool (app/tools/follow_dialog.cpp). The decided
+// results go back into the document: true when they changed it.
+bool FollowCommand(const ToolHost& host);
 
 // Runs a tool's dialog modally, or through the test hook below.
 void RunToolDialog(QDialog& dialog);

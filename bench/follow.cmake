@@ -1,0 +1,1 @@
+spelkub_add_benchmark(follow_bench SOURCES follow_bench.cpp LIBS spelkub_commands)
