@@ -161,6 +161,10 @@ enum class Flag {
   kMaxBroken,
   kNoCouponConditions,
   kWholeSystem,
+  // "Värdereducering" (cli/select_command.cpp).
+  kSelect,
+  kBudget,
+  kMinDistance,
 };
 
 struct KnownOption {
@@ -196,6 +200,13 @@ constexpr KnownOption kConditionOptions[] = {
     {"--whole-system", Flag::kWholeSystem, 0},
 };
 
+// "Värdereducering"'s options.
+constexpr KnownOption kSelectOptions[] = {
+    {"--select", Flag::kSelect, 1},
+    {"--budget", Flag::kBudget, 1},
+    {"--min-distance", Flag::kMinDistance, 1},
+};
+
 struct EffortName {
   Effort effort;
   std::string_view name;
@@ -211,6 +222,9 @@ const KnownOption* FindOption(std::string_view arg) {
     if (option.name == arg) return &option;
   }
   for (const KnownOption& option : kConditionOptions) {
+    if (option.name == arg) return &option;
+  }
+  for (const KnownOption& option : kSelectOptions) {
     if (option.name == arg) return &option;
   }
   return nullptr;
@@ -543,6 +557,13 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
     case Flag::kNoCouponConditions:
     case Flag::kWholeSystem:
       return TakeConditionValue(flag, value, options);
+    case Flag::kSelect:
+    case Flag::kBudget:
+    case Flag::kMinDistance:
+      for (const KnownOption& option : kSelectOptions) {
+        if (option.flag == flag) return TakeSelectValue(option.name, value, options);
+      }
+      break;
     case Flag::kReversed:
     case Flag::kHelp:
     case Flag::kVersion:
@@ -625,6 +646,28 @@ std::string CheckConditionCombination(const std::vector<Flag>& seen, const Optio
 
 // The options that go together, and the values that depend on the game.
 std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
+  if (Has(seen, Flag::kSelect) || Has(seen, Flag::kBudget) || Has(seen, Flag::kMinDistance)) {
+    if (std::string error = CheckConditionCombination(seen, options); !error.empty()) return error;
+    std::vector<std::string_view> given;
+    const auto name = [&given](std::span<const KnownOption> table, Flag flag) {
+      for (const KnownOption& option : table) {
+        if (option.flag == flag) given.push_back(option.name);
+      }
+    };
+    for (const Flag flag : seen) {
+      name(kKnownOptions, flag);
+      name(kValueOptions, flag);
+      name(kConditionOptions, flag);
+      name(kSelectOptions, flag);
+    }
+    if (Has(seen, Flag::kGuarantee)) {
+      options.reduction = kReductionNone;  // with --select a guarantee is a constraint
+      if (std::string error = GuaranteeForGame("--guarantee", options.guaranteeLevel, options.game);
+          !error.empty())
+        return error;
+    }
+    return CheckSelectOptions(given, options);
+  }
   if (auto valueCheck = CheckValueCombination(seen, options)) return std::move(*valueCheck);
   if (std::string error = CheckConditionCombination(seen, options); !error.empty()) return error;
   const auto onlyWith = [&](std::initializer_list<Flag> allowed) {
@@ -776,7 +819,8 @@ std::string_view HelpText() {
         .append(GameHelp())
         .append(options)
         .append(ValueHelpText())
-        .append(ConditionHelpText());
+        .append(ConditionHelpText())
+        .append(SelectHelpText());
   }();
   return help;
 }
