@@ -59,4 +59,9 @@ void TForm1::BuildMenu() {
   Matchvrdering1 =
       addItem(Kupong1, QStringLiteral("Matchvrdering1"), QStringLiteral("Matchvärdering..."));
   Villkor1 = addItem(Kupong1, QStringLiteral("Villkor1"), QStringLiteral("Villkor..."));
+  // Rows chosen by value (app/tools/select_menu.cpp); bound here with the same guard.
+  Vrdereducering1 = addItem(Kupong1, QStringLiteral("Vrdereducering1"),
+                            QStringLiteral("Värdereducering..."));
+  connect(Vrdereducering1, &QAction::triggered, this,
+          [this] { Guard("Vrdereducering1Click", [this] { Vrdereducering1Click(); }); });
 }

@@ -105,6 +105,7 @@ class TForm1 : public QMainWindow {
   QAction* N1 = nullptr;  // the separator before the match values
   QAction* Matchvrdering1 = nullptr;
   QAction* Villkor1 = nullptr;
+  QAction* Vrdereducering1 = nullptr;  // "Värdereducering...": rows chosen by value
   // Below Label17: how many system rows the conditions keep, "Villkor: N av
   // M"; shown only while the document's conditions are in use.
   QLabel* Label20 = nullptr;
@@ -134,6 +135,7 @@ class TForm1 : public QMainWindow {
   void Sparakupong1Click();
   void Matchvrdering1Click();
   void Villkor1Click();
+  void Vrdereducering1Click();  // app/tools/select_menu.cpp
 
   // Whether the coupon document as it would be saved now (the current marks,
   // game and goals with the values) differs from the file it came from; with
