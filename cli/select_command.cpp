@@ -197,7 +197,9 @@ int Select(const Options& options, Output& output) {
   const SelectOutcome& selected = *outcome.value;
   if (!WriteRows(options, selected.rows, nullptr, output)) return kExitRefused;
   if (!options.value.tsv) {
-    TellLines(output, kSelectCaption, ShownText(selected.report));
+    std::string_view report = selected.report;
+    while (report.ends_with('\n')) report.remove_suffix(1);
+    TellLines(output, kSelectCaption, report);
     return kExitDone;
   }
   std::string text = "key";

@@ -282,13 +282,13 @@ Refusable<SelectOutcome> RunSelectCommand(const SelectInput& input, const Work& 
   outcome.rows = CouponRowSet(input.state, input.plus13, std::move(chosen));
 
   std::string& report = outcome.report;
-  report = "Värdereducering: " + RowCountText(static_cast<size_t>(count)) + ", mål " +
+  report = RowCountText(static_cast<size_t>(count)) + " valda efter " +
            SelectObjectiveText(input.objective, matches) + "\n";
   if (outcome.exhausted) {
     report += "Budgeten gav " + GroupedNumber(*budget.value) +
               " rader, men systemet har inte fler som uppfyller villkoren och avståndet.\n";
   }
-  report += "\n" + ReportTable(outcome.columns, matches) + "\n";
+  report += ReportTable(outcome.columns, matches);
   report += "Garanti: " + std::to_string(outcome.verifiedGuarantee) + " rätt (kontrollerad)";
   if (outcome.coverRows > 0)
     report += ", " + GroupedNumber(outcome.coverRows) + " av raderna ger den";
