@@ -19,7 +19,6 @@
 #include "app/tools/value_dialog.h"
 #include "app/tools/worker.h"
 #include "coupon/games.h"
-#include "text/coupon_text.h"
 
 namespace spelkub::tools {
 
@@ -273,7 +272,7 @@ void SelectCommand(const ToolHost& host) {
   SelectDialog dialog(
       std::move(input),
       [&host](const SelectOutcome& outcome) {
-        host.showRows(CouponText(outcome.rows), outcome.rows.size());
+        host.showRows(outcome.rows, "Värdereducering");
         host.showStatus(FromUtf8(outcome.status));
       },
       host.window);
