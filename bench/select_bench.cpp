@@ -110,9 +110,6 @@ BENCHMARK_CAPTURE(Select, Full13Return1000, 13, 1000, 0)
 BENCHMARK_CAPTURE(Select, Full13Return100, 13, 100, 0)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK_CAPTURE(Select, Full13AtLeast10_1000, 13, 1000, 10)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
 BENCHMARK_CAPTURE(Select, Full14Return1000, 14, 1000, 0)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

@@ -218,19 +218,22 @@ Refusable<SelectOutcome> RunSelectCommand(const SelectInput& input, const Work& 
         Covers(*system.value, input.state.Game, input.guarantee, model, coverStage.Of());
     if (work.Stopped()) return {};
   }
+  if (input.guarantee != 0) {
+    size_t smallest = options.starts.front().size();
+    for (const auto& cover : options.starts) smallest = std::min(smallest, cover.size());
+    if (static_cast<int64_t>(smallest) > options.budgetRows) {
+      return Result::Refused("Budgeten räcker inte till garantin " +
+                                 std::to_string(input.guarantee) +
+                                 " rätt: den minsta täckningen har " + GroupedNumber(smallest) +
+                                 " rader",
+                             kSelectCaption);
+    }
+  }
   work.Phase("Väljer rader");
   StageProgress selectStage(work, input.guarantee != 0 ? 0.25 : 0.05, 0.7);
   const std::optional<SelectResult> selected =
       SelectRows(model, *system.value, options, selectStage.Of());
   if (!selected) return {};
-  if (input.guarantee != 0 && selected->start < 0) {
-    size_t smallest = options.starts.front().size();
-    for (const auto& cover : options.starts) smallest = std::min(smallest, cover.size());
-    return Result::Refused("Budgeten räcker inte till garantin " + std::to_string(input.guarantee) +
-                               " rätt: den minsta täckningen har " + GroupedNumber(smallest) +
-                               " rader",
-                           kSelectCaption);
-  }
 
   SelectOutcome outcome;
   outcome.coverRows = selected->startRows;

@@ -206,7 +206,7 @@ constexpr double kBoundSlack = 1e-4;
 // cell takes lane e + 1 of the cells that differ from it there into its lane
 // e, so lane 0 of row r ends as Σ_y g_dist(r,y)(y). nullopt when stopped.
 std::optional<std::vector<float>> SingleBounds(const OutcomeTables& tables, const Levels& levels,
-                                               int n, std::span<const int64_t> candidates,
+                                               int n, std::span<const uint32_t> candidates,
                                                const Work& work) {
   const int64_t size = Power3(n);
   std::unique_ptr<FloatLanes[], FreeDeleter> cells(
@@ -299,14 +299,13 @@ class Objective {
   std::vector<Counts> counts_;
 };
 
-// A candidate in the heap: its bound, and the number of rows taken when the
-// bound was its exact gain (kStale: a bound from the transform).
-struct Entry {
+// A candidate in the heap and a bound of its gain: 12 bytes, since the heap
+// holds every row of the system. Which bounds are exact gains for the rows
+// taken so far is kept beside the heap.
+struct __attribute__((packed)) Entry {
   double bound = 0;
   uint32_t candidate = 0;
-  uint32_t taken = 0;
 };
-constexpr uint32_t kStale = UINT32_MAX;
 
 // The larger bound first; on a tie the earlier candidate.
 struct Below {
@@ -317,10 +316,10 @@ struct Below {
 };
 
 // The system's rows, in generation order, by outcome index.
-std::vector<int64_t> CandidatesOf(const System& system, int n) {
+std::vector<uint32_t> CandidatesOf(const System& system, int n) {
   const SystemShape& shape = system.shape();
   if (shape.matches != n) throw std::invalid_argument("SelectRows: the system's matches");
-  std::vector<int64_t> candidates;
+  std::vector<uint32_t> candidates;
   const int64_t size = shape.size();
   candidates.reserve(static_cast<size_t>(system.size()));
   int digit[kMaxMatches] = {};
@@ -332,7 +331,7 @@ std::vector<int64_t> CandidatesOf(const System& system, int n) {
     index += shape.outcomes[m][0] * power[m];
   }
   for (int64_t i = 0; i < size; ++i) {
-    if (system.Allows(i)) candidates.push_back(index);
+    if (system.Allows(i)) candidates.push_back(static_cast<uint32_t>(index));
     // The odometer: match 1 turns fastest.
     for (int m = 0; m < n; ++m) {
       index -= shape.outcomes[m][digit[m]] * power[m];
@@ -350,7 +349,7 @@ std::vector<int64_t> CandidatesOf(const System& system, int n) {
 // The `count` candidates with the highest exact single gains (ties: the
 // earlier), in that order: the exact gains are needed only where the bounds
 // leave a doubt.
-std::vector<size_t> TopSingles(const Objective& empty, std::span<const int64_t> candidates,
+std::vector<size_t> TopSingles(const Objective& empty, std::span<const uint32_t> candidates,
                                std::span<const float> bounds, int64_t count, int64_t& evaluations) {
   count = std::min<int64_t>(count, static_cast<int64_t>(candidates.size()));
   if (count <= 0) return {};
@@ -420,17 +419,24 @@ std::optional<SelectResult> SelectRows(const ValueModel& model, const System& sy
   }
 
   SelectResult result;
-  const std::vector<int64_t> candidates = CandidatesOf(system, n);
+  const std::vector<uint32_t> candidates = CandidatesOf(system, n);
   result.candidates = static_cast<int64_t>(candidates.size());
-  if (candidates.size() > UINT32_MAX - 1) throw std::invalid_argument("SelectRows: too many rows");
   std::optional<std::vector<float>> bounds = SingleBounds(tables, levels, n, candidates, work);
   if (!bounds) return std::nullopt;
+  // Memory, per row of a full system: 4 bytes its index, 4 its bound, 12 the
+  // heap, 8 the counts; the transform's 16 are gone before the heap comes.
+  std::vector<Entry> heap;
+  heap.reserve(candidates.size());
+  for (size_t i = 0; i < candidates.size(); ++i)
+    heap.push_back({(*bounds)[i], static_cast<uint32_t>(i)});
+  std::make_heap(heap.begin(), heap.end(), Below{});
 
   Objective objective(tables, levels, n);
   for (const size_t i :
        TopSingles(objective, candidates, *bounds, options.budgetRows, result.evaluations)) {
     result.topRows.push_back(RowOfIndex(candidates[i], n));
   }
+  bounds.reset();
 
   // The best start within the budget first, in its order (ties: the first).
   double best = -1;
@@ -463,23 +469,18 @@ std::optional<SelectResult> SelectRows(const ValueModel& model, const System& sy
     result.startRows = static_cast<int64_t>(result.rows.size());
   }
 
-  std::vector<Entry> heap;
-  heap.reserve(candidates.size());
-  for (size_t i = 0; i < candidates.size(); ++i) {
-    if (taken[candidates[i]]) continue;
-    heap.push_back({(*bounds)[i], static_cast<uint32_t>(i), kStale});
-  }
-  bounds.reset();
-  std::make_heap(heap.begin(), heap.end(), Below{});
-
   const int64_t budget = options.budgetRows;
   const int64_t startCount = static_cast<int64_t>(result.rows.size());
+  // The candidates whose bound is their exact gain now: those evaluated since
+  // the last row was taken (a few).
+  std::vector<uint32_t> fresh;
   while (static_cast<int64_t>(result.rows.size()) < budget && !heap.empty()) {
     if (work.Stopped()) return std::nullopt;
     std::pop_heap(heap.begin(), heap.end(), Below{});
     Entry top = heap.back();
     heap.pop_back();
     const int64_t index = candidates[top.candidate];
+    if (taken[index]) continue;  // a row of the start
     const PackedRow row = RowOfIndex(index, n);
     if (options.minDistance > 1) {
       const auto tooNear = [&](PackedRow kept) {
@@ -488,12 +489,13 @@ std::optional<SelectResult> SelectRows(const ValueModel& model, const System& sy
       // The kept rows only grow: a row too near one of them stays so.
       if (std::any_of(result.rows.begin(), result.rows.end(), tooNear)) continue;
     }
-    const uint32_t takenCount = static_cast<uint32_t>(result.rows.size());
-    if (top.taken == takenCount) {
+    if (std::find(fresh.begin(), fresh.end(), top.candidate) != fresh.end()) {
       // Its exact gain now, and no other bound above it: the greedy's choice.
       result.objective += top.bound;
       objective.Add(index);
+      taken[index] = true;
       result.rows.push_back(row);
+      fresh.clear();
       const int64_t added = static_cast<int64_t>(result.rows.size()) - startCount;
       if ((added & 15) == 0) {
         work.Fraction(0.3 + 0.7 * static_cast<double>(added) /
@@ -502,7 +504,7 @@ std::optional<SelectResult> SelectRows(const ValueModel& model, const System& sy
       continue;
     }
     top.bound = objective.Gain(index);
-    top.taken = takenCount;
+    fresh.push_back(top.candidate);
     ++result.evaluations;
     heap.push_back(top);
     std::push_heap(heap.begin(), heap.end(), Below{});
