@@ -59,6 +59,12 @@ void TForm1::BuildMenu() {
   Matchvrdering1 =
       addItem(Kupong1, QStringLiteral("Matchvrdering1"), QStringLiteral("Matchvärdering..."));
   Villkor1 = addItem(Kupong1, QStringLiteral("Villkor1"), QStringLiteral("Villkor..."));
+  // This week's draw from the operator's service (app/draw_commands.cpp).
+  N2 = Kupong1->addSeparator();
+  N2->setObjectName(QStringLiteral("N2"));
+  Hmtaomgng1 = addItem(Kupong1, QStringLiteral("Hmtaomgng1"), QStringLiteral("Hämta omgång..."));
+  Uppdaterastreck1 =
+      addItem(Kupong1, QStringLiteral("Uppdaterastreck1"), QStringLiteral("Uppdatera streck"));
   // Rows chosen by value (app/tools/select_menu.cpp); bound here with the same guard.
   Vrdereducering1 = addItem(Kupong1, QStringLiteral("Vrdereducering1"),
                             QStringLiteral("Värdereducering..."));

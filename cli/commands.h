@@ -74,6 +74,12 @@ std::string TakeSelectValue(std::string_view name, std::string_view value, Optio
 // names, in order); empty when they do.
 std::string CheckSelectOptions(const std::vector<std::string_view>& given, const Options& options);
 std::string_view SelectHelpText();
+// The draw service (cli/fetch_commands.cpp): whether the arguments ask for
+// --fetch or --fetch-result, which take their own options; the call; --help's
+// part.
+bool IsFetchCall(std::span<const std::string_view> args);
+int FetchCommand(std::span<const std::string_view> args, Output& output);
+std::string_view FetchHelpText();
 
 // The conditions (cli/condition_commands.cpp).
 // The conditions in effect: the document's when it uses them and
