@@ -222,11 +222,10 @@ Refusable<SelectOutcome> RunSelectCommand(const SelectInput& input, const Work& 
     size_t smallest = options.starts.front().size();
     for (const auto& cover : options.starts) smallest = std::min(smallest, cover.size());
     if (static_cast<int64_t>(smallest) > options.budgetRows) {
-      return Result::Refused("Budgeten räcker inte till garantin " +
-                                 std::to_string(input.guarantee) +
-                                 " rätt: den minsta täckningen har " + GroupedNumber(smallest) +
-                                 " rader",
-                             kSelectCaption);
+      return Result::Refused(
+          "Budgeten räcker inte till garantin " + std::to_string(input.guarantee) +
+              " rätt: den minsta täckningen har " + GroupedNumber(smallest) + " rader",
+          kSelectCaption);
     }
   }
   work.Phase("Väljer rader");
