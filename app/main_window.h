@@ -115,7 +115,7 @@ class TForm1 : public QMainWindow {
   QAction* Matchvrdering1 = nullptr;
   QAction* Villkor1 = nullptr;
   QAction* Vrdereducering1 = nullptr;  // "Värdereducering...": rows chosen by value
-  QAction* N2 = nullptr;  // the separator before the draw service's items
+  QAction* N2 = nullptr;               // the separator before the draw service's items
   QAction* Hmtaomgng1 = nullptr;
   QAction* Uppdaterastreck1 = nullptr;
   // Below Label17: how many system rows the conditions keep, "Villkor: N av
@@ -148,7 +148,7 @@ class TForm1 : public QMainWindow {
   void Matchvrdering1Click();
   void Villkor1Click();
   void Vrdereducering1Click();  // app/tools/select_menu.cpp
-  void Hmtaomgng1Click();  // app/draw_commands.cpp
+  void Hmtaomgng1Click();       // app/draw_commands.cpp
   void Uppdaterastreck1Click();
 
   // Whether the coupon document as it would be saved now (the current marks,
