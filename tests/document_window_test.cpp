@@ -125,7 +125,8 @@ TEST_F(DocumentWindowTest, KupongComesAfterVerktygWithItsItems) {
                                                       {"Villkor1", "Villkor..."},
                                                       {"N2", "-"},
                                                       {"Hmtaomgng1", "Hämta omgång..."},
-                                                      {"Uppdaterastreck1", "Uppdatera streck"}}));
+                                                      {"Uppdaterastreck1", "Uppdatera streck"},
+                                                      {"Vrdereducering1", "Värdereducering..."}}));
 }
 
 TEST_F(DocumentWindowTest, OpeningSetsGameGoalsAndMarksAsClicksWouldAndLeavesTheRows) {
