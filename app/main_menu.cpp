@@ -70,5 +70,10 @@ void TForm1::BuildMenu() {
   Hmtaomgng1 = addItem(Kupong1, QStringLiteral("Hmtaomgng1"), QStringLiteral("Hämta omgång..."));
   Uppdaterastreck1 =
       addItem(Kupong1, QStringLiteral("Uppdaterastreck1"), QStringLiteral("Uppdatera streck"));
+  // Rows chosen by value (app/tools/select_menu.cpp); bound here with the same guard.
+  Vrdereducering1 =
+      addItem(Kupong1, QStringLiteral("Vrdereducering1"), QStringLiteral("Värdereducering..."));
+  connect(Vrdereducering1, &QAction::triggered, this,
+          [this] { Guard("Vrdereducering1Click", [this] { Vrdereducering1Click(); }); });
   BuildHistoryItems();
 }

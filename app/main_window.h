@@ -114,8 +114,9 @@ class TForm1 : public QMainWindow {
   QAction* N1 = nullptr;  // the separator before the match values
   QAction* Matchvrdering1 = nullptr;
   QAction* Villkor1 = nullptr;
-  QAction* Fljkupongen1 = nullptr;  // "Följ kupongen..." (app/tools/follow_menu.cpp)
-  QAction* N2 = nullptr;            // the separator before the draw service's items
+  QAction* Fljkupongen1 = nullptr;     // "Följ kupongen..." (app/tools/follow_menu.cpp)
+  QAction* Vrdereducering1 = nullptr;  // "Värdereducering...": rows chosen by value
+  QAction* N2 = nullptr;               // the separator before the draw service's items
   QAction* Hmtaomgng1 = nullptr;
   QAction* Uppdaterastreck1 = nullptr;
   // Below Label17: how many system rows the conditions keep, "Villkor: N av
@@ -147,8 +148,9 @@ class TForm1 : public QMainWindow {
   void Sparakupong1Click();
   void Matchvrdering1Click();
   void Villkor1Click();
-  void Fljkupongen1Click();  // app/tools/follow_menu.cpp
-  void Hmtaomgng1Click();    // app/draw_commands.cpp
+  void Fljkupongen1Click();     // app/tools/follow_menu.cpp
+  void Vrdereducering1Click();  // app/tools/select_menu.cpp
+  void Hmtaomgng1Click();       // app/draw_commands.cpp
   void Uppdaterastreck1Click();
 
   // Whether the coupon document as it would be saved now (the current marks,

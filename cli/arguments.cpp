@@ -175,6 +175,10 @@ enum class Flag {
   kWholeSystem,
   // "Följ kupongen" (cli/follow_commands.cpp).
   kFollow,
+  // "Värdereducering" (cli/select_command.cpp).
+  kSelect,
+  kBudget,
+  kMinDistance,
 };
 
 struct KnownOption {
@@ -214,6 +218,13 @@ constexpr KnownOption kConditionOptions[] = {
     {"--whole-system", Flag::kWholeSystem, 0},
 };
 
+// "Värdereducering"'s options.
+constexpr KnownOption kSelectOptions[] = {
+    {"--select", Flag::kSelect, 1},
+    {"--budget", Flag::kBudget, 1},
+    {"--min-distance", Flag::kMinDistance, 1},
+};
+
 struct EffortName {
   Effort effort;
   std::string_view name;
@@ -237,6 +248,9 @@ const KnownOption* FindOption(std::string_view arg) {
     if (option.name == arg) return &option;
   }
   for (const KnownOption& option : kConditionOptions) {
+    if (option.name == arg) return &option;
+  }
+  for (const KnownOption& option : kSelectOptions) {
     if (option.name == arg) return &option;
   }
   return nullptr;
@@ -582,6 +596,13 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
       options.results = std::string(values[0]);
       options.rowsPath = std::string(values[1]);
       return {};
+    case Flag::kSelect:
+    case Flag::kBudget:
+    case Flag::kMinDistance:
+      for (const KnownOption& option : kSelectOptions) {
+        if (option.flag == flag) return TakeSelectValue(option.name, value, options);
+      }
+      break;
     case Flag::kReversed:
     case Flag::kHelp:
     case Flag::kVersion:
@@ -680,6 +701,28 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
   if (Has(seen, Flag::kFollow)) {
     options.value.gameGiven = Has(seen, Flag::kGame);
     return CheckFollowCombination(seen);
+  }
+  if (Has(seen, Flag::kSelect) || Has(seen, Flag::kBudget) || Has(seen, Flag::kMinDistance)) {
+    if (std::string error = CheckConditionCombination(seen, options); !error.empty()) return error;
+    std::vector<std::string_view> given;
+    const auto name = [&given](std::span<const KnownOption> table, Flag flag) {
+      for (const KnownOption& option : table) {
+        if (option.flag == flag) given.push_back(option.name);
+      }
+    };
+    for (const Flag flag : seen) {
+      name(kKnownOptions, flag);
+      name(kValueOptions, flag);
+      name(kConditionOptions, flag);
+      name(kSelectOptions, flag);
+    }
+    if (Has(seen, Flag::kGuarantee)) {
+      options.reduction = kReductionNone;  // with --select a guarantee is a constraint
+      if (std::string error = GuaranteeForGame("--guarantee", options.guaranteeLevel, options.game);
+          !error.empty())
+        return error;
+    }
+    return CheckSelectOptions(given, options);
   }
   if (auto valueCheck = CheckValueCombination(seen, options)) return std::move(*valueCheck);
   if (std::string error = CheckConditionCombination(seen, options); !error.empty()) return error;
@@ -846,6 +889,7 @@ std::string_view HelpText() {
         .append(ValueHelpText())
         .append(ConditionHelpText())
         .append(FollowHelpText())
+        .append(SelectHelpText())
         .append(FetchHelpText())
         .append(HistoryHelpText());
   }();

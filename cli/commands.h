@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/rader.h"
 #include "commands/conditions_command.h"
@@ -29,6 +30,12 @@ void TellStandardOutputFailure(Output& output, int error);
 
 // Writes all of `text` to standard output; false after telling that it failed.
 bool WriteAll(Output& output, std::string_view text);
+
+// The rows of the set, or only those at `kept` in that order, as coupon text
+// or, with --upload, in the hand-in form; to -o FILE or standard output.
+// False after telling why not.
+bool WriteRows(const Options& options, const RowSet& set, const std::vector<uint32_t>* kept,
+               Output& output);
 
 int Generate(const Options& options, Output& output);
 int Analyse(const Options& options, Output& output);
@@ -77,6 +84,15 @@ struct MadeDocument {
 };
 MadeDocument MakeDocument(const Options& options, int32_t game);
 
+// "Värdereducering" (cli/select_command.cpp): --select, --budget, --min-distance.
+int Select(const Options& options, Output& output);
+// The option's value into the options, or why it is malformed; `name` is one
+// of SelectOptionNames().
+std::string TakeSelectValue(std::string_view name, std::string_view value, Options& options);
+// Why --select's options do not go together with the others given (their
+// names, in order); empty when they do.
+std::string CheckSelectOptions(const std::vector<std::string_view>& given, const Options& options);
+std::string_view SelectHelpText();
 // The draw service (cli/fetch_commands.cpp): whether the arguments ask for
 // --fetch or --fetch-result, which take their own options; the call; --help's
 // part.

@@ -142,8 +142,8 @@ bool WriteHandIn(const Options& options, int32_t game, std::span<const PackedRow
   return false;
 }
 
-// The rows of the set, or only those at `kept` in that order, as coupon text
-// or, with --upload, in the hand-in form.
+}  // namespace
+
 bool WriteRows(const Options& options, const RowSet& set, const std::vector<uint32_t>* kept,
                Output& output) {
   if (options.upload) {
@@ -169,6 +169,8 @@ bool WriteRows(const Options& options, const RowSet& set, const std::vector<uint
       },
       output);
 }
+
+namespace {
 
 // --optimize G: the coupon's checks as for generation, then the fewest rows
 // the search finds with a verified guarantee, written like generated rows.
@@ -344,6 +346,8 @@ int Run(std::span<const std::string_view> args, Output& output) {
         return SaveCoupon(options, output);
       case Command::kFollow:
         return Follow(options, output);
+      case Command::kSelect:
+        return Select(options, output);
       case Command::kGenerate:
         break;
     }

@@ -50,6 +50,7 @@ enum class Command {
   kRowValues,   // --row-values FILE: each row's values
   kSaveCoupon,  // --save-coupon FILE: the coupon document of the options
   kFollow,      // --follow RESULT FILE: the rows against the results so far
+  kSelect,      // --select OBJECTIVE --budget N[kr]: rows chosen by value (cli/select_command.cpp)
   kHelp,
   kVersion,
 };
@@ -74,6 +75,13 @@ struct ConditionArguments {
   std::optional<int32_t> maxBroken;  // --max-broken E
   bool ignoreCoupon = false;         // --no-coupon-conditions
   bool wholeSystem = false;          // --whole-system: --analyse on every outcome of MARKS
+};
+
+// "Värdereducering"'s options (cli/select_command.cpp).
+struct SelectArguments {
+  std::string objective;  // --select: return, p13, p12, ...
+  std::string budget;     // --budget: rows, or kronor ending in "kr"
+  int minDistance = 0;    // --min-distance D
 };
 
 struct Options {
@@ -102,6 +110,7 @@ struct Options {
   std::array<int32_t, kCellCount> marks{};
   ValueArguments value;
   ConditionArguments conditions;
+  SelectArguments select;
 };
 
 // Options, or the one-line explanation of why the arguments are malformed.

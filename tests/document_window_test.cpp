@@ -127,6 +127,7 @@ TEST_F(DocumentWindowTest, KupongComesAfterVerktygWithItsItems) {
                        {"N2", "-"},
                        {"Hmtaomgng1", "Hämta omgång..."},
                        {"Uppdaterastreck1", "Uppdatera streck"},
+                       {"Vrdereducering1", "Värdereducering..."},
                        {"N3", "-"},
                        {"Bokfrspeladkupong1", "Bokför spelad kupong..."},
                        {"Rttaspeladomgng1", "Rätta spelad omgång..."},
