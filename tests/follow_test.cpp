@@ -156,7 +156,8 @@ double WinAtOutcome(const ValueModel& model, PackedRow outcome, const std::vecto
   double total = 0;
   for (const PrizeLevel& level : model.pool.levels) {
     const int w = n - level.right;
-    const double pot = model.Pot(level.right);
+    const double pot =
+        model.Pot(level.right, static_cast<double>(rows.size()) * model.pool.rowPrice);
     levelWin[w] =
         ExpectedLevelWinBySum(pot, model.PublicRows() * share[w], own[w], model.pool.minimumPayout);
     total += levelWin[w];

@@ -53,6 +53,12 @@ TEST(NumberFields, ACommaBetweenDigitsIsDecimalWhenBlanksSeparate) {
   EXPECT_EQ(Fields("45 , 30,25 ,"), (std::vector<std::string>{"45", "30,25"}));
   EXPECT_EQ(Fields("1\t2\n3\r\n4"), (std::vector<std::string>{"1", "2", "3", "4"}));
   EXPECT_TRUE(Fields(" ,; ").empty());
+  // Groups of three with commas inside and semicolons between: every comma
+  // of a group splits it, as the companion's --streck has always read it.
+  EXPECT_EQ(Fields("40,30,30;50,25,25"),
+            (std::vector<std::string>{"40", "30", "30", "50", "25", "25"}));
+  EXPECT_EQ(Fields("40,5,30,29,5; 1 2"),
+            (std::vector<std::string>{"40", "5", "30", "29", "5", "1", "2"}));
 }
 
 TEST(ReadNumberList, NamesTheFirstFieldThatIsNoNumber) {

@@ -101,7 +101,8 @@ class Oracle {
         continue;
       }
       for (int d = 0; d < 4 && d <= n_; ++d) {
-        const double pot = model_.Pot(n_ - d);
+        const double pot =
+            model_.Pot(n_ - d, static_cast<double>(rows.size()) * model_.pool.rowPrice);
         if (pot <= 0 || own[d] == 0) continue;
         total += chance_[y] * ExpectedLevelWin(pot, model_.PublicRows() * publicAt_[4 * y + d],
                                                own[d], model_.pool.minimumPayout);

@@ -131,15 +131,31 @@ std::string NumberProblem(NumberRead read, std::string_view text) {
 std::vector<std::string_view> NumberFields(std::string_view text) {
   const bool decimalCommas = HasOtherSeparators(text);
   std::vector<std::string_view> fields;
+  // A chunk between blanks and semicolons is one number with a decimal comma
+  // only when one of its commas stands between digits ("24,5," is 24,5); with
+  // more ("40,30,30"), every comma splits it.
+  const auto addChunk = [&](size_t begin, size_t end) {
+    int digitCommas = 0;
+    for (size_t at = begin; at < end; ++at)
+      digitCommas += text[at] == ',' && DecimalCommaAt(text, at) ? 1 : 0;
+    const bool keepDecimal = decimalCommas && digitCommas == 1;
+    size_t start = begin;
+    for (size_t at = begin; at <= end; ++at) {
+      const bool split =
+          at == end || (text[at] == ',' && !(keepDecimal && DecimalCommaAt(text, at)));
+      if (!split) continue;
+      if (at > start) fields.push_back(text.substr(start, at - start));
+      start = at + 1;
+    }
+  };
   size_t start = 0;
   bool inside = false;
   size_t at = 0;
   while (at < text.size()) {
     size_t length = 1;
-    const bool separator = IsBlankAt(text, at, &length) || text[at] == ';' ||
-                           (text[at] == ',' && !(decimalCommas && DecimalCommaAt(text, at)));
+    const bool separator = IsBlankAt(text, at, &length) || text[at] == ';';
     if (separator) {
-      if (inside) fields.push_back(text.substr(start, at - start));
+      if (inside) addChunk(start, at);
       inside = false;
     } else if (!inside) {
       inside = true;
@@ -147,7 +163,7 @@ std::vector<std::string_view> NumberFields(std::string_view text) {
     }
     at += length;
   }
-  if (inside) fields.push_back(text.substr(start));
+  if (inside) addChunk(start, text.size());
   return fields;
 }
 

@@ -42,7 +42,8 @@ std::string NumberProblem(NumberRead read, std::string_view text);
 // The fields of a list of numbers, split at blanks, tabs, semicolons and line
 // breaks, and at commas; but when the text has any of the others, a comma
 // between two digits is a decimal comma ("45,5 30 24,5, 50 25 25"), so a
-// comma splits there only in a text of commas alone ("45,30,25").
+// comma splits there only in a text of commas alone ("45,30,25"), or in a
+// field with more than one comma between digits ("40,30,30;50,25,25").
 std::vector<std::string_view> NumberFields(std::string_view text);
 
 // A list of numbers: the numbers, or the first field's problem.

@@ -95,8 +95,9 @@ OutcomeWin WinAt(const Lanes& own, const Poly& poly, const LevelLanes& lanes, do
 
 }  // namespace
 
-double FollowPot(const ValueModel& model, int right, int64_t /*rows*/) {
-  return model.Pot(right);
+double FollowPot(const ValueModel& model, int right, int64_t rows) {
+  // The player's own stake is in the pot beside the others'.
+  return model.Pot(right, static_cast<double>(rows) * model.pool.rowPrice);
 }
 
 std::optional<FollowReport> ComputeFollow(const ValueModel& model, std::span<const PackedRow> rows,

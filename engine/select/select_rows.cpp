@@ -108,7 +108,10 @@ class OutcomeTables {
 // (kAtLeast).
 class Levels {
  public:
-  Levels(const ValueModel& model, const SelectObjective& objective) : goal_(objective.goal) {
+  // `rows`: the player's rows whose stake goes into the pots beside the
+  // others' (the budget's, for a selection).
+  Levels(const ValueModel& model, const SelectObjective& objective, int64_t rows)
+      : goal_(objective.goal) {
     const int n = model.matches;
     if (goal_ == SelectGoal::kAtLeast) {
       if (objective.right < std::max(0, n - 3) || objective.right > n)
@@ -120,7 +123,7 @@ class Levels {
     minimum_ = model.pool.minimumPayout;
     radius_ = -1;
     for (int d = 0; d < 4 && d <= n; ++d) {
-      pot_[d] = model.Pot(n - d);
+      pot_[d] = model.Pot(n - d, static_cast<double>(rows) * model.pool.rowPrice);
       if (pot_[d] > 0) radius_ = d;
     }
   }
@@ -378,7 +381,7 @@ double ObjectiveValue(const ValueModel& model, const SelectObjective& objective,
                       std::span<const PackedRow> rows) {
   const int n = model.matches;
   const OutcomeTables tables(model);
-  const Levels levels(model, objective);
+  const Levels levels(model, objective, static_cast<int64_t>(rows.size()));
   std::vector<int64_t> indices;
   for (const PackedRow row : rows) indices.push_back(IndexOfRow(row, n));
   if (objective.goal == SelectGoal::kAtLeast) {
@@ -411,7 +414,7 @@ std::optional<SelectResult> SelectRows(const ValueModel& model, const System& sy
   const int n = model.matches;
   if (options.budgetRows < 1) throw std::invalid_argument("SelectRows: budget below one row");
   const OutcomeTables tables(model);
-  const Levels levels(model, options.objective);
+  const Levels levels(model, options.objective, options.budgetRows);
   std::vector<std::vector<int64_t>> starts;
   for (const std::vector<PackedRow>& start : options.starts) {
     starts.emplace_back();
