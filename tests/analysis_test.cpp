@@ -305,10 +305,9 @@ TEST(ParseStreck, RefusesNumbersAndSumsBeyondWhatCanBeCounted) {
     EXPECT_FALSE(ParseStreck(StreckWithFirst(std::string(name) + " 1 1"), 13, &error));
     EXPECT_EQ(error, "Streck: \"" + std::string(name) + "\" är inget tal");
   }
-  // Large but summable: the shares stay the shares.
-  const std::string large = "1" + std::string(307, '0');
+  // Large but within what a streck can be: the shares stay the shares.
   const std::optional<Streck> streck =
-      ParseStreck(StreckWithFirst(large + " " + large + " " + huge), 13, &error);
+      ParseStreck(StreckWithFirst("100000000 100000000 1000000000"), 13, &error);
   ASSERT_TRUE(streck.has_value()) << error;
   EXPECT_NEAR(streck->percent[0][0], 100.0 / 12, 1e-9);
   EXPECT_NEAR(streck->percent[0][2], 1000.0 / 12, 1e-9);

@@ -1,8 +1,10 @@
 #include "history/history_database.h"
 
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "coupon/games.h"
 #include "history/schema.h"
@@ -116,6 +118,27 @@ Database::Database(const std::string& path) : path_(path) {
   }
   connection_ = std::make_unique<detail::Connection>(path, true, kBusyMilliseconds);
   detail::Connection& db = *connection_;
+  // Two programs that open a new file at the same moment both switch it to
+  // the log and create the tables; SQLite answers one of them "busy" at once
+  // there rather than wait (waiting could deadlock), so the steps are tried
+  // again until the busy time is over.
+  const auto giveUp =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyMilliseconds);
+  for (;;) {
+    try {
+      Prepare(db);
+      return;
+    } catch (const HistoryError&) {
+      const int code = sqlite3_errcode(db.get()) & 0xff;
+      if ((code != SQLITE_BUSY && code != SQLITE_LOCKED) ||
+          std::chrono::steady_clock::now() >= giveUp)
+        throw;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+}
+
+void Database::Prepare(detail::Connection& db) {
   // The version first: a newer database is refused before anything, even
   // the journal mode, is changed.
   if (detail::SchemaVersion(db) > detail::kSchemaVersion) detail::Migrate(db);

@@ -63,6 +63,10 @@ class Database {
   std::string IntegrityCheck();
 
  private:
+  // Checks the version, switches to the log and migrates: once the file is
+  // open, and again while another program holds it.
+  void Prepare(detail::Connection& db);
+
   std::string path_;
   std::string backup_;
   std::unique_ptr<detail::Connection> connection_;

@@ -114,10 +114,6 @@ std::string Migrate(Connection& connection) {
                        "). Den lämnas orörd: uppdatera programmet för att använda den.");
   }
   if (version == kSchemaVersion) return {};
-  if (version == 0 && HasTables(connection)) {
-    throw HistoryError("Filen \"" + connection.path() +
-                       "\" är en annan databas än Spelkub_lites historik. Den lämnas orörd.");
-  }
   std::string backup;
   if (version > 0) {
     // A consistent copy of the old file, taken before anything changes.
@@ -126,8 +122,14 @@ std::string Migrate(Connection& connection) {
     copy.Bind(1, backup).Run();
   }
   Transaction transaction(connection);
-  // Another program may have migrated it while this one waited for the lock.
-  for (int step = SchemaVersion(connection); step < kSchemaVersion; ++step) {
+  // Another program may have migrated it while this one waited for the lock:
+  // the version and the tables are read again, alone with the file now.
+  const int now = SchemaVersion(connection);
+  if (now == 0 && HasTables(connection)) {
+    throw HistoryError("Filen \"" + connection.path() +
+                       "\" är en annan databas än Spelkub_lites historik. Den lämnas orörd.");
+  }
+  for (int step = now; step < kSchemaVersion; ++step) {
     connection.Execute(kMigrations[static_cast<size_t>(step)]);
   }
   transaction.Commit();

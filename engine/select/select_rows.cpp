@@ -414,7 +414,9 @@ std::optional<SelectResult> SelectRows(const ValueModel& model, const System& sy
   const int n = model.matches;
   if (options.budgetRows < 1) throw std::invalid_argument("SelectRows: budget below one row");
   const OutcomeTables tables(model);
-  const Levels levels(model, options.objective, options.budgetRows);
+  // The pots hold the stake of the rows handed in: the budget's, or every
+  // row of a smaller system.
+  const Levels levels(model, options.objective, std::min(options.budgetRows, system.size()));
   std::vector<std::vector<int64_t>> starts;
   for (const std::vector<PackedRow>& start : options.starts) {
     starts.emplace_back();

@@ -77,7 +77,10 @@ struct SelectResult {
   int64_t startRows = 0;
   // The objective of each start within the budget (NaN for one beyond it).
   std::vector<double> startObjectives;
-  // The objective of `rows`, kept along the way.
+  // The objective of `rows`, kept along the way. Expected returns count the
+  // pots with the stake of the budget's rows (every row of a smaller system);
+  // when the minimum distance leaves fewer, the reports value the rows
+  // themselves.
   double objective = 0;
   // The budget's rows with the highest single gains among the candidates
   // (ties: generation order), for comparison; at most budgetRows.
