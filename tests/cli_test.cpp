@@ -860,8 +860,7 @@ TEST_F(RaderTest, AnalyseNamesScaledStreckAndRefusesSumsBeyondCounting) {
       WithMarks({"--streck", infinite, "--analyse", Path("rows.txt").string()}, kNineRowMarks));
   EXPECT_EQ(refused.exitCode, kExitMalformed);
   EXPECT_EQ(refused.out, "");
-  EXPECT_NE(refused.err.find("Streck: \"1000000000000000…\" är för stort"),
-            std::string::npos)
+  EXPECT_NE(refused.err.find("Streck: \"1000000000000000…\" är för stort"), std::string::npos)
       << refused.err;
 }
 

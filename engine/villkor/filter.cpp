@@ -6,8 +6,8 @@
 #include <limits>
 #include <stdexcept>
 
-#include "value/pool_share.h"
 #include "coupon/parallel_for.h"
+#include "value/pool_share.h"
 
 namespace spelkub {
 namespace {
