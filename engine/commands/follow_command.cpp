@@ -137,7 +137,7 @@ std::string ReportText(const FollowReport& report, const FollowResults& results)
   const int n = report.matches;
   std::string text = "Följ kupongen: " + Rows(report.rows) + ", " + std::to_string(report.decided) +
                      " av " + std::to_string(n) + " matcher avgjorda, " + Count(report.outcomes) +
-                     (report.outcomes == 1 ? " utfall" : " utfall") + " kvar.\n";
+                     " utfall kvar.\n";
   text += "Bästa möjliga: " + std::to_string(report.bestPossible) + " rätt.\n";
   text += "Väntad vinst: " + KronorText(report.expectedWin) + ".\n";
   text += "Om det slutar som nu (" + RowSignsText(report.nowOutcome, n) +

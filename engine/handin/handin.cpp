@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <filesystem>
 #include <stdexcept>
 
@@ -89,7 +90,7 @@ std::string MLinesText(int32_t game, std::span<const MSystem> systems) {
 }  // namespace
 
 int64_t RowPriceOre(int32_t game) {
-  return static_cast<int64_t>(Rules(game).rowPrice * 100 + 0.5);
+  return std::llround(Rules(game).rowPrice * 100);
 }
 
 HandInSplit SplitForHandIn(int32_t game, std::span<const PackedRow> rows, HandInForm form,

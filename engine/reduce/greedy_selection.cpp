@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstddef>
+#include <utility>
 
 namespace spelkub::detail {
 
@@ -73,7 +74,7 @@ struct Ball {
 
 GreedySelection::GreedySelection(const RowSet& set, bool reversed, ProgressListener* stages,
                                  CoverTest test, Work work, const System* system)
-    : set_(set), reversed_(reversed), stages_(stages), test_(test), work_(work) {
+    : set_(set), reversed_(reversed), stages_(stages), test_(test), work_(std::move(work)) {
   std::array<int, kMaxMatches> radix{};
   std::array<int64_t, kMaxMatches> stride{};
   int64_t rows = 1;

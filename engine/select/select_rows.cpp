@@ -357,8 +357,7 @@ std::vector<size_t> TopSingles(const Objective& empty, std::span<const uint32_t>
   count = std::min<int64_t>(count, static_cast<int64_t>(candidates.size()));
   if (count <= 0) return {};
   std::vector<float> sorted(bounds.begin(), bounds.end());
-  std::nth_element(sorted.begin(), sorted.begin() + (count - 1), sorted.end(),
-                   std::greater<float>());
+  std::nth_element(sorted.begin(), sorted.begin() + (count - 1), sorted.end(), std::greater<>());
   // A bound is at most (1 + slack)² above its exact gain, so no candidate
   // under this line can beat the count-th best.
   const double line = sorted[count - 1] / ((1 + kBoundSlack) * (1 + kBoundSlack));
