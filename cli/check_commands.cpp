@@ -11,10 +11,7 @@ namespace spelkub::cli {
 
 int Analyse(const Options& options, Output& output) {
   const CommandConditions conditions = ConditionsOf(options);
-  if (!conditions.malformed.empty()) {
-    Tell(output, kProgramName, conditions.malformed + std::string(kSeeHelp));
-    return kExitMalformed;
-  }
+  if (const int fault = TellConditionsFault(conditions, output); fault != kExitDone) return fault;
   // Row by row: the memory is the system's, however many rows the file has.
   const Refusable<AnalysisInput> input = PrepareAnalysisOfFile(
       MakeCouponState(options), options.rowsPath, conditions.input, options.conditions.wholeSystem);

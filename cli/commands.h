@@ -108,8 +108,14 @@ std::string_view FetchHelpText();
 struct CommandConditions {
   ConditionInput input;
   std::string malformed;
+  // A condition of the --coupon document that does not read, said with the
+  // file's name: the document is at fault, not the arguments.
+  std::string refused;
 };
 CommandConditions ConditionsOf(const Options& options);
+// Tells what ConditionsOf found wrong and gives the exit status; kExitDone
+// when nothing is.
+int TellConditionsFault(const CommandConditions& conditions, Output& output);
 // Whether any condition is in effect for these options.
 bool ConditionsInEffect(const Options& options);
 // What is wrong with the conditions given as arguments, read for a game of

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "coupon/games.h"
+#include "coupon/shown_text.h"
 #include "villkor/condition.h"
 #include "villkor/filter.h"
 
@@ -84,11 +86,32 @@ CommandConditions ConditionsOf(const Options& options) {
   ConditionInput& input = made.input;
   input = ConditionInputOf(document.document);
   if (options.conditions.ignoreCoupon) input.conditions.clear();
+  if (options.value.couponPath) {
+    const int matches = MatchesInPlay(document.document.game);
+    for (const std::string& text : input.conditions) {
+      std::string error;
+      if (ParseCondition(text, matches, &error)) continue;
+      made.refused = "Kupongen " + Quoted(*options.value.couponPath) + ": " + error;
+      return made;
+    }
+  }
   if (input.conditions.empty()) input.maxBroken = 0;  // the document's count goes with its list
   input.conditions.insert(input.conditions.end(), options.conditions.texts.begin(),
                           options.conditions.texts.end());
   if (options.conditions.maxBroken) input.maxBroken = *options.conditions.maxBroken;
   return made;
+}
+
+int TellConditionsFault(const CommandConditions& conditions, Output& output) {
+  if (!conditions.malformed.empty()) {
+    Tell(output, kProgramName, conditions.malformed + std::string(kSeeHelp));
+    return kExitMalformed;
+  }
+  if (!conditions.refused.empty()) {
+    Tell(output, kProgramName, conditions.refused);
+    return kExitRefused;
+  }
+  return kExitDone;
 }
 
 void TellLines(Output& output, std::string_view caption, std::string_view text) {

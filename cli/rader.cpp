@@ -265,10 +265,7 @@ int Generate(const Options& options, Output& output) {
   }
   CouponState state = MakeCouponState(options);
   CommandConditions conditions = ConditionsOf(options);
-  if (!conditions.malformed.empty()) {
-    Tell(output, kProgramName, conditions.malformed + std::string(kSeeHelp));
-    return kExitMalformed;
-  }
+  if (const int fault = TellConditionsFault(conditions, output); fault != kExitDone) return fault;
   if (options.optimizeLevel != 0) return Optimize(options, state, conditions.input, output);
   GenerateControls controls = Controls(options);
   controls.conditions = std::move(conditions.input);

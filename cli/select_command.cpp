@@ -174,10 +174,7 @@ int Select(const Options& options, Output& output) {
     return kExitMalformed;
   }
   CommandConditions conditions = ConditionsOf(options);
-  if (!conditions.malformed.empty()) {
-    Tell(output, kProgramName, conditions.malformed + std::string(kSeeHelp));
-    return kExitMalformed;
-  }
+  if (const int fault = TellConditionsFault(conditions, output); fault != kExitDone) return fault;
   SelectInput input;
   input.state = MakeCouponState(options);
   input.state.Reduction = kReductionNone;

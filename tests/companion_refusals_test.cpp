@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -59,6 +61,33 @@ TEST_F(CompanionRefusalsTest, SaveCouponRefusesAConditionItCannotReadAndWritesNo
   EXPECT_EQ(fromDocument.status, cli::kExitDone) << fromDocument.err;
   EXPECT_EQ(fromDocument.out, fromArgument.out);
   EXPECT_EQ(std::count(fromArgument.out.begin(), fromArgument.out.end(), '\n'), 1 + 12);
+}
+
+// A document written by hand (or by an older version) can still hold a
+// condition that does not read: every command that uses it names the file.
+TEST_F(CompanionRefusalsTest, AConditionOfTheDocumentThatDoesNotReadNamesTheFile) {
+  const auto saved =
+      RunCompanion(With({"--save-coupon", Path("kupong.spelkub"), "--condition", "kryss 1"}));
+  ASSERT_EQ(saved.status, cli::kExitDone) << saved.err;
+  {
+    std::ifstream in(Path("kupong.spelkub"));
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t at = text.find("\"kryss 1\"");
+    ASSERT_NE(at, std::string::npos) << text;
+    text.replace(at, 9, "\"krys 2\"");
+    std::ofstream(Path("kupong.spelkub"), std::ios::trunc) << text;
+  }
+  const std::string expected =
+      "spelkub_rader: Kupongen \"" + Path("kupong.spelkub") + "\": Villkoret \"krys 2\"";
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--coupon", Path("kupong.spelkub")},
+        std::vector<std::string>{"--coupon", Path("kupong.spelkub"), "--guarantee", "12"},
+        std::vector<std::string>{"--coupon", Path("kupong.spelkub"), "--rows", "3"}}) {
+    const auto ran = RunCompanion(args);
+    EXPECT_EQ(ran.status, cli::kExitRefused) << ran.err;
+    EXPECT_TRUE(ran.err.starts_with(expected)) << ran.err;
+    EXPECT_EQ(ran.out, "");
+  }
 }
 
 TEST_F(CompanionRefusalsTest, AFlagWhereAValueBelongsIsAMissingValue) {
