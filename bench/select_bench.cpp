@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "outcome_pass.h"
 #include "resident_peak.h"
 #include "select/select_rows.h"
 #include "value/system_value.h"
@@ -24,27 +25,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using bench::PeakMbBeyond;
 
-int64_t Power3(int k) {
-  int64_t power = 1;
-  while (k-- > 0) power *= 3;
-  return power;
-}
-
-double FloorMs(int matches) {
-  volatile double given = 0.999999;
-  const double factor = given;
-  const int64_t outcomes = Power3(matches);
-  std::vector<double> times;
-  for (int run = 0; run < 5; ++run) {
-    const auto start = Clock::now();
-    double sum = 0;
-    for (int64_t y = 0; y < outcomes; ++y) sum = sum * factor + static_cast<double>(y);
-    benchmark::DoNotOptimize(sum);
-    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
+using bench::OutcomePassMs;
+using bench::Power3;
 
 ValueModel BenchModel(int matches) {
   std::mt19937_64 random(2024);
@@ -87,7 +69,7 @@ void Select(benchmark::State& bench, int matches, int64_t budget, int right) {
   }
   bench.counters["rows"] = static_cast<double>(result->rows.size());
   bench.counters["evaluations"] = static_cast<double>(result->evaluations);
-  bench.counters["floor_ms"] = FloorMs(matches);
+  bench.counters["floor_ms"] = OutcomePassMs(matches);
   std::vector<double> times;
   for (int run = 0; run < 3; ++run) {
     const auto start = Clock::now();

@@ -11,6 +11,7 @@
 #include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "outcome_pass.h"
 #include "resident_peak.h"
 
 #include <algorithm>
@@ -30,29 +31,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using bench::PeakMbBeyond;
 
-int64_t Power3(int k) {
-  int64_t power = 1;
-  while (k-- > 0) power *= 3;
-  return power;
-}
-
-// One multiply-add per outcome, each on the result of the one before, with a
-// factor the compiler cannot know.
-double FloorMs(int matches) {
-  volatile double given = 0.999999;
-  const double factor = given;
-  const int64_t outcomes = Power3(matches);
-  std::vector<double> times;
-  for (int run = 0; run < 5; ++run) {
-    const auto start = Clock::now();
-    double sum = 0;
-    for (int64_t y = 0; y < outcomes; ++y) sum = sum * factor + static_cast<double>(y);
-    benchmark::DoNotOptimize(sum);
-    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
+using bench::OutcomePassMs;
+using bench::Power3;
 
 ValueModel BenchModel(int matches) {
   std::mt19937_64 random(2024);
@@ -98,7 +78,7 @@ void SystemValueOf(benchmark::State& bench, int matches, int64_t count, int thre
   }
   bench.counters["rows"] = static_cast<double>(rows.size());
   bench.counters["ore_per_row"] = value->returnOrePerRow;
-  bench.counters["floor_ms"] = FloorMs(matches);
+  bench.counters["floor_ms"] = OutcomePassMs(matches);
   bench.counters["peak_MB"] = PeakMbBeyond(
       [&] { benchmark::DoNotOptimize(ComputeSystemValue(model, rows, options)->expectedReturn); });
 }
