@@ -22,7 +22,7 @@ void TForm1::SetMatch14Visible(bool visible) {
 }
 
 void TForm1::RadioGroup1Click() {
-  const spelkub::GameRules* game = spelkub::ItemAt(spelkub::kGames, RadioGroup1->ItemIndex());
+  const spelkub::GameRules* game = spelkub::ItemAt(spelkub::SelectorGames(), RadioGroup1->ItemIndex());
   if (game == nullptr) return;
   state_.Game = game->game;
   SetMatch14Visible(game->matches == spelkub::kMaxMatches);

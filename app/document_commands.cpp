@@ -72,8 +72,9 @@ bool TForm1::DocumentChanged() const {
 void TForm1::ShowDocument(const spelkub::CouponDocument& document) {
   spelkub::CouponState wanted = state_;
   spelkub::SetCouponFromDocument(document, wanted);
-  for (size_t item = 0; item < spelkub::kGames.size(); ++item) {
-    if (spelkub::kGames[item].game == document.game) {
+  const std::span<const spelkub::GameRules> selector = spelkub::SelectorGames();
+  for (size_t item = 0; item < selector.size(); ++item) {
+    if (selector[item].game == document.game) {
       RadioGroup1->SetItemIndex(static_cast<int>(item));  // runs RadioGroup1Click on a change
     }
   }

@@ -26,7 +26,6 @@ namespace {
 // Blocks of whole row lines rendered into one reused buffer: big enough that
 // a write costs little per byte, small enough to stay in the caches' reach.
 constexpr size_t kBlockBytes = size_t{4} << 20;
-constexpr int64_t kRowsPerBlock = kBlockBytes / kRowLineBytes;
 
 // The reused buffer of a block. A large one is aligned to huge pages and asked
 // to use them, so that filling it the first time costs two page faults instead
@@ -81,12 +80,13 @@ class TextSink {
 // Streams the header line and `rows` row lines, rendered a block at a time by
 // render(first, count, out); false after telling why it failed.
 template <typename Render>
-bool WriteCouponText(const Options& options, std::string_view header, int64_t rows, Render render,
-                     Output& output) {
+bool WriteCouponText(const Options& options, std::string_view header, size_t lineBytes,
+                     int64_t rows, Render render, Output& output) {
   try {
     TextSink sink(options, output);
-    const int64_t rowsPerBlock = std::min<int64_t>(rows, kRowsPerBlock);
-    const BlockBuffer block(header.size() + static_cast<size_t>(rowsPerBlock) * kRowLineBytes);
+    const int64_t rowsPerBlock =
+        std::min<int64_t>(rows, static_cast<int64_t>(kBlockBytes / lineBytes));
+    const BlockBuffer block(header.size() + static_cast<size_t>(rowsPerBlock) * lineBytes);
     std::memcpy(block.get(), header.data(), header.size());
     size_t filled = header.size();  // the first block carries the header
     for (int64_t first = 0; first < rows || filled > 0; first += rowsPerBlock) {
@@ -111,7 +111,8 @@ bool WriteCouponText(const Options& options, std::string_view header, int64_t ro
 bool WriteHandIn(const Options& options, int32_t game, std::span<const PackedRow> rows,
                  Output& output) {
   try {
-    const Refusable<HandInFiles> files = PrepareHandIn(game, rows, options.plus13);
+    const Refusable<HandInFiles> files =
+        PrepareHandIn(game, rows, options.plus13, {.draw = options.draw, .stake = options.stake});
     if (!files.value) {
       TellRefusal(output, files.refusal);
       return false;
@@ -153,14 +154,14 @@ bool WriteRows(const Options& options, const RowSet& set, const std::vector<uint
   if (kept != nullptr) {
     const std::span<const uint32_t> indices = *kept;
     return WriteCouponText(
-        options, set.header, static_cast<int64_t>(indices.size()),
+        options, set.header, RowLineBytes(set), static_cast<int64_t>(indices.size()),
         [&](int64_t first, int64_t count, char* out) {
           return RenderRowLines(set, indices.subspan(first, count), out);
         },
         output);
   }
   return WriteCouponText(
-      options, set.header, set.size(),
+      options, set.header, RowLineBytes(set), set.size(),
       [&](int64_t first, int64_t count, char* out) {
         return RenderRowLines(set, first, first + count, out);
       },
@@ -196,7 +197,8 @@ void Tell(Output& output, std::string_view caption, std::string_view text) {
 }
 
 void TellRefusal(Output& output, const Refusal& refusal) {
-  Tell(output, refusal.ofCoupon ? std::string_view(refusal.caption) : kProgramName, refusal.text);
+  Tell(output, refusal.kind == RefusalKind::kCoupon ? std::string_view(refusal.caption) : kProgramName,
+       refusal.text);
 }
 
 void TellStandardOutputFailure(Output& output, int error) {
@@ -244,6 +246,13 @@ int Generate(const Options& options, Output& output) {
   if (options.upload) {
     if (const auto refusal = CheckHandInGame(options.game)) {
       TellRefusal(output, *refusal);
+      return ExitStatus(refusal->kind);
+    }
+    // Before any row is made: a hand-in that cannot carry its draw.
+    const std::string problem =
+        HandInTicketProblem(Rules(options.game), {.draw = options.draw, .stake = options.stake});
+    if (!problem.empty()) {
+      Tell(output, kProgramName, problem);
       return kExitRefused;
     }
   }
@@ -259,10 +268,8 @@ int Generate(const Options& options, Output& output) {
   const GenerateOutcome outcome = RunGenerateCommand(state, controls);
   if (outcome.end == GenerateEnd::kRefused || outcome.end == GenerateEnd::kTargetAboveRowCount) {
     // The conditions' refusals are the program's own, as for the other commands.
-    const bool ofConditions = outcome.refusal.caption == kConditionsCaption;
-    Tell(output, ofConditions ? kProgramName : std::string_view(outcome.refusal.caption),
-         outcome.refusal.text);
-    return kExitRefused;
+    TellRefusal(output, {outcome.refusal.text, outcome.refusal.caption, outcome.refusal.kind});
+    return ExitStatus(outcome.refusal.kind);
   }
   const bool reduced = outcome.end == GenerateEnd::kReduced;
   if (!WriteRows(options, outcome.rows, reduced ? &outcome.reduction.kept : nullptr, output)) {

@@ -37,6 +37,18 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitRefused = 1;
 inline constexpr int kExitMalformed = 2;
 
+// The exit status of a command's refusal, by what it is about: every kind is
+// a refusal of what was asked, not a malformed argument.
+constexpr int ExitStatus(RefusalKind kind) {
+  switch (kind) {
+    case RefusalKind::kInput:
+    case RefusalKind::kCoupon:
+    case RefusalKind::kConditions:
+      return kExitRefused;
+  }
+  return kExitRefused;
+}
+
 // The usage lines, as --help shows them.
 std::string_view UsageText();
 std::string_view HelpText();
@@ -89,6 +101,8 @@ struct Options {
   Effort effort = Effort::kNormal;
   int threads = 0;      // --threads N: the search's threads; 0 every core (the answer is the same)
   bool upload = false;  // --upload: the rows in today's hand-in form
+  int draw = 0;         // --draw N: the draw the hand-in is for; 0 not given
+  int stake = 1;        // --stake S: kr per row, for a game that takes stakes
   // --analyse FILE [--streck PERCENTAGES], --grade RESULT FILE.
   std::string rowsPath;
   std::string streckText;  // as given; read into `streck` once the game is known

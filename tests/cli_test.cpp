@@ -34,6 +34,9 @@ extern char** environ;
 namespace spelkub::cli {
 namespace {
 
+// A Stryktipset row line with its CR LF.
+const size_t kStryktipsetLineBytes = static_cast<size_t>(RowLineBytes(Rules(kStryktipset)));
+
 namespace fs = std::filesystem;
 
 constexpr const char* kRaderPath = SPELKUB_RADER_PATH;
@@ -226,7 +229,7 @@ TEST_F(RaderTest, ThirteenPlusIsIgnoredForSupertoto) {
   const Outcome withPlus = Rader(WithMarks({"--13plus", "3", "--game", "supertoto"}, marks));
   EXPECT_EQ(withPlus.exitCode, kExitDone);
   EXPECT_EQ(withPlus.out, plain.out);
-  EXPECT_EQ(withPlus.out.size(), 6u * kRowLineBytes);
+  EXPECT_EQ(withPlus.out.size(), 6u * kStryktipsetLineBytes);
 }
 
 TEST_F(RaderTest, WritesTheFullThirteenMatchSystemCompletely) {
@@ -331,7 +334,7 @@ TEST_F(RaderTest, VersionAndHelp) {
       help.out.substr(example + 25, help.out.find('\n', example) - example - 25);
   const Outcome run = Rader({"--rows", "130", marks});
   EXPECT_EQ(run.exitCode, kExitDone) << run.err;
-  EXPECT_EQ(run.out.size(), 24u + 130u * kRowLineBytes);
+  EXPECT_EQ(run.out.size(), 24u + 130u * kStryktipsetLineBytes);
 }
 
 TEST_F(RaderTest, FailedWriteToStandardOutputIsReported) {
@@ -895,8 +898,8 @@ TEST_F(RaderTest, OptimizeWritesAVerifiedCoverAndComparesWithGaranti) {
   const Outcome run = Rader(WithMarks({"--optimize", "12", "--effort", "quick"}, marks));
   EXPECT_EQ(run.exitCode, kExitDone) << run.err;
   ASSERT_EQ(run.out.rfind("Stryktipset,13plus=Nej\r\n", 0), 0u);
-  const size_t rows = (run.out.size() - 24) / kRowLineBytes;
-  EXPECT_EQ(run.out.size(), 24 + rows * kRowLineBytes);
+  const size_t rows = (run.out.size() - 24) / kStryktipsetLineBytes;
+  EXPECT_EQ(run.out.size(), 24 + rows * kStryktipsetLineBytes);
   const CouponState state = MakeCouponState(ParsedMarks(marks));
   const OptimizeResult expected = *OptimizeGuarantee(ShapeOf(state), 12, Effort::kQuick, 0, Work{});
   EXPECT_EQ(rows, expected.rows.size());
@@ -920,7 +923,7 @@ TEST_F(RaderTest, OptimizeWritesAVerifiedCoverAndComparesWithGaranti) {
     for (size_t r = 0; r < rows; ++r) {
       int equal = 0;
       for (int match = 1; match <= 13; ++match) {
-        equal += run.out[24 + r * kRowLineBytes + 2 * match] ==
+        equal += run.out[24 + r * kStryktipsetLineBytes + 2 * match] ==
                  OutcomeSign(PackedOutcome(outcome, match));
       }
       best = std::max(best, equal);
@@ -952,8 +955,8 @@ TEST_F(RaderTest, UploadWritesTodaysFormSplitInFilesOfTenThousandRows) {
   EXPECT_EQ(Entries(), (std::vector<std::string>{"in-1.txt", "in-2.txt"}));
   const std::string first = ReadFile(Path("in-1.txt")), second = ReadFile(Path("in-2.txt"));
   EXPECT_EQ(first.rfind("Europatipset\r\nE,1,1,1,", 0), 0u);
-  EXPECT_EQ(first.size(), 14 + 10000u * kRowLineBytes);
-  EXPECT_EQ(second.size(), 14 + 9683u * kRowLineBytes);
+  EXPECT_EQ(first.size(), 14 + 10000u * kStryktipsetLineBytes);
+  EXPECT_EQ(second.size(), 14 + 9683u * kStryktipsetLineBytes);
   EXPECT_NE(split.err.find("Sparade 2 filer"), std::string::npos) << split.err;
 
   // A later save of fewer rows names the files of the earlier one that stay.
@@ -1085,7 +1088,7 @@ TEST_F(RaderTest, GuaranteeAndOptimizeTakeEachGamesOwnRange) {
   // Supertoto: 14 right keeps every row of the system, by either road.
   const std::string fourteen = thirteen + " 1";
   const std::string allRows = Rader({"--game", "supertoto", fourteen}).out;
-  ASSERT_EQ(allRows.size(), 4 * kRowLineBytes);
+  ASSERT_EQ(allRows.size(), 4 * kStryktipsetLineBytes);
   const Outcome guarantee = Rader({"--guarantee", "14", "--game", "supertoto", fourteen});
   EXPECT_EQ(guarantee.exitCode, kExitDone) << guarantee.err;
   EXPECT_EQ(guarantee.err, Line("Reducering", "Dina rader är nu reducerade!!"));
@@ -1096,9 +1099,9 @@ TEST_F(RaderTest, GuaranteeAndOptimizeTakeEachGamesOwnRange) {
   EXPECT_EQ(optimize.err,
             "Optimerad garanti: 4 rader, 14 rätts garanti (Garanti ger 4 rader), bevisat minsta\n");
   std::vector<std::string> written, all;
-  for (size_t at = 0; at < allRows.size(); at += kRowLineBytes) {
-    all.push_back(allRows.substr(at, kRowLineBytes));
-    written.push_back(optimize.out.substr(at, kRowLineBytes));
+  for (size_t at = 0; at < allRows.size(); at += kStryktipsetLineBytes) {
+    all.push_back(allRows.substr(at, kStryktipsetLineBytes));
+    written.push_back(optimize.out.substr(at, kStryktipsetLineBytes));
   }
   std::sort(written.begin(), written.end());
   std::sort(all.begin(), all.end());

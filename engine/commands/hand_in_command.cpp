@@ -33,21 +33,29 @@ std::optional<Refusal> CheckHandInGame(int32_t game) {
   return Refusal{HandInRefusal(game), std::string(kHandInCaption)};
 }
 
-Refusable<HandInFiles> PrepareHandIn(int32_t game, std::span<const PackedRow> rows, bool plus13) {
+Refusable<HandInFiles> PrepareHandIn(int32_t game, std::span<const PackedRow> rows, bool plus13,
+                                     const HandInTicket& ticket) {
   using Answer = Refusable<HandInFiles>;
   if (rows.empty()) return Answer::Refused(std::string(kNoRowsRefusal), kHandInCaption);
   if (auto refusal = CheckHandInGame(game)) return Answer::Refused(std::move(*refusal));
+  const GameRules& rules = Rules(game);
+  if (std::string problem = HandInTicketProblem(rules, ticket); !problem.empty()) {
+    return Answer::Refused(std::move(problem), kHandInCaption);
+  }
   HandInFiles files;
   files.game = game;
+  files.ticket = ticket;
   files.rows = static_cast<int64_t>(rows.size());
-  files.texts = HandInTexts(game, rows);
+  files.texts = HandInTexts(rules, ticket, rows);
   files.plus13Note = plus13 && Rules(game).plus13;
   return {std::move(files), {}};
 }
 
-Refusable<HandInFiles> PrepareHandIn(const ReadResult& read) {
+Refusable<HandInFiles> PrepareHandIn(const ReadResult& read, const HandInTicket& ticket) {
   if (!read.coupon) return Refusable<HandInFiles>::Refused(ReaderRefusal(read));
-  return PrepareHandIn(read.coupon->game, read.coupon->rows, read.coupon->plus13);
+  HandInTicket used = ticket;
+  if (read.coupon->draw > 0) used = {read.coupon->draw, read.coupon->stake};
+  return PrepareHandIn(read.coupon->game, read.coupon->rows, read.coupon->plus13, used);
 }
 
 Refusable<std::string_view> HandInToOutput(const HandInFiles& files) {

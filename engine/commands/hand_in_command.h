@@ -29,6 +29,7 @@ inline constexpr std::string_view kHandInCaption = "Spara för inlämning";
 // for none.
 struct HandInFiles {
   int32_t game = 0;
+  HandInTicket ticket;
   int64_t rows = 0;
   std::vector<std::string> texts;  // in order of HandInFileNames
   bool plus13Note = false;         // the report adds kPlus13Note
@@ -37,10 +38,13 @@ struct HandInFiles {
 // A game that cannot be handed in, refused before any row is made.
 std::optional<Refusal> CheckHandInGame(int32_t game);
 
-// Rows of `game`, made with 13plus or not.
-Refusable<HandInFiles> PrepareHandIn(int32_t game, std::span<const PackedRow> rows, bool plus13);
-// The rows of a read text, with 13plus as its header says.
-Refusable<HandInFiles> PrepareHandIn(const ReadResult& read);
+// Rows of `game`, made with 13plus or not, for the draw and stake of the
+// ticket when the game's form carries them.
+Refusable<HandInFiles> PrepareHandIn(int32_t game, std::span<const PackedRow> rows, bool plus13,
+                                     const HandInTicket& ticket = {});
+// The rows of a read text, with 13plus as its header says; the draw and the
+// stake of its header where it has them, else the ticket's.
+Refusable<HandInFiles> PrepareHandIn(const ReadResult& read, const HandInTicket& ticket = {});
 
 // The rows as the text of one file, for standard output; refused when they
 // need several.

@@ -206,11 +206,28 @@ SystemValueOutcome RunSystemValueCommand(const ValueInput& input, std::span<cons
     outcome.stopped = true;
     return outcome;
   }
-  outcome.value = ComputeSystemValue(model, rows, options, work);
+  // A row staked k times over is k rows of the row price in the pool: the
+  // value of the rows each repeated k times is exact (duplicates count).
+  const int stake = std::max(1, input.stake);
+  std::vector<PackedRow> staked;
+  if (stake > 1) {
+    staked.reserve(rows.size() * static_cast<size_t>(stake));
+    for (const PackedRow row : rows) staked.insert(staked.end(), static_cast<size_t>(stake), row);
+  }
+  outcome.value = ComputeSystemValue(model, stake > 1 ? staked : rows, options, work);
   if (!outcome.value || work.Stopped()) {
     outcome.value.reset();
     outcome.stopped = true;
     return outcome;
+  }
+  if (stake > 1) {
+    // Back to the player's rows: each wins its stake's worth.
+    outcome.value->rows /= stake;
+    for (LevelValue& level : outcome.value->levels) {
+      level.rowsAtLikeliest /= stake;
+      level.payoutAtLikeliest *= stake;
+    }
+    for (int64_t& count : outcome.value->rowsByPayout) count /= stake;
   }
   const SystemValue& value = *outcome.value;
 
@@ -220,7 +237,7 @@ SystemValueOutcome RunSystemValueCommand(const ValueInput& input, std::span<cons
   };
   add("rows", "Rader", static_cast<double>(value.rows),
       SwedishNumber(static_cast<double>(value.rows), 0));
-  const double cost = static_cast<double>(value.rows) * model.pool.rowPrice;
+  const double cost = static_cast<double>(value.rows) * model.pool.rowPrice * stake;
   add("cost_kr", "Kostnad", cost, KronorText(cost));
   const int top = model.matches;
   for (const LevelValue& level : value.levels) {

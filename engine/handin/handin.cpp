@@ -14,20 +14,19 @@ namespace {
 
 constexpr std::string_view kExtension = ".txt";
 
-// The product the game is handed in under; refused for a game that has none.
-std::string_view ProductName(int32_t game) {
+constexpr int kMostDraw = 999999;
+
+const GameRules& KnownGame(int32_t game) {
   if (!IsGame(game)) {
     throw std::invalid_argument("HandInText: unknown game " + std::to_string(game));
   }
-  const std::string_view product = Rules(game).handInProduct;
-  if (product.empty()) throw HandInRefused(HandInRefusal(game));
-  return product;
+  return Rules(game);
 }
 
 // A packed row of the game's matches with no sign code 3 and nothing beyond
 // its last match.
-void CheckRows(int32_t game, std::span<const PackedRow> rows) {
-  const int matches = Rules(game).matches;
+void CheckRows(const GameRules& rules, std::span<const PackedRow> rows) {
+  const int matches = rules.matches;
   const uint32_t low = 0x55555555u & ((uint32_t{1} << (2 * matches)) - 1);
   for (const PackedRow row : rows) {
     if ((row >> (2 * matches)) != 0 || (row & (row >> 1) & low) != 0) {
@@ -89,13 +88,54 @@ std::vector<std::string> LeftoverHandInFiles(const std::string& path, int64_t ro
   return leftovers;
 }
 
-std::string HandInText(int32_t game, std::span<const PackedRow> rows) {
+std::string StakeList(const GameRules& rules) {
+  if (rules.stakes.empty()) return "1";
+  std::string list;
+  for (size_t i = 0; i < rules.stakes.size(); ++i) {
+    if (i > 0) list += i + 1 == rules.stakes.size() ? " eller " : ", ";
+    list += std::to_string(rules.stakes[i]);
+  }
+  return list;
+}
+
+std::string HandInTicketProblem(const GameRules& rules, const HandInTicket& ticket) {
+  if (!rules.handInDrawAndStake) return {};
+  if (ticket.draw == 0) return "Ange omgången för " + std::string(rules.name) + ".";
+  if (ticket.draw < 1 || ticket.draw > kMostDraw) {
+    return "Omgången ska vara ett heltal från 1 till " + std::to_string(kMostDraw) + ".";
+  }
+  if (!TakesStake(rules, ticket.stake)) {
+    return std::string(rules.name) + " tar insatsen " + StakeList(rules) + " kr per rad.";
+  }
+  return {};
+}
+
+std::string HandInHeader(const GameRules& rules, const HandInTicket& ticket) {
+  if (rules.handInProduct.empty()) throw HandInRefused(HandInRefusal(rules.game));
+  const std::string problem = HandInTicketProblem(rules, ticket);
+  if (!problem.empty()) throw HandInRefused(problem);
+  std::string header(rules.handInProduct);
+  if (rules.handInDrawAndStake) {
+    if (!rules.handInVariant.empty()) header.append(",").append(rules.handInVariant);
+    header.append(",Omg=").append(std::to_string(ticket.draw));
+    header.append(",Insats=").append(std::to_string(ticket.stake));
+  }
+  header += kLineBreak;
+  return header;
+}
+
+std::string HandInText(const GameRules& rules, const HandInTicket& ticket,
+                       std::span<const PackedRow> rows) {
   RowSet set;
-  set.game = game;
-  set.matches = Rules(game).matches;
-  set.header = std::string(ProductName(game)) + std::string(kLineBreak);
+  set.game = rules.game;
+  set.matches = rules.matches;
+  set.header = HandInHeader(rules, ticket);
   set.rows.assign(rows.begin(), rows.end());
   return CouponText(set);
+}
+
+std::string HandInText(int32_t game, std::span<const PackedRow> rows) {
+  return HandInText(KnownGame(game), {}, rows);
 }
 
 void CheckHandInTarget(const std::string& path, int64_t rows) {
@@ -117,14 +157,19 @@ void CheckHandInTarget(const std::string& path, int64_t rows) {
   }
 }
 
-std::vector<std::string> HandInTexts(int32_t game, std::span<const PackedRow> rows) {
-  (void)ProductName(game);  // refuses a game that cannot be handed in, rows or not
+std::vector<std::string> HandInTexts(const GameRules& rules, const HandInTicket& ticket,
+                                     std::span<const PackedRow> rows) {
+  (void)HandInHeader(rules, ticket);  // refuses a game that cannot be handed in, rows or not
   std::vector<std::string> texts;
   texts.reserve(static_cast<size_t>(FileCount(static_cast<int64_t>(rows.size()))));
   for (size_t begin = 0; begin < rows.size(); begin += kHandInRowsPerFile) {
-    texts.push_back(HandInText(game, FileRows(rows, begin / kHandInRowsPerFile)));
+    texts.push_back(HandInText(rules, ticket, FileRows(rows, begin / kHandInRowsPerFile)));
   }
   return texts;
+}
+
+std::vector<std::string> HandInTexts(int32_t game, std::span<const PackedRow> rows) {
+  return HandInTexts(KnownGame(game), {}, rows);
 }
 
 void WriteHandInFiles(std::span<const std::string> names, std::span<const std::string> texts,
@@ -146,15 +191,21 @@ void SaveHandInFiles(std::span<const std::string> names, std::span<const std::st
   SaveTextFiles(names, views);
 }
 
-std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
+std::vector<std::string> SaveForHandIn(const std::string& path, const GameRules& rules,
+                                       const HandInTicket& ticket,
                                        std::span<const PackedRow> rows) {
-  (void)ProductName(game);  // refuses a game that cannot be handed in
+  (void)HandInHeader(rules, ticket);  // refuses a game that cannot be handed in
   if (rows.empty()) throw HandInRefused(std::string(kNoRowsRefusal));
-  CheckRows(game, rows);
+  CheckRows(rules, rows);
   CheckHandInTarget(path, static_cast<int64_t>(rows.size()));
   std::vector<std::string> names = HandInFileNames(path, static_cast<int64_t>(rows.size()));
-  WriteHandInFiles(names, HandInTexts(game, rows), SaveHandInFiles);
+  WriteHandInFiles(names, HandInTexts(rules, ticket, rows), SaveHandInFiles);
   return names;
+}
+
+std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
+                                       std::span<const PackedRow> rows) {
+  return SaveForHandIn(path, KnownGame(game), {}, rows);
 }
 
 std::string HandInSaveFailure(std::string_view reason, size_t saved, size_t files) {

@@ -1,8 +1,10 @@
 // "Spara för inlämning": the rows in the form the operator takes today: a
-// text file, CR LF, the game's hand-in product name alone as header
-// ("Stryktipset" or "Europatipset"), then its row lines, at most 10,000 rows
-// a file. A game without a product name (Supertoto) cannot be handed in this
-// way. The form has no place for the
+// text file, CR LF, the game's hand-in header, then its row lines, at most
+// 10,000 rows a file. The header is the product name alone ("Stryktipset" or
+// "Europatipset"), or for a game handed in with its draw and stake the name,
+// the word for the matches it is played on, the draw and the row stake:
+// "Topptipset,Stryk,Omg=2841,Insats=5". A game without a product name
+// (Supertoto) cannot be handed in this way. The form has no place for the
 // 13plus add-on: rows made with 13plus are handed in all the same, and the
 // report of the save adds kPlus13Note, so that the player chooses 13plus at
 // the operator. Both the window and the companion follow this.
@@ -30,6 +32,25 @@ inline std::string HandInRefusal(int32_t game) {
   return std::string(Rules(game).name) + " kan inte lämnas in på det här sättet.";
 }
 inline constexpr std::string_view kNoRowsRefusal = "Det finns inga rader att lämna in.";
+
+// The draw and the row stake of a hand-in, for a game whose header carries
+// them (GameRules::handInDrawAndStake); the others ignore them.
+struct HandInTicket {
+  int draw = 0;   // the operator's draw number ("omgång"), 1..999999; 0 not given
+  int stake = 1;  // kr per row, one of the game's stakes
+};
+
+// Why a ticket does not do for the game, or empty: "Ange omgången för
+// Topptipset Stryk.", "Omgången ska vara ett heltal från 1 till 999999.",
+// "Topptipset tar insatsen 1, 2, 5 eller 10 kr per rad.".
+std::string HandInTicketProblem(const GameRules& rules, const HandInTicket& ticket);
+
+// "1, 2, 5 eller 10": the stakes a game takes.
+std::string StakeList(const GameRules& rules);
+
+// The hand-in header line of the game with CR LF. Throws HandInRefused for a
+// game that cannot be handed in or a ticket that does not do.
+std::string HandInHeader(const GameRules& rules, const HandInTicket& ticket);
 inline constexpr std::string_view kPlus13Note =
     "13plus ingår inte i inlämningsfilen: välj det hos spelbolaget när du lämnar in.";
 
@@ -63,11 +84,16 @@ std::vector<std::string> LeftoverHandInFiles(const std::string& path, int64_t ro
 void CheckHandInTarget(const std::string& path, int64_t rows);
 
 // The text of one file: header, then the rows, CR LF after every line. Throws
-// HandInRefused for a game that cannot be handed in.
+// HandInRefused for a game that cannot be handed in or a ticket that does not
+// do (the forms without a ticket: a game that needs none).
+std::string HandInText(const GameRules& rules, const HandInTicket& ticket,
+                       std::span<const PackedRow> rows);
 std::string HandInText(int32_t game, std::span<const PackedRow> rows);
 
 // The texts of every file the rows go to, in order of HandInFileNames. Throws
-// HandInRefused for Supertoto.
+// HandInRefused as HandInText does.
+std::vector<std::string> HandInTexts(const GameRules& rules, const HandInTicket& ticket,
+                                     std::span<const PackedRow> rows);
 std::vector<std::string> HandInTexts(int32_t game, std::span<const PackedRow> rows);
 
 // Saves the files `names` with the `texts`: one as every file is saved,
@@ -98,6 +124,9 @@ void SaveHandInFiles(std::span<const std::string> names, std::span<const std::st
 // had is removed. The exception, as in every save: a target with several hard
 // links, or in a folder that takes no new file, is written in place at once,
 // so it may be new although the save as a whole failed.
+std::vector<std::string> SaveForHandIn(const std::string& path, const GameRules& rules,
+                                       const HandInTicket& ticket,
+                                       std::span<const PackedRow> rows);
 std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
                                        std::span<const PackedRow> rows);
 

@@ -1,5 +1,6 @@
 // Reading coupon text strictly: the header forms that generation writes, the
-// product name alone (today's hand-in form), or no header (Supertoto); then
+// product name alone (today's hand-in form), the hand-in header with draw and
+// stake (Topptipset), or no header (Supertoto); then
 // row lines. Anything else is refused with one message that names the line
 // and what is wrong; nothing is half-read. Input of any size is read in
 // bounded memory: the packed rows and their line numbers (twice the packed
@@ -23,6 +24,7 @@ enum class HeaderForm {
   kNone,         // no header line: rows of a game without one, or only "Dina Rader:"
   kGenerated,    // "Stryktipset,13plus=Nej" and the other forms generation writes
   kProductName,  // "Stryktipset" or "Europatipset" alone
+  kHandIn,       // with the draw and the stake: "Topptipset,Omg=2841,Insats=5"
 };
 
 struct CouponRows {
@@ -32,6 +34,9 @@ struct CouponRows {
   // From a generated header: "13plus=Ja" and its goals (kGoalsNone otherwise).
   bool plus13 = false;
   int32_t goals = kGoalsNone;
+  // From a hand-in header with them: the draw and the row stake (0 otherwise).
+  int draw = 0;
+  int stake = 0;
   std::vector<PackedRow> rows;
   // Line number (1-based) of each row, for messages about single rows. 32
   // bits, so that rows and their lines together stay within twice the packed
