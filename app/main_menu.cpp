@@ -5,6 +5,8 @@
 #include <QMenuBar>
 
 #include "app/main_window.h"
+#include "app/qt_text.h"
+#include "coupon/games.h"
 
 void TForm1::BuildMenu() {
   MainMenu1 = new QMenuBar(this);
@@ -59,4 +61,27 @@ void TForm1::BuildMenu() {
   Matchvrdering1 =
       addItem(Kupong1, QStringLiteral("Matchvrdering1"), QStringLiteral("Matchvärdering..."));
   Villkor1 = addItem(Kupong1, QStringLiteral("Villkor1"), QStringLiteral("Villkor..."));
+  BuildGameMenu();
+}
+
+// "Spel" under "Kupong": the games of the table that "Välj spel:" does not
+// offer. At most one is checked: the one in play, if it is one of them.
+void TForm1::BuildGameMenu() {
+  Spel1 = Kupong1->addMenu(QStringLiteral("Spel"));
+  Spel1->setObjectName(QStringLiteral("Spel1"));
+  Spel1->menuAction()->setObjectName(QStringLiteral("Spel1"));
+  const std::span<const spelkub::GameRules> games = spelkub::Games();
+  for (const spelkub::GameRules& rules : games.subspan(spelkub::SelectorGames().size())) {
+    QString name = spelkub::FromUtf8(rules.name);
+    name.remove(QLatin1Char(' '));
+    QAction* item = Spel1->addAction(spelkub::FromUtf8(rules.name));
+    item->setObjectName(name + QStringLiteral("1"));
+    item->setCheckable(true);
+    item->setData(static_cast<int>(rules.game));
+    const int32_t game = rules.game;
+    connect(item, &QAction::triggered, this,
+            [this, game] { Guard("ChooseMenuGame", [this, game] { ChooseMenuGame(game); }); });
+    GameItems.push_back(item);
+  }
+  Spel1->menuAction()->setVisible(!GameItems.empty());
 }

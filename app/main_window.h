@@ -17,6 +17,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/controls.h"
 #include "app/platform.h"
@@ -105,6 +106,10 @@ class TForm1 : public QMainWindow {
   QAction* N1 = nullptr;  // the separator before the match values
   QAction* Matchvrdering1 = nullptr;
   QAction* Villkor1 = nullptr;
+  // The games "Välj spel:" does not offer, one checkable item each under
+  // "Spel" (Topptipset1, TopptipsetStryk1, ...), in the game table's order.
+  QMenu* Spel1 = nullptr;
+  std::vector<QAction*> GameItems;
   // Below Label17: how many system rows the conditions keep, "Villkor: N av
   // M"; shown only while the document's conditions are in use.
   QLabel* Label20 = nullptr;
@@ -134,6 +139,9 @@ class TForm1 : public QMainWindow {
   void Sparakupong1Click();
   void Matchvrdering1Click();
   void Villkor1Click();
+  // A game of the menu "Spel": the window then plays it as "Välj spel:" plays
+  // its own, and "Välj spel:" has no item selected until one is chosen again.
+  void ChooseMenuGame(int32_t game);
 
   // Whether the coupon document as it would be saved now (the current marks,
   // game and goals with the values) differs from the file it came from; with
@@ -161,13 +169,15 @@ class TForm1 : public QMainWindow {
   // The stages of building the window, in the order the constructor runs them.
   void BuildControls();  // main_window_controls.cpp
   void BuildMenu();      // main_menu.cpp
+  void BuildGameMenu();
   void SetTabOrder();
   void BindEvents();
   void CentreOnDesktop();
   void SelectDefaults();
 
   void PlaceStretchingControls(const QSize& client);
-  void SetMatch14Visible(bool visible);
+  // The match rows 1..matches shown, the others hidden.
+  void ShowMatchesInPlay(int matches);
 
   // Shows the generate command's stages as they happen (generate_command.cpp).
   class GenerateView;

@@ -177,9 +177,10 @@ void RowList::LoadRows(const RowSet& rows, std::span<const uint32_t> kept) {
   const size_t lineBytes = RowLineBytes(rows);
   Loader loader(*this, rows.header.size() + kept.size() * lineBytes);
   loader.Add(rows.header);
-  loader.AddRows(static_cast<int64_t>(kept.size()), lineBytes, [&](int64_t begin, int64_t end, char* out) {
-    return RenderRowLines(rows, kept.subspan(begin, end - begin), out);
-  });
+  loader.AddRows(static_cast<int64_t>(kept.size()), lineBytes,
+                 [&](int64_t begin, int64_t end, char* out) {
+                   return RenderRowLines(rows, kept.subspan(begin, end - begin), out);
+                 });
   loader.Show();
 }
 

@@ -155,9 +155,8 @@ std::string GameHelp() {
   std::string guarantee = "  --guarantee G   reduce to a guarantee of G right, G from " +
                           std::to_string(first.minGuarantee) + " to " +
                           std::to_string(first.maxGuarantee);
-  const std::string others =
-      Exceptions([](const GameRules& rules) { return rules.maxGuarantee; }, " for ", " and ",
-                 OptionOf);
+  const std::string others = Exceptions([](const GameRules& rules) { return rules.maxGuarantee; },
+                                        " for ", " and ", OptionOf);
   if (!others.empty()) guarantee += " " + others;
   return game + "\n" + plus13 + "\n" + guarantee + "\n";
 }
@@ -314,9 +313,8 @@ std::string GuaranteeRangesText() {
   const GameRules& first = Games().front();
   std::string text =
       std::to_string(first.minGuarantee) + " till " + std::to_string(first.maxGuarantee);
-  const std::string others =
-      Exceptions([](const GameRules& rules) { return rules.maxGuarantee; }, " för ", " och ",
-                 NameOf);
+  const std::string others = Exceptions([](const GameRules& rules) { return rules.maxGuarantee; },
+                                        " för ", " och ", NameOf);
   if (!others.empty()) text += " " + others;
   return text;
 }
@@ -615,11 +613,14 @@ std::optional<std::string> CheckValueCombination(const std::vector<Flag>& seen, 
   const int commands = (Has(seen, Flag::kValue) ? 1 : 0) + (Has(seen, Flag::kRowValues) ? 1 : 0) +
                        (Has(seen, Flag::kSaveCoupon) ? 1 : 0);
   if (commands > 1) return "--value, --row-values och --save-coupon utesluter varandra";
+  if (Has(seen, Flag::kStake) && Has(seen, Flag::kRowValues)) {
+    return "--stake gäller --value och raderna, inte --row-values";
+  }
   if (Has(seen, Flag::kValue) || Has(seen, Flag::kRowValues)) {
     if (!onlyWith({Flag::kValue, Flag::kRowValues, Flag::kGame, Flag::kCoupon, Flag::kChances,
-                   Flag::kStreck, Flag::kTurnover, Flag::kTsv})) {
+                   Flag::kStreck, Flag::kTurnover, Flag::kTsv, Flag::kStake})) {
       return std::string(Has(seen, Flag::kValue) ? "--value" : "--row-values") +
-             " FILE tar bara --game, --coupon, --chances, --streck, --turnover och --tsv";
+             " FILE tar bara --game, --coupon, --chances, --streck, --turnover, --stake och --tsv";
     }
     return std::string();
   }
@@ -715,8 +716,9 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
   }
   // --value and --row-values check the stake against the game of their rows.
   const GameRules& rules = Rules(options.game);
-  const bool valuesRows = options.command == Command::kValue || options.command == Command::kRowValues;
-  if (!valuesRows && !TakesStake(rules, options.stake)) {
+  const bool valuesRows =
+      options.command == Command::kValue || options.command == Command::kRowValues;
+  if (!valuesRows && !TakesStake(rules, StakeOf(options))) {
     return "--stake " + std::to_string(options.stake) + ": " + std::string(rules.name) +
            (rules.stakes.empty() ? " spelas bara med insatsen 1 kr per rad"
                                  : " tar insatsen " + StakeList(rules) + " kr per rad");

@@ -111,8 +111,8 @@ bool WriteCouponText(const Options& options, std::string_view header, size_t lin
 bool WriteHandIn(const Options& options, int32_t game, std::span<const PackedRow> rows,
                  Output& output) {
   try {
-    const Refusable<HandInFiles> files =
-        PrepareHandIn(game, rows, options.plus13, {.draw = options.draw, .stake = options.stake});
+    const Refusable<HandInFiles> files = PrepareHandIn(
+        game, rows, options.plus13, {.draw = options.draw, .stake = StakeOf(options)});
     if (!files.value) {
       TellRefusal(output, files.refusal);
       return false;
@@ -197,7 +197,8 @@ void Tell(Output& output, std::string_view caption, std::string_view text) {
 }
 
 void TellRefusal(Output& output, const Refusal& refusal) {
-  Tell(output, refusal.kind == RefusalKind::kCoupon ? std::string_view(refusal.caption) : kProgramName,
+  Tell(output,
+       refusal.kind == RefusalKind::kCoupon ? std::string_view(refusal.caption) : kProgramName,
        refusal.text);
 }
 
@@ -250,7 +251,7 @@ int Generate(const Options& options, Output& output) {
     }
     // Before any row is made: a hand-in that cannot carry its draw.
     const std::string problem =
-        HandInTicketProblem(Rules(options.game), {.draw = options.draw, .stake = options.stake});
+        HandInTicketProblem(Rules(options.game), {.draw = options.draw, .stake = StakeOf(options)});
     if (!problem.empty()) {
       Tell(output, kProgramName, problem);
       return kExitRefused;

@@ -102,7 +102,7 @@ struct Options {
   int threads = 0;      // --threads N: the search's threads; 0 every core (the answer is the same)
   bool upload = false;  // --upload: the rows in today's hand-in form
   int draw = 0;         // --draw N: the draw the hand-in is for; 0 not given
-  int stake = 1;        // --stake S: kr per row, for a game that takes stakes
+  int stake = 0;        // --stake S: kr per row, for a game that takes stakes; 0 not given (1)
   // --analyse FILE [--streck PERCENTAGES], --grade RESULT FILE.
   std::string rowsPath;
   std::string streckText;  // as given; read into `streck` once the game is known
@@ -134,6 +134,10 @@ std::optional<std::string> CouponArgument(std::span<const std::string_view> args
 // count, else "Ingen"; 13plus "Ja" with --13plus, else "Nej".
 CouponState MakeCouponState(const Options& options);
 Plus13Choice Plus13Of(const Options& options);
+// The stake of --stake: 1 kr when not given.
+inline int StakeOf(const Options& options) {
+  return options.stake == 0 ? 1 : options.stake;
+}
 // The window's controls for these options: --13plus, and --reversed for both ticks.
 GenerateControls Controls(const Options& options);
 

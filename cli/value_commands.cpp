@@ -194,8 +194,7 @@ std::optional<ValuedRows> PrepareValue(const Options& options, Output& output, i
     return std::nullopt;
   }
   // The stake of --stake, else of a hand-in file's header.
-  const int stake = options.stake != 1 || read.coupon->stake == 0 ? options.stake
-                                                                   : read.coupon->stake;
+  const int stake = options.stake != 0 ? options.stake : std::max(1, read.coupon->stake);
   const GameRules& rules = Rules(game);
   if (!TakesStake(rules, stake)) {
     Tell(output, kProgramName,

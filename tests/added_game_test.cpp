@@ -85,7 +85,8 @@ std::vector<PackedRow> BruteForceSystem(const CouponState& state) {
   for (int index = 0; index < kOutcomes; ++index) {
     const PackedRow row = OutcomeRow(index);
     bool marked = true;
-    for (int m = 1; m <= kMatches; ++m) marked &= state.Marks[CellIndex(m, PackedOutcome(row, m))] != 0;
+    for (int m = 1; m <= kMatches; ++m)
+      marked &= state.Marks[CellIndex(m, PackedOutcome(row, m))] != 0;
     if (marked) rows.push_back(row);
   }
   return rows;

@@ -62,7 +62,8 @@ std::vector<PackedRow> BruteForceSystem(const CouponState& state) {
   for (int index = 0; index < kOutcomes; ++index) {
     const PackedRow row = OutcomeRow(index);
     bool marked = true;
-    for (int m = 1; m <= kMatches; ++m) marked &= state.Marks[CellIndex(m, PackedOutcome(row, m))] != 0;
+    for (int m = 1; m <= kMatches; ++m)
+      marked &= state.Marks[CellIndex(m, PackedOutcome(row, m))] != 0;
     if (marked) rows.push_back(row);
   }
   // The outcome order above turns match 1 fastest too, so it is the odometer's.
@@ -178,7 +179,8 @@ TEST(Topptipset, GuaranteeReductionsCoverEveryOutcome) {
       int least = kMatches;
       for (const PackedRow outcome : set.rows) {
         int best = 0;
-        for (const uint32_t kept : result.kept) best = std::max(best, Right(outcome, set.rows[kept]));
+        for (const uint32_t kept : result.kept)
+          best = std::max(best, Right(outcome, set.rows[kept]));
         least = std::min(least, best);
       }
       EXPECT_GE(least, level) << "level " << level << (reversed ? " reversed" : "");

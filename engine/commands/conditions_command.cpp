@@ -24,25 +24,26 @@ Refusable<System> ConditionedSystem(const SystemShape& shape, const ConditionInp
   if (input.empty()) return {System(shape), {}};
   if (input.maxBroken < 0) {
     return Answer::Refused("Tillåtna fel kan inte vara färre än 0", kConditionsCaption,
-                          RefusalKind::kConditions);
+                           RefusalKind::kConditions);
   }
   std::vector<Condition> conditions;
   conditions.reserve(input.conditions.size());
   std::string error;
   for (const std::string& text : input.conditions) {
     std::optional<Condition> condition = ParseCondition(text, shape.matches, &error);
-    if (!condition) return Answer::Refused(std::move(error), kConditionsCaption,
-                          RefusalKind::kConditions);
+    if (!condition)
+      return Answer::Refused(std::move(error), kConditionsCaption, RefusalKind::kConditions);
     conditions.push_back(*condition);
   }
   const std::optional<PreparedConditions> prepared =
       PrepareConditions(conditions, shape.matches, input.values, input.pool, &error);
-  if (!prepared) return Answer::Refused(std::move(error), kConditionsCaption,
-                          RefusalKind::kConditions);
+  if (!prepared)
+    return Answer::Refused(std::move(error), kConditionsCaption, RefusalKind::kConditions);
   std::optional<System> system = FilterSystem(shape, *prepared, input.maxBroken, work);
   if (!system) return {};
-  if (system->size() == 0) return Answer::Refused(std::string(kNoRowKeptText), kConditionsCaption,
-                          RefusalKind::kConditions);
+  if (system->size() == 0)
+    return Answer::Refused(std::string(kNoRowKeptText), kConditionsCaption,
+                           RefusalKind::kConditions);
   return {std::move(system), {}};
 }
 

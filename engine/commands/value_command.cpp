@@ -14,21 +14,114 @@
 namespace spelkub {
 namespace {
 
-constexpr std::string_view kModelHelp =
-    "Värdemodellen\n"
-    "\n"
-    "Per spel, och ändringsbart i kupongen: radpris 1 kr; 65 % av omsättningen betalas\n"
-    "ut; av den potten får 13 rätt 40 %, 12 rätt 15 %, 11 rätt 12 % och 10 rätt 25 %\n"
-    "(resten går till en jackpottfond och räknas inte); minsta utdelning 15 kr: en\n"
-    "vinstgrad vars beräknade utdelning per vinnande rad är under den betalar 0.\n"
-    "Supertoto: vinstgraderna 14, 13, 12 och 11 rätt med samma andelar.\n"
+// "65 %", "0,5 %": a share of the table in percent, Swedish decimals.
+std::string TablePercent(double share) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%g", share * 100);
+  std::string text(buffer);
+  for (char& c : text) c = c == '.' ? ',' : c;
+  return text + " %";
+}
+
+std::string TableKronor(double kronor) {
+  std::string text = TablePercent(kronor / 100);
+  return text.substr(0, text.size() - 2) + " kr";
+}
+
+// "a, b och c".
+std::string Listed(const std::vector<std::string>& items) {
+  std::string text;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) text += i + 1 == items.size() ? " och " : ", ";
+    text += items[i];
+  }
+  return text;
+}
+
+bool SamePool(const GameRules& a, const GameRules& b) {
+  if (a.rowPrice != b.rowPrice || a.payoutShare != b.payoutShare ||
+      a.minimumPayout != b.minimumPayout || a.prizeLevels.size() != b.prizeLevels.size() ||
+      a.stakes.size() != b.stakes.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < a.prizeLevels.size(); ++i) {
+    if (a.prizeLevels[i].right != b.prizeLevels[i].right ||
+        a.prizeLevels[i].share != b.prizeLevels[i].share) {
+      return false;
+    }
+  }
+  return std::equal(a.stakes.begin(), a.stakes.end(), b.stakes.begin());
+}
+
+// The pool of a game as a sentence: row price, payout share, level shares,
+// stakes and the minimum payout.
+std::string PoolSentence(const GameRules& rules) {
+  std::string text = "radpris " + TableKronor(rules.rowPrice);
+  if (!rules.stakes.empty()) {
+    std::vector<std::string> stakes;
+    for (const int stake : rules.stakes) stakes.push_back(std::to_string(stake));
+    text += " gånger insatsen " + Listed(stakes) + " (utdelningen i samma proportion)";
+  }
+  text +=
+      "; " + TablePercent(rules.payoutShare) + " av omsättningen betalas\nut; av den potten får ";
+  std::vector<std::string> levels;
+  double shares = 0;
+  for (const PrizeLevel& level : rules.prizeLevels) {
+    levels.push_back(std::to_string(level.right) + " rätt " + TablePercent(level.share));
+    shares += level.share;
+  }
+  text += Listed(levels);
+  if (shares < 1 - 1e-12) text += "\n(resten går till en jackpottfond och räknas inte)";
+  if (rules.minimumPayout > 0) {
+    text += "; minsta utdelning " + TableKronor(rules.minimumPayout) +
+            ": en\nvinstgrad vars beräknade utdelning per vinnande rad är under den betalar 0.\n";
+  } else {
+    text += "; ingen minsta utdelning.\n";
+  }
+  return text;
+}
+
+// The model's paragraph on the pools, from the game table: the first game's
+// pool in full, then each other pool once, with the games that play it.
+std::string PoolHelp() {
+  const std::span<const GameRules> games = Games();
+  const GameRules& first = games.front();
+  std::string text = "Per spel, och ändringsbart i kupongen: " + PoolSentence(first);
+  std::vector<const GameRules*> told{&first};
+  for (const GameRules& rules : games) {
+    const auto same = [&rules](const GameRules* other) { return SamePool(*other, rules); };
+    if (std::any_of(told.begin(), told.end(), same)) continue;
+    std::vector<std::string> names;
+    for (const GameRules& other : games) {
+      if (SamePool(other, rules)) names.emplace_back(other.name);
+    }
+    told.push_back(&rules);
+    bool sameShares = rules.prizeLevels.size() == first.prizeLevels.size() &&
+                      rules.payoutShare == first.payoutShare && rules.rowPrice == first.rowPrice &&
+                      rules.stakes.empty() && rules.minimumPayout == first.minimumPayout;
+    for (size_t i = 0; sameShares && i < rules.prizeLevels.size(); ++i) {
+      sameShares = rules.prizeLevels[i].share == first.prizeLevels[i].share;
+    }
+    if (sameShares) {
+      std::vector<std::string> rights;
+      for (const PrizeLevel& level : rules.prizeLevels)
+        rights.push_back(std::to_string(level.right));
+      text += Listed(names) + ": vinstgraderna " + Listed(rights) + " rätt med samma andelar.\n";
+    } else {
+      text += Listed(names) + ": " + PoolSentence(rules);
+    }
+  }
+  return text;
+}
+
+constexpr std::string_view kModelHelpAfterPools =
     "Omsättningen T (kr) anger du; N = T / radpris är antalet rader folket spelar.\n"
     "\n"
     "Egna chanser p och folkets streck q skalas per match till summan 1. För en rad r:\n"
     "  chans                  P(r) = Πm p(m, r_m)\n"
     "  folkets andel          Q(r) = Πm q(m, r_m)\n"
     "  spelvärde              V(r) = P(r) / Q(r)\n"
-    "  beräknad 13-utdelning  U(r) = pot13 / (N·Q(r) + 1), pot13 = T · 0,65 · 0,40\n"
+    "  beräknad POT-utdelning  U(r) = potPOT / (N·Q(r) + 1), potPOT = T · PAYOUT · SHARE\n"
     "\n"
     "För en mängd S rader (dubbletter räknas) och vart och ett av alla 3^n utfall y\n"
     "(inte bara systemets), med own_k(y) raderna i S med exakt k rätt och\n"
@@ -37,9 +130,32 @@ constexpr std::string_view kModelHelp =
     "  utdelning_k(y) = pot_k / (public_k(y) + own_k(y)), eller 0 under minsta utdelning\n"
     "  förväntad återbetalning E(S) = Σy P(y) · Σk own_k(y) · utdelning_k(y)\n"
     "  vinstchans = E(S) / |S| i öre per rad (100 öre per rad = insatsen tillbaka;\n"
-    "  med ett annat radpris räknas per krona insats)\n"
+    "  med ett annat radpris räknas per krona insats); med insatsen k kr räknas varje\n"
+    "  rad som k rader i S\n"
     "\n"
     "Exakt, över varje utfall: ingen slumpning.\n";
+
+std::string ModelHelp() {
+  const GameRules& first = Games().front();
+  std::string after(kModelHelpAfterPools);
+  const auto replace = [&after](std::string_view what, const std::string& by) {
+    for (size_t at = after.find(what); at != std::string::npos; at = after.find(what, at)) {
+      after.replace(at, what.size(), by);
+      at += by.size();
+    }
+  };
+  const auto fraction = [](double share) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.2f", share);
+    std::string text(buffer);
+    for (char& c : text) c = c == '.' ? ',' : c;
+    return text;
+  };
+  replace("POT", std::to_string(first.matches));
+  replace("PAYOUT", fraction(first.payoutShare));
+  replace("SHARE", fraction(first.prizeLevels.empty() ? 0.0 : first.prizeLevels[0].share));
+  return "Värdemodellen\n\n" + PoolHelp() + after;
+}
 
 // "match 2", "match 2 och 5", "match 2, 5 och 7".
 std::string MatchList(const std::vector<int>& matches) {
@@ -429,7 +545,8 @@ std::string MachineNumber(double value) {
 }
 
 std::string_view ValueModelHelpText() {
-  return kModelHelp;
+  static const std::string help = ModelHelp();
+  return help;
 }
 
 }  // namespace spelkub

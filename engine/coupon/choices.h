@@ -5,9 +5,9 @@
 #pragma once
 
 #include <array>
-#include <span>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "coupon/coupon_state.h"

@@ -125,8 +125,7 @@ void SaveHandInFiles(std::span<const std::string> names, std::span<const std::st
 // links, or in a folder that takes no new file, is written in place at once,
 // so it may be new although the save as a whole failed.
 std::vector<std::string> SaveForHandIn(const std::string& path, const GameRules& rules,
-                                       const HandInTicket& ticket,
-                                       std::span<const PackedRow> rows);
+                                       const HandInTicket& ticket, std::span<const PackedRow> rows);
 std::vector<std::string> SaveForHandIn(const std::string& path, int32_t game,
                                        std::span<const PackedRow> rows);
 
