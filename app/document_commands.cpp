@@ -3,9 +3,11 @@
 // the window's line of the rows the conditions keep.
 //
 // The document's game, goals and marks live in the window (CouponState and
-// the controls); document_ holds the rest. Saving joins the two; opening sets
-// the window's choices through the same handlers a user's clicks run, so the
-// controls, the state and Label16 agree as after clicks.
+// the controls); the session's document holds the rest. Saving joins the two
+// (Session::DocumentNow); opening sets the window's choices through the same
+// handlers a user's clicks run, so the controls, the state and Label16 agree
+// as after clicks. The window observes the session's document: every change
+// counts the rows the conditions keep again.
 #include <QCloseEvent>
 #include <QFile>
 #include <optional>
@@ -52,9 +54,7 @@ std::optional<std::string> SavedText(const spelkub::CouponDocument& document) {
 }  // namespace
 
 spelkub::CouponDocument TForm1::DocumentNow() const {
-  spelkub::CouponDocument document = document_;
-  spelkub::SetDocumentFromCoupon(state_, document);
-  return document;
+  return session_.DocumentNow();
 }
 
 bool TForm1::DocumentChanged() const {
@@ -120,7 +120,7 @@ bool TForm1::SaveDocument(bool choosePath) {
     platform_.ShowMessage(FromUtf8(error.what()), kSaveCaption);
     return false;
   }
-  document_ = document;
+  session_.SetDocument(document);
   documentPath_ = path;
   documentSavedText_ = spelkub::CouponDocumentText(document);
   return true;
@@ -149,10 +149,9 @@ void TForm1::ppnakupong1Click() {
     return;
   }
   ShowDocument(*read.document);
-  document_ = *read.document;
   documentPath_ = *path;
   documentSavedText_ = SavedText(*read.document).value_or(std::string());
-  ShowConditionsCount();
+  session_.SetDocument(*read.document);
 }
 
 void TForm1::Sparakupong1Click() {
@@ -164,11 +163,11 @@ void TForm1::Matchvrdering1Click() {
   if (!spelkub::tools::EditMatchValues(document, platform_, this)) return;
   document_.values = document.values;
   document_.pool.turnover = document.pool.turnover;
-  ShowConditionsCount();  // streck, chances and the turnover are what some conditions measure
+  session_.DocumentEdited();  // streck, chances and the turnover are what some conditions measure
 }
 
 void TForm1::Villkor1Click() {
-  if (spelkub::tools::VillkorCommand(ToolHostOf())) ShowConditionsCount();
+  if (spelkub::tools::VillkorCommand(ToolHostOf())) session_.DocumentEdited();
 }
 
 void TForm1::ShowConditionsCount() {

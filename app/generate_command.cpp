@@ -2,9 +2,11 @@
 // runs.
 //
 // The engine decides everything (which check fails, which rows, which rows are
-// kept, the guarantee, the order of report and row list); this file shows it:
-// message boxes, the row list and the kept list, Label18, the status text and
-// the progress bar.
+// kept, the guarantee, the order of report and row list) and returns it; this
+// file shows the stages as they come (the row list, the kept list, Label18,
+// the status text, the progress bar, a refusal's box) and applies the result:
+// the report and the kept rows in the order the result gives, and the rows to
+// the session.
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -66,8 +68,9 @@ class TForm1::GenerateView final : public spelkub::GenerateListener {
     window_.Memo2->LoadRows(rows, result.kept);
     ShowFinishedRows(static_cast<int64_t>(result.kept.size()));
   }
-  void Reported(const spelkub::Message& message) override { Show(message); }
-  void ReplaceRowListByKept() override { window_.Memo1->ReplaceLinesBy(*window_.Memo2); }
+  void Show(const spelkub::Message& message) {
+    window_.platform_.ShowMessage(FromUtf8(message.text), FromUtf8(message.caption));
+  }
 
  private:
   static constexpr int kFramesPerSecond = 25;
@@ -91,21 +94,49 @@ class TForm1::GenerateView final : public spelkub::GenerateListener {
     spelkub::SetCaption(window_.Label18, QString::number(rows));
     window_.Label18->repaint();
   }
-  void Show(const spelkub::Message& message) {
-    window_.platform_.ShowMessage(FromUtf8(message.text), FromUtf8(message.caption));
-  }
-
   TForm1& window_;
   QElapsedTimer clock_;
 };
 
 void TForm1::Button2Click() {
   Memo1->Clear();  // also when the coupon is refused
+  session_.ClearRows();
   const spelkub::GenerateControls controls{
       .plus13 = spelkub::Plus13OfItem(RadioGroup2->ItemIndex()),
       .guaranteeReversed = CheckBox1->isChecked(),
       .rowCountReversed = CheckBox2->isChecked(),
       .conditions = spelkub::ConditionInputOf(document_)};
   GenerateView view(*this);
-  spelkub::RunGenerateCommand(state_, controls, &view);
+  spelkub::GenerateOutcome outcome = spelkub::RunGenerateCommand(state_, controls, &view);
+  ApplyGenerated(outcome);
+}
+
+void TForm1::ApplyGenerated(spelkub::GenerateOutcome& outcome) {
+  using spelkub::GenerateEnd;
+  switch (outcome.end) {
+    case GenerateEnd::kRefused:
+      return;  // heard as it happened; the row list stays empty
+    case GenerateEnd::kGenerated:
+    case GenerateEnd::kTargetAboveRowCount:
+    case GenerateEnd::kStopped:
+      // The full system (or the rows the conditions keep) stays in the row list.
+      if (outcome.rows.size() > 0) session_.SetRows(outcome.rows, spelkub::RowsOrigin::kGenerated);
+      return;
+    case GenerateEnd::kReduced:
+      break;
+  }
+  const auto report = [&] {
+    platform_.ShowMessage(FromUtf8(outcome.reportText), FromUtf8(outcome.reportCaption));
+  };
+  // "Antal Rader" tells its guarantee while the full system is still shown.
+  if (outcome.reportBeforeReplacing) report();
+  Memo1->ReplaceLinesBy(*Memo2);
+  session_.SetRows(outcome.rows, outcome.reduction.kept, spelkub::RowsOrigin::kReduced);
+  if (!outcome.reportBeforeReplacing) report();
+}
+
+void TForm1::ShowRows(const spelkub::RowSet& rows, spelkub::RowsOrigin origin, std::string how) {
+  Memo1->LoadRows(rows);
+  spelkub::SetCaption(Label18, QString::number(rows.size()));
+  session_.SetRows(rows, origin, std::move(how));
 }

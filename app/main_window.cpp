@@ -46,7 +46,11 @@ void SetHandlerTrace(HandlerTrace trace) {
 }  // namespace spelkub
 
 TForm1::TForm1(spelkub::CouponState& state, spelkub::Platform& platform, QWidget* parent)
-    : QMainWindow(parent), state_(state), platform_(platform) {
+    : QMainWindow(parent),
+      state_(state),
+      platform_(platform),
+      session_(state),
+      document_(session_.document()) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Spelkub_lite, en mindre variant av Spelkub"));
   setWindowIcon(spelkub::ProgramIcon());
@@ -57,6 +61,7 @@ TForm1::TForm1(spelkub::CouponState& state, spelkub::Platform& platform, QWidget
   BindEvents();
   CentreOnDesktop();
   SelectDefaults();
+  session_.AddObserver(&sessionView_);
 }
 
 // RadioGroup1, the cells 1..42, then RadioGroup2 .. Memo2 as numbered; a radio
@@ -107,6 +112,8 @@ void TForm1::BindEvents() {
   bind(ComboBox3, &DropDownList::Change, "ComboBox3Change", &TForm1::ComboBox3Change);
   bind(Button1, &QPushButton::clicked, "Button1Click", &TForm1::Button1Click);
   bind(Button2, &QPushButton::clicked, "Button2Click", &TForm1::Button2Click);
+  // The row list's own edits (program changes raise no textChanged).
+  connect(Memo1, &spelkub::RowList::textChanged, this, [this] { session_.MarkRowsEdited(); });
   bind(Skickaettmail1, &QAction::triggered, "Skickaettmail1Click", &TForm1::Skickaettmail1Click);
   bind(GtillSpelkubsidan1, &QAction::triggered, "GtillSpelkubsidan1Click",
        &TForm1::GtillSpelkubsidan1Click);

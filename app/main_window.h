@@ -3,9 +3,13 @@
 //
 // Input: the 42 mark cells and the selectors write the CouponState that the
 // window was given; the buttons and the menu start the commands.
+// Model: a Session (session/) holds that state, the coupon document and the
+// current rows with their origin; a hand edit of the row list marks its rows
+// edited, so the next tool reads the text back once.
 // Engine: coupon/ computes the marks and the system size; commands/ runs
-// "Generera Rader" (validation, generation, reduction in reduce/) and tells
-// the window each stage; document/ holds the coupon document.
+// "Generera Rader" (validation, generation, reduction in reduce/) and returns
+// its result, heard stage by stage for the progress; the window applies it to
+// the row list and the session.
 // Display: the counts Label16 and Label18, the row list Memo1 (with Memo2, the
 // kept list, as scratch store), the status bar, the progress bar, and message
 // boxes through the Platform.
@@ -25,6 +29,7 @@
 #include "app/row_list.h"
 #include "coupon/coupon_state.h"
 #include "document/coupon_document.h"
+#include "session/session.h"
 
 class QAction;
 class QCheckBox;
@@ -34,6 +39,10 @@ class QMenuBar;
 class QProgressBar;
 class QPushButton;
 class QStatusBar;
+
+namespace spelkub {
+struct GenerateOutcome;
+}  // namespace spelkub
 
 namespace spelkub::tools {
 struct ToolHost;
@@ -149,6 +158,8 @@ class TForm1 : public QMainWindow {
   bool DocumentChanged() const;
   // The file the document was opened from or saved to last; empty for none.
   const QString& DocumentPath() const { return documentPath_; }
+  // The session the window shows: the coupon, its document and the current rows.
+  const spelkub::Session& Session() const { return session_; }
 
   // Runs one handler. An error escaping it is shown in the standard error box
   // (its text, ApplicationTitle() as caption) and the program goes on; Qt never
@@ -181,6 +192,11 @@ class TForm1 : public QMainWindow {
 
   // Shows the generate command's stages as they happen (generate_command.cpp).
   class GenerateView;
+  // Applies the generate command's result: the report and the kept rows, in
+  // the order it gives, and the rows to the session.
+  void ApplyGenerated(spelkub::GenerateOutcome& outcome);
+  // Puts a command's rows into the row list, Label18 and the session.
+  void ShowRows(const spelkub::RowSet& rows, spelkub::RowsOrigin origin, std::string how);
 
   // What the "Verktyg" commands need of the window (app/tools/tools_menu.cpp).
   spelkub::tools::ToolHost ToolHostOf();
@@ -190,10 +206,22 @@ class TForm1 : public QMainWindow {
   QWidget* client_ = nullptr;
   // The path "Spara för inlämning" proposes next.
   spelkub::SaveDialog handInDialog_;
-  // The coupon document: what the player knows of the matches (teams, odds,
-  // chances, streck), the pool, the conditions and the results. Its marks and
-  // game are the window's, taken from state_ when it is saved.
-  spelkub::CouponDocument document_;
+  // The session: state_, the coupon document and the current rows. The
+  // window observes its document: the conditions' count follows every change.
+  spelkub::Session session_;
+  class SessionView final : public spelkub::SessionObserver {
+   public:
+    explicit SessionView(TForm1& window) : window_(window) {}
+    void DocumentChanged() override { window_.ShowConditionsCount(); }
+
+   private:
+    TForm1& window_;
+  };
+  SessionView sessionView_{*this};
+  // The session's coupon document: what the player knows of the matches
+  // (teams, odds, chances, streck), the pool, the conditions and the results.
+  // Its marks and game are the window's, taken from state_ when it is saved.
+  spelkub::CouponDocument& document_;
 
   // The coupon document's commands (app/document_commands.cpp).
   spelkub::CouponDocument DocumentNow() const;

@@ -18,6 +18,7 @@
 #include "coupon/coupon_state.h"
 #include "fake_platform.h"
 #include "text/coupon_reader.h"
+#include "text/coupon_text.h"
 
 namespace spelkub::testing {
 
@@ -37,18 +38,15 @@ class ToolsTest : public ::testing::Test, protected WithApplication {
   ~ToolsTest() override { tools::SetModalRunner(nullptr); }
 
   tools::ToolHost Host() {
-    return {state,
-            platform,
-            nullptr,
-            plus13,
-            rowList,
-            [this](std::string_view text, int64_t rows) {
-              rowList = std::string(text);
-              shown.push_back({rowList, rows});
+    return {state, platform, nullptr, plus13,
+            // The tools' tests keep the row list as text the player typed:
+            // every tool reads it back.
+            [this] { return ReadCouponText(rowList); },
+            [this](const RowSet& rows, const std::string& /*how*/) {
+              rowList = CouponText(rows);
+              shown.push_back({rowList, rows.size()});
             },
-            [this](const QString& text) { status.push_back(text); },
-            handInDialog,
-            document};
+            [this](const QString& text) { status.push_back(text); }, handInDialog, document};
   }
 
   // Waits for the worker's job to end: as long as the work takes, no longer.

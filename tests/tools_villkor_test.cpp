@@ -14,10 +14,14 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/tools/villkor_dialog.h"
+#include "commands/conditions_command.h"
+#include "coupon_builder.h"
 #include "support/condition_counts.h"
 #include "tools_host.h"
 #include "villkor/condition.h"
@@ -334,6 +338,40 @@ TEST_F(VillkorTest, OkWaitsWhileAListedConditionDoesNotRead) {
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
   }));
   EXPECT_EQ(document.conditions, std::vector<std::string>{"kryss 1-"});
+}
+
+}  // namespace
+}  // namespace spelkub
+
+namespace spelkub {
+namespace {
+
+// The live count and the commands share one pipeline: what "Generera Rader"
+// refuses the count cannot count, with the same words, and a count of no row
+// is a count.
+TEST(ConditionCountPipeline, RefusesWhatTheCommandsRefuseInTheirWords) {
+  const SystemShape shape = ShapeOf(testing::MakeCoupon(
+      kStryktipset, {"1X2", "1X2", "1X2", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"}));
+  for (const auto& [conditions, maxBroken] : std::vector<std::pair<std::vector<std::string>, int>>{
+           {{"kryss 1-2"}, -1}, {{"krys 2"}, 0}, {{"kryss 5-2"}, 0}, {{"favoriter 2-3"}, 0}}) {
+    SCOPED_TRACE(conditions.front() + ", " + std::to_string(maxBroken));
+    const ConditionInput input{conditions, maxBroken, {}, {}};
+    const Refusable<System> command = ConditionedSystem(shape, input);
+    ASSERT_FALSE(command.value);
+    const std::optional<tools::ConditionCount> count =
+        tools::CountConditionRows({shape, conditions, maxBroken, {}, {}});
+    ASSERT_TRUE(count);
+    EXPECT_EQ(count->error, command.refusal.text);
+  }
+  // "kryss 4" keeps no row of three open matches: the command refuses it,
+  // the count says 0 of 27.
+  const std::optional<tools::ConditionCount> none =
+      tools::CountConditionRows({shape, {"kryss 4"}, 0, {}, {}});
+  ASSERT_TRUE(none);
+  EXPECT_TRUE(none->error.empty());
+  EXPECT_EQ(none->kept, 0);
+  EXPECT_EQ(none->total, 27);
+  EXPECT_EQ(ConditionedSystem(shape, {{"kryss 4"}, 0, {}, {}}).refusal.text, kNoRowKeptText);
 }
 
 }  // namespace

@@ -262,7 +262,7 @@ void RowValuesDialog::Keep() {
 }
 
 void RowValuesCommand(const ToolHost& host) {
-  ValueRows read = ReadValueRows(host.rowListText, host.state.Game);
+  ValueRows read = ValueRowsOf(host.rows(), host.state.Game);
   if (!read.rows) {
     host.platform.ShowMessage(FromUtf8(read.refusal), kCaption);
     return;
@@ -283,7 +283,7 @@ void RowValuesCommand(const ToolHost& host) {
   set.matches = MatchesInPlay(host.state.Game);
   set.header = HeaderLine(host.state, host.plus13);
   set.rows = kept.rows;
-  host.showRows(CouponText(set), static_cast<int64_t>(kept.rows.size()));
+  host.showRows(set, "Behåll de " + std::to_string(kept.rows.size()) + " bästa");
   host.showStatus(QStringLiteral("Behåll de %1 bästa klar!").arg(kept.rows.size()));
   host.platform.ShowMessage(FromUtf8(kept.reportText), QStringLiteral("Reducering"));
 }

@@ -83,15 +83,14 @@ void OptimizeCommand(const ToolHost& host) {
   if (!dialog.Result()) return;
   const OptimizeOutcome outcome =
       OptimizeReport(host.state, host.plus13, *dialog.Result(), *system.value);
-  host.showRows(CouponText(outcome.rows), outcome.rows.size());
+  host.showRows(outcome.rows, "Optimerad garanti");
   host.showStatus(FromUtf8(outcome.status));
   host.platform.ShowMessage(FromUtf8(outcome.report), FromUtf8(kReducedCaption));
 }
 
 void AnalysisCommand(const ToolHost& host) {
-  Refusable<AnalysisInput> input =
-      PrepareAnalysis(host.state, ReadCouponText(host.rowListText), RowSource::kRowList,
-                      ConditionInputOf(host.document));
+  Refusable<AnalysisInput> input = PrepareAnalysis(host.state, host.rows(), RowSource::kRowList,
+                                                   ConditionInputOf(host.document));
   if (!input.value) {
     Show(host, input.refusal);
     return;
@@ -103,8 +102,7 @@ void AnalysisCommand(const ToolHost& host) {
 }
 
 void GradeCommand(const ToolHost& host) {
-  Refusable<CouponRows> coupon =
-      RowsToCheck(ReadCouponText(host.rowListText), RowSource::kRowList, kGradeCaption);
+  Refusable<CouponRows> coupon = RowsToCheck(host.rows(), RowSource::kRowList, kGradeCaption);
   if (!coupon.value) {
     Show(host, coupon.refusal);
     return;
@@ -114,7 +112,7 @@ void GradeCommand(const ToolHost& host) {
 }
 
 void HandInCommand(const ToolHost& host) {
-  const Refusable<HandInFiles> files = PrepareHandIn(ReadCouponText(host.rowListText));
+  const Refusable<HandInFiles> files = PrepareHandIn(host.rows());
   if (!files.value) {
     Show(host, files.refusal);
     return;

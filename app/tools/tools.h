@@ -1,10 +1,12 @@
 // The "Verktyg" menu's commands: "Optimerad garanti...", "Garantianalys...",
 // "Rätta rader..." and "Spara för inlämning...".
 //
-// Each reads what it needs from the window through a ToolHost, checks it with
-// the engine (a refusal is a message box and nothing changes), then opens its
-// modal dialog or the save dialog. Only "Optimerad garanti" changes the
-// window: the row list, Label18 and the status text.
+// Each reads what it needs from the window through a ToolHost (the rows from
+// the session, not from the row list's text unless the player edited it),
+// checks it with the engine (a refusal is a message box and nothing changes),
+// then opens its modal dialog or the save dialog. A tool that replaces the
+// rows hands them to the window, which shows them and gives them to the
+// session.
 #pragma once
 
 #include <QString>
@@ -14,7 +16,10 @@
 
 #include "app/platform.h"
 #include "coupon/coupon_state.h"
+#include "coupon/row_set.h"
 #include "document/coupon_document.h"
+#include "session/session.h"
+#include "text/coupon_reader.h"
 
 class QDialog;
 class QWidget;
@@ -27,10 +32,12 @@ struct ToolHost {
   Platform& platform;
   QWidget* window;      // the dialogs' parent
   Plus13Choice plus13;  // "Dubbelvinsten?"
-  // The row list's text; valid until showRows is called.
-  std::string_view rowListText;
-  // Puts coupon text into the row list and its number of rows into Label18.
-  std::function<void(std::string_view text, int64_t rows)> showRows;
+  // The current rows as the strict reader gives them: the session's own, or
+  // the row list's text read back once after a hand edit.
+  std::function<ReadResult()> rows;
+  // Puts rows into the row list, their number into Label18 and them into the
+  // session, with a short line of how they were made.
+  std::function<void(const RowSet& rows, std::string how)> showRows;
   // Sets the status bar's text, after a tool replaced the rows.
   std::function<void(const QString& text)> showStatus;
   // The path "Spara för inlämning" proposes next; kept apart from "Spara

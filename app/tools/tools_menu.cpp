@@ -12,10 +12,9 @@ spelkub::tools::ToolHost TForm1::ToolHostOf() {
           platform_,
           this,
           spelkub::Plus13OfItem(RadioGroup2->ItemIndex()),
-          Memo1->Text(),
-          [this](std::string_view text, int64_t rows) {
-            Memo1->SetText(text);
-            spelkub::SetCaption(Label18, QString::number(rows));
+          [this] { return session_.CurrentRows([this] { return Memo1->Text(); }); },
+          [this](const spelkub::RowSet& rows, std::string how) {
+            ShowRows(rows, spelkub::RowsOrigin::kTool, std::move(how));
           },
           [this](const QString& text) { SetStatusText(text); },
           handInDialog_,

@@ -227,7 +227,7 @@ void SystemValueDialog::ShowModelHelp() {
 }
 
 void SystemValueCommand(const ToolHost& host) {
-  ValueRows read = ReadValueRows(host.rowListText, host.state.Game);
+  ValueRows read = ValueRowsOf(host.rows(), host.state.Game);
   if (!read.rows) {
     host.platform.ShowMessage(FromUtf8(read.refusal), kCaption);
     return;

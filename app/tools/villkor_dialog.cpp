@@ -19,6 +19,7 @@
 #include "app/qt_text.h"
 #include "app/tools/dialog_parts.h"
 #include "app/tools/tools.h"
+#include "commands/conditions_command.h"
 #include "villkor/condition.h"
 #include "villkor/filter.h"
 
@@ -47,21 +48,15 @@ QString MatchesOf(const std::string& text) {
 std::optional<ConditionCount> CountConditionRows(const ConditionCountInput& input,
                                                  const Work& work) {
   ConditionCount count;
-  const int matches = input.shape.matches;
-  std::vector<Condition> conditions;
-  for (const std::string& text : input.conditions) {
-    const std::optional<Condition> condition = ParseCondition(text, matches, &count.error);
-    if (!condition) return count;
-    conditions.push_back(*condition);
+  const Refusable<System> system = FilteredSystem(
+      input.shape, {input.conditions, input.maxBroken, input.values, input.pool}, work);
+  if (!system.value) {
+    if (system.refusal.text.empty()) return std::nullopt;  // stopped
+    count.error = system.refusal.text;
+    return count;
   }
-  const std::optional<PreparedConditions> prepared =
-      PrepareConditions(conditions, matches, input.values, input.pool, &count.error);
-  if (!prepared) return count;
   count.total = input.shape.size();
-  const std::optional<System> system =
-      FilterSystem(input.shape, *prepared, std::max(input.maxBroken, 0), work);
-  if (!system) return std::nullopt;
-  count.kept = system->size();
+  count.kept = system.value->size();
   return count;
 }
 

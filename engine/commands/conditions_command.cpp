@@ -18,10 +18,9 @@ ConditionInput ConditionInputOf(const CouponDocument& document) {
   return input;
 }
 
-Refusable<System> ConditionedSystem(const SystemShape& shape, const ConditionInput& input,
-                                    const Work& work) {
+Refusable<System> FilteredSystem(const SystemShape& shape, const ConditionInput& input,
+                                 const Work& work) {
   using Answer = Refusable<System>;
-  if (input.empty()) return {System(shape), {}};
   if (input.maxBroken < 0) {
     return Answer::Refused("Tillåtna fel kan inte vara färre än 0", kConditionsCaption,
                            RefusalKind::kConditions);
@@ -41,10 +40,17 @@ Refusable<System> ConditionedSystem(const SystemShape& shape, const ConditionInp
     return Answer::Refused(std::move(error), kConditionsCaption, RefusalKind::kConditions);
   std::optional<System> system = FilterSystem(shape, *prepared, input.maxBroken, work);
   if (!system) return {};
-  if (system->size() == 0)
-    return Answer::Refused(std::string(kNoRowKeptText), kConditionsCaption,
-                           RefusalKind::kConditions);
   return {std::move(system), {}};
+}
+
+Refusable<System> ConditionedSystem(const SystemShape& shape, const ConditionInput& input,
+                                    const Work& work) {
+  if (input.empty()) return {System(shape), {}};
+  Refusable<System> system = FilteredSystem(shape, input, work);
+  if (system.value && system.value->size() == 0)
+    return Refusable<System>::Refused(std::string(kNoRowKeptText), kConditionsCaption,
+                                      RefusalKind::kConditions);
+  return system;
 }
 
 std::string GroupedNumber(int64_t number) {

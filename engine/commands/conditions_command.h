@@ -39,6 +39,15 @@ struct ConditionInput {
 // The document's conditions when it uses them, else none; its values and pool.
 ConditionInput ConditionInputOf(const CouponDocument& document);
 
+// The system of `shape` that the conditions leave, whatever it holds (no row
+// at all, or every row): the one pipeline from texts to the allowed set, for
+// the commands and for the conditions' live count. Refused on one Swedish line
+// under kConditionsCaption: a condition that does not read, one whose numbers
+// are missing, or negative allowed broken conditions. Stopped through `work`:
+// neither a value nor a refusal's text.
+Refusable<System> FilteredSystem(const SystemShape& shape, const ConditionInput& input,
+                                 const Work& work = {});
+
 // The system of `shape` that the conditions leave. Refused on one Swedish line
 // under kConditionsCaption: a condition that does not read, one whose numbers
 // are missing, negative allowed broken conditions, or no row kept

@@ -95,13 +95,9 @@ void ReduceAndReport(const CouponState& state, GenerateListener& hear, const Red
     outcome.reportText = GuaranteeReportText(outcome.reduction.guarantee) + conditions;
     outcome.reportCaption = kReducedCaption;
     outcome.reportBeforeReplacing = true;
-    hear.Reported(outcome.report());
-    hear.ReplaceRowListByKept();
   } else {
     outcome.reportText = std::string(kGuaranteeReducedMessage.text) + conditions;
     outcome.reportCaption = kGuaranteeReducedMessage.caption;
-    hear.ReplaceRowListByKept();
-    hear.Reported(outcome.report());
   }
 }
 

@@ -4,12 +4,13 @@
 //
 // The caller passes the coupon and the three values the window reads from its
 // controls. The command decides everything (which check fails, the rows, the
-// kept rows, the report and the order of report and row list); the caller only
+// kept rows, the report and the order of report and row list); the caller
 // shows it. Two ways to follow it, usable together:
-//  - a GenerateListener hears each stage while the command runs, in the order
-//    the window must show them (status texts, repaints, message boxes);
-//  - the returned GenerateOutcome holds the end result for callers that only
-//    print it.
+//  - a GenerateListener hears each stage while the command runs, so a window
+//    can show the progress (status texts, repaints, the refusal's box);
+//  - the returned GenerateOutcome holds the result: the rows, the kept rows,
+//    the report and whether it comes before the kept rows replace the full
+//    system. The caller applies it; the command tells no view what to do.
 //
 // Stages heard by the listener, in order:
 //   Refused(check's message)                        a check failed; nothing follows
@@ -20,9 +21,10 @@
 //                                                    the full system stays, nothing follows
 //   or
 //     SelectionStarted(lines), PassStarted/CandidatesExamined/RowsAccepted...,
-//     Reduced(rows, result), then
-//     "Antal Rader": Reported(report), ReplaceRowListByKept()   (report over the full system)
-//     "Garanti":     ReplaceRowListByKept(), Reported(report)
+//     Reduced(rows, result); the outcome's report then comes before the kept
+//     rows replace the full system with "Antal Rader" (reportBeforeReplacing:
+//     the guarantee is told over the full system still shown), after them with
+//     "Garanti".
 //
 // A stop (through the Work) ends the reduction with nothing kept; the row
 // list keeps the full system, and nothing more is heard.
@@ -75,12 +77,8 @@ class GenerateListener : public ProgressListener {
   // Its passes begin over a row list of this many lines, header included: the
   // progress bar's maximum. Not heard when the row count is refused.
   virtual void SelectionStarted(int64_t /*rowListLines*/) {}
-  // The kept rows are chosen: the kept list takes them.
+  // The kept rows are chosen.
   virtual void Reduced(const RowSet& /*rows*/, const ReductionResult& /*result*/) {}
-  // The reduction's message box.
-  virtual void Reported(const Message& /*message*/) {}
-  // The row list takes the kept list's rows.
-  virtual void ReplaceRowListByKept() {}
 };
 
 enum class GenerateEnd {

@@ -259,8 +259,11 @@ ValueModelOutcome MakeCommandModel(const ValueInput& input) {
 }
 
 ValueRows ReadValueRows(std::string_view couponText, int32_t game) {
+  return ValueRowsOf(ReadCouponText(couponText), game);
+}
+
+ValueRows ValueRowsOf(ReadResult read, int32_t game) {
   ValueRows result;
-  ReadResult read = ReadCouponText(couponText);
   if (!read.coupon) {
     result.refusal = std::move(read.error);
     return result;

@@ -19,6 +19,7 @@
 
 #include "coupon/coupon_state.h"
 #include "coupon/work.h"
+#include "text/coupon_reader.h"
 #include "value/match_values.h"
 #include "value/system_value.h"
 #include "value/value_model.h"
@@ -59,6 +60,8 @@ struct ValueRows {
   std::string refusal;
 };
 ValueRows ReadValueRows(std::string_view couponText, int32_t game);
+// The same for rows already read (or given by the session).
+ValueRows ValueRowsOf(ReadResult read, int32_t game);
 
 // One number of the report: `key` for machine-readable output, `label` and
 // `text` for a person ("P(13)", "0,52 % (1 på 192)"). `number` is what `text`
