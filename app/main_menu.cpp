@@ -62,6 +62,12 @@ void TForm1::BuildMenu() {
       addItem(Kupong1, QStringLiteral("Matchvrdering1"), QStringLiteral("Matchvärdering..."));
   Villkor1 = addItem(Kupong1, QStringLiteral("Villkor1"), QStringLiteral("Villkor..."));
   BuildGameMenu();
+  // This week's draw from the operator's service (app/draw_commands.cpp).
+  N2 = Kupong1->addSeparator();
+  N2->setObjectName(QStringLiteral("N2"));
+  Hmtaomgng1 = addItem(Kupong1, QStringLiteral("Hmtaomgng1"), QStringLiteral("Hämta omgång..."));
+  Uppdaterastreck1 =
+      addItem(Kupong1, QStringLiteral("Uppdaterastreck1"), QStringLiteral("Uppdatera streck"));
 }
 
 // "Spel" under "Kupong": the games of the table that "Välj spel:" does not

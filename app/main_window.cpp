@@ -132,6 +132,9 @@ void TForm1::BindEvents() {
   bind(Sparakupong1, &QAction::triggered, "Sparakupong1Click", &TForm1::Sparakupong1Click);
   bind(Matchvrdering1, &QAction::triggered, "Matchvrdering1Click", &TForm1::Matchvrdering1Click);
   bind(Villkor1, &QAction::triggered, "Villkor1Click", &TForm1::Villkor1Click);
+  bind(Hmtaomgng1, &QAction::triggered, "Hmtaomgng1Click", &TForm1::Hmtaomgng1Click);
+  bind(Uppdaterastreck1, &QAction::triggered, "Uppdaterastreck1Click",
+       &TForm1::Uppdaterastreck1Click);
 
   // Label20 follows the marks and the game, after their handlers ran. The
   // count waits for the event loop, so the clicks of opening a coupon are

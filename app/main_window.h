@@ -115,6 +115,9 @@ class TForm1 : public QMainWindow {
   QAction* N1 = nullptr;  // the separator before the match values
   QAction* Matchvrdering1 = nullptr;
   QAction* Villkor1 = nullptr;
+  QAction* N2 = nullptr;  // the separator before the draw service's items
+  QAction* Hmtaomgng1 = nullptr;
+  QAction* Uppdaterastreck1 = nullptr;
   // The games "Välj spel:" does not offer, one checkable item each under
   // "Spel" (Topptipset1, TopptipsetStryk1, ...), in the game table's order.
   QMenu* Spel1 = nullptr;
@@ -148,6 +151,8 @@ class TForm1 : public QMainWindow {
   void Sparakupong1Click();
   void Matchvrdering1Click();
   void Villkor1Click();
+  void Hmtaomgng1Click();  // app/draw_commands.cpp
+  void Uppdaterastreck1Click();
   // A game of the menu "Spel": the window then plays it as "Välj spel:" plays
   // its own, and "Välj spel:" has no item selected until one is chosen again.
   void ChooseMenuGame(int32_t game);

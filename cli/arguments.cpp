@@ -35,6 +35,10 @@ constexpr std::string_view kUsage =
     "              [--turnover T] [--tsv]\n"
     "spelkub_rader [--game GAME] [--13plus GOALS] [--coupon DOC] --save-coupon FILE\n"
     "              [--chances P] [--streck P] [--turnover T] [MARKS]\n"
+    "spelkub_rader --fetch GAME [--draw N] [--coupon DOC] [--odds-method M] [--api-base URL]\n"
+    "              --save-coupon FILE\n"
+    "spelkub_rader --fetch-result GAME --draw N [[--coupon DOC] --save-coupon FILE]\n"
+    "              [--api-base URL]\n"
     "spelkub_rader --help | --version\n";
 
 constexpr std::string_view kHelpIntro =
@@ -851,7 +855,8 @@ std::string_view HelpText() {
         .append(GameHelp())
         .append(options)
         .append(ValueHelpText())
-        .append(ConditionHelpText());
+        .append(ConditionHelpText())
+        .append(FetchHelpText());
   }();
   return help;
 }

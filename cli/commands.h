@@ -58,6 +58,13 @@ struct MadeDocument {
 };
 MadeDocument MakeDocument(const Options& options, int32_t game);
 
+// The draw service (cli/fetch_commands.cpp): whether the arguments ask for
+// --fetch or --fetch-result, which take their own options; the call; --help's
+// part.
+bool IsFetchCall(std::span<const std::string_view> args);
+int FetchCommand(std::span<const std::string_view> args, Output& output);
+std::string_view FetchHelpText();
+
 // The conditions (cli/condition_commands.cpp).
 // The conditions in effect: the document's when it uses them and
 // --no-coupon-conditions is not given, then every --condition; --max-broken,

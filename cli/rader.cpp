@@ -310,6 +310,7 @@ void StandardStreams::WriteErr(std::string_view bytes) {
 
 int Run(std::span<const std::string_view> args, Output& output) {
   try {
+    if (IsFetchCall(args)) return FetchCommand(args, output);
     std::optional<CouponDocument> document;
     if (!ReadCouponArgument(args, document, output)) return kExitRefused;
     const ParseResult parsed = ParseArguments(args, document ? &*document : nullptr);

@@ -122,7 +122,10 @@ TEST_F(DocumentWindowTest, KupongComesAfterVerktygWithItsItems) {
                                                       {"Sparakupong1", "Spara kupong..."},
                                                       {"N1", "-"},
                                                       {"Matchvrdering1", "Matchvärdering..."},
-                                                      {"Villkor1", "Villkor..."}}));
+                                                      {"Villkor1", "Villkor..."},
+                                                      {"N2", "-"},
+                                                      {"Hmtaomgng1", "Hämta omgång..."},
+                                                      {"Uppdaterastreck1", "Uppdatera streck"}}));
 }
 
 TEST_F(DocumentWindowTest, OpeningSetsGameGoalsAndMarksAsClicksWouldAndLeavesTheRows) {

@@ -25,6 +25,7 @@
 #include "app/qt_text.h"
 #include "app/tools/dialog_parts.h"
 #include "coupon/games.h"
+#include "draw/draw_coupon.h"
 #include "io/save_file.h"
 #include "value/paste.h"
 #include "value/value_model.h"
@@ -80,6 +81,38 @@ QString NumberText(double value) {
   if (text.endsWith(QLatin1Char('.'))) text.chop(1);
   if (text == QStringLiteral("-0")) text = QStringLiteral("0");
   return text.replace(QLatin1Char('.'), QLatin1Char(','));
+}
+
+// "+3" or "−2" percentage points; "±0" for none.
+QString PointsText(double points) {
+  if (points == 0) return QStringLiteral("±0");
+  return (points > 0 ? QStringLiteral("+") : QStringLiteral("−")) + NumberText(std::abs(points));
+}
+
+// How a fetched streck moved, for its cell's tool tip; empty when the coupon's
+// streck were not fetched.
+QString StreckMoveText(const CouponDocument& document, int match, int sign) {
+  const StreckMove move = StreckMoveOf(document, match);
+  QStringList parts;
+  if (!std::isnan(move.sincePrevious[sign]))
+    parts << QStringLiteral("sedan förra hämtningen: %1").arg(PointsText(move.sincePrevious[sign]));
+  if (!std::isnan(move.sinceMeasurement[sign])) {
+    parts
+        << QStringLiteral("sedan förra mätningen: %1").arg(PointsText(move.sinceMeasurement[sign]));
+  }
+  return parts.isEmpty() ? QString() : QStringLiteral("Streck ") + parts.join(QStringLiteral(", "));
+}
+
+// Where the coupon's odds and streck come from, when they were fetched.
+QString SnapshotText(const CouponDocument& document) {
+  if (document.chosenSnapshot < 0) return {};
+  const DrawSnapshot& snapshot = document.snapshots[static_cast<size_t>(document.chosenSnapshot)];
+  return QStringLiteral(
+             "Odds och streck från %1, hämtade %2 (hämtning %3 av %4). Peka på ett "
+             "streck för att se hur det rört sig.")
+      .arg(FromUtf8(snapshot.source), FromUtf8(snapshot.time))
+      .arg(document.chosenSnapshot + 1)
+      .arg(document.snapshots.size());
 }
 
 bool Complete(const SignValues& values) {
@@ -207,6 +240,11 @@ MatchTableDialog::MatchTableDialog(const CouponDocument& document, Platform& pla
                           table_->verticalScrollBar()->sizeHint().width());
   table_->setCurrentCell(0, kChanceColumn);
 
+  auto* fetched = new QLabel(SnapshotText(document_), this);
+  fetched->setObjectName(QStringLiteral("Hamtning"));
+  fetched->setWordWrap(true);
+  fetched->setVisible(document_.chosenSnapshot >= 0);
+
   scaled_ = new QLabel(this);
   scaled_->setObjectName(QStringLiteral("Omraknade"));
   scaled_->setWordWrap(true);
@@ -242,6 +280,7 @@ MatchTableDialog::MatchTableDialog(const CouponDocument& document, Platform& pla
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(hint);
   layout->addWidget(table_, 1);
+  layout->addWidget(fetched);
   layout->addWidget(scaled_);
   layout->addWidget(error_);
   layout->addLayout(tools);
@@ -285,6 +324,8 @@ void MatchTableDialog::ShowMatch(int match) {
               ? QString::number(number, 'f', 2).replace(QLatin1Char('.'), QLatin1Char(','))
               : NumberText(number));
     }
+    if (column >= kStreckColumn && column < kStreckColumn + 3)
+      item->setToolTip(StreckMoveText(document_, match + 1, column - kStreckColumn));
   }
   ShowComputed(match);
   showing_ = wasShowing;
@@ -426,7 +467,8 @@ bool MatchTableDialog::PasteText(const QString& text) {
 
 void MatchTableDialog::OddsToChances() {
   std::string error;
-  const std::optional<SignTable> chances = spelkub::OddsToChances(values_, matches_, &error);
+  const std::optional<SignTable> chances =
+      spelkub::OddsToChances(values_, matches_, &error, document_.oddsMethod);
   if (!chances) {
     ShowError(FromUtf8(error));
     return;

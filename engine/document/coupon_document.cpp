@@ -140,6 +140,9 @@ std::string MinimumPayoutProblem(double value) {
 std::string TurnoverProblem(double value) {
   return std::isfinite(value) && value > 0 ? "" : "omsättningen ska vara ett tal större än 0";
 }
+std::string AmountProblem(double value) {
+  return std::isfinite(value) && value >= 0 ? "" : "beloppet ska vara ett tal, minst 0";
+}
 std::string LevelShareProblem(int right, double share) {
   if (share >= 0 && share <= 1) return {};
   return "andelen för " + std::to_string(right) + " rätt ska vara mellan 0 och 1";
@@ -460,6 +463,84 @@ void ReadConditions(const toml::table& root, CouponDocument& document) {
   }
 }
 
+// --- The draw service's snapshots and the odds method.
+
+constexpr std::string_view kOddsMethods[] = {"proportional", "power"};
+
+// Per match in play a triple or [] for none.
+void ReadSnapshotTriples(const toml::table& table, std::string_view key, SignKind kind, int matches,
+                         std::array<SignValues, kMaxMatches>& out) {
+  const toml::node* node = table.get(key);
+  if (!node) Refuse(LineOf(table), "[[snapshot]]: " + KeyName(key) + " saknas");
+  const toml::array* array = node->as_array();
+  if (!array || array->size() != static_cast<size_t>(matches)) {
+    Refuse(LineOf(*node), "[[snapshot]]: " + KeyName(key) + " ska ha en lista per match, " +
+                              std::to_string(matches) + " listor");
+  }
+  for (int match = 1; match <= matches; ++match) {
+    const toml::node& element = *array->get(static_cast<size_t>(match - 1));
+    if (const toml::array* triple = element.as_array(); triple && triple->empty()) continue;
+    ReadTriple(element, key, kind, match, out[match - 1]);
+  }
+}
+
+DrawSnapshot ReadSnapshot(const toml::table& table, int matches, bool& chosen) {
+  OnlyKeys(
+      table,
+      {"time", "source", "draw", "chosen", "turnover", "jackpot", "odds", "streck", "ref_streck"},
+      "[[snapshot]]: ");
+  DrawSnapshot snapshot;
+  for (auto [key, out] : {std::pair{"time", &snapshot.time}, {"source", &snapshot.source}}) {
+    const toml::node* node = table.get(key);
+    if (!node) Refuse(LineOf(table), std::string("[[snapshot]]: \"") + key + "\" saknas");
+    *out = TextValue(*node, key);
+    if (std::string problem = TextProblem(*out, key); !problem.empty())
+      Refuse(LineOf(*node), problem);
+  }
+  const toml::node* draw = table.get("draw");
+  if (!draw) Refuse(LineOf(table), "[[snapshot]]: \"draw\" saknas");
+  const int64_t number = IntegerValue(*draw, "draw");
+  if (number < 1 || number > std::numeric_limits<int32_t>::max())
+    Refuse(LineOf(*draw), "[[snapshot]]: \"draw\" ska vara ett positivt heltal");
+  snapshot.draw = static_cast<int32_t>(number);
+  chosen = false;
+  if (const toml::node* flag = table.get("chosen")) chosen = BoolValue(*flag, "chosen");
+  ReadNumber(table, "turnover", snapshot.turnover, AmountProblem);
+  ReadNumber(table, "jackpot", snapshot.jackpot, AmountProblem);
+  ReadSnapshotTriples(table, "odds", kOdds, matches, snapshot.odds);
+  ReadSnapshotTriples(table, "streck", kStreck, matches, snapshot.streck);
+  ReadSnapshotTriples(table, "ref_streck", kStreck, matches, snapshot.refStreck);
+  return snapshot;
+}
+
+void ReadSnapshots(const toml::table& root, CouponDocument& document) {
+  if (const toml::node* node = root.get("odds_method")) {
+    const std::string& method = TextValue(*node, "odds_method");
+    if (method != kOddsMethods[0] && method != kOddsMethods[1]) {
+      Refuse(LineOf(*node), "okänd metod " + Quoted(method) + ", väntade proportional eller power");
+    }
+    document.oddsMethod = method == "power" ? OddsMethod::kPower : OddsMethod::kProportional;
+  }
+  const toml::node* node = root.get("snapshot");
+  if (!node) return;
+  const toml::array* array = node->as_array();
+  if (!array || !array->is_array_of_tables())
+    Refuse(LineOf(*node), "\"snapshot\" ska vara tabeller [[snapshot]]");
+  if (array->size() > kMaxSnapshots) {
+    Refuse(LineOf(*node), "fler än " + std::to_string(kMaxSnapshots) + " ögonblicksbilder");
+  }
+  const int matches = MatchesInPlay(document.game);
+  for (size_t i = 0; i < array->size(); ++i) {
+    const toml::table& table = *array->get(i)->as_table();
+    bool chosen = false;
+    document.snapshots.push_back(ReadSnapshot(table, matches, chosen));
+    if (!chosen) continue;
+    if (document.chosenSnapshot >= 0)
+      Refuse(LineOf(table), "[[snapshot]]: bara en ögonblicksbild kan vara vald");
+    document.chosenSnapshot = static_cast<int>(i);
+  }
+}
+
 CouponDocument ReadDocument(const toml::table& root) {
   // The version comes first: a newer file is refused for its version, not
   // for the keys this version does not know.
@@ -470,13 +551,15 @@ CouponDocument ReadDocument(const toml::table& root) {
                                 ", programmet läser format " +
                                 std::to_string(kCouponDocumentFormat));
   }
-  OnlyKeys(root, {"format", "game", "goals", "pool", "conditions", "match"});
+  OnlyKeys(root,
+           {"format", "game", "goals", "pool", "conditions", "match", "odds_method", "snapshot"});
   const int32_t game = ReadGame(root);
   CouponDocument document = NewCouponDocument(game);
   document.goals = ReadGoals(root);
   ReadMatches(root, LineOf(*root.get("game")), document);
   ReadPool(root, document);
   ReadConditions(root, document);
+  ReadSnapshots(root, document);
   return document;
 }
 
@@ -527,6 +610,79 @@ void WriteTriple(std::string& text, std::string_view key, const SignValues& valu
 
 void WriteLine(std::string& text, std::string_view key, std::string_view value) {
   text.append(key).append(" = ").append(value).append(1, '\n');
+}
+
+void WriteSnapshotTriples(std::string& text, std::string_view key,
+                          const std::array<SignValues, kMaxMatches>& triples, int matches) {
+  text.append(key).append(" = [");
+  for (int match = 0; match < matches; ++match) {
+    if (match > 0) text += ", ";
+    const SignValues& values = triples[match];
+    if (std::isnan(values[0])) {
+      text += "[]";
+      continue;
+    }
+    text += '[';
+    for (size_t sign = 0; sign < 3; ++sign) {
+      if (sign > 0) text += ", ";
+      text += NumberText(values[sign]);
+    }
+    text += ']';
+  }
+  text += "]\n";
+}
+
+void WriteSnapshots(std::string& text, const CouponDocument& document) {
+  const int matches = MatchesInPlay(document.game);
+  for (size_t i = 0; i < document.snapshots.size(); ++i) {
+    const DrawSnapshot& snapshot = document.snapshots[i];
+    text += "\n[[snapshot]]\n";
+    WriteLine(text, "time", QuotedText(snapshot.time));
+    WriteLine(text, "source", QuotedText(snapshot.source));
+    WriteLine(text, "draw", std::to_string(snapshot.draw));
+    if (static_cast<int>(i) == document.chosenSnapshot) WriteLine(text, "chosen", "true");
+    if (!std::isnan(snapshot.turnover)) WriteLine(text, "turnover", NumberText(snapshot.turnover));
+    if (!std::isnan(snapshot.jackpot)) WriteLine(text, "jackpot", NumberText(snapshot.jackpot));
+    WriteSnapshotTriples(text, "odds", snapshot.odds, matches);
+    WriteSnapshotTriples(text, "streck", snapshot.streck, matches);
+    WriteSnapshotTriples(text, "ref_streck", snapshot.refStreck, matches);
+  }
+}
+
+// What keeps the snapshots and the odds method from reading back the same.
+std::string SnapshotsProblem(const CouponDocument& document) {
+  if (document.oddsMethod != OddsMethod::kProportional && document.oddsMethod != OddsMethod::kPower)
+    return "Okänd metod för odds";
+  if (document.snapshots.size() > kMaxSnapshots) return "För många ögonblicksbilder";
+  if (document.chosenSnapshot < -1 ||
+      document.chosenSnapshot >= static_cast<int>(document.snapshots.size())) {
+    return "Den valda ögonblicksbilden finns inte";
+  }
+  const int matches = MatchesInPlay(document.game);
+  for (size_t i = 0; i < document.snapshots.size(); ++i) {
+    const DrawSnapshot& snapshot = document.snapshots[i];
+    const std::string prefix = "Ögonblicksbild " + std::to_string(i + 1) + ": ";
+    if (snapshot.draw < 1) return prefix + "omgångens nummer ska vara större än 0";
+    for (const auto& [text, what] :
+         {std::pair{&snapshot.time, "tiden"}, {&snapshot.source, "källan"}}) {
+      if (std::string problem = TextProblem(*text, what); !problem.empty()) return prefix + problem;
+    }
+    for (const double amount : {snapshot.turnover, snapshot.jackpot}) {
+      if (!std::isnan(amount) && !AmountProblem(amount).empty())
+        return prefix + AmountProblem(amount);
+    }
+    for (int match = 1; match <= matches; ++match) {
+      const std::pair<const SignValues*, SignKind> triples[] = {
+          {&snapshot.odds[match - 1], kOdds},
+          {&snapshot.streck[match - 1], kStreck},
+          {&snapshot.refStreck[match - 1], kStreck}};
+      for (const auto& [values, kind] : triples) {
+        if (std::string problem = TripleProblem(*values, kind); !problem.empty())
+          return prefix + "match " + std::to_string(match) + ": " + problem;
+      }
+    }
+  }
+  return {};
 }
 
 }  // namespace
@@ -610,7 +766,7 @@ std::string CouponDocumentProblem(const CouponDocument& document) {
     }
   }
   if (document.maxBroken < 0) return "Antalet tillåtna fel får inte vara negativt";
-  return {};
+  return SnapshotsProblem(document);
 }
 
 std::string CouponDocumentText(const CouponDocument& document) {
@@ -621,6 +777,8 @@ std::string CouponDocumentText(const CouponDocument& document) {
   WriteLine(text, "format", std::to_string(kCouponDocumentFormat));
   WriteLine(text, "game", QuotedText(Rules(document.game).option));
   if (document.goals != kGoalsNone) WriteLine(text, "goals", QuotedText(GoalsText(document.goals)));
+  if (document.oddsMethod == OddsMethod::kPower)
+    WriteLine(text, "odds_method", QuotedText("power"));
 
   const PoolModel& pool = document.pool;
   text += "\n[pool]\n";
@@ -663,6 +821,7 @@ std::string CouponDocumentText(const CouponDocument& document) {
       WriteLine(text, "result", QuotedText(std::string(1, OutcomeSign(result))));
     }
   }
+  WriteSnapshots(text, document);
   return text;
 }
 

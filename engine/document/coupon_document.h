@@ -35,6 +35,20 @@
 //   streck = [52, 26, 22]       # optional: the public's streck in percent, likewise
 //   result = "1"                # optional: 1, X or 2; absent or "" for no result
 //
+//   odds_method = "power"       # optional: how chances come from odds,
+//                               # proportional (the default) or power
+//   [[snapshot]]                # optional: one per fetch of the draw service,
+//   time = "2026-12-08T17:30:00Z"   # oldest first; required: when (UTC)
+//   source = "stryktipset omgång 4929"  # required: what was fetched
+//   draw = 4929                 # required: the draw's number, > 0
+//   chosen = true               # optional: the snapshot the coupon's values are
+//                               # from; at most one
+//   turnover = 12345678.0       # optional, kr, >= 0
+//   jackpot = 0.0               # optional, kr, >= 0
+//   odds = [[1.55, 3.15, 8.7], [], ...]  # required: per match in play a triple
+//   streck = [[59, 25, 16], ...]         # or [] for none; likewise the streck
+//   ref_streck = [[58, 27, 15], ...]     # and the service's measurement before
+//
 // Reading is strict: an unknown key, a value of the wrong type or out of range,
 // or a wrong number of matches is refused with its line. Integers are accepted
 // where numbers are expected. The canonical text written back has the keys in
@@ -52,13 +66,34 @@
 
 #include "coupon/coupon_state.h"
 #include "value/match_values.h"
+#include "value/value_model.h"
 
 namespace spelkub {
 
 inline constexpr int64_t kCouponDocumentFormat = 1;
+// More snapshots are refused: a fetch every hour of a week is 168.
+inline constexpr size_t kMaxSnapshots = 1000;
 inline constexpr int kNoResult = -1;
 // Larger files are refused unread: a coupon takes a few kilobytes.
 inline constexpr uintmax_t kMaxCouponDocumentBytes = uintmax_t{1} << 20;
+
+// What the draw service said at one fetch. NaN triples where it gave none.
+struct DrawSnapshot {
+  std::string time;    // when, UTC: "2026-12-08T17:30:00Z"
+  std::string source;  // what was fetched: "stryktipset omgång 4929"
+  int32_t draw = 0;
+  std::array<SignValues, kMaxMatches> odds = FilledTriples();
+  std::array<SignValues, kMaxMatches> streck = FilledTriples();
+  std::array<SignValues, kMaxMatches> refStreck = FilledTriples();  // the measurement before
+  double turnover = kNoValue;
+  double jackpot = kNoValue;
+
+  static constexpr std::array<SignValues, kMaxMatches> FilledTriples() {
+    std::array<SignValues, kMaxMatches> none{};
+    for (SignValues& triple : none) triple = kNoSignValues;
+    return none;
+  }
+};
 
 struct CouponDocument {
   int32_t game = kStryktipset;
@@ -69,6 +104,12 @@ struct CouponDocument {
   std::vector<std::string> conditions;
   int32_t maxBroken = 0;
   bool useConditions = false;
+  // How chances are made from the odds of a fetched draw.
+  OddsMethod oddsMethod = OddsMethod::kProportional;
+  // The draw service's fetches, oldest first; the coupon's odds, streck and
+  // turnover are those of `snapshots[chosenSnapshot]` (-1: none chosen).
+  std::vector<DrawSnapshot> snapshots;
+  int chosenSnapshot = -1;
   // Per match (index m - 1): the outcome 0 "1", 1 "X", 2 "2", or kNoResult.
   std::array<int, kMaxMatches> results = [] {
     std::array<int, kMaxMatches> none{};

@@ -97,7 +97,29 @@ std::optional<ScaledValues> ScaleValues(const MatchValues& values, int matches, 
   return scaled;
 }
 
-std::optional<SignTable> OddsToChances(const MatchValues& values, int matches, std::string* error) {
+double PowerMethodExponent(const SignValues& odds) {
+  // Σ (1/o)^k falls strictly from 3 at k = 0 towards 0, since every 1/o < 1:
+  // bracket the root by doubling, then halve the bracket until it is as
+  // narrow as a double allows.
+  const auto excess = [&](double k) {
+    return std::pow(1 / odds[0], k) + std::pow(1 / odds[1], k) + std::pow(1 / odds[2], k) - 1;
+  };
+  double low = 0;
+  double high = 1;
+  while (excess(high) > 0) {
+    low = high;
+    high *= 2;
+  }
+  for (int step = 0; step < 200; ++step) {
+    const double middle = low + (high - low) / 2;
+    if (middle <= low || middle >= high) break;
+    (excess(middle) > 0 ? low : high) = middle;
+  }
+  return std::abs(excess(low)) < std::abs(excess(high)) ? low : high;
+}
+
+std::optional<SignTable> OddsToChances(const MatchValues& values, int matches, std::string* error,
+                                       OddsMethod method) {
   SignTable chances{};
   for (int m = 1; m <= matches; ++m) {
     const SignValues& odds = values.match[m - 1].odds;
@@ -120,7 +142,12 @@ std::optional<SignTable> OddsToChances(const MatchValues& values, int matches, s
       }
       sum += 1 / value;
     }
-    for (int sign = 0; sign < 3; ++sign) chances[m - 1][sign] = (1 / odds[sign]) / sum;
+    if (method == OddsMethod::kPower) {
+      const double k = PowerMethodExponent(odds);
+      for (int sign = 0; sign < 3; ++sign) chances[m - 1][sign] = std::pow(1 / odds[sign], k);
+    } else {
+      for (int sign = 0; sign < 3; ++sign) chances[m - 1][sign] = (1 / odds[sign]) / sum;
+    }
   }
   return chances;
 }

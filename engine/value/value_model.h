@@ -39,11 +39,21 @@ struct ScaledValues {
 std::optional<ScaledValues> ScaleValues(const MatchValues& values, int matches, ValueKind kind,
                                         std::string* error);
 
-// The chances the odds imply with the bookmaker's margin removed:
-// p(m,s) = (1/o(m,s)) / Σ_t 1/o(m,t), summing to 1 per match. Refuses missing
-// odds and odds of at most 1: "Odds: match 3 saknar odds för X", "Odds: match 3
-// har oddset 0.95 för 1, men odds måste vara större än 1".
-std::optional<SignTable> OddsToChances(const MatchValues& values, int matches, std::string* error);
+// How the bookmaker's margin is taken out of the odds.
+//   kProportional  p(m,s) = (1/o(m,s)) / Σ_t 1/o(m,t)
+//   kPower         p(m,s) = (1/o(m,s))^k with the k that makes the three sum
+//                  to 1; it takes more of the margin from the long shots, whom
+//                  bookmakers price too short (the favourite–longshot bias).
+enum class OddsMethod { kProportional, kPower };
+
+// The chances the odds imply with the margin removed, summing to 1 per match.
+// Refuses missing odds and odds of at most 1: "Odds: match 3 saknar odds för
+// X", "Odds: match 3 har oddset 0.95 för 1, men odds måste vara större än 1".
+std::optional<SignTable> OddsToChances(const MatchValues& values, int matches, std::string* error,
+                                       OddsMethod method = OddsMethod::kProportional);
+
+// The exponent k of the power method for one match's odds, each > 1.
+double PowerMethodExponent(const SignValues& odds);
 
 // Everything the row values and a system's value depend on; made by
 // MakeValueModel, which checks it.
