@@ -1,5 +1,6 @@
 // The handlers of the mark cells and the selectors: each writes its choice
 // into the coupon state and shows or hides the controls that depend on it.
+#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 
@@ -14,18 +15,34 @@ void TForm1::EditClick(int cell) {
   spelkub::SetCaption(Label16, QString::number(spelkub::SystemSize(state_)));
 }
 
-void TForm1::SetMatch14Visible(bool visible) {
-  Label[spelkub::kMaxMatches - 1]->setVisible(visible);
-  for (int outcome = 0; outcome < 3; ++outcome) {
-    Edit[spelkub::CellIndex(spelkub::kMaxMatches, outcome)]->setVisible(visible);
+void TForm1::ShowMatchesInPlay(int matches) {
+  for (int match = 1; match <= spelkub::kMaxMatches; ++match) {
+    const bool visible = match <= matches;
+    Label[match - 1]->setVisible(visible);
+    for (int outcome = 0; outcome < 3; ++outcome) {
+      Edit[spelkub::CellIndex(match, outcome)]->setVisible(visible);
+    }
   }
 }
 
+void TForm1::ChooseMenuGame(int32_t game) {
+  const spelkub::GameRules& rules = spelkub::Rules(game);
+  RadioGroup1->SetItemIndex(-1);
+  state_.Game = rules.game;
+  ShowMatchesInPlay(rules.matches);
+  RadioGroup2->hide();
+  ComboBox1->hide();
+  for (QAction* item : GameItems) item->setChecked(item->data().toInt() == game);
+  ShowConditionsCount();
+}
+
 void TForm1::RadioGroup1Click() {
-  const spelkub::GameRules* game = spelkub::ItemAt(spelkub::kGames, RadioGroup1->ItemIndex());
+  const spelkub::GameRules* game =
+      spelkub::ItemAt(spelkub::SelectorGames(), RadioGroup1->ItemIndex());
   if (game == nullptr) return;
   state_.Game = game->game;
-  SetMatch14Visible(game->matches == spelkub::kMaxMatches);
+  ShowMatchesInPlay(game->matches);
+  for (QAction* item : GameItems) item->setChecked(false);
   if (game->plus13) {
     RadioGroup2->show();
   } else {

@@ -72,10 +72,16 @@ bool TForm1::DocumentChanged() const {
 void TForm1::ShowDocument(const spelkub::CouponDocument& document) {
   spelkub::CouponState wanted = state_;
   spelkub::SetCouponFromDocument(document, wanted);
-  for (size_t item = 0; item < spelkub::kGames.size(); ++item) {
-    if (spelkub::kGames[item].game == document.game) {
+  const std::span<const spelkub::GameRules> selector = spelkub::SelectorGames();
+  bool selectorGame = false;
+  for (size_t item = 0; item < selector.size(); ++item) {
+    if (selector[item].game == document.game) {
       RadioGroup1->SetItemIndex(static_cast<int>(item));  // runs RadioGroup1Click on a change
+      selectorGame = true;
     }
+  }
+  if (!selectorGame && spelkub::IsGame(document.game) && state_.Game != document.game) {
+    ChooseMenuGame(document.game);
   }
   int goalsItem = -1;
   for (size_t item = 0; item < spelkub::kGoalsNames.size(); ++item) {

@@ -5,6 +5,8 @@
 #include <QMenuBar>
 
 #include "app/main_window.h"
+#include "app/qt_text.h"
+#include "coupon/games.h"
 
 void TForm1::BuildMenu() {
   MainMenu1 = new QMenuBar(this);
@@ -64,6 +66,7 @@ void TForm1::BuildMenu() {
       addItem(Kupong1, QStringLiteral("Fljkupongen1"), QStringLiteral("Följ kupongen..."));
   connect(Fljkupongen1, &QAction::triggered, this,
           [this] { Guard("Fljkupongen1Click", [this] { Fljkupongen1Click(); }); });
+  BuildGameMenu();
   // This week's draw from the operator's service (app/draw_commands.cpp).
   N2 = Kupong1->addSeparator();
   N2->setObjectName(QStringLiteral("N2"));
@@ -76,4 +79,26 @@ void TForm1::BuildMenu() {
   connect(Vrdereducering1, &QAction::triggered, this,
           [this] { Guard("Vrdereducering1Click", [this] { Vrdereducering1Click(); }); });
   BuildHistoryItems();
+}
+
+// "Spel" under "Kupong": the games of the table that "Välj spel:" does not
+// offer. At most one is checked: the one in play, if it is one of them.
+void TForm1::BuildGameMenu() {
+  Spel1 = Kupong1->addMenu(QStringLiteral("Spel"));
+  Spel1->setObjectName(QStringLiteral("Spel1"));
+  Spel1->menuAction()->setObjectName(QStringLiteral("Spel1"));
+  const std::span<const spelkub::GameRules> games = spelkub::Games();
+  for (const spelkub::GameRules& rules : games.subspan(spelkub::SelectorGames().size())) {
+    QString name = spelkub::FromUtf8(rules.name);
+    name.remove(QLatin1Char(' '));
+    QAction* item = Spel1->addAction(spelkub::FromUtf8(rules.name));
+    item->setObjectName(name + QStringLiteral("1"));
+    item->setCheckable(true);
+    item->setData(static_cast<int>(rules.game));
+    const int32_t game = rules.game;
+    connect(item, &QAction::triggered, this,
+            [this, game] { Guard("ChooseMenuGame", [this, game] { ChooseMenuGame(game); }); });
+    GameItems.push_back(item);
+  }
+  Spel1->menuAction()->setVisible(!GameItems.empty());
 }

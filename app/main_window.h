@@ -21,6 +21,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/controls.h"
 #include "app/platform.h"
@@ -119,6 +120,10 @@ class TForm1 : public QMainWindow {
   QAction* N2 = nullptr;               // the separator before the draw service's items
   QAction* Hmtaomgng1 = nullptr;
   QAction* Uppdaterastreck1 = nullptr;
+  // The games "Välj spel:" does not offer, one checkable item each under
+  // "Spel" (Topptipset1, TopptipsetStryk1, ...), in the game table's order.
+  QMenu* Spel1 = nullptr;
+  std::vector<QAction*> GameItems;
   // Below Label17: how many system rows the conditions keep, "Villkor: N av
   // M"; shown only while the document's conditions are in use.
   QLabel* Label20 = nullptr;
@@ -152,6 +157,9 @@ class TForm1 : public QMainWindow {
   void Vrdereducering1Click();  // app/tools/select_menu.cpp
   void Hmtaomgng1Click();       // app/draw_commands.cpp
   void Uppdaterastreck1Click();
+  // A game of the menu "Spel": the window then plays it as "Välj spel:" plays
+  // its own, and "Välj spel:" has no item selected until one is chosen again.
+  void ChooseMenuGame(int32_t game);
 
   // Whether the coupon document as it would be saved now (the current marks,
   // game and goals with the values) differs from the file it came from; with
@@ -181,6 +189,7 @@ class TForm1 : public QMainWindow {
   // The stages of building the window, in the order the constructor runs them.
   void BuildControls();      // main_window_controls.cpp
   void BuildMenu();          // main_menu.cpp
+  void BuildGameMenu();      // main_menu.cpp: "Spel" under "Kupong"
   void BuildHistoryItems();  // history_menu.cpp: the history's items of "Kupong"
   void SetTabOrder();
   void BindEvents();
@@ -188,7 +197,8 @@ class TForm1 : public QMainWindow {
   void SelectDefaults();
 
   void PlaceStretchingControls(const QSize& client);
-  void SetMatch14Visible(bool visible);
+  // The match rows 1..matches shown, the others hidden.
+  void ShowMatchesInPlay(int matches);
 
   // Shows the generate command's stages as they happen (generate_command.cpp).
   class GenerateView;

@@ -156,9 +156,9 @@ void TForm1::BuildControls() {
 
   const auto gameName = [](const spelkub::GameRules& game) { return FromUtf8(game.name); };
   const auto text = [](const auto& name) { return FromUtf8(name.text); };
-  RadioGroup1 = Placed(
-      new RadioGroup(QStringLiteral("Välj spel"), Items(spelkub::kGames, gameName), 1, client_),
-      "RadioGroup1");
+  RadioGroup1 = Placed(new RadioGroup(QStringLiteral("Välj spel"),
+                                      Items(spelkub::SelectorGames(), gameName), 1, client_),
+                       "RadioGroup1");
   BuildCouponGrid(*this, client_);
   RadioGroup2 = Placed(new RadioGroup(QStringLiteral("Dubbelvinsten?"),
                                       Items(spelkub::kPlus13Names, text), 2, client_),

@@ -76,10 +76,10 @@ class RowList::Loader {
   // Renders `rows` rows a block at a time with render(begin, end, out), which
   // writes rows [begin, end) to out and returns the bytes written.
   template <typename Render>
-  void AddRows(int64_t rows, Render render) {
+  void AddRows(int64_t rows, size_t lineBytes, Render render) {
     const int64_t blockRows = std::min(rows, kBlockRows);
     const auto block =
-        std::make_unique_for_overwrite<char[]>(static_cast<size_t>(blockRows) * kRowLineBytes);
+        std::make_unique_for_overwrite<char[]>(static_cast<size_t>(blockRows) * lineBytes);
     for (int64_t begin = 0; begin < rows; begin += blockRows) {
       const int64_t end = std::min(rows, begin + blockRows);
       Add(std::string_view(block.get(), render(begin, end, block.get())));
@@ -164,20 +164,23 @@ void RowList::SetText(std::string_view text) {
 }
 
 void RowList::LoadRows(const RowSet& rows) {
-  Loader loader(*this, rows.header.size() + static_cast<size_t>(rows.size()) * kRowLineBytes);
+  const size_t lineBytes = RowLineBytes(rows);
+  Loader loader(*this, rows.header.size() + static_cast<size_t>(rows.size()) * lineBytes);
   loader.Add(rows.header);
-  loader.AddRows(rows.size(), [&rows](int64_t begin, int64_t end, char* out) {
+  loader.AddRows(rows.size(), lineBytes, [&rows](int64_t begin, int64_t end, char* out) {
     return RenderRowLines(rows, begin, end, out);
   });
   loader.Show();
 }
 
 void RowList::LoadRows(const RowSet& rows, std::span<const uint32_t> kept) {
-  Loader loader(*this, rows.header.size() + kept.size() * kRowLineBytes);
+  const size_t lineBytes = RowLineBytes(rows);
+  Loader loader(*this, rows.header.size() + kept.size() * lineBytes);
   loader.Add(rows.header);
-  loader.AddRows(static_cast<int64_t>(kept.size()), [&](int64_t begin, int64_t end, char* out) {
-    return RenderRowLines(rows, kept.subspan(begin, end - begin), out);
-  });
+  loader.AddRows(static_cast<int64_t>(kept.size()), lineBytes,
+                 [&](int64_t begin, int64_t end, char* out) {
+                   return RenderRowLines(rows, kept.subspan(begin, end - begin), out);
+                 });
   loader.Show();
 }
 

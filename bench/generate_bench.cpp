@@ -51,13 +51,14 @@ void GenerateAndRender(benchmark::State& bench, int32_t game) {
 // spelkub_rader writes it; the floor is that of the packed rows alone.
 void GenerateAndStream(benchmark::State& bench, int32_t game) {
   const CouponState state = FullCoupon(game);
-  constexpr int64_t kRowsPerBlock = (int64_t{4} << 20) / kRowLineBytes;
-  const std::unique_ptr<char[]> block(new char[kRowsPerBlock * kRowLineBytes]);
+  const int64_t lineBytes = RowLineBytes(Rules(game));
+  const int64_t rowsPerBlock = (int64_t{4} << 20) / lineBytes;
+  const std::unique_ptr<char[]> block(new char[static_cast<size_t>(rowsPerBlock * lineBytes)]);
   size_t rowBytes = 0;
   for (auto _ : bench) {
     RowSet set = GenerateFullSystem(state, kPlus13No);
-    for (int64_t first = 0; first < set.size(); first += kRowsPerBlock) {
-      RenderRowLines(set, first, std::min(set.size(), first + kRowsPerBlock), block.get());
+    for (int64_t first = 0; first < set.size(); first += rowsPerBlock) {
+      RenderRowLines(set, first, std::min(set.size(), first + rowsPerBlock), block.get());
       benchmark::DoNotOptimize(block.get());
     }
     rowBytes = set.rows.size() * sizeof(PackedRow);

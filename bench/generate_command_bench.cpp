@@ -47,8 +47,9 @@ std::unique_ptr<TForm1> PreparedWindow(CouponState& state, Platform& platform, i
 // What the command writes into the lists: the full system's text, and after a
 // reduction the kept rows twice (the kept list, then the row list).
 size_t WrittenBytes(CouponState& state, const TForm1& form) {
+  const size_t lineBytes = static_cast<size_t>(RowLineBytes(Rules(state.Game)));
   const size_t full =
-      HeaderLine(state, kPlus13No).size() + static_cast<size_t>(SystemSize(state)) * kRowLineBytes;
+      HeaderLine(state, kPlus13No).size() + static_cast<size_t>(SystemSize(state)) * lineBytes;
   const size_t kept = form.Memo2->Text().size();
   return full + (kept > 0 ? 2 * kept : 0);
 }

@@ -11,6 +11,7 @@
 #include "coupon/choices.h"
 #include "coupon/shown_text.h"
 #include "coupon/text_fields.h"
+#include "handin/handin.h"
 #include "villkor/condition.h"
 #include "villkor/filter.h"
 
@@ -65,6 +66,10 @@ constexpr std::string_view kHelpOptions =
     "                  instead of E rows\n"
     "  --upload        the rows in today's hand-in form (product name, no 13plus); with -o\n"
     "                  NAME.txt more than 10000 rows go to NAME-1.txt, NAME-2.txt, ...\n"
+    "  --draw N        the draw number (\"omgång\") the rows are handed in for; needed by\n"
+    "                  --upload for DRAW_GAMES\n"
+    "  --stake S       the stake per row in kr: STAKES (default 1); the cost and the\n"
+    "                  payouts of --value scale with it\n"
     "  --analyse FILE  the guarantee of the coupon file's rows (- for standard input) on the\n"
     "                  system of MARKS: outcomes by number of right\n"
     "  --streck P      with --analyse: per match the percentages of 1, X and 2, STRECK numbers\n"
@@ -90,9 +95,10 @@ constexpr std::string_view kHelpOptions =
 // The --game words joined: "stryktipset|europatipset|supertoto".
 std::string JoinedOptions(std::string_view separator, std::string_view last) {
   std::string text;
-  for (size_t i = 0; i < kGames.size(); ++i) {
-    if (i > 0) text += i + 1 == kGames.size() ? last : separator;
-    text += kGames[i].option;
+  const std::span<const GameRules> games = Games();
+  for (size_t i = 0; i < games.size(); ++i) {
+    if (i > 0) text += i + 1 == games.size() ? last : separator;
+    text += games[i].option;
   }
   return text;
 }
@@ -101,33 +107,55 @@ void Replace(std::string& text, std::string_view placeholder, std::string_view b
   text.replace(text.find(placeholder), placeholder.size(), by);
 }
 
-// The games where `value` differs from the first game's, for the help:
-// "(14 for supertoto)"; empty when every game has the first's.
+// The games where `value` differs from the first game's, grouped by value in
+// the table's order, for the help: "(14 for supertoto; 8 for topptipset and
+// topptipset-stryk)"; empty when every game has the first's.
 template <typename Value>
-std::string Exceptions(Value value) {
+std::string Exceptions(Value value, std::string_view glue, std::string_view last,
+                       std::string_view Name(const GameRules&)) {
+  const std::span<const GameRules> games = Games();
+  std::vector<std::pair<int, std::vector<std::string_view>>> groups;
+  for (const GameRules& rules : games) {
+    if (value(rules) == value(games.front())) continue;
+    const auto same = [&](const auto& group) { return group.first == value(rules); };
+    auto group = std::find_if(groups.begin(), groups.end(), same);
+    if (group == groups.end()) group = groups.insert(groups.end(), {value(rules), {}});
+    group->second.push_back(Name(rules));
+  }
   std::string text;
-  for (const GameRules& rules : kGames) {
-    if (value(rules) == value(kGames.front())) continue;
-    text += text.empty() ? "(" : ", ";
-    text += std::to_string(value(rules)) + " for " + std::string(rules.option);
+  for (const auto& [number, names] : groups) {
+    text += text.empty() ? "(" : "; ";
+    text += std::to_string(number) + std::string(glue);
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (i > 0) text += i + 1 == names.size() ? last : ", ";
+      text += names[i];
+    }
   }
   return text.empty() ? text : text + ")";
 }
 
+std::string_view OptionOf(const GameRules& rules) {
+  return rules.option;
+}
+std::string_view NameOf(const GameRules& rules) {
+  return rules.name;
+}
+
 // The help's lines of --game, --13plus and --guarantee.
 std::string GameHelp() {
-  const GameRules& first = kGames.front();
+  const std::span<const GameRules> games = Games();
+  const GameRules& first = games.front();
   std::string game = "\n  --game GAME     ";
-  for (size_t i = 0; i < kGames.size(); ++i) {
-    const GameRules& rules = kGames[i];
-    if (i > 0) game += i + 1 == kGames.size() ? ", or " : ", ";
+  for (size_t i = 0; i < games.size(); ++i) {
+    const GameRules& rules = games[i];
+    if (i > 0) game += i + 1 == games.size() ? ", or " : ", ";
     game += rules.option;
     if (i == 0) game += " (default)";
     if (rules.matches != first.matches)
       game += " with " + std::to_string(rules.matches) + " matches";
   }
   std::string without;
-  for (const GameRules& rules : kGames) {
+  for (const GameRules& rules : games) {
     if (rules.plus13) continue;
     without += (without.empty() ? "" : ", ") + std::string(rules.option);
   }
@@ -137,7 +165,8 @@ std::string GameHelp() {
   std::string guarantee = "  --guarantee G   reduce to a guarantee of G right, G from " +
                           std::to_string(first.minGuarantee) + " to " +
                           std::to_string(first.maxGuarantee);
-  const std::string others = Exceptions([](const GameRules& rules) { return rules.maxGuarantee; });
+  const std::string others = Exceptions([](const GameRules& rules) { return rules.maxGuarantee; },
+                                        " for ", " and ", OptionOf);
   if (!others.empty()) guarantee += " " + others;
   return game + "\n" + plus13 + "\n" + guarantee + "\n";
 }
@@ -154,6 +183,8 @@ enum class Flag {
   kThreads,
   kUpload,
   kMLines,
+  kDraw,
+  kStake,
   kAnalyse,
   kStreck,
   kGrade,
@@ -196,6 +227,7 @@ constexpr KnownOption kKnownOptions[] = {
     {"--analyse", Flag::kAnalyse, 1},     {"--streck", Flag::kStreck, 1},
     {"--grade", Flag::kGrade, 2},         {"--help", Flag::kHelp, 0},
     {"--version", Flag::kVersion, 0},     {"--m-lines", Flag::kMLines, 0},
+    {"--draw", Flag::kDraw, 1},           {"--stake", Flag::kStake, 1},
 };
 
 // The value layer's options.
@@ -315,21 +347,15 @@ std::string ParseMarks(std::span<const std::string_view> pieces, int32_t game,
   return error;
 }
 
-// "4 till 13 (14 för Supertoto)": the guarantees of every game, from the table.
+// "4 till 13 (14 för Supertoto)": the guarantees of every game, from the table
+// (every game's lowest is the first game's).
 std::string GuaranteeRangesText() {
-  const GameRules& first = kGames.front();
+  const GameRules& first = Games().front();
   std::string text =
       std::to_string(first.minGuarantee) + " till " + std::to_string(first.maxGuarantee);
-  for (const GameRules& rules : kGames) {
-    if (rules.minGuarantee == first.minGuarantee && rules.maxGuarantee == first.maxGuarantee) {
-      continue;
-    }
-    text += " (";
-    if (rules.minGuarantee != first.minGuarantee) {
-      text += std::to_string(rules.minGuarantee) + " till ";
-    }
-    text += std::to_string(rules.maxGuarantee) + " för " + std::string(rules.name) + ")";
-  }
+  const std::string others = Exceptions([](const GameRules& rules) { return rules.maxGuarantee; },
+                                        " för ", " och ", NameOf);
+  if (!others.empty()) text += " " + others;
   return text;
 }
 
@@ -338,7 +364,7 @@ std::string GuaranteeRangesText() {
 std::optional<int32_t> ParseGuarantee(std::string_view value) {
   bool tooLarge = false;
   const auto level = ParseWholeNumber(value, kMaxMatches, &tooLarge);
-  if (!level || *level < kLowestGuarantee) return std::nullopt;
+  if (!level || *level < LowestGuarantee()) return std::nullopt;
   return static_cast<int32_t>(*level);
 }
 
@@ -361,7 +387,7 @@ std::string GuaranteeForGame(std::string_view option, int32_t level, int32_t gam
 std::string CheckResults(std::string_view results) {
   // Each game's explanation, in the table's order, a match count once.
   std::vector<std::pair<int, std::string>> why;
-  for (const GameRules& rules : kGames) {
+  for (const GameRules& rules : Games()) {
     const auto seen = [&](const auto& entry) { return entry.first == rules.matches; };
     if (std::any_of(why.begin(), why.end(), seen)) continue;
     std::string error;
@@ -473,6 +499,22 @@ std::string TakeRowsValue(Flag flag, std::string_view value, Options& options) {
     case Flag::kMLines:
       options.mLines = true;
       return {};
+    case Flag::kDraw: {
+      bool tooLarge = false;
+      const auto draw = ParseWholeNumber(value, 999999, &tooLarge);
+      if (!draw || *draw < 1) {
+        return "--draw tar ett omgångsnummer från 1 till 999999, inte " + Quoted(value);
+      }
+      options.draw = static_cast<int>(*draw);
+      return {};
+    }
+    case Flag::kStake: {
+      bool tooLarge = false;
+      const auto stake = ParseWholeNumber(value, 1000, &tooLarge);
+      if (!stake || *stake < 1) return "--stake tar en insats i kr per rad, inte " + Quoted(value);
+      options.stake = static_cast<int>(*stake);
+      return {};
+    }
     default:
       return {};
   }
@@ -572,6 +614,8 @@ std::string TakeValues(Flag flag, std::span<const std::string_view> values, Opti
     case Flag::kThreads:
     case Flag::kUpload:
     case Flag::kMLines:
+    case Flag::kDraw:
+    case Flag::kStake:
       return TakeRowsValue(flag, value, options);
     case Flag::kAnalyse:
     case Flag::kStreck:
@@ -629,12 +673,15 @@ std::optional<std::string> CheckValueCombination(const std::vector<Flag>& seen, 
   const int commands = (Has(seen, Flag::kValue) ? 1 : 0) + (Has(seen, Flag::kRowValues) ? 1 : 0) +
                        (Has(seen, Flag::kSaveCoupon) ? 1 : 0);
   if (commands > 1) return "--value, --row-values och --save-coupon utesluter varandra";
+  if (Has(seen, Flag::kStake) && Has(seen, Flag::kRowValues)) {
+    return "--stake gäller --value och raderna, inte --row-values";
+  }
   if (Has(seen, Flag::kValue) || Has(seen, Flag::kRowValues)) {
     if (!onlyWith({Flag::kValue, Flag::kRowValues, Flag::kGame, Flag::kCoupon, Flag::kChances,
-                   Flag::kStreck, Flag::kTurnover, Flag::kJackpot, Flag::kTsv})) {
+                   Flag::kStreck, Flag::kTurnover, Flag::kJackpot, Flag::kTsv, Flag::kStake})) {
       return std::string(Has(seen, Flag::kValue) ? "--value" : "--row-values") +
-             " FILE tar bara --game, --coupon, --chances, --streck, --turnover, --jackpot och "
-             "--tsv";
+             " FILE tar bara --game, --coupon, --chances, --streck, --turnover, --jackpot, "
+             "--stake och --tsv";
     }
     return std::string();
   }
@@ -767,6 +814,16 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
     std::string error = GuaranteeForGame("--guarantee", options.guaranteeLevel, options.game);
     if (!error.empty()) return error;
   }
+  // --value and --row-values check the stake against the game of their rows.
+  const GameRules& rules = Rules(options.game);
+  const bool valuesRows =
+      options.command == Command::kValue || options.command == Command::kRowValues;
+  if (!valuesRows && !TakesStake(rules, StakeOf(options))) {
+    return "--stake " + std::to_string(options.stake) + ": " + std::string(rules.name) +
+           (rules.stakes.empty() ? " spelas bara med insatsen 1 kr per rad"
+                                 : " tar insatsen " + StakeList(rules) + " kr per rad");
+  }
+  if (Has(seen, Flag::kDraw) && !options.upload) return "--draw kräver --upload";
   if (options.reversed && options.reduction == kReductionNone) {
     return "--reversed kräver en reducering: --guarantee G eller --rows K";
   }
@@ -875,13 +932,31 @@ std::string_view UsageText() {
 std::string_view HelpText() {
   static const std::string help = [] {
     std::string options(kHelpOptions);
-    const GameRules& first = kGames.front();
+    const GameRules& first = Games().front();
     const auto streck = [](const GameRules& rules) { return 3 * rules.matches; };
     const auto groups = [](const GameRules& rules) { return rules.matches; };
-    Replace(options, "STRECK_OTHERS", Exceptions(streck));
+    Replace(options, "STRECK_OTHERS", Exceptions(streck, " for ", " and ", OptionOf));
     Replace(options, "STRECK", std::to_string(streck(first)));
-    Replace(options, "GROUPS_OTHERS", Exceptions(groups));
+    Replace(options, "GROUPS_OTHERS", Exceptions(groups, " for ", " and ", OptionOf));
     Replace(options, "GROUPS", std::to_string(groups(first)));
+    std::string drawGames;
+    std::string stakes;
+    for (const GameRules& rules : Games()) {
+      if (rules.handInDrawAndStake) {
+        drawGames += (drawGames.empty() ? "" : ", ") + std::string(rules.option);
+      }
+      if (!rules.stakes.empty() && stakes.empty()) {
+        for (size_t i = 0; i < rules.stakes.size(); ++i) {
+          if (i > 0) stakes += i + 1 == rules.stakes.size() ? " or " : ", ";
+          stakes += std::to_string(rules.stakes[i]);
+        }
+        stakes += " for " + std::string(rules.option);
+      } else if (!rules.stakes.empty()) {
+        stakes += ", " + std::string(rules.option);
+      }
+    }
+    Replace(options, "DRAW_GAMES", drawGames.empty() ? "no game" : drawGames);
+    Replace(options, "STAKES", stakes.empty() ? "1" : stakes);
     return std::string(kHelpIntro)
         .append(UsageText())
         .append(GameHelp())

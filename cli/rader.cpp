@@ -27,7 +27,6 @@ namespace {
 // Blocks of whole row lines rendered into one reused buffer: big enough that
 // a write costs little per byte, small enough to stay in the caches' reach.
 constexpr size_t kBlockBytes = size_t{4} << 20;
-constexpr int64_t kRowsPerBlock = kBlockBytes / kRowLineBytes;
 
 // The reused buffer of a block. A large one is aligned to huge pages and asked
 // to use them, so that filling it the first time costs two page faults instead
@@ -82,12 +81,13 @@ class TextSink {
 // Streams the header line and `rows` row lines, rendered a block at a time by
 // render(first, count, out); false after telling why it failed.
 template <typename Render>
-bool WriteCouponText(const Options& options, std::string_view header, int64_t rows, Render render,
-                     Output& output) {
+bool WriteCouponText(const Options& options, std::string_view header, size_t lineBytes,
+                     int64_t rows, Render render, Output& output) {
   try {
     TextSink sink(options, output);
-    const int64_t rowsPerBlock = std::min<int64_t>(rows, kRowsPerBlock);
-    const BlockBuffer block(header.size() + static_cast<size_t>(rowsPerBlock) * kRowLineBytes);
+    const int64_t rowsPerBlock =
+        std::min<int64_t>(rows, static_cast<int64_t>(kBlockBytes / lineBytes));
+    const BlockBuffer block(header.size() + static_cast<size_t>(rowsPerBlock) * lineBytes);
     std::memcpy(block.get(), header.data(), header.size());
     size_t filled = header.size();  // the first block carries the header
     for (int64_t first = 0; first < rows || filled > 0; first += rowsPerBlock) {
@@ -114,7 +114,8 @@ bool WriteHandIn(const Options& options, int32_t game, std::span<const PackedRow
   try {
     const Refusable<HandInFiles> files =
         PrepareHandIn(game, rows, options.plus13,
-                      {options.mLines ? HandInForm::kMLines : HandInForm::kRows, std::nullopt});
+                      {.form = options.mLines ? HandInForm::kMLines : HandInForm::kRows,
+                       .ticket = {.draw = options.draw, .stake = StakeOf(options)}});
     if (!files.value) {
       TellRefusal(output, files.refusal);
       return false;
@@ -156,14 +157,14 @@ bool WriteRows(const Options& options, const RowSet& set, const std::vector<uint
   if (kept != nullptr) {
     const std::span<const uint32_t> indices = *kept;
     return WriteCouponText(
-        options, set.header, static_cast<int64_t>(indices.size()),
+        options, set.header, RowLineBytes(set), static_cast<int64_t>(indices.size()),
         [&](int64_t first, int64_t count, char* out) {
           return RenderRowLines(set, indices.subspan(first, count), out);
         },
         output);
   }
   return WriteCouponText(
-      options, set.header, set.size(),
+      options, set.header, RowLineBytes(set), set.size(),
       [&](int64_t first, int64_t count, char* out) {
         return RenderRowLines(set, first, first + count, out);
       },
@@ -212,7 +213,9 @@ void Tell(Output& output, std::string_view caption, std::string_view text) {
 }
 
 void TellRefusal(Output& output, const Refusal& refusal) {
-  Tell(output, refusal.ofCoupon ? std::string_view(refusal.caption) : kProgramName, refusal.text);
+  Tell(output,
+       refusal.kind == RefusalKind::kCoupon ? std::string_view(refusal.caption) : kProgramName,
+       refusal.text);
 }
 
 void TellStandardOutputFailure(Output& output, int error) {
@@ -260,6 +263,13 @@ int Generate(const Options& options, Output& output) {
   if (options.upload) {
     if (const auto refusal = CheckHandInGame(options.game)) {
       TellRefusal(output, *refusal);
+      return ExitStatus(refusal->kind);
+    }
+    // Before any row is made: a hand-in that cannot carry its draw.
+    const std::string problem =
+        HandInTicketProblem(Rules(options.game), {.draw = options.draw, .stake = StakeOf(options)});
+    if (!problem.empty()) {
+      Tell(output, kProgramName, problem);
       return kExitRefused;
     }
   }
@@ -272,10 +282,8 @@ int Generate(const Options& options, Output& output) {
   const GenerateOutcome outcome = RunGenerateCommand(state, controls);
   if (outcome.end == GenerateEnd::kRefused || outcome.end == GenerateEnd::kTargetAboveRowCount) {
     // The conditions' refusals are the program's own, as for the other commands.
-    const bool ofConditions = outcome.refusal.caption == kConditionsCaption;
-    Tell(output, ofConditions ? kProgramName : std::string_view(outcome.refusal.caption),
-         outcome.refusal.text);
-    return kExitRefused;
+    TellRefusal(output, {outcome.refusal.text, outcome.refusal.caption, outcome.refusal.kind});
+    return ExitStatus(outcome.refusal.kind);
   }
   const bool reduced = outcome.end == GenerateEnd::kReduced;
   if (!WriteRows(options, outcome.rows, reduced ? &outcome.reduction.kept : nullptr, output)) {

@@ -37,6 +37,18 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitRefused = 1;
 inline constexpr int kExitMalformed = 2;
 
+// The exit status of a command's refusal, by what it is about: every kind is
+// a refusal of what was asked, not a malformed argument.
+constexpr int ExitStatus(RefusalKind kind) {
+  switch (kind) {
+    case RefusalKind::kInput:
+    case RefusalKind::kCoupon:
+    case RefusalKind::kConditions:
+      return kExitRefused;
+  }
+  return kExitRefused;
+}
+
 // The usage lines, as --help shows them.
 std::string_view UsageText();
 std::string_view HelpText();
@@ -100,6 +112,8 @@ struct Options {
   int threads = 0;      // --threads N: the search's threads; 0 every core (the answer is the same)
   bool upload = false;  // --upload: the rows in today's hand-in form
   bool mLines = false;  // --m-lines: with --upload, M lines instead of E rows
+  int draw = 0;         // --draw N: the draw the hand-in is for; 0 not given
+  int stake = 0;        // --stake S: kr per row, for a game that takes stakes; 0 not given (1)
   // --analyse FILE [--streck PERCENTAGES], --grade RESULT FILE.
   std::string rowsPath;
   std::string streckText;  // as given; read into `streck` once the game is known
@@ -132,6 +146,10 @@ std::optional<std::string> CouponArgument(std::span<const std::string_view> args
 // count, else "Ingen"; 13plus "Ja" with --13plus, else "Nej".
 CouponState MakeCouponState(const Options& options);
 Plus13Choice Plus13Of(const Options& options);
+// The stake of --stake: 1 kr when not given.
+inline int StakeOf(const Options& options) {
+  return options.stake == 0 ? 1 : options.stake;
+}
 // The window's controls for these options: --13plus, and --reversed for both ticks.
 GenerateControls Controls(const Options& options);
 

@@ -15,6 +15,7 @@
 #include "coupon/games.h"
 #include "coupon/number_text.h"
 #include "coupon/shown_text.h"
+#include "handin/handin.h"
 #include "io/save_file.h"
 #include "text/coupon_reader.h"
 
@@ -182,9 +183,19 @@ std::optional<ValuedRows> PrepareValue(const Options& options, Output& output, i
              ": välj spel med --game");
     return std::nullopt;
   }
+  // The stake of --stake, else of a hand-in file's header.
+  const int stake = options.stake != 0 ? options.stake : std::max(1, read.coupon->stake);
+  const GameRules& rules = Rules(game);
+  if (!TakesStake(rules, stake)) {
+    Tell(output, kProgramName,
+         "Insatsen " + std::to_string(stake) + " kr: " + std::string(rules.name) +
+             (rules.stakes.empty() ? " spelas bara med insatsen 1 kr per rad"
+                                   : " tar insatsen " + StakeList(rules) + " kr per rad"));
+    return std::nullopt;
+  }
   ValuedRows valued;
   valued.rows = std::move(read.coupon->rows);
-  valued.input = {game, made.document.values, made.document.pool};
+  valued.input = {game, made.document.values, made.document.pool, stake};
   return valued;
 }
 

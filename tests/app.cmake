@@ -17,3 +17,4 @@ endforeach()
 # run on them too, as the program does).
 spelkub_add_test(large_allocations_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/large_allocations_test.cpp
   LIBS spelkub_large_allocations)
+spelkub_add_test(topptipset_window_test QT SOURCES ${CMAKE_CURRENT_LIST_DIR}/topptipset_window_test.cpp LIBS spelkub_app spelkub_large_allocations spelkub_test_support Qt6::Test)

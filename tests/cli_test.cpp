@@ -34,6 +34,9 @@ extern char** environ;
 namespace spelkub::cli {
 namespace {
 
+// A Stryktipset row line with its CR LF.
+const size_t kStryktipsetLineBytes = static_cast<size_t>(RowLineBytes(Rules(kStryktipset)));
+
 namespace fs = std::filesystem;
 
 constexpr const char* kRaderPath = SPELKUB_RADER_PATH;
@@ -226,7 +229,7 @@ TEST_F(RaderTest, ThirteenPlusIsIgnoredForSupertoto) {
   const Outcome withPlus = Rader(WithMarks({"--13plus", "3", "--game", "supertoto"}, marks));
   EXPECT_EQ(withPlus.exitCode, kExitDone);
   EXPECT_EQ(withPlus.out, plain.out);
-  EXPECT_EQ(withPlus.out.size(), 6u * kRowLineBytes);
+  EXPECT_EQ(withPlus.out.size(), 6u * kStryktipsetLineBytes);
 }
 
 TEST_F(RaderTest, WritesTheFullThirteenMatchSystemCompletely) {
@@ -331,7 +334,7 @@ TEST_F(RaderTest, VersionAndHelp) {
       help.out.substr(example + 25, help.out.find('\n', example) - example - 25);
   const Outcome run = Rader({"--rows", "130", marks});
   EXPECT_EQ(run.exitCode, kExitDone) << run.err;
-  EXPECT_EQ(run.out.size(), 24u + 130u * kRowLineBytes);
+  EXPECT_EQ(run.out.size(), 24u + 130u * kStryktipsetLineBytes);
 }
 
 TEST_F(RaderTest, FailedWriteToStandardOutputIsReported) {
@@ -367,9 +370,13 @@ TEST_F(RaderTest, MalformedArgumentsAreExplainedInOneLineAndWriteNothing) {
       {{"--colour", "red", marks}, "okänd flagga \"--colour\""},
       {{"-q", marks}, "okänd flagga \"-q\""},
       {{"--rows=4", marks}, "okänd flagga \"--rows=4\""},
-      {{"--guarantee", "3", marks}, "från 4 till 13 (14 för Supertoto), inte \"3\""},
+      {{"--guarantee", "3", marks},
+       "från 4 till 13 (14 för Supertoto; 8 för Topptipset, Topptipset Stryk, Topptipset Extra och "
+       "Topptipset Europa), inte \"3\""},
       {{"--guarantee", "14", marks}, "Stryktipset har garantier från 4 till 13 rätt"},
-      {{"--guarantee", "12x", marks}, "från 4 till 13 (14 för Supertoto), inte \"12x\""},
+      {{"--guarantee", "12x", marks},
+       "från 4 till 13 (14 för Supertoto; 8 för Topptipset, Topptipset Stryk, Topptipset Extra och "
+       "Topptipset Europa), inte \"12x\""},
       {{"--rows", "0", marks}, "positivt heltal"},
       {{"--rows", "-3", marks}, "positivt heltal"},
       {{"--rows", "2.5", marks}, "positivt heltal"},
@@ -393,7 +400,9 @@ TEST_F(RaderTest, MalformedArgumentsAreExplainedInOneLineAndWriteNothing) {
       {{"--guarantee", "9", "--guarantee", "9", marks}, "flaggan --guarantee anges två gånger"},
       {{"--rows", "2", "--reversed", "--reversed", marks}, "flaggan --reversed anges två gånger"},
       {{"-o", "a.txt", "-o", "b.txt", marks}, "flaggan -o anges två gånger"},
-      {{"--game", "Stryktipset", marks}, "stryktipset, europatipset eller supertoto"},
+      {{"--game", "Stryktipset", marks},
+       "stryktipset, europatipset, supertoto, topptipset, topptipset-stryk, topptipset-extra eller "
+       "topptipset-europa"},
       {{"--13plus", "1", marks}, "0-1, 2, 3 eller F"},
       {{"--13plus", "Ja", marks}, "0-1, 2, 3 eller F"},
       {{marks, "--rows"}, "--rows kräver ett värde"},
@@ -894,8 +903,8 @@ TEST_F(RaderTest, OptimizeWritesAVerifiedCoverAndComparesWithGaranti) {
   const Outcome run = Rader(WithMarks({"--optimize", "12", "--effort", "quick"}, marks));
   EXPECT_EQ(run.exitCode, kExitDone) << run.err;
   ASSERT_EQ(run.out.rfind("Stryktipset,13plus=Nej\r\n", 0), 0u);
-  const size_t rows = (run.out.size() - 24) / kRowLineBytes;
-  EXPECT_EQ(run.out.size(), 24 + rows * kRowLineBytes);
+  const size_t rows = (run.out.size() - 24) / kStryktipsetLineBytes;
+  EXPECT_EQ(run.out.size(), 24 + rows * kStryktipsetLineBytes);
   const CouponState state = MakeCouponState(ParsedMarks(marks));
   const OptimizeResult expected = *OptimizeGuarantee(ShapeOf(state), 12, Effort::kQuick, 0, Work{});
   EXPECT_EQ(rows, expected.rows.size());
@@ -919,7 +928,7 @@ TEST_F(RaderTest, OptimizeWritesAVerifiedCoverAndComparesWithGaranti) {
     for (size_t r = 0; r < rows; ++r) {
       int equal = 0;
       for (int match = 1; match <= 13; ++match) {
-        equal += run.out[24 + r * kRowLineBytes + 2 * match] ==
+        equal += run.out[24 + r * kStryktipsetLineBytes + 2 * match] ==
                  OutcomeSign(PackedOutcome(outcome, match));
       }
       best = std::max(best, equal);
@@ -951,8 +960,8 @@ TEST_F(RaderTest, UploadWritesTodaysFormSplitInFilesOfTenThousandRows) {
   EXPECT_EQ(Entries(), (std::vector<std::string>{"in-1.txt", "in-2.txt"}));
   const std::string first = ReadFile(Path("in-1.txt")), second = ReadFile(Path("in-2.txt"));
   EXPECT_EQ(first.rfind("Europatipset\r\nE,1,1,1,", 0), 0u);
-  EXPECT_EQ(first.size(), 14 + 10000u * kRowLineBytes);
-  EXPECT_EQ(second.size(), 14 + 9683u * kRowLineBytes);
+  EXPECT_EQ(first.size(), 14 + 10000u * kStryktipsetLineBytes);
+  EXPECT_EQ(second.size(), 14 + 9683u * kStryktipsetLineBytes);
   EXPECT_NE(split.err.find("Sparade 2 filer"), std::string::npos) << split.err;
 
   // A later save of fewer rows names the files of the earlier one that stay.
@@ -1076,15 +1085,17 @@ TEST_F(RaderTest, GuaranteeAndOptimizeTakeEachGamesOwnRange) {
     for (const std::string level : {"3", "15", "0", "-4"}) {
       const Outcome outside = Rader({"--game", "supertoto", option, level, thirteen + " 1"});
       EXPECT_EQ(outside.exitCode, kExitMalformed) << option << level;
-      EXPECT_EQ(outside.err, "spelkub_rader: " + option +
-                                 " tar ett antal rätt från 4 till 13 (14 för Supertoto), inte \"" +
-                                 level + "\" (se --help)\n");
+      EXPECT_EQ(outside.err,
+                "spelkub_rader: " + option +
+                    " tar ett antal rätt från 4 till 13 (14 för Supertoto; 8 för Topptipset, "
+                    "Topptipset Stryk, Topptipset Extra och Topptipset Europa), inte \"" +
+                    level + "\" (se --help)\n");
     }
   }
   // Supertoto: 14 right keeps every row of the system, by either road.
   const std::string fourteen = thirteen + " 1";
   const std::string allRows = Rader({"--game", "supertoto", fourteen}).out;
-  ASSERT_EQ(allRows.size(), 4 * kRowLineBytes);
+  ASSERT_EQ(allRows.size(), 4 * kStryktipsetLineBytes);
   const Outcome guarantee = Rader({"--guarantee", "14", "--game", "supertoto", fourteen});
   EXPECT_EQ(guarantee.exitCode, kExitDone) << guarantee.err;
   EXPECT_EQ(guarantee.err, Line("Reducering", "Dina rader är nu reducerade!!"));
@@ -1095,9 +1106,9 @@ TEST_F(RaderTest, GuaranteeAndOptimizeTakeEachGamesOwnRange) {
   EXPECT_EQ(optimize.err,
             "Optimerad garanti: 4 rader, 14 rätts garanti (Garanti ger 4 rader), bevisat minsta\n");
   std::vector<std::string> written, all;
-  for (size_t at = 0; at < allRows.size(); at += kRowLineBytes) {
-    all.push_back(allRows.substr(at, kRowLineBytes));
-    written.push_back(optimize.out.substr(at, kRowLineBytes));
+  for (size_t at = 0; at < allRows.size(); at += kStryktipsetLineBytes) {
+    all.push_back(allRows.substr(at, kStryktipsetLineBytes));
+    written.push_back(optimize.out.substr(at, kStryktipsetLineBytes));
   }
   std::sort(written.begin(), written.end());
   std::sort(all.begin(), all.end());

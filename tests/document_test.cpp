@@ -574,7 +574,8 @@ TEST(CouponDocumentLoad, RefusesWithTheLine) {
       {"home = \"Hemmalag\"", "hemma = \"Hemmalag\"", "match 2: okänd nyckel \"hemma\""},
       // Game and goals.
       {"game = \"stryktipset\"", "game = \"Stryktipset\"",
-       "okänt spel \"Stryktipset\", väntade stryktipset, europatipset eller supertoto"},
+       "okänt spel \"Stryktipset\", väntade stryktipset, europatipset, supertoto, topptipset, "
+       "topptipset-stryk, topptipset-extra eller topptipset-europa"},
       {"game = \"stryktipset\"", "game = \"supertoto\"",
        "kupongen har 13 matcher, Supertoto har 14 matcher"},
       {"game = \"stryktipset\"", "game = 1", "\"game\" ska vara en text"},

@@ -124,6 +124,7 @@ TEST_F(DocumentWindowTest, KupongComesAfterVerktygWithItsItems) {
                        {"Matchvrdering1", "Matchvärdering..."},
                        {"Villkor1", "Villkor..."},
                        {"Fljkupongen1", "Följ kupongen..."},
+                       {"Spel1", "Spel"},
                        {"N2", "-"},
                        {"Hmtaomgng1", "Hämta omgång..."},
                        {"Uppdaterastreck1", "Uppdatera streck"},

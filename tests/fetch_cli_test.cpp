@@ -219,7 +219,8 @@ TEST_F(FetchCliTest, MalformedArgumentsAreExplained) {
   } cases[] = {
       {{"--fetch", "stryktipset"}, "--fetch GAME kräver --save-coupon FILE"},
       {{"--fetch", "supertoto", "--save-coupon", "x"},
-       "--fetch tar stryktipset eller europatipset, inte \"supertoto\""},
+       "--fetch tar stryktipset, europatipset, topptipset, topptipset-stryk eller "
+       "topptipset-extra, inte \"supertoto\""},
       {{"--fetch-result", "stryktipset"}, "--fetch-result GAME kräver --draw N"},
       {{"--fetch-result", "stryktipset", "--draw", "0"},
        "--draw tar omgångens nummer, ett positivt heltal, inte \"0\""},

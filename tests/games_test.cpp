@@ -58,15 +58,15 @@ TEST(GameTable, EveryGameIsConsistent) {
     SCOPED_TRACE(rules.name);
     EXPECT_GE(rules.matches, 1);
     EXPECT_LE(rules.matches, kMaxMatches);
-    // Its last sign and the comma before it fit the fixed row line.
-    EXPECT_LT(SignPosition(rules.game, rules.matches), kRowLineLength);
+    // Its last sign ends the row line.
+    EXPECT_EQ(SignPosition(rules, rules.matches), RowLineLength(rules) - 1);
 
     // Prize levels: highest first, the top one all right, shares that add
     // up to at most the whole paid-out pool.
     EXPECT_EQ(rules.prizeLevels.front().right, rules.matches);
     double shares = 0;
     for (size_t i = 0; i < rules.prizeLevels.size(); ++i) {
-      const PrizeShare& level = rules.prizeLevels[i];
+      const PrizeLevel& level = rules.prizeLevels[i];
       EXPECT_GE(level.right, 1);
       if (i > 0) {
         EXPECT_LT(level.right, rules.prizeLevels[i - 1].right);
@@ -80,11 +80,11 @@ TEST(GameTable, EveryGameIsConsistent) {
     EXPECT_LE(rules.payoutShare, 1.0);
     EXPECT_GE(rules.minimumPayout, 0.0);
 
-    // Guarantees: within 1..matches, and lowest no lower than kLowestGuarantee.
+    // Guarantees: within 1..matches, and lowest no lower than LowestGuarantee().
     EXPECT_GE(rules.minGuarantee, 1);
     EXPECT_LE(rules.minGuarantee, rules.maxGuarantee);
     EXPECT_LE(rules.maxGuarantee, rules.matches);
-    EXPECT_GE(rules.minGuarantee, kLowestGuarantee);
+    EXPECT_GE(rules.minGuarantee, LowestGuarantee());
 
     // A header is written before "E," rows only: rows without "E," and
     // without a header are how the reader recognises a headerless game.
@@ -106,7 +106,7 @@ TEST(GameTable, EveryGameIsConsistent) {
     EXPECT_EQ(form->matches, rules.matches);
     EXPECT_EQ(form->rowPrefixE, rules.rowPrefixE);
     EXPECT_EQ(Rules(GameWithMatches(rules.matches)).matches, rules.matches);
-    EXPECT_LE(rules.matches, kMostMatches);
+    EXPECT_LE(rules.matches, MostMatches());
 
     // The pool of a new coupon is the table's.
     const PoolModel pool = PoolModelOf(rules.game);
@@ -192,10 +192,12 @@ TEST(GameTable, CouponTextOfEveryGameIsReadBack) {
   }
 }
 
-// The hand-in form of a game that has a product: the product name alone,
-// then the rows, read back as that game; a game without one is refused.
+// The hand-in form of a game that has a product: the product name alone, or
+// with the draw and stake for a game that carries them, then the rows, read
+// back as a game of the same form; a game without one is refused.
 TEST(GameTable, HandInFormFollowsTheProduct) {
   std::mt19937 random(17);
+  const HandInTicket ticket{.draw = 2841, .stake = 2};
   for (const GameRules& rules : kGames) {
     SCOPED_TRACE(rules.name);
     const std::vector<PackedRow> rows = SomeRows(rules, random);
@@ -209,13 +211,22 @@ TEST(GameTable, HandInFormFollowsTheProduct) {
       }
       continue;
     }
-    const std::string text = HandInText(rules.game, rows);
-    EXPECT_TRUE(text.starts_with(std::string(rules.handInProduct) + "\r\n"));
+    const std::string text = HandInText(rules, ticket, rows);
+    EXPECT_TRUE(text.starts_with(std::string(rules.handInProduct)));
     const ReadResult read = ReadCouponText(text);
     ASSERT_TRUE(read.coupon) << read.error;
-    EXPECT_EQ(read.coupon->game, rules.game);
-    EXPECT_EQ(read.coupon->headerForm, HeaderForm::kProductName);
+    EXPECT_EQ(Rules(read.coupon->game).handInProduct, rules.handInProduct);
+    EXPECT_EQ(Rules(read.coupon->game).handInVariant, rules.handInVariant);
     EXPECT_EQ(read.coupon->rows, rows);
+    if (rules.handInDrawAndStake) {
+      EXPECT_EQ(read.coupon->headerForm, HeaderForm::kHandIn);
+      EXPECT_EQ(read.coupon->draw, ticket.draw);
+      EXPECT_EQ(read.coupon->stake, ticket.stake);
+    } else {
+      EXPECT_EQ(read.coupon->game, rules.game);
+      EXPECT_EQ(text, HandInText(rules.game, rows));  // the ticket has no place in it
+      EXPECT_EQ(read.coupon->headerForm, HeaderForm::kProductName);
+    }
   }
 }
 
@@ -231,12 +242,13 @@ TEST(GameTable, SelectorItemsMapBothWays) {
   EXPECT_EQ(Plus13Item(kPlus13Unset), -1);
   EXPECT_EQ(ItemAt(kGuaranteeChoices, -1), nullptr);
   EXPECT_EQ(ItemAt(kGuaranteeChoices, static_cast<int>(kGuaranteeChoices.size())), nullptr);
-  // "Välj Garanti:" offers only levels every game takes, in rising order.
+  // "Välj Garanti:" offers only levels every game of "Välj spel:" takes, in
+  // rising order; validation refuses those another game does not take.
   for (size_t i = 0; i < kGuaranteeChoices.size(); ++i) {
     if (i > 0) {
       EXPECT_EQ(kGuaranteeChoices[i], kGuaranteeChoices[i - 1] + 1);
     }
-    for (const GameRules& rules : kGames) {
+    for (const GameRules& rules : SelectorGames()) {
       EXPECT_GE(kGuaranteeChoices[i], rules.minGuarantee);
       EXPECT_LE(kGuaranteeChoices[i], rules.maxGuarantee);
     }

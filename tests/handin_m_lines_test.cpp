@@ -81,25 +81,32 @@ TEST(HandInSplit, TheStakeCapSplitsBeforeTheRowLimitForDearRows) {
   std::vector<PackedRow> rows(9000);
   for (PackedRow& row : rows) {
     row = 0;
-    for (int m = 0; m < 13; ++m) row |= PackedRow(random() % 3) << (2 * m);
+    for (int m = 0; m < 8; ++m) row |= PackedRow(random() % 3) << (2 * m);
   }
-  // 5 kr a row: 4,000 rows is 20,000 kr.
-  const HandInSplit dear = SplitForHandIn(kStryktipset, rows, HandInForm::kRows, 500);
+  // Topptipset at 5 kr a row: 4,000 rows is 20,000 kr.
+  const GameRules& topp = Rules(kTopptipset);
+  const HandInSplit dear =
+      SplitForHandIn(topp, {.draw = 2841, .stake = 5}, rows, HandInForm::kRows);
   ASSERT_EQ(dear.files.size(), 3u);
   EXPECT_EQ(dear.files[0].rows.size(), 4000u);
   EXPECT_EQ(dear.files[2].rows.size(), 1000u);
   EXPECT_EQ(dear.why, "Högst 20 000 kr per fil: 4 000 rader à 5 kr.");
-  const HandInSplit cheap = SplitForHandIn(kStryktipset, rows, HandInForm::kRows, 100);
+  EXPECT_EQ(dear.files[0].text.substr(0, 32), "Topptipset,Omg=2841,Insats=5\r\nE,");
+  const HandInSplit cheap =
+      SplitForHandIn(topp, {.draw = 2841, .stake = 1}, rows, HandInForm::kRows);
   EXPECT_EQ(cheap.files.size(), 1u);
   EXPECT_EQ(cheap.why, "");
-  EXPECT_THROW(SplitForHandIn(kStryktipset, rows, HandInForm::kRows, 2000001), HandInRefused);
+  // A stake the game does not take, or no draw, is refused before any file.
+  EXPECT_THROW(SplitForHandIn(topp, {.draw = 2841, .stake = 3}, rows, HandInForm::kRows),
+               HandInRefused);
+  EXPECT_THROW(SplitForHandIn(topp, {}, rows, HandInForm::kRows), HandInRefused);
 }
 
 TEST(HandInSplit, MLinesKeepTheStakeCapAndTheLineLimit) {
   // 3^9 · 2 = 39,366 rows, one product: more than 20,000 kr at 1 kr.
   const std::vector<PackedRow> rows =
       Product({"1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "12", "1", "1", "1"});
-  const HandInSplit split = SplitForHandIn(kStryktipset, rows, HandInForm::kMLines, 100);
+  const HandInSplit split = SplitForHandIn(Rules(kStryktipset), {}, rows, HandInForm::kMLines);
   ASSERT_EQ(split.files.size(), 2u);
   std::vector<PackedRow> all;
   for (const HandInFile& file : split.files) {
@@ -157,7 +164,7 @@ TEST(HandInSave, AFileThatReadsBackDifferentIsNotReportedSaved) {
   }
   // The M form saves one line and reads back.
   const Refusable<HandInFiles> m =
-      PrepareHandIn(kStryktipset, rows, false, {HandInForm::kMLines, std::nullopt});
+      PrepareHandIn(kStryktipset, rows, false, {.form = HandInForm::kMLines, .ticket = {}});
   ASSERT_TRUE(m.value);
   const Refusable<HandInSaved> saved = SaveHandIn(*m.value, path);
   ASSERT_TRUE(saved.value);

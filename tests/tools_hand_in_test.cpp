@@ -20,6 +20,9 @@
 namespace spelkub {
 namespace {
 
+// A Stryktipset row line with its CR LF.
+const size_t kStryktipsetLineBytes = static_cast<size_t>(RowLineBytes(Rules(kStryktipset)));
+
 using testing::Box;
 
 const Box kOneFile{QStringLiteral("1 fil sparad för inlämning: rader.txt."),
@@ -33,7 +36,7 @@ std::string ManyRows(int64_t rows, const std::string& header = "Stryktipset,13pl
       {"1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1", "1", "1", "1"});
   const RowSet set = GenerateFullSystem(state, kPlus13No);
   std::string text = header;
-  text.resize(header.size() + static_cast<size_t>(rows) * kRowLineBytes);
+  text.resize(header.size() + static_cast<size_t>(rows) * kStryktipsetLineBytes);
   RenderRowLines(set, 0, rows, text.data() + header.size());
   return text;
 }
@@ -83,7 +86,7 @@ TEST_F(HandInCommandTest, MoreRowsGoIntoNumberedFilesInOrder) {
   EXPECT_EQ(platform.writes[0].path, QStringLiteral("/spel/rader-1.txt"));
   EXPECT_EQ(platform.writes[1].path, QStringLiteral("/spel/rader-2.txt"));
   const std::string rows = RowLines(rowList);
-  const size_t split = 10000 * static_cast<size_t>(kRowLineBytes);
+  const size_t split = 10000 * static_cast<size_t>(kStryktipsetLineBytes);
   EXPECT_EQ(platform.writes[0].bytes.toStdString(), "Stryktipset\r\n" + rows.substr(0, split));
   EXPECT_EQ(platform.writes[1].bytes.toStdString(), "Stryktipset\r\n" + rows.substr(split));
   EXPECT_EQ(platform.messages,

@@ -28,6 +28,9 @@
 namespace spelkub {
 namespace {
 
+// A Stryktipset row line with its CR LF.
+const size_t kStryktipsetLineBytes = static_cast<size_t>(RowLineBytes(Rules(kStryktipset)));
+
 class ToolsMenuTest : public testing::WindowTest<> {
  protected:
   ToolsMenuTest() {
@@ -207,7 +210,7 @@ TEST_F(ToolsMenuFileTest, SparaForInlamningWritesTheFilesOnDisk) {
   form->Sparafrinlmning1->trigger();
   EXPECT_TRUE(platform.errors.empty());
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"rader-1.txt", "rader-2.txt"}));
-  const size_t split = 10000 * static_cast<size_t>(kRowLineBytes);
+  const size_t split = 10000 * static_cast<size_t>(kStryktipsetLineBytes);
   EXPECT_EQ(testing::ReadFile(folder.Path("rader-1.txt")),
             "Stryktipset\r\n" + rows.substr(0, split));
   EXPECT_EQ(testing::ReadFile(folder.Path("rader-2.txt")), "Stryktipset\r\n" + rows.substr(split));

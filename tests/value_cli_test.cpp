@@ -99,8 +99,10 @@ TEST_F(ValueCliTest, TsvIsTheExactValueForEveryGame) {
     EXPECT_EQ(pairs["rows"], "250");
     const std::string top = std::to_string(rules.matches);
     EXPECT_EQ(Number(pairs["p" + top]), exact->levels[0].chanceAtLeast);
-    for (int level = 1; level < 4; ++level) {
-      const std::string key = std::string("p").append(std::to_string(rules.matches - level));
+    ASSERT_EQ(exact->levels.size(), rules.prizeLevels.size());
+    for (size_t level = 1; level < rules.prizeLevels.size(); ++level) {
+      const std::string key =
+          std::string("p").append(std::to_string(rules.prizeLevels[level].right));
       EXPECT_EQ(Number(pairs[key + "plus"]), exact->levels[level].chanceAtLeast) << key;
     }
     EXPECT_EQ(Number(pairs["return_ore_per_row"]), exact->returnOrePerRow);

@@ -63,8 +63,9 @@ TEST(SystemValueCommand, FiguresAreTheEnginesNumbersForEveryGame) {
     const int top = rules.matches;
     const std::string topKey = std::string("p").append(std::to_string(top));
     EXPECT_EQ(Figure(outcome, topKey).number, direct->levels[0].chanceAtLeast);
-    for (int level = 1; level < 4; ++level) {
-      const std::string right = std::to_string(top - level);
+    ASSERT_EQ(direct->levels.size(), rules.prizeLevels.size());
+    for (size_t level = 1; level < rules.prizeLevels.size(); ++level) {
+      const std::string right = std::to_string(rules.prizeLevels[level].right);
       EXPECT_EQ(Figure(outcome, "p" + right + "plus").number, direct->levels[level].chanceAtLeast);
       EXPECT_EQ(Figure(outcome, "likeliest_payout" + right).number,
                 direct->levels[level].payoutAtLikeliest);

@@ -113,7 +113,8 @@ void GradeCommand(const ToolHost& host) {
 }
 
 void HandInCommand(const ToolHost& host) {
-  const Refusable<HandInFiles> files = PrepareHandIn(host.rows(), {host.handInForm, std::nullopt});
+  const Refusable<HandInFiles> files =
+      PrepareHandIn(host.rows(), {.form = host.handInForm, .ticket = {}});
   if (!files.value) {
     Show(host, files.refusal);
     return;

@@ -41,8 +41,8 @@ std::optional<Refusal> HeaderlessRefusal(const ReadResult& read, int matches) {
                      std::to_string(matches) + " matcher och raden " + std::to_string(matches) +
                      " tecken, men filen har ingen rubrik och läses då som " +
                      std::string(headerless->name) + " med " + std::to_string(headerless->matches) +
-                     " tecken per rad: skriv " + HeaderNames() + " först och " + Quoted("E,") +
-                     " före varje rad",
+                     " tecken per rad: skriv " + HeaderNames(matches) + " först och " +
+                     Quoted("E,") + " före varje rad",
                  std::string(kAnalysisCaption)};
 }
 

@@ -22,19 +22,22 @@ Refusable<System> FilteredSystem(const SystemShape& shape, const ConditionInput&
                                  const Work& work) {
   using Answer = Refusable<System>;
   if (input.maxBroken < 0) {
-    return Answer::Refused("Tillåtna fel kan inte vara färre än 0", kConditionsCaption);
+    return Answer::Refused("Tillåtna fel kan inte vara färre än 0", kConditionsCaption,
+                           RefusalKind::kConditions);
   }
   std::vector<Condition> conditions;
   conditions.reserve(input.conditions.size());
   std::string error;
   for (const std::string& text : input.conditions) {
     std::optional<Condition> condition = ParseCondition(text, shape.matches, &error);
-    if (!condition) return Answer::Refused(std::move(error), kConditionsCaption);
+    if (!condition)
+      return Answer::Refused(std::move(error), kConditionsCaption, RefusalKind::kConditions);
     conditions.push_back(*condition);
   }
   const std::optional<PreparedConditions> prepared =
       PrepareConditions(conditions, shape.matches, input.values, input.pool, &error);
-  if (!prepared) return Answer::Refused(std::move(error), kConditionsCaption);
+  if (!prepared)
+    return Answer::Refused(std::move(error), kConditionsCaption, RefusalKind::kConditions);
   std::optional<System> system = FilterSystem(shape, *prepared, input.maxBroken, work);
   if (!system) return {};
   return {std::move(system), {}};
@@ -45,7 +48,8 @@ Refusable<System> ConditionedSystem(const SystemShape& shape, const ConditionInp
   if (input.empty()) return {System(shape), {}};
   Refusable<System> system = FilteredSystem(shape, input, work);
   if (system.value && system.value->size() == 0)
-    return Refusable<System>::Refused(std::string(kNoRowKeptText), kConditionsCaption);
+    return Refusable<System>::Refused(std::string(kNoRowKeptText), kConditionsCaption,
+                                      RefusalKind::kConditions);
   return system;
 }
 

@@ -167,6 +167,7 @@ GenerateOutcome RunGenerateCommand(CouponState& state, const GenerateControls& c
       }
       outcome.refusal.text = std::move(system.refusal.text);
       outcome.refusal.caption = std::move(system.refusal.caption);
+      outcome.refusal.kind = system.refusal.kind;
       hear.Refused(outcome.refusal);
       return outcome;
     }

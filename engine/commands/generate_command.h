@@ -95,6 +95,7 @@ enum class GenerateEnd {
 struct GenerateRefusal {
   std::string text;
   std::string caption;
+  RefusalKind kind = RefusalKind::kCoupon;  // kConditions for the conditions'
 
   GenerateRefusal() = default;
   GenerateRefusal(const Message& message) : text(message.text), caption(message.caption) {}

@@ -85,12 +85,17 @@ Refusable<HandInFiles> PrepareHandIn(int32_t game, std::span<const PackedRow> ro
   using Answer = Refusable<HandInFiles>;
   if (rows.empty()) return Answer::Refused(std::string(kNoRowsRefusal), kHandInCaption);
   if (auto refusal = CheckHandInGame(game)) return Answer::Refused(std::move(*refusal));
+  const GameRules& rules = Rules(game);
+  const HandInTicket& ticket = choice.ticket;
+  if (std::string problem = HandInTicketProblem(rules, ticket); !problem.empty()) {
+    return Answer::Refused(std::move(problem), kHandInCaption);
+  }
   HandInFiles files;
   files.game = game;
+  files.ticket = ticket;
   files.rows = static_cast<int64_t>(rows.size());
   try {
-    files.split =
-        SplitForHandIn(game, rows, choice.form, choice.rowPriceOre.value_or(RowPriceOre(game)));
+    files.split = SplitForHandIn(rules, ticket, rows, choice.form);
   } catch (const HandInRefused& refusal) {
     return Answer::Refused(refusal.what(), kHandInCaption);
   }
@@ -100,7 +105,9 @@ Refusable<HandInFiles> PrepareHandIn(int32_t game, std::span<const PackedRow> ro
 
 Refusable<HandInFiles> PrepareHandIn(const ReadResult& read, const HandInChoice& choice) {
   if (!read.coupon) return Refusable<HandInFiles>::Refused(ReaderRefusal(read));
-  return PrepareHandIn(read.coupon->game, read.coupon->rows, read.coupon->plus13, choice);
+  HandInChoice used = choice;
+  if (read.coupon->draw > 0) used.ticket = {read.coupon->draw, read.coupon->stake};
+  return PrepareHandIn(read.coupon->game, read.coupon->rows, read.coupon->plus13, used);
 }
 
 Refusable<std::string_view> HandInToOutput(const HandInFiles& files) {

@@ -31,25 +31,29 @@ inline constexpr std::string_view kHandInCaption = "Spara för inlämning";
 // for none.
 struct HandInFiles {
   int32_t game = 0;
+  HandInTicket ticket;
   int64_t rows = 0;
   HandInSplit split;        // the files, in order of HandInFileNames
   bool plus13Note = false;  // the report adds kPlus13Note
 };
 
-// How the rows are to be handed in: as E rows or M lines, and what a row
-// costs (the game's row price unless a stake multiplies it).
+// How the rows are to be handed in: as E rows or M lines, and for a game
+// whose form carries them the draw and the row stake. A row costs the game's
+// row price times the stake.
 struct HandInChoice {
   HandInForm form = HandInForm::kRows;
-  std::optional<int64_t> rowPriceOre;
+  HandInTicket ticket;
 };
 
 // A game that cannot be handed in, refused before any row is made.
 std::optional<Refusal> CheckHandInGame(int32_t game);
 
-// Rows of `game`, made with 13plus or not.
+// Rows of `game`, made with 13plus or not; the choice's ticket gives the
+// draw and stake when the game's form carries them.
 Refusable<HandInFiles> PrepareHandIn(int32_t game, std::span<const PackedRow> rows, bool plus13,
                                      const HandInChoice& choice = {});
-// The rows of a read text, with 13plus as its header says.
+// The rows of a read text, with 13plus as its header says; the draw and the
+// stake of its header where it has them, else the choice's ticket.
 Refusable<HandInFiles> PrepareHandIn(const ReadResult& read, const HandInChoice& choice = {});
 
 // The rows as the text of one file, for standard output; refused when they

@@ -207,7 +207,7 @@ Refusable<std::vector<history::LevelPayout>> ParsePayouts(std::string_view text,
       correct = correct * 10 + (c - '0');
     }
     bool known = false;
-    for (const PrizeShare& share : rules.prizeLevels) known = known || share.right == correct;
+    for (const PrizeLevel& share : rules.prizeLevels) known = known || share.right == correct;
     if (level.empty() || !known) {
       return Answer::Refused(
           std::string(rules.name) + " har ingen vinstnivå \"" + std::string(level) + " rätt\".",

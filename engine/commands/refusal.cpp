@@ -9,7 +9,8 @@ std::optional<Refusal> CheckMarks(const CouponState& state, Plus13Choice plus13)
   marks.Reduction = kReductionNone;
   const auto failure = ValidateCoupon(marks, plus13);
   if (!failure) return std::nullopt;
-  return Refusal{std::string(failure->message.text), std::string(failure->message.caption), true};
+  return Refusal{std::string(failure->message.text), std::string(failure->message.caption),
+                 RefusalKind::kCoupon};
 }
 
 Refusal ReaderRefusal(const ReadResult& read) {

@@ -12,26 +12,39 @@
 
 namespace spelkub {
 
+// What a refusal is about. The front ends tell it by its kind, never by its
+// text or caption: the companion writes "CAPTION: TEXT" for a check of the
+// coupon and its own name in place of the caption for the others, and maps
+// each kind to its exit status.
+enum class RefusalKind {
+  kInput,       // rows, a file, a value or a target that does not do
+  kCoupon,      // a check of the marks and choices, as "Generera Rader" makes it
+  kConditions,  // conditions that do not read or keep no row
+};
+
 // Why a command did nothing: the text, and the caption of the window's
-// message box. The companion writes "CAPTION: TEXT" for a check of the coupon
-// and puts its own name in place of the caption for the others.
+// message box.
 struct Refusal {
   std::string text;
   std::string caption;
-  bool ofCoupon = false;  // a check of the marks and choices, as "Generera Rader" makes it
+  RefusalKind kind = RefusalKind::kInput;
 };
 
 // A command's answer: the value, or why there is none.
-template <typename T>
-struct Refusable {
+template <typename T, typename E = Refusal>
+struct Expected {
   std::optional<T> value;
-  Refusal refusal;  // when there is no value
+  E refusal;  // when there is no value
 
-  static Refusable Refused(std::string text, std::string_view caption) {
-    return {std::nullopt, {std::move(text), std::string(caption)}};
+  static Expected Refused(std::string text, std::string_view caption,
+                          RefusalKind kind = RefusalKind::kInput) {
+    return {std::nullopt, {std::move(text), std::string(caption), kind}};
   }
-  static Refusable Refused(Refusal refusal) { return {std::nullopt, std::move(refusal)}; }
+  static Expected Refused(E refusal) { return {std::nullopt, std::move(refusal)}; }
 };
+
+template <typename T>
+using Refusable = Expected<T, Refusal>;
 
 // Where a command's rows were read: the window's row list, or a file the
 // companion was given. Refusals name the one or the other.

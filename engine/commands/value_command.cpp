@@ -34,7 +34,8 @@ constexpr std::string_view kModelHelpRows =
     "  chans            P(r) = Πm p(m, r_m)\n"
     "  folkets andel    Q(r) = Πm q(m, r_m)\n"
     "  spelvärde        V(r) = P(r) / Q(r)\n"
-    "  beräknad utdelning för högsta vinstgraden (13-utdelning, 14 för Supertoto)\n"
+    "  beräknad utdelning för högsta vinstgraden (13 rätt, 14 för Supertoto, 8 för\n"
+    "  Topptipset)\n"
     "                   U(r) = E[pot_topp / (W + 1)], W Poisson med medel N·Q(r)\n"
     "\n"
     "De andras vinnare: vid utfallet y har en av de andras rader exakt k rätt med\n"
@@ -50,7 +51,8 @@ constexpr std::string_view kModelHelpRows =
     "  vinst_k(y) = E[c_k(y) · pot_k / (W + c_k(y))] enligt ovan\n"
     "  förväntad återbetalning E(S) = Σy P(y) · Σk vinst_k(y)\n"
     "  vinstchans = E(S) / |S| i öre per rad (100 öre per rad = insatsen tillbaka;\n"
-    "  med ett annat radpris räknas per krona insats)\n"
+    "  med ett annat radpris räknas per krona insats); med insatsen k kr räknas varje\n"
+    "  rad som k rader i S\n"
     "\n"
     "Exakt, över varje utfall och varje antal andra vinnare: ingen slumpning.\n";
 
@@ -226,11 +228,28 @@ SystemValueOutcome RunSystemValueCommand(const ValueInput& input, std::span<cons
     outcome.stopped = true;
     return outcome;
   }
-  outcome.value = ComputeSystemValue(model, rows, options, work);
+  // A row staked k times over is k rows of the row price in the pool: the
+  // value of the rows each repeated k times is exact (duplicates count).
+  const int stake = std::max(1, input.stake);
+  std::vector<PackedRow> staked;
+  if (stake > 1) {
+    staked.reserve(rows.size() * static_cast<size_t>(stake));
+    for (const PackedRow row : rows) staked.insert(staked.end(), static_cast<size_t>(stake), row);
+  }
+  outcome.value = ComputeSystemValue(model, stake > 1 ? staked : rows, options, work);
   if (!outcome.value || work.Stopped()) {
     outcome.value.reset();
     outcome.stopped = true;
     return outcome;
+  }
+  if (stake > 1) {
+    // Back to the player's rows: each wins its stake's worth.
+    outcome.value->rows /= stake;
+    for (LevelValue& level : outcome.value->levels) {
+      level.rowsAtLikeliest /= stake;
+      level.payoutAtLikeliest *= stake;
+    }
+    for (int64_t& count : outcome.value->rowsByPayout) count /= stake;
   }
   const SystemValue& value = *outcome.value;
 
@@ -240,7 +259,7 @@ SystemValueOutcome RunSystemValueCommand(const ValueInput& input, std::span<cons
   };
   add("rows", "Rader", static_cast<double>(value.rows),
       SwedishNumber(static_cast<double>(value.rows), 0));
-  const double cost = static_cast<double>(value.rows) * model.pool.rowPrice;
+  const double cost = static_cast<double>(value.rows) * model.pool.rowPrice * stake;
   add("cost_kr", "Kostnad", cost, KronorText(cost));
   const int top = model.matches;
   for (const LevelValue& level : value.levels) {
@@ -444,15 +463,26 @@ std::string ShareText(double share) {
 // 65 % betalas ut, minsta utdelning 15 kr)", per game.
 std::string GamePoolLines() {
   std::string text;
-  for (const GameRules& rules : kGames) {
+  for (const GameRules& rules : Games()) {
     const PoolModel pool = PoolModelOf(rules.game);
     text += "  " + std::string(rules.name) + ":";
     for (size_t i = 0; i < pool.levels.size(); ++i) {
       text += i == 0 ? " " : ", ";
       text += std::to_string(pool.levels[i].right) + " rätt " + ShareText(pool.levels[i].share);
     }
-    text += "\n    (radpris " + KronorText(pool.rowPrice) + ", " + ShareText(pool.payoutShare) +
-            " betalas ut, minsta utdelning " + KronorText(pool.minimumPayout) + ")\n";
+    text += "\n    (radpris " + KronorText(pool.rowPrice);
+    if (!rules.stakes.empty()) {
+      text += " gånger insatsen";
+      for (size_t i = 0; i < rules.stakes.size(); ++i) {
+        text += i == 0 ? " " : i + 1 == rules.stakes.size() ? " eller " : ", ";
+        text += std::to_string(rules.stakes[i]);
+      }
+      text += " kr,\n    utdelningen i samma proportion";
+    }
+    text += ", " + ShareText(pool.payoutShare) + " betalas ut, ";
+    text += pool.minimumPayout > 0 ? "minsta utdelning " + KronorText(pool.minimumPayout)
+                                   : std::string("ingen minsta utdelning");
+    text += ")\n";
   }
   return text;
 }

@@ -31,6 +31,10 @@ struct ValueInput {
   int32_t game = kStryktipset;  // the rows must have this game's matches
   MatchValues values;
   PoolModel pool;
+  // The row stake in units of the row price, for a game that takes stakes
+  // (GameRules::stakes): each row counts as that many in the pool, so its
+  // cost and its payouts scale with it.
+  int stake = 1;
 };
 
 // Why a model could not be made: something the player has not entered yet,

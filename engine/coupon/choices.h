@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "coupon/coupon_state.h"
@@ -71,6 +72,12 @@ template <typename Entry, size_t N>
 constexpr const Entry* ItemAt(const std::array<Entry, N>& table, int index) {
   return index >= 0 && static_cast<size_t>(index) < N ? &table[static_cast<size_t>(index)]
                                                       : nullptr;
+}
+template <typename Entry>
+constexpr const Entry* ItemAt(std::span<const Entry> table, int index) {
+  return index >= 0 && static_cast<size_t>(index) < table.size()
+             ? &table[static_cast<size_t>(index)]
+             : nullptr;
 }
 
 // The item index of the 13plus choice in "Dubbelvinsten?"; -1 for kPlus13Unset.

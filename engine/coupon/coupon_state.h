@@ -15,6 +15,11 @@ enum GameType : int32_t {
   kStryktipset = 1,
   kEuropatipset = 2,
   kSupertoto = 3,
+  // Chosen in the "Kupong" menu; "Välj spel:" offers the three above.
+  kTopptipset = 4,
+  kTopptipsetStryk = 5,
+  kTopptipsetExtra = 6,
+  kTopptipsetEuropa = 7,
 };
 
 // The 13plus goals choice ("Välj antal mål:").

@@ -21,7 +21,11 @@ std::optional<ValidationFailure> ValidateCoupon(const CouponState& state, Plus13
   if (rules.plus13 && plus13 == kPlus13Yes && state.Goals == kGoalsNone) {
     return ValidationFailure{15, kPlus13Message};
   }
-  if (state.Reduction == kReductionGuarantee && state.GuaranteeLevel == 0) {
+  // "Välj Garanti:" offers 4 to 13 for every game; a game with fewer matches
+  // takes its own range only.
+  const bool levelOutside =
+      state.GuaranteeLevel < rules.minGuarantee || state.GuaranteeLevel > rules.maxGuarantee;
+  if (state.Reduction == kReductionGuarantee && (state.GuaranteeLevel == 0 || levelOutside)) {
     return ValidationFailure{16, kGuaranteeChoiceMessage};
   }
   if (state.Reduction == kReductionRowCount && state.TargetRows == 0) {

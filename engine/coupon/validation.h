@@ -16,7 +16,8 @@ inline constexpr std::string_view kLineBreak = "\r\n";
 
 // The first failing check of the generate command: 1..14 the first unmarked
 // match in play, 15 13plus "Ja" without goals (in a game that has 13plus),
-// 16 "Garanti" without a level, 17 "Antal Rader" without a row count.
+// 16 "Garanti" without a level or with one the game does not take, 17 "Antal
+// Rader" without a row count.
 struct ValidationFailure {
   int check;
   Message message;

@@ -16,20 +16,19 @@ namespace {
 
 constexpr std::string_view kExtension = ".txt";
 
-// The product the game is handed in under; refused for a game that has none.
-std::string_view ProductName(int32_t game) {
+constexpr int kMostDraw = 999999;
+
+const GameRules& KnownGame(int32_t game) {
   if (!IsGame(game)) {
     throw std::invalid_argument("HandInText: unknown game " + std::to_string(game));
   }
-  const std::string_view product = Rules(game).handInProduct;
-  if (product.empty()) throw HandInRefused(HandInRefusal(game));
-  return product;
+  return Rules(game);
 }
 
 // A packed row of the game's matches with no sign code 3 and nothing beyond
 // its last match.
-void CheckRows(int32_t game, std::span<const PackedRow> rows) {
-  const int matches = Rules(game).matches;
+void CheckRows(const GameRules& rules, std::span<const PackedRow> rows) {
+  const int matches = rules.matches;
   const uint32_t low = 0x55555555u & ((uint32_t{1} << (2 * matches)) - 1);
   for (const PackedRow row : rows) {
     if ((row >> (2 * matches)) != 0 || (row & (row >> 1) & low) != 0) {
@@ -81,8 +80,9 @@ std::string KronorText(int64_t ore) {
   return text + " kr";
 }
 
-std::string MLinesText(int32_t game, std::span<const MSystem> systems) {
-  std::string text = std::string(ProductName(game)) + std::string(kLineBreak);
+std::string MLinesText(const GameRules& rules, const HandInTicket& ticket,
+                       std::span<const MSystem> systems) {
+  std::string text = HandInHeader(rules, ticket);
   for (const MSystem& system : systems) text += system.Line() + std::string(kLineBreak);
   return text;
 }
@@ -93,10 +93,11 @@ int64_t RowPriceOre(int32_t game) {
   return std::llround(Rules(game).rowPrice * 100);
 }
 
-HandInSplit SplitForHandIn(int32_t game, std::span<const PackedRow> rows, HandInForm form,
-                           int64_t rowPriceOre) {
-  (void)ProductName(game);  // refuses a game that cannot be handed in, rows or not
-  CheckRows(game, rows);
+HandInSplit SplitForHandIn(const GameRules& rules, const HandInTicket& ticket,
+                           std::span<const PackedRow> rows, HandInForm form) {
+  (void)HandInHeader(rules, ticket);  // refuses a game that cannot be handed in, rows or not
+  CheckRows(rules, rows);
+  const int64_t rowPriceOre = RowPriceOre(rules.game) * ticket.stake;
   if (rowPriceOre < 1 || rowPriceOre > kHandInStakeCapOre) {
     throw HandInRefused("En rad för " + KronorText(rowPriceOre) + " ryms inte i en fil: högst " +
                         KronorText(kHandInStakeCapOre) + " per fil.");
@@ -109,7 +110,7 @@ HandInSplit SplitForHandIn(int32_t game, std::span<const PackedRow> rows, HandIn
     for (size_t begin = 0; begin < rows.size(); begin += static_cast<size_t>(perFile)) {
       HandInFile file;
       const auto part = rows.subspan(begin, std::min<size_t>(perFile, rows.size() - begin));
-      file.text = HandInText(game, part);
+      file.text = HandInText(rules, ticket, part);
       file.rows.assign(part.begin(), part.end());
       file.lines = static_cast<int64_t>(part.size());
       split.files.push_back(std::move(file));
@@ -123,7 +124,7 @@ HandInSplit SplitForHandIn(int32_t game, std::span<const PackedRow> rows, HandIn
     }
     return split;
   }
-  const int matches = Rules(game).matches;
+  const int matches = rules.matches;
   const std::vector<MSystem> systems =
       SplitIntoMSystems(matches, rows, std::min(kLargestMSystem, rowsByStake));
   bool byStake = false;
@@ -141,7 +142,7 @@ HandInSplit SplitForHandIn(int32_t game, std::span<const PackedRow> rows, HandIn
     }
     HandInFile file;
     const std::span<const MSystem> part(systems.data() + begin, end - begin);
-    file.text = MLinesText(game, part);
+    file.text = MLinesText(rules, ticket, part);
     for (const MSystem& system : part) {
       const std::vector<PackedRow> expanded = system.Expand();
       file.rows.insert(file.rows.end(), expanded.begin(), expanded.end());
@@ -178,13 +179,54 @@ std::vector<std::string> LeftoverHandInFiles(const std::string& path, size_t fil
   return leftovers;
 }
 
-std::string HandInText(int32_t game, std::span<const PackedRow> rows) {
+std::string StakeList(const GameRules& rules) {
+  if (rules.stakes.empty()) return "1";
+  std::string list;
+  for (size_t i = 0; i < rules.stakes.size(); ++i) {
+    if (i > 0) list += i + 1 == rules.stakes.size() ? " eller " : ", ";
+    list += std::to_string(rules.stakes[i]);
+  }
+  return list;
+}
+
+std::string HandInTicketProblem(const GameRules& rules, const HandInTicket& ticket) {
+  if (!rules.handInDrawAndStake) return {};
+  if (ticket.draw == 0) return "Ange omgången för " + std::string(rules.name) + ".";
+  if (ticket.draw < 1 || ticket.draw > kMostDraw) {
+    return "Omgången ska vara ett heltal från 1 till " + std::to_string(kMostDraw) + ".";
+  }
+  if (!TakesStake(rules, ticket.stake)) {
+    return std::string(rules.name) + " tar insatsen " + StakeList(rules) + " kr per rad.";
+  }
+  return {};
+}
+
+std::string HandInHeader(const GameRules& rules, const HandInTicket& ticket) {
+  if (rules.handInProduct.empty()) throw HandInRefused(HandInRefusal(rules.game));
+  const std::string problem = HandInTicketProblem(rules, ticket);
+  if (!problem.empty()) throw HandInRefused(problem);
+  std::string header(rules.handInProduct);
+  if (rules.handInDrawAndStake) {
+    if (!rules.handInVariant.empty()) header.append(",").append(rules.handInVariant);
+    header.append(",Omg=").append(std::to_string(ticket.draw));
+    header.append(",Insats=").append(std::to_string(ticket.stake));
+  }
+  header += kLineBreak;
+  return header;
+}
+
+std::string HandInText(const GameRules& rules, const HandInTicket& ticket,
+                       std::span<const PackedRow> rows) {
   RowSet set;
-  set.game = game;
-  set.matches = Rules(game).matches;
-  set.header = std::string(ProductName(game)) + std::string(kLineBreak);
+  set.game = rules.game;
+  set.matches = rules.matches;
+  set.header = HandInHeader(rules, ticket);
   set.rows.assign(rows.begin(), rows.end());
   return CouponText(set);
+}
+
+std::string HandInText(int32_t game, std::span<const PackedRow> rows) {
+  return HandInText(KnownGame(game), {}, rows);
 }
 
 void CheckHandInTarget(const std::string& path, size_t files) {

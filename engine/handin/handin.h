@@ -1,10 +1,13 @@
 // "Spara för inlämning": the rows in the form the operator takes today: a
-// text file, CR LF, the game's hand-in product name alone as header
-// ("Stryktipset" or "Europatipset"), then its E rows or M lines, at most
-// 10,000 rows (or 1,000 M lines) and 20,000 kr a file. A game without a product name (Supertoto)
-// cannot be handed in this way. The form has no place for the 13plus add-on: rows made with 13plus
-// are handed in all the same, and the report of the save adds kPlus13Note, so that the player
-// chooses 13plus at the operator. Both the window and the companion follow this.
+// text file, CR LF, the game's hand-in header, then its E rows or M lines, at most
+// 10,000 rows (or 1,000 M lines) and 20,000 kr a file. The header is the product name alone
+// ("Stryktipset" or "Europatipset"), or for a game handed in with its draw and stake the name, the
+// word for the matches it is played on, the draw and the row stake:
+// "Topptipset,Stryk,Omg=2841,Insats=5". A game without a product name
+// (Supertoto) cannot be handed in this way. The form has no place for the
+// 13plus add-on: rows made with 13plus are handed in all the same, and the
+// report of the save adds kPlus13Note, so that the player chooses 13plus at
+// the operator. Both the window and the companion follow this.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +36,25 @@ inline std::string HandInRefusal(int32_t game) {
   return std::string(Rules(game).name) + " kan inte lämnas in på det här sättet.";
 }
 inline constexpr std::string_view kNoRowsRefusal = "Det finns inga rader att lämna in.";
+
+// The draw and the row stake of a hand-in, for a game whose header carries
+// them (GameRules::handInDrawAndStake); the others ignore them.
+struct HandInTicket {
+  int draw = 0;   // the operator's draw number ("omgång"), 1..999999; 0 not given
+  int stake = 1;  // kr per row, one of the game's stakes
+};
+
+// Why a ticket does not do for the game, or empty: "Ange omgången för
+// Topptipset Stryk.", "Omgången ska vara ett heltal från 1 till 999999.",
+// "Topptipset tar insatsen 1, 2, 5 eller 10 kr per rad.".
+std::string HandInTicketProblem(const GameRules& rules, const HandInTicket& ticket);
+
+// "1, 2, 5 eller 10": the stakes a game takes.
+std::string StakeList(const GameRules& rules);
+
+// The hand-in header line of the game with CR LF. Throws HandInRefused for a
+// game that cannot be handed in or a ticket that does not do.
+std::string HandInHeader(const GameRules& rules, const HandInTicket& ticket);
 inline constexpr std::string_view kPlus13Note =
     "13plus ingår inte i inlämningsfilen: välj det hos spelbolaget när du lämnar in.";
 
@@ -65,12 +87,12 @@ struct HandInSplit {
   std::string why;
 };
 
-// `rowPriceOre` is what one row costs (the game's row price times the stake
-// chosen). Throws HandInRefused for a game that cannot be handed in, and for
-// a row that costs more than a file may stake.
-HandInSplit SplitForHandIn(int32_t game, std::span<const PackedRow> rows, HandInForm form,
-                           int64_t rowPriceOre);
-// The game's own row price in öre.
+// A row costs the game's row price times the ticket's stake. Throws
+// HandInRefused for a game that cannot be handed in, a ticket that does not
+// do (see HandInHeader), and a row that costs more than a file may stake.
+HandInSplit SplitForHandIn(const GameRules& rules, const HandInTicket& ticket,
+                           std::span<const PackedRow> rows, HandInForm form);
+// The game's own row price in öre, for a stake of 1.
 int64_t RowPriceOre(int32_t game);
 
 // The names `files` files go to: `path` itself for one, else NAME-1.txt,
@@ -94,7 +116,10 @@ std::vector<std::string> LeftoverHandInFiles(const std::string& path, size_t fil
 void CheckHandInTarget(const std::string& path, size_t files);
 
 // The text of one file: header, then the rows, CR LF after every line. Throws
-// HandInRefused for a game that cannot be handed in.
+// HandInRefused for a game that cannot be handed in or a ticket that does not
+// do (the forms without a ticket: a game that needs none).
+std::string HandInText(const GameRules& rules, const HandInTicket& ticket,
+                       std::span<const PackedRow> rows);
 std::string HandInText(int32_t game, std::span<const PackedRow> rows);
 
 // Saves the files `names` with the `texts`: one as every file is saved,

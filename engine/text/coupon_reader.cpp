@@ -18,10 +18,15 @@
 
 namespace spelkub {
 
-std::string HeaderNames() {
+std::string HeaderNames(int matches) {
   std::vector<std::string_view> names;
-  for (const GameRules& rules : kGames) {
-    if (!rules.header.empty()) names.push_back(rules.name);
+  for (const GameRules& rules : Games()) {
+    if (!rules.header.empty() && rules.matches == matches) names.push_back(rules.name);
+  }
+  if (names.empty()) {
+    for (const GameRules& rules : Games()) {
+      if (!rules.header.empty()) names.push_back(rules.name);
+    }
   }
   std::string text;
   for (size_t i = 0; i < names.size(); ++i) {
@@ -32,7 +37,7 @@ std::string HeaderNames() {
 }
 
 const GameRules* HeaderlessGame() {
-  for (const GameRules& rules : kGames) {
+  for (const GameRules& rules : Games()) {
     if (rules.header.empty()) return &rules;
   }
   return nullptr;
@@ -44,8 +49,6 @@ namespace {
 // refused without reading on to its end.
 constexpr size_t kMaxLineLength = 64;
 constexpr size_t kChunkBytes = size_t{1} << 20;
-// A row line with its line break takes at least this many bytes.
-constexpr size_t kMinRowLineBytes = 28;
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kInitialText = "Dina Rader:";
@@ -82,13 +85,56 @@ struct Header {
   HeaderForm form;
   bool plus13 = false;
   int32_t goals = kGoalsNone;
+  int draw = 0;
+  int stake = 0;
 };
 
-// The product name alone, or a header line as generation writes it.
+// A whole number from 1 to 999999 without leading zeros, and the text after it.
+std::optional<int> LeadingNumber(std::string_view& text) {
+  size_t digits = 0;
+  while (digits < text.size() && digits < 7 && text[digits] >= '0' && text[digits] <= '9') {
+    ++digits;
+  }
+  if (digits == 0 || digits > 6 || text[0] == '0') return std::nullopt;
+  int number = 0;
+  for (size_t i = 0; i < digits; ++i) number = 10 * number + (text[i] - '0');
+  text.remove_prefix(digits);
+  return number;
+}
+
+// The hand-in header of a game handed in with its draw and stake:
+// "Topptipset,Stryk,Omg=2841,Insats=5".
+std::optional<Header> ParseHandInHeader(std::string_view line, const GameRules& rules) {
+  if (!rules.handInDrawAndStake) return std::nullopt;
+  std::string_view rest = line;
+  const auto take = [&rest](std::string_view word) {
+    if (!rest.starts_with(word)) return false;
+    rest.remove_prefix(word.size());
+    return true;
+  };
+  if (!take(rules.handInProduct)) return std::nullopt;
+  if (!rules.handInVariant.empty() && !(take(",") && take(rules.handInVariant))) {
+    return std::nullopt;
+  }
+  if (!take(",Omg=")) return std::nullopt;
+  const std::optional<int> draw = LeadingNumber(rest);
+  if (!draw || !take(",Insats=")) return std::nullopt;
+  const std::optional<int> stake = LeadingNumber(rest);
+  if (!stake || !rest.empty() || !TakesStake(rules, *stake)) return std::nullopt;
+  return Header{.game = rules.game, .form = HeaderForm::kHandIn, .draw = *draw, .stake = *stake};
+}
+
+// The product name alone, a hand-in header, or a header line as generation
+// writes it.
 std::optional<Header> ParseHeader(std::string_view line) {
-  for (const GameRules& rules : kGames) {
+  for (const GameRules& rules : Games()) {
     if (rules.header.empty()) continue;  // its rows stand without a header
-    if (line == rules.name) return Header{rules.game, HeaderForm::kProductName};
+    // A game handed in with draw and stake has no header of the name alone
+    // but the one generation writes.
+    if (line == rules.name && !rules.handInDrawAndStake) {
+      return Header{rules.game, HeaderForm::kProductName};
+    }
+    if (const std::optional<Header> handIn = ParseHandInHeader(line, rules)) return handIn;
     if (!line.starts_with(rules.header)) continue;
     const std::string_view rest = line.substr(rules.header.size());
     Header header{rules.game, HeaderForm::kGenerated};
@@ -109,19 +155,20 @@ std::optional<Header> ParseHeader(std::string_view line) {
 }
 
 bool LooksLikeHeader(std::string_view line) {
-  for (const GameRules& rules : kGames) {
+  for (const GameRules& rules : Games()) {
     if (rules.header.empty()) continue;
     if (line.starts_with(rules.name) || line.starts_with(rules.header)) return true;
+    if (!rules.handInProduct.empty() && line.starts_with(rules.handInProduct)) return true;
   }
   return false;
 }
 
 // The name of the first game with a header line, as the example of one.
 std::string_view FirstHeaderName() {
-  for (const GameRules& rules : kGames) {
+  for (const GameRules& rules : Games()) {
     if (!rules.header.empty()) return rules.name;
   }
-  return kGames.front().name;
+  return Games().front().name;
 }
 
 // A row line taken apart at its commas, for the row and for saying exactly
@@ -170,10 +217,9 @@ RowFields SplitRow(std::string_view line) {
   return fields;
 }
 
-// The common case at full speed: a 27-character row line of the game.
-bool FastRow(std::string_view line, int32_t game, PackedRow* row) {
-  if (line.size() != 27) return false;
-  const GameRules& rules = Rules(game);
+// The common case at full speed: a row line of the game as generation writes it.
+bool FastRow(std::string_view line, const GameRules& rules, PackedRow* row) {
+  if (line.size() != static_cast<size_t>(RowLineLength(rules))) return false;
   const int matches = rules.matches;
   const char* sign = line.data();
   if (rules.rowPrefixE) {
@@ -213,7 +259,7 @@ class Parser {
       std::string_view content = line;
       if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
       PackedRow row;
-      if (FastRow(content, coupon_.game, &row)) return Add(row);
+      if (FastRow(content, *rules_, &row)) return Add(row);
     }
     if (lineNumber_ == 1 && line.starts_with(kByteOrderMark)) line.remove_prefix(3);
     // Left to right, the first fault counts: a byte that has no place in coupon
@@ -309,8 +355,10 @@ class Parser {
 
   bool FirstLine(std::string_view line) {
     if (const std::optional<Header> header = ParseHeader(line)) {
-      coupon_.game = header->game;
+      SetGame(header->game);
       coupon_.headerForm = header->form;
+      coupon_.draw = header->draw;
+      coupon_.stake = header->stake;
       coupon_.header = std::string(line);
       coupon_.plus13 = header->plus13;
       coupon_.goals = header->goals;
@@ -322,13 +370,14 @@ class Parser {
       return true;
     }
     const RowFields fields = SplitRow(line);
-    for (const GameRules& rules : kGames) {
+    for (const GameRules& rules : Games()) {
       if (!rules.header.empty() || !fields.IsRow(rules)) continue;
-      coupon_.game = rules.game;
+      SetGame(rules.game);
       state_ = State::kRows;
       return Add(fields.row);
     }
-    if (fields.prefixE) return Refuse("rubrik saknas: " + HeaderNames() + " ska stå före raderna");
+    if (fields.prefixE)
+      return Refuse("rubrik saknas: " + HeaderNames(fields.signs) + " ska stå före raderna");
     if (LooksLikeHeader(line)) return Refuse("okänd rubrik " + Quoted(line));
     const GameRules* headerless = HeaderlessGame();
     if (headerless != nullptr &&
@@ -342,13 +391,18 @@ class Parser {
     return Refuse("väntade en rubrik som " + Quoted(FirstHeaderName()) + " eller en rad");
   }
 
+  void SetGame(int32_t game) {
+    coupon_.game = game;
+    rules_ = &Rules(game);
+  }
+
   bool RowLine(std::string_view line) {
     const RowFields fields = SplitRow(line);
-    const GameRules& rules = Rules(coupon_.game);
+    const GameRules& rules = *rules_;
     if (fields.IsRow(rules)) return Add(fields.row);
     if (ParseHeader(line)) return Refuse("rubriken kan bara stå först");
     // A whole row of another game's form: say which.
-    for (const GameRules& other : kGames) {
+    for (const GameRules& other : Games()) {
       if (other.matches == rules.matches && other.rowPrefixE == rules.rowPrefixE) continue;
       if (!fields.IsRow(other)) continue;
       if (!coupon_.header.empty()) {
@@ -387,7 +441,8 @@ class Parser {
     if (coupon_.rows.empty() && bytesHint_ > 0) {
       // Reserved, not touched: only the pages of rows really read become memory.
       // Where even the reservation is refused, the vectors grow as they go.
-      const size_t most = bytesHint_ / kMinRowLineBytes + 1;
+      // A row line takes at least the shortest game's row line and a LF.
+      const size_t most = bytesHint_ / static_cast<size_t>(ShortestRowLineBytes() - 1) + 1;
       try {
         coupon_.rows.reserve(most);
         coupon_.lines.reserve(most);
@@ -404,7 +459,8 @@ class Parser {
   size_t bytesHint_;
   const RowVisitor* visit_;
   int64_t rowCount_ = 0;
-  bool continuing_ = false;  // in a blank line that LongPart passed over
+  bool continuing_ = false;                        // in a blank line that LongPart passed over
+  const GameRules* rules_ = &Rules(kStryktipset);  // of coupon_.game
   State state_ = State::kStart;
   int64_t lineNumber_ = 0;
   CouponRows coupon_;

@@ -1,5 +1,6 @@
 // Reading coupon text strictly: the header forms that generation writes, the
-// product name alone (today's hand-in form), or no header (Supertoto); then
+// product name alone (today's hand-in form), the hand-in header with draw and
+// stake (Topptipset), or no header (Supertoto); then
 // row lines. Anything else is refused with one message that names the line
 // and what is wrong; nothing is half-read. Input of any size is read in
 // bounded memory: the packed rows and their line numbers (twice the packed
@@ -30,6 +31,7 @@ enum class HeaderForm {
   kNone,         // no header line: rows of a game without one, or only "Dina Rader:"
   kGenerated,    // "Stryktipset,13plus=Nej" and the other forms generation writes
   kProductName,  // "Stryktipset" or "Europatipset" alone
+  kHandIn,       // with the draw and the stake: "Topptipset,Omg=2841,Insats=5"
 };
 
 struct CouponRows {
@@ -39,6 +41,9 @@ struct CouponRows {
   // From a generated header: "13plus=Ja" and its goals (kGoalsNone otherwise).
   bool plus13 = false;
   int32_t goals = kGoalsNone;
+  // From a hand-in header with them: the draw and the row stake (0 otherwise).
+  int draw = 0;
+  int stake = 0;
   std::vector<PackedRow> rows;
   // Line number (1-based) of each row, for messages about single rows. 32
   // bits, so that rows and their lines together stay within twice the packed
@@ -76,9 +81,10 @@ ReadResult ReadCouponFile(const std::string& path);
 using RowVisitor = std::function<void(PackedRow row, int64_t line)>;
 ReadResult ReadCouponFileVisiting(const std::string& path, const RowVisitor& visit);
 
-// The games whose names may head rows, quoted, as the reader's messages list
-// them: ""Stryktipset" eller "Europatipset"".
-std::string HeaderNames();
+// The games whose names may head rows of `matches` signs, quoted, as the
+// reader's messages list them: ""Stryktipset" eller "Europatipset""; every
+// game with a header when none plays that many.
+std::string HeaderNames(int matches);
 
 // The game the reader takes rows without a header for (Supertoto); nullptr
 // when every game has a header.

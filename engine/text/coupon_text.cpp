@@ -13,15 +13,17 @@ namespace {
 
 // A row line with CR LF whose signs are all "1"; rendering overwrites the signs.
 struct LineTemplate {
-  char bytes[kRowLineBytes];
-  int firstSign;  // position of match 1's sign
-  explicit LineTemplate(int32_t game) : firstSign(SignPosition(game, 1)) {
-    std::memset(bytes, ',', kRowLineLength);
-    const GameRules& rules = Rules(game);
+  std::array<char, 2 * kMaxMatches + 3> bytes{};  // the longest form: "E," and 14 signs, CR LF
+  size_t size;                                    // with CR LF
+  int firstSign;                                  // position of match 1's sign
+  explicit LineTemplate(const GameRules& rules)
+      : size(static_cast<size_t>(RowLineBytes(rules))), firstSign(SignPosition(rules, 1)) {
+    const int length = RowLineLength(rules);
+    std::memset(bytes.data(), ',', static_cast<size_t>(length));
     if (rules.rowPrefixE) bytes[0] = 'E';
-    for (int match = 1; match <= rules.matches; ++match) bytes[SignPosition(game, match)] = '1';
-    bytes[kRowLineLength] = '\r';
-    bytes[kRowLineLength + 1] = '\n';
+    for (int match = 1; match <= rules.matches; ++match) bytes[SignPosition(rules, match)] = '1';
+    bytes[length] = '\r';
+    bytes[length + 1] = '\n';
   }
 };
 
@@ -43,7 +45,7 @@ constexpr auto kFourSigns = [] {
 // Four matches at a time while a sign follows them, so that the comma after
 // the fourth lands inside the line; the last one to four signs one by one.
 void RenderRow(PackedRow row, int matches, const LineTemplate& line, char* out) {
-  std::memcpy(out, line.bytes, kRowLineBytes);
+  std::memcpy(out, line.bytes.data(), line.size);
   char* sign = out + line.firstSign;
   int m = 0;
   for (; m + 4 < matches; m += 4) {
@@ -55,31 +57,35 @@ void RenderRow(PackedRow row, int matches, const LineTemplate& line, char* out) 
 }  // namespace
 
 size_t RenderRowLines(const RowSet& set, int64_t begin, int64_t end, char* out) {
-  const LineTemplate line(set.game);
+  const LineTemplate line(Rules(set.game));
   const PackedRow* row = set.rows.data();
-  for (int64_t i = begin; i < end; ++i, out += kRowLineBytes) {
+  for (int64_t i = begin; i < end; ++i, out += line.size) {
     RenderRow(row[i], set.matches, line, out);
   }
-  return static_cast<size_t>(end - begin) * kRowLineBytes;
+  return static_cast<size_t>(end - begin) * line.size;
 }
 
 size_t RenderRowLines(const RowSet& set, std::span<const uint32_t> rowIndices, char* out) {
-  const LineTemplate line(set.game);
+  const LineTemplate line(Rules(set.game));
   for (const uint32_t index : rowIndices) {
     RenderRow(set.rows[index], set.matches, line, out);
-    out += kRowLineBytes;
+    out += line.size;
   }
-  return rowIndices.size() * kRowLineBytes;
+  return rowIndices.size() * line.size;
 }
 
-void WriteRowLine(PackedRow row, int32_t game, char* out) {
-  RenderRow(row, MatchesInPlay(game), LineTemplate(game), out);
+void WriteRowLine(PackedRow row, const GameRules& rules, char* out) {
+  RenderRow(row, rules.matches, LineTemplate(rules), out);
+}
+
+std::string RowLine(PackedRow row, const GameRules& rules) {
+  std::array<char, 2 * kMaxMatches + 3> line;
+  WriteRowLine(row, rules, line.data());
+  return std::string(line.data(), static_cast<size_t>(RowLineLength(rules)));
 }
 
 std::string RowLine(PackedRow row, int32_t game) {
-  char line[kRowLineBytes];
-  WriteRowLine(row, game, line);
-  return std::string(line, kRowLineLength);
+  return RowLine(row, Rules(game));
 }
 
 namespace {
@@ -87,7 +93,7 @@ namespace {
 // The header line, then the rows' lines: one allocation of the final size.
 template <typename Render>
 std::string WholeText(const RowSet& set, size_t rows, Render render) {
-  const size_t bytes = set.header.size() + rows * kRowLineBytes;
+  const size_t bytes = set.header.size() + rows * RowLineBytes(set);
   std::string text;
   text.reserve(bytes);
   AdviseHugePages(text.data(), bytes);

@@ -1,10 +1,11 @@
 // From a coupon to its rows: the full system in odometer order, and the
 // coupon text that the row list shows and the save command writes.
 //
-// Coupon text: the game's header line if it has one, then one 27-character
-// row line per row, every line ended by CR LF. Row lines carry the signs at
-// fixed even positions, after "E," in the games whose rows have it: "E,1,X,..."
-// with 13 signs, or 14 signs without prefix for Supertoto.
+// Coupon text: the game's header line if it has one, then one row line per
+// row, every line ended by CR LF. Row lines carry the signs at fixed even
+// positions, after "E," in the games whose rows have it: "E,1,X,..." with 13
+// signs for Stryktipset, or 14 signs without prefix for Supertoto; the game
+// table gives each game's form (RowLineLength, SignPosition).
 #pragma once
 
 #include <array>
@@ -24,18 +25,19 @@
 
 namespace spelkub {
 
-inline constexpr int kRowLineLength = 27;                 // without CR LF
-inline constexpr int kRowLineBytes = kRowLineLength + 2;  // with CR LF
+// SignPosition of the game's rules.
+inline int SignPosition(int32_t game, int match) {
+  return SignPosition(Rules(game), match);
+}
 
-// Character position of the sign of match m (1-based) in a row line: 2m after
-// "E,", 2(m-1) in a row without it.
-constexpr int SignPosition(int32_t game, int match) {
-  return Rules(game).rowPrefixE ? 2 * match : 2 * (match - 1);
+// Bytes of one row line of the set's game with its CR LF.
+inline size_t RowLineBytes(const RowSet& set) {
+  return static_cast<size_t>(RowLineBytes(Rules(set.game)));
 }
 
 // Streaming: the row lines of a block of rows, rendered straight from the
 // packed rows into a caller's buffer, so that a large text never has to exist
-// whole. Each writes (number of rows) * kRowLineBytes bytes and returns that.
+// whole. Each writes (number of rows) * RowLineBytes(set) bytes and returns that.
 //
 // Rows [begin, end) of the set in generation order.
 size_t RenderRowLines(const RowSet& set, int64_t begin, int64_t end, char* out);

@@ -30,12 +30,6 @@ struct MatchValue {
   SignValues streck = kNoSignValues;  // the public's share in percent (scaled per match)
 };
 
-// A prize level: rows with exactly `right` right share `share` of the pool.
-struct PrizeLevel {
-  int right = 0;
-  double share = 0;  // of the paid-out pool, 0..1
-};
-
 // The pool's rules and the turnover the player expects.
 struct PoolModel {
   double rowPrice = 1.0;           // kr
@@ -54,8 +48,7 @@ inline PoolModel PoolModelOf(int32_t game) {
   PoolModel model;
   model.rowPrice = rules.rowPrice;
   model.payoutShare = rules.payoutShare;
-  for (const PrizeShare& level : rules.prizeLevels)
-    model.levels.push_back({level.right, level.share});
+  model.levels.assign(rules.prizeLevels.begin(), rules.prizeLevels.end());
   model.minimumPayout = rules.minimumPayout;
   return model;
 }
