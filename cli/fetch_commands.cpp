@@ -206,23 +206,24 @@ int FetchDrawCommand(const FetchArguments& read, Output& output) {
   CouponDocument& document = *opened;
   const std::string base = net::ApiBase(read.apiBase);
   const int matches = MatchesInPlay(game);
-  const net::Fetched<Draw> fetched =
-      read.draw ? net::FetchDraw(base, product, *read.draw, matches, CommandLineFetch())
-                : net::FetchOpenDraw(base, product, matches, CommandLineFetch());
+  const net::Fetched<net::DrawWithJackpot> fetched =
+      net::FetchDrawWithJackpot(base, product, read.draw, matches, CommandLineFetch());
   if (!fetched.value) {
     Tell(output, kProgramName, fetched.error);
     return kExitRefused;
   }
+  const Draw& draw = fetched.value->draw;
   if (read.method) document.oddsMethod = *read.method;
   if (std::string problem = PutDrawInDocument(
-          *fetched.value, net::FetchedSnapshot(*fetched.value, product), document);
+          draw, net::FetchedSnapshot(draw, product, fetched.value->jackpot), document);
       !problem.empty()) {
     Tell(output, kProgramName, problem);
     return kExitRefused;
   }
   if (!Save(read, document, output)) return kExitRefused;
+  if (!fetched.value->jackpotNote.empty()) Tell(output, kProgramName, fetched.value->jackpotNote);
   Tell(output, kProgramName,
-       std::string(product.name) + " omgång " + std::to_string(fetched.value->number) +
+       std::string(product.name) + " omgång " + std::to_string(draw.number) +
            " hämtad, kupongen sparad: " + read.savePath);
   return kExitDone;
 }
@@ -253,10 +254,16 @@ std::string_view FetchHelpText() {
       "  --fetch GAME    the open draw of GAME (" +
       FetchableGames() +
       "): teams, odds, the public's\n"
-      "                  streck, the turnover, and the chances the odds imply, into the\n"
-      "                  document of --save-coupon FILE (with --coupon DOC: into a copy of\n"
-      "                  DOC, keeping its marks and conditions); each fetch adds a snapshot\n"
-      "                  (time, source, odds, streck, turnover) and the coupon takes its values\n"
+      "                  streck, the turnover, the jackpot, and the chances the odds imply,\n"
+      "                  into the document of --save-coupon FILE (with --coupon DOC: into a\n"
+      "                  copy of DOC, keeping its marks and conditions); each fetch adds a\n"
+      "                  snapshot (time, source, odds, streck, turnover, jackpot) and the\n"
+      "                  coupon takes its values. A draw whose jackpot cannot be had is\n"
+      "                  fetched all the same, with a line saying so and no jackpot.\n"
+      "                  Topptipset lists no draws: its open draw is looked for by number,\n"
+      "                  from the draw the jackpot list names, in at most " +
+      std::to_string(net::kMaxDrawTries) +
+      " requests\n"
       "  --draw N        the draw numbered N instead of the open one\n"
       "  --odds-method M how the odds' margin is taken out: proportional (default) or power;\n"
       "                  kept in the document\n"
