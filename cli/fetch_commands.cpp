@@ -16,6 +16,8 @@ namespace spelkub::cli {
 
 namespace {
 
+constexpr std::string_view kFetchedResultPrefix = "fetch:";
+
 constexpr std::string_view kFetchOptions[] = {"--fetch",   "--fetch-result", "--draw",
                                               "--coupon",  "--save-coupon",  "--odds-method",
                                               "--api-base"};
@@ -228,7 +230,76 @@ int FetchDrawCommand(const FetchArguments& read, Output& output) {
   return kExitDone;
 }
 
+// "fetch:GAME:N" read; nullopt with `error` when malformed.
+struct FetchedResultSpec {
+  std::string game;
+  int draw = 0;
+};
+std::optional<FetchedResultSpec> ReadFetchedResultSpec(std::string_view results,
+                                                       std::string* error) {
+  std::string_view rest = results.substr(kFetchedResultPrefix.size());
+  const size_t colon = rest.find(':');
+  FetchedResultSpec spec;
+  spec.game = rest.substr(0, colon);
+  if (!DrawProductOf(spec.game) || !GameOfOption(spec.game)) {
+    *error = "RESULT fetch:GAME:N tar GAME " + FetchableGames() + ", inte " + Quoted(spec.game);
+    return std::nullopt;
+  }
+  const std::string_view number =
+      colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+  const auto [end, failure] =
+      std::from_chars(number.data(), number.data() + number.size(), spec.draw);
+  if (number.empty() || failure != std::errc() || end != number.data() + number.size() ||
+      spec.draw < 1 || spec.draw > 10'000'000) {
+    *error =
+        "RESULT fetch:GAME:N tar omgångens nummer N, ett positivt heltal, inte " + Quoted(number);
+    return std::nullopt;
+  }
+  return spec;
+}
+
 }  // namespace
+
+bool IsFetchedResult(std::string_view results) {
+  return results.starts_with(kFetchedResultPrefix);
+}
+
+std::string FetchedResultProblem(std::string_view results) {
+  std::string error;
+  ReadFetchedResultSpec(results, &error);
+  return error;
+}
+
+std::optional<FetchedResultText> FetchResultText(std::string_view results, bool forFollow,
+                                                 Output& output) {
+  std::string error;
+  const std::optional<FetchedResultSpec> spec = ReadFetchedResultSpec(results, &error);
+  if (!spec) {
+    Tell(output, kProgramName, error);
+    return std::nullopt;
+  }
+  const DrawProduct& product = *DrawProductOf(spec->game);
+  const int32_t game = *GameOfOption(spec->game);
+  const net::Fetched<DrawResult> fetched = net::FetchDrawResult(
+      net::ApiBase(""), product, spec->draw, MatchesInPlay(game), CommandLineFetch());
+  if (!fetched.value) {
+    Tell(output, kProgramName, fetched.error);
+    return std::nullopt;
+  }
+  FetchedResultText read{game, {}};
+  for (const EventOutcome& event : fetched.value->events) {
+    if (forFollow) {
+      if (!read.text.empty()) read.text += ' ';
+      // A cancelled match keeps every sign open until its sign is drawn.
+      read.text += event.outcome != kOutcomeOpen ? std::string(1, "1X2"[event.outcome])
+                   : event.cancelled             ? "L"
+                                                 : "?";
+    } else {
+      read.text += event.outcome == kOutcomeOpen ? '-' : "1X2"[event.outcome];
+    }
+  }
+  return read;
+}
 
 bool IsFetchCall(std::span<const std::string_view> args) {
   for (const std::string_view arg : args) {
