@@ -689,10 +689,11 @@ std::optional<std::string> CheckValueCombination(const std::vector<Flag>& seen, 
   if (Has(seen, Flag::kSaveCoupon)) {
     if (!onlyWith({Flag::kSaveCoupon, Flag::kGame, Flag::kPlus13, Flag::kCoupon, Flag::kChances,
                    Flag::kStreck, Flag::kTurnover, Flag::kJackpot, Flag::kCondition,
-                   Flag::kMaxBroken, Flag::kNoCouponConditions})) {
+                   Flag::kMaxBroken, Flag::kNoCouponConditions, Flag::kDraw, Flag::kStake})) {
       return std::string(
           "--save-coupon FILE tar bara --game, --13plus, --coupon, --chances, --streck, "
-          "--turnover, --jackpot, --condition, --max-broken och --no-coupon-conditions");
+          "--turnover, --jackpot, --condition, --max-broken, --no-coupon-conditions, --draw "
+          "och --stake");
     }
     return std::string();
   }
@@ -825,7 +826,9 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
            (rules.stakes.empty() ? " spelas bara med insatsen 1 kr per rad"
                                  : " tar insatsen " + StakeList(rules) + " kr per rad");
   }
-  if (Has(seen, Flag::kDraw) && !options.upload) return "--draw kräver --upload";
+  if (Has(seen, Flag::kDraw) && !options.upload && options.command != Command::kSaveCoupon) {
+    return "--draw kräver --upload eller --save-coupon";
+  }
   if (options.reversed && options.reduction == kReductionNone) {
     return "--reversed kräver en reducering: --guarantee G eller --rows K";
   }
