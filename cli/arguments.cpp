@@ -75,7 +75,8 @@ constexpr std::string_view kHelpOptions =
     "  --streck P      with --analyse: per match the percentages of 1, X and 2, STRECK numbers\n"
     "                  STRECK_OTHERS; adds the chance of each number of right\n"
     "  --grade RESULT FILE  right per row of the coupon file; RESULT one sign per match, or -\n"
-    "                  for a match not yet played\n"
+    "                  for a match not yet played; fetch:GAME:N fetches draw N's result\n"
+    "                  from the draw service (at SPELKUB_API_BASE when set)\n"
     "  --help          show this help\n"
     "  --version       show the version\n"
     "  --              end of the options: what follows is MARKS, even when it begins with -\n"
@@ -782,6 +783,7 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
   };
   if (Has(seen, Flag::kGrade)) {
     if (!onlyWith({Flag::kGrade})) return "--grade RESULT FILE tar inga andra flaggor";
+    if (IsFetchedResult(options.results)) return FetchedResultProblem(options.results);
     return CheckResults(options.results);
   }
   if (Has(seen, Flag::kAnalyse)) {

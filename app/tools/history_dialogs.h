@@ -46,6 +46,10 @@ class RecordDialog : public QDialog {
   ~RecordDialog() override;
 
   Worker& RecordWorker() { return *worker_; }
+  // Starts recording at once, as "Bokför" does: for the player's remembered
+  // "always", the dialog only shows the progress and "Avbryt", and closes
+  // itself when the coupon is recorded.
+  void RecordNow() { Record(); }
   // After the dialog: the recorded coupon's report, or empty.
   const std::optional<Recorded>& Result() const { return result_; }
   const std::string& Refused() const { return refused_; }
@@ -72,32 +76,60 @@ class RecordDialog : public QDialog {
   bool declined_ = false;
 };
 
-// The draw's result and official payouts typed, then every coupon of the draw
-// settled on the worker.
+// The draw's result and official payouts, typed or fetched from the draw
+// service ("Hämta resultat", on the worker with "Avbryt"; the fetched signs
+// and payouts fill the fields), then every coupon of the draw settled on the
+// worker. A fetched result that does not settle the draw yet (a match still
+// open, payouts not published) or does not read is one line, and the
+// database is not touched.
 class SettleDialog : public QDialog {
   Q_OBJECT
 
  public:
-  SettleDialog(std::string databasePath, int32_t game, QWidget* parent = nullptr);
+  SettleDialog(std::string databasePath, int32_t game, std::string apiBase,
+               QWidget* parent = nullptr);
   ~SettleDialog() override;
 
   Worker& SettleWorker() { return *worker_; }
   QString ReportText() const;
 
+  // Closing while a fetch runs stops it first.
+  void reject() override;
+
  private:
+  enum class Job { kNone, kFetch, kSettle };
+
   void Settle();
+  void Fetch();
   void Finish();
+  void FinishFetch();
+  void Running(bool running);
+  void ShowError(const std::string& text);
+  void UpdateFetchButton();
 
   std::string databasePath_;
+  std::string apiBase_;
   QComboBox* game_ = nullptr;
   QSpinBox* draw_ = nullptr;
   QLineEdit* result_ = nullptr;
   QLineEdit* payouts_ = nullptr;
   QPushButton* settle_ = nullptr;
+  QPushButton* fetch_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QLabel* status_ = nullptr;
   QLabel* error_ = nullptr;
   QPlainTextEdit* report_ = nullptr;
   Worker* worker_ = nullptr;
+  Job job_ = Job::kNone;
   Refusable<Settled> outcome_;
+  // The fetch's answer, written by the worker and read after Finished.
+  Refusable<history::DrawOutcome> fetched_;
+  // The outcome last fetched and the field texts it filled in: settled as
+  // fetched (with its source) while the fields still say so.
+  std::optional<history::DrawOutcome> fetchedOutcome_;
+  QString fetchedResultText_;
+  QString fetchedPayoutText_;
 };
 
 // "Mina omgångar": the played coupons with date, game, draw, rows, stake, won
@@ -128,8 +160,10 @@ class HistoryDialog : public QDialog {
   std::vector<history::PlayedSummary> list_;
 };
 
-// After a successful hand-in save: offers to record the saved rows, unless
-// the player said to remember "Bokför inte".
+// After a successful hand-in save: offers to record the saved rows (for the
+// coupon's draw, at its row stake), unless the player said to remember
+// "Bokför inte". A remembered "Bokför" records them without asking when the
+// draw is known, and asks for the draw when it is not.
 void OfferToRecord(const ToolHost& host, const HandInFiles& files, const HandInSaved& saved);
 // "Bokför spelad kupong...": hand-in files someone already uploaded.
 void RecordPlayedCommand(const ToolHost& host);
