@@ -30,7 +30,6 @@ namespace spelkub::tools {
 namespace {
 
 const QString kCaption = QStringLiteral("Följ kupongen");
-constexpr int kBarSteps = 1000;
 
 // The match table's columns after the four buttons.
 enum Column {
@@ -76,7 +75,7 @@ void Repolish(QWidget* widget) {
 
 FollowDialog::FollowDialog(ValueInput input, std::vector<PackedRow> rows,
                            const FollowResults& results, QWidget* parent)
-    : QDialog(parent),
+    : WorkerDialog(parent),
       input_(std::move(input)),
       rows_(std::move(rows)),
       matches_(results.matches),
@@ -176,24 +175,14 @@ FollowDialog::FollowDialog(ValueInput input, std::vector<PackedRow> rows,
   lower->addWidget(levelTable_, 1);
   lower->addLayout(aliveColumn, 1);
 
-  status_ = new QLabel(this);
-  status_->setObjectName(QStringLiteral("Status"));
-  status_->setWordWrap(true);
-  bar_ = new QProgressBar(this);
-  bar_->setObjectName(QStringLiteral("Framsteg"));
-  bar_->setRange(0, kBarSteps);
-  bar_->setTextVisible(false);
   bar_->setMaximumWidth(200);
   bar_->hide();
   auto* buttons = new QDialogButtonBox(this);
-  cancel_ = buttons->addButton(QStringLiteral("Avbryt"), QDialogButtonBox::ActionRole);
-  cancel_->setObjectName(QStringLiteral("Avbryt"));
-  cancel_->setAutoDefault(false);
+  buttons->addButton(cancel_, QDialogButtonBox::ActionRole);
   cancel_->setEnabled(false);
   QPushButton* close = buttons->addButton(QStringLiteral("Stäng"), QDialogButtonBox::RejectRole);
   close->setObjectName(QStringLiteral("Stang"));
   close->setAutoDefault(false);
-  connect(cancel_, &QPushButton::clicked, this, &FollowDialog::Cancel);
   connect(buttons, &QDialogButtonBox::rejected, this, &FollowDialog::reject);
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(status_, 1);
@@ -208,16 +197,13 @@ FollowDialog::FollowDialog(ValueInput input, std::vector<PackedRow> rows,
   layout->addLayout(lower, 2);
   layout->addLayout(bottom);
 
-  worker_ = new Worker(this);
-  connect(worker_, &Worker::Progress, this, &FollowDialog::ShowProgress);
-  connect(worker_, &Worker::Finished, this, &FollowDialog::Finish);
   ShowButtons();
   resize(1000, 730);
 }
 
 // The worker joins its thread before the rows it reads go away.
 FollowDialog::~FollowDialog() {
-  delete worker_;
+  JoinWorker();
 }
 
 QToolButton* FollowDialog::MatchButton(int match, int button) const {
@@ -279,10 +265,10 @@ void FollowDialog::ShowButtons() {
 }
 
 void FollowDialog::Recompute() {
-  if (worker_->Running()) {
+  if (Running()) {
     // The figures of the results as they were are no longer wanted.
     again_ = true;
-    worker_->Cancel();
+    Stop();
     return;
   }
   computing_ = results_;
@@ -290,54 +276,34 @@ void FollowDialog::Recompute() {
   for (int m = 0; m < matches_; ++m) open += !computing_.match[m].Decided();
   int64_t outcomes = 1;
   for (int j = 0; j < open; ++j) outcomes *= 3;
-  status_->setText(QStringLiteral("Räknar över %1 utfall...").arg(Count(outcomes)));
-  bar_->setValue(0);
   bar_->show();
   cancel_->setEnabled(true);
-  worker_->Start([this](const Work& work) {
-    output_ = RunFollowCommand(input_, rows_, computing_, kAliveShown, work);
-  });
+  Run(
+      [this](const Work& work) {
+        output_ = RunFollowCommand(input_, rows_, computing_, kAliveShown, work);
+      },
+      QStringLiteral("Räknar över %1 utfall...").arg(Count(outcomes)));
 }
 
-void FollowDialog::Cancel() {
+void FollowDialog::CancelPressed() {
   again_ = false;
-  worker_->Cancel();
+  Stop();
 }
 
-void FollowDialog::reject() {
-  if (worker_->Running()) {
-    // Closed once the computation has stopped: its thread reads the rows.
-    closing_ = true;
-    again_ = false;
-    worker_->Cancel();
-    return;
-  }
-  QDialog::reject();
-}
-
-void FollowDialog::ShowProgress(double fraction, qint64 /*value*/) {
-  bar_->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * kBarSteps));
-}
-
-void FollowDialog::Finish() {
+void FollowDialog::Finished() {
   bar_->hide();
   cancel_->setEnabled(false);
-  if (closing_) {
-    QDialog::reject();
-    return;
-  }
   if (again_) {
     again_ = false;
     Recompute();
     return;
   }
-  if (worker_->Cancelled()) {
+  if (Cancelled()) {
     status_->setText(QStringLiteral("Avbrutet: siffrorna gäller inte resultaten som de står nu."));
     return;
   }
-  if (!worker_->Failure().empty()) {
-    status_->setText(
-        QStringLiteral("Beräkningen misslyckades: %1").arg(FromUtf8(worker_->Failure())));
+  if (!Failure().empty()) {
+    status_->setText(FailureText());
     return;
   }
   shown_ = std::move(output_);

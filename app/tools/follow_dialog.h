@@ -11,6 +11,8 @@
 // possible; and the rows alive with the signs they need.
 #pragma once
 
+#include "app/tools/worker_dialog.h"
+
 #include <QDialog>
 #include <array>
 #include <vector>
@@ -21,7 +23,6 @@
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
 class QTableWidget;
 class QToolButton;
@@ -30,7 +31,7 @@ namespace spelkub::tools {
 
 class Worker;
 
-class FollowDialog : public QDialog {
+class FollowDialog : public WorkerDialog {
   Q_OBJECT
 
  public:
@@ -42,24 +43,23 @@ class FollowDialog : public QDialog {
   // The button of match 1..matches: 0 "1", 1 "X", 2 "2", 3 "L".
   QToolButton* MatchButton(int match, int button) const;
   const FollowResults& Results() const { return results_; }
-  Worker& FollowWorker() { return *worker_; }
+  Worker& FollowWorker() { return ValueWorker(); }
   // The outcome shown: the last computation that finished for the results
   // as they are.
   const FollowOutcome& Outcome() const { return shown_; }
 
   // Starts the computation for the results as they are now.
   void Recompute();
-  // While a computation runs, "Stäng" and Escape stop it first.
-  void reject() override;
 
  private:
   void Click(int match, int button);
   void EnterResults();
   void ShowButtons();
-  void Finish();
-  void ShowProgress(double fraction, qint64 value);
+  // While a computation runs, "Stäng" and Escape stop it first (the base's
+  // reject); "Avbryt" stops it and leaves the dialog open.
+  void CancelPressed() override;
+  void Finished() override;
   void ShowOutcome();
-  void Cancel();
 
   ValueInput input_;
   std::vector<PackedRow> rows_;
@@ -67,7 +67,6 @@ class FollowDialog : public QDialog {
   FollowResults results_;
   FollowResults computing_;  // the results of the computation running
   bool again_ = false;       // the results changed while it ran
-  bool closing_ = false;
 
   std::array<std::array<QToolButton*, 4>, kMaxMatches> buttons_{};
   QLineEdit* resultsField_ = nullptr;
@@ -77,10 +76,6 @@ class FollowDialog : public QDialog {
   QTableWidget* levelTable_ = nullptr;
   QLabel* aliveCaption_ = nullptr;
   QPlainTextEdit* alive_ = nullptr;
-  QLabel* status_ = nullptr;
-  QProgressBar* bar_ = nullptr;
-  QPushButton* cancel_ = nullptr;
-  Worker* worker_ = nullptr;
 
   FollowOutcome output_;  // written by the computation
   FollowOutcome shown_;
