@@ -286,18 +286,8 @@ std::optional<FetchedResultText> FetchResultText(std::string_view results, bool 
     Tell(output, kProgramName, fetched.error);
     return std::nullopt;
   }
-  FetchedResultText read{game, {}};
-  for (const EventOutcome& event : fetched.value->events) {
-    if (forFollow) {
-      if (!read.text.empty()) read.text += ' ';
-      // A cancelled match keeps every sign open until its sign is drawn.
-      read.text += event.outcome != kOutcomeOpen ? std::string(1, "1X2"[event.outcome])
-                   : event.cancelled             ? "L"
-                                                 : "?";
-    } else {
-      read.text += event.outcome == kOutcomeOpen ? '-' : "1X2"[event.outcome];
-    }
-  }
+  FetchedResultText read{
+      game, forFollow ? FollowResultText(*fetched.value) : GradeResultText(*fetched.value)};
   return read;
 }
 

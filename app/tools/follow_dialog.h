@@ -8,20 +8,25 @@
 // what each sign is worth, the sign to root for and the one keeping the most
 // rows alive; per level the rows that can reach it, the chance, the expected
 // win and payout per winning row, "om det slutar som nu" and the best still
-// possible; and the rows alive with the signs they need.
+// possible; and the rows alive with the signs they need. For a game the draw
+// service has, "Hämta resultat" fetches a draw's result into the matches.
 #pragma once
 
 #include <QDialog>
 #include <array>
+#include <string>
 #include <vector>
 
 #include "commands/follow_command.h"
 #include "coupon/system_shape.h"
+#include "draw/draw_service.h"
+#include "net/draw_client.h"
 
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
+class QSpinBox;
 class QPushButton;
 class QTableWidget;
 class QToolButton;
@@ -47,6 +52,12 @@ class FollowDialog : public QDialog {
   // as they are.
   const FollowOutcome& Outcome() const { return shown_; }
 
+  // Offers "Hämta resultat": the result of draw `draw` (the spin box's first
+  // value) of the product fetched from `apiBase` on a worker of its own, with
+  // "Avbryt"; its signs replace the results, as typing them would.
+  void OfferFetch(const DrawProduct& product, int draw, std::string apiBase);
+  Worker& FetchWorker() { return *fetchWorker_; }
+
   // Starts the computation for the results as they are now.
   void Recompute();
   // While a computation runs, "Stäng" and Escape stop it first.
@@ -60,6 +71,8 @@ class FollowDialog : public QDialog {
   void ShowProgress(double fraction, qint64 value);
   void ShowOutcome();
   void Cancel();
+  void Fetch();
+  void FinishFetch();
 
   ValueInput input_;
   std::vector<PackedRow> rows_;
@@ -81,6 +94,16 @@ class FollowDialog : public QDialog {
   QProgressBar* bar_ = nullptr;
   QPushButton* cancel_ = nullptr;
   Worker* worker_ = nullptr;
+
+  // "Hämta resultat", when offered.
+  const DrawProduct* product_ = nullptr;
+  std::string apiBase_;
+  QWidget* fetchRow_ = nullptr;
+  QSpinBox* fetchDraw_ = nullptr;
+  QPushButton* fetch_ = nullptr;
+  QPushButton* fetchCancel_ = nullptr;
+  Worker* fetchWorker_ = nullptr;
+  net::Fetched<DrawResult> fetched_;  // written by the fetch
 
   FollowOutcome output_;  // written by the computation
   FollowOutcome shown_;
