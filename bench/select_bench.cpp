@@ -95,6 +95,18 @@ BENCHMARK_CAPTURE(Select, Full13Return100, 13, 100, 0)
 BENCHMARK_CAPTURE(Select, Full14Return1000, 14, 1000, 0)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Full13AtLeast10_1000, 13, 1000, 10)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Full13AtLeast10_100, 13, 100, 10)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Full13AtLeast11_1000, 13, 1000, 11)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Full14AtLeast11_1000, 14, 1000, 11)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 }  // namespace spelkub

@@ -9,14 +9,17 @@
 //    adds less the more of the player's rows are already there;
 //  - P(best row ≥ k): the chance that some row has at least k right, a
 //    weighted coverage of the outcomes.
-// Lazy greedy: every candidate's gain on the empty set (for all of them at
-// once by a transform over the outcomes) is an upper bound of its later
-// gains; the top of a max-heap of bounds is evaluated afresh, taken when it
-// still beats the next bound and put back otherwise. Greedy reaches at least
-// (1 − 1/e) of the best set of its size. A row's gain touches only the
-// outcomes within the lowest paid level's distance of it (2 627 outcomes for
-// 13 matches at 10 right), where the counts of the chosen rows per level are
-// kept.
+// E(S) by lazy greedy: every candidate's gain on the empty set (for all of
+// them at once by a transform over the outcomes) is an upper bound of its
+// later gains; the top of a max-heap of bounds is evaluated afresh, taken
+// when it still beats the next bound and put back otherwise. A row's gain
+// touches only the outcomes within the lowest paid level's distance of it
+// (2 627 outcomes for 13 matches at 10 right), where the counts of the chosen
+// rows per level are kept. P(best ≥ k) by the same greedy choice, with every
+// row's gain kept exactly (in fixed point) and lowered as the outcomes within
+// its reach get covered: each outcome is covered once in a run, where lazy
+// greedy would evaluate most rows again after most takes. Greedy reaches at
+// least (1 − 1/e) of the best set of its size.
 //
 // Constraints: the budget in rows; only the rows the system allows; an
 // optional minimum number of differing matches between a row added by value
