@@ -433,6 +433,30 @@ TEST(SelectRows, ChanceOfAtLeastAgreesWithTheExactValueOnThirteenMatches) {
   }
 }
 
+// A stake of k: E(S) of the rows each repeated k times, the pots holding
+// the k-fold stake; the chances do not change.
+TEST(SelectRows, StakeCountsEachRowThatManyTimes) {
+  for (int n = 3; n <= 5; ++n) {
+    std::mt19937_64 random(400 + n);
+    const ValueModel model = RandomModel(n, random);
+    const System system = RandomSystem(n, 30, random);
+    const Oracle oracle(model, {SelectGoal::kReturn, 0});
+    for (const int stake : {2, 5}) {
+      SCOPED_TRACE("matches " + std::to_string(n) + ", stake " + std::to_string(stake));
+      SelectOptions options;
+      options.budgetRows = 4;
+      options.stake = stake;
+      const auto result = SelectRows(model, system, options);
+      ASSERT_TRUE(result.has_value());
+      std::vector<PackedRow> repeated;
+      for (const PackedRow row : result->rows) repeated.insert(repeated.end(), stake, row);
+      ExpectRelativelyNear(result->objective, oracle.Value(repeated), "E(S) with the stake");
+      ExpectRelativelyNear(ObjectiveValue(model, {SelectGoal::kReturn, 0}, result->rows, stake),
+                           oracle.Value(repeated), "ObjectiveValue with the stake");
+    }
+  }
+}
+
 TEST(SelectRows, StopReturnsNothing) {
   std::mt19937_64 random(3);
   const ValueModel model = RandomModel(6, random);

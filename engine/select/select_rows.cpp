@@ -116,9 +116,9 @@ class OutcomeTables {
 class Levels {
  public:
   // `rows`: the player's rows whose stake goes into the pots beside the
-  // others' (the budget's, for a selection).
-  Levels(const ValueModel& model, const SelectObjective& objective, int64_t rows)
-      : goal_(objective.goal) {
+  // others' (the budget's, for a selection), each staked `stake` times.
+  Levels(const ValueModel& model, const SelectObjective& objective, int64_t rows, int stake)
+      : goal_(objective.goal), stake_(stake) {
     const int n = model.matches;
     if (goal_ == SelectGoal::kAtLeast) {
       if (objective.right < std::max(0, n - 3) || objective.right > n)
@@ -130,7 +130,7 @@ class Levels {
     minimum_ = model.pool.minimumPayout;
     radius_ = -1;
     for (int d = 0; d < 4 && d <= n; ++d) {
-      pot_[d] = model.Pot(n - d, static_cast<double>(rows) * model.pool.rowPrice);
+      pot_[d] = model.Pot(n - d, static_cast<double>(rows) * stake * model.pool.rowPrice);
       if (pot_[d] > 0) radius_ = d;
     }
   }
@@ -142,11 +142,12 @@ class Levels {
   // The player's expected win at distance d with `own` rows there.
   double Win(const OutcomeTables& tables, int64_t y, int d, int64_t own) const {
     if (own == 0) return 0;
-    return ExpectedLevelWin(pot_[d], publicRows_ * tables.Public(y, d), own, minimum_);
+    return ExpectedLevelWin(pot_[d], publicRows_ * tables.Public(y, d), own * stake_, minimum_);
   }
 
  private:
   SelectGoal goal_;
+  int64_t stake_ = 1;
   int radius_ = 0;
   double publicRows_ = 0;
   double minimum_ = 0;
@@ -844,10 +845,10 @@ std::optional<SelectResult> SelectCoverage(const OutcomeTables& tables, int n, i
 }  // namespace
 
 double ObjectiveValue(const ValueModel& model, const SelectObjective& objective,
-                      std::span<const PackedRow> rows) {
+                      std::span<const PackedRow> rows, int stake) {
   const int n = model.matches;
   const OutcomeTables tables(model);
-  const Levels levels(model, objective, static_cast<int64_t>(rows.size()));
+  const Levels levels(model, objective, static_cast<int64_t>(rows.size()), stake);
   std::vector<int64_t> indices;
   for (const PackedRow row : rows) indices.push_back(IndexOfRow(row, n));
   if (objective.goal == SelectGoal::kAtLeast) {
@@ -879,10 +880,12 @@ std::optional<SelectResult> SelectRows(const ValueModel& model, const System& sy
                                        const SelectOptions& options, const Work& work) {
   const int n = model.matches;
   if (options.budgetRows < 1) throw std::invalid_argument("SelectRows: budget below one row");
+  if (options.stake < 1) throw std::invalid_argument("SelectRows: stake below one");
   const OutcomeTables tables(model);
   // The pots hold the stake of the rows handed in: the budget's, or every
   // row of a smaller system.
-  const Levels levels(model, options.objective, std::min(options.budgetRows, system.size()));
+  const Levels levels(model, options.objective, std::min(options.budgetRows, system.size()),
+                      options.stake);
   std::vector<std::vector<int64_t>> starts;
   for (const std::vector<PackedRow>& start : options.starts) {
     starts.emplace_back();

@@ -56,12 +56,17 @@ struct SelectObjective {
 // kAtLeast, every time for kReturn), exactly over all outcomes: a plain
 // count per outcome, for tests. The selection keeps the same number
 // incrementally.
+// With a stake each row counts that many times in the pots and the wins, as
+// the value of the rows each repeated `stake` times.
 double ObjectiveValue(const ValueModel& model, const SelectObjective& objective,
-                      std::span<const PackedRow> rows);
+                      std::span<const PackedRow> rows, int stake = 1);
 
 struct SelectOptions {
   SelectObjective objective;
   int64_t budgetRows = 1;  // ≥ 1
+  // The row stake in units of the row price (≥ 1): each row counts that many
+  // times in E(S), as in the value of the rows each repeated so often.
+  int stake = 1;
   // 0 or 1: none. Otherwise every row added by value differs from every row
   // kept (the start included) in at least this many matches.
   int minDistance = 0;
