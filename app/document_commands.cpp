@@ -163,6 +163,11 @@ void TForm1::Matchvrdering1Click() {
   if (!spelkub::tools::EditMatchValues(document, platform_, this)) return;
   document_.values = document.values;
   document_.pool.turnover = document.pool.turnover;
+  document_.pool.jackpot = document.pool.jackpot;  // a chosen snapshot's
+  document_.chosenSnapshot = document.chosenSnapshot;
+  document_.oddsMethod = document.oddsMethod;
+  document_.draw = document.draw;
+  document_.stake = document.stake;
   session_.DocumentEdited();  // streck, chances and the turnover are what some conditions measure
 }
 

@@ -75,7 +75,8 @@ constexpr std::string_view kHelpOptions =
     "  --streck P      with --analyse: per match the percentages of 1, X and 2, STRECK numbers\n"
     "                  STRECK_OTHERS; adds the chance of each number of right\n"
     "  --grade RESULT FILE  right per row of the coupon file; RESULT one sign per match, or -\n"
-    "                  for a match not yet played\n"
+    "                  for a match not yet played; fetch:GAME:N fetches draw N's result\n"
+    "                  from the draw service (at SPELKUB_API_BASE when set)\n"
     "  --help          show this help\n"
     "  --version       show the version\n"
     "  --              end of the options: what follows is MARKS, even when it begins with -\n"
@@ -688,10 +689,11 @@ std::optional<std::string> CheckValueCombination(const std::vector<Flag>& seen, 
   if (Has(seen, Flag::kSaveCoupon)) {
     if (!onlyWith({Flag::kSaveCoupon, Flag::kGame, Flag::kPlus13, Flag::kCoupon, Flag::kChances,
                    Flag::kStreck, Flag::kTurnover, Flag::kJackpot, Flag::kCondition,
-                   Flag::kMaxBroken, Flag::kNoCouponConditions})) {
+                   Flag::kMaxBroken, Flag::kNoCouponConditions, Flag::kDraw, Flag::kStake})) {
       return std::string(
           "--save-coupon FILE tar bara --game, --13plus, --coupon, --chances, --streck, "
-          "--turnover, --jackpot, --condition, --max-broken och --no-coupon-conditions");
+          "--turnover, --jackpot, --condition, --max-broken, --no-coupon-conditions, --draw "
+          "och --stake");
     }
     return std::string();
   }
@@ -781,6 +783,7 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
   };
   if (Has(seen, Flag::kGrade)) {
     if (!onlyWith({Flag::kGrade})) return "--grade RESULT FILE tar inga andra flaggor";
+    if (IsFetchedResult(options.results)) return FetchedResultProblem(options.results);
     return CheckResults(options.results);
   }
   if (Has(seen, Flag::kAnalyse)) {
@@ -823,7 +826,9 @@ std::string CheckCombination(const std::vector<Flag>& seen, Options& options) {
            (rules.stakes.empty() ? " spelas bara med insatsen 1 kr per rad"
                                  : " tar insatsen " + StakeList(rules) + " kr per rad");
   }
-  if (Has(seen, Flag::kDraw) && !options.upload) return "--draw kräver --upload";
+  if (Has(seen, Flag::kDraw) && !options.upload && options.command != Command::kSaveCoupon) {
+    return "--draw kräver --upload eller --save-coupon";
+  }
   if (options.reversed && options.reduction == kReductionNone) {
     return "--reversed kräver en reducering: --guarantee G eller --rows K";
   }

@@ -31,8 +31,14 @@ int Grade(const Options& options, Output& output) {
     TellRefusal(output, coupon.refusal);
     return kExitRefused;
   }
+  std::string resultText = options.results;
+  if (IsFetchedResult(resultText)) {
+    const std::optional<FetchedResultText> fetched = FetchResultText(resultText, false, output);
+    if (!fetched) return kExitRefused;
+    resultText = fetched->text;
+  }
   std::string error;
-  const auto results = ParseResults(options.results, Rules(coupon.value->game).matches, &error);
+  const auto results = ParseResults(resultText, Rules(coupon.value->game).matches, &error);
   if (!results) {
     Tell(output, kProgramName, error + std::string(kSeeHelp));
     return kExitMalformed;

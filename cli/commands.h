@@ -97,6 +97,21 @@ std::string_view SelectHelpText();
 // --fetch or --fetch-result, which take their own options; the call; --help's
 // part.
 bool IsFetchCall(std::span<const std::string_view> args);
+// RESULT of --grade and --follow written "fetch:GAME:N": the result of draw N
+// of GAME fetched from the draw service (at the environment's address).
+bool IsFetchedResult(std::string_view results);
+// Why such a RESULT is malformed; empty when it is not.
+std::string FetchedResultProblem(std::string_view results);
+// The fetched result in the form --grade reads ("1X2-…", - for a sign still
+// open) or, with `forFollow`, the form --follow reads ("1 X L ? …", L for a
+// cancelled match whose sign is not drawn yet), and its game; nullopt after
+// telling why not.
+struct FetchedResultText {
+  int32_t game = 0;
+  std::string text;
+};
+std::optional<FetchedResultText> FetchResultText(std::string_view results, bool forFollow,
+                                                 Output& output);
 int FetchCommand(std::span<const std::string_view> args, Output& output);
 std::string_view FetchHelpText();
 

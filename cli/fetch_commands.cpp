@@ -16,6 +16,8 @@ namespace spelkub::cli {
 
 namespace {
 
+constexpr std::string_view kFetchedResultPrefix = "fetch:";
+
 constexpr std::string_view kFetchOptions[] = {"--fetch",   "--fetch-result", "--draw",
                                               "--coupon",  "--save-coupon",  "--odds-method",
                                               "--api-base"};
@@ -206,28 +208,98 @@ int FetchDrawCommand(const FetchArguments& read, Output& output) {
   CouponDocument& document = *opened;
   const std::string base = net::ApiBase(read.apiBase);
   const int matches = MatchesInPlay(game);
-  const net::Fetched<Draw> fetched =
-      read.draw ? net::FetchDraw(base, product, *read.draw, matches, CommandLineFetch())
-                : net::FetchOpenDraw(base, product, matches, CommandLineFetch());
+  const net::Fetched<net::DrawWithJackpot> fetched =
+      net::FetchDrawWithJackpot(base, product, read.draw, matches, CommandLineFetch());
   if (!fetched.value) {
     Tell(output, kProgramName, fetched.error);
     return kExitRefused;
   }
+  const Draw& draw = fetched.value->draw;
   if (read.method) document.oddsMethod = *read.method;
   if (std::string problem = PutDrawInDocument(
-          *fetched.value, net::FetchedSnapshot(*fetched.value, product), document);
+          draw, net::FetchedSnapshot(draw, product, fetched.value->jackpot), document);
       !problem.empty()) {
     Tell(output, kProgramName, problem);
     return kExitRefused;
   }
   if (!Save(read, document, output)) return kExitRefused;
+  if (!fetched.value->jackpotNote.empty()) Tell(output, kProgramName, fetched.value->jackpotNote);
   Tell(output, kProgramName,
-       std::string(product.name) + " omgång " + std::to_string(fetched.value->number) +
+       std::string(product.name) + " omgång " + std::to_string(draw.number) +
            " hämtad, kupongen sparad: " + read.savePath);
   return kExitDone;
 }
 
+// "fetch:GAME:N" read; nullopt with `error` when malformed.
+struct FetchedResultSpec {
+  std::string game;
+  int draw = 0;
+};
+std::optional<FetchedResultSpec> ReadFetchedResultSpec(std::string_view results,
+                                                       std::string* error) {
+  std::string_view rest = results.substr(kFetchedResultPrefix.size());
+  const size_t colon = rest.find(':');
+  FetchedResultSpec spec;
+  spec.game = rest.substr(0, colon);
+  if (!DrawProductOf(spec.game) || !GameOfOption(spec.game)) {
+    *error = "RESULT fetch:GAME:N tar GAME " + FetchableGames() + ", inte " + Quoted(spec.game);
+    return std::nullopt;
+  }
+  const std::string_view number =
+      colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+  const auto [end, failure] =
+      std::from_chars(number.data(), number.data() + number.size(), spec.draw);
+  if (number.empty() || failure != std::errc() || end != number.data() + number.size() ||
+      spec.draw < 1 || spec.draw > 10'000'000) {
+    *error =
+        "RESULT fetch:GAME:N tar omgångens nummer N, ett positivt heltal, inte " + Quoted(number);
+    return std::nullopt;
+  }
+  return spec;
+}
+
 }  // namespace
+
+bool IsFetchedResult(std::string_view results) {
+  return results.starts_with(kFetchedResultPrefix);
+}
+
+std::string FetchedResultProblem(std::string_view results) {
+  std::string error;
+  ReadFetchedResultSpec(results, &error);
+  return error;
+}
+
+std::optional<FetchedResultText> FetchResultText(std::string_view results, bool forFollow,
+                                                 Output& output) {
+  std::string error;
+  const std::optional<FetchedResultSpec> spec = ReadFetchedResultSpec(results, &error);
+  if (!spec) {
+    Tell(output, kProgramName, error);
+    return std::nullopt;
+  }
+  const DrawProduct& product = *DrawProductOf(spec->game);
+  const int32_t game = *GameOfOption(spec->game);
+  const net::Fetched<DrawResult> fetched = net::FetchDrawResult(
+      net::ApiBase(""), product, spec->draw, MatchesInPlay(game), CommandLineFetch());
+  if (!fetched.value) {
+    Tell(output, kProgramName, fetched.error);
+    return std::nullopt;
+  }
+  FetchedResultText read{game, {}};
+  for (const EventOutcome& event : fetched.value->events) {
+    if (forFollow) {
+      if (!read.text.empty()) read.text += ' ';
+      // A cancelled match keeps every sign open until its sign is drawn.
+      read.text += event.outcome != kOutcomeOpen ? std::string(1, "1X2"[event.outcome])
+                   : event.cancelled             ? "L"
+                                                 : "?";
+    } else {
+      read.text += event.outcome == kOutcomeOpen ? '-' : "1X2"[event.outcome];
+    }
+  }
+  return read;
+}
 
 bool IsFetchCall(std::span<const std::string_view> args) {
   for (const std::string_view arg : args) {
@@ -253,10 +325,16 @@ std::string_view FetchHelpText() {
       "  --fetch GAME    the open draw of GAME (" +
       FetchableGames() +
       "): teams, odds, the public's\n"
-      "                  streck, the turnover, and the chances the odds imply, into the\n"
-      "                  document of --save-coupon FILE (with --coupon DOC: into a copy of\n"
-      "                  DOC, keeping its marks and conditions); each fetch adds a snapshot\n"
-      "                  (time, source, odds, streck, turnover) and the coupon takes its values\n"
+      "                  streck, the turnover, the jackpot, and the chances the odds imply,\n"
+      "                  into the document of --save-coupon FILE (with --coupon DOC: into a\n"
+      "                  copy of DOC, keeping its marks and conditions); each fetch adds a\n"
+      "                  snapshot (time, source, odds, streck, turnover, jackpot) and the\n"
+      "                  coupon takes its values. A draw whose jackpot cannot be had is\n"
+      "                  fetched all the same, with a line saying so and no jackpot.\n"
+      "                  Topptipset lists no draws: its open draw is looked for by number,\n"
+      "                  from the draw the jackpot list names, in at most " +
+      std::to_string(net::kMaxDrawTries) +
+      " requests\n"
       "  --draw N        the draw numbered N instead of the open one\n"
       "  --odds-method M how the odds' margin is taken out: proportional (default) or power;\n"
       "                  kept in the document\n"

@@ -19,6 +19,10 @@ constexpr std::string_view kFollowHelp =
     "                     ? eller - öppen; L inställd och lottas (räknas som öppen);\n"
     "                     1?, X?, 2? pågår och står så nu (bara när varje match har en\n"
     "                     grupp av sin egen; i en följd av tecken är ? alltid en egen match).\n"
+    "                     RESULT fetch:GAME:N hämtar omgång N:s resultat från\n"
+    "                     omgångstjänsten (adressen som för --fetch, ur miljövariabeln\n"
+    "                     SPELKUB_API_BASE): avgjorda matcher som de slutade, en inställd\n"
+    "                     match öppen (L) tills dess tecken är lottat, övriga öppna.\n"
     "                     Värden och pott som för --value: egna chanser för de öppna\n"
     "                     matcherna (en avgjord match behöver inga), streck för alla.\n"
     "                     Räknas exakt över alla 3^öppna återstående utfall y, med folkets\n"
@@ -58,9 +62,21 @@ int Follow(const Options& options, Output& output) {
   int status = kExitRefused;
   const std::optional<ValuedRows> valued = PrepareValue(options, output, &status);
   if (!valued) return status;
+  std::string resultText = options.results;
+  if (IsFetchedResult(resultText)) {
+    const std::optional<FetchedResultText> fetched = FetchResultText(resultText, true, output);
+    if (!fetched) return kExitRefused;
+    if (fetched->game != valued->input.game) {
+      Tell(output, kProgramName,
+           "Resultatet gäller " + std::string(Rules(fetched->game).name) + ", kupongen " +
+               std::string(Rules(valued->input.game).name));
+      return kExitRefused;
+    }
+    resultText = fetched->text;
+  }
   std::string error;
   const std::optional<FollowResults> results =
-      ParseFollowResults(options.results, Rules(valued->input.game).matches, &error);
+      ParseFollowResults(resultText, Rules(valued->input.game).matches, &error);
   if (!results) {
     Tell(output, kProgramName, error + std::string(kSeeHelp));
     return kExitMalformed;

@@ -10,7 +10,9 @@
 #include "cli/commands.h"
 #include "commands/history_command.h"
 #include "coupon/games.h"
+#include "draw/draw_service.h"
 #include "history/history_database.h"
+#include "net/draw_client.h"
 
 namespace spelkub::cli {
 
@@ -21,7 +23,7 @@ constexpr std::string_view kHelp =
     "The history of played coupons (a database in $XDG_DATA_HOME/spelkub-lite/, by default\n"
     "~/.local/share/spelkub-lite/historik.sqlite):\n"
     "spelkub_rader --record FILE --draw N [--coupon DOC] [--close TIME] [--row-price KR]\n"
-    "spelkub_rader --settle GAME --draw N --result SIGNS --payout LEVELS\n"
+    "spelkub_rader --settle GAME --draw N [--result SIGNS --payout LEVELS | --api-base URL]\n"
     "spelkub_rader --history [--game GAME] [--from DATE] [--to DATE] [--tsv | --csv]\n"
     "  --record FILE   records the rows of FILE (a hand-in file with E rows or M lines, or any\n"
     "                  coupon text) as played on draw N; with --coupon, the document is kept\n"
@@ -30,7 +32,10 @@ constexpr std::string_view kHelp =
     "  --row-price KR  what one row cost, when a stake multiplies the game's row price\n"
     "  --settle GAME   the draw's result (one sign per match) and official payouts per winning\n"
     "                  row (\"13=12345,50 12=230 11=18 10=0\"; a level left out paid nothing)\n"
-    "                  settle every coupon recorded on it\n"
+    "                  settle every coupon recorded on it; without --result and --payout\n"
+    "                  both are fetched from the draw service (--api-base as for --fetch),\n"
+    "                  once every match has its sign (a cancelled match its drawn one) and\n"
+    "                  the payouts are published\n"
     "  --history       every recorded coupon: date, game, draw, rows, stake, won, net; --tsv\n"
     "                  for machines, --csv the plain export; --from and --to take dates\n"
     "                  (2026-12-01) and --game one game\n"
@@ -44,9 +49,9 @@ struct HistoryOptions {
 };
 
 constexpr std::string_view kCommands[] = {"--record", "--settle", "--history"};
-constexpr std::string_view kValued[] = {"--record", "--settle", "--draw",     "--coupon",
-                                        "--close",  "--result", "--payout",   "--game",
-                                        "--from",   "--to",     "--database", "--row-price"};
+constexpr std::string_view kValued[] = {
+    "--record", "--settle", "--draw", "--coupon",   "--close",     "--result",  "--payout",
+    "--game",   "--from",   "--to",   "--database", "--row-price", "--api-base"};
 
 bool IsValued(std::string_view arg) {
   for (const std::string_view flag : kValued) {
@@ -92,12 +97,21 @@ std::string Parse(std::span<const std::string_view> args, HistoryOptions& option
     if (options.tsv || options.csv) stray = options.tsv ? "--tsv" : "--csv";
     if (stray.empty() && !options.values.contains("--draw")) return "--record FILE kräver --draw N";
   } else if (options.command == "--settle") {
-    stray = only({"--settle", "--draw", "--result", "--payout", "--database"});
+    stray = only({"--settle", "--draw", "--result", "--payout", "--api-base", "--database"});
     if (options.tsv || options.csv) stray = options.tsv ? "--tsv" : "--csv";
-    for (const char* needed : {"--draw", "--result", "--payout"}) {
-      if (stray.empty() && !options.values.contains(needed)) {
-        return "--settle GAME kräver " + std::string(needed);
-      }
+    if (stray.empty() && !options.values.contains("--draw")) return "--settle GAME kräver --draw";
+    const bool result = options.values.contains("--result");
+    const bool payout = options.values.contains("--payout");
+    if (stray.empty() && result != payout) {
+      return "--settle GAME tar --result och --payout tillsammans, eller ingen av dem för att "
+             "hämta resultatet";
+    }
+    if (stray.empty() && result && options.values.contains("--api-base")) {
+      return "--api-base hör till ett hämtat resultat, inte till --result och --payout";
+    }
+    if (const auto base = options.values.find("--api-base");
+        stray.empty() && base != options.values.end()) {
+      if (std::string problem = net::ApiBaseProblem(base->second); !problem.empty()) return problem;
     }
   } else {
     stray = only({"--game", "--from", "--to", "--database"});
@@ -154,7 +168,39 @@ int Record(const HistoryOptions& options, history::Database& database, Output& o
   return WriteAll(output, std::to_string(recorded.value->id) + "\n") ? kExitDone : kExitRefused;
 }
 
-int Settle(const HistoryOptions& options, history::Database& database, Output& output) {
+// The outcome of --settle without --result and --payout: fetched before the
+// database is opened, so that an answer that does not fit changes nothing.
+Refusable<history::DrawOutcome> FetchedOutcome(const HistoryOptions& options) {
+  const int32_t game = *Game(options.values.at("--settle"));
+  const DrawProduct* product = DrawProductOf(Rules(game).option);
+  if (product == nullptr) {
+    return Refusable<history::DrawOutcome>::Refused("Omgångstjänsten har inga resultat för " +
+                                                        std::string(Rules(game).name) +
+                                                        ": ange --result och --payout.",
+                                                    kSettleCaption);
+  }
+  const auto base = options.values.find("--api-base");
+  const std::string apiBase = net::ApiBase(base == options.values.end() ? "" : base->second);
+  const int64_t number = *Draw(options);
+  if (number > 10'000'000) {
+    return Refusable<history::DrawOutcome>::Refused(
+        "Omgång " + std::to_string(number) + " finns inte hos omgångstjänsten.", kSettleCaption);
+  }
+  const int draw = static_cast<int>(number);
+  const net::Fetched<DrawResult> fetched =
+      net::FetchDrawResult(apiBase, *product, draw, MatchesInPlay(game), {});
+  if (!fetched.value)
+    return Refusable<history::DrawOutcome>::Refused(fetched.error, kSettleCaption);
+  return OutcomeOfFetchedResult(*fetched.value, game, ResultAddress(apiBase, *product, draw));
+}
+
+int Settle(const HistoryOptions& options, history::Database& database, Output& output,
+           const std::optional<history::DrawOutcome>& fetched) {
+  if (fetched) {
+    const Refusable<Settled> settled = SettlePlayed(database, *fetched);
+    if (!settled.value) return Refuse(output, settled.refusal.text);
+    return WriteAll(output, settled.value->text + "\n") ? kExitDone : kExitRefused;
+  }
   history::DrawOutcome outcome;
   outcome.game = *Game(options.values.at("--settle"));
   outcome.draw = *Draw(options);
@@ -237,6 +283,12 @@ std::optional<int> RunHistoryCommand(std::span<const std::string_view> args, Out
   if (path.empty()) {
     return Refuse(output, "Hittar ingen plats för historiken: sätt HOME eller XDG_DATA_HOME.");
   }
+  std::optional<history::DrawOutcome> fetched;
+  if (options.command == "--settle" && !options.values.contains("--result")) {
+    Refusable<history::DrawOutcome> outcome = FetchedOutcome(options);
+    if (!outcome.value) return Refuse(output, outcome.refusal.text);
+    fetched = std::move(outcome.value);
+  }
   try {
     history::Database database(path);
     if (!database.backup().empty()) {
@@ -244,7 +296,7 @@ std::optional<int> RunHistoryCommand(std::span<const std::string_view> args, Out
                       database.backup() + "\n");
     }
     if (options.command == "--record") return Record(options, database, output);
-    if (options.command == "--settle") return Settle(options, database, output);
+    if (options.command == "--settle") return Settle(options, database, output, fetched);
     return List(options, database, output);
   } catch (const history::HistoryError& error) {
     return Refuse(output, error.what());

@@ -102,6 +102,8 @@ MadeDocument MakeDocument(const Options& options, int32_t game) {
   state.Goals = options.plus13 && Rules(game).plus13 ? options.goals : kGoalsNone;
   for (int cell = 0; cell < kCellCount; ++cell) state.Marks[cell] = options.marks[cell];
   SetDocumentFromCoupon(state, made.document);
+  if (options.draw != 0) made.document.draw = options.draw;
+  if (options.stake != 0) made.document.stake = options.stake;
 
   const int matches = Rules(game).matches;
   const auto take = [&](const std::string& text, std::string_view name, bool chances) {
@@ -338,6 +340,9 @@ void TakeDocument(const CouponDocument& document, Options& options) {
     options.goals = document.goals;
   }
   for (int cell = 0; cell < kCellCount; ++cell) options.marks[cell] = document.marks[cell] ? 1 : 0;
+  // The draw and the stake the coupon is for, unless --draw and --stake say otherwise.
+  options.draw = CouponDraw(document);
+  if (document.stake != 1) options.stake = document.stake;
   options.value.document = document;
 }
 

@@ -77,8 +77,11 @@ class RandomDocuments {
   explicit RandomDocuments(uint32_t seed) : random_(seed) {}
 
   CouponDocument Next() {
-    CouponDocument document = NewCouponDocument(kGames[Below(3)].game);
-    if (Chance(0.6)) document.goals = kGoalsNames[Below(4)].goals;
+    CouponDocument document = NewCouponDocument(kGames[Below(kGames.size())].game);
+    const GameRules& rules = Rules(document.game);
+    if (rules.plus13 && Chance(0.6)) document.goals = kGoalsNames[Below(4)].goals;
+    if (Chance(0.5)) document.draw = 1 + static_cast<int32_t>(Below(kMostDraw));
+    if (!rules.stakes.empty()) document.stake = rules.stakes[Below(rules.stakes.size())];
     const int matches = MatchesInPlay(document.game);
     for (int match = 1; match <= matches; ++match) {
       for (int outcome = 0; outcome < 3; ++outcome) {
@@ -280,6 +283,16 @@ TEST(CouponDocumentText, RefusesWhatWouldNotReadBack) {
   };
   EXPECT_EQ(problem([](CouponDocument& d) { d.game = 9; }), "Okänt spel");
   EXPECT_EQ(problem([](CouponDocument& d) { d.goals = 7; }), "Okänt antal mål");
+  EXPECT_EQ(problem([](CouponDocument& d) { d.stake = 5; }),
+            "Insatsen: Stryktipset tar insatsen 1 kr per rad");
+  EXPECT_EQ(problem([](CouponDocument& d) {
+              d.game = kTopptipset;
+              d.pool = PoolModelOf(kTopptipset);
+              d.stake = 3;
+            }),
+            "Insatsen: Topptipset tar insatsen 1, 2, 5 eller 10 kr per rad");
+  EXPECT_EQ(problem([](CouponDocument& d) { d.draw = kMostDraw + 1; }),
+            "Omgången ska vara ett heltal från 1 till 999999");
   EXPECT_EQ(problem([](CouponDocument& d) { d.values.match[2].odds[1] = 2.5; }),
             "Match 3: oddsen ska anges för alla tre tecken eller inget");
   EXPECT_EQ(problem([](CouponDocument& d) {
@@ -580,6 +593,13 @@ TEST(CouponDocumentLoad, RefusesWithTheLine) {
        "kupongen har 13 matcher, Supertoto har 14 matcher"},
       {"game = \"stryktipset\"", "game = 1", "\"game\" ska vara en text"},
       {"goals = \"2\"", "goals = \"4\"", "okänt antal mål \"4\", väntade 0-1, 2, 3 eller F"},
+      {"goals = \"2\"", "goals = \"2\"\ndraw = 0",
+       "\"draw\" ska vara ett omgångsnummer från 1 till 999999", 1},
+      {"goals = \"2\"", "goals = \"2\"\ndraw = 1000000",
+       "\"draw\" ska vara ett omgångsnummer från 1 till 999999", 1},
+      {"goals = \"2\"", "goals = \"2\"\ndraw = \"2841\"", "\"draw\" ska vara ett heltal", 1},
+      {"goals = \"2\"", "goals = \"2\"\nstake = 2",
+       "\"stake\": Stryktipset tar insatsen 1 kr per rad", 1},
       // Matches and marks.
       {"number = 2", "number = 3", "matchnumret ska vara 2"},
       {"number = 2", "number = \"2\"", "\"number\" ska vara ett heltal"},
@@ -754,6 +774,57 @@ TEST(CouponDocumentCoupon, MarksGameAndGoalsGoBothWays) {
       EXPECT_EQ(back.Marks[cell], inPlay ? state.Marks[cell] : 0) << "cell " << cell;
     }
   }
+}
+
+// A game of another pool brings its own pool and stakes; what was typed of
+// the pool (turnover, jackpot) and the draw stay.
+TEST(CouponDocumentCoupon, ChangingTheGameChangesThePoolItsTableGives) {
+  CouponDocument document = NewCouponDocument(kStryktipset);
+  document.pool.turnover = 1234567;
+  document.pool.jackpot = 500000;
+  document.draw = 4929;
+  CouponState state;
+  const auto expectPool = [&document](int32_t game) {
+    const PoolModel expected = PoolModelOf(game);
+    EXPECT_EQ(document.pool.payoutShare, expected.payoutShare);
+    EXPECT_EQ(document.pool.minimumPayout, expected.minimumPayout);
+    ASSERT_EQ(document.pool.levels.size(), expected.levels.size());
+    for (size_t i = 0; i < expected.levels.size(); ++i) {
+      EXPECT_EQ(document.pool.levels[i].right, expected.levels[i].right);
+      EXPECT_EQ(document.pool.levels[i].share, expected.levels[i].share);
+    }
+    EXPECT_EQ(document.pool.turnover, 1234567);
+    EXPECT_EQ(document.pool.jackpot, 500000);
+    EXPECT_EQ(document.draw, 4929);
+    EXPECT_EQ(CouponDocumentProblem(document), "");
+  };
+  state.Game = kEuropatipset;  // same form, other shares: the table's
+  SetDocumentFromCoupon(state, document);
+  expectPool(kEuropatipset);
+  state.Game = kTopptipsetStryk;
+  SetDocumentFromCoupon(state, document);
+  expectPool(kTopptipsetStryk);
+  document.stake = 10;
+  state.Game = kTopptipset;  // the stake stays where the game takes it
+  SetDocumentFromCoupon(state, document);
+  EXPECT_EQ(document.stake, 10);
+  state.Game = kSupertoto;  // and goes back to 1 where it does not
+  SetDocumentFromCoupon(state, document);
+  expectPool(kSupertoto);
+  EXPECT_EQ(document.stake, 1);
+}
+
+TEST(CouponDocumentCoupon, TheDrawIsTheDocumentsOrTheChosenSnapshots) {
+  CouponDocument document = NewCouponDocument(kTopptipset);
+  EXPECT_EQ(CouponDraw(document), 0);
+  document.snapshots.resize(2);
+  document.snapshots[0].draw = 100;
+  document.snapshots[1].draw = 101;
+  EXPECT_EQ(CouponDraw(document), 0);  // none chosen
+  document.chosenSnapshot = 0;
+  EXPECT_EQ(CouponDraw(document), 100);
+  document.draw = 2841;
+  EXPECT_EQ(CouponDraw(document), 2841);
 }
 
 TEST(CouponDocumentCoupon, PrizeLevelsFollowTheNumberOfMatches) {

@@ -11,4 +11,10 @@ if(NOT SPELKUB_ENGINE_ONLY)
   find_package(Qt6 REQUIRED COMPONENTS Test)
   spelkub_add_test(tools_fetch_test QT SOURCES tools_fetch_test.cpp
                    LIBS spelkub_tools spelkub_cli spelkub_local_server Qt6::Test)
+  # "Rätta spelad omgång..." with "Hämta resultat" against the local server.
+  spelkub_add_test(tools_settle_fetch_test QT SOURCES tools_settle_fetch_test.cpp
+                   LIBS spelkub_tools spelkub_local_server nlohmann_json::nlohmann_json Qt6::Test)
 endif()
+# Fetched results in --settle, --grade and --follow against the local server.
+spelkub_add_test(fetched_result_cli_test SOURCES fetched_result_cli_test.cpp
+                 LIBS spelkub_cli spelkub_net spelkub_local_server nlohmann_json::nlohmann_json)

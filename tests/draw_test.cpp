@@ -289,16 +289,42 @@ TEST(ParseJackpot, SumsTheAmountsOfTheProductsDraw) {
   const std::string text = test::JackpotsBody().dump();
   const DrawProduct& stryk = *DrawProductOf("stryktipset");
   EXPECT_DOUBLE_EQ(ParseJackpot(text, stryk, 4929).value.value(), 10500000.0);
-  EXPECT_DOUBLE_EQ(ParseJackpot(text, stryk, 4931).value.value(), 0.0);
+  // No entry for the draw is no jackpot known, not a jackpot of 0.
+  EXPECT_TRUE(std::isnan(ParseJackpot(text, stryk, 4931).value.value()));
+  Json empty = test::JackpotsBody();
+  empty["jackpots"][2]["jackpots"] = Json::array();
+  EXPECT_DOUBLE_EQ(ParseJackpot(empty.dump(), stryk, 4930).value.value(), 0.0);
   EXPECT_DOUBLE_EQ(ParseJackpot(text, *DrawProductOf("europatipset"), 4929).value.value(), 7.0);
   Json broken = test::JackpotsBody();
   broken["jackpots"][0]["jackpots"][1]["jackpotAmount"] = "mycket";
   EXPECT_EQ(ParseJackpot(broken.dump(), stryk, 4929).error,
             "Fel i svaret, fältet jackpots[0].jackpots[1].jackpotAmount: \"mycket\" är inget tal");
+  // An entry of another product is read as strictly.
+  broken = test::JackpotsBody();
+  broken["jackpots"][1]["jackpots"][0]["jackpotAmount"] = true;
+  EXPECT_EQ(ParseJackpot(broken.dump(), stryk, 4929).error,
+            "Fel i svaret, fältet jackpots[1].jackpots[0].jackpotAmount: väntade ett tal, fick "
+            "true");
   broken = test::JackpotsBody();
   broken["jackpots"][2]["productId"] = "1";
   EXPECT_EQ(ParseJackpot(broken.dump(), stryk, 4929).error,
             "Fel i svaret, fältet jackpots[2].productId: väntade ett heltal, fick texten \"1\"");
+}
+
+// The draw numbers a product is looked for at: its entries', highest first,
+// each once.
+TEST(ParseJackpot, NamesTheDrawsOfAProduct) {
+  Json answer = test::JackpotsBody();
+  answer["jackpots"].push_back(
+      {{"productId", 1}, {"drawNumber", 4929}, {"jackpots", Json::array()}});
+  const std::vector<JackpotEntry> entries = ParseJackpots(answer.dump()).value.value();
+  ASSERT_EQ(entries.size(), 4u);
+  EXPECT_EQ(JackpotDrawNumbers(entries, *DrawProductOf("stryktipset")),
+            (std::vector<int>{4930, 4929}));
+  EXPECT_EQ(JackpotDrawNumbers(entries, *DrawProductOf("europatipset")), (std::vector<int>{4929}));
+  EXPECT_TRUE(JackpotDrawNumbers(entries, *DrawProductOf("topptipset")).empty());
+  EXPECT_DOUBLE_EQ(JackpotOf(entries, *DrawProductOf("stryktipset"), 4929), 10500000.0);
+  EXPECT_TRUE(std::isnan(JackpotOf(entries, *DrawProductOf("topptipset"), 4929)));
 }
 
 Draw TestDraw(int number = 4929) {
@@ -381,7 +407,13 @@ TEST(Snapshots, EachFetchAddsOneAndTheChosenGivesTheValues) {
   EXPECT_EQ(moved.sinceMeasurement, (SignValues{70.0 - 59, 20.0 - 25, 10.0 - 16}));
   EXPECT_EQ(StreckMoveOf(document, 2).sincePrevious, (SignValues{0, 0, 0}));
 
+  // A snapshot's jackpot becomes the pool's; one without leaves the pool's.
+  document.snapshots[0].jackpot = 2500000;
+  document.pool.jackpot = 100;
+  ChooseSnapshot(document, 1);
+  EXPECT_EQ(document.pool.jackpot, 100.0);
   ChooseSnapshot(document, 0);
+  EXPECT_EQ(document.pool.jackpot, 2500000.0);
   EXPECT_EQ(document.values.match[0].streck, first.events[0].streck);
   EXPECT_EQ(document.values.match[0].odds, first.events[0].odds);
   EXPECT_EQ(document.pool.turnover, test::kDrawTurnover);

@@ -9,7 +9,9 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
+#include <cmath>
 #include <cstdlib>
 
 #include "app/tools/fetch_draw_dialog.h"
@@ -28,6 +30,7 @@ using test::DrawBody;
 using test::ServedAnswer;
 
 const std::string kDraws = "/draw/1/stryktipset/draws";
+const std::string kJackpots = "/draw/1/jackpots";
 
 std::map<std::string, ServedAnswer> Answers() {
   Json closed = DrawBody(4928);
@@ -47,6 +50,7 @@ std::map<std::string, ServedAnswer> Answers() {
       {kDraws + "/4934", {.body = Json{{"draw", brokenType}}.dump()}},
       {kDraws + "/4935", {.body = Json{{"draw", missing}}.dump()}},
       {kDraws + "/4936", {.body = Json{{"draw", DrawBody(4936, 12)}}.dump()}},
+      {kJackpots, {.body = test::JackpotsBody().dump()}},
   };
 }
 
@@ -100,6 +104,8 @@ TEST_F(FetchDrawTest, ListsTheDrawsAndFillsTheDocumentAsTheCompanionDoes) {
   ASSERT_EQ(dialogResult, QDialog::Accepted);
   ASSERT_EQ(document.snapshots.size(), 1u);
   EXPECT_EQ(document.snapshots[0].draw, 4929);
+  EXPECT_EQ(document.snapshots[0].jackpot, 10500000.0);
+  EXPECT_EQ(document.pool.jackpot, 10500000.0);
   EXPECT_TRUE(platform.messages.empty());
 
   testing::TempFolder folder("spelkub_fetch_window");
@@ -202,6 +208,81 @@ TEST_F(FetchDrawTest, AvbrytStopsASlowFetchAndTheDialogStays) {
   EXPECT_FALSE(tools::FetchDrawCommand(Host()));
   EXPECT_EQ(dialogResult, QDialog::Rejected);
   EXPECT_EQ(CouponDocumentText(document), before);
+}
+
+// The jackpot answer broken: the draw comes all the same, without a jackpot,
+// and one box says so; the jackpot typed before stays.
+TEST_F(FetchDrawTest, ADrawWithoutItsJackpotIsTakenWithABoxSayingSo) {
+  Json broken = test::JackpotsBody();
+  broken["jackpots"][0]["drawNumber"] = "4929";
+  server.Set(kJackpots, {.body = broken.dump()});
+  document.pool.jackpot = 1000;
+  onDialog = [this](QDialog& dialog) {
+    Wait(dialog);
+    FetchListed(dialog, 4929);
+    dialogResult = dialog.result();
+  };
+  ASSERT_TRUE(tools::FetchDrawCommand(Host()));
+  EXPECT_EQ(dialogResult, QDialog::Accepted);
+  ASSERT_EQ(document.snapshots.size(), 1u);
+  EXPECT_TRUE(std::isnan(document.snapshots[0].jackpot));
+  EXPECT_EQ(document.pool.jackpot, 1000.0);
+  EXPECT_EQ(document.values.match[0].home, "Hemma 1");
+  EXPECT_EQ(platform.messages,
+            OneBox(QStringLiteral("Jackpotten kunde inte hämtas, omgång 4929 har ingen jackpott i "
+                                  "kupongen: Fel i svaret, fältet jackpots[0].drawNumber: väntade "
+                                  "ett heltal, fick texten \"4929\""),
+                   QStringLiteral("Hämta omgång")));
+}
+
+// Topptipset lists no draws: the dialog looks for the open one by number and
+// offers it; a search that finds none says why and lets a number be typed.
+TEST_F(FetchDrawTest, TopptipsetsOpenDrawIsLookedForAndOffered) {
+  state.Game = kTopptipset;
+  document = NewCouponDocument(kTopptipset);
+  Json jackpots = test::JackpotsBody();
+  jackpots["jackpots"].push_back(
+      {{"productId", 25}, {"drawNumber", 3001}, {"jackpots", {{{"jackpotAmount", "250 000"}}}}});
+  Json closed = DrawBody(3001, 8);
+  closed["drawState"] = "Closed";
+  const std::string topp = "/draw/1/topptipset/draws";
+  server.Set(kJackpots, {.body = jackpots.dump()});
+  server.Set(topp + "/3001", {.body = Json{{"draw", closed}}.dump()});
+  server.Set(topp + "/3002", {.body = Json{{"draw", DrawBody(3002, 8)}}.dump()});
+  onDialog = [&](QDialog& dialog) {
+    auto* game = dialog.findChild<QComboBox*>("Spel");
+    ASSERT_EQ(game->currentText(), QStringLiteral("Topptipset"));
+    EXPECT_FALSE(List(dialog)->isVisibleTo(&dialog));
+    Wait(dialog);
+    auto* number = dialog.findChild<QSpinBox*>("Nummer");
+    EXPECT_EQ(number->value(), 3002);
+    EXPECT_EQ(dialog.findChild<QLabel*>("Status")->text(),
+              QStringLiteral("Öppen omgång: 3002. Tryck Hämta."));
+    EXPECT_FALSE(Error(dialog)->isVisibleTo(&dialog));
+    // Topptipset Extra has no draw in the jackpot answer: a number is asked for.
+    game->setCurrentIndex(game->findText(QStringLiteral("Topptipset Extra")));
+    Wait(dialog);
+    EXPECT_EQ(Error(dialog)->text(),
+              QStringLiteral("Topptipset Extra listar inga omgångar och jackpottlistan nämner "
+                             "ingen av dess: ange omgångens nummer"));
+    EXPECT_EQ(dialog.findChild<QLabel*>("Status")->text(),
+              QStringLiteral("Ange omgångens nummer."));
+    game->setCurrentIndex(game->findText(QStringLiteral("Topptipset")));
+    Wait(dialog);
+    Click(dialog, "Hamta");
+    Wait(dialog);
+    dialogResult = dialog.result();
+  };
+  ASSERT_TRUE(tools::FetchDrawCommand(Host()));
+  EXPECT_EQ(dialogResult, QDialog::Accepted);
+  ASSERT_EQ(document.snapshots.size(), 1u);
+  EXPECT_EQ(document.snapshots[0].draw, 3002);
+  EXPECT_EQ(document.values.match[7].home, "Hemma 8");
+  // The jackpot answer names 3001, not 3002.
+  EXPECT_EQ(platform.messages,
+            OneBox(QStringLiteral("Jackpottlistan nämner inte omgång 3002: kupongen har ingen "
+                                  "jackpott"),
+                   QStringLiteral("Hämta omgång")));
 }
 
 TEST_F(FetchDrawTest, UpdateStreckBeforeAnyFetchSaysSo) {

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
@@ -17,6 +18,7 @@
 #include <string>
 
 #include "app/tools/match_table_dialog.h"
+#include "draw/draw_coupon.h"
 #include "fake_platform.h"
 #include "temp_folder.h"
 
@@ -330,14 +332,16 @@ TEST_F(MatchTableTest, TabWalksTheInputCellsThenTheRestInOrder) {
   table->setCurrentCell(12, kValueColumn - 1);
   QWidget* focused = table;
   std::vector<QString> walked;
-  for (int step = 0; step < 5; ++step) {
+  for (int step = 0; step < 7; ++step) {
     QTest::keyClick(focused, Qt::Key_Tab);
     focused = dialog->focusWidget();
     ASSERT_NE(focused, nullptr);
     walked.push_back(focused->objectName());
   }
+  // "Underlag" has no snapshot to offer here and is passed over.
   EXPECT_EQ(walked, (std::vector<QString>{QStringLiteral("OddsTillChans"),
                                           QStringLiteral("Importera"), QStringLiteral("Omsattning"),
+                                          QStringLiteral("Oddsmetod"), QStringLiteral("Omgang"),
                                           QStringLiteral("OK"), QStringLiteral("Avbryt")}));
 }
 
@@ -372,6 +376,69 @@ TEST_F(MatchTableTest, OkIsRefusedWhileAMatchHasPartOfItsNumbers) {
   });
   EXPECT_FALSE(tools::EditMatchValues(document, platform, nullptr));
   EXPECT_TRUE(std::isnan(document.values.match[2].streck[0]));
+}
+
+// "Underlag" chooses among the draw service's snapshots: the older one's odds
+// and streck come back, with the chances its odds give by the method chosen,
+// and "Oddsmetod" turns those chances over to the other method.
+TEST_F(MatchTableTest, ChoosesASnapshotAndTheOddsMethod) {
+  for (int fetch = 0; fetch < 2; ++fetch) {
+    DrawSnapshot snapshot;
+    snapshot.time = fetch == 0 ? "2026-12-07T10:00:00Z" : "2026-12-08T10:00:00Z";
+    snapshot.source = "stryktipset omgång 4929";
+    snapshot.draw = 4929;
+    snapshot.turnover = fetch == 0 ? 1e6 : 2e6;
+    for (int m = 0; m < 13; ++m) {
+      snapshot.odds[m] = {1.5 + fetch + m * 0.1, 3.5, 6.0};
+      snapshot.streck[m] = {50.0 + fetch, 30, 20.0 - fetch};
+    }
+    document.snapshots.push_back(snapshot);
+  }
+  ChooseSnapshot(document, 1);
+  auto dialog = Open();
+  auto* chooser = dialog->findChild<QComboBox*>(QStringLiteral("Underlag"));
+  ASSERT_EQ(chooser->count(), 3);
+  EXPECT_EQ(chooser->currentIndex(), 2);
+  EXPECT_EQ(chooser->itemText(1), "2026-12-07T10:00:00Z, stryktipset omgång 4929");
+  EXPECT_EQ(dialog->findChild<QLineEdit*>(QStringLiteral("Omgang"))->text(), "4929");
+
+  chooser->setCurrentIndex(1);
+  emit chooser->activated(1);
+  CouponDocument expected = document;
+  ChooseSnapshot(expected, 0);
+  CouponDocument edited = dialog->Edited();
+  EXPECT_EQ(edited.chosenSnapshot, 0);
+  EXPECT_EQ(edited.pool.turnover, 1e6);
+  EXPECT_EQ(edited.draw, 0);  // the snapshot's, not written as the coupon's own
+  EXPECT_EQ(CouponDraw(edited), 4929);
+  for (int m = 0; m < 13; ++m) {
+    EXPECT_EQ(edited.values.match[m].streck, expected.values.match[m].streck) << m;
+    EXPECT_EQ(edited.values.match[m].chance, expected.values.match[m].chance) << m;
+  }
+  EXPECT_EQ(Shown(*dialog, 0, kStreckColumn), "50");
+
+  const double proportionalFavourite = edited.values.match[0].chance[0];
+  auto* method = dialog->findChild<QComboBox*>(QStringLiteral("Oddsmetod"));
+  method->setCurrentIndex(1);
+  emit method->activated(1);
+  expected.oddsMethod = OddsMethod::kPower;
+  ChooseSnapshot(expected, 0);
+  edited = dialog->Edited();
+  EXPECT_EQ(edited.oddsMethod, OddsMethod::kPower);
+  for (int m = 0; m < 13; ++m) {
+    for (int sign = 0; sign < 3; ++sign) {
+      EXPECT_NEAR(edited.values.match[m].chance[sign], expected.values.match[m].chance[sign], 1e-12)
+          << m;
+    }
+  }
+  // The power method leans more towards the favourite than the proportional.
+  EXPECT_GT(edited.values.match[0].chance[0], proportionalFavourite);
+
+  // Back to the values as typed: no snapshot chosen, nothing else changed.
+  chooser->setCurrentIndex(0);
+  emit chooser->activated(0);
+  EXPECT_EQ(dialog->Edited().chosenSnapshot, -1);
+  EXPECT_EQ(dialog->Edited().values.match[0].streck, expected.values.match[0].streck);
 }
 
 }  // namespace

@@ -89,6 +89,52 @@ TEST(TopptipsetCompanion, RefusesWhatTheGameDoesNotTake) {
   EXPECT_NE(drawAlone.err.find("--draw kräver --upload"), std::string::npos) << drawAlone.err;
 }
 
+// The coupon document keeps the draw and the stake: the hand-in and the
+// value take them from it unless --draw and --stake say otherwise.
+TEST(TopptipsetCompanion, TheCouponDocumentKeepsTheDrawAndTheStake) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("topptipset_doc_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string doc = (dir / "topp.spelkub").string();
+  const testing::CompanionRun saved = RunCompanion(
+      With({"--game", "topptipset-stryk", "--draw", "2841", "--stake", "5", "--save-coupon", doc}));
+  ASSERT_EQ(saved.status, 0) << saved.err;
+  std::ifstream in(doc);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("\ndraw = 2841\nstake = 5\n"), std::string::npos) << text;
+
+  const testing::CompanionRun upload = RunCompanion({"--coupon", doc, "--upload"});
+  ASSERT_EQ(upload.status, 0) << upload.err;
+  EXPECT_EQ(upload.out, "Topptipset,Stryk,Omg=2841,Insats=5\r\n" + NineRows());
+  const testing::CompanionRun other =
+      RunCompanion({"--coupon", doc, "--upload", "--draw", "2842", "--stake", "2"});
+  ASSERT_EQ(other.status, 0) << other.err;
+  EXPECT_EQ(other.out, "Topptipset,Stryk,Omg=2842,Insats=2\r\n" + NineRows());
+
+  // Rows without a stake of their own are valued at the coupon's.
+  const std::string rows = (dir / "rader.txt").string();
+  std::ofstream(rows, std::ios::binary) << "Topptipset Stryk\r\n" + NineRows();
+  std::string chances, streck;
+  for (int m = 0; m < 8; ++m) {
+    chances += "50 30 20 ";
+    streck += "40 35 25 ";
+  }
+  const auto value = [&](std::vector<std::string> extra) {
+    std::vector<std::string> args = {"--value",   rows,         "--coupon", doc,
+                                     "--chances", chances,      "--streck", streck,
+                                     "--tsv",     "--turnover", "1000000"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunCompanion(args);
+  };
+  const testing::CompanionRun fromDocument = value({});
+  const testing::CompanionRun typed = value({"--stake", "5"});
+  ASSERT_EQ(fromDocument.status, 0) << fromDocument.err;
+  ASSERT_EQ(typed.status, 0) << typed.err;
+  EXPECT_NE(fromDocument.out.find("cost_kr\t45\n"), std::string::npos) << fromDocument.out;
+  EXPECT_EQ(fromDocument.out, typed.out);
+  std::filesystem::remove_all(dir);
+}
+
 // The cost and the expected return of a hand-in file's rows at its own stake,
 // and at --stake, read from the machine-readable output.
 TEST(TopptipsetCompanion, ValueFollowsTheStake) {

@@ -1,9 +1,14 @@
 // Topptipset in the window: chosen under "Kupong", it shows its 8 match rows
 // and generates its rows; "Välj spel:" takes the window back to its own games.
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+
+#include "app/tools/match_table_dialog.h"
+#include "session/session.h"
 
 #include "window_fixture.h"
 
@@ -73,6 +78,58 @@ TEST_F(TopptipsetWindow, ChoosingAGameOfTheSelectorAgainRestoresIt) {
     EXPECT_EQ(MatchShown(match), match <= 13) << "match " << match;
   }
   EXPECT_TRUE(form->RadioGroup2->isVisible());
+}
+
+// The draw and the stake are set in "Matchvärdering..." and go into the
+// hand-in header; without a draw the hand-in says where to give it.
+TEST_F(TopptipsetWindow, TheHandInTakesTheDrawAndStakeOfTheMatchTable) {
+  Item("TopptipsetStryk1")->trigger();
+  Mark({"1X2", "1", "1", "1", "1", "1", "1", "2"});
+  Click(form->Button2);
+  platform.saveAnswer = QStringLiteral("/spel/topp.txt");
+  form->Sparafrinlmning1->trigger();
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0].text,
+            "Ange omgången för Topptipset Stryk i \"Matchvärdering...\" under Kupong.");
+  EXPECT_TRUE(platform.writes.empty());
+
+  tools::SetMatchTableRunner([](tools::MatchTableDialog& dialog) {
+    // One item per stake the game takes, and no snapshot to choose.
+    auto* stake = dialog.findChild<QComboBox*>(QStringLiteral("Insats"));
+    ASSERT_NE(stake, nullptr);
+    ASSERT_EQ(stake->count(), 4);
+    EXPECT_EQ(stake->itemText(2), "5 kr");
+    stake->setCurrentIndex(2);
+    EXPECT_FALSE(dialog.findChild<QComboBox*>(QStringLiteral("Underlag"))->isEnabled());
+    auto* draw = dialog.findChild<QLineEdit*>(QStringLiteral("Omgang"));
+    draw->setText(QStringLiteral("0"));
+    dialog.accept();  // refused: stays open
+    EXPECT_EQ(dialog.result(), 0);
+    draw->setText(QStringLiteral("2841"));
+    dialog.accept();
+  });
+  form->Matchvrdering1->trigger();
+  tools::SetMatchTableRunner(nullptr);
+  EXPECT_EQ(form->Session().document().draw, 2841);
+  EXPECT_EQ(form->Session().document().stake, 5);
+
+  platform.messages.clear();
+  form->Sparafrinlmning1->trigger();
+  ASSERT_EQ(platform.writes.size(), 1u);
+  EXPECT_EQ(platform.writes[0].bytes.toStdString(),
+            "Topptipset,Stryk,Omg=2841,Insats=5\r\n"
+            "E,1,1,1,1,1,1,1,2\r\nE,X,1,1,1,1,1,1,2\r\nE,2,1,1,1,1,1,1,2\r\n");
+}
+
+// A game without stakes has no stake to choose; back on Stryktipset the
+// stake is 1 again.
+TEST_F(TopptipsetWindow, OnlyAGameWithStakesOffersThem) {
+  tools::SetMatchTableRunner([](tools::MatchTableDialog& dialog) {
+    EXPECT_EQ(dialog.findChild<QComboBox*>(QStringLiteral("Insats")), nullptr);
+    dialog.reject();
+  });
+  form->Matchvrdering1->trigger();
+  tools::SetMatchTableRunner(nullptr);
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ QString DrawItemText(const Draw& draw) {
 
 // The draw into a copy of the document, which replaces it only when it fits.
 bool PutIntoDocument(const ToolHost& host, const Draw& draw, const DrawProduct& product,
-                     const QString& caption) {
+                     double jackpot, const QString& caption) {
   if (GameOfOption(product.option) != host.state.Game) {
     host.platform.ShowMessage(
         QStringLiteral("Omgången gäller %1, kupongen %2: välj spelet i fönstret först.")
@@ -60,13 +60,14 @@ bool PutIntoDocument(const ToolHost& host, const Draw& draw, const DrawProduct& 
   CouponDocument document = host.document;
   document.game = host.state.Game;
   if (const std::string problem =
-          PutDrawInDocument(draw, net::FetchedSnapshot(draw, product), document);
+          PutDrawInDocument(draw, net::FetchedSnapshot(draw, product, jackpot), document);
       !problem.empty()) {
     host.platform.ShowMessage(FromUtf8(problem), caption);
     return false;
   }
   host.document.values = document.values;
   host.document.pool.turnover = document.pool.turnover;
+  host.document.pool.jackpot = document.pool.jackpot;
   host.document.snapshots = std::move(document.snapshots);
   host.document.chosenSnapshot = document.chosenSnapshot;
   return true;
@@ -193,13 +194,16 @@ void FetchDrawDialog::ChooseGame() {
   number_->setVisible(!lists);
   drawsLabel_->setVisible(lists);
   numberLabel_->setVisible(!lists);
+  const int matches = MatchesInPlay(*GameOfOption(product.option));
   if (!lists) {
-    status_->setText(QStringLiteral("%1 listar inga omgångar: ange omgångens nummer.")
-                         .arg(FromUtf8(product.name)));
-    UpdateFetchButton();
+    // The open draw is looked for by number and offered; another can be typed.
+    job_ = Job::kFind;
+    Running(true, QStringLiteral("Söker %1s öppna omgång...").arg(FromUtf8(product.name)));
+    worker_->Start([this, &product, matches](const Work& work) {
+      found_ = net::FetchOpenDraw(apiBase_, product, matches, FetchOptionsOf(work));
+    });
     return;
   }
-  const int matches = MatchesInPlay(*GameOfOption(product.option));
   job_ = Job::kList;
   Running(true, QStringLiteral("Hämtar omgångarna..."));
   worker_->Start([this, &product, matches](const Work& work) {
@@ -226,7 +230,7 @@ void FetchDrawDialog::FetchNumber(int number) {
   error_->hide();
   Running(true, QStringLiteral("Hämtar omgång %1...").arg(number));
   worker_->Start([this, &product, number, matches](const Work& work) {
-    fetched_ = net::FetchDraw(apiBase_, product, number, matches, FetchOptionsOf(work));
+    fetched_ = net::FetchDrawWithJackpot(apiBase_, product, number, matches, FetchOptionsOf(work));
   });
 }
 
@@ -285,11 +289,23 @@ void FetchDrawDialog::Finish() {
     UpdateFetchButton();
     return;
   }
+  if (job == Job::kFind) {
+    if (!found_.value) {
+      ShowError(found_.error);
+      status_->setText(QStringLiteral("Ange omgångens nummer."));
+      return;
+    }
+    number_->setValue(found_.value->number);
+    status_->setText(QStringLiteral("Öppen omgång: %1. Tryck Hämta.").arg(found_.value->number));
+    return;
+  }
   if (!fetched_.value) {
     ShowError(fetched_.error);
     return;
   }
-  draw_ = std::move(fetched_.value);
+  draw_ = std::move(fetched_.value->draw);
+  jackpot_ = fetched_.value->jackpot;
+  jackpotNote_ = std::move(fetched_.value->jackpotNote);
   accept();
 }
 
@@ -300,10 +316,13 @@ std::optional<FetchedDrawRef> RunFetchDialog(const ToolHost& host,
   FetchDrawDialog dialog(host.state.Game, net::ApiBase(""), again, host.window);
   RunToolDialog(dialog);
   if (dialog.result() != QDialog::Accepted || !dialog.FetchedDraw()) return std::nullopt;
-  if (!PutIntoDocument(host, *dialog.FetchedDraw(), dialog.Product(),
-                       again ? kUpdateCaption : kFetchCaption)) {
+  const QString caption = again ? kUpdateCaption : kFetchCaption;
+  if (!PutIntoDocument(host, *dialog.FetchedDraw(), dialog.Product(), dialog.FetchedJackpot(),
+                       caption)) {
     return std::nullopt;
   }
+  if (!dialog.JackpotNote().empty())
+    host.platform.ShowMessage(FromUtf8(dialog.JackpotNote()), caption);
   return FetchedDrawRef{std::string(dialog.Product().option), dialog.FetchedDraw()->number};
 }
 

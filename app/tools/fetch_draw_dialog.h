@@ -1,7 +1,9 @@
 // "Hämta omgång...": the game, the draws the service lists for it to choose
-// from (or a draw number, for a product that lists none), "Hämta" with its
-// progress, and "Avbryt". Both fetches run on the dialog's Worker; the dialog
-// closes accepted only with a draw that was read whole and fits the game.
+// from (or a draw number, for a product that lists none, filled in with the
+// open draw looked for by number), "Hämta" with its progress, and "Avbryt".
+// Every fetch runs on the dialog's Worker; the dialog closes accepted only
+// with a draw that was read whole and fits the game. The draw's jackpot is
+// fetched with it; a draw whose jackpot cannot be had is taken all the same.
 //
 // "Uppdatera streck" opens the same dialog on the draw fetched last, which it
 // fetches again at once, and puts its numbers into the coupon as a fresh
@@ -48,6 +50,9 @@ class FetchDrawDialog : public QDialog {
 
   // The draw read, once accepted, and the product it is of.
   const std::optional<Draw>& FetchedDraw() const { return draw_; }
+  // Its jackpot, kr: NaN when none could be had, and then the line why.
+  double FetchedJackpot() const { return jackpot_; }
+  const std::string& JackpotNote() const { return jackpotNote_; }
   const DrawProduct& Product() const;
   Worker& FetchWorker() { return *worker_; }
 
@@ -55,7 +60,7 @@ class FetchDrawDialog : public QDialog {
   void reject() override;
 
  private:
-  enum class Job { kNone, kList, kDraw };
+  enum class Job { kNone, kList, kFind, kDraw };
 
   void ChooseGame();
   void StartFetch();
@@ -83,8 +88,11 @@ class FetchDrawDialog : public QDialog {
   Job job_ = Job::kNone;
   // Written by the worker, read after Finished.
   net::Fetched<std::vector<Draw>> listed_;
-  net::Fetched<Draw> fetched_;
+  net::Fetched<Draw> found_;
+  net::Fetched<net::DrawWithJackpot> fetched_;
   std::optional<Draw> draw_;
+  double jackpot_ = kNoValue;
+  std::string jackpotNote_;
 };
 
 // "Hämta omgång...": the chosen draw into the window's document (teams, and a

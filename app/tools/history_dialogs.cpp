@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStringList>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -24,8 +25,10 @@
 #include "app/tools/dialog_parts.h"
 #include "app/tools/worker.h"
 #include "coupon/games.h"
+#include "draw/draw_service.h"
 #include "history/history_database.h"
 #include "io/save_file.h"
+#include "net/draw_client.h"
 #include "text/coupon_reader.h"
 
 namespace spelkub::tools {
@@ -251,8 +254,9 @@ void RecordDialog::Finish() {
   accept();
 }
 
-SettleDialog::SettleDialog(std::string databasePath, int32_t game, QWidget* parent)
-    : QDialog(parent), databasePath_(std::move(databasePath)) {
+SettleDialog::SettleDialog(std::string databasePath, int32_t game, std::string apiBase,
+                           QWidget* parent)
+    : QDialog(parent), databasePath_(std::move(databasePath)), apiBase_(std::move(apiBase)) {
   setWindowTitle(FromUtf8(kSettleCaption));
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout;
@@ -261,7 +265,7 @@ SettleDialog::SettleDialog(std::string databasePath, int32_t game, QWidget* pare
   form->addRow(QStringLiteral("Spel:"), game_);
   draw_ = new QSpinBox(this);
   draw_->setObjectName(QStringLiteral("Omgång"));
-  draw_->setRange(1, 99999999);
+  draw_->setRange(1, 9'999'999);
   form->addRow(QStringLiteral("Omgång:"), draw_);
   result_ = new QLineEdit(this);
   result_->setObjectName(QStringLiteral("Resultat"));
@@ -272,6 +276,15 @@ SettleDialog::SettleDialog(std::string databasePath, int32_t game, QWidget* pare
   payouts_->setPlaceholderText(QStringLiteral("13=125000 12=1400 11=95 10=18 (kr per rad)"));
   form->addRow(QStringLiteral("Utdelning:"), payouts_);
   layout->addLayout(form);
+  progress_ = new QProgressBar(this);
+  progress_->setObjectName(QStringLiteral("Framsteg"));
+  progress_->setRange(0, 0);  // busy
+  progress_->setTextVisible(false);
+  progress_->hide();
+  layout->addWidget(progress_);
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("Status"));
+  layout->addWidget(status_);
   error_ = NewErrorLabel(QStringLiteral("Fel"), this);
   layout->addWidget(error_);
   report_ = new QPlainTextEdit(this);
@@ -280,17 +293,32 @@ SettleDialog::SettleDialog(std::string databasePath, int32_t game, QWidget* pare
   report_->setMinimumSize(520, 160);
   layout->addWidget(report_);
   auto* buttons = new QHBoxLayout;
+  fetch_ = NewButton(QStringLiteral("Hämta resultat"), this);
+  fetch_->setAutoDefault(false);
+  cancel_ = NewButton(QStringLiteral("Avbryt"), this);
+  cancel_->setAutoDefault(false);
+  cancel_->hide();
+  buttons->addWidget(fetch_);
+  buttons->addWidget(cancel_);
   buttons->addStretch();
   settle_ = NewButton(QStringLiteral("Rätta"), this);
   settle_->setDefault(true);
   auto* close = NewButton(QStringLiteral("Stäng"), this);
+  close->setAutoDefault(false);
   buttons->addWidget(settle_);
   buttons->addWidget(close);
   layout->addLayout(buttons);
   worker_ = new Worker(this);
   connect(worker_, &Worker::Finished, this, &SettleDialog::Finish);
   connect(settle_, &QPushButton::clicked, this, &SettleDialog::Settle);
+  connect(fetch_, &QPushButton::clicked, this, &SettleDialog::Fetch);
+  connect(cancel_, &QPushButton::clicked, this, [this] {
+    worker_->Cancel();
+    status_->setText(QStringLiteral("Avbryter..."));
+  });
+  connect(game_, &QComboBox::currentIndexChanged, this, &SettleDialog::UpdateFetchButton);
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
+  UpdateFetchButton();
 }
 
 SettleDialog::~SettleDialog() {
@@ -301,36 +329,138 @@ QString SettleDialog::ReportText() const {
   return report_->toPlainText();
 }
 
-void SettleDialog::Settle() {
-  const int32_t game = game_->currentData().toInt();
-  const Refusable<std::vector<int>> signs = ParseDrawSigns(result_->text().toStdString(), game);
-  const Refusable<std::vector<history::LevelPayout>> payouts =
-      ParsePayouts(payouts_->text().toStdString(), game);
-  const Refusal* refusal = !signs.value     ? &signs.refusal
-                           : !payouts.value ? &payouts.refusal
-                                            : nullptr;
-  if (refusal != nullptr) {
-    error_->setText(FromUtf8(refusal->text));
-    error_->show();
+void SettleDialog::reject() {
+  if (worker_->Running()) {
+    worker_->Cancel();
     return;
   }
+  QDialog::reject();
+}
+
+void SettleDialog::UpdateFetchButton() {
+  const DrawProduct* product = DrawProductOf(Rules(game_->currentData().toInt()).option);
+  fetch_->setEnabled(!worker_->Running() && product != nullptr);
+  fetch_->setToolTip(product != nullptr
+                         ? QString()
+                         : QStringLiteral("Omgångstjänsten har inga resultat för spelet."));
+}
+
+void SettleDialog::Running(bool running) {
+  game_->setEnabled(!running);
+  draw_->setEnabled(!running);
+  result_->setEnabled(!running);
+  payouts_->setEnabled(!running);
+  settle_->setEnabled(!running);
+  progress_->setVisible(running && job_ == Job::kFetch);
+  cancel_->setVisible(running && job_ == Job::kFetch);
+  UpdateFetchButton();
+}
+
+void SettleDialog::ShowError(const std::string& text) {
+  error_->setText(FromUtf8(text));
+  error_->show();
+}
+
+void SettleDialog::Fetch() {
+  if (worker_->Running()) return;
+  const int32_t game = game_->currentData().toInt();
+  const DrawProduct* product = DrawProductOf(Rules(game).option);
+  if (product == nullptr) return;
+  const int draw = draw_->value();
   error_->hide();
-  history::DrawOutcome outcome{game, draw_->value(), *signs.value, *payouts.value, "inskrivet"};
-  settle_->setEnabled(false);
-  worker_->Start([this, outcome](const Work&) {
+  job_ = Job::kFetch;
+  Running(true);
+  status_->setText(QStringLiteral("Hämtar resultatet för omgång %1...").arg(draw));
+  worker_->Start([this, product, game, draw](const Work& work) {
+    net::FetchOptions options;
+    options.stopRequested = [&work] { return work.Stopped(); };
+    const net::Fetched<DrawResult> read =
+        net::FetchDrawResult(apiBase_, *product, draw, MatchesInPlay(game), options);
+    fetched_ = read.value ? OutcomeOfFetchedResult(*read.value, game,
+                                                   ResultAddress(apiBase_, *product, draw))
+                          : Refusable<history::DrawOutcome>::Refused(read.error, kSettleCaption);
+  });
+}
+
+namespace {
+
+// An official payout as ParsePayouts reads it back: "12345" or "12345,50".
+QString PayoutAmount(int64_t ore) {
+  QString text = QString::number(ore / 100);
+  if (ore % 100 != 0) text += QStringLiteral(",%1").arg(ore % 100, 2, 10, QLatin1Char('0'));
+  return text;
+}
+
+}  // namespace
+
+void SettleDialog::FinishFetch() {
+  if (worker_->Cancelled()) {
+    status_->setText(QStringLiteral("Avbrutet."));
+    return;
+  }
+  status_->clear();
+  if (!worker_->Failure().empty()) {
+    ShowError(worker_->Failure());
+    return;
+  }
+  if (!fetched_.value) {
+    ShowError(fetched_.refusal.text);
+    return;
+  }
+  fetchedOutcome_ = std::move(fetched_.value);
+  QStringList payouts;
+  for (const history::LevelPayout& level : fetchedOutcome_->payouts)
+    payouts << QStringLiteral("%1=%2").arg(level.correct).arg(PayoutAmount(level.amountOre));
+  fetchedResultText_ = FromUtf8(history::SignsText(fetchedOutcome_->signs));
+  fetchedPayoutText_ = payouts.join(QLatin1Char(' '));
+  result_->setText(fetchedResultText_);
+  payouts_->setText(fetchedPayoutText_);
+  status_->setText(QStringLiteral("Resultatet hämtat: tryck Rätta."));
+}
+
+void SettleDialog::Settle() {
+  if (worker_->Running()) return;
+  const int32_t game = game_->currentData().toInt();
+  std::optional<history::DrawOutcome> outcome;
+  // A fetched result settles as fetched while its fields are left as filled.
+  if (fetchedOutcome_ && fetchedOutcome_->game == game && fetchedOutcome_->draw == draw_->value() &&
+      result_->text() == fetchedResultText_ && payouts_->text() == fetchedPayoutText_) {
+    outcome = fetchedOutcome_;
+  } else {
+    const Refusable<std::vector<int>> signs = ParseDrawSigns(result_->text().toStdString(), game);
+    const Refusable<std::vector<history::LevelPayout>> payouts =
+        ParsePayouts(payouts_->text().toStdString(), game);
+    const Refusal* refusal = !signs.value     ? &signs.refusal
+                             : !payouts.value ? &payouts.refusal
+                                              : nullptr;
+    if (refusal != nullptr) {
+      ShowError(refusal->text);
+      return;
+    }
+    outcome = history::DrawOutcome{game, draw_->value(), *signs.value, *payouts.value, "inskrivet"};
+  }
+  error_->hide();
+  status_->clear();
+  job_ = Job::kSettle;
+  Running(true);
+  worker_->Start([this, outcome = *outcome](const Work&) {
     history::Database database(databasePath_);
     outcome_ = SettlePlayed(database, outcome);
   });
 }
 
 void SettleDialog::Finish() {
-  settle_->setEnabled(true);
+  const Job job = std::exchange(job_, Job::kNone);
+  Running(false);
+  if (job == Job::kFetch) {
+    FinishFetch();
+    return;
+  }
   const std::string failure = !worker_->Failure().empty()
                                   ? worker_->Failure()
                                   : (outcome_.value ? std::string() : outcome_.refusal.text);
   if (!failure.empty()) {
-    error_->setText(FromUtf8(failure));
-    error_->show();
+    ShowError(failure);
     return;
   }
   report_->setPlainText(FromUtf8(outcome_.value->text));
@@ -515,7 +645,7 @@ void RecordPlayedCommand(const ToolHost& host) {
 void SettleCommand(const ToolHost& host) {
   const std::optional<std::string> databasePath = DatabasePathOf(host, kSettleCaption);
   if (!databasePath) return;
-  SettleDialog dialog(*databasePath, host.state.Game, host.window);
+  SettleDialog dialog(*databasePath, host.state.Game, net::ApiBase(""), host.window);
   RunToolDialog(dialog);
 }
 

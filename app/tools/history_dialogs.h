@@ -72,32 +72,60 @@ class RecordDialog : public QDialog {
   bool declined_ = false;
 };
 
-// The draw's result and official payouts typed, then every coupon of the draw
-// settled on the worker.
+// The draw's result and official payouts, typed or fetched from the draw
+// service ("Hämta resultat", on the worker with "Avbryt"; the fetched signs
+// and payouts fill the fields), then every coupon of the draw settled on the
+// worker. A fetched result that does not settle the draw yet (a match still
+// open, payouts not published) or does not read is one line, and the
+// database is not touched.
 class SettleDialog : public QDialog {
   Q_OBJECT
 
  public:
-  SettleDialog(std::string databasePath, int32_t game, QWidget* parent = nullptr);
+  SettleDialog(std::string databasePath, int32_t game, std::string apiBase,
+               QWidget* parent = nullptr);
   ~SettleDialog() override;
 
   Worker& SettleWorker() { return *worker_; }
   QString ReportText() const;
 
+  // Closing while a fetch runs stops it first.
+  void reject() override;
+
  private:
+  enum class Job { kNone, kFetch, kSettle };
+
   void Settle();
+  void Fetch();
   void Finish();
+  void FinishFetch();
+  void Running(bool running);
+  void ShowError(const std::string& text);
+  void UpdateFetchButton();
 
   std::string databasePath_;
+  std::string apiBase_;
   QComboBox* game_ = nullptr;
   QSpinBox* draw_ = nullptr;
   QLineEdit* result_ = nullptr;
   QLineEdit* payouts_ = nullptr;
   QPushButton* settle_ = nullptr;
+  QPushButton* fetch_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QLabel* status_ = nullptr;
   QLabel* error_ = nullptr;
   QPlainTextEdit* report_ = nullptr;
   Worker* worker_ = nullptr;
+  Job job_ = Job::kNone;
   Refusable<Settled> outcome_;
+  // The fetch's answer, written by the worker and read after Finished.
+  Refusable<history::DrawOutcome> fetched_;
+  // The outcome last fetched and the field texts it filled in: settled as
+  // fetched (with its source) while the fields still say so.
+  std::optional<history::DrawOutcome> fetchedOutcome_;
+  QString fetchedResultText_;
+  QString fetchedPayoutText_;
 };
 
 // "Mina omgångar": the played coupons with date, game, draw, rows, stake, won

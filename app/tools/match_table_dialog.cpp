@@ -1,6 +1,7 @@
 #include "app/tools/match_table_dialog.h"
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QGuiApplication>
@@ -269,10 +270,10 @@ MatchTableDialog::MatchTableDialog(const CouponDocument& document, Platform& pla
   }
   table_->setCurrentCell(0, kChanceColumn);
 
-  auto* fetched = new QLabel(SnapshotText(document_), this);
-  fetched->setObjectName(QStringLiteral("Hamtning"));
-  fetched->setWordWrap(true);
-  fetched->setVisible(document_.chosenSnapshot >= 0);
+  fetched_ = new QLabel(SnapshotText(document_), this);
+  fetched_->setObjectName(QStringLiteral("Hamtning"));
+  fetched_->setWordWrap(true);
+  fetched_->setVisible(document_.chosenSnapshot >= 0);
 
   scaled_ = new QLabel(this);
   scaled_->setObjectName(QStringLiteral("Omraknade"));
@@ -298,6 +299,50 @@ MatchTableDialog::MatchTableDialog(const CouponDocument& document, Platform& pla
   tools->addWidget(new QLabel(QStringLiteral("Omsättning (kr):"), this));
   tools->addWidget(turnover_);
 
+  // Where the values come from, and what the rows are handed in for.
+  snapshot_ = new QComboBox(this);
+  snapshot_->setObjectName(QStringLiteral("Underlag"));
+  snapshot_->addItem(QStringLiteral("Egna värden"));
+  for (const DrawSnapshot& snapshot : document_.snapshots) {
+    snapshot_->addItem(
+        QStringLiteral("%1, %2").arg(FromUtf8(snapshot.time), FromUtf8(snapshot.source)));
+  }
+  snapshot_->setCurrentIndex(document_.chosenSnapshot + 1);
+  snapshot_->setEnabled(!document_.snapshots.empty());
+  oddsMethod_ = new QComboBox(this);
+  oddsMethod_->setObjectName(QStringLiteral("Oddsmetod"));
+  oddsMethod_->addItem(QStringLiteral("proportionell"));
+  oddsMethod_->addItem(QStringLiteral("potens"));
+  oddsMethod_->setCurrentIndex(document_.oddsMethod == OddsMethod::kPower ? 1 : 0);
+  oddsMethod_->setToolTip(
+      QStringLiteral("Proportionell: marginalen tas bort i proportion till 1/odds. Potens: "
+                     "(1/odds)^k med k så att summan blir 1, som rättar favoriternas "
+                     "undervärdering."));
+  draw_ = new QLineEdit(this);
+  draw_->setObjectName(QStringLiteral("Omgang"));
+  draw_->setMaxLength(6);
+  draw_->setMaximumWidth(draw_->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 16);
+  if (const int32_t draw = CouponDraw(document_); draw > 0) draw_->setText(QString::number(draw));
+  auto* ticket = new QHBoxLayout;
+  ticket->addWidget(new QLabel(QStringLiteral("Underlag:"), this));
+  ticket->addWidget(snapshot_, 1);
+  ticket->addWidget(new QLabel(QStringLiteral("Oddsmetod:"), this));
+  ticket->addWidget(oddsMethod_);
+  ticket->addStretch(1);
+  ticket->addWidget(new QLabel(QStringLiteral("Omgång:"), this));
+  ticket->addWidget(draw_);
+  const GameRules& rules = Rules(document_.game);
+  if (!rules.stakes.empty()) {
+    stake_ = new QComboBox(this);
+    stake_->setObjectName(QStringLiteral("Insats"));
+    for (const int stake : rules.stakes) {
+      stake_->addItem(QStringLiteral("%1 kr").arg(stake), stake);
+      if (stake == document_.stake) stake_->setCurrentIndex(stake_->count() - 1);
+    }
+    ticket->addWidget(new QLabel(QStringLiteral("Insats per rad:"), this));
+    ticket->addWidget(stake_);
+  }
+
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
   ok->setObjectName(QStringLiteral("OK"));
@@ -309,10 +354,11 @@ MatchTableDialog::MatchTableDialog(const CouponDocument& document, Platform& pla
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(hint);
   layout->addWidget(table_, 1);
-  layout->addWidget(fetched);
+  layout->addWidget(fetched_);
   layout->addWidget(scaled_);
   layout->addWidget(error_);
   layout->addLayout(tools);
+  layout->addLayout(ticket);
   layout->addWidget(buttons);
   // Wide enough for every column, so the sums are never scrolled away, in a
   // dialog that fits a screen 1024 pixels wide with its frame: the team names
@@ -335,7 +381,15 @@ MatchTableDialog::MatchTableDialog(const CouponDocument& document, Platform& pla
   setTabOrder(table_, oddsToChances_);
   setTabOrder(oddsToChances_, import_);
   setTabOrder(import_, turnover_);
-  setTabOrder(turnover_, ok);
+  setTabOrder(turnover_, snapshot_);
+  setTabOrder(snapshot_, oddsMethod_);
+  setTabOrder(oddsMethod_, draw_);
+  QWidget* last = draw_;
+  if (stake_ != nullptr) {
+    setTabOrder(draw_, stake_);
+    last = stake_;
+  }
+  setTabOrder(last, ok);
   setTabOrder(ok, cancel);
 
   connect(table_, &QTableWidget::itemChanged, this, &MatchTableDialog::CellEdited);
@@ -345,12 +399,75 @@ MatchTableDialog::MatchTableDialog(const CouponDocument& document, Platform& pla
   connect(table_, &MatchTable::ClearRequested, this, &MatchTableDialog::ClearSelectedCells);
   connect(oddsToChances_, &QPushButton::clicked, this, &MatchTableDialog::OddsToChances);
   connect(import_, &QPushButton::clicked, this, &MatchTableDialog::Import);
+  connect(snapshot_, &QComboBox::activated, this, &MatchTableDialog::SnapshotChosen);
+  connect(oddsMethod_, &QComboBox::activated, this, &MatchTableDialog::OddsMethodChosen);
   connect(buttons, &QDialogButtonBox::accepted, this, &MatchTableDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &MatchTableDialog::reject);
 }
 
 double MatchTableDialog::Turnover() const {
   return ReadTurnover(turnover_->text()).value_or(kNoValue);
+}
+
+CouponDocument MatchTableDialog::Edited() const {
+  CouponDocument edited = document_;
+  edited.values = values_;
+  edited.pool.turnover = Turnover();
+  // The draw typed, kept as the coupon's own unless it is the chosen
+  // snapshot's, which the coupon follows anyway.
+  CouponDocument snapshotOnly = document_;
+  snapshotOnly.draw = 0;
+  bool number = false;
+  const int draw = draw_->text().trimmed().toInt(&number);
+  edited.draw = number && draw != CouponDraw(snapshotOnly) ? draw : 0;
+  if (stake_ != nullptr) edited.stake = stake_->currentData().toInt();
+  return edited;
+}
+
+void MatchTableDialog::SnapshotChosen(int item) {
+  if (item == document_.chosenSnapshot + 1) return;
+  document_.values = values_;
+  if (item <= 0) {
+    document_.chosenSnapshot = -1;
+  } else {
+    const int32_t ownDraw = CouponDraw(document_);
+    ChooseSnapshot(document_, item - 1);
+    values_ = document_.values;
+    for (int match = 0; match < matches_; ++match) {
+      chancesFromOdds_[match] = std::isfinite(values_.match[match].odds[0]);
+      ShowMatch(match);
+    }
+    const double turnover = document_.pool.turnover;
+    turnover_->setText(std::isnan(turnover) ? QString() : NumberText(turnover));
+    // The draw shown follows the snapshot unless the player typed another.
+    if (draw_->text().trimmed() == (ownDraw > 0 ? QString::number(ownDraw) : QString())) {
+      draw_->setText(QString::number(document_.snapshots[static_cast<size_t>(item - 1)].draw));
+    }
+  }
+  fetched_->setText(SnapshotText(document_));
+  fetched_->setVisible(document_.chosenSnapshot >= 0);
+  ShowScaledNote();
+  ShowError(QString());
+}
+
+void MatchTableDialog::OddsMethodChosen(int item) {
+  const OddsMethod method = item == 1 ? OddsMethod::kPower : OddsMethod::kProportional;
+  if (method == document_.oddsMethod) return;
+  document_.oddsMethod = method;
+  // Chances the odds gave follow the method; the player's own stay.
+  MatchValues one;
+  for (int match = 0; match < matches_; ++match) {
+    if (!chancesFromOdds_[match]) continue;
+    one.match[0].odds = values_.match[match].odds;
+    const std::optional<SignTable> chances =
+        spelkub::OddsToChances(one, 1, nullptr, document_.oddsMethod);
+    if (!chances) continue;
+    for (int sign = 0; sign < 3; ++sign) {
+      values_.match[match].chance[sign] = (*chances)[0][sign] * 100;
+    }
+    ShowMatch(match);
+  }
+  ShowScaledNote();
 }
 
 void MatchTableDialog::ShowMatch(int match) {
@@ -637,8 +754,14 @@ void MatchTableDialog::accept() {
     ShowError(QStringLiteral("Omsättningen måste vara större än 0"));
     return;
   }
-  CouponDocument edited = document_;
-  edited.values = values_;
+  const QString draw = draw_->text().trimmed();
+  bool number = false;
+  const int drawNumber = draw.toInt(&number);
+  if (!draw.isEmpty() && (!number || drawNumber < 1 || drawNumber > kMostDraw)) {
+    ShowError(QStringLiteral("Omgången ska vara ett heltal från 1 till %1").arg(kMostDraw));
+    return;
+  }
+  CouponDocument edited = Edited();
   edited.pool.turnover = *turnover;
   const std::string problem = CouponDocumentProblem(edited);
   if (!problem.empty()) {
@@ -656,8 +779,7 @@ bool EditMatchValues(CouponDocument& document, Platform& platform, QWidget* pare
     dialog.exec();
   }
   if (dialog.result() != QDialog::Accepted) return false;
-  document.values = dialog.Values();
-  document.pool.turnover = dialog.Turnover();
+  document = dialog.Edited();
   return true;
 }
 

@@ -3,7 +3,10 @@
 // public's streck for 1, X and 2, and what follows from them — the spelvärde
 // per sign (own chance over the public's share, green above 100 %, red
 // below) and the sums of the chances and the streck, with the matches whose
-// sums are scaled to 100 % named. Below the table the pool's turnover.
+// sums are scaled to 100 % named. Below the table the pool's turnover, the
+// snapshot of the draw service the values are from ("Underlag"), how odds
+// become chances ("Oddsmetod"), the draw the rows are for ("Omgång") and, for
+// a game that takes stakes, the stake per row ("Insats").
 //
 // It works like a spreadsheet: arrows and Tab move (Tab over the cells that
 // take input, then on to the buttons and the turnover), typing edits, Enter
@@ -22,6 +25,7 @@
 #include "app/platform.h"
 #include "document/coupon_document.h"
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -74,6 +78,10 @@ class MatchTableDialog : public QDialog {
   // The values and the turnover as edited so far.
   const MatchValues& Values() const { return values_; }
   double Turnover() const;
+  // The document as the dialog would leave it: the values, the turnover, the
+  // chosen snapshot (and the jackpot it brings), the odds method, the draw and
+  // the stake.
+  CouponDocument Edited() const;
   int Matches() const { return matches_; }
   MatchTable* Table() const { return table_; }
 
@@ -98,6 +106,9 @@ class MatchTableDialog : public QDialog {
   // After a number was written at (match, column): chances the odds gave
   // follow new odds, and a chance written by hand is the player's own.
   void NumberWritten(int match, int column);
+  // "Underlag": item 0 the values as typed, item k the snapshot k - 1.
+  void SnapshotChosen(int item);
+  void OddsMethodChosen(int item);
 
   // Per match: its chances were made from its odds by "Odds → chans".
   std::array<bool, kMaxMatches> chancesFromOdds_{};
@@ -110,14 +121,19 @@ class MatchTableDialog : public QDialog {
 
   MatchTable* table_ = nullptr;
   QLineEdit* turnover_ = nullptr;
+  QComboBox* snapshot_ = nullptr;
+  QComboBox* oddsMethod_ = nullptr;
+  QLineEdit* draw_ = nullptr;
+  QComboBox* stake_ = nullptr;  // null for a game without stakes
+  QLabel* fetched_ = nullptr;
   QLabel* error_ = nullptr;
   QLabel* scaled_ = nullptr;
   QPushButton* oddsToChances_ = nullptr;
   QPushButton* import_ = nullptr;
 };
 
-// Runs the match table on `document`; true when OK wrote its values and
-// turnover there.
+// Runs the match table on `document`; true when OK wrote what it edits
+// there (see Edited()).
 bool EditMatchValues(CouponDocument& document, Platform& platform, QWidget* parent);
 
 // Test hook: runs the match table in place of QDialog::exec(); empty

@@ -113,8 +113,24 @@ void GradeCommand(const ToolHost& host) {
 }
 
 void HandInCommand(const ToolHost& host) {
+  // The draw and the stake of a game whose form carries them come from the
+  // coupon, where "Matchvärdering..." sets them (or from the rows' own
+  // hand-in header, when they came from a hand-in file).
+  CouponDocument current = host.document;
+  SetDocumentFromCoupon(host.state, current);
+  const HandInTicket ticket{.draw = CouponDraw(current), .stake = current.stake};
+  const ReadResult rows = host.rows();
+  if (rows.coupon && rows.coupon->draw == 0 && ticket.draw == 0) {
+    const GameRules& rules = Rules(rows.coupon->game);
+    if (rules.handInDrawAndStake && !rules.handInProduct.empty()) {
+      Show(host, Refusal{"Ange omgången för " + std::string(rules.name) +
+                             " i \"Matchvärdering...\" under Kupong.",
+                         std::string(kHandInCaption)});
+      return;
+    }
+  }
   const Refusable<HandInFiles> files =
-      PrepareHandIn(host.rows(), {.form = host.handInForm, .ticket = {}});
+      PrepareHandIn(rows, {.form = host.handInForm, .ticket = ticket});
   if (!files.value) {
     Show(host, files.refusal);
     return;

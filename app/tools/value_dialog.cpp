@@ -34,7 +34,9 @@ ValueInput ValueInputOf(const CouponState& state, const CouponDocument& document
   CouponDocument current = document;
   // The document's prize levels follow the window's game.
   SetDocumentFromCoupon(state, current);
-  return {state.Game, current.values, current.pool};
+  ValueInput input{state.Game, current.values, current.pool};
+  input.stake = current.stake;
+  return input;
 }
 
 QString ValueRefusalText(const ValueModelOutcome& model) {

@@ -1,5 +1,6 @@
 #include "commands/history_command.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <fstream>
@@ -232,6 +233,52 @@ Refusable<std::vector<history::LevelPayout>> ParsePayouts(std::string_view text,
   std::sort(payouts.begin(), payouts.end(),
             [](const auto& a, const auto& b) { return a.correct > b.correct; });
   return {std::move(payouts), {}};
+}
+
+Refusable<history::DrawOutcome> OutcomeOfFetchedResult(const DrawResult& result, int32_t game,
+                                                       std::string source) {
+  using Answer = Refusable<history::DrawOutcome>;
+  const GameRules& rules = Rules(game);
+  const std::string draw = "Omgång " + std::to_string(result.drawNumber);
+  if (result.events.size() != static_cast<size_t>(rules.matches)) {
+    return Answer::Refused(draw + " har " + std::to_string(result.events.size()) + " matcher, " +
+                               std::string(rules.name) + " har " + std::to_string(rules.matches) +
+                               ".",
+                           kSettleCaption);
+  }
+  history::DrawOutcome outcome;
+  outcome.game = game;
+  outcome.draw = result.drawNumber;
+  outcome.source = std::move(source);
+  for (const EventOutcome& event : result.events) {
+    if (event.outcome == kOutcomeOpen) {
+      return Answer::Refused(
+          draw + " är inte avgjord än: match " + std::to_string(event.number) +
+              (event.cancelled ? " är inställd och inte lottad än." : " har inget resultat än."),
+          kSettleCaption);
+    }
+    outcome.signs.push_back(event.outcome);
+  }
+  if (result.payouts.empty()) {
+    return Answer::Refused(
+        "Utdelningen för omgång " + std::to_string(result.drawNumber) + " är inte publicerad än.",
+        kSettleCaption);
+  }
+  for (const PrizePayout& payout : result.payouts) {
+    const bool paid =
+        std::any_of(rules.prizeLevels.begin(), rules.prizeLevels.end(),
+                    [&](const PrizeLevel& level) { return level.right == payout.right; });
+    if (!paid) {
+      // A level the game does not pay may be listed with nothing paid.
+      if (payout.amount == 0) continue;
+      return Answer::Refused("Tjänsten anger utdelning för " + std::to_string(payout.right) +
+                                 " rätt, en nivå som " + std::string(rules.name) + " inte har.",
+                             kSettleCaption);
+    }
+    outcome.payouts.push_back(
+        {payout.right, payout.winners, static_cast<int64_t>(std::llround(payout.amount * 100))});
+  }
+  return {std::move(outcome), {}};
 }
 
 Refusable<Settled> SettlePlayed(history::Database& database, const history::DrawOutcome& outcome) {

@@ -14,6 +14,7 @@
 #include "commands/refusal.h"
 #include "coupon/work.h"
 #include "document/coupon_document.h"
+#include "draw/draw_service.h"
 #include "history/history_database.h"
 
 namespace spelkub {
@@ -61,6 +62,13 @@ Refusable<std::vector<int>> ParseDrawSigns(std::string_view text, int32_t game);
 // level left out pays nothing), separated by blanks, commas or semicolons;
 // refused with the part that is wrong.
 Refusable<std::vector<history::LevelPayout>> ParsePayouts(std::string_view text, int32_t game);
+
+// A result fetched from the draw service as the draw's outcome: every sign
+// known (a cancelled match by its drawn sign) and the payouts published, each
+// at a level of the game. Refused, naming the first match still open or the
+// level that does not fit, otherwise; `source` is where it was fetched.
+Refusable<history::DrawOutcome> OutcomeOfFetchedResult(const DrawResult& result, int32_t game,
+                                                       std::string source);
 
 struct Settled {
   std::vector<history::Settlement> settlements;

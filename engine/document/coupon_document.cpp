@@ -411,6 +411,43 @@ int32_t ReadGoals(const toml::table& root) {
   return *goals;
 }
 
+int32_t ReadDraw(const toml::table& root) {
+  const toml::node* node = root.get("draw");
+  if (!node) return 0;
+  const int64_t draw = IntegerValue(*node, "draw");
+  if (draw < 1 || draw > kMostDraw) {
+    Refuse(LineOf(*node),
+           "\"draw\" ska vara ett omgångsnummer från 1 till " + std::to_string(kMostDraw));
+  }
+  return static_cast<int32_t>(draw);
+}
+
+// "1, 2, 5 eller 10".
+std::string StakesText(const GameRules& rules) {
+  std::string text;
+  for (size_t i = 0; i < rules.stakes.size(); ++i) {
+    if (i > 0) text += i + 1 == rules.stakes.size() ? " eller " : ", ";
+    text += std::to_string(rules.stakes[i]);
+  }
+  return text.empty() ? "1" : text;
+}
+
+std::string StakeProblem(int32_t game, int64_t stake) {
+  const GameRules& rules = Rules(game);
+  if (stake >= 1 && stake <= 1000 && TakesStake(rules, static_cast<int>(stake))) return {};
+  return std::string(rules.name) + " tar insatsen " + StakesText(rules) + " kr per rad";
+}
+
+int32_t ReadStake(const toml::table& root, int32_t game) {
+  const toml::node* node = root.get("stake");
+  if (!node) return 1;
+  const int64_t stake = IntegerValue(*node, "stake");
+  if (std::string problem = StakeProblem(game, stake); !problem.empty()) {
+    Refuse(LineOf(*node), "\"stake\": " + problem);
+  }
+  return static_cast<int32_t>(stake);
+}
+
 // The UTF-8 sequence starting at `i`, for naming a wrong sign.
 std::string_view CharacterAt(std::string_view text, size_t i) {
   size_t length = 1;
@@ -689,11 +726,13 @@ CouponDocument ReadDocument(const toml::table& root) {
                                 ", programmet läser format " +
                                 std::to_string(kCouponDocumentFormat));
   }
-  OnlyKeys(root,
-           {"format", "game", "goals", "pool", "conditions", "match", "odds_method", "snapshot"});
+  OnlyKeys(root, {"format", "game", "goals", "draw", "stake", "pool", "conditions", "match",
+                  "odds_method", "snapshot"});
   const int32_t game = ReadGame(root);
   CouponDocument document = NewCouponDocument(game);
   document.goals = ReadGoals(root);
+  document.draw = ReadDraw(root);
+  document.stake = ReadStake(root, game);
   ReadMatches(root, LineOf(*root.get("game")), document);
   ReadPool(root, document);
   ReadConditions(root, document);
@@ -855,6 +894,12 @@ std::string CouponDocumentProblem(const CouponDocument& document) {
   if (document.goals != kGoalsNone && GoalsText(document.goals).empty()) {
     return "Okänt antal mål";
   }
+  if (document.draw < 0 || document.draw > kMostDraw) {
+    return "Omgången ska vara ett heltal från 1 till " + std::to_string(kMostDraw);
+  }
+  if (std::string problem = StakeProblem(document.game, document.stake); !problem.empty()) {
+    return "Insatsen: " + problem;
+  }
   const int matches = MatchesInPlay(document.game);
   for (int match = 1; match <= matches; ++match) {
     const MatchValue& value = document.values.match[match - 1];
@@ -918,6 +963,8 @@ std::string CouponDocumentText(const CouponDocument& document) {
   WriteLine(text, "format", std::to_string(kCouponDocumentFormat));
   WriteLine(text, "game", QuotedText(Rules(document.game).option));
   if (document.goals != kGoalsNone) WriteLine(text, "goals", QuotedText(GoalsText(document.goals)));
+  if (document.draw != 0) WriteLine(text, "draw", std::to_string(document.draw));
+  if (document.stake != 1) WriteLine(text, "stake", std::to_string(document.stake));
   if (document.oddsMethod == OddsMethod::kPower)
     WriteLine(text, "odds_method", QuotedText("power"));
 
@@ -980,9 +1027,52 @@ void SetCouponFromDocument(const CouponDocument& document, CouponState& state) {
   }
 }
 
+namespace {
+
+// Whether two pools have the same row price, shares, levels and minimum.
+bool SamePoolRules(const PoolModel& a, const PoolModel& b) {
+  if (a.rowPrice != b.rowPrice || a.payoutShare != b.payoutShare ||
+      a.minimumPayout != b.minimumPayout || a.levels.size() != b.levels.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < a.levels.size(); ++i) {
+    if (a.levels[i].right != b.levels[i].right || a.levels[i].share != b.levels[i].share) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int32_t CouponDraw(const CouponDocument& document) {
+  if (document.draw > 0) return document.draw;
+  if (document.chosenSnapshot >= 0 &&
+      static_cast<size_t>(document.chosenSnapshot) < document.snapshots.size()) {
+    return document.snapshots[static_cast<size_t>(document.chosenSnapshot)].draw;
+  }
+  return 0;
+}
+
 void SetDocumentFromCoupon(const CouponState& state, CouponDocument& document) {
+  const GameRules& from = Rules(document.game);
+  const GameRules& to = Rules(state.Game);
+  if (!TakesStake(to, document.stake)) document.stake = 1;
+  // The old game's own pool becomes the new game's own, and so does any pool
+  // of another form (Topptipset's one level against four), with the turnover
+  // and jackpot kept; a pool the player changed, of the same form, keeps its
+  // shares, moved to the new game's numbers of right.
+  const bool tablePool =
+      from.game != to.game && (SamePoolRules(document.pool, PoolModelOf(from.game)) ||
+                               from.prizeLevels.size() != to.prizeLevels.size());
+  if (tablePool) {
+    PoolModel pool = PoolModelOf(to.game);
+    pool.turnover = document.pool.turnover;
+    pool.jackpot = document.pool.jackpot;
+    document.pool = std::move(pool);
+  }
   const int shift = MatchesInPlay(state.Game) - MatchesInPlay(document.game);
-  if (shift != 0) {
+  if (shift != 0 && !tablePool) {
     std::vector<PrizeLevel> moved;
     for (PrizeLevel level : document.pool.levels) {
       level.right += shift;

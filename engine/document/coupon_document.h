@@ -2,8 +2,12 @@
 // kept in a TOML file ending ".spelkub" that a person can read and edit.
 //
 //   format = 1                  # required; other versions are refused
-//   game = "stryktipset"        # required: stryktipset, europatipset or supertoto
+//   game = "stryktipset"        # required: a game's --game word (stryktipset, ...)
 //   goals = "0-1"               # the 13plus goals: 0-1, 2, 3 or F; absent or "" for none
+//   draw = 2841                 # the draw ("omgång") the rows are for, 1..999999;
+//                               # absent when not given
+//   stake = 5                   # kr per row, one of the game's stakes (Topptipset:
+//                               # 1, 2, 5 or 10); absent when 1
 //
 //   [pool]                      # optional, as are each of its keys
 //   row_price = 1.0             # kr, > 0
@@ -101,6 +105,8 @@ struct DrawSnapshot {
 struct CouponDocument {
   int32_t game = kStryktipset;
   int32_t goals = kGoalsNone;
+  int32_t draw = 0;  // 0: not given
+  int32_t stake = 1;
   std::array<bool, kCellCount> marks{};  // by CellIndex
   MatchValues values;
   PoolModel pool = PoolModelOf(kStryktipset);
@@ -123,6 +129,12 @@ struct CouponDocument {
 
 // A fresh document for a game: nothing marked or entered, the game's pool.
 CouponDocument NewCouponDocument(int32_t game);
+
+inline constexpr int32_t kMostDraw = 999999;
+
+// The draw the coupon's rows are for: its own `draw`, else the chosen
+// snapshot's; 0 when neither says.
+int32_t CouponDraw(const CouponDocument& document);
 
 struct DocumentResult {
   std::optional<CouponDocument> document;

@@ -74,6 +74,9 @@ void ChooseSnapshot(CouponDocument& document, int index) {
     }
   }
   if (snapshot.turnover > 0) document.pool.turnover = snapshot.turnover;
+  // A snapshot without a jackpot (the jackpot answer failed or named none)
+  // leaves the one typed.
+  if (!std::isnan(snapshot.jackpot)) document.pool.jackpot = snapshot.jackpot;
 }
 
 StreckMove StreckMoveOf(const CouponDocument& document, int match) {

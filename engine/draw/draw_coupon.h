@@ -23,10 +23,10 @@ DrawSnapshot SnapshotOfDraw(const Draw& draw, std::string time, std::string sour
 std::string PutDrawInDocument(const Draw& draw, const DrawSnapshot& snapshot,
                               CouponDocument& document);
 
-// The coupon's values from snapshot `index`: its odds, streck and turnover,
-// and the chances its odds imply by the document's odds method (in percent;
-// none for a match without odds). The marks, results and the rest of the pool
-// stay.
+// The coupon's values from snapshot `index`: its odds, streck, turnover and
+// jackpot, and the chances its odds imply by the document's odds method (in
+// percent; none for a match without odds). The marks, results and the rest of
+// the pool stay.
 void ChooseSnapshot(CouponDocument& document, int index);
 
 // How the chosen snapshot's streck of match `match` (1-based) moved, in

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <nlohmann/json.hpp>
 
 namespace spelkub {
@@ -559,20 +560,20 @@ DrawParse<DrawResult> ParseDrawResult(std::string_view text, int drawNumber, int
   });
 }
 
-DrawParse<double> ParseJackpot(std::string_view text, const DrawProduct& product, int drawNumber) {
-  return Parsed<double>([&] {
+DrawParse<std::vector<JackpotEntry>> ParseJackpots(std::string_view text) {
+  return Parsed<std::vector<JackpotEntry>>([&] {
     const Json answer = ParseAnswer(text);
     const Json& jackpots = Required(answer, "", "jackpots");
     if (!jackpots.is_array()) RefuseKind("jackpots", "en lista", jackpots);
-    double sum = 0;
+    std::vector<JackpotEntry> read;
     for (size_t i = 0; i < jackpots.size(); ++i) {
       const std::string at = Indexed("jackpots", i);
       ExpectObject(jackpots[i], at);
-      const int id =
+      JackpotEntry entry;
+      entry.productId =
           Integer(Required(jackpots[i], at, "productId"), Join(at, "productId"), 0, 1'000'000);
-      const int number =
+      entry.drawNumber =
           Integer(Required(jackpots[i], at, "drawNumber"), Join(at, "drawNumber"), 0, 10'000'000);
-      if (id != product.productId || number != drawNumber) continue;
       const std::string amountsAt = Join(at, "jackpots");
       const Json& amounts = Required(jackpots[i], at, "jackpots");
       if (!amounts.is_array()) RefuseKind(amountsAt, "en lista", amounts);
@@ -581,11 +582,43 @@ DrawParse<double> ParseJackpot(std::string_view text, const DrawProduct& product
         ExpectObject(amounts[j], one);
         const double amount = NumberIn(Required(amounts[j], one, "jackpotAmount"),
                                        Join(one, "jackpotAmount"), 0, kMaxAmount);
-        if (!std::isnan(amount)) sum += amount;
+        if (!std::isnan(amount)) entry.amount += amount;
       }
+      if (entry.amount > kMaxAmount)
+        RefuseField(amountsAt, "summan " + NumberText(entry.amount) + " är orimligt stor");
+      read.push_back(entry);
     }
-    return sum;
+    return read;
   });
+}
+
+double JackpotOf(const std::vector<JackpotEntry>& entries, const DrawProduct& product,
+                 int drawNumber) {
+  double sum = kNoValue;
+  for (const JackpotEntry& entry : entries) {
+    if (entry.productId != product.productId || entry.drawNumber != drawNumber) continue;
+    sum = (std::isnan(sum) ? 0 : sum) + entry.amount;
+  }
+  return sum;
+}
+
+std::vector<int> JackpotDrawNumbers(const std::vector<JackpotEntry>& entries,
+                                    const DrawProduct& product) {
+  std::vector<int> numbers;
+  for (const JackpotEntry& entry : entries) {
+    if (entry.productId == product.productId && entry.drawNumber > 0 &&
+        std::find(numbers.begin(), numbers.end(), entry.drawNumber) == numbers.end()) {
+      numbers.push_back(entry.drawNumber);
+    }
+  }
+  std::sort(numbers.begin(), numbers.end(), std::greater<>());
+  return numbers;
+}
+
+DrawParse<double> ParseJackpot(std::string_view text, const DrawProduct& product, int drawNumber) {
+  DrawParse<std::vector<JackpotEntry>> entries = ParseJackpots(text);
+  if (!entries.value) return {std::nullopt, std::move(entries.error)};
+  return {JackpotOf(*entries.value, product, drawNumber), {}};
 }
 
 }  // namespace spelkub

@@ -131,9 +131,31 @@ DrawParse<Draw> ParseDraw(std::string_view text, int drawNumber, int matches);
 // `matches` right, each once).
 DrawParse<DrawResult> ParseDrawResult(std::string_view text, int drawNumber, int matches);
 
-// The jackpot of a product's draw (/draw/1/jackpots), kr: the sum of the
-// amounts listed for it; 0 when none is.
+// A jackpot the service lists (/draw/1/jackpots): a product's draw and the
+// sum of the amounts listed for it, kr.
+struct JackpotEntry {
+  int productId = 0;
+  int drawNumber = 0;
+  double amount = 0;
+};
+
+// Every entry of the jackpot answer, in its order; every field is checked.
+DrawParse<std::vector<JackpotEntry>> ParseJackpots(std::string_view text);
+
+// The jackpot of a product's draw, kr: the sum of the amounts listed for it
+// (0 when its entry lists none); NaN (kNoValue) when the answer has no entry
+// for that draw.
 DrawParse<double> ParseJackpot(std::string_view text, const DrawProduct& product, int drawNumber);
+
+// The jackpot of a product's draw among entries already read; NaN when none
+// is listed.
+double JackpotOf(const std::vector<JackpotEntry>& entries, const DrawProduct& product,
+                 int drawNumber);
+
+// The draw numbers the entries name for the product, highest first: where a
+// product that lists no draws (Topptipset) is looked for.
+std::vector<int> JackpotDrawNumbers(const std::vector<JackpotEntry>& entries,
+                                    const DrawProduct& product);
 
 // A number as the service writes it: "2,45", "12 345 678,00" (spaces, also
 // no-break ones, between digit groups); NaN for "" (none given); nullopt for
