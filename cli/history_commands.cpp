@@ -148,6 +148,10 @@ int Refuse(Output& output, std::string_view text) {
 int Record(const HistoryOptions& options, history::Database& database, Output& output) {
   Refusable<RecordInput> input = ReadPlayedRows(options.values.at("--record"));
   if (!input.value) return Refuse(output, input.refusal.text);
+  if (input.value->draw > 0 && input.value->draw != *Draw(options)) {
+    return Refuse(output, "Filen lämnas in på omgång " + std::to_string(input.value->draw) +
+                              ", inte " + std::to_string(*Draw(options)) + ".");
+  }
   input.value->draw = *Draw(options);
   if (const auto close = options.values.find("--close"); close != options.values.end()) {
     input.value->closeTime = close->second;

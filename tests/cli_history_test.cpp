@@ -78,5 +78,31 @@ TEST(CompanionHistory, MLinesAreOneLinePerProductAndRecordAsTheirRows) {
   EXPECT_EQ(recorded.err, "Bokförd: Stryktipset omgång 2, 6 rader, 6,00 kr.\n");
 }
 
+// A game handed in with its draw and stake: the saved file reads back (E rows
+// and M lines), and --record takes the stake every row cost and the file's
+// draw, refusing another.
+TEST(CompanionHistory, AHandInWithDrawAndStakeSavesAndRecordsAtItsStake) {
+  TempFolder folder("cli_history");
+  const std::string db = folder.Path("h.sqlite").string();
+  const std::vector<std::string> marks = {"1X", "1", "1", "1", "1", "1", "1", "2"};
+  for (const bool mLines : {false, true}) {
+    const std::string handIn = folder.Path(mLines ? "m.txt" : "e.txt").string();
+    std::vector<std::string> args = {"--game", "topptipset-stryk", "--draw", "2841", "--stake",
+                                     "5",      "--upload",         "-o",     handIn};
+    if (mLines) args.push_back("--m-lines");
+    args.insert(args.end(), marks.begin(), marks.end());
+    const auto saved = RunCompanion(args);
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    EXPECT_EQ(saved.err, "spelkub_rader: Sparade 1 fil: " + handIn + "\n");
+    EXPECT_TRUE(testing::ReadFile(handIn).starts_with("Topptipset,Stryk,Omg=2841,Insats=5\r\n"));
+    const auto other = RunCompanion({"--record", handIn, "--draw", "2842", "--database", db});
+    EXPECT_EQ(other.status, 1);
+    EXPECT_EQ(other.err, "spelkub_rader: Filen lämnas in på omgång 2841, inte 2842.\n");
+    const auto recorded = RunCompanion({"--record", handIn, "--draw", "2841", "--database", db});
+    ASSERT_EQ(recorded.status, 0) << recorded.err;
+    EXPECT_EQ(recorded.err, "Bokförd: Topptipset Stryk omgång 2841, 2 rader, 10,00 kr.\n");
+  }
+}
+
 }  // namespace
 }  // namespace spelkub

@@ -311,16 +311,20 @@ TEST(ParseJackpot, SumsTheAmountsOfTheProductsDraw) {
             "Fel i svaret, fältet jackpots[2].productId: väntade ett heltal, fick texten \"1\"");
 }
 
-// The draw numbers a product is looked for at: its entries', highest first,
-// each once.
+// The draw numbers a product is looked for at: its entries', highest first.
+// A product's draw listed twice is refused: its jackpot would be unclear (and
+// summed, could pass what a coupon document holds).
 TEST(ParseJackpot, NamesTheDrawsOfAProduct) {
   Json answer = test::JackpotsBody();
   answer["jackpots"].push_back(
-      {{"productId", 1}, {"drawNumber", 4929}, {"jackpots", Json::array()}});
+      {{"productId", 1}, {"drawNumber", 4925}, {"jackpots", Json::array()}});
   const std::vector<JackpotEntry> entries = ParseJackpots(answer.dump()).value.value();
   ASSERT_EQ(entries.size(), 4u);
   EXPECT_EQ(JackpotDrawNumbers(entries, *DrawProductOf("stryktipset")),
-            (std::vector<int>{4930, 4929}));
+            (std::vector<int>{4930, 4929, 4925}));
+  answer["jackpots"][3]["drawNumber"] = 4929;
+  EXPECT_EQ(ParseJackpots(answer.dump()).error,
+            "Fel i svaret, fältet jackpots[3]: produkt 1 omgång 4929 finns två gånger");
   EXPECT_EQ(JackpotDrawNumbers(entries, *DrawProductOf("europatipset")), (std::vector<int>{4929}));
   EXPECT_TRUE(JackpotDrawNumbers(entries, *DrawProductOf("topptipset")).empty());
   EXPECT_DOUBLE_EQ(JackpotOf(entries, *DrawProductOf("stryktipset"), 4929), 10500000.0);

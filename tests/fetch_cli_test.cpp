@@ -177,7 +177,7 @@ TEST_F(FetchCliTest, ADrawWithoutItsJackpotIsFetchedWithALineSayingSo) {
   const std::string base = server.Base();
   Json otherDraw = test::JackpotsBody();
   otherDraw["jackpots"][0]["drawNumber"] = 4928;
-  otherDraw["jackpots"][2]["drawNumber"] = 4928;
+  otherDraw["jackpots"][2]["drawNumber"] = 4927;
   Json wrongType = test::JackpotsBody();
   wrongType["jackpots"][0]["jackpots"][0]["jackpotAmount"] = Json::object();
   const auto served = [](int status, std::string body, bool cut = false) {

@@ -66,6 +66,76 @@ TEST_F(HistoryToolsTest, ARememberedNoAsksNoMore) {
   EXPECT_EQ(Database().Setting(tools::kRecordChoiceKey), "nej");
 }
 
+// A remembered "Bokför" records the next saved coupon without asking when
+// its draw is known (here the coupon's own draw): the dialog only shows the
+// recording, with "Avbryt", and closes by itself.
+TEST_F(HistoryToolsTest, ARememberedYesRecordsWithoutAsking) {
+  document = NewCouponDocument(kStryktipset);
+  onDialog = [](QDialog& dialog) {
+    auto& record = dynamic_cast<tools::RecordDialog&>(dialog);
+    dialog.findChild<QCheckBox*>(QStringLiteral("Kom ihåg mitt val"))->setChecked(true);
+    dialog.findChild<QSpinBox*>(QStringLiteral("Omgång"))->setValue(4711);
+    QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("Bokför")), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor(record.RecordWorker()));
+  };
+  tools::HandInCommand(Host());
+  EXPECT_EQ(Database().Setting(tools::kRecordChoiceKey), "ja");
+
+  document.draw = 4712;
+  int asked = 0;
+  onDialog = [&asked](QDialog& dialog) {
+    auto& record = dynamic_cast<tools::RecordDialog&>(dialog);
+    // No question: no "Kom ihåg mitt val", and the recording already runs.
+    EXPECT_EQ(dialog.findChild<QCheckBox*>(QStringLiteral("Kom ihåg mitt val")), nullptr);
+    EXPECT_EQ(dialog.findChild<QSpinBox*>(QStringLiteral("Omgång"))->value(), 4712);
+    asked += record.RecordWorker().Running() ? 0 : 1;
+    ASSERT_TRUE(WaitFor(record.RecordWorker()));
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  };
+  platform.messages.clear();
+  tools::HandInCommand(Host());
+  EXPECT_EQ(asked, 0);
+  const std::vector<history::PlayedSummary> list = Database().List();
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0].draw + list[1].draw, 4711 + 4712);
+  ASSERT_EQ(platform.messages.size(), 2u);
+  EXPECT_EQ(platform.messages[1].text,
+            QStringLiteral("Bokförd: Stryktipset omgång 4712, 2 rader, 2,00 kr."));
+
+  // Without a known draw the remembered choice cannot record: it asks.
+  document.draw = 0;
+  bool offered = false;
+  onDialog = [&offered](QDialog& dialog) {
+    offered = dialog.findChild<QCheckBox*>(QStringLiteral("Kom ihåg mitt val")) != nullptr &&
+              !dynamic_cast<tools::RecordDialog&>(dialog).RecordWorker().Running();
+    dialog.reject();
+  };
+  tools::HandInCommand(Host());
+  EXPECT_TRUE(offered);
+  EXPECT_EQ(Database().List().size(), 2u);
+}
+
+// A coupon handed in at a dearer stake is recorded at what its rows cost.
+TEST_F(HistoryToolsTest, TheStakeOfTheHandInIsWhatIsRecorded) {
+  state.Game = kTopptipset;
+  document = NewCouponDocument(kTopptipset);
+  document.draw = 2841;
+  document.stake = 5;
+  rowList = "Topptipset,Omg=2841,Insats=5\r\nE,1,1,1,1,1,1,1,2\r\nE,X,1,1,1,1,1,1,2\r\n";
+  onDialog = [](QDialog& dialog) {
+    auto& record = dynamic_cast<tools::RecordDialog&>(dialog);
+    EXPECT_EQ(dialog.findChild<QSpinBox*>(QStringLiteral("Omgång"))->value(), 2841);
+    QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("Bokför")), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor(record.RecordWorker()));
+  };
+  tools::HandInCommand(Host());
+  ASSERT_EQ(platform.writes.size(), 1u);
+  const std::vector<history::PlayedSummary> list = Database().List();
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].draw, 2841);
+  EXPECT_EQ(list[0].stakeOre, 2 * 500);
+}
+
 TEST_F(HistoryToolsTest, WithoutADrawNothingIsRecorded) {
   onDialog = [](QDialog& dialog) {
     QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("Bokför")), Qt::LeftButton);

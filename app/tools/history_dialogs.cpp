@@ -26,6 +26,7 @@
 #include "app/tools/worker.h"
 #include "coupon/games.h"
 #include "draw/draw_service.h"
+#include "handin/handin.h"
 #include "history/history_database.h"
 #include "io/save_file.h"
 #include "net/draw_client.h"
@@ -601,13 +602,20 @@ void OfferToRecord(const ToolHost& host, const HandInFiles& files, const HandInS
   input.game = files.game;
   input.source = std::string(history::kSourceHandIn);
   if (host.document.game == files.game) input.document = host.document;
+  input.draw = files.ticket.draw > 0 ? files.ticket.draw
+               : input.document      ? CouponDraw(*input.document)
+                                     : 0;
+  // A dearer stake is what every row cost, and what it pays in proportion.
+  if (files.ticket.stake > 1) input.rowPriceOre = RowPriceOre(files.game) * files.ticket.stake;
+  const bool always = choice == "ja" && input.draw > 0;
   for (size_t i = 0; i < files.split.files.size() && i < saved.names.size(); ++i) {
     const HandInFile& file = files.split.files[i];
     input.rows.insert(input.rows.end(), file.rows.begin(), file.rows.end());
     input.files.push_back({saved.names[i], i < saved.sha256.size() ? saved.sha256[i] : "",
                            static_cast<int64_t>(file.rows.size())});
   }
-  RecordDialog dialog(std::move(input), databasePath, true, host.window);
+  RecordDialog dialog(std::move(input), databasePath, !always, host.window);
+  if (always) dialog.RecordNow();
   RunToolDialog(dialog);
   if (dialog.Remember() && (dialog.Result() || dialog.Declined())) {
     try {

@@ -46,6 +46,10 @@ class RecordDialog : public QDialog {
   ~RecordDialog() override;
 
   Worker& RecordWorker() { return *worker_; }
+  // Starts recording at once, as "Bokför" does: for the player's remembered
+  // "always", the dialog only shows the progress and "Avbryt", and closes
+  // itself when the coupon is recorded.
+  void RecordNow() { Record(); }
   // After the dialog: the recorded coupon's report, or empty.
   const std::optional<Recorded>& Result() const { return result_; }
   const std::string& Refused() const { return refused_; }
@@ -156,8 +160,10 @@ class HistoryDialog : public QDialog {
   std::vector<history::PlayedSummary> list_;
 };
 
-// After a successful hand-in save: offers to record the saved rows, unless
-// the player said to remember "Bokför inte".
+// After a successful hand-in save: offers to record the saved rows (for the
+// coupon's draw, at its row stake), unless the player said to remember
+// "Bokför inte". A remembered "Bokför" records them without asking when the
+// draw is known, and asks for the draw when it is not.
 void OfferToRecord(const ToolHost& host, const HandInFiles& files, const HandInSaved& saved);
 // "Bokför spelad kupong...": hand-in files someone already uploaded.
 void RecordPlayedCommand(const ToolHost& host);

@@ -77,7 +77,17 @@ Refusable<RecordInput> ReadPlayedFiles(std::span<const std::string> paths) {
     if (i > 0 && read.content->game != input.game) {
       return Answer::Refused("Filerna är från olika spel.", kRecordCaption);
     }
+    // The draw and the row stake the header hands the rows in with.
+    const std::optional<int64_t> price =
+        read.content->stake > 1
+            ? std::optional<int64_t>(RowPriceOre(read.content->game) * read.content->stake)
+            : std::nullopt;
+    if (i > 0 && (read.content->draw != input.draw || price != input.rowPriceOre)) {
+      return Answer::Refused("Filerna har olika omgång eller insats.", kRecordCaption);
+    }
     input.game = read.content->game;
+    input.draw = read.content->draw;
+    input.rowPriceOre = price;
     input.files.push_back(
         {paths[i], history::Sha256Hex(*bytes), static_cast<int64_t>(read.content->rows.size())});
     input.rows.insert(input.rows.end(), read.content->rows.begin(), read.content->rows.end());

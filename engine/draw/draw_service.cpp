@@ -586,6 +586,12 @@ DrawParse<std::vector<JackpotEntry>> ParseJackpots(std::string_view text) {
       }
       if (entry.amount > kMaxAmount)
         RefuseField(amountsAt, "summan " + NumberText(entry.amount) + " är orimligt stor");
+      for (const JackpotEntry& earlier : read) {
+        if (earlier.productId == entry.productId && earlier.drawNumber == entry.drawNumber) {
+          RefuseField(at, "produkt " + std::to_string(entry.productId) + " omgång " +
+                              std::to_string(entry.drawNumber) + " finns två gånger");
+        }
+      }
       read.push_back(entry);
     }
     return read;

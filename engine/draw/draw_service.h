@@ -139,7 +139,8 @@ struct JackpotEntry {
   double amount = 0;
 };
 
-// Every entry of the jackpot answer, in its order; every field is checked.
+// Every entry of the jackpot answer, in its order; every field is checked,
+// and a product's draw listed twice is refused.
 DrawParse<std::vector<JackpotEntry>> ParseJackpots(std::string_view text);
 
 // The jackpot of a product's draw, kr: the sum of the amounts listed for it

@@ -110,7 +110,10 @@ HandInRead ReadHandInText(std::string_view text) {
   if (!hasM) {
     ReadResult read = ReadCouponText(text);
     if (!read.coupon) return {std::nullopt, read.error};
-    if (read.coupon->headerForm != HeaderForm::kProductName) {
+    // The product's name alone, or with the draw and the stake for a game
+    // whose form carries them ("Topptipset,Omg=2841,Insats=5").
+    if (read.coupon->headerForm != HeaderForm::kProductName &&
+        read.coupon->headerForm != HeaderForm::kHandIn) {
       return {std::nullopt,
               "Filen är ingen inlämningsfil: den ska börja med spelets namn, som "
               "\"Stryktipset\"."};
@@ -119,9 +122,18 @@ HandInRead ReadHandInText(std::string_view text) {
     content.game = read.coupon->game;
     content.lines = static_cast<int64_t>(read.coupon->rows.size());
     content.rows = std::move(read.coupon->rows);
+    content.draw = read.coupon->draw;
+    content.stake = read.coupon->stake;
     return {std::move(content), {}};
   }
   const GameRules* rules = GameOfProduct(lines[first]);
+  ReadResult header;
+  if (rules == nullptr) {
+    // A game handed in with its draw and stake: "Topptipset,Omg=2841,Insats=5".
+    header = ReadCouponText(lines[first]);
+    if (header.coupon && header.coupon->headerForm == HeaderForm::kHandIn)
+      rules = &Rules(header.coupon->game);
+  }
   if (rules == nullptr) {
     return {std::nullopt, Line(static_cast<int64_t>(first) + 1,
                                "väntade spelets namn, som \"Stryktipset\", före M-raderna")};
@@ -129,6 +141,10 @@ HandInRead ReadHandInText(std::string_view text) {
   HandInContent content;
   content.game = rules->game;
   content.form = HandInForm::kMLines;
+  if (header.coupon) {
+    content.draw = header.coupon->draw;
+    content.stake = header.coupon->stake;
+  }
   for (size_t i = first + 1; i < lines.size(); ++i) {
     const int64_t number = static_cast<int64_t>(i) + 1;
     if (Blank(lines[i])) continue;

@@ -21,6 +21,10 @@ struct HandInContent {
   HandInForm form = HandInForm::kRows;
   int64_t lines = 0;            // rows or M lines in the file
   std::vector<PackedRow> rows;  // every row, an M line's expanded match 1 fastest
+  // From the header of a game handed in with them: the draw and the row stake
+  // in kr (0 when the header has none).
+  int draw = 0;
+  int stake = 0;
 };
 
 struct HandInRead {
