@@ -4,7 +4,7 @@
 // rows (ComputeSystemValue, what --value takes for them). peak_MB: resident
 // memory the selection adds, measured in a child process, beside
 // value_peak_MB, what the exact value of the whole system (every row) adds.
-//   build/bench/select_bench
+//   build/bench/select_bench [--benchmark_filter=Full13]
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "coupon/games.h"
 #include "outcome_pass.h"
 #include "resident_peak.h"
 #include "select/select_rows.h"
@@ -28,7 +29,9 @@ using bench::PeakMbBeyond;
 using bench::OutcomePassMs;
 using bench::Power3;
 
-ValueModel BenchModel(int matches) {
+// Matches with random chances, the public following them with errors of
+// its own; the pool of `game`, or for no game the default pool of `matches`.
+ValueModel BenchModel(int matches, int32_t game = -1) {
   std::mt19937_64 random(2024);
   std::uniform_real_distribution<double> percent(5, 70);
   MatchValues values;
@@ -40,8 +43,8 @@ ValueModel BenchModel(int matches) {
           values.match[m].chance[sign] * (0.6 + 0.8 * (random() % 100) / 100.0);
     }
   }
-  PoolModel pool = DefaultPoolModel(matches);
-  pool.turnover = 30e6;
+  PoolModel pool = game >= 0 ? PoolModelOf(game) : DefaultPoolModel(matches);
+  pool.turnover = game == kTopptipset ? 1.5e6 : 30e6;
   std::string error;
   return *MakeValueModel(values, matches, pool, &error);
 }
@@ -56,8 +59,8 @@ System FullSystem(int matches) {
   return System(shape);
 }
 
-void Select(benchmark::State& bench, int matches, int64_t budget, int right) {
-  const ValueModel model = BenchModel(matches);
+void Select(benchmark::State& bench, int matches, int64_t budget, int right, int32_t game = -1) {
+  const ValueModel model = BenchModel(matches, game);
   const System system = FullSystem(matches);
   SelectOptions options;
   options.budgetRows = budget;
@@ -86,13 +89,66 @@ void Select(benchmark::State& bench, int matches, int64_t budget, int right) {
       [&] { benchmark::DoNotOptimize(ComputeSystemValue(model, every)->expectedReturn); });
 }
 
+// The cases: 13 matches at 1 000 and 100 rows, Supertoto's 14 at
+// 1 000, Topptipset's 8 (6 561 rows) at 500; every objective.
 BENCHMARK_CAPTURE(Select, Full13Return1000, 13, 1000, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Full13AtLeast13_1000, 13, 1000, 13)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Full13AtLeast12_1000, 13, 1000, 12)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Full13AtLeast11_1000, 13, 1000, 11)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Full13AtLeast10_1000, 13, 1000, 10)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK_CAPTURE(Select, Full13Return100, 13, 100, 0)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Full13AtLeast13_100, 13, 100, 13)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Full13AtLeast12_100, 13, 100, 12)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Full13AtLeast11_100, 13, 100, 11)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Full13AtLeast10_100, 13, 100, 10)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(Select, Full14Return1000, 14, 1000, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Full14AtLeast14_1000, 14, 1000, 14)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Full14AtLeast13_1000, 14, 1000, 13)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Full14AtLeast12_1000, 14, 1000, 12)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Full14AtLeast11_1000, 14, 1000, 11)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Topptipset8Return500, 8, 500, 0, kTopptipset)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Topptipset8AtLeast8_500, 8, 500, 8, kTopptipset)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Topptipset8AtLeast7_500, 8, 500, 7, kTopptipset)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Topptipset8AtLeast6_500, 8, 500, 6, kTopptipset)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Select, Topptipset8AtLeast5_500, 8, 500, 5, kTopptipset)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -8,9 +8,11 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/rader.h"
 #include "commands/select_command.h"
 #include "coupon/games.h"
 #include "coupon/shown_text.h"
+#include "handin/handin.h"
 
 namespace spelkub::cli {
 
@@ -30,6 +32,9 @@ constexpr std::string_view kSelectHelp =
     "  --guarantee G      raderna ger garantin G rätt över systemets alla utfall (kontrolleras):\n"
     "                     de börjar från en täckning, den bästa efter målet som ryms i budgeten\n"
     "  --min-distance D   minst D tecken skiljer två rader (de som väljs efter värde)\n"
+    "  --stake S          insatsen per rad i kr där spelet tar insatser (topptipset): varje\n"
+    "                     rad räknas S gånger, som vid --value; budget i kr köper rader till\n"
+    "                     radpriset gånger S\n"
     "  Raderna skrivs som vid generering, rapporten på standard fel: målet för de valda\n"
     "  raderna, för lika många rader från \"Antal Rader\" och för de rader som är bäst var\n"
     "  för sig. Med --tsv skrivs rapporten maskinläsbart på standard ut (nyckel, valda,\n"
@@ -140,12 +145,14 @@ std::string CheckSelectOptions(const std::vector<std::string_view>& given, const
                                            "--condition",
                                            "--max-broken",
                                            "--no-coupon-conditions",
+                                           "--stake",
                                            "-o",
                                            "--tsv"};
   for (const std::string_view name : given) {
     if (std::find(std::begin(kAllowed), std::end(kAllowed), name) == std::end(kAllowed)) {
       return "--select tar bara --budget, --guarantee, --min-distance, --game, --13plus, "
-             "--coupon, --chances, --streck, --turnover, villkoren, -o och --tsv, inte " +
+             "--coupon, --chances, --streck, --turnover, villkoren, --stake, -o och --tsv, "
+             "inte " +
              std::string(name);
     }
   }
@@ -161,6 +168,11 @@ std::string CheckSelectOptions(const std::vector<std::string_view>& given, const
   if (options.select.minDistance > matches) {
     return "--min-distance " + std::to_string(options.select.minDistance) + ": " +
            std::string(Rules(options.game).name) + " har " + std::to_string(matches) + " matcher";
+  }
+  if (const GameRules& rules = Rules(options.game); !TakesStake(rules, StakeOf(options))) {
+    return "--stake " + std::to_string(options.stake) + ": " + std::string(rules.name) +
+           (rules.stakes.empty() ? " spelas bara med insatsen 1 kr per rad"
+                                 : " tar insatsen " + StakeList(rules) + " kr per rad");
   }
   if (options.value.tsv && !options.outputPath)
     return "--select med --tsv skriver rapporten på standard ut: ange -o FILE för raderna";
@@ -179,7 +191,7 @@ int Select(const Options& options, Output& output) {
   input.state = MakeCouponState(options);
   input.state.Reduction = kReductionNone;
   input.plus13 = Plus13Of(options);
-  input.value = {options.game, made.document.values, made.document.pool};
+  input.value = {options.game, made.document.values, made.document.pool, StakeOf(options)};
   input.conditions = std::move(conditions.input);
   input.objective = *ObjectiveOf(options.select.objective, Rules(options.game).matches);
   ReadBudget(options.select.budget, input);

@@ -127,6 +127,68 @@ TEST_F(SelectCliTest, ReportedFiguresAreTheValueOfTheRowsWritten) {
   }
 }
 
+// Every game: what --select reports of the rows it wrote is --value of them,
+// figure by figure, for E(S) and the lowest level's chance, and with
+// Topptipset's stake of 5 kr a row on both sides.
+TEST(SelectCliGames, ReportedFiguresAreTheValueOfTheRowsWrittenInEveryGame) {
+  TempFolder folder{"select_cli_games"};
+  const struct {
+    int32_t game;
+    const char* option;
+    int free;  // matches with all three signs, the first ones
+    std::vector<std::string> extra;
+  } games[] = {{kStryktipset, "stryktipset", 8, {}},
+               {kSupertoto, "supertoto", 8, {}},
+               {kTopptipset, "topptipset", 8, {"--stake", "5"}}};
+  for (const auto& game : games) {
+    const int matches = Rules(game.game).matches;
+    const ValueInput input = testing::RandomValueInput(31 + game.game, game.game);
+    std::vector<std::string> values{"--game",     game.option,
+                                    "--chances",  NumbersText(input.values, matches, true),
+                                    "--streck",   NumbersText(input.values, matches, false),
+                                    "--turnover", MachineNumber(input.pool.turnover)};
+    values.insert(values.end(), game.extra.begin(), game.extra.end());
+    std::vector<std::string> marks;
+    for (int m = 0; m < matches; ++m) marks.push_back(m < game.free ? "1X2" : "1");
+    std::vector<std::string> objectives{"return"};
+    for (const int right : {matches, matches - 3})
+      objectives.push_back(std::string(1, 'p').append(std::to_string(right)));
+    for (const std::string& objective : objectives) {
+      SCOPED_TRACE(std::string(game.option).append(" ").append(objective));
+      const std::string rows = (folder.path() / objective).string();
+      std::vector<std::string> select{"--select", objective, "--budget", "60", "--tsv", "-o", rows};
+      select.insert(select.end(), values.begin(), values.end());
+      select.insert(select.end(), marks.begin(), marks.end());
+      const auto selected = RunCompanion(select);
+      ASSERT_EQ(selected.status, 0) << selected.err;
+      const auto report = TsvTable(selected.out);
+      EXPECT_EQ(RowsOfFile(rows).size(), 60u);
+      std::vector<std::string> value{"--value", rows, "--tsv"};
+      value.insert(value.end(), values.begin() + 2, values.end());  // the file names the game
+      const auto valued = RunCompanion(value);
+      ASSERT_EQ(valued.status, 0) << valued.err;
+      const auto exact = TsvTable(valued.out);
+      int compared = 0;
+      for (const auto& [key, cells] : exact) {
+        if (key == "likeliest" || key.starts_with("likeliest_payout") || key.starts_with("scaled"))
+          continue;
+        SCOPED_TRACE(key);
+        ASSERT_TRUE(report.contains(key));
+        const double reported = std::strtod(report.at(key).at(0).c_str(), nullptr);
+        const double truth = std::strtod(cells.at(0).c_str(), nullptr);
+        EXPECT_NEAR(reported, truth, 1e-9 * std::max(1.0, std::abs(truth)));
+        ++compared;
+      }
+      // Rows, cost, each paid level's chance (Topptipset pays 8 right only),
+      // E(S), öre per row.
+      EXPECT_EQ(compared, game.game == kTopptipset ? 5 : 8);
+      if (!game.extra.empty()) {
+        EXPECT_EQ(report.at("cost_kr").at(0), "300");
+      }
+    }
+  }
+}
+
 TEST_F(SelectCliTest, GuaranteeHoldsOverEveryOutcomeAndStartsFromACover) {
   Prepare(12, 6);
   const std::string rows = Path("garanti.txt");
@@ -202,6 +264,8 @@ TEST_F(SelectCliTest, MalformedOptionsAreRefusedWithExitTwo) {
       {{"--select", "return", "--budget", "5", "--tsv"}, "ange -o FILE för raderna"},
       {{"--select", "return", "--budget", "5", "--min-distance", "x"}, "--min-distance tar"},
       {{"--select", "return", "--budget", "5", "--rows", "3"}, "--select tar bara"},
+      {{"--select", "return", "--budget", "5", "--stake", "2"},
+       "--stake 2: Stryktipset spelas bara med insatsen 1 kr per rad"},
   };
   for (const auto& c : cases) {
     const auto run = RunCompanion(Args(c.args));

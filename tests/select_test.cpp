@@ -251,6 +251,48 @@ TEST(SelectRows, EachRowTakenHadTheLargestGainAtItsStep) {
   }
 }
 
+// With every sign equally likely, rows tie everywhere (the oracle's sums of
+// equal chances depend only on how many outcomes they hold): each row taken
+// is the first in the system among those of the largest gain.
+TEST(SelectRows, TiesGoToTheRowFirstInTheSystem) {
+  for (int n = 4; n <= 6; ++n) {
+    std::mt19937_64 random(300 + n);
+    ValueModel model = RandomModel(n, random);
+    for (int m = 0; m < n; ++m) model.chance[m] = {1.0 / 3, 1.0 / 3, 1.0 / 3};
+    const System system = RandomSystem(n, 400, random);
+    const std::vector<PackedRow> rows = SystemRows(system);
+    for (const SelectObjective& objective : ObjectivesOf(n)) {
+      if (objective.goal != SelectGoal::kAtLeast) continue;
+      SCOPED_TRACE("matches " + std::to_string(n) + ", objective " +
+                   std::to_string(objective.right));
+      const Oracle oracle(model, objective);
+      SelectOptions options;
+      options.objective = objective;
+      options.budgetRows = 9;
+      const auto result = SelectRows(model, system, options);
+      ASSERT_TRUE(result.has_value());
+      std::vector<PackedRow> chosen;
+      for (const PackedRow taken : result->rows) {
+        const double before = oracle.Value(chosen);
+        double best = -1;
+        PackedRow first = 0;
+        for (const PackedRow other : rows) {
+          if (std::find(chosen.begin(), chosen.end(), other) != chosen.end()) continue;
+          chosen.push_back(other);
+          const double gain = oracle.Value(chosen) - before;
+          chosen.pop_back();
+          if (gain > best) {
+            best = gain;
+            first = other;
+          }
+        }
+        EXPECT_EQ(taken, first);
+        chosen.push_back(taken);
+      }
+    }
+  }
+}
+
 TEST(SelectRows, TopRowsAreTheBestRowsAlone) {
   for (int n = 4; n <= 6; ++n) {
     std::mt19937_64 random(200 + n);
@@ -283,18 +325,32 @@ TEST(SelectRows, MinimumDistanceKeepsRowsApartAndFillsTheBudgetWhereItCan) {
   const System system(SystemShape{
       n, {3, 3, 3, 3, 3, 3}, {{{0, 1, 2}, {0, 1, 2}, {0, 1, 2}, {0, 1, 2}, {0, 1, 2}, {0, 1, 2}}}});
   for (int distance = 2; distance <= 4; ++distance) {
-    SelectOptions options;
-    options.budgetRows = 10;
-    options.minDistance = distance;
-    const auto result = SelectRows(model, system, options);
-    ASSERT_TRUE(result.has_value());
-    for (size_t i = 0; i < result->rows.size(); ++i) {
-      for (size_t j = 0; j < i; ++j)
-        EXPECT_GE(Distance(result->rows[i], result->rows[j], n), distance);
+    for (const SelectObjective& objective : ObjectivesOf(n)) {
+      SelectOptions options;
+      options.objective = objective;
+      options.budgetRows = 10;
+      options.minDistance = distance;
+      const auto result = SelectRows(model, system, options);
+      ASSERT_TRUE(result.has_value());
+      for (size_t i = 0; i < result->rows.size(); ++i) {
+        for (size_t j = 0; j < i; ++j)
+          EXPECT_GE(Distance(result->rows[i], result->rows[j], n), distance);
+      }
+      // Fewer rows than the budget only when no row of the system is left
+      // that keeps the distance to every row taken.
+      EXPECT_EQ(result->exhausted, result->rows.size() < 10u);
+      if (result->exhausted) {
+        for (const PackedRow row : SystemRows(system)) {
+          EXPECT_TRUE(std::any_of(result->rows.begin(), result->rows.end(), [&](PackedRow kept) {
+            return Distance(kept, row, n) < distance;
+          }));
+        }
+      }
+      // Six matches hold 18 rows four apart; packing by E(S) finds 10.
+      if (objective.goal == SelectGoal::kReturn) {
+        EXPECT_EQ(result->rows.size(), 10u);
+      }
     }
-    // Six matches hold 18 rows four apart; greedy packing finds 10 at least.
-    EXPECT_EQ(result->rows.size(), 10u);
-    EXPECT_FALSE(result->exhausted);
   }
   // Six matches hold no two rows seven apart.
   SelectOptions apart;
@@ -313,37 +369,42 @@ TEST(SelectRows, KeepsTheBestStartWithinTheBudgetAndFillsTheRest) {
   const System system = RandomSystem(n, 200, random);
   const std::vector<PackedRow> rows = SystemRows(system);
   ASSERT_GE(rows.size(), 12u);
-  const SelectObjective objective{SelectGoal::kReturn, 0};
-  const Oracle oracle(model, objective);
-  SelectOptions options;
-  options.budgetRows = 6;
-  options.starts = {{rows[0], rows[1], rows[2]},
-                    {rows[3], rows[4]},
-                    {rows[5], rows[6], rows[7], rows[8], rows[9], rows[10], rows[11]}};
-  const auto result = SelectRows(model, system, options);
-  ASSERT_TRUE(result.has_value());
-  ASSERT_EQ(result->startObjectives.size(), 3u);
-  EXPECT_TRUE(std::isnan(result->startObjectives[2]));  // seven rows: beyond the budget
-  const double first = oracle.Value(options.starts[0]);
-  const double second = oracle.Value(options.starts[1]);
-  ExpectRelativelyNear(result->startObjectives[0], first, "first start");
-  ExpectRelativelyNear(result->startObjectives[1], second, "second start");
-  const int best = first >= second ? 0 : 1;
-  EXPECT_EQ(result->start, best);
-  EXPECT_EQ(result->startRows, static_cast<int64_t>(options.starts[best].size()));
-  ASSERT_EQ(result->rows.size(), 6u);
-  EXPECT_TRUE(
-      std::equal(options.starts[best].begin(), options.starts[best].end(), result->rows.begin()));
-  // No start row is taken again by value.
-  std::vector<PackedRow> sorted = result->rows;
-  std::sort(sorted.begin(), sorted.end());
-  EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end());
-  ExpectRelativelyNear(result->objective, oracle.Value(result->rows), "objective with a start");
+  for (const SelectObjective& objective :
+       {SelectObjective{SelectGoal::kReturn, 0}, SelectObjective{SelectGoal::kAtLeast, n - 1},
+        SelectObjective{SelectGoal::kAtLeast, n - 3}}) {
+    SCOPED_TRACE("objective " + std::to_string(objective.right));
+    const Oracle oracle(model, objective);
+    SelectOptions options;
+    options.objective = objective;
+    options.budgetRows = 6;
+    options.starts = {{rows[0], rows[1], rows[2]},
+                      {rows[3], rows[4]},
+                      {rows[5], rows[6], rows[7], rows[8], rows[9], rows[10], rows[11]}};
+    const auto result = SelectRows(model, system, options);
+    ASSERT_TRUE(result.has_value());
+    ASSERT_EQ(result->startObjectives.size(), 3u);
+    EXPECT_TRUE(std::isnan(result->startObjectives[2]));  // seven rows: beyond the budget
+    const double first = oracle.Value(options.starts[0]);
+    const double second = oracle.Value(options.starts[1]);
+    ExpectRelativelyNear(result->startObjectives[0], first, "first start");
+    ExpectRelativelyNear(result->startObjectives[1], second, "second start");
+    const int best = first >= second ? 0 : 1;
+    EXPECT_EQ(result->start, best);
+    EXPECT_EQ(result->startRows, static_cast<int64_t>(options.starts[best].size()));
+    ASSERT_EQ(result->rows.size(), 6u);
+    EXPECT_TRUE(
+        std::equal(options.starts[best].begin(), options.starts[best].end(), result->rows.begin()));
+    // No start row is taken again by value.
+    std::vector<PackedRow> sorted = result->rows;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end());
+    ExpectRelativelyNear(result->objective, oracle.Value(result->rows), "objective with a start");
 
-  options.starts = {options.starts[2]};
-  const auto none = SelectRows(model, system, options);
-  ASSERT_TRUE(none.has_value());
-  EXPECT_EQ(none->start, -1);
+    options.starts = {options.starts[2]};
+    const auto none = SelectRows(model, system, options);
+    ASSERT_TRUE(none.has_value());
+    EXPECT_EQ(none->start, -1);
+  }
 }
 
 // On a full 13-match system the chance of at least k right kept along the
@@ -369,6 +430,30 @@ TEST(SelectRows, ChanceOfAtLeastAgreesWithTheExactValueOnThirteenMatches) {
     ASSERT_TRUE(value.has_value());
     const double exact = value->levels[n - right].chanceAtLeast;
     ExpectRelativelyNear(result->objective, exact, "P(at least k)");
+  }
+}
+
+// A stake of k: E(S) of the rows each repeated k times, the pots holding
+// the k-fold stake; the chances do not change.
+TEST(SelectRows, StakeCountsEachRowThatManyTimes) {
+  for (int n = 3; n <= 5; ++n) {
+    std::mt19937_64 random(400 + n);
+    const ValueModel model = RandomModel(n, random);
+    const System system = RandomSystem(n, 30, random);
+    const Oracle oracle(model, {SelectGoal::kReturn, 0});
+    for (const int stake : {2, 5}) {
+      SCOPED_TRACE("matches " + std::to_string(n) + ", stake " + std::to_string(stake));
+      SelectOptions options;
+      options.budgetRows = 4;
+      options.stake = stake;
+      const auto result = SelectRows(model, system, options);
+      ASSERT_TRUE(result.has_value());
+      std::vector<PackedRow> repeated;
+      for (const PackedRow row : result->rows) repeated.insert(repeated.end(), stake, row);
+      ExpectRelativelyNear(result->objective, oracle.Value(repeated), "E(S) with the stake");
+      ExpectRelativelyNear(ObjectiveValue(model, {SelectGoal::kReturn, 0}, result->rows, stake),
+                           oracle.Value(repeated), "ObjectiveValue with the stake");
+    }
   }
 }
 

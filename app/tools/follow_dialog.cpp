@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTableWidget>
 #include <QToolButton>
@@ -99,6 +100,26 @@ FollowDialog::FollowDialog(ValueInput input, std::vector<PackedRow> rows,
   auto* typed = new QHBoxLayout;
   typed->addWidget(new QLabel(QStringLiteral("Resultat:"), this));
   typed->addWidget(resultsField_, 1);
+  // "Hämta resultat" from the draw service, shown by OfferFetch.
+  fetchRow_ = new QWidget(this);
+  auto* fetchLayout = new QHBoxLayout(fetchRow_);
+  fetchLayout->setContentsMargins(0, 0, 0, 0);
+  fetchLayout->addWidget(new QLabel(QStringLiteral("Omgång:"), fetchRow_));
+  fetchDraw_ = new QSpinBox(fetchRow_);
+  fetchDraw_->setObjectName(QStringLiteral("Omgang"));
+  fetchDraw_->setRange(1, 9'999'999);
+  fetchLayout->addWidget(fetchDraw_);
+  fetch_ = new QPushButton(QStringLiteral("Hämta resultat"), fetchRow_);
+  fetch_->setObjectName(QStringLiteral("HamtaResultat"));
+  fetch_->setAutoDefault(false);
+  fetchLayout->addWidget(fetch_);
+  fetchCancel_ = new QPushButton(QStringLiteral("Avbryt"), fetchRow_);
+  fetchCancel_->setObjectName(QStringLiteral("AvbrytHamtning"));
+  fetchCancel_->setAutoDefault(false);
+  fetchCancel_->hide();
+  fetchLayout->addWidget(fetchCancel_);
+  fetchRow_->hide();
+  typed->addWidget(fetchRow_);
   resultsError_ = NewErrorLabel(QStringLiteral("ResultatFel"), this);
   resultsError_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
@@ -197,13 +218,64 @@ FollowDialog::FollowDialog(ValueInput input, std::vector<PackedRow> rows,
   layout->addLayout(lower, 2);
   layout->addLayout(bottom);
 
+  fetchWorker_ = new Worker(this);
+  connect(fetchWorker_, &Worker::Finished, this, &FollowDialog::FinishFetch);
+  connect(fetch_, &QPushButton::clicked, this, &FollowDialog::Fetch);
+  connect(fetchCancel_, &QPushButton::clicked, fetchWorker_, &Worker::Cancel);
   ShowButtons();
   resize(1000, 730);
 }
 
-// The worker joins its thread before the rows it reads go away.
+// The workers join their threads before the rows and answers they use go away.
 FollowDialog::~FollowDialog() {
   JoinWorker();
+  delete fetchWorker_;
+}
+
+void FollowDialog::OfferFetch(const DrawProduct& product, int draw, std::string apiBase) {
+  product_ = &product;
+  apiBase_ = std::move(apiBase);
+  if (draw > 0) fetchDraw_->setValue(draw);
+  fetchRow_->show();
+}
+
+void FollowDialog::Fetch() {
+  if (product_ == nullptr || fetchWorker_->Running()) return;
+  const int draw = fetchDraw_->value();
+  fetch_->setEnabled(false);
+  fetchDraw_->setEnabled(false);
+  fetchCancel_->show();
+  resultsError_->hide();
+  status_->setText(QStringLiteral("Hämtar resultatet för omgång %1...").arg(draw));
+  fetchWorker_->Start(
+      [this, draw, product = product_, base = apiBase_, matches = matches_](const Work& work) {
+        net::FetchOptions options;
+        options.stopRequested = [&work] { return work.Stopped(); };
+        fetched_ = net::FetchDrawResult(base, *product, draw, matches, options);
+      });
+}
+
+void FollowDialog::FinishFetch() {
+  fetch_->setEnabled(true);
+  fetchDraw_->setEnabled(true);
+  fetchCancel_->hide();
+  std::string error = fetchWorker_->Failure();
+  if (error.empty() && fetchWorker_->Cancelled()) error = "Avbrutet: inget resultat hämtat.";
+  if (error.empty() && !fetched_.value) error = fetched_.error;
+  std::optional<FollowResults> parsed;
+  if (error.empty())
+    parsed = ParseFollowResults(FollowResultText(*fetched_.value), matches_, &error);
+  if (!parsed) {
+    status_->clear();
+    resultsError_->setText(FromUtf8(error));
+    resultsError_->show();
+    return;
+  }
+  status_->setText(
+      QStringLiteral("Resultatet för omgång %1 hämtat.").arg(fetched_.value->drawNumber));
+  results_ = *parsed;
+  ShowButtons();
+  Recompute();
 }
 
 QToolButton* FollowDialog::MatchButton(int match, int button) const {
@@ -288,6 +360,11 @@ void FollowDialog::Recompute() {
 void FollowDialog::CancelPressed() {
   again_ = false;
   Stop();
+}
+
+void FollowDialog::reject() {
+  fetchWorker_->Cancel();
+  WorkerDialog::reject();
 }
 
 void FollowDialog::Finished() {
@@ -425,6 +502,11 @@ bool FollowCommand(const ToolHost& host) {
     return false;
   }
   FollowDialog dialog(input, std::move(*read.rows), results, host.window);
+  if (const DrawProduct* product = DrawProductOf(Rules(host.state.Game).option)) {
+    dialog.OfferFetch(*product,
+                      host.document.game == host.state.Game ? CouponDraw(host.document) : 0,
+                      net::ApiBase(""));
+  }
   dialog.Recompute();
   RunToolDialog(dialog);
   // The decided results are kept in the coupon document.

@@ -158,7 +158,7 @@ std::string SelectObjectiveText(const SelectObjective& objective, int matches) {
 }
 
 Refusable<int64_t> SelectBudgetRows(const SelectInput& input) {
-  const double price = input.value.pool.rowPrice;
+  const double price = input.value.pool.rowPrice * std::max(1, input.value.stake);
   int64_t rows = input.budgetRows;
   if (!std::isnan(input.budgetKronor)) {
     if (!std::isfinite(input.budgetKronor) || input.budgetKronor < 0 || !(price > 0))
@@ -210,6 +210,7 @@ Refusable<SelectOutcome> RunSelectCommand(const SelectInput& input, const Work& 
   SelectOptions options;
   options.objective = input.objective;
   options.budgetRows = *budget.value;
+  options.stake = std::max(1, input.value.stake);
   options.minDistance = input.minDistance;
   if (input.guarantee != 0) {
     work.Phase("Garanti");

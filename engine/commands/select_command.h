@@ -34,7 +34,10 @@ inline constexpr std::string_view kSelectCaption = "Värdereducering";
 struct SelectInput {
   CouponState state;  // the game and the marks
   Plus13Choice plus13 = kPlus13No;
-  ValueInput value;  // match values and pool (value.game is state.Game)
+  // Match values, pool and the row stake (value.game is state.Game): with a
+  // stake each row counts that many times, as --value counts it, and a
+  // budget in kronor buys rows at the row price times the stake.
+  ValueInput value;
   ConditionInput conditions;
   SelectObjective objective;
   // The budget: rows, or kronor when budgetKronor is given (whole rows of

@@ -1,7 +1,9 @@
 #include "select/select_rows.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <memory>
@@ -65,6 +67,11 @@ class OutcomeTables {
   }
 
   double Chance(int64_t y) const { return lowChance_[y % lowSize_] * highChance_[y / lowSize_]; }
+  // Chance(y) as the product of its low matches' and high matches' parts,
+  // for walks that keep the two apart: y = low + LowSize() · high.
+  int64_t LowSize() const { return lowSize_; }
+  int64_t HighSize() const { return static_cast<int64_t>(highChance_.size()); }
+  double Chance(int64_t low, int64_t high) const { return lowChance_[low] * highChance_[high]; }
   // The public's chance of exactly n - d right at y.
   double Public(int64_t y, int d) const {
     const Poly& a = lowPoly_[y % lowSize_];
@@ -109,9 +116,9 @@ class OutcomeTables {
 class Levels {
  public:
   // `rows`: the player's rows whose stake goes into the pots beside the
-  // others' (the budget's, for a selection).
-  Levels(const ValueModel& model, const SelectObjective& objective, int64_t rows)
-      : goal_(objective.goal) {
+  // others' (the budget's, for a selection), each staked `stake` times.
+  Levels(const ValueModel& model, const SelectObjective& objective, int64_t rows, int stake)
+      : goal_(objective.goal), stake_(stake) {
     const int n = model.matches;
     if (goal_ == SelectGoal::kAtLeast) {
       if (objective.right < std::max(0, n - 3) || objective.right > n)
@@ -123,7 +130,7 @@ class Levels {
     minimum_ = model.pool.minimumPayout;
     radius_ = -1;
     for (int d = 0; d < 4 && d <= n; ++d) {
-      pot_[d] = model.Pot(n - d, static_cast<double>(rows) * model.pool.rowPrice);
+      pot_[d] = model.Pot(n - d, static_cast<double>(rows) * stake * model.pool.rowPrice);
       if (pot_[d] > 0) radius_ = d;
     }
   }
@@ -135,11 +142,12 @@ class Levels {
   // The player's expected win at distance d with `own` rows there.
   double Win(const OutcomeTables& tables, int64_t y, int d, int64_t own) const {
     if (own == 0) return 0;
-    return ExpectedLevelWin(pot_[d], publicRows_ * tables.Public(y, d), own, minimum_);
+    return ExpectedLevelWin(pot_[d], publicRows_ * tables.Public(y, d), own * stake_, minimum_);
   }
 
  private:
   SelectGoal goal_;
+  int64_t stake_ = 1;
   int radius_ = 0;
   double publicRows_ = 0;
   double minimum_ = 0;
@@ -260,7 +268,7 @@ struct Counts {
   uint16_t at[4] = {};
 };
 
-// The objective kept incrementally over the chosen rows.
+// E(S) kept incrementally over the chosen rows.
 class Objective {
  public:
   Objective(const OutcomeTables& tables, const Levels& levels, int n)
@@ -269,13 +277,6 @@ class Objective {
   double Gain(int64_t row) const {
     double gain = 0;
     if (levels_.radius() < 0) return 0;
-    if (levels_.goal() == SelectGoal::kAtLeast) {
-      ball_.ForEach(row, levels_.radius(), [&](int64_t y, int) {
-        const Counts& c = counts_[y];
-        if ((c.at[0] | c.at[1] | c.at[2] | c.at[3]) == 0) gain += tables_.Chance(y);
-      });
-      return gain;
-    }
     ball_.ForEach(row, levels_.radius(), [&](int64_t y, int d) {
       if (!levels_.Paid(d)) return;
       const double chance = tables_.Chance(y);
@@ -316,6 +317,337 @@ struct Below {
     if (a.bound != b.bound) return a.bound < b.bound;
     return a.candidate > b.candidate;
   }
+};
+
+// P(best row ≥ k) is a weighted coverage: an outcome counts once some
+// chosen row is within the radius n − k of it. Lazy greedy would re-evaluate
+// most rows after most takes (a take lowers the gain of every row within
+// twice the radius: a tenth of a 13-match system), so the gains of all rows
+// are kept instead, in fixed point, and lowered as outcomes get covered: a
+// take costs the balls of the outcomes it newly covers, and an outcome is
+// covered once in the whole run.
+//
+// Fixed point: an outcome weighs q(y) = ⌈P(y)·2^60⌉ units, and a row's units
+// U = Σ q(y) over the uncovered outcomes of its ball, exactly in integers.
+// With S the real sum of the chances and k the ball's size, S·2^60 ≤ U <
+// S·2^60 + k; the gain as a double sum of k terms is within (1 ± γ)·S,
+// γ < k·2^-53. So the row of most units is the greedy's choice up to rows
+// within a hair of it, whose double gains (the exact ones, summed in the
+// ball's order) decide, ties to the row first in generation order.
+constexpr double kUnitsPerChance = 0x1p60;
+// Rows out of the running (taken, too near, not in the system) hold their
+// units minus this: negative, since units stay below 2^61.
+constexpr int64_t kOut = int64_t{1} << 62;
+
+int64_t UnitsOf(double chance) {
+  return static_cast<int64_t>(std::ceil(chance * kUnitsPerChance));
+}
+
+int64_t OutcomesWithin(int n, int radius) {
+  int64_t size = 0, choose = 1;
+  for (int d = 0; d <= radius && d <= n; ++d) {
+    size += choose << d;
+    choose = choose * (n - d) / (d + 1);
+  }
+  return size;
+}
+
+// The fewest units a row may hold and still tie or beat a row of `best`
+// units on the exact gain (at least 1: a row of no units has the gain 0).
+int64_t UnitsWithin(int64_t best, int64_t ballSize) {
+  const double lowest = static_cast<double>(best - ballSize) * (1 - 1e-11) - 1024;
+  return std::max<int64_t>(1, static_cast<int64_t>(lowest));
+}
+
+// Every outcome's units within `radius`, exactly, by the transform of
+// SingleBounds in integers: lane e of a cell holds, after the matches done so
+// far, the units of the outcomes that differ from it there in at most
+// radius − e of them. The top lane is q(y) itself, computed afresh, so
+// `radius` lanes of 8 bytes are kept per outcome; lane 0 is the result.
+// nullopt when stopped.
+std::optional<std::vector<int64_t>> BallUnits(const OutcomeTables& tables, int n, int radius,
+                                              const Work& work) {
+  const int64_t lowSize = tables.LowSize(), highSize = tables.HighSize();
+  const int64_t size = lowSize * highSize;
+  std::vector<std::vector<int64_t>> lanes(std::max(radius, 1));
+  for (auto& lane : lanes) lane.resize(static_cast<size_t>(size));
+  for (int64_t high = 0; high < highSize; ++high) {
+    for (int64_t low = 0; low < lowSize; ++low) {
+      const int64_t units = UnitsOf(tables.Chance(low, high));
+      for (auto& lane : lanes) lane[high * lowSize + low] = units;
+    }
+  }
+  if (radius == 0) return std::move(lanes[0]);
+  // The three outcomes that differ in one match only, with their q.
+  const auto spread = [&](int64_t a, int64_t b, int64_t c, int64_t qa, int64_t qb, int64_t qc) {
+    for (int e = 0; e < radius; ++e) {
+      const bool top = e + 1 == radius;
+      const int64_t ua = top ? qa : lanes[e + 1][a];
+      const int64_t ub = top ? qb : lanes[e + 1][b];
+      const int64_t uc = top ? qc : lanes[e + 1][c];
+      lanes[e][a] += ub + uc;
+      lanes[e][b] += ua + uc;
+      lanes[e][c] += ua + ub;
+    }
+  };
+  const auto q = [&](int64_t low, int64_t high) { return UnitsOf(tables.Chance(low, high)); };
+  for (int m = 0; m < n; ++m) {
+    if (work.Stopped()) return std::nullopt;
+    work.Fraction(0.3 * m / n);
+    if (Power3(m) < lowSize) {
+      const int64_t stride = Power3(m);
+      for (int64_t high = 0; high < highSize; ++high) {
+        const int64_t base = high * lowSize;
+        for (int64_t block = 0; block < lowSize; block += 3 * stride) {
+          for (int64_t low = block; low < block + stride; ++low) {
+            spread(base + low, base + low + stride, base + low + 2 * stride, q(low, high),
+                   q(low + stride, high), q(low + 2 * stride, high));
+          }
+        }
+      }
+    } else {
+      const int64_t stride = Power3(m) / lowSize;
+      for (int64_t block = 0; block < highSize; block += 3 * stride) {
+        for (int64_t high = block; high < block + stride; ++high) {
+          for (int64_t low = 0; low < lowSize; ++low) {
+            const int64_t a = high * lowSize + low;
+            spread(a, a + stride * lowSize, a + 2 * stride * lowSize, q(low, high),
+                   q(low, high + stride), q(low, high + 2 * stride));
+          }
+        }
+      }
+    }
+  }
+  return std::move(lanes[0]);
+}
+
+// The coverage kept over the chosen rows: which outcomes are covered, and
+// every outcome's units as a row (kOut off for rows out of the running).
+// Units are kept in blocks of the outcomes that share their high matches
+// (OutcomeTables' split), each with its best, found again only when the
+// block changed and its old best could be the highest.
+class Coverage {
+  // Outcomes newly covered that share their high matches.
+  struct Group {
+    int64_t high;
+    size_t first, last;  // its outcomes in amounts_
+  };
+
+ public:
+  Coverage(const OutcomeTables& tables, int n, int radius, std::vector<int64_t> units)
+      : tables_(tables),
+        ball_(n),
+        lowMatches_(std::min(n, kLowMatches)),
+        highBall_(n - lowMatches_),
+        lowSize_(tables.LowSize()),
+        radius_(radius),
+        ballSize_(OutcomesWithin(n, radius)),
+        units_(std::move(units)),
+        covered_((units_.size() + 63) / 64, 0),
+        blockBest_(static_cast<size_t>(tables.HighSize()), std::numeric_limits<int64_t>::max()),
+        dirty_(blockBest_.size(), 1),
+        lanes_(static_cast<size_t>((radius + 1) * lowSize_)) {
+    const uint8_t stay = static_cast<uint8_t>(2 * lowMatches_);
+    lowPatterns_.push_back({stay, stay, stay});
+    withinLow_[0] = 1;
+    for (int d = 1; d <= kMaxRadius; ++d) {
+      if (d <= radius_) {
+        for (uint8_t i = 0; i < stay; ++i) {
+          for (uint8_t j = (i | 1) + 1; d >= 2 && j < stay; ++j) {
+            for (uint8_t k = (j | 1) + 1; d == 3 && k < stay; ++k)
+              lowPatterns_.push_back({i, j, k});
+            if (d == 2) lowPatterns_.push_back({i, j, stay});
+          }
+          if (d == 1) lowPatterns_.push_back({i, stay, stay});
+        }
+      }
+      withinLow_[d] = lowPatterns_.size();
+    }
+  }
+
+  int64_t BallSize() const { return ballSize_; }
+  int64_t Units(int64_t row) const { return units_[row]; }
+  void Drop(int64_t row) {
+    if (units_[row] < 0) return;
+    units_[row] -= kOut;
+    dirty_[row / lowSize_] = 1;
+  }
+  void DropAll() {
+    for (int64_t& units : units_) units -= kOut;
+    std::fill(dirty_.begin(), dirty_.end(), 1);
+  }
+  void Restore(int64_t row) {
+    if (units_[row] >= 0) return;
+    units_[row] += kOut;
+    dirty_[row / lowSize_] = 1;
+  }
+
+  // The chance of the uncovered outcomes of the row's ball, summed in the
+  // ball's order, as lazy greedy's evaluation sums it.
+  double Gain(int64_t row) const {
+    double gain = 0;
+    ball_.ForEach(row, radius_, [&](int64_t y, int) {
+      if (!IsCovered(y)) gain += tables_.Chance(y);
+    });
+    return gain;
+  }
+
+  // Covers the row's ball; the outcomes it newly covers are appended to
+  // `fresh`. Units stay as they were (Subtract lowers them).
+  void Cover(int64_t row, std::vector<int64_t>& fresh) {
+    ball_.ForEach(row, radius_, [&](int64_t y, int) {
+      if (IsCovered(y)) return;
+      covered_[y >> 6] |= uint64_t{1} << (y & 63);
+      fresh.push_back(y);
+    });
+  }
+  void Uncover(std::span<const int64_t> outcomes) {
+    for (const int64_t y : outcomes) covered_[y >> 6] &= ~(uint64_t{1} << (y & 63));
+  }
+
+  // Every row within reach of a newly covered outcome loses its units. The
+  // outcomes go in groups by their high matches, each outcome's ball in the
+  // low matches listed once as offsets; then every block within reach of a
+  // group takes the group's balls off.
+  void Subtract(std::vector<int64_t>& fresh) {
+    std::sort(fresh.begin(), fresh.end());
+    const size_t within = withinLow_[radius_];
+    amounts_.clear();
+    offsets_.clear();
+    groups_.clear();
+    for (size_t i = 0; i < fresh.size();) {
+      const int64_t high = fresh[i] / lowSize_;
+      const size_t first = amounts_.size();
+      for (; i < fresh.size() && fresh[i] / lowSize_ == high; ++i) {
+        const int64_t amount = UnitsOf(tables_.Chance(fresh[i]));
+        if (amount == 0) continue;
+        amounts_.push_back(amount);
+        // The steps from the outcome's low digits to the other two signs
+        // of each low match; the last step stays put.
+        int64_t step[2 * kLowMatches + 1];
+        int64_t rest = fresh[i] - high * lowSize_, power = 1;
+        const int64_t low = rest;
+        for (int m = 0; m < lowMatches_; ++m, rest /= 3, power *= 3) {
+          const int64_t digit = rest % 3;
+          step[2 * m] = ((digit + 1) % 3 - digit) * power;
+          step[2 * m + 1] = ((digit + 2) % 3 - digit) * power;
+        }
+        step[2 * lowMatches_] = 0;
+        for (size_t k = 0; k < within; ++k) {
+          const auto& pick = lowPatterns_[k];
+          offsets_.push_back(
+              static_cast<uint16_t>(low + step[pick[0]] + step[pick[1]] + step[pick[2]]));
+        }
+      }
+      if (amounts_.size() > first) groups_.push_back({high, first, amounts_.size()});
+    }
+    SubtractFrom(0, static_cast<int64_t>(blockBest_.size()), lanes_.data());
+  }
+
+  // Subtract for the blocks in [first, last), `lanes` its own.
+  void SubtractFrom(int64_t first, int64_t last, int64_t* const lanes) {
+    const size_t within = withinLow_[radius_];
+    for (const Group& group : groups_) {
+      const size_t outcomes = group.last - group.first;
+      // A block takes the group's balls one update at a time, or, where
+      // that would touch more than half the block, as one pass over it of
+      // the group's balls summed beforehand (lane k: the units within k).
+      const auto dense = [&](int within) {
+        return 2 * outcomes * withinLow_[within] > static_cast<size_t>(lowSize_);
+      };
+      bool lanesMade = false;
+      highBall_.ForEach(group.high, radius_, [&](int64_t block, int d) {
+        if (block < first || block >= last) return;
+        int64_t* const units = units_.data() + block * lowSize_;
+        const int reach = radius_ - d;
+        if (dense(reach)) {
+          if (!lanesMade) {
+            MakeLanes(group, lanes);
+            lanesMade = true;
+          }
+          const int64_t* const lane = lanes + reach * lowSize_;
+          for (int64_t x = 0; x < lowSize_; ++x) units[x] -= lane[x];
+        } else {
+          const size_t count = withinLow_[reach];
+          for (size_t y = group.first; y < group.last; ++y) {
+            const uint16_t* const offset = offsets_.data() + y * within;
+            const int64_t amount = amounts_[y];
+            for (size_t k = 0; k < count; ++k) units[offset[k]] -= amount;
+          }
+        }
+        dirty_[block] = 1;
+      });
+    }
+  }
+
+  // The group's balls summed over the low matches: lane k the units of its
+  // outcomes within k of each.
+  void MakeLanes(const Group& group, int64_t* const lanes) const {
+    const size_t within = withinLow_[radius_];
+    std::fill(lanes, lanes + (radius_ + 1) * lowSize_, 0);
+    for (int d = 0; d <= radius_; ++d) {
+      int64_t* const lane = lanes + d * lowSize_;
+      for (size_t y = group.first; y < group.last; ++y) {
+        const uint16_t* const offset = offsets_.data() + y * within;
+        const int64_t amount = amounts_[y];
+        for (size_t k = d == 0 ? 0 : withinLow_[d - 1]; k < withinLow_[d]; ++k)
+          lane[offset[k]] += amount;
+      }
+      if (d > 0) {
+        const int64_t* const inner = lane - lowSize_;
+        for (int64_t x = 0; x < lowSize_; ++x) lane[x] += inner[x];
+      }
+    }
+  }
+
+  // The most units of a row in the running (negative: none is).
+  int64_t Best() {
+    for (;;) {
+      const auto top = std::max_element(blockBest_.begin(), blockBest_.end());
+      const size_t block = static_cast<size_t>(top - blockBest_.begin());
+      if (!dirty_[block] || *top < 0) return *top;
+      const int64_t* const units = units_.data() + block * lowSize_;
+      *top = *std::max_element(units, units + lowSize_);
+      dirty_[block] = 0;
+    }
+  }
+  // The rows in the running with at least `least` units (least ≥ 0), in
+  // outcome order, while `visit` returns true; after Best().
+  template <typename Visit>
+  void ForEachAtLeast(int64_t least, const Visit& visit) const {
+    for (size_t block = 0; block < blockBest_.size(); ++block) {
+      if (blockBest_[block] < least) continue;
+      const int64_t first = static_cast<int64_t>(block) * lowSize_;
+      for (int64_t i = first; i < first + lowSize_; ++i) {
+        if (units_[i] >= least && !visit(i)) return;
+      }
+    }
+  }
+
+ private:
+  bool IsCovered(int64_t y) const { return (covered_[y >> 6] >> (y & 63)) & 1; }
+
+  const OutcomeTables& tables_;
+  Ball ball_;
+  int lowMatches_;
+  Ball highBall_;
+  int64_t lowSize_;
+  int radius_;
+  int64_t ballSize_;
+  std::vector<int64_t> units_;
+  std::vector<uint64_t> covered_;
+  std::vector<int64_t> blockBest_;
+  std::vector<uint8_t> dirty_;
+  // The low matches' ball as picks of up to three steps (the last step,
+  // 2 · lowMatches_, stays put), by distance: the first withinLow_[d] of
+  // them reach distance d.
+  std::vector<std::array<uint8_t, 3>> lowPatterns_;
+  size_t withinLow_[kMaxRadius + 1] = {};
+  // Subtract's work lists, kept between takes.
+  std::vector<int64_t> amounts_;
+  std::vector<uint16_t> offsets_;
+  std::vector<Group> groups_;
+  std::vector<int64_t> lanes_;
 };
 
 // The system's rows, in generation order, by outcome index.
@@ -374,13 +706,149 @@ std::vector<size_t> TopSingles(const Objective& empty, std::span<const uint32_t>
   return top;
 }
 
+// The greedy for P(best row ≥ k) over the coverage (see Coverage): the same
+// rows lazy greedy takes, found from the units. nullopt when stopped.
+std::optional<SelectResult> SelectCoverage(const OutcomeTables& tables, int n, int radius,
+                                           std::span<const uint32_t> candidates,
+                                           const std::vector<std::vector<int64_t>>& starts,
+                                           const SelectOptions& options, const Work& work) {
+  SelectResult result;
+  result.candidates = static_cast<int64_t>(candidates.size());
+  std::optional<std::vector<int64_t>> units = BallUnits(tables, n, radius, work);
+  if (!units) return std::nullopt;
+  Coverage coverage(tables, n, radius, std::move(*units));
+  coverage.DropAll();
+  for (const uint32_t candidate : candidates) coverage.Restore(candidate);
+  const int64_t ballSize = coverage.BallSize();
+  // Ties go to the row first in generation order: the outcome order when the
+  // system's signs come in the order of their outcomes, as marks give them.
+  const bool inOrder = std::is_sorted(candidates.begin(), candidates.end());
+  std::vector<uint32_t> order;
+  if (!inOrder) {
+    order.resize(static_cast<size_t>(Power3(n)));
+    for (size_t i = 0; i < candidates.size(); ++i) order[candidates[i]] = static_cast<uint32_t>(i);
+  }
+  const auto rank = [&](int64_t row) { return inOrder ? row : int64_t{order[row]}; };
+
+  // The best rows alone: exact gains where the units leave a doubt.
+  const int64_t count =
+      std::min<int64_t>(options.budgetRows, static_cast<int64_t>(candidates.size()));
+  if (count > 0) {
+    int64_t kth = 0;
+    {
+      std::vector<int64_t> sorted(candidates.size());
+      for (size_t i = 0; i < candidates.size(); ++i) sorted[i] = coverage.Units(candidates[i]);
+      std::nth_element(sorted.begin(), sorted.begin() + (count - 1), sorted.end(),
+                       std::greater<>());
+      kth = sorted[count - 1];
+    }
+    const int64_t least = kth > 0 ? UnitsWithin(kth, ballSize) : 0;
+    std::vector<std::pair<double, size_t>> exact;
+    for (size_t i = 0; i < candidates.size(); ++i) {
+      const int64_t held = coverage.Units(candidates[i]);
+      if (held < least) continue;
+      exact.emplace_back(held == 0 ? 0.0 : coverage.Gain(candidates[i]), i);
+      if (held > 0) ++result.evaluations;
+    }
+    std::stable_sort(exact.begin(), exact.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (int64_t i = 0; i < count; ++i)
+      result.topRows.push_back(RowOfIndex(candidates[exact[i].second], n));
+  }
+
+  // The best start within the budget first, in its order (ties: the first).
+  std::vector<int64_t> fresh;
+  double best = -1;
+  for (size_t s = 0; s < starts.size(); ++s) {
+    if (work.Stopped()) return std::nullopt;
+    if (static_cast<int64_t>(starts[s].size()) > options.budgetRows) {
+      result.startObjectives.push_back(std::numeric_limits<double>::quiet_NaN());
+      continue;
+    }
+    double value = 0;
+    fresh.clear();
+    for (const int64_t index : starts[s]) {
+      value += coverage.Gain(index);
+      coverage.Cover(index, fresh);
+    }
+    coverage.Uncover(fresh);
+    result.startObjectives.push_back(value);
+    if (value > best) {
+      best = value;
+      result.start = static_cast<int>(s);
+    }
+  }
+  const auto take = [&](int64_t index, double gain) {
+    result.objective += gain;
+    fresh.clear();
+    coverage.Cover(index, fresh);
+    coverage.Subtract(fresh);
+    coverage.Drop(index);
+    result.rows.push_back(RowOfIndex(index, n));
+  };
+  if (result.start >= 0) {
+    for (const int64_t index : starts[result.start]) take(index, coverage.Gain(index));
+    result.startRows = static_cast<int64_t>(result.rows.size());
+  }
+
+  const int64_t budget = options.budgetRows;
+  const int64_t startCount = static_cast<int64_t>(result.rows.size());
+  std::vector<int64_t> tooNear;
+  while (static_cast<int64_t>(result.rows.size()) < budget) {
+    if (work.Stopped()) return std::nullopt;
+    const int64_t most = coverage.Best();
+    if (most < 0) break;
+    int64_t chosen = -1;
+    double gain = 0;
+    tooNear.clear();
+    coverage.ForEachAtLeast(most > 0 ? UnitsWithin(most, ballSize) : 0, [&](int64_t index) {
+      if (options.minDistance > 1) {
+        const PackedRow row = RowOfIndex(index, n);
+        // The kept rows only grow: a row too near one of them stays so.
+        if (std::any_of(result.rows.begin(), result.rows.end(), [&](PackedRow kept) {
+              return DifferingMatches(kept, row) < options.minDistance;
+            })) {
+          tooNear.push_back(index);
+          return true;
+        }
+      }
+      if (most == 0) {
+        // Every row left has the gain 0: the first in generation order.
+        if (chosen < 0 || rank(index) < rank(chosen)) chosen = index;
+        return !inOrder;
+      }
+      const double exact = coverage.Gain(index);
+      ++result.evaluations;
+      if (chosen < 0 || exact > gain || (exact == gain && rank(index) < rank(chosen))) {
+        chosen = index;
+        gain = exact;
+      }
+      return true;
+    });
+    if (!tooNear.empty()) {
+      // The most units may have been a row too near: look again.
+      for (const int64_t index : tooNear) coverage.Drop(index);
+      continue;
+    }
+    take(chosen, gain);
+    const int64_t added = static_cast<int64_t>(result.rows.size()) - startCount;
+    if ((added & 15) == 0) {
+      work.Fraction(0.3 + 0.7 * static_cast<double>(added) /
+                              static_cast<double>(std::max<int64_t>(1, budget - startCount)));
+    }
+  }
+  result.exhausted = static_cast<int64_t>(result.rows.size()) < budget;
+  work.Fraction(1);
+  return result;
+}
+
 }  // namespace
 
 double ObjectiveValue(const ValueModel& model, const SelectObjective& objective,
-                      std::span<const PackedRow> rows) {
+                      std::span<const PackedRow> rows, int stake) {
   const int n = model.matches;
   const OutcomeTables tables(model);
-  const Levels levels(model, objective, static_cast<int64_t>(rows.size()));
+  const Levels levels(model, objective, static_cast<int64_t>(rows.size()), stake);
   std::vector<int64_t> indices;
   for (const PackedRow row : rows) indices.push_back(IndexOfRow(row, n));
   if (objective.goal == SelectGoal::kAtLeast) {
@@ -412,18 +880,22 @@ std::optional<SelectResult> SelectRows(const ValueModel& model, const System& sy
                                        const SelectOptions& options, const Work& work) {
   const int n = model.matches;
   if (options.budgetRows < 1) throw std::invalid_argument("SelectRows: budget below one row");
+  if (options.stake < 1) throw std::invalid_argument("SelectRows: stake below one");
   const OutcomeTables tables(model);
   // The pots hold the stake of the rows handed in: the budget's, or every
   // row of a smaller system.
-  const Levels levels(model, options.objective, std::min(options.budgetRows, system.size()));
+  const Levels levels(model, options.objective, std::min(options.budgetRows, system.size()),
+                      options.stake);
   std::vector<std::vector<int64_t>> starts;
   for (const std::vector<PackedRow>& start : options.starts) {
     starts.emplace_back();
     for (const PackedRow row : start) starts.back().push_back(IndexOfRow(row, n));
   }
 
-  SelectResult result;
   const std::vector<uint32_t> candidates = CandidatesOf(system, n);
+  if (options.objective.goal == SelectGoal::kAtLeast)
+    return SelectCoverage(tables, n, levels.radius(), candidates, starts, options, work);
+  SelectResult result;
   result.candidates = static_cast<int64_t>(candidates.size());
   std::optional<std::vector<float>> bounds = SingleBounds(tables, levels, n, candidates, work);
   if (!bounds) return std::nullopt;

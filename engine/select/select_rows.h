@@ -9,14 +9,17 @@
 //    adds less the more of the player's rows are already there;
 //  - P(best row ≥ k): the chance that some row has at least k right, a
 //    weighted coverage of the outcomes.
-// Lazy greedy: every candidate's gain on the empty set (for all of them at
-// once by a transform over the outcomes) is an upper bound of its later
-// gains; the top of a max-heap of bounds is evaluated afresh, taken when it
-// still beats the next bound and put back otherwise. Greedy reaches at least
-// (1 − 1/e) of the best set of its size. A row's gain touches only the
-// outcomes within the lowest paid level's distance of it (2 627 outcomes for
-// 13 matches at 10 right), where the counts of the chosen rows per level are
-// kept.
+// E(S) by lazy greedy: every candidate's gain on the empty set (for all of
+// them at once by a transform over the outcomes) is an upper bound of its
+// later gains; the top of a max-heap of bounds is evaluated afresh, taken
+// when it still beats the next bound and put back otherwise. A row's gain
+// touches only the outcomes within the lowest paid level's distance of it
+// (2 627 outcomes for 13 matches at 10 right), where the counts of the chosen
+// rows per level are kept. P(best ≥ k) by the same greedy choice, with every
+// row's gain kept exactly (in fixed point) and lowered as the outcomes within
+// its reach get covered: each outcome is covered once in a run, where lazy
+// greedy would evaluate most rows again after most takes. Greedy reaches at
+// least (1 − 1/e) of the best set of its size.
 //
 // Constraints: the budget in rows; only the rows the system allows; an
 // optional minimum number of differing matches between a row added by value
@@ -53,12 +56,17 @@ struct SelectObjective {
 // kAtLeast, every time for kReturn), exactly over all outcomes: a plain
 // count per outcome, for tests. The selection keeps the same number
 // incrementally.
+// With a stake each row counts that many times in the pots and the wins, as
+// the value of the rows each repeated `stake` times.
 double ObjectiveValue(const ValueModel& model, const SelectObjective& objective,
-                      std::span<const PackedRow> rows);
+                      std::span<const PackedRow> rows, int stake = 1);
 
 struct SelectOptions {
   SelectObjective objective;
   int64_t budgetRows = 1;  // ≥ 1
+  // The row stake in units of the row price (≥ 1): each row counts that many
+  // times in E(S), as in the value of the rows each repeated so often.
+  int stake = 1;
   // 0 or 1: none. Otherwise every row added by value differs from every row
   // kept (the start included) in at least this many matches.
   int minDistance = 0;
