@@ -131,7 +131,7 @@ CouponState FullCoupon(int32_t game) {
 const std::vector<PackedRow>& GreedyRows() {
   static const std::vector<PackedRow> rows = [] {
     const RowSet set = GenerateFullSystem(FullCoupon(kSupertoto), kPlus13No);
-    const ReductionResult kept = ReduceToGuarantee(set, 13, false);
+    const ReductionResult kept = *ReduceToGuarantee(set, 13, false);
     std::vector<PackedRow> chosen;
     chosen.reserve(kept.kept.size());
     for (const uint32_t index : kept.kept) chosen.push_back(set.rows[index]);

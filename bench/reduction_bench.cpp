@@ -45,7 +45,7 @@ void Run(benchmark::State& state, const RowSet& set, Reduce reduce) {
   int64_t extra = 0;
   for (auto _ : state) {
     const int64_t before = bench::StartHeapPeak();
-    ReductionResult result = reduce();
+    ReductionResult result = *reduce();
     extra = std::max(extra, bench::HeapPeak() - before);
     kept = static_cast<int64_t>(result.kept.size());
     benchmark::DoNotOptimize(result.kept.data());
@@ -100,7 +100,7 @@ void BM_GuaranteeForced(benchmark::State& state) {
   const auto level = static_cast<int32_t>(state.range(1));
   const auto test =
       state.range(2) == 0 ? detail::CoverTest::kScanKept : detail::CoverTest::kMarkNeighbourhood;
-  Run(state, set, [&] { return detail::ReduceToGuarantee(set, level, false, nullptr, test); });
+  Run(state, set, [&] { return detail::ReduceToGuarantee(set, level, false, test); });
 }
 BENCHMARK(BM_GuaranteeForced)
     ->ArgsProduct({{13, 14}, benchmark::CreateDenseRange(4, 9, 1), {0, 1}})

@@ -125,7 +125,7 @@ void GuaranteeReduction(benchmark::State& bench, int full, int level, bool filte
   const System system = filtered ? *FilterSystem(shape, prepared, 0) : System(shape);
   int64_t kept = 0;
   for (auto _ : bench) {
-    const ReductionResult result = ReduceToGuarantee(set, system, level, false);
+    const ReductionResult result = *ReduceToGuarantee(set, system, level, false);
     kept = static_cast<int64_t>(result.kept.size());
     benchmark::DoNotOptimize(result.kept.data());
   }

@@ -148,7 +148,7 @@ TEST_F(AddedGame, ReductionsGiveTheirGuaranteeOnEveryOutcome) {
   CouponState state = FemmanCoupon();
   const RowSet set = GenerateFullSystem(state, kPlus13No);
   for (int level = 3; level <= 5; ++level) {
-    const ReductionResult result = ReduceToGuarantee(set, level, false);
+    const ReductionResult result = *ReduceToGuarantee(set, level, false);
     std::vector<PackedRow> kept;
     for (const uint32_t index : result.kept) kept.push_back(set.rows[index]);
     EXPECT_GE(GuaranteeOf(set.rows, kept), level) << "level " << level;
@@ -156,7 +156,7 @@ TEST_F(AddedGame, ReductionsGiveTheirGuaranteeOnEveryOutcome) {
   // By row count: the thresholds rise to all five matches at most, and the
   // reported guarantee holds.
   for (const int target : {1, 5, 20, 54}) {
-    const ReductionResult result = ReduceToRowCount(set, target, false);
+    const ReductionResult result = *ReduceToRowCount(set, target, false);
     ASSERT_EQ(result.kept.size(), static_cast<size_t>(target));
     EXPECT_LE(result.lastThreshold, kMatches);
     std::vector<PackedRow> kept;

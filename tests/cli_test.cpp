@@ -618,7 +618,7 @@ TEST_F(RaderTest, RandomSystemsGiveTheEnginesCouponText) {
         const int level = 4 + static_cast<int>(random() % 10);
         args.insert(args.end(), {"--guarantee", std::to_string(level)});
         if (reversed) args.push_back("--reversed");
-        expectedOut = KeptCouponText(set, ReduceToGuarantee(set, level, reversed));
+        expectedOut = KeptCouponText(set, *ReduceToGuarantee(set, level, reversed));
         expectedErr = Line("Reducering", "Dina rader är nu reducerade!!");
         break;
       }
@@ -626,7 +626,7 @@ TEST_F(RaderTest, RandomSystemsGiveTheEnginesCouponText) {
         const int target = 1 + static_cast<int>(random() % set.size());
         if (reversed) args.push_back("--reversed");
         args.insert(args.end(), {"--rows", std::to_string(target)});
-        const ReductionResult result = ReduceToRowCount(set, target, reversed);
+        const ReductionResult result = *ReduceToRowCount(set, target, reversed);
         expectedOut = KeptCouponText(set, result);
         expectedErr = Line("Reducering", GuaranteeReportText(result.guarantee));
         break;

@@ -170,7 +170,7 @@ TEST(GenerateFullSystem, FullFourteenMatchSystem) {
 }
 
 TEST(GenerateFullSystem, ReportsRowsBegunUpToTheSystemSize) {
-  struct Recorder : ProgressListener {
+  struct Recorder : Progress {
     std::vector<int64_t> reports;
     void RowsGenerated(int64_t rows) override { reports.push_back(rows); }
   } recorder;

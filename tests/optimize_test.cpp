@@ -639,7 +639,7 @@ TEST(OptimizeFiltered, CoversEveryAllowedOutcomeWithNoMoreRowsThanTheGreedy) {
     ASSERT_FALSE(one.rows.empty()) << "trial " << trial;
 
     const RowSet set = GenerateSystem(shape, GameWithMatches(13), std::string());
-    const ReductionResult greedy = ReduceToGuarantee(set, system, guarantee, false);
+    const ReductionResult greedy = *ReduceToGuarantee(set, system, guarantee, false);
     EXPECT_LE(one.rows.size(), greedy.kept.size()) << "trial " << trial;
     EXPECT_EQ(one.greedyRows, static_cast<int64_t>(greedy.kept.size())) << "trial " << trial;
 

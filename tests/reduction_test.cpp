@@ -130,26 +130,24 @@ class KnownSystems : public ::testing::TestWithParam<CoverTest> {
 
 TEST_P(KnownSystems, ThreeRowsByGuarantee) {
   for (int level = 4; level <= 12; ++level) {
-    EXPECT_EQ(detail::ReduceToGuarantee(three_, level, false, nullptr, GetParam()).kept, Rows({1}))
+    EXPECT_EQ(detail::ReduceToGuarantee(three_, level, false, GetParam())->kept, Rows({1}))
         << level;
-    EXPECT_EQ(detail::ReduceToGuarantee(three_, level, true, nullptr, GetParam()).kept, Rows({3}))
-        << level;
+    EXPECT_EQ(detail::ReduceToGuarantee(three_, level, true, GetParam())->kept, Rows({3})) << level;
   }
-  EXPECT_EQ(detail::ReduceToGuarantee(three_, 13, false, nullptr, GetParam()).kept,
-            Rows({1, 2, 3}));
-  EXPECT_EQ(detail::ReduceToGuarantee(three_, 13, true, nullptr, GetParam()).kept, Rows({3, 2, 1}));
+  EXPECT_EQ(detail::ReduceToGuarantee(three_, 13, false, GetParam())->kept, Rows({1, 2, 3}));
+  EXPECT_EQ(detail::ReduceToGuarantee(three_, 13, true, GetParam())->kept, Rows({3, 2, 1}));
 }
 
 TEST_P(KnownSystems, ThreeRowsByRowCount) {
-  ReductionResult all = detail::ReduceToRowCount(three_, 3, false, nullptr, GetParam());
+  ReductionResult all = *detail::ReduceToRowCount(three_, 3, false, GetParam());
   EXPECT_EQ(all.kept, Rows({1, 2, 3}));
   EXPECT_EQ(all.lastThreshold, 13);
   EXPECT_EQ(all.guarantee, 12);
-  ReductionResult reversed = detail::ReduceToRowCount(three_, 3, true, nullptr, GetParam());
+  ReductionResult reversed = *detail::ReduceToRowCount(three_, 3, true, GetParam());
   EXPECT_EQ(reversed.kept, Rows({3, 2, 1}));
   EXPECT_EQ(reversed.guarantee, 12);
   // Reached in the first pass: the one row gives 12 right on every row of the system.
-  ReductionResult one = detail::ReduceToRowCount(three_, 1, false, nullptr, GetParam());
+  ReductionResult one = *detail::ReduceToRowCount(three_, 1, false, GetParam());
   EXPECT_EQ(one.kept, Rows({1}));
   EXPECT_EQ(one.lastThreshold, 4);
   EXPECT_EQ(one.guarantee, 12);
@@ -158,36 +156,36 @@ TEST_P(KnownSystems, ThreeRowsByRowCount) {
 
 TEST_P(KnownSystems, NineRowsByRowCount) {
   const CoverTest test = GetParam();
-  ReductionResult two = detail::ReduceToRowCount(nine_, 2, false, nullptr, test);
+  ReductionResult two = *detail::ReduceToRowCount(nine_, 2, false, test);
   EXPECT_EQ(two.kept, Rows({1, 5}));
   EXPECT_EQ(two.guarantee, 11);
   // Reached within the pass with threshold 12, before it ends: reported 11.
-  ReductionResult three = detail::ReduceToRowCount(nine_, 3, false, nullptr, test);
+  ReductionResult three = *detail::ReduceToRowCount(nine_, 3, false, test);
   EXPECT_EQ(three.kept, Rows({1, 5, 9}));
   EXPECT_EQ(three.lastThreshold, 12);
   EXPECT_EQ(three.guarantee, 11);
   EXPECT_EQ(three.examinedInLastPass, 9);
-  ReductionResult four = detail::ReduceToRowCount(nine_, 4, false, nullptr, test);
+  ReductionResult four = *detail::ReduceToRowCount(nine_, 4, false, test);
   EXPECT_EQ(four.kept, Rows({1, 5, 9, 2}));
   EXPECT_EQ(four.guarantee, 12);
-  ReductionResult fourReversed = detail::ReduceToRowCount(nine_, 4, true, nullptr, test);
+  ReductionResult fourReversed = *detail::ReduceToRowCount(nine_, 4, true, test);
   EXPECT_EQ(fourReversed.kept, Rows({9, 5, 1, 8}));
   EXPECT_EQ(fourReversed.guarantee, 12);
-  ReductionResult one = detail::ReduceToRowCount(nine_, 1, false, nullptr, test);
+  ReductionResult one = *detail::ReduceToRowCount(nine_, 1, false, test);
   EXPECT_EQ(one.kept, Rows({1}));
   EXPECT_EQ(one.guarantee, 11);  // row 9 differs from row 1 in two matches
 }
 
 TEST_P(KnownSystems, NineRowsByGuarantee) {
   const CoverTest test = GetParam();
-  EXPECT_EQ(detail::ReduceToGuarantee(nine_, 12, false, nullptr, test).kept, Rows({1, 5, 9}));
-  EXPECT_EQ(detail::ReduceToGuarantee(nine_, 12, true, nullptr, test).kept, Rows({9, 5, 1}));
+  EXPECT_EQ(detail::ReduceToGuarantee(nine_, 12, false, test)->kept, Rows({1, 5, 9}));
+  EXPECT_EQ(detail::ReduceToGuarantee(nine_, 12, true, test)->kept, Rows({9, 5, 1}));
   for (int level = 4; level <= 11; ++level) {
-    EXPECT_EQ(detail::ReduceToGuarantee(nine_, level, false, nullptr, test).kept, Rows({1}));
-    EXPECT_EQ(detail::ReduceToGuarantee(nine_, level, true, nullptr, test).kept, Rows({9}));
+    EXPECT_EQ(detail::ReduceToGuarantee(nine_, level, false, test)->kept, Rows({1}));
+    EXPECT_EQ(detail::ReduceToGuarantee(nine_, level, true, test)->kept, Rows({9}));
   }
-  EXPECT_EQ(detail::ReduceToGuarantee(nine_, 13, false, nullptr, test).kept, AllRows(9, false));
-  EXPECT_EQ(detail::ReduceToGuarantee(nine_, 13, true, nullptr, test).kept, AllRows(9, true));
+  EXPECT_EQ(detail::ReduceToGuarantee(nine_, 13, false, test)->kept, AllRows(9, false));
+  EXPECT_EQ(detail::ReduceToGuarantee(nine_, 13, true, test)->kept, AllRows(9, true));
 }
 
 TEST_P(KnownSystems, SupertotoComparesFourteenSigns) {
@@ -195,9 +193,9 @@ TEST_P(KnownSystems, SupertotoComparesFourteenSigns) {
   CouponState state = UniformCoupon(kSupertoto, "2");
   testing::MarkMatch(state, 1, "1X2");
   const RowSet set = Generate(state);
-  EXPECT_EQ(detail::ReduceToGuarantee(set, 13, false, nullptr, GetParam()).kept, Rows({1}));
-  EXPECT_EQ(detail::ReduceToGuarantee(set, 13, true, nullptr, GetParam()).kept, Rows({3}));
-  ReductionResult all = detail::ReduceToRowCount(set, 3, false, nullptr, GetParam());
+  EXPECT_EQ(detail::ReduceToGuarantee(set, 13, false, GetParam())->kept, Rows({1}));
+  EXPECT_EQ(detail::ReduceToGuarantee(set, 13, true, GetParam())->kept, Rows({3}));
+  ReductionResult all = *detail::ReduceToRowCount(set, 3, false, GetParam());
   EXPECT_EQ(all.kept, Rows({1, 2, 3}));
   EXPECT_EQ(all.lastThreshold, 14);
   EXPECT_EQ(all.guarantee, 13);
@@ -209,14 +207,13 @@ TEST_P(KnownSystems, OneRowSystem) {
     ASSERT_EQ(set.size(), 1);
     for (int level = 4; level <= 13; ++level) {
       for (bool reversed : {false, true}) {
-        EXPECT_EQ(detail::ReduceToGuarantee(set, level, reversed, nullptr, GetParam()).kept,
-                  Rows({1}));
+        EXPECT_EQ(detail::ReduceToGuarantee(set, level, reversed, GetParam())->kept, Rows({1}));
       }
     }
-    ReductionResult one = detail::ReduceToRowCount(set, 1, false, nullptr, GetParam());
+    ReductionResult one = *detail::ReduceToRowCount(set, 1, false, GetParam());
     EXPECT_EQ(one.kept, Rows({1}));
     EXPECT_EQ(one.guarantee, set.matches);
-    EXPECT_EQ(detail::ReduceToRowCount(set, 2, false, nullptr, GetParam()).outcome,
+    EXPECT_EQ(detail::ReduceToRowCount(set, 2, false, GetParam())->outcome,
               ReductionOutcome::kTargetAboveRowCount);
   }
 }
@@ -229,7 +226,7 @@ TEST(ReduceToRowCount, TargetEqualToRowCountKeepsEveryRowOnceHeaderNotCounted) {
   const RowSet set = Generate(state, kPlus13Yes);
   ASSERT_EQ(set.size(), 24);
   for (bool reversed : {false, true}) {
-    ReductionResult all = ReduceToRowCount(set, 24, reversed);
+    ReductionResult all = *ReduceToRowCount(set, 24, reversed);
     EXPECT_EQ(all.outcome, ReductionOutcome::kDone);
     ASSERT_EQ(all.kept.size(), 24u);
     EXPECT_FALSE(HasDuplicates(all.kept));
@@ -242,7 +239,7 @@ TEST(ReduceToRowCount, TargetEqualToRowCountKeepsEveryRowOnceHeaderNotCounted) {
 }
 
 TEST(ReduceToRowCount, TargetAboveRowCountRunsNoPass) {
-  struct Listener : ProgressListener {
+  struct Listener : Progress {
     int passes = 0;
     void PassStarted(int) override { ++passes; }
   } listener;
@@ -252,22 +249,22 @@ TEST(ReduceToRowCount, TargetAboveRowCountRunsNoPass) {
     testing::MarkMatch(state, 9, "1X2");
     const RowSet set = Generate(state);
     ASSERT_EQ(set.size(), 6);
-    ReductionResult above = ReduceToRowCount(set, 7, false, &listener);
+    ReductionResult above = *ReduceToRowCount(set, 7, false, Work{{}, &listener});
     EXPECT_EQ(above.outcome, ReductionOutcome::kTargetAboveRowCount);
     EXPECT_TRUE(above.kept.empty());
     EXPECT_EQ(above.lastThreshold, 0);
     EXPECT_EQ(KeptCouponText(set, above), set.header);
-    EXPECT_EQ(ReduceToRowCount(set, 6, false).outcome, ReductionOutcome::kDone);
+    EXPECT_EQ(ReduceToRowCount(set, 6, false)->outcome, ReductionOutcome::kDone);
   }
   EXPECT_EQ(listener.passes, 0);
 }
 
 TEST(ReduceToRowCount, TargetOneOnFullSystemReportsTheTrueGuarantee) {
   const RowSet set = Generate(UniformCoupon(kStryktipset, "1X2"));
-  ReductionResult first = ReduceToRowCount(set, 1, false);
+  ReductionResult first = *ReduceToRowCount(set, 1, false);
   EXPECT_EQ(first.kept, Rows({1}));
   EXPECT_EQ(first.guarantee, 0);  // "2" everywhere has no sign in common with "1" everywhere
-  ReductionResult last = ReduceToRowCount(set, 1, true);
+  ReductionResult last = *ReduceToRowCount(set, 1, true);
   EXPECT_EQ(last.kept, std::vector<uint32_t>{static_cast<uint32_t>(set.size() - 1)});
   EXPECT_EQ(last.guarantee, 0);
 }
@@ -277,7 +274,7 @@ TEST(ReduceToGuarantee, LevelThirteenKeepsFullThirteenMatchSystemInOrder) {
     const RowSet set = Generate(UniformCoupon(game, "1X2"));
     ASSERT_EQ(set.size(), 1594323);
     for (bool reversed : {false, true}) {
-      ReductionResult result = ReduceToGuarantee(set, 13, reversed);
+      ReductionResult result = *ReduceToGuarantee(set, 13, reversed);
       EXPECT_EQ(result.kept, AllRows(set.size(), reversed));
       EXPECT_EQ(result.guarantee, 13);
       EXPECT_EQ(result.examinedInLastPass, set.size());
@@ -287,7 +284,7 @@ TEST(ReduceToGuarantee, LevelThirteenKeepsFullThirteenMatchSystemInOrder) {
 
 TEST(ReduceToGuarantee, LevelThirteenOnFullSupertotoLeavesNoTwoRowsOneMatchApart) {
   const RowSet set = Generate(UniformCoupon(kSupertoto, "1X2"));
-  ReductionResult result = ReduceToGuarantee(set, 13, false);
+  ReductionResult result = *ReduceToGuarantee(set, 13, false);
   // Every row is kept or one match away from a kept row, and kept rows are
   // at least two matches apart: checked on each kept row's neighbours.
   std::vector<uint8_t> kept(static_cast<size_t>(set.size()), 0);
@@ -382,8 +379,7 @@ TEST(ReductionAgainstPlainLines, GuaranteeEveryLevelBothOrdersEveryCoverTest) {
       for (bool reversed : {false, true}) {
         const PlainResult plain = PlainGuarantee(text, set.game, level, reversed);
         for (CoverTest test : kAllCoverTests) {
-          const ReductionResult result =
-              detail::ReduceToGuarantee(set, level, reversed, nullptr, test);
+          const ReductionResult result = *detail::ReduceToGuarantee(set, level, reversed, test);
           const std::string what = Describe(set) + ", level " + std::to_string(level) +
                                    (reversed ? ", reversed" : "") + ", test " +
                                    std::to_string(static_cast<int>(test));
@@ -413,7 +409,7 @@ TEST(ReductionAgainstPlainLines, RowCountManyTargetsBothOrdersEveryCoverTest) {
         const PlainResult plain = PlainRowCount(text, set.game, target, reversed);
         for (CoverTest test : kAllCoverTests) {
           const ReductionResult result =
-              detail::ReduceToRowCount(set, static_cast<int32_t>(target), reversed, nullptr, test);
+              *detail::ReduceToRowCount(set, static_cast<int32_t>(target), reversed, test);
           const std::string what = Describe(set) + ", target " + std::to_string(target) +
                                    (reversed ? ", reversed" : "") + ", test " +
                                    std::to_string(static_cast<int>(test));
@@ -436,7 +432,7 @@ TEST(ReductionProperties, GuaranteeCoversEveryRowAndKeepsRowsApart) {
     const RowSet set = Generate(system.state, system.plus13);
     for (int level = 4; level <= 13; ++level) {
       for (bool reversed : {false, true}) {
-        const ReductionResult result = ReduceToGuarantee(set, level, reversed);
+        const ReductionResult result = *ReduceToGuarantee(set, level, reversed);
         ASSERT_FALSE(result.kept.empty());
         EXPECT_GE(BruteGuarantee(set, result.kept), level) << Describe(set) << " level " << level;
         EXPECT_LT(MostSharedSigns(set, result.kept), level) << Describe(set) << " level " << level;
@@ -452,7 +448,7 @@ TEST(ReductionProperties, RowCountKeepsExactlyTheTargetAndItsGuaranteeHolds) {
     if (set.size() > 600) continue;  // every target, brute-force check of each
     for (int32_t target = 1; target <= set.size(); ++target) {
       for (bool reversed : {false, true}) {
-        const ReductionResult result = ReduceToRowCount(set, target, reversed);
+        const ReductionResult result = *ReduceToRowCount(set, target, reversed);
         const std::string what = Describe(set) + ", target " + std::to_string(target);
         ASSERT_EQ(result.outcome, ReductionOutcome::kDone) << what;
         ASSERT_EQ(result.kept.size(), static_cast<size_t>(target)) << what;
@@ -475,9 +471,9 @@ TEST(ReductionProperties, RowCountResultsAreOnePrefixOfAllPasses) {
     const RowSet set = Generate(system.state, system.plus13);
     for (bool reversed : {false, true}) {
       const auto size = static_cast<int32_t>(set.size());
-      const ReductionResult all = ReduceToRowCount(set, size, reversed);
+      const ReductionResult all = *ReduceToRowCount(set, size, reversed);
       for (int32_t target = 1; target < size; target += 1 + size / 50) {
-        const ReductionResult part = ReduceToRowCount(set, target, reversed);
+        const ReductionResult part = *ReduceToRowCount(set, target, reversed);
         EXPECT_TRUE(std::equal(part.kept.begin(), part.kept.end(), all.kept.begin()))
             << Describe(set) << ", target " << target;
       }
@@ -518,9 +514,9 @@ TEST(CoverTests, AgreeOnLargerSystemsWhereMarkingTakesOverMidPass) {
     const RowSet set = Generate(state);
     for (int threshold : {8, 10, 12}) {
       for (bool reversed : {false, true}) {
-        detail::GreedySelection scan(set, reversed, nullptr, CoverTest::kScanKept);
-        detail::GreedySelection mark(set, reversed, nullptr, CoverTest::kMarkNeighbourhood);
-        detail::GreedySelection automatic(set, reversed, nullptr, CoverTest::kAuto);
+        detail::GreedySelection scan(set, reversed, CoverTest::kScanKept);
+        detail::GreedySelection mark(set, reversed, CoverTest::kMarkNeighbourhood);
+        detail::GreedySelection automatic(set, reversed, CoverTest::kAuto);
         scan.ReductionPass(threshold);
         mark.ReductionPass(threshold);
         automatic.ReductionPass(threshold);
@@ -536,11 +532,11 @@ TEST(CoverTests, AgreeOnLargerSystemsWhereMarkingTakesOverMidPass) {
     for (bool reversed : {false, true}) {
       const auto target = static_cast<int32_t>(set.size() / 3);
       const ReductionResult scan =
-          detail::ReduceToRowCount(set, target, reversed, nullptr, CoverTest::kScanKept);
+          *detail::ReduceToRowCount(set, target, reversed, CoverTest::kScanKept);
       const ReductionResult mark =
-          detail::ReduceToRowCount(set, target, reversed, nullptr, CoverTest::kMarkNeighbourhood);
+          *detail::ReduceToRowCount(set, target, reversed, CoverTest::kMarkNeighbourhood);
       const ReductionResult automatic =
-          detail::ReduceToRowCount(set, target, reversed, nullptr, CoverTest::kAuto);
+          *detail::ReduceToRowCount(set, target, reversed, CoverTest::kAuto);
       EXPECT_EQ(scan.kept, mark.kept);
       EXPECT_EQ(automatic.kept, mark.kept);
       EXPECT_EQ(automatic.lastThreshold, mark.lastThreshold);
@@ -551,7 +547,7 @@ TEST(CoverTests, AgreeOnLargerSystemsWhereMarkingTakesOverMidPass) {
 // ---------------------------------------------------------------------------
 // Progress
 
-struct RecordingListener : ProgressListener {
+struct RecordingListener : Progress {
   std::vector<int> passes;
   std::vector<int64_t> examined;
   std::vector<int64_t> accepted;
@@ -565,7 +561,7 @@ TEST(ReductionProgress, ReportsPassesCandidatesAndAcceptedRowsCoarsely) {
       Generate(MakeCoupon(kStryktipset, {"1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2", "1X2",
                                          "1X2", "1X2", "1", "1", "1"}));
   RecordingListener listener;
-  const ReductionResult result = ReduceToRowCount(set, 2000, false, &listener);
+  const ReductionResult result = *ReduceToRowCount(set, 2000, false, Work{{}, &listener});
   ASSERT_FALSE(listener.passes.empty());
   std::vector<int> expectedPasses(listener.passes.size());
   std::iota(expectedPasses.begin(), expectedPasses.end(), 4);
@@ -580,7 +576,7 @@ TEST(ReductionProgress, ReportsPassesCandidatesAndAcceptedRowsCoarsely) {
   EXPECT_LT(listener.examined.size(), listener.passes.size() * 20);
 
   RecordingListener single;
-  const ReductionResult guarantee = ReduceToGuarantee(set, 11, true, &single);
+  const ReductionResult guarantee = *ReduceToGuarantee(set, 11, true, Work{{}, &single});
   EXPECT_EQ(single.passes, std::vector<int>{11});
   EXPECT_EQ(single.examined.back(), set.size());
   EXPECT_EQ(single.accepted.back(), static_cast<int64_t>(guarantee.kept.size()));
@@ -596,6 +592,11 @@ struct StopAt final : Progress {
     fractions.push_back(done);
     if (done >= at) stop.RequestStop();
   }
+  // The passes go on to `stages`, when there is one.
+  void PassStarted(int threshold) override {
+    if (stages != nullptr) stages->PassStarted(threshold);
+  }
+  Progress* stages = nullptr;
   Work AsWork() { return Work{StopToken(stop), this}; }
   double at;
   StopSource stop;
@@ -611,13 +612,14 @@ TEST(ReductionStop, AStopReachesEveryPassAndLeavesNoResult) {
     SCOPED_TRACE(static_cast<int>(test));
     StopAt before(0.0);
     before.stop.RequestStop();
-    EXPECT_FALSE(detail::ReduceToGuarantee(set, 11, false, before.AsWork(), nullptr, test));
-    EXPECT_FALSE(detail::ReduceToRowCount(set, 2000, false, before.AsWork(), nullptr, test));
+    EXPECT_FALSE(detail::ReduceToGuarantee(set, 11, false, test, before.AsWork()));
+    EXPECT_FALSE(detail::ReduceToRowCount(set, 2000, false, test, before.AsWork()));
 
     // Raised while a pass runs: the row count's later passes run no further.
     RecordingListener stages;
     StopAt halfway(0.3);
-    EXPECT_FALSE(detail::ReduceToRowCount(set, 2000, false, halfway.AsWork(), &stages, test));
+    halfway.stages = &stages;
+    EXPECT_FALSE(detail::ReduceToRowCount(set, 2000, false, test, halfway.AsWork()));
     EXPECT_FALSE(halfway.fractions.empty());
     EXPECT_LT(halfway.fractions.back(), 1.0);
     const size_t passesWhenStopped = stages.passes.size();
@@ -626,9 +628,9 @@ TEST(ReductionStop, AStopReachesEveryPassAndLeavesNoResult) {
     // Never raised: the same rows as without a Work, fractions rising to 1.
     StopAt never(2.0);
     const std::optional<ReductionResult> full =
-        detail::ReduceToRowCount(set, 2000, false, never.AsWork(), nullptr, test);
+        detail::ReduceToRowCount(set, 2000, false, test, never.AsWork());
     ASSERT_TRUE(full);
-    EXPECT_EQ(full->kept, detail::ReduceToRowCount(set, 2000, false, nullptr, test).kept);
+    EXPECT_EQ(full->kept, detail::ReduceToRowCount(set, 2000, false, test)->kept);
     EXPECT_TRUE(std::is_sorted(never.fractions.begin(), never.fractions.end()));
     EXPECT_EQ(never.fractions.back(), 1.0);
   }

@@ -129,7 +129,7 @@ TEST_F(SaveCommandTest, SavesASupertotoCouponAndAReducedOne) {
   SaveAs(PathOf("full.txt"));
   EXPECT_EQ(Read(PathOf("full.txt")), full);
 
-  const std::string reduced = KeptCouponText(set, ReduceToRowCount(set, 40, false));
+  const std::string reduced = KeptCouponText(set, *ReduceToRowCount(set, 40, false));
   ASSERT_LT(reduced.size(), full.size());
   form->Memo1->SetText(reduced);
   SaveAs(PathOf("reduced.txt"));

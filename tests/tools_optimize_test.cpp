@@ -58,7 +58,7 @@ int BruteForceGuarantee(const SystemShape& shape, const std::vector<PackedRow>& 
 
 int64_t GreedyRows(const CouponState& state, Plus13Choice plus13, int level) {
   const RowSet full = GenerateFullSystem(state, plus13);
-  return static_cast<int64_t>(ReduceToGuarantee(full, level, false, nullptr).kept.size());
+  return static_cast<int64_t>(ReduceToGuarantee(full, level, false)->kept.size());
 }
 
 class OptimizeCommandTest : public testing::ToolsTest {

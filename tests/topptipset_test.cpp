@@ -176,7 +176,7 @@ TEST(Topptipset, GuaranteeReductionsCoverEveryOutcome) {
   const RowSet set = GenerateFullSystem(state, kPlus13No);
   for (int level = 4; level <= 8; ++level) {
     for (const bool reversed : {false, true}) {
-      const ReductionResult result = ReduceToGuarantee(set, level, reversed);
+      const ReductionResult result = *ReduceToGuarantee(set, level, reversed);
       int least = kMatches;
       for (const PackedRow outcome : set.rows) {
         int best = 0;

@@ -325,13 +325,13 @@ TEST(FilterSystem, ConditionsThatKeepEveryRowChangeNothing) {
   EXPECT_EQ(same.rows, full.rows);
   EXPECT_EQ(same.header, full.header);
   for (int level = 9; level <= 12; ++level) {
-    const ReductionResult plain = ReduceToGuarantee(full, level, false);
-    const ReductionResult through = ReduceToGuarantee(full, *system, level, false);
+    const ReductionResult plain = *ReduceToGuarantee(full, level, false);
+    const ReductionResult through = *ReduceToGuarantee(full, *system, level, false);
     EXPECT_EQ(through.kept, plain.kept);
     EXPECT_EQ(through.examinedInLastPass, plain.examinedInLastPass);
   }
-  const ReductionResult plain = ReduceToRowCount(full, 100, true);
-  const ReductionResult through = ReduceToRowCount(full, *system, 100, true);
+  const ReductionResult plain = *ReduceToRowCount(full, 100, true);
+  const ReductionResult through = *ReduceToRowCount(full, *system, 100, true);
   EXPECT_EQ(through.kept, plain.kept);
   EXPECT_EQ(through.guarantee, plain.guarantee);
 }
@@ -349,8 +349,8 @@ TEST(FilterSystem, ASystemThatKeepsNoRowIsEmpty) {
   EXPECT_EQ(system->size(), 0);
   EXPECT_TRUE(GenerateSystem(*system, kStryktipset, "").rows.empty());
   const RowSet full = GenerateSystem(shape, kStryktipset, "");
-  EXPECT_TRUE(ReduceToGuarantee(full, *system, 10, false).kept.empty());
-  EXPECT_EQ(ReduceToRowCount(full, *system, 1, false).outcome,
+  EXPECT_TRUE(ReduceToGuarantee(full, *system, 10, false)->kept.empty());
+  EXPECT_EQ(ReduceToRowCount(full, *system, 1, false)->outcome,
             ReductionOutcome::kTargetAboveRowCount);
 }
 
@@ -465,7 +465,7 @@ TEST(FilteredReduction, GuaranteeHoldsForEveryAllowedOutcomeAndKeepsOnlyAllowedR
     for (auto test : {detail::CoverTest::kAuto, detail::CoverTest::kScanKept,
                       detail::CoverTest::kMarkNeighbourhood}) {
       const ReductionResult result =
-          detail::ReduceToGuarantee(set, level, reversed, nullptr, test, &filtered.system);
+          *detail::ReduceToGuarantee(set, level, reversed, test, Work{}, &filtered.system);
       for (uint32_t index : result.kept) ASSERT_TRUE(filtered.system.Allows(index));
       const std::vector<PackedRow> rows = KeptRows(set, result.kept);
       EXPECT_EQ(rows, expected) << "seed " << seed << ", trial " << trial;
@@ -484,7 +484,7 @@ TEST(FilteredReduction, RowCountReachesTheTargetAndItsGuaranteeHolds) {
     const int32_t target =
         1 + static_cast<int32_t>(random.Below(std::min<uint32_t>(available, 80)));
     const bool reversed = random.Below(2) == 1;
-    const ReductionResult result = ReduceToRowCount(set, filtered.system, target, reversed);
+    const ReductionResult result = *ReduceToRowCount(set, filtered.system, target, reversed);
     ASSERT_EQ(result.outcome, ReductionOutcome::kDone);
     ASSERT_EQ(static_cast<int32_t>(result.kept.size()), target) << "trial " << trial;
     for (uint32_t index : result.kept) ASSERT_TRUE(filtered.system.Allows(index));
@@ -502,7 +502,7 @@ TEST(FilteredReduction, RowCountReachesTheTargetAndItsGuaranteeHolds) {
   const RowSet set = GenerateSystem(filtered.shape, kStryktipset, "");
   EXPECT_EQ(ReduceToRowCount(set, filtered.system, static_cast<int32_t>(filtered.system.size() + 1),
                              false)
-                .outcome,
+                ->outcome,
             ReductionOutcome::kTargetAboveRowCount);
 }
 

@@ -16,14 +16,25 @@ GenerateListener& Quiet() {
   return quiet;
 }
 
-// Passes the reduction's progress on, and announces the selection just before
-// its first pass: after the engine has accepted the row count. `examined`
-// turns the reduction's count of candidates into the row list's.
-class SelectionProgress final : public ProgressListener {
+// Passes the reduction's stages on to the listener and its fraction to the
+// command's own work, and announces the selection just before its first
+// pass: after the engine has accepted the row count. `examined` turns the
+// reduction's count of candidates into the row list's.
+class SelectionProgress final : public Progress {
  public:
-  SelectionProgress(GenerateListener& listener, int64_t rowListLines,
+  SelectionProgress(GenerateListener& listener, const Work& work, int64_t rowListLines,
                     std::function<int64_t(int64_t)> examined = {})
-      : listener_(listener), rowListLines_(rowListLines), examined_(std::move(examined)) {}
+      : listener_(listener),
+        work_(work),
+        rowListLines_(rowListLines),
+        examined_(std::move(examined)) {}
+
+  // The work the reduction runs under: the command's stop, and this.
+  Work ForReduction() { return Work{work_.stop, this}; }
+
+  void Fraction(double done) override { work_.Fraction(done); }
+  void Phase(std::string_view name) override { work_.Phase(name); }
+  void Best(int64_t value) override { work_.Best(value); }
 
   void PassStarted(int threshold) override {
     Begin();
@@ -42,14 +53,15 @@ class SelectionProgress final : public ProgressListener {
 
  private:
   GenerateListener& listener_;
+  const Work& work_;
   const int64_t rowListLines_;
   const std::function<int64_t(int64_t)> examined_;
   bool begun_ = false;
 };
 
-// The reduction the coupon asks for, on the rows it is given; nullopt when
-// stopped.
-using Reduce = std::function<std::optional<ReductionResult>(ProgressListener*)>;
+// The reduction the coupon asks for, on the rows it is given, under `work`;
+// nullopt when stopped.
+using Reduce = std::function<std::optional<ReductionResult>(const Work& work)>;
 
 // The rows of a set that a filtered system allows, in generation order.
 RowSet AllowedRows(const RowSet& full, const System& system) {
@@ -67,13 +79,14 @@ RowSet AllowedRows(const RowSet& full, const System& system) {
 }
 
 // The reduction and its report, once the row list holds outcome.rows.
-void ReduceAndReport(const CouponState& state, GenerateListener& hear, const Reduce& reduce,
-                     std::function<int64_t(int64_t)> examined, GenerateOutcome& outcome) {
+void ReduceAndReport(const CouponState& state, GenerateListener& hear, const Work& work,
+                     const Reduce& reduce, std::function<int64_t(int64_t)> examined,
+                     GenerateOutcome& outcome) {
   const RowSet& rows = outcome.rows;
   hear.ReductionStarted();
-  SelectionProgress progress(hear, rows.size() + (rows.header.empty() ? 0 : 1),
+  SelectionProgress progress(hear, work, rows.size() + (rows.header.empty() ? 0 : 1),
                              std::move(examined));
-  std::optional<ReductionResult> reduction = reduce(&progress);
+  std::optional<ReductionResult> reduction = reduce(progress.ForReduction());
   if (!reduction) {
     outcome.end = GenerateEnd::kStopped;
     return;
@@ -109,7 +122,7 @@ bool Reduces(const CouponState& state) {
 // reductions run on the full set beside the system, and what they tell is
 // moved to the kept rows' own positions.
 void GenerateFiltered(CouponState& state, const GenerateControls& controls, const System& system,
-                      GenerateListener& hear, ProgressListener* listener, const Work& work,
+                      GenerateListener& hear, Progress* listener, const Work& work,
                       GenerateOutcome& outcome) {
   const SystemShape& shape = system.shape();
   outcome.conditionsText = ConditionsLine(system);
@@ -133,17 +146,16 @@ void GenerateFiltered(CouponState& state, const GenerateControls& controls, cons
   const auto examined = [&rank, &system, &shape, reversed](int64_t count) {
     return reversed ? system.size() - rank(shape.size() - count) : rank(count);
   };
-  const Reduce reduce = [&](ProgressListener* progress) -> std::optional<ReductionResult> {
+  const Reduce reduce = [&](const Work& passes) -> std::optional<ReductionResult> {
     std::optional<ReductionResult> result =
-        byRowCount
-            ? ReduceToRowCount(full, system, state.TargetRows, reversed, work, progress)
-            : ReduceToGuarantee(full, system, state.GuaranteeLevel, reversed, work, progress);
+        byRowCount ? ReduceToRowCount(full, system, state.TargetRows, reversed, passes)
+                   : ReduceToGuarantee(full, system, state.GuaranteeLevel, reversed, passes);
     if (!result) return result;
     for (uint32_t& index : result->kept) index = static_cast<uint32_t>(rank(index));
     result->examinedInLastPass = examined(result->examinedInLastPass);
     return result;
   };
-  ReduceAndReport(state, hear, reduce, examined, outcome);
+  ReduceAndReport(state, hear, work, reduce, examined, outcome);
 }
 
 }  // namespace
@@ -185,13 +197,12 @@ GenerateOutcome RunGenerateCommand(CouponState& state, const GenerateControls& c
 
   const RowSet& rows = outcome.rows;
   const bool byRowCount = state.Reduction == kReductionRowCount;
-  const Reduce reduce = [&](ProgressListener* progress) {
+  const Reduce reduce = [&](const Work& passes) {
     return byRowCount
-               ? ReduceToRowCount(rows, state.TargetRows, controls.rowCountReversed, work, progress)
-               : ReduceToGuarantee(rows, state.GuaranteeLevel, controls.guaranteeReversed, work,
-                                   progress);
+               ? ReduceToRowCount(rows, state.TargetRows, controls.rowCountReversed, passes)
+               : ReduceToGuarantee(rows, state.GuaranteeLevel, controls.guaranteeReversed, passes);
   };
-  ReduceAndReport(state, hear, reduce, {}, outcome);
+  ReduceAndReport(state, hear, work, reduce, {}, outcome);
   return outcome;
 }
 

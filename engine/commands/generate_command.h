@@ -47,7 +47,6 @@
 #include "commands/conditions_command.h"
 #include "coupon/coupon_state.h"
 #include "coupon/messages.h"
-#include "coupon/progress.h"
 #include "coupon/work.h"
 #include "reduce/reduction.h"
 #include "text/coupon_text.h"
@@ -63,7 +62,7 @@ struct GenerateControls {
   ConditionInput conditions{};
 };
 
-class GenerateListener : public ProgressListener {
+class GenerateListener : public Progress {
  public:
   // A message box that ends the command: a failed check, or a row count above
   // the rows of the system.

@@ -41,12 +41,12 @@ inline bool Turn(const RowSet& set, std::array<int, kMaxMatches>& digit, PackedR
 }  // namespace
 
 RowSet GenerateFullSystem(const CouponState& state, Plus13Choice plus13,
-                          ProgressListener* progress) {
+                          Progress* progress) {
   return GenerateSystem(ShapeOf(state), state.Game, HeaderLine(state, plus13), progress);
 }
 
 RowSet GenerateSystem(const SystemShape& shape, int32_t game, std::string header,
-                      ProgressListener* progress) {
+                      Progress* progress) {
   RowSet set = EmptySet(shape, game, std::move(header));
 
   const int64_t size = shape.size();
@@ -81,7 +81,7 @@ RowSet GenerateSystem(const SystemShape& shape, int32_t game, std::string header
 }
 
 RowSet GenerateSystem(const System& system, int32_t game, std::string header,
-                      ProgressListener* progress) {
+                      Progress* progress) {
   if (!system.filtered()) return GenerateSystem(system.shape(), game, std::move(header), progress);
   const SystemShape& shape = system.shape();
   RowSet set = EmptySet(shape, game, std::move(header));

@@ -9,7 +9,7 @@
 
 #include "coupon/coupon_state.h"
 #include "coupon/games.h"
-#include "coupon/progress.h"
+#include "coupon/work.h"
 #include "coupon/system.h"
 #include "coupon/system_shape.h"
 
@@ -34,18 +34,18 @@ struct RowSet {
 // The full system of a coupon that passed ValidateCoupon. Reports rows begun
 // to the listener, if any.
 RowSet GenerateFullSystem(const CouponState& state, Plus13Choice plus13,
-                          ProgressListener* progress = nullptr);
+                          Progress* progress = nullptr);
 
 // The same for any system: its rows in generation order, as rows of `game`
 // under `header` (with CR LF, or empty).
 RowSet GenerateSystem(const SystemShape& shape, int32_t game, std::string header,
-                      ProgressListener* progress = nullptr);
+                      Progress* progress = nullptr);
 
 // The rows of a system that conditions may have cut down, in generation
 // order: the same as above when it is unfiltered. A filtered system's set
 // holds only its allowed rows, so its size is system.size(), not the shape's;
 // the reductions take the full set beside the System instead.
 RowSet GenerateSystem(const System& system, int32_t game, std::string header,
-                      ProgressListener* progress = nullptr);
+                      Progress* progress = nullptr);
 
 }  // namespace spelkub

@@ -7,8 +7,11 @@
 // is. A stopped function returns at once with no result (std::nullopt or its
 // documented "stopped" outcome), never a partial one and never by throwing.
 // A Progress sink hears the fraction done and, where the work has one, its
-// phase and its best result so far; it is called on the working thread, so a
-// window's sink forwards to its own thread.
+// phase and its best result so far, and the stages of generation and the
+// greedy passes as the window counts them; it is called on the working
+// thread, so a window's sink forwards to its own thread. Every call comes at
+// a coarse grain (every few thousand rows, and once at the end), so a sink
+// costs nothing measurable, and none at all costs nothing.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +47,15 @@ class Progress {
   virtual void Phase(std::string_view /*name*/) {}
   // The best verified result so far, in the work's own unit (rows of a cover).
   virtual void Best(int64_t /*value*/) {}
+
+  // Generation: rows begun so far (1..system size).
+  virtual void RowsGenerated(int64_t /*rows*/) {}
+  // Reduction: a pass with this threshold begins.
+  virtual void PassStarted(int /*threshold*/) {}
+  // Reduction: candidates examined so far in the current pass.
+  virtual void CandidatesExamined(int64_t /*count*/) {}
+  // Reduction: rows accepted so far, over all passes.
+  virtual void RowsAccepted(int64_t /*count*/) {}
 };
 
 // What a long function takes: where to stop and whom to tell. Both may be
@@ -61,6 +73,15 @@ struct Work {
   }
   void Best(int64_t value) const {
     if (progress != nullptr) progress->Best(value);
+  }
+  void PassStarted(int threshold) const {
+    if (progress != nullptr) progress->PassStarted(threshold);
+  }
+  void CandidatesExamined(int64_t count) const {
+    if (progress != nullptr) progress->CandidatesExamined(count);
+  }
+  void RowsAccepted(int64_t count) const {
+    if (progress != nullptr) progress->RowsAccepted(count);
   }
 };
 

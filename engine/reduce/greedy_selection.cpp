@@ -72,9 +72,9 @@ struct Ball {
 
 }  // namespace
 
-GreedySelection::GreedySelection(const RowSet& set, bool reversed, ProgressListener* stages,
-                                 CoverTest test, Work work, const System* system)
-    : set_(set), reversed_(reversed), stages_(stages), test_(test), work_(std::move(work)) {
+GreedySelection::GreedySelection(const RowSet& set, bool reversed, CoverTest test, Work work,
+                                 const System* system)
+    : set_(set), reversed_(reversed), test_(test), work_(std::move(work)) {
   std::array<int, kMaxMatches> radix{};
   std::array<int64_t, kMaxMatches> stride{};
   int64_t rows = 1;
@@ -134,7 +134,7 @@ GreedySelection::GreedySelection(const RowSet& set, bool reversed, ProgressListe
 }
 
 bool GreedySelection::ReductionPass(int threshold, int64_t stopAt) {
-  if (stages_ != nullptr) stages_->PassStarted(threshold);
+  work_.PassStarted(threshold);
   const int radius = set_.matches - threshold;
   const int64_t n = set_.size();
   examined_ = 0;
@@ -299,11 +299,11 @@ void GreedySelection::Report() {
   if (set_.size() > 0) {
     work_.Fraction(static_cast<double>(examined_) / static_cast<double>(set_.size()));
   }
-  if (stages_ == nullptr) return;
-  stages_->CandidatesExamined(examined_);
+  if (work_.progress == nullptr) return;
+  work_.CandidatesExamined(examined_);
   const auto accepted = static_cast<int64_t>(kept_.size());
   if (accepted != reportedAccepted_) {
-    stages_->RowsAccepted(accepted);
+    work_.RowsAccepted(accepted);
     reportedAccepted_ = accepted;
   }
 }

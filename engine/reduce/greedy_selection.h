@@ -33,12 +33,12 @@ inline int DifferingMatches(PackedRow a, PackedRow b) {
 
 class GreedySelection {
  public:
-  // `stages` hears the passes as the window shows them; `work` may stop a
-  // pass and hears the fraction of it done.
+  // `work` may stop a pass, and hears the fraction of it done and its stages
+  // as the window shows them.
   // With a filtered system (`set` then holds its shape's every row), only its
   // allowed rows are candidates, and only they need to be within reach.
-  GreedySelection(const RowSet& set, bool reversed, ProgressListener* stages, CoverTest test,
-                  Work work = {}, const System* system = nullptr);
+  GreedySelection(const RowSet& set, bool reversed, CoverTest test, Work work = {},
+                  const System* system = nullptr);
 
   // One pass over every candidate with this threshold, extending the kept
   // rows. When stopAt > 0 the pass ends right after the acceptance that brings
@@ -74,7 +74,6 @@ class GreedySelection {
 
   const RowSet& set_;
   const bool reversed_;
-  ProgressListener* const stages_;
   const CoverTest test_;
   const Work work_;
   bool stopped_ = false;

@@ -23,23 +23,13 @@ int EqualSignCount(PackedRow a, PackedRow b, int matches) {
 }
 
 std::optional<ReductionResult> ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
-                                                const Work& work, ProgressListener* stages) {
-  return detail::ReduceToRowCount(set, target, reversed, work, stages, detail::CoverTest::kAuto);
+                                                const Work& work) {
+  return detail::ReduceToRowCount(set, target, reversed, detail::CoverTest::kAuto, work);
 }
 
 std::optional<ReductionResult> ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                                 const Work& work, ProgressListener* stages) {
-  return detail::ReduceToGuarantee(set, level, reversed, work, stages, detail::CoverTest::kAuto);
-}
-
-ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
-                                 ProgressListener* stages) {
-  return *ReduceToRowCount(set, target, reversed, Work{}, stages);
-}
-
-ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                  ProgressListener* stages) {
-  return *ReduceToGuarantee(set, level, reversed, Work{}, stages);
+                                                 const Work& work) {
+  return detail::ReduceToGuarantee(set, level, reversed, detail::CoverTest::kAuto, work);
 }
 
 namespace {
@@ -55,27 +45,15 @@ const System* FilteredOrNull(const RowSet& set, const System& system) {
 }  // namespace
 
 std::optional<ReductionResult> ReduceToRowCount(const RowSet& set, const System& system,
-                                                int32_t target, bool reversed, const Work& work,
-                                                ProgressListener* stages) {
-  return detail::ReduceToRowCount(set, target, reversed, work, stages, detail::CoverTest::kAuto,
+                                                int32_t target, bool reversed, const Work& work) {
+  return detail::ReduceToRowCount(set, target, reversed, detail::CoverTest::kAuto, work,
                                   FilteredOrNull(set, system));
 }
 
 std::optional<ReductionResult> ReduceToGuarantee(const RowSet& set, const System& system,
-                                                 int32_t level, bool reversed, const Work& work,
-                                                 ProgressListener* stages) {
-  return detail::ReduceToGuarantee(set, level, reversed, work, stages, detail::CoverTest::kAuto,
+                                                 int32_t level, bool reversed, const Work& work) {
+  return detail::ReduceToGuarantee(set, level, reversed, detail::CoverTest::kAuto, work,
                                    FilteredOrNull(set, system));
-}
-
-ReductionResult ReduceToRowCount(const RowSet& set, const System& system, int32_t target,
-                                 bool reversed, ProgressListener* stages) {
-  return *ReduceToRowCount(set, system, target, reversed, Work{}, stages);
-}
-
-ReductionResult ReduceToGuarantee(const RowSet& set, const System& system, int32_t level,
-                                  bool reversed, ProgressListener* stages) {
-  return *ReduceToGuarantee(set, system, level, reversed, Work{}, stages);
 }
 
 namespace detail {
@@ -88,10 +66,14 @@ class PassShare final : public Progress {
  public:
   PassShare(const Work& work, int passes) : work_(work), passes_(passes) {}
 
-  // The work a pass polls and tells: the reduction's stop, and this share.
+  // The work a pass polls and tells: the reduction's stop, and this share;
+  // the stages go through as they are.
   Work ForPasses() { return Work{work_.stop, work_.progress != nullptr ? this : nullptr}; }
   void Begin(int pass) { pass_ = pass; }
   void Fraction(double done) override { work_.Fraction((pass_ + done) / passes_); }
+  void PassStarted(int threshold) override { work_.PassStarted(threshold); }
+  void CandidatesExamined(int64_t count) override { work_.CandidatesExamined(count); }
+  void RowsAccepted(int64_t count) override { work_.RowsAccepted(count); }
 
  private:
   const Work& work_;
@@ -102,8 +84,8 @@ class PassShare final : public Progress {
 }  // namespace
 
 std::optional<ReductionResult> ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
-                                                const Work& work, ProgressListener* stages,
-                                                CoverTest test, const System* system) {
+                                                CoverTest test, const Work& work,
+                                                const System* system) {
   ReductionResult result;
   if (target > (system != nullptr ? system->size() : set.size())) {
     result.outcome = ReductionOutcome::kTargetAboveRowCount;
@@ -112,7 +94,7 @@ std::optional<ReductionResult> ReduceToRowCount(const RowSet& set, int32_t targe
   if (target < 1) return result;  // nothing to keep; the window never asks for it
 
   PassShare share(work, std::max(set.matches - kFirstThreshold + 1, 1));
-  GreedySelection selection(set, reversed, stages, test, share.ForPasses(), system);
+  GreedySelection selection(set, reversed, test, share.ForPasses(), system);
   // The pass with threshold `matches` accepts every row not yet kept, so the
   // target is reached by then at the latest.
   int threshold = kFirstThreshold;
@@ -136,9 +118,9 @@ std::optional<ReductionResult> ReduceToRowCount(const RowSet& set, int32_t targe
 }
 
 std::optional<ReductionResult> ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                                 const Work& work, ProgressListener* stages,
-                                                 CoverTest test, const System* system) {
-  GreedySelection selection(set, reversed, stages, test, work, system);
+                                                 CoverTest test, const Work& work,
+                                                 const System* system) {
+  GreedySelection selection(set, reversed, test, work, system);
   selection.ReductionPass(level);
   if (selection.stopped()) return std::nullopt;
   ReductionResult result;
@@ -148,16 +130,6 @@ std::optional<ReductionResult> ReduceToGuarantee(const RowSet& set, int32_t leve
   result.kept = selection.TakeKept();
   work.Fraction(1);
   return result;
-}
-
-ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
-                                 ProgressListener* stages, CoverTest test, const System* system) {
-  return *ReduceToRowCount(set, target, reversed, Work{}, stages, test, system);
-}
-
-ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                  ProgressListener* stages, CoverTest test, const System* system) {
-  return *ReduceToGuarantee(set, level, reversed, Work{}, stages, test, system);
 }
 
 int CoveringGuarantee(const RowSet& set, std::span<const uint32_t> kept, const System* system) {

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "coupon/progress.h"
 #include "coupon/row_set.h"
 #include "coupon/system.h"
 #include "coupon/work.h"
@@ -42,22 +41,15 @@ struct ReductionResult {
 
 // Row count reduction, target >= 1. A target above the number of rows runs no
 // pass and keeps nothing (outcome kTargetAboveRowCount); the caller keeps the
-// full system. `stages` hears each pass as the window shows it; `work` may
-// stop the passes (then nothing is returned) and hears the fraction done.
+// full system. `work` may stop the passes (then nothing is returned: the only
+// nullopt), and hears the fraction done and each pass as the window shows it
+// (Progress::PassStarted, CandidatesExamined, RowsAccepted).
 std::optional<ReductionResult> ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
-                                                const Work& work,
-                                                ProgressListener* stages = nullptr);
+                                                const Work& work = {});
 
 // Guarantee reduction, level 4..13 (4..14 for Supertoto).
 std::optional<ReductionResult> ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                                 const Work& work,
-                                                 ProgressListener* stages = nullptr);
-
-// The same, run to the end.
-ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
-                                 ProgressListener* stages = nullptr);
-ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                  ProgressListener* stages = nullptr);
+                                                 const Work& work = {});
 
 // The same on a system that conditions cut down: `set` is still the full set
 // of system.shape() (GenerateSystem(shape, ...)), kept holds indices into it,
@@ -65,14 +57,10 @@ ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reverse
 // outcome of the system. The row count target is compared with system.size().
 // An unfiltered system gives exactly the results above.
 std::optional<ReductionResult> ReduceToRowCount(const RowSet& set, const System& system,
-                                                int32_t target, bool reversed, const Work& work,
-                                                ProgressListener* stages = nullptr);
+                                                int32_t target, bool reversed,
+                                                const Work& work = {});
 std::optional<ReductionResult> ReduceToGuarantee(const RowSet& set, const System& system,
-                                                 int32_t level, bool reversed, const Work& work,
-                                                 ProgressListener* stages = nullptr);
-ReductionResult ReduceToRowCount(const RowSet& set, const System& system, int32_t target,
-                                 bool reversed, ProgressListener* stages = nullptr);
-ReductionResult ReduceToGuarantee(const RowSet& set, const System& system, int32_t level,
-                                  bool reversed, ProgressListener* stages = nullptr);
+                                                 int32_t level, bool reversed,
+                                                 const Work& work = {});
 
 }  // namespace spelkub

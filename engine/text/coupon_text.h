@@ -18,7 +18,7 @@
 #include "coupon/coupon_state.h"
 #include "coupon/games.h"
 #include "coupon/messages.h"
-#include "coupon/progress.h"
+#include "coupon/work.h"
 #include "coupon/row_set.h"
 #include "coupon/system_shape.h"
 #include "coupon/validation.h"

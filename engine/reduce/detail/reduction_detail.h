@@ -27,19 +27,11 @@ enum class CoverTest {
 // nullopt only when `work` was stopped. `system`, when given, is a filtered
 // system whose shape's full set `set` is.
 std::optional<ReductionResult> ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
-                                                const Work& work, ProgressListener* stages,
-                                                CoverTest test, const System* system = nullptr);
+                                                CoverTest test, const Work& work = {},
+                                                const System* system = nullptr);
 std::optional<ReductionResult> ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                                 const Work& work, ProgressListener* stages,
-                                                 CoverTest test, const System* system = nullptr);
-
-// Run to the end.
-ReductionResult ReduceToRowCount(const RowSet& set, int32_t target, bool reversed,
-                                 ProgressListener* stages, CoverTest test,
-                                 const System* system = nullptr);
-ReductionResult ReduceToGuarantee(const RowSet& set, int32_t level, bool reversed,
-                                  ProgressListener* stages, CoverTest test,
-                                  const System* system = nullptr);
+                                                 CoverTest test, const Work& work = {},
+                                                 const System* system = nullptr);
 
 // The guarantee that the kept rows give on the full system: the least, over
 // the rows of the set, of the most equal signs with a kept row (0 when none
