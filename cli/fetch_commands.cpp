@@ -125,10 +125,8 @@ std::string Kronor(double amount) {
 std::string ResultText(const DrawResult& result, const DrawProduct& product) {
   std::string text =
       std::string(product.name) + " omgång " + std::to_string(result.drawNumber) + "\n";
-  std::string row;
   std::string cancelled;
   for (const EventOutcome& event : result.events) {
-    row += event.outcome == kOutcomeOpen ? '-' : "1X2"[event.outcome];
     if (!event.cancelled) continue;
     cancelled += cancelled.empty() ? "" : ", ";
     cancelled +=
@@ -136,7 +134,7 @@ std::string ResultText(const DrawResult& result, const DrawProduct& product) {
         (event.outcome == kOutcomeOpen ? " (ej lottad än)"
                                        : std::string(" (lottad ") + "1X2"[event.outcome] + ")");
   }
-  text += "Rätt rad: " + row + "\n";
+  text += "Rätt rad: " + GradeResultText(result) + "\n";
   if (!cancelled.empty()) text += "Inställda: " + cancelled + "\n";
   if (result.payouts.empty()) text += "Utdelningen är inte publicerad än\n";
   for (const PrizePayout& payout : result.payouts) {
@@ -286,18 +284,8 @@ std::optional<FetchedResultText> FetchResultText(std::string_view results, bool 
     Tell(output, kProgramName, fetched.error);
     return std::nullopt;
   }
-  FetchedResultText read{game, {}};
-  for (const EventOutcome& event : fetched.value->events) {
-    if (forFollow) {
-      if (!read.text.empty()) read.text += ' ';
-      // A cancelled match keeps every sign open until its sign is drawn.
-      read.text += event.outcome != kOutcomeOpen ? std::string(1, "1X2"[event.outcome])
-                   : event.cancelled             ? "L"
-                                                 : "?";
-    } else {
-      read.text += event.outcome == kOutcomeOpen ? '-' : "1X2"[event.outcome];
-    }
-  }
+  FetchedResultText read{
+      game, forFollow ? FollowResultText(*fetched.value) : GradeResultText(*fetched.value)};
   return read;
 }
 

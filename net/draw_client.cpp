@@ -58,7 +58,7 @@ Fetched<Draw> FindOpenDraw(const std::string& base, const DrawProduct& product, 
   const std::vector<int> named = JackpotDrawNumbers(*jackpots.value, product);
   if (named.empty()) {
     return {std::nullopt, name +
-                              " listar inga omgångar och jackpottlistan nämner ingen av dess: "
+                              " listar inga omgångar och jackpottlistan nämner ingen: "
                               "ange omgångens nummer"};
   }
   std::optional<Draw> lowestOpen;

@@ -11,6 +11,9 @@ if(NOT SPELKUB_ENGINE_ONLY)
   find_package(Qt6 REQUIRED COMPONENTS Test)
   spelkub_add_test(tools_fetch_test QT SOURCES tools_fetch_test.cpp
                    LIBS spelkub_tools spelkub_cli spelkub_local_server Qt6::Test)
+  # "Följ kupongen..." with "Hämta resultat" against the local server.
+  spelkub_add_test(tools_follow_fetch_test QT SOURCES tools_follow_fetch_test.cpp
+                   LIBS spelkub_tools spelkub_local_server nlohmann_json::nlohmann_json Qt6::Test)
   # "Rätta spelad omgång..." with "Hämta resultat" against the local server.
   spelkub_add_test(tools_settle_fetch_test QT SOURCES tools_settle_fetch_test.cpp
                    LIBS spelkub_tools spelkub_local_server nlohmann_json::nlohmann_json Qt6::Test)

@@ -434,8 +434,8 @@ TEST(FetchTopptipset, WithoutADrawInTheJackpotAnswerTheNumberIsAskedFor) {
       {"--fetch", "topptipset-stryk", "--api-base", server.Base(), "--save-coupon", "x"});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err,
-            "spelkub_rader: Topptipset Stryk listar inga omgångar och jackpottlistan nämner ingen "
-            "av dess: ange omgångens nummer\n");
+            "spelkub_rader: Topptipset Stryk listar inga omgångar och jackpottlistan nämner ingen"
+            ": ange omgångens nummer\n");
   server.Set("/draw/1/jackpots", {.status = 500, .body = "{}"});
   const auto failed =
       RunCompanion({"--fetch", "topptipset", "--api-base", server.Base(), "--save-coupon", "x"});

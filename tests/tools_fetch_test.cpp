@@ -264,7 +264,7 @@ TEST_F(FetchDrawTest, TopptipsetsOpenDrawIsLookedForAndOffered) {
     Wait(dialog);
     EXPECT_EQ(Error(dialog)->text(),
               QStringLiteral("Topptipset Extra listar inga omgångar och jackpottlistan nämner "
-                             "ingen av dess: ange omgångens nummer"));
+                             "ingen: ange omgångens nummer"));
     EXPECT_EQ(dialog.findChild<QLabel*>("Status")->text(),
               QStringLiteral("Ange omgångens nummer."));
     game->setCurrentIndex(game->findText(QStringLiteral("Topptipset")));

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QThread>
 #include <atomic>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "app/tools/worker.h"
+#include "app/tools/worker_dialog.h"
 #include "fake_platform.h"
 
 namespace spelkub::tools {
@@ -168,6 +172,107 @@ TEST_F(WorkerTest, ManualModeRunsTheJobOnlyWhenAskedAndOnThisThread) {
   EXPECT_EQ(finished.size(), 1);
   EXPECT_FALSE(worker.Running());
   EXPECT_EQ(values, std::vector<qint64>{7});
+}
+
+// The base of the tools' dialogs: what it does with a run that ends, one
+// that "Avbryt" stops, one that Stop() stops and one that throws.
+class CountingDialog : public WorkerDialog {
+ public:
+  CountingDialog() : WorkerDialog(nullptr) {}
+  ~CountingDialog() override { JoinWorker(); }
+  using WorkerDialog::Cancelled;
+  using WorkerDialog::FailureText;
+  using WorkerDialog::Run;
+  using WorkerDialog::Stop;
+
+  void Finished() override { ++finished; }
+  void Abandoned() override {
+    ++abandoned;
+    WorkerDialog::Abandoned();
+  }
+  void ShowValue(qint64 value) override { shown.push_back(value); }
+
+  int finished = 0;
+  int abandoned = 0;
+  std::vector<qint64> shown;
+  bool sawStop = false;  // written by the job
+};
+
+class WorkerDialogTest : public WorkerTest {
+ protected:
+  WorkerDialogTest() { dialog.ValueWorker().SetMode(Worker::Mode::kManual); }
+  QLabel* Status() const { return dialog.findChild<QLabel*>(QStringLiteral("Status")); }
+  QPushButton* Avbryt() const { return dialog.findChild<QPushButton*>(QStringLiteral("Avbryt")); }
+  // Runs the job kept in manual mode and delivers its end.
+  void Finish() {
+    dialog.ValueWorker().RunPending();
+    ASSERT_TRUE(WaitFor(dialog.ValueWorker()));
+  }
+
+  CountingDialog dialog;
+};
+
+TEST_F(WorkerDialogTest, ARunThatEndsComesToFinishedAndTheBarShowsItsProgress) {
+  dialog.show();
+  ASSERT_TRUE(dialog.Run(
+      [this](const Work& work) {
+        work.Fraction(0.5);
+        work.Best(42);
+        dialog.sawStop = work.Stopped();
+      },
+      QStringLiteral("Räknar...")));
+  EXPECT_EQ(Status()->text(), QStringLiteral("Räknar..."));
+  // A second run waits for the first.
+  EXPECT_FALSE(dialog.Run([](const Work&) {}, QStringLiteral("igen")));
+  Finish();
+  EXPECT_EQ(dialog.finished, 1);
+  EXPECT_EQ(dialog.abandoned, 0);
+  EXPECT_FALSE(dialog.sawStop);
+  EXPECT_EQ(dialog.findChild<QProgressBar*>(QStringLiteral("Framsteg"))->value(), 500);
+  EXPECT_EQ(dialog.shown.back(), 42);
+  EXPECT_TRUE(dialog.isVisible());
+  // With no run on, "Avbryt" closes at once.
+  Avbryt()->click();
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(dialog.result(), QDialog::Rejected);
+}
+
+TEST_F(WorkerDialogTest, AvbrytStopsTheRunAndClosesOnlyOnceItHasStopped) {
+  dialog.show();
+  ASSERT_TRUE(dialog.Run([this](const Work& work) { dialog.sawStop = work.Stopped(); },
+                         QStringLiteral("Räknar...")));
+  Avbryt()->click();
+  EXPECT_EQ(Status()->text(), QStringLiteral("Avbryter..."));
+  EXPECT_FALSE(Avbryt()->isEnabled());
+  EXPECT_TRUE(dialog.isVisible());  // the job still uses the dialog's data
+  Finish();
+  EXPECT_TRUE(dialog.sawStop);
+  EXPECT_EQ(dialog.finished, 0);
+  EXPECT_EQ(dialog.abandoned, 1);
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_TRUE(Avbryt()->isEnabled());  // ready for the dialog's next showing
+}
+
+TEST_F(WorkerDialogTest, StopEndsTheRunWithoutClosing) {
+  dialog.show();
+  ASSERT_TRUE(dialog.Run([this](const Work& work) { dialog.sawStop = work.Stopped(); },
+                         QStringLiteral("Söker...")));
+  dialog.Stop();
+  Finish();
+  EXPECT_TRUE(dialog.sawStop);
+  EXPECT_TRUE(dialog.Cancelled());
+  EXPECT_EQ(dialog.finished, 1);
+  EXPECT_EQ(dialog.abandoned, 0);
+  EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(WorkerDialogTest, WhatARunThrowsIsTold) {
+  ASSERT_TRUE(dialog.Run([](const Work&) { throw std::runtime_error("slut på minne"); },
+                         QStringLiteral("Räknar...")));
+  Finish();
+  EXPECT_EQ(dialog.finished, 1);
+  EXPECT_EQ(dialog.Failure(), "slut på minne");
+  EXPECT_EQ(dialog.FailureText(), QStringLiteral("Beräkningen misslyckades: slut på minne"));
 }
 
 }  // namespace

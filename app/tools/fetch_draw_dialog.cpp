@@ -145,6 +145,9 @@ FetchDrawDialog::FetchDrawDialog(int32_t game, std::string apiBase,
   layout->addWidget(note);
   layout->addLayout(buttons);
 
+  // As wide as with the list of draws, so that a game without one does not
+  // squeeze the messages that wrap.
+  setMinimumWidth(sizeHint().width());
   worker_ = new Worker(this);
   connect(game_, &QComboBox::currentIndexChanged, this, &FetchDrawDialog::ChooseGame);
   connect(draws_, &QListWidget::currentRowChanged, this, &FetchDrawDialog::UpdateFetchButton);
@@ -253,6 +256,8 @@ void FetchDrawDialog::Running(bool running, const QString& text) {
 void FetchDrawDialog::ShowError(const std::string& error) {
   error_->setText(FromUtf8(error));
   error_->show();
+  // The message may wrap over lines the dialog has no room for yet.
+  adjustSize();
 }
 
 void FetchDrawDialog::UpdateFetchButton() {

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTableWidget>
 #include <QToolButton>
@@ -30,7 +31,6 @@ namespace spelkub::tools {
 namespace {
 
 const QString kCaption = QStringLiteral("Följ kupongen");
-constexpr int kBarSteps = 1000;
 
 // The match table's columns after the four buttons.
 enum Column {
@@ -76,7 +76,7 @@ void Repolish(QWidget* widget) {
 
 FollowDialog::FollowDialog(ValueInput input, std::vector<PackedRow> rows,
                            const FollowResults& results, QWidget* parent)
-    : QDialog(parent),
+    : WorkerDialog(parent),
       input_(std::move(input)),
       rows_(std::move(rows)),
       matches_(results.matches),
@@ -100,6 +100,26 @@ FollowDialog::FollowDialog(ValueInput input, std::vector<PackedRow> rows,
   auto* typed = new QHBoxLayout;
   typed->addWidget(new QLabel(QStringLiteral("Resultat:"), this));
   typed->addWidget(resultsField_, 1);
+  // "Hämta resultat" from the draw service, shown by OfferFetch.
+  fetchRow_ = new QWidget(this);
+  auto* fetchLayout = new QHBoxLayout(fetchRow_);
+  fetchLayout->setContentsMargins(0, 0, 0, 0);
+  fetchLayout->addWidget(new QLabel(QStringLiteral("Omgång:"), fetchRow_));
+  fetchDraw_ = new QSpinBox(fetchRow_);
+  fetchDraw_->setObjectName(QStringLiteral("Omgang"));
+  fetchDraw_->setRange(1, 9'999'999);
+  fetchLayout->addWidget(fetchDraw_);
+  fetch_ = new QPushButton(QStringLiteral("Hämta resultat"), fetchRow_);
+  fetch_->setObjectName(QStringLiteral("HamtaResultat"));
+  fetch_->setAutoDefault(false);
+  fetchLayout->addWidget(fetch_);
+  fetchCancel_ = new QPushButton(QStringLiteral("Avbryt"), fetchRow_);
+  fetchCancel_->setObjectName(QStringLiteral("AvbrytHamtning"));
+  fetchCancel_->setAutoDefault(false);
+  fetchCancel_->hide();
+  fetchLayout->addWidget(fetchCancel_);
+  fetchRow_->hide();
+  typed->addWidget(fetchRow_);
   resultsError_ = NewErrorLabel(QStringLiteral("ResultatFel"), this);
   resultsError_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
@@ -176,24 +196,14 @@ FollowDialog::FollowDialog(ValueInput input, std::vector<PackedRow> rows,
   lower->addWidget(levelTable_, 1);
   lower->addLayout(aliveColumn, 1);
 
-  status_ = new QLabel(this);
-  status_->setObjectName(QStringLiteral("Status"));
-  status_->setWordWrap(true);
-  bar_ = new QProgressBar(this);
-  bar_->setObjectName(QStringLiteral("Framsteg"));
-  bar_->setRange(0, kBarSteps);
-  bar_->setTextVisible(false);
   bar_->setMaximumWidth(200);
   bar_->hide();
   auto* buttons = new QDialogButtonBox(this);
-  cancel_ = buttons->addButton(QStringLiteral("Avbryt"), QDialogButtonBox::ActionRole);
-  cancel_->setObjectName(QStringLiteral("Avbryt"));
-  cancel_->setAutoDefault(false);
+  buttons->addButton(cancel_, QDialogButtonBox::ActionRole);
   cancel_->setEnabled(false);
   QPushButton* close = buttons->addButton(QStringLiteral("Stäng"), QDialogButtonBox::RejectRole);
   close->setObjectName(QStringLiteral("Stang"));
   close->setAutoDefault(false);
-  connect(cancel_, &QPushButton::clicked, this, &FollowDialog::Cancel);
   connect(buttons, &QDialogButtonBox::rejected, this, &FollowDialog::reject);
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(status_, 1);
@@ -208,16 +218,64 @@ FollowDialog::FollowDialog(ValueInput input, std::vector<PackedRow> rows,
   layout->addLayout(lower, 2);
   layout->addLayout(bottom);
 
-  worker_ = new Worker(this);
-  connect(worker_, &Worker::Progress, this, &FollowDialog::ShowProgress);
-  connect(worker_, &Worker::Finished, this, &FollowDialog::Finish);
+  fetchWorker_ = new Worker(this);
+  connect(fetchWorker_, &Worker::Finished, this, &FollowDialog::FinishFetch);
+  connect(fetch_, &QPushButton::clicked, this, &FollowDialog::Fetch);
+  connect(fetchCancel_, &QPushButton::clicked, fetchWorker_, &Worker::Cancel);
   ShowButtons();
   resize(1000, 730);
 }
 
-// The worker joins its thread before the rows it reads go away.
+// The workers join their threads before the rows and answers they use go away.
 FollowDialog::~FollowDialog() {
-  delete worker_;
+  JoinWorker();
+  delete fetchWorker_;
+}
+
+void FollowDialog::OfferFetch(const DrawProduct& product, int draw, std::string apiBase) {
+  product_ = &product;
+  apiBase_ = std::move(apiBase);
+  if (draw > 0) fetchDraw_->setValue(draw);
+  fetchRow_->show();
+}
+
+void FollowDialog::Fetch() {
+  if (product_ == nullptr || fetchWorker_->Running()) return;
+  const int draw = fetchDraw_->value();
+  fetch_->setEnabled(false);
+  fetchDraw_->setEnabled(false);
+  fetchCancel_->show();
+  resultsError_->hide();
+  status_->setText(QStringLiteral("Hämtar resultatet för omgång %1...").arg(draw));
+  fetchWorker_->Start(
+      [this, draw, product = product_, base = apiBase_, matches = matches_](const Work& work) {
+        net::FetchOptions options;
+        options.stopRequested = [&work] { return work.Stopped(); };
+        fetched_ = net::FetchDrawResult(base, *product, draw, matches, options);
+      });
+}
+
+void FollowDialog::FinishFetch() {
+  fetch_->setEnabled(true);
+  fetchDraw_->setEnabled(true);
+  fetchCancel_->hide();
+  std::string error = fetchWorker_->Failure();
+  if (error.empty() && fetchWorker_->Cancelled()) error = "Avbrutet: inget resultat hämtat.";
+  if (error.empty() && !fetched_.value) error = fetched_.error;
+  std::optional<FollowResults> parsed;
+  if (error.empty())
+    parsed = ParseFollowResults(FollowResultText(*fetched_.value), matches_, &error);
+  if (!parsed) {
+    status_->clear();
+    resultsError_->setText(FromUtf8(error));
+    resultsError_->show();
+    return;
+  }
+  status_->setText(
+      QStringLiteral("Resultatet för omgång %1 hämtat.").arg(fetched_.value->drawNumber));
+  results_ = *parsed;
+  ShowButtons();
+  Recompute();
 }
 
 QToolButton* FollowDialog::MatchButton(int match, int button) const {
@@ -279,10 +337,10 @@ void FollowDialog::ShowButtons() {
 }
 
 void FollowDialog::Recompute() {
-  if (worker_->Running()) {
+  if (Running()) {
     // The figures of the results as they were are no longer wanted.
     again_ = true;
-    worker_->Cancel();
+    Stop();
     return;
   }
   computing_ = results_;
@@ -290,54 +348,39 @@ void FollowDialog::Recompute() {
   for (int m = 0; m < matches_; ++m) open += !computing_.match[m].Decided();
   int64_t outcomes = 1;
   for (int j = 0; j < open; ++j) outcomes *= 3;
-  status_->setText(QStringLiteral("Räknar över %1 utfall...").arg(Count(outcomes)));
-  bar_->setValue(0);
   bar_->show();
   cancel_->setEnabled(true);
-  worker_->Start([this](const Work& work) {
-    output_ = RunFollowCommand(input_, rows_, computing_, kAliveShown, work);
-  });
+  Run(
+      [this](const Work& work) {
+        output_ = RunFollowCommand(input_, rows_, computing_, kAliveShown, work);
+      },
+      QStringLiteral("Räknar över %1 utfall...").arg(Count(outcomes)));
 }
 
-void FollowDialog::Cancel() {
+void FollowDialog::CancelPressed() {
   again_ = false;
-  worker_->Cancel();
+  Stop();
 }
 
 void FollowDialog::reject() {
-  if (worker_->Running()) {
-    // Closed once the computation has stopped: its thread reads the rows.
-    closing_ = true;
-    again_ = false;
-    worker_->Cancel();
-    return;
-  }
-  QDialog::reject();
+  fetchWorker_->Cancel();
+  WorkerDialog::reject();
 }
 
-void FollowDialog::ShowProgress(double fraction, qint64 /*value*/) {
-  bar_->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * kBarSteps));
-}
-
-void FollowDialog::Finish() {
+void FollowDialog::Finished() {
   bar_->hide();
   cancel_->setEnabled(false);
-  if (closing_) {
-    QDialog::reject();
-    return;
-  }
   if (again_) {
     again_ = false;
     Recompute();
     return;
   }
-  if (worker_->Cancelled()) {
+  if (Cancelled()) {
     status_->setText(QStringLiteral("Avbrutet: siffrorna gäller inte resultaten som de står nu."));
     return;
   }
-  if (!worker_->Failure().empty()) {
-    status_->setText(
-        QStringLiteral("Beräkningen misslyckades: %1").arg(FromUtf8(worker_->Failure())));
+  if (!Failure().empty()) {
+    status_->setText(FailureText());
     return;
   }
   shown_ = std::move(output_);
@@ -459,6 +502,11 @@ bool FollowCommand(const ToolHost& host) {
     return false;
   }
   FollowDialog dialog(input, std::move(*read.rows), results, host.window);
+  if (const DrawProduct* product = DrawProductOf(Rules(host.state.Game).option)) {
+    dialog.OfferFetch(*product,
+                      host.document.game == host.state.Game ? CouponDraw(host.document) : 0,
+                      net::ApiBase(""));
+  }
   dialog.Recompute();
   RunToolDialog(dialog);
   // The decided results are kept in the coupon document.

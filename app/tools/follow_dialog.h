@@ -8,20 +8,26 @@
 // what each sign is worth, the sign to root for and the one keeping the most
 // rows alive; per level the rows that can reach it, the chance, the expected
 // win and payout per winning row, "om det slutar som nu" and the best still
-// possible; and the rows alive with the signs they need.
+// possible; and the rows alive with the signs they need. For a game the draw
+// service has, "Hämta resultat" fetches a draw's result into the matches.
 #pragma once
+
+#include "app/tools/worker_dialog.h"
 
 #include <QDialog>
 #include <array>
+#include <string>
 #include <vector>
 
 #include "commands/follow_command.h"
 #include "coupon/system_shape.h"
+#include "draw/draw_service.h"
+#include "net/draw_client.h"
 
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
-class QProgressBar;
+class QSpinBox;
 class QPushButton;
 class QTableWidget;
 class QToolButton;
@@ -30,7 +36,7 @@ namespace spelkub::tools {
 
 class Worker;
 
-class FollowDialog : public QDialog {
+class FollowDialog : public WorkerDialog {
   Q_OBJECT
 
  public:
@@ -42,24 +48,33 @@ class FollowDialog : public QDialog {
   // The button of match 1..matches: 0 "1", 1 "X", 2 "2", 3 "L".
   QToolButton* MatchButton(int match, int button) const;
   const FollowResults& Results() const { return results_; }
-  Worker& FollowWorker() { return *worker_; }
+  Worker& FollowWorker() { return ValueWorker(); }
   // The outcome shown: the last computation that finished for the results
   // as they are.
   const FollowOutcome& Outcome() const { return shown_; }
 
+  // Offers "Hämta resultat": the result of draw `draw` (the spin box's first
+  // value) of the product fetched from `apiBase` on a worker of its own, with
+  // "Avbryt"; its signs replace the results, as typing them would.
+  void OfferFetch(const DrawProduct& product, int draw, std::string apiBase);
+  Worker& FetchWorker() { return *fetchWorker_; }
+
   // Starts the computation for the results as they are now.
   void Recompute();
-  // While a computation runs, "Stäng" and Escape stop it first.
+  // Stops a fetch; while a computation runs, "Stäng" and Escape stop it
+  // first and close once it has.
   void reject() override;
 
  private:
   void Click(int match, int button);
   void EnterResults();
   void ShowButtons();
-  void Finish();
-  void ShowProgress(double fraction, qint64 value);
+  // "Avbryt" stops the computation and leaves the dialog open.
+  void CancelPressed() override;
+  void Finished() override;
   void ShowOutcome();
-  void Cancel();
+  void Fetch();
+  void FinishFetch();
 
   ValueInput input_;
   std::vector<PackedRow> rows_;
@@ -67,7 +82,6 @@ class FollowDialog : public QDialog {
   FollowResults results_;
   FollowResults computing_;  // the results of the computation running
   bool again_ = false;       // the results changed while it ran
-  bool closing_ = false;
 
   std::array<std::array<QToolButton*, 4>, kMaxMatches> buttons_{};
   QLineEdit* resultsField_ = nullptr;
@@ -77,10 +91,16 @@ class FollowDialog : public QDialog {
   QTableWidget* levelTable_ = nullptr;
   QLabel* aliveCaption_ = nullptr;
   QPlainTextEdit* alive_ = nullptr;
-  QLabel* status_ = nullptr;
-  QProgressBar* bar_ = nullptr;
-  QPushButton* cancel_ = nullptr;
-  Worker* worker_ = nullptr;
+
+  // "Hämta resultat", when offered.
+  const DrawProduct* product_ = nullptr;
+  std::string apiBase_;
+  QWidget* fetchRow_ = nullptr;
+  QSpinBox* fetchDraw_ = nullptr;
+  QPushButton* fetch_ = nullptr;
+  QPushButton* fetchCancel_ = nullptr;
+  Worker* fetchWorker_ = nullptr;
+  net::Fetched<DrawResult> fetched_;  // written by the fetch
 
   FollowOutcome output_;  // written by the computation
   FollowOutcome shown_;

@@ -18,14 +18,8 @@
 
 namespace spelkub::tools {
 
-namespace {
-
-constexpr int kBarSteps = 1000;
-
-}  // namespace
-
 OptimizeDialog::OptimizeDialog(System system, const GuaranteeChoice& guarantees, QWidget* parent)
-    : QDialog(parent), system_(std::move(system)) {
+    : WorkerDialog(parent), system_(std::move(system)) {
   setObjectName(QStringLiteral("OptimeradGaranti"));
   setWindowTitle(QStringLiteral("Optimerad garanti"));
   setModal(true);
@@ -56,13 +50,9 @@ OptimizeDialog::OptimizeDialog(System system, const GuaranteeChoice& guarantees,
   form->addRow(QStringLiteral("Garanti:"), guarantee_);
   form->addRow(QStringLiteral("Insats:"), effort_);
 
-  bar_ = new QProgressBar(this);
-  bar_->setObjectName(QStringLiteral("Framsteg"));
-  bar_->setRange(0, kBarSteps);
-  bar_->setValue(0);
-  bar_->setTextVisible(false);
-  best_ = new QLabel(this);
+  best_ = status_;
   best_->setObjectName(QStringLiteral("BastaHittills"));
+  best_->setWordWrap(false);
   best_->setMinimumWidth(
       best_->fontMetrics().horizontalAdvance(QStringLiteral("Bästa hittills: 4782969 rader")));
 
@@ -80,9 +70,6 @@ OptimizeDialog::OptimizeDialog(System system, const GuaranteeChoice& guarantees,
   bold.setBold(true);
   useBest_->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(useBest_->text()) +
                             4 * useBest_->style()->pixelMetric(QStyle::PM_ButtonMargin));
-  cancel_ = new QPushButton(QStringLiteral("Avbryt"), this);
-  cancel_->setObjectName(QStringLiteral("Avbryt"));
-  cancel_->setAutoDefault(false);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(start_);
@@ -96,77 +83,60 @@ OptimizeDialog::OptimizeDialog(System system, const GuaranteeChoice& guarantees,
   layout->addWidget(best_);
   layout->addLayout(buttons);
 
-  worker_ = new Worker(this);
   connect(start_, &QPushButton::clicked, this, &OptimizeDialog::Start);
   connect(useBest_, &QPushButton::clicked, this, &OptimizeDialog::StopAndUseBest);
-  connect(cancel_, &QPushButton::clicked, this, &OptimizeDialog::reject);
-  connect(worker_, &Worker::Progress, this, &OptimizeDialog::ShowProgress);
-  connect(worker_, &Worker::Finished, this, &OptimizeDialog::Finish);
 }
 
 // The worker joins its thread before the output it writes goes away.
 OptimizeDialog::~OptimizeDialog() {
-  delete worker_;
+  JoinWorker();
 }
 
 void OptimizeDialog::Start() {
-  if (worker_->Running()) return;
+  if (Running()) return;
   start_->setEnabled(false);
   guarantee_->setEnabled(false);
   effort_->setEnabled(false);
-  best_->setText(QStringLiteral("Söker..."));
+  useBestWanted_ = false;
   const int level = guarantee_->currentData().toInt();
   const auto effort = static_cast<Effort>(effort_->currentData().toInt());
-  worker_->Start([this, level, effort](const Work& work) {
-    output_ = SearchCover(system_, level, effort, work);
-  });
-}
-
-void OptimizeDialog::reject() {
-  if (worker_->Running()) {
-    Cancel();
-    return;
-  }
-  QDialog::reject();
+  Run([this, level,
+       effort](const Work& work) { output_ = SearchCover(system_, level, effort, work); },
+      QStringLiteral("Söker..."));
 }
 
 // The dialog stays until the search has stopped, so that its thread never
 // outlives the rows it writes; what it found is then dropped.
-void OptimizeDialog::Cancel() {
-  useBestWanted_ = false;
-  worker_->Cancel();
-  useBest_->setEnabled(false);
-  cancel_->setEnabled(false);
-  best_->setText(QStringLiteral("Avbryter..."));
+void OptimizeDialog::reject() {
+  if (Running()) {
+    useBestWanted_ = false;
+    useBest_->setEnabled(false);
+  }
+  WorkerDialog::reject();
 }
 
 // The engine keeps only covers that passed ComputeCoverage, so what it hands
 // back when stopped is as verified as a finished run's rows. "Avbryt" still
 // drops them until the search has ended.
 void OptimizeDialog::StopAndUseBest() {
-  if (!worker_->Running()) return;
+  if (!Running()) return;
   useBestWanted_ = true;
-  worker_->Cancel();
+  Stop();
   useBest_->setEnabled(false);
   best_->setText(QStringLiteral("Stoppar..."));
 }
 
-void OptimizeDialog::ShowProgress(double fraction, qint64 best) {
-  bar_->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * kBarSteps));
-  if (best >= 0 && !worker_->Cancelled()) {
+void OptimizeDialog::ShowValue(qint64 best) {
+  if (best >= 0 && !Cancelled()) {
     best_->setText(QStringLiteral("Bästa hittills: %1 rader").arg(best));
     useBest_->setEnabled(true);
   }
 }
 
-const std::string& OptimizeDialog::Failure() const {
-  return worker_->Failure();
-}
-
-void OptimizeDialog::Finish() {
+void OptimizeDialog::Finished() {
   useBest_->setEnabled(false);
-  if (worker_->Failure().empty()) {
-    result_ = KeptCover(std::move(output_), worker_->Cancelled(),
+  if (Failure().empty()) {
+    result_ = KeptCover(std::move(output_), Cancelled(),
                         useBestWanted_ ? OnStop::kUseBest : OnStop::kDiscard);
   }
   if (!result_) {
@@ -174,6 +144,11 @@ void OptimizeDialog::Finish() {
     return;
   }
   accept();
+}
+
+void OptimizeDialog::Abandoned() {
+  useBest_->setEnabled(false);
+  QDialog::reject();
 }
 
 }  // namespace spelkub::tools

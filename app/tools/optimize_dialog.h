@@ -8,10 +8,10 @@
 // discards whatever the search found.
 #pragma once
 
-#include <QDialog>
 #include <optional>
 #include <string>
 
+#include "app/tools/worker_dialog.h"
 #include "commands/optimize_command.h"
 #include "coupon/system.h"
 #include "coupon/system_shape.h"
@@ -19,14 +19,13 @@
 
 class QComboBox;
 class QLabel;
-class QProgressBar;
 class QPushButton;
 
 namespace spelkub::tools {
 
 class Worker;
 
-class OptimizeDialog : public QDialog {
+class OptimizeDialog : public WorkerDialog {
   Q_OBJECT
 
  public:
@@ -39,29 +38,24 @@ class OptimizeDialog : public QDialog {
   // The rows when the dialog ended with some: every one verified. `stopped`
   // tells that the user ended the search early to use them.
   const std::optional<OptimizeResult>& Result() const { return result_; }
-  // What the search threw, empty when it returned.
-  const std::string& Failure() const;
-  Worker& SearchWorker() { return *worker_; }
+  Worker& SearchWorker() { return ValueWorker(); }
 
-  // Closing while the search runs is "Avbryt".
+  // Closing while the search runs is "Avbryt": what it found is dropped.
   void reject() override;
 
  private:
   void Start();
-  void Cancel();
   void StopAndUseBest();
-  void ShowProgress(double fraction, qint64 best);
-  void Finish();
+  void ShowValue(qint64 best) override;
+  void Finished() override;
+  void Abandoned() override;
 
   System system_;
   QComboBox* guarantee_ = nullptr;
   QComboBox* effort_ = nullptr;
   QPushButton* start_ = nullptr;
-  QProgressBar* bar_ = nullptr;
-  QLabel* best_ = nullptr;
+  QLabel* best_ = nullptr;  // the status line: the best cover so far
   QPushButton* useBest_ = nullptr;
-  QPushButton* cancel_ = nullptr;
-  Worker* worker_ = nullptr;
   // "Stoppa och använd bästa" came, and no "Avbryt" after it.
   bool useBestWanted_ = false;
 

@@ -29,7 +29,6 @@ namespace spelkub::tools {
 
 namespace {
 
-constexpr int kBarSteps = 1000;
 const QString kCaption = QStringLiteral("Radvärden");
 constexpr RowValueColumn kColumns[] = {RowValueColumn::kRow, RowValueColumn::kChance,
                                        RowValueColumn::kPublic, RowValueColumn::kValue,
@@ -121,18 +120,12 @@ void RowValuesModel::sort(int column, Qt::SortOrder order) {
 }
 
 RowValuesDialog::RowValuesDialog(ValueInput input, std::vector<PackedRow> rows, QWidget* parent)
-    : QDialog(parent), input_(std::move(input)), rows_(std::move(rows)) {
+    : WorkerDialog(parent), input_(std::move(input)), rows_(std::move(rows)) {
   setObjectName(QStringLiteral("Radvarden"));
   setWindowTitle(kCaption);
   setModal(true);
 
-  status_ = new QLabel(this);
-  status_->setObjectName(QStringLiteral("Status"));
-  bar_ = new QProgressBar(this);
-  bar_->setObjectName(QStringLiteral("Framsteg"));
-  bar_->setRange(0, kBarSteps);
-  bar_->setTextVisible(false);
-
+  status_->setWordWrap(false);
   model_ = new RowValuesModel(this);
   view_ = new QTableView(this);
   view_->setObjectName(QStringLiteral("Tabell"));
@@ -167,9 +160,6 @@ RowValuesDialog::RowValuesDialog(ValueInput input, std::vector<PackedRow> rows, 
   keepRow->addStretch();
   keepError_ = NewErrorLabel(QStringLiteral("BehallFel"), this);
 
-  cancel_ = new QPushButton(QStringLiteral("Avbryt"), this);
-  cancel_->setObjectName(QStringLiteral("Avbryt"));
-  cancel_->setAutoDefault(false);
   close_ = new QPushButton(QStringLiteral("Stäng"), this);
   close_->setObjectName(QStringLiteral("Stang"));
   close_->setAutoDefault(false);
@@ -189,51 +179,28 @@ RowValuesDialog::RowValuesDialog(ValueInput input, std::vector<PackedRow> rows, 
   resize(640, 520);
   keep_->setEnabled(false);
 
-  worker_ = new Worker(this);
-  connect(worker_, &Worker::Progress, this, &RowValuesDialog::ShowProgress);
-  connect(worker_, &Worker::Finished, this, &RowValuesDialog::Finish);
-  connect(cancel_, &QPushButton::clicked, this, &RowValuesDialog::reject);
   connect(close_, &QPushButton::clicked, this, &QDialog::reject);
   connect(keep_, &QPushButton::clicked, this, &RowValuesDialog::Keep);
 }
 
 // The worker joins its thread before what it writes goes away.
 RowValuesDialog::~RowValuesDialog() {
-  delete worker_;
+  JoinWorker();
 }
 
 void RowValuesDialog::Start() {
-  status_->setText(
-      QStringLiteral("Räknar värdena av %1...").arg(FromUtf8(RowCountText(rows_.size()))));
-  worker_->Start(
-      [this](const Work& work) { output_ = RunRowValuesCommand(input_, std::move(rows_), work); });
+  const QString status =
+      QStringLiteral("Räknar värdena av %1...").arg(FromUtf8(RowCountText(rows_.size())));
+  Run([this](const Work& work) { output_ = RunRowValuesCommand(input_, std::move(rows_), work); },
+      status);
 }
 
-void RowValuesDialog::reject() {
-  if (worker_->Running()) {
-    worker_->Cancel();
-    cancel_->setEnabled(false);
-    status_->setText(QStringLiteral("Avbryter..."));
-    return;
-  }
-  QDialog::reject();
-}
-
-void RowValuesDialog::ShowProgress(double fraction, qint64 /*value*/) {
-  bar_->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * kBarSteps));
-}
-
-void RowValuesDialog::Finish() {
-  if (worker_->Cancelled()) {
-    QDialog::reject();
-    return;
-  }
+void RowValuesDialog::Finished() {
   cancel_->hide();
   close_->show();
   bar_->hide();
-  if (!worker_->Failure().empty()) {
-    status_->setText(
-        QStringLiteral("Beräkningen misslyckades: %1").arg(FromUtf8(worker_->Failure())));
+  if (!Failure().empty()) {
+    status_->setText(FailureText());
     return;
   }
   if (!output_.model.model) {

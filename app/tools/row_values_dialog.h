@@ -8,6 +8,8 @@
 // their arrays and the cells on screen, nothing per row beyond that.
 #pragma once
 
+#include "app/tools/worker_dialog.h"
+
 #include <QAbstractTableModel>
 #include <QDialog>
 #include <optional>
@@ -17,7 +19,6 @@
 
 class QComboBox;
 class QLabel;
-class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QTableView;
@@ -49,7 +50,7 @@ class RowValuesModel : public QAbstractTableModel {
   std::vector<uint32_t> order_;  // empty: the rows' own order
 };
 
-class RowValuesDialog : public QDialog {
+class RowValuesDialog : public WorkerDialog {
   Q_OBJECT
 
  public:
@@ -57,35 +58,27 @@ class RowValuesDialog : public QDialog {
   ~RowValuesDialog() override;
 
   void Start();
-  Worker& ValueWorker() { return *worker_; }
   // The values once computed.
   const RowValueTable* Table() const { return table_ ? &*table_ : nullptr; }
   RowValuesModel& Model() { return *model_; }
   // The kept rows and the report once "Behåll" accepted the dialog.
   const std::optional<KeepBestOutcome>& Kept() const { return kept_; }
 
-  // While the values are computed: "Avbryt".
-  void reject() override;
+  void Finished() override;
 
  private:
-  void Finish();
-  void ShowProgress(double fraction, qint64 value);
   void Keep();
 
   ValueInput input_;
   std::vector<PackedRow> rows_;  // handed to the computation
 
-  QLabel* status_ = nullptr;
-  QProgressBar* bar_ = nullptr;
   QTableView* view_ = nullptr;
   RowValuesModel* model_ = nullptr;
   QSpinBox* count_ = nullptr;
   QComboBox* by_ = nullptr;
   QPushButton* keep_ = nullptr;
   QLabel* keepError_ = nullptr;
-  QPushButton* cancel_ = nullptr;
   QPushButton* close_ = nullptr;
-  Worker* worker_ = nullptr;
 
   RowValuesOutcome output_;  // written by the computation
   std::optional<RowValueTable> table_;

@@ -24,16 +24,16 @@ namespace spelkub::tools {
 
 namespace {
 
-constexpr int kBarSteps = 1000;
 const QString kCaption = QStringLiteral("Värdereducering");
 
-// The figures the table shows, by key, with the matches' own top level.
-std::vector<std::string> TableKeys(int matches) {
+// The figures the table shows, by key: the chance of each paid level.
+std::vector<std::string> TableKeys(const ValueInput& value) {
   std::vector<std::string> keys{"rows", "expected_return_kr", "return_ore_per_row"};
-  for (int right = matches; right >= std::max(0, matches - 3); --right) {
+  const int matches = Rules(value.game).matches;
+  for (const PrizeLevel& level : value.pool.levels) {
     std::string key(1, 'p');
-    key.append(std::to_string(right));
-    if (right < matches) key.append("plus");
+    key.append(std::to_string(level.right));
+    if (level.right < matches) key.append("plus");
     keys.push_back(std::move(key));
   }
   return keys;
@@ -43,7 +43,7 @@ std::vector<std::string> TableKeys(int matches) {
 
 SelectDialog::SelectDialog(SelectInput base, std::function<void(const SelectOutcome&)> apply,
                            QWidget* parent)
-    : QDialog(parent), base_(std::move(base)), apply_(std::move(apply)) {
+    : WorkerDialog(parent), base_(std::move(base)), apply_(std::move(apply)) {
   setObjectName(QStringLiteral("Vardereducering"));
   setWindowTitle(kCaption);
   setModal(true);
@@ -67,7 +67,9 @@ SelectDialog::SelectDialog(SelectInput base, std::function<void(const SelectOutc
   objective_ = new QComboBox(this);
   objective_->setObjectName(QStringLiteral("Mal"));
   objective_->addItem(QStringLiteral("Högsta förväntade återbetalning"), 0);
-  for (int right = matches; right >= std::max(0, matches - 3); --right) {
+  // One item per paid level of the coupon's pool.
+  for (const PrizeLevel& paid : base_.value.pool.levels) {
+    const int right = paid.right;
     const QString level =
         right == matches ? QStringLiteral("P(%1)").arg(right) : QStringLiteral("P(≥%1)").arg(right);
     objective_->addItem(QStringLiteral("Högsta chans till %1").arg(level), right);
@@ -92,15 +94,8 @@ SelectDialog::SelectDialog(SelectInput base, std::function<void(const SelectOutc
   form->addRow(QStringLiteral("Garanti:"), guarantee_);
   form->addRow(QStringLiteral("Spridning:"), spread_);
 
-  status_ = new QLabel(QStringLiteral("Raderna väljs exakt över alla utfall; de ersätter "
-                                      "raderna i listan."),
-                       this);
-  status_->setObjectName(QStringLiteral("Status"));
-  status_->setWordWrap(true);
-  bar_ = new QProgressBar(this);
-  bar_->setObjectName(QStringLiteral("Framsteg"));
-  bar_->setRange(0, kBarSteps);
-  bar_->setTextVisible(false);
+  status_->setText(
+      QStringLiteral("Raderna väljs exakt över alla utfall; de ersätter raderna i listan."));
   error_ = NewErrorLabel(QStringLiteral("Fel"), this);
 
   table_ = NewCountTable(this);
@@ -115,9 +110,6 @@ SelectDialog::SelectDialog(SelectInput base, std::function<void(const SelectOutc
   start_ = new QPushButton(QStringLiteral("Starta"), this);
   start_->setObjectName(QStringLiteral("Starta"));
   start_->setDefault(true);
-  cancel_ = new QPushButton(QStringLiteral("Avbryt"), this);
-  cancel_->setObjectName(QStringLiteral("Avbryt"));
-  cancel_->setAutoDefault(false);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(start_);
@@ -132,20 +124,12 @@ SelectDialog::SelectDialog(SelectInput base, std::function<void(const SelectOutc
   layout->addWidget(lines_);
   layout->addLayout(buttons);
 
-  worker_ = new Worker(this);
   connect(start_, &QPushButton::clicked, this, &SelectDialog::Start);
-  connect(cancel_, &QPushButton::clicked, this, &SelectDialog::reject);
-  connect(worker_, &Worker::Progress, this, &SelectDialog::ShowProgress);
-  connect(worker_, &Worker::Finished, this, &SelectDialog::Finish);
 }
 
 // The worker joins its thread before the output it writes goes away.
 SelectDialog::~SelectDialog() {
-  delete worker_;
-}
-
-const std::string& SelectDialog::Failure() const {
-  return worker_->Failure();
+  JoinWorker();
 }
 
 SelectInput SelectDialog::InputOfControls() const {
@@ -164,46 +148,25 @@ SelectInput SelectDialog::InputOfControls() const {
 }
 
 void SelectDialog::Start() {
-  if (worker_->Running()) return;
+  if (Running()) return;
   for (QWidget* control :
        std::initializer_list<QWidget*>{budget_, unit_, objective_, guarantee_, spread_, start_}) {
     control->setEnabled(false);
   }
   error_->hide();
-  bar_->setValue(0);
-  status_->setText(QStringLiteral("Väljer rader..."));
   const SelectInput input = InputOfControls();
-  worker_->Start([this, input](const Work& work) { output_ = RunSelectCommand(input, work); });
+  Run([this, input](const Work& work) { output_ = RunSelectCommand(input, work); },
+      QStringLiteral("Väljer rader..."));
 }
 
-void SelectDialog::reject() {
-  if (worker_->Running()) {
-    // Closed once the run has stopped: its thread writes the output.
-    worker_->Cancel();
-    cancel_->setEnabled(false);
-    status_->setText(QStringLiteral("Avbryter..."));
-    return;
-  }
-  QDialog::reject();
-}
-
-void SelectDialog::ShowProgress(double fraction, qint64 /*value*/) {
-  bar_->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * kBarSteps));
-}
-
-void SelectDialog::Finish() {
-  if (worker_->Cancelled()) {
-    QDialog::reject();
-    return;
-  }
+void SelectDialog::Finished() {
   for (QWidget* control :
        std::initializer_list<QWidget*>{budget_, unit_, objective_, guarantee_, spread_, start_}) {
     control->setEnabled(true);
   }
-  if (!worker_->Failure().empty()) {
+  if (!Failure().empty()) {
     status_->setText(QString());
-    error_->setText(
-        QStringLiteral("Beräkningen misslyckades: %1").arg(FromUtf8(worker_->Failure())));
+    error_->setText(FailureText());
     error_->show();
     return;
   }
@@ -220,10 +183,10 @@ void SelectDialog::Finish() {
 }
 
 void SelectDialog::ShowReport(const SelectOutcome& outcome) {
-  bar_->setValue(kBarSteps);
+  bar_->setValue(bar_->maximum());
   status_->setText(QStringLiteral("Raderna i listan är nu de %1 valda.")
                        .arg(RowCount(static_cast<int64_t>(outcome.rows.rows.size()))));
-  const std::vector<std::string> keys = TableKeys(outcome.rows.matches);
+  const std::vector<std::string> keys = TableKeys(base_.value);
   table_->clear();
   table_->setColumnCount(static_cast<int>(outcome.columns.size()));
   table_->setRowCount(static_cast<int>(keys.size()));

@@ -6,6 +6,8 @@
 // rows beside "Antal Rader" and the rows best alone, the verified guarantee.
 #pragma once
 
+#include "app/tools/worker_dialog.h"
+
 #include <QDialog>
 #include <functional>
 #include <optional>
@@ -15,7 +17,6 @@
 
 class QComboBox;
 class QLabel;
-class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
@@ -25,7 +26,7 @@ namespace spelkub::tools {
 struct ToolHost;
 class Worker;
 
-class SelectDialog : public QDialog {
+class SelectDialog : public WorkerDialog {
   Q_OBJECT
 
  public:
@@ -35,19 +36,14 @@ class SelectDialog : public QDialog {
                QWidget* parent = nullptr);
   ~SelectDialog() override;
 
-  Worker& SelectWorker() { return *worker_; }
+  Worker& SelectWorker() { return ValueWorker(); }
   // The outcome of the last run that ended with rows.
   const std::optional<SelectOutcome>& Outcome() const { return outcome_; }
-  // What the run threw, empty when it returned.
-  const std::string& Failure() const;
-
-  // While a run goes on: "Avbryt", which drops what it found.
-  void reject() override;
 
  private:
   void Start();
-  void ShowProgress(double fraction, qint64 value);
-  void Finish();
+  // While a run goes on, "Avbryt" drops what it finds (the base's reject).
+  void Finished() override;
   void ShowReport(const SelectOutcome& outcome);
   SelectInput InputOfControls() const;
 
@@ -59,13 +55,9 @@ class SelectDialog : public QDialog {
   QComboBox* guarantee_ = nullptr;
   QSpinBox* spread_ = nullptr;
   QPushButton* start_ = nullptr;
-  QPushButton* cancel_ = nullptr;
-  QProgressBar* bar_ = nullptr;
-  QLabel* status_ = nullptr;
   QLabel* error_ = nullptr;
   QTableWidget* table_ = nullptr;
   QLabel* lines_ = nullptr;
-  Worker* worker_ = nullptr;
 
   Refusable<SelectOutcome> output_;  // written by the run, read after Finished
   std::optional<SelectOutcome> outcome_;

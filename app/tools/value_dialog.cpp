@@ -25,7 +25,6 @@ namespace spelkub::tools {
 
 namespace {
 
-constexpr int kBarSteps = 1000;
 const QString kCaption = QStringLiteral("Systemvärde");
 
 }  // namespace
@@ -52,18 +51,12 @@ QString ValueRefusalText(const ValueModelOutcome& model) {
 }
 
 SystemValueDialog::SystemValueDialog(ValueInput input, std::vector<PackedRow> rows, QWidget* parent)
-    : QDialog(parent), input_(std::move(input)), rows_(std::move(rows)) {
+    : WorkerDialog(parent), input_(std::move(input)), rows_(std::move(rows)) {
   setObjectName(QStringLiteral("Systemvarde"));
   setWindowTitle(kCaption);
   setModal(true);
 
-  status_ = new QLabel(this);
-  status_->setObjectName(QStringLiteral("Status"));
-  bar_ = new QProgressBar(this);
-  bar_->setObjectName(QStringLiteral("Framsteg"));
-  bar_->setRange(0, kBarSteps);
-  bar_->setTextVisible(false);
-
+  status_->setWordWrap(false);
   figures_ = new QWidget(this);
   figures_->setObjectName(QStringLiteral("Siffror"));
   chart_ = new ValueChart(this);
@@ -79,9 +72,6 @@ SystemValueDialog::SystemValueDialog(ValueInput input, std::vector<PackedRow> ro
   auto* about = new QPushButton(QStringLiteral("Om värdemodellen"), this);
   about->setObjectName(QStringLiteral("OmVardemodellen"));
   about->setAutoDefault(false);
-  cancel_ = new QPushButton(QStringLiteral("Avbryt"), this);
-  cancel_->setObjectName(QStringLiteral("Avbryt"));
-  cancel_->setAutoDefault(false);
   close_ = new QPushButton(QStringLiteral("Stäng"), this);
   close_->setObjectName(QStringLiteral("Stang"));
   close_->setAutoDefault(false);
@@ -100,24 +90,19 @@ SystemValueDialog::SystemValueDialog(ValueInput input, std::vector<PackedRow> ro
   layout->addLayout(buttons);
   resize(980, 440);
 
-  worker_ = new Worker(this);
-  connect(worker_, &Worker::Progress, this, &SystemValueDialog::ShowProgress);
-  connect(worker_, &Worker::Finished, this, &SystemValueDialog::Finish);
-  connect(cancel_, &QPushButton::clicked, this, &SystemValueDialog::reject);
   connect(close_, &QPushButton::clicked, this, &QDialog::accept);
   connect(about, &QPushButton::clicked, this, &SystemValueDialog::ShowModelHelp);
 }
 
 // The worker joins its thread before the rows it reads go away.
 SystemValueDialog::~SystemValueDialog() {
-  delete worker_;
+  JoinWorker();
 }
 
 void SystemValueDialog::Start() {
-  status_->setText(QStringLiteral("Räknar värdet av %1 över alla utfall...")
-                       .arg(FromUtf8(RowCountText(rows_.size()))));
-  worker_->Start(
-      [this](const Work& work) { output_ = RunSystemValueCommand(input_, rows_, work); });
+  Run([this](const Work& work) { output_ = RunSystemValueCommand(input_, rows_, work); },
+      QStringLiteral("Räknar värdet av %1 över alla utfall...")
+          .arg(FromUtf8(RowCountText(rows_.size()))));
 }
 
 QLabel* SystemValueDialog::FigureLabel(const std::string& key) const {
@@ -125,33 +110,13 @@ QLabel* SystemValueDialog::FigureLabel(const std::string& key) const {
   return found == figureLabels_.end() ? nullptr : found->second;
 }
 
-void SystemValueDialog::reject() {
-  if (worker_->Running()) {
-    // Closed once the computation has stopped: its thread reads the rows.
-    worker_->Cancel();
-    cancel_->setEnabled(false);
-    status_->setText(QStringLiteral("Avbryter..."));
-    return;
-  }
-  QDialog::reject();
-}
-
-void SystemValueDialog::ShowProgress(double fraction, qint64 /*value*/) {
-  bar_->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * kBarSteps));
-}
-
-void SystemValueDialog::Finish() {
-  if (worker_->Cancelled()) {
-    QDialog::reject();
-    return;
-  }
+void SystemValueDialog::Finished() {
   cancel_->hide();
   close_->show();
   close_->setDefault(true);
   bar_->hide();
-  if (!worker_->Failure().empty()) {
-    status_->setText(
-        QStringLiteral("Beräkningen misslyckades: %1").arg(FromUtf8(worker_->Failure())));
+  if (!Failure().empty()) {
+    status_->setText(FailureText());
     return;
   }
   if (!output_.model.model) {

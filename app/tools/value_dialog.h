@@ -6,12 +6,12 @@
 // "Om värdemodellen" shows how every number is computed.
 #pragma once
 
-#include <QDialog>
 #include <atomic>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "app/tools/worker_dialog.h"
 #include "commands/value_command.h"
 #include "coupon/coupon_state.h"
 #include "coupon/work.h"
@@ -19,7 +19,6 @@
 
 class QLabel;
 class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
 
 namespace spelkub::tools {
@@ -35,7 +34,7 @@ ValueInput ValueInputOf(const CouponState& state, const CouponDocument& document
 // values are entered.
 QString ValueRefusalText(const ValueModelOutcome& model);
 
-class SystemValueDialog : public QDialog {
+class SystemValueDialog : public WorkerDialog {
   Q_OBJECT
 
  public:
@@ -44,7 +43,6 @@ class SystemValueDialog : public QDialog {
 
   // Starts the computation.
   void Start();
-  Worker& ValueWorker() { return *worker_; }
   // The outcome shown, once the computation has finished.
   const SystemValueOutcome& Outcome() const { return shown_; }
   // The label of a figure by its key ("p13", "return_ore_per_row"), or null.
@@ -52,27 +50,20 @@ class SystemValueDialog : public QDialog {
   // The text of "Om värdemodellen", once opened.
   QDialog* ModelHelp() const { return help_; }
 
-  // While the computation runs: "Avbryt".
-  void reject() override;
+  void Finished() override;
 
  private:
-  void Finish();
-  void ShowProgress(double fraction, qint64 value);
   void ShowModelHelp();
 
   ValueInput input_;
   std::vector<PackedRow> rows_;
 
-  QLabel* status_ = nullptr;
-  QProgressBar* bar_ = nullptr;
   QWidget* figures_ = nullptr;
   std::map<std::string, QLabel*> figureLabels_;
   ValueChart* chart_ = nullptr;
   QLabel* notes_ = nullptr;
-  QPushButton* cancel_ = nullptr;
   QPushButton* close_ = nullptr;
   QDialog* help_ = nullptr;
-  Worker* worker_ = nullptr;
 
   SystemValueOutcome output_;  // written by the computation
   SystemValueOutcome shown_;

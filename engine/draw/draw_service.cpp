@@ -464,6 +464,23 @@ std::string JackpotsAddress(std::string_view base) {
   return std::string(base) + "/draw/1/jackpots";
 }
 
+std::string GradeResultText(const DrawResult& result) {
+  std::string text;
+  for (const EventOutcome& event : result.events)
+    text += event.outcome == kOutcomeOpen ? '-' : "1X2"[event.outcome];
+  return text;
+}
+
+std::string FollowResultText(const DrawResult& result) {
+  std::string text;
+  for (const EventOutcome& event : result.events) {
+    if (!text.empty()) text += ' ';
+    // A cancelled match keeps every sign open until its sign is drawn.
+    text += event.outcome != kOutcomeOpen ? "1X2"[event.outcome] : event.cancelled ? 'L' : '?';
+  }
+  return text;
+}
+
 bool DrawResult::Complete() const {
   return std::all_of(events.begin(), events.end(),
                      [](const EventOutcome& event) { return event.outcome != kOutcomeOpen; });

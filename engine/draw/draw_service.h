@@ -111,6 +111,13 @@ struct DrawResult {
   bool Complete() const;
 };
 
+// The signs of a result as --grade and "Rätta rader" read them: "1X2-…", - for
+// a match whose sign is still open.
+std::string GradeResultText(const DrawResult& result);
+// The same as "Följ kupongen" reads them: "1 X L ? …", a decided match by its
+// sign, a cancelled one waiting for its drawn sign L, any other open ?.
+std::string FollowResultText(const DrawResult& result);
+
 // A parse's answer: the value, or one Swedish line saying why not.
 template <typename T>
 struct DrawParse {
