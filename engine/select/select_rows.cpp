@@ -900,19 +900,19 @@ std::optional<SelectResult> SelectRows(const ValueModel& model, const System& sy
   std::optional<std::vector<float>> bounds = SingleBounds(tables, levels, n, candidates, work);
   if (!bounds) return std::nullopt;
   // Memory, per row of a full system: 4 bytes its index, 4 its bound, 12 the
-  // heap, 8 the counts; the transform's 16 are gone before the heap comes.
-  std::vector<Entry> heap;
-  heap.reserve(candidates.size());
-  for (size_t i = 0; i < candidates.size(); ++i)
-    heap.push_back({(*bounds)[i], static_cast<uint32_t>(i)});
-  std::make_heap(heap.begin(), heap.end(), Below{});
-
+  // heap, 8 the counts; the transform's 16 are gone before the heap comes,
+  // and the best rows alone (a copy of the bounds) are found before it.
   Objective objective(tables, levels, n);
   for (const size_t i :
        TopSingles(objective, candidates, *bounds, options.budgetRows, result.evaluations)) {
     result.topRows.push_back(RowOfIndex(candidates[i], n));
   }
+  std::vector<Entry> heap;
+  heap.reserve(candidates.size());
+  for (size_t i = 0; i < candidates.size(); ++i)
+    heap.push_back({(*bounds)[i], static_cast<uint32_t>(i)});
   bounds.reset();
+  std::make_heap(heap.begin(), heap.end(), Below{});
 
   // The best start within the budget first, in its order (ties: the first).
   double best = -1;
