@@ -1,7 +1,6 @@
 #include "select/select_rows.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -447,22 +446,8 @@ class Coverage {
         blockBest_(static_cast<size_t>(tables.HighSize()), std::numeric_limits<int64_t>::max()),
         dirty_(blockBest_.size(), 1),
         lanes_(static_cast<size_t>((radius + 1) * lowSize_)) {
-    const uint8_t stay = static_cast<uint8_t>(2 * lowMatches_);
-    lowPatterns_.push_back({stay, stay, stay});
-    withinLow_[0] = 1;
-    for (int d = 1; d <= kMaxRadius; ++d) {
-      if (d <= radius_) {
-        for (uint8_t i = 0; i < stay; ++i) {
-          for (uint8_t j = (i | 1) + 1; d >= 2 && j < stay; ++j) {
-            for (uint8_t k = (j | 1) + 1; d == 3 && k < stay; ++k)
-              lowPatterns_.push_back({i, j, k});
-            if (d == 2) lowPatterns_.push_back({i, j, stay});
-          }
-          if (d == 1) lowPatterns_.push_back({i, stay, stay});
-        }
-      }
-      withinLow_[d] = lowPatterns_.size();
-    }
+    for (int d = 0; d <= kMaxRadius; ++d)
+      withinLow_[d] = static_cast<size_t>(OutcomesWithin(lowMatches_, std::min(d, radius_)));
   }
 
   int64_t BallSize() const { return ballSize_; }
@@ -523,8 +508,8 @@ class Coverage {
         if (amount == 0) continue;
         amounts_.push_back(amount);
         // The steps from the outcome's low digits to the other two signs
-        // of each low match; the last step stays put.
-        int64_t step[2 * kLowMatches + 1];
+        // of each low match.
+        int64_t step[2 * kLowMatches];
         int64_t rest = fresh[i] - high * lowSize_, power = 1;
         const int64_t low = rest;
         for (int m = 0; m < lowMatches_; ++m, rest /= 3, power *= 3) {
@@ -532,20 +517,33 @@ class Coverage {
           step[2 * m] = ((digit + 1) % 3 - digit) * power;
           step[2 * m + 1] = ((digit + 2) % 3 - digit) * power;
         }
-        step[2 * lowMatches_] = 0;
-        for (size_t k = 0; k < within; ++k) {
-          const auto& pick = lowPatterns_[k];
-          offsets_.push_back(
-              static_cast<uint16_t>(low + step[pick[0]] + step[pick[1]] + step[pick[2]]));
+        // The ball's offsets by distance, then by the steps taken.
+        const size_t at = offsets_.size();
+        offsets_.resize(at + within);
+        uint16_t* out = offsets_.data() + at;
+        const int steps = 2 * lowMatches_;
+        *out++ = static_cast<uint16_t>(low);
+        for (int d = 1; d <= radius_; ++d) {
+          for (int a = 0; a < steps; ++a) {
+            const int64_t one = low + step[a];
+            if (d == 1) *out++ = static_cast<uint16_t>(one);
+            for (int b = (a | 1) + 1; d >= 2 && b < steps; ++b) {
+              const int64_t two = one + step[b];
+              if (d == 2) *out++ = static_cast<uint16_t>(two);
+              for (int c = (b | 1) + 1; d == 3 && c < steps; ++c)
+                *out++ = static_cast<uint16_t>(two + step[c]);
+            }
+          }
         }
       }
       if (amounts_.size() > first) groups_.push_back({high, first, amounts_.size()});
     }
-    SubtractFrom(0, static_cast<int64_t>(blockBest_.size()), lanes_.data());
+    SubtractGroups();
   }
 
-  // Subtract for the blocks in [first, last), `lanes` its own.
-  void SubtractFrom(int64_t first, int64_t last, int64_t* const lanes) {
+  // Subtract's second half: every group's balls off the blocks within reach.
+  void SubtractGroups() {
+    int64_t* const lanes = lanes_.data();
     const size_t within = withinLow_[radius_];
     for (const Group& group : groups_) {
       const size_t outcomes = group.last - group.first;
@@ -557,7 +555,6 @@ class Coverage {
       };
       bool lanesMade = false;
       highBall_.ForEach(group.high, radius_, [&](int64_t block, int d) {
-        if (block < first || block >= last) return;
         int64_t* const units = units_.data() + block * lowSize_;
         const int reach = radius_ - d;
         if (dense(reach)) {
@@ -638,10 +635,8 @@ class Coverage {
   std::vector<uint64_t> covered_;
   std::vector<int64_t> blockBest_;
   std::vector<uint8_t> dirty_;
-  // The low matches' ball as picks of up to three steps (the last step,
-  // 2 · lowMatches_, stays put), by distance: the first withinLow_[d] of
-  // them reach distance d.
-  std::vector<std::array<uint8_t, 3>> lowPatterns_;
+  // How many low outcomes lie within d of one (d up to the radius): the
+  // first withinLow_[d] offsets of an outcome's ball in Subtract.
   size_t withinLow_[kMaxRadius + 1] = {};
   // Subtract's work lists, kept between takes.
   std::vector<int64_t> amounts_;
@@ -900,19 +895,19 @@ std::optional<SelectResult> SelectRows(const ValueModel& model, const System& sy
   std::optional<std::vector<float>> bounds = SingleBounds(tables, levels, n, candidates, work);
   if (!bounds) return std::nullopt;
   // Memory, per row of a full system: 4 bytes its index, 4 its bound, 12 the
-  // heap, 8 the counts; the transform's 16 are gone before the heap comes.
-  std::vector<Entry> heap;
-  heap.reserve(candidates.size());
-  for (size_t i = 0; i < candidates.size(); ++i)
-    heap.push_back({(*bounds)[i], static_cast<uint32_t>(i)});
-  std::make_heap(heap.begin(), heap.end(), Below{});
-
+  // heap, 8 the counts; the transform's 16 are gone before the heap comes,
+  // and the best rows alone (a copy of the bounds) are found before it.
   Objective objective(tables, levels, n);
   for (const size_t i :
        TopSingles(objective, candidates, *bounds, options.budgetRows, result.evaluations)) {
     result.topRows.push_back(RowOfIndex(candidates[i], n));
   }
+  std::vector<Entry> heap;
+  heap.reserve(candidates.size());
+  for (size_t i = 0; i < candidates.size(); ++i)
+    heap.push_back({(*bounds)[i], static_cast<uint32_t>(i)});
   bounds.reset();
+  std::make_heap(heap.begin(), heap.end(), Below{});
 
   // The best start within the budget first, in its order (ties: the first).
   double best = -1;
