@@ -40,8 +40,7 @@ inline bool Turn(const RowSet& set, std::array<int, kMaxMatches>& digit, PackedR
 
 }  // namespace
 
-RowSet GenerateFullSystem(const CouponState& state, Plus13Choice plus13,
-                          Progress* progress) {
+RowSet GenerateFullSystem(const CouponState& state, Plus13Choice plus13, Progress* progress) {
   return GenerateSystem(ShapeOf(state), state.Game, HeaderLine(state, plus13), progress);
 }
 
@@ -80,8 +79,7 @@ RowSet GenerateSystem(const SystemShape& shape, int32_t game, std::string header
   return set;
 }
 
-RowSet GenerateSystem(const System& system, int32_t game, std::string header,
-                      Progress* progress) {
+RowSet GenerateSystem(const System& system, int32_t game, std::string header, Progress* progress) {
   if (!system.filtered()) return GenerateSystem(system.shape(), game, std::move(header), progress);
   const SystemShape& shape = system.shape();
   RowSet set = EmptySet(shape, game, std::move(header));

@@ -9,9 +9,9 @@
 
 #include "coupon/coupon_state.h"
 #include "coupon/games.h"
-#include "coupon/work.h"
 #include "coupon/system.h"
 #include "coupon/system_shape.h"
+#include "coupon/work.h"
 
 namespace spelkub {
 

@@ -18,10 +18,10 @@
 #include "coupon/coupon_state.h"
 #include "coupon/games.h"
 #include "coupon/messages.h"
-#include "coupon/work.h"
 #include "coupon/row_set.h"
 #include "coupon/system_shape.h"
 #include "coupon/validation.h"
+#include "coupon/work.h"
 
 namespace spelkub {
 
