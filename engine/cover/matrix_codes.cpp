@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <array>
 
+#include "cover/detail/tabu_cover.h"
+
 namespace spelkub::detail {
 
 namespace {
 
-constexpr int32_t kNone = -1;
 // Syndromes of up to six checks add through one table; longer ones in two halves.
 constexpr int kHalfDigits = 6;
 constexpr uint32_t kHalfSize = 729;
@@ -94,240 +95,81 @@ std::vector<uint32_t> RandomColumns(int length, int checks, uint64_t seed) {
   return columns;
 }
 
-// Tabu search for few syndromes whose translates of the column ball cover
-// every syndrome; the same moves and weights as the search over outcomes.
-class SyndromeSearch {
+// The syndromes as the tabu search's space: a syndrome's ball is its
+// translates by the column ball, its neighbours those by each column times 1
+// and 2.
+class SyndromeSpace {
  public:
-  SyndromeSearch(const Syndromes& space, std::vector<uint32_t> ball, std::vector<uint32_t> steps,
-                 uint64_t seed)
-      : space_(space), ball_(std::move(ball)), steps_(std::move(steps)), random_(seed) {
-    const uint32_t size = space_.size();
-    cover_.assign(size, 0);
-    weight_.assign(size, 1);
-    stamp_.assign(size, 0);
-    slotAt_.assign(size, kNone);
-    uncoveredAt_.assign(size, kNone);
-    for (uint32_t x = 0; x < size; ++x) AddUncovered(x);
+  SyndromeSpace(const Syndromes& space, std::vector<uint32_t> ball, std::vector<uint32_t> steps)
+      : space_(space), ball_(std::move(ball)), steps_(std::move(steps)) {}
+
+  uint32_t size() const { return space_.size(); }
+  bool Allows(uint32_t /*x*/) const { return true; }
+
+  template <typename Visit>
+  int64_t ForBall(uint32_t x, Visit&& visit) {
+    for (uint32_t b : ball_) visit(space_.Add(x, b));
+    return static_cast<int64_t>(ball_.size());
   }
 
-  // A first cover: the lowest syndrome left uncovered, again and again.
-  void Greedy() {
-    for (uint32_t x = 0; x < space_.size(); ++x) {
-      if (cover_[x] == 0) Place(x);
-    }
+  template <typename Visit>
+  int64_t ForNeighbours(uint32_t x, Visit&& visit) {
+    for (uint32_t s : steps_) visit(space_.Add(x, s));
+    return static_cast<int64_t>(steps_.size());
   }
-
-  // Shrinks the cover while work lasts, down to `bound`; the smallest cover
-  // seen, ascending. Afterwards `shortBy()` tells how close the search came to
-  // a cover one syndrome smaller: the fewest syndromes it left uncovered then.
-  std::vector<uint32_t> Shrink(int64_t work, int64_t bound, const std::function<bool()>& stopped,
-                               bool* wasStopped) {
-    std::vector<uint32_t> best;
-    int64_t progressAt = 0;
-    uint64_t restarts = 0;
-    const int64_t patience = work / 4;
-    for (int64_t step = 0;; ++step) {
-      if (uncovered_.empty()) {
-        if (best.empty() || rows_.size() < best.size()) {
-          best = rows_;
-          progressAt = work_;
-          shortBy_ = kNotClose;
-        }
-        if (static_cast<int64_t>(rows_.size()) <= std::max<int64_t>(bound, 1)) break;
-        DropWeakest();
-      } else if (work_ - progressAt > patience && !best.empty()) {
-        Restart(best, 0x9E3779B97F4A7C15ull * ++restarts);
-        progressAt = work_;
-      } else {
-        Step(step);
-        if (!best.empty() && rows_.size() < best.size()) {
-          shortBy_ = std::min<size_t>(shortBy_, uncovered_.size());
-        }
-      }
-      if (work_ >= work) break;
-      if ((step & 255) == 0 && stopped()) {
-        *wasStopped = true;
-        break;
-      }
-    }
-    std::sort(best.begin(), best.end());
-    return best;
-  }
-
-  int64_t work() const { return work_; }
-  size_t shortBy() const { return shortBy_; }
-  static constexpr size_t kNotClose = ~size_t{0};
 
  private:
-  template <typename Visit>
-  void ForBall(uint32_t x, Visit&& visit) {
-    work_ += static_cast<int64_t>(ball_.size());
-    for (uint32_t b : ball_) visit(space_.Add(x, b));
-  }
-
-  void AddUncovered(uint32_t x) {
-    uncoveredAt_[x] = static_cast<int32_t>(uncovered_.size());
-    uncovered_.push_back(x);
-  }
-  void RemoveUncovered(uint32_t x) {
-    const int32_t at = uncoveredAt_[x];
-    const uint32_t last = uncovered_.back();
-    uncovered_[at] = last;
-    uncoveredAt_[last] = at;
-    uncovered_.pop_back();
-    uncoveredAt_[x] = kNone;
-  }
-
-  void Place(uint32_t x) {
-    if (slotAt_[x] != kNone) return;
-    slotAt_[x] = static_cast<int32_t>(rows_.size());
-    rows_.push_back(x);
-    movedAt_.push_back(-kTenure - 1);
-    ForBall(x, [&](uint32_t y) {
-      if (cover_[y]++ == 0) RemoveUncovered(y);
-    });
-  }
-
-  void Restart(const std::vector<uint32_t>& cover, uint64_t salt) {
-    random_ = Random(random_.Next() ^ salt);
-    std::fill(cover_.begin(), cover_.end(), 0);
-    std::fill(weight_.begin(), weight_.end(), 1);
-    std::fill(slotAt_.begin(), slotAt_.end(), kNone);
-    uncovered_.clear();
-    for (uint32_t x = 0; x < space_.size(); ++x) AddUncovered(x);
-    rows_.clear();
-    movedAt_.clear();
-    for (uint32_t x : cover) Place(x);
-    DropWeakest();
-  }
-
-  void Move(int32_t slot, uint32_t to, int64_t step) {
-    const uint32_t from = rows_[slot];
-    ForBall(from, [&](uint32_t y) {
-      if (--cover_[y] == 0) AddUncovered(y);
-    });
-    ForBall(to, [&](uint32_t y) {
-      if (cover_[y]++ == 0) RemoveUncovered(y);
-    });
-    slotAt_[from] = kNone;
-    slotAt_[to] = slot;
-    rows_[slot] = to;
-    movedAt_[slot] = step;
-  }
-
-  // Moves that would cover the syndrome u: a chosen syndrome one column
-  // away from some x of u's ball goes to x (the ball is its own negative).
-  void Step(int64_t step) {
-    const uint32_t u = uncovered_[random_.Below(static_cast<uint32_t>(uncovered_.size()))];
-    if (rows_.empty()) {
-      Place(u);
-      return;
-    }
-    moves_.clear();
-    ForBall(u, [&](uint32_t x) {
-      if (slotAt_[x] != kNone) return;
-      work_ += static_cast<int64_t>(steps_.size());
-      for (uint32_t s : steps_) {
-        const int32_t slot = slotAt_[space_.Add(x, s)];
-        if (slot != kNone && step - movedAt_[slot] > kTenure) moves_.push_back({slot, x});
-      }
-    });
-    if (moves_.empty()) {
-      int32_t slot = static_cast<int32_t>(random_.Below(static_cast<uint32_t>(rows_.size())));
-      for (size_t tries = 0; tries < rows_.size() && step - movedAt_[slot] <= kTenure; ++tries) {
-        slot = (slot + 1) % static_cast<int32_t>(rows_.size());
-      }
-      Move(slot, u, step);
-      return;
-    }
-    const size_t weighed = std::min<size_t>(moves_.size(), kSampledMoves);
-    for (size_t i = 0; i < weighed; ++i) {
-      const size_t pick = i + random_.Below(static_cast<uint32_t>(moves_.size() - i));
-      std::swap(moves_[i], moves_[pick]);
-    }
-    std::sort(moves_.begin(), moves_.begin() + static_cast<std::ptrdiff_t>(weighed),
-              [](const Candidate& a, const Candidate& b) {
-                return a.slot != b.slot ? a.slot < b.slot : a.to < b.to;
-              });
-    int64_t bestDelta = 0;
-    size_t bestMove = 0;
-    int64_t lost = 0;
-    for (size_t i = 0; i < weighed; ++i) {
-      const Candidate move = moves_[i];
-      if (i == 0 || move.slot != moves_[i - 1].slot) {
-        ++stampNow_;
-        lost = 0;
-        ForBall(rows_[move.slot], [&](uint32_t y) {
-          if (cover_[y] == 1) {
-            lost += weight_[y];
-            stamp_[y] = stampNow_;
-          }
-        });
-      }
-      int64_t kept = 0;
-      ForBall(move.to, [&](uint32_t y) {
-        if (cover_[y] == 0 || (cover_[y] == 1 && stamp_[y] == stampNow_)) kept += weight_[y];
-      });
-      const int64_t delta = lost - kept;
-      if (i == 0 || delta < bestDelta) {
-        bestDelta = delta;
-        bestMove = i;
-      }
-    }
-    Move(moves_[bestMove].slot, moves_[bestMove].to, step);
-    for (uint32_t y : uncovered_) ++weight_[y];
-  }
-
-  void DropWeakest() {
-    int64_t fewest = -1;
-    int32_t weakest = 0;
-    for (size_t slot = 0; slot < rows_.size(); ++slot) {
-      int64_t alone = 0;
-      ForBall(rows_[slot], [&](uint32_t y) { alone += cover_[y] == 1; });
-      if (fewest < 0 || alone < fewest) {
-        fewest = alone;
-        weakest = static_cast<int32_t>(slot);
-      }
-    }
-    const uint32_t x = rows_[weakest];
-    ForBall(x, [&](uint32_t y) {
-      if (--cover_[y] == 0) AddUncovered(y);
-    });
-    slotAt_[x] = kNone;
-    const int32_t last = static_cast<int32_t>(rows_.size()) - 1;
-    if (weakest != last) {
-      rows_[weakest] = rows_[last];
-      movedAt_[weakest] = movedAt_[last];
-      slotAt_[rows_[weakest]] = weakest;
-    }
-    rows_.pop_back();
-    movedAt_.pop_back();
-  }
-
-  struct Candidate {
-    int32_t slot;
-    uint32_t to;
-  };
-  static constexpr int kTenure = 3;
-  static constexpr size_t kSampledMoves = 16;
-
   const Syndromes& space_;
   const std::vector<uint32_t> ball_;
   const std::vector<uint32_t> steps_;  // every column times 1 and 2
-  Random random_;
-  std::vector<uint32_t> cover_;
-  std::vector<int64_t> weight_;
-  std::vector<uint32_t> stamp_;
-  uint32_t stampNow_ = 0;
-  std::vector<int32_t> slotAt_;
-  std::vector<int32_t> uncoveredAt_;
-  std::vector<uint32_t> uncovered_;
-  std::vector<uint32_t> rows_;
-  std::vector<int64_t> movedAt_;
-  std::vector<Candidate> moves_;
-  int64_t work_ = 0;
-  size_t shortBy_ = kNotClose;
 };
+
+constexpr size_t kNotClose = ~size_t{0};
+
+// Few syndromes whose translates of the column ball cover every syndrome: a
+// first cover in order, then the tabu search shrinks it while work lasts,
+// down to `bound`. The smallest cover seen, ascending; `shortBy` tells how
+// close the search came to a cover one syndrome smaller: the fewest syndromes
+// it left uncovered then.
+std::vector<uint32_t> ShrinkSyndromes(SyndromeSpace& space, uint64_t seed, int64_t work,
+                                      int64_t bound, const std::function<bool()>& stopped,
+                                      bool* wasStopped, size_t* shortBy, int64_t* workDone) {
+  TabuCover<SyndromeSpace> search(space, {.tenure = 3, .sampledMoves = 16, .weighted = true}, seed);
+  search.CoverInOrder();
+  std::vector<uint32_t> best;
+  int64_t progressAt = 0;
+  uint64_t restarts = 0;
+  const int64_t patience = work / 4;
+  *shortBy = kNotClose;
+  for (int64_t step = 0;; ++step) {
+    if (search.uncovered().empty()) {
+      if (best.empty() || search.rows().size() < best.size()) {
+        best = search.rows();
+        progressAt = search.work();
+        *shortBy = kNotClose;
+      }
+      if (static_cast<int64_t>(search.rows().size()) <= std::max<int64_t>(bound, 1)) break;
+      search.DropWeakest();
+    } else if (search.work() - progressAt > patience && !best.empty()) {
+      const uint64_t salt = 0x9E3779B97F4A7C15ull * ++restarts;
+      search.Restart(best, Random(search.random().Next() ^ salt));
+      progressAt = search.work();
+    } else {
+      search.Step(step);
+      if (!best.empty() && search.rows().size() < best.size()) {
+        *shortBy = std::min<size_t>(*shortBy, search.uncovered().size());
+      }
+    }
+    if (search.work() >= work) break;
+    if ((step & 255) == 0 && stopped()) {
+      *wasStopped = true;
+      break;
+    }
+  }
+  *workDone += search.work();
+  std::sort(best.begin(), best.end());
+  return best;
+}
 
 int64_t Binomial(int n, int k) {
   int64_t value = 1;
@@ -397,7 +239,7 @@ std::optional<Attempt> SearchSyndromes(const Syndromes& space, const std::vector
                                        int radius, int64_t work, uint64_t seed,
                                        const std::function<bool()>& stopped, int64_t* workDone) {
   std::vector<uint32_t> ball = ColumnBall(space, columns, radius);
-  if (ball.size() == space.size()) return Attempt{{0}, SyndromeSearch::kNotClose};
+  if (ball.size() == space.size()) return Attempt{{0}, kNotClose};
   std::vector<uint32_t> steps;
   for (uint32_t c : columns) {
     steps.push_back(c);
@@ -406,13 +248,11 @@ std::optional<Attempt> SearchSyndromes(const Syndromes& space, const std::vector
   std::sort(steps.begin(), steps.end());
   steps.erase(std::unique(steps.begin(), steps.end()), steps.end());
   const int64_t bound = (space.size() + ball.size() - 1) / ball.size();
-  SyndromeSearch search(space, std::move(ball), std::move(steps), seed ^ 0xC0DEC0DEull);
-  search.Greedy();
+  SyndromeSpace searched(space, std::move(ball), std::move(steps));
   bool wasStopped = false;
   Attempt attempt;
-  attempt.syndromes = search.Shrink(work, bound, stopped, &wasStopped);
-  attempt.shortBy = search.shortBy();
-  *workDone += search.work();
+  attempt.syndromes = ShrinkSyndromes(searched, seed ^ 0xC0DEC0DEull, work, bound, stopped,
+                                      &wasStopped, &attempt.shortBy, workDone);
   if (wasStopped || attempt.syndromes.empty()) return std::nullopt;
   return attempt;
 }
