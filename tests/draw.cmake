@@ -14,6 +14,9 @@ if(NOT SPELKUB_ENGINE_ONLY)
   # "Följ kupongen..." with "Hämta resultat" against the local server.
   spelkub_add_test(tools_follow_fetch_test QT SOURCES tools_follow_fetch_test.cpp
                    LIBS spelkub_tools spelkub_local_server nlohmann_json::nlohmann_json Qt6::Test)
+  # "Rätta rader" with "Hämta resultat" against the local server.
+  spelkub_add_test(tools_grade_fetch_test QT SOURCES tools_grade_fetch_test.cpp
+                   LIBS spelkub_tools spelkub_local_server nlohmann_json::nlohmann_json Qt6::Test)
   # "Rätta spelad omgång..." with "Hämta resultat" against the local server.
   spelkub_add_test(tools_settle_fetch_test QT SOURCES tools_settle_fetch_test.cpp
                    LIBS spelkub_tools spelkub_local_server nlohmann_json::nlohmann_json Qt6::Test)

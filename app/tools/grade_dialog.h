@@ -1,28 +1,46 @@
 // The "Rätta rader" dialog: the results entered like the coupon, a row of
 // "1", "X", "2" per match (none pressed: not decided yet), or typed as one
 // line ("1X2-..."), and the rows of the row list counted by number of right,
-// updated at every change.
+// updated at every change. For a game the draw service has, "Hämta resultat"
+// fetches a draw's result into the line, on a worker with "Avbryt".
 #pragma once
 
 #include <QDialog>
 #include <array>
+#include <string>
 #include <vector>
 
 #include "check/grading.h"
 #include "coupon/system_shape.h"
+#include "draw/draw_service.h"
+#include "net/draw_client.h"
 
 class QLabel;
 class QLineEdit;
+class QPushButton;
+class QSpinBox;
 class QTableWidget;
 class QToolButton;
 
 namespace spelkub::tools {
+
+class Worker;
 
 class GradeDialog : public QDialog {
   Q_OBJECT
 
  public:
   GradeDialog(int matches, std::vector<PackedRow> rows, QWidget* parent = nullptr);
+  // The worker joins its thread before the answer it writes goes away.
+  ~GradeDialog() override;
+
+  // Offers "Hämta resultat": the result of draw `draw` (the spin box's first
+  // value) of the product, fetched from `apiBase`; its signs replace the
+  // results, as typing them would.
+  void OfferFetch(const DrawProduct& product, int draw, std::string apiBase);
+  Worker& FetchWorker() { return *fetchWorker_; }
+  // Closing stops a fetch.
+  void reject() override;
 
   // The button of a result: match 1..matches, outcome 0 "1", 1 "X", 2 "2".
   QToolButton* ResultButton(int match, int outcome) const;
@@ -36,6 +54,8 @@ class GradeDialog : public QDialog {
   void ShowResults();
   void Clear();
   void Grade();
+  void Fetch();
+  void FinishFetch();
 
   int matches_;
   std::vector<PackedRow> rows_;
@@ -47,6 +67,16 @@ class GradeDialog : public QDialog {
   QLabel* reach_ = nullptr;
   MatchResults results_;
   GradeReport report_;
+
+  QWidget* fetchRow_ = nullptr;
+  QSpinBox* fetchDraw_ = nullptr;
+  QPushButton* fetch_ = nullptr;
+  QPushButton* fetchCancel_ = nullptr;
+  QLabel* fetchStatus_ = nullptr;
+  Worker* fetchWorker_ = nullptr;
+  const DrawProduct* product_ = nullptr;
+  std::string apiBase_;
+  net::Fetched<DrawResult> fetched_;  // written by the fetch
 };
 
 }  // namespace spelkub::tools

@@ -108,7 +108,12 @@ void GradeCommand(const ToolHost& host) {
     Show(host, coupon.refusal);
     return;
   }
-  GradeDialog dialog(Rules(coupon.value->game).matches, std::move(coupon.value->rows), host.window);
+  const int32_t game = coupon.value->game;
+  GradeDialog dialog(Rules(game).matches, std::move(coupon.value->rows), host.window);
+  if (const DrawProduct* product = DrawProductOf(Rules(game).option)) {
+    dialog.OfferFetch(*product, host.document.game == game ? CouponDraw(host.document) : 0,
+                      net::ApiBase(""));
+  }
   RunModal(dialog);
 }
 
