@@ -229,31 +229,30 @@ int FetchDrawCommand(const FetchArguments& read, Output& output) {
 }
 
 // "fetch:GAME:N" read; nullopt with `error` when malformed.
-struct FetchedResultSpec {
+struct FetchedDraw {
   std::string game;
   int draw = 0;
 };
-std::optional<FetchedResultSpec> ReadFetchedResultSpec(std::string_view results,
-                                                       std::string* error) {
+std::optional<FetchedDraw> ReadFetchedDraw(std::string_view results, std::string* error) {
   std::string_view rest = results.substr(kFetchedResultPrefix.size());
   const size_t colon = rest.find(':');
-  FetchedResultSpec spec;
-  spec.game = rest.substr(0, colon);
-  if (!DrawProductOf(spec.game) || !GameOfOption(spec.game)) {
-    *error = "RESULT fetch:GAME:N tar GAME " + FetchableGames() + ", inte " + Quoted(spec.game);
+  FetchedDraw wanted;
+  wanted.game = rest.substr(0, colon);
+  if (!DrawProductOf(wanted.game) || !GameOfOption(wanted.game)) {
+    *error = "RESULT fetch:GAME:N tar GAME " + FetchableGames() + ", inte " + Quoted(wanted.game);
     return std::nullopt;
   }
   const std::string_view number =
       colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
   const auto [end, failure] =
-      std::from_chars(number.data(), number.data() + number.size(), spec.draw);
+      std::from_chars(number.data(), number.data() + number.size(), wanted.draw);
   if (number.empty() || failure != std::errc() || end != number.data() + number.size() ||
-      spec.draw < 1 || spec.draw > 10'000'000) {
+      wanted.draw < 1 || wanted.draw > 10'000'000) {
     *error =
         "RESULT fetch:GAME:N tar omgångens nummer N, ett positivt heltal, inte " + Quoted(number);
     return std::nullopt;
   }
-  return spec;
+  return wanted;
 }
 
 }  // namespace
@@ -264,22 +263,22 @@ bool IsFetchedResult(std::string_view results) {
 
 std::string FetchedResultProblem(std::string_view results) {
   std::string error;
-  ReadFetchedResultSpec(results, &error);
+  ReadFetchedDraw(results, &error);
   return error;
 }
 
 std::optional<FetchedResultText> FetchResultText(std::string_view results, bool forFollow,
                                                  Output& output) {
   std::string error;
-  const std::optional<FetchedResultSpec> spec = ReadFetchedResultSpec(results, &error);
-  if (!spec) {
+  const std::optional<FetchedDraw> wanted = ReadFetchedDraw(results, &error);
+  if (!wanted) {
     Tell(output, kProgramName, error);
     return std::nullopt;
   }
-  const DrawProduct& product = *DrawProductOf(spec->game);
-  const int32_t game = *GameOfOption(spec->game);
+  const DrawProduct& product = *DrawProductOf(wanted->game);
+  const int32_t game = *GameOfOption(wanted->game);
   const net::Fetched<DrawResult> fetched = net::FetchDrawResult(
-      net::ApiBase(""), product, spec->draw, MatchesInPlay(game), CommandLineFetch());
+      net::ApiBase(""), product, wanted->draw, MatchesInPlay(game), CommandLineFetch());
   if (!fetched.value) {
     Tell(output, kProgramName, fetched.error);
     return std::nullopt;
