@@ -101,25 +101,8 @@ FollowDialog::FollowDialog(ValueInput input, std::vector<PackedRow> rows,
   typed->addWidget(new QLabel(QStringLiteral("Resultat:"), this));
   typed->addWidget(resultsField_, 1);
   // "Hämta resultat" from the draw service, shown by OfferFetch.
-  fetchRow_ = new QWidget(this);
-  auto* fetchLayout = new QHBoxLayout(fetchRow_);
-  fetchLayout->setContentsMargins(0, 0, 0, 0);
-  fetchLayout->addWidget(new QLabel(QStringLiteral("Omgång:"), fetchRow_));
-  fetchDraw_ = new QSpinBox(fetchRow_);
-  fetchDraw_->setObjectName(QStringLiteral("Omgang"));
-  fetchDraw_->setRange(1, 9'999'999);
-  fetchLayout->addWidget(fetchDraw_);
-  fetch_ = new QPushButton(QStringLiteral("Hämta resultat"), fetchRow_);
-  fetch_->setObjectName(QStringLiteral("HamtaResultat"));
-  fetch_->setAutoDefault(false);
-  fetchLayout->addWidget(fetch_);
-  fetchCancel_ = new QPushButton(QStringLiteral("Avbryt"), fetchRow_);
-  fetchCancel_->setObjectName(QStringLiteral("AvbrytHamtning"));
-  fetchCancel_->setAutoDefault(false);
-  fetchCancel_->hide();
-  fetchLayout->addWidget(fetchCancel_);
-  fetchRow_->hide();
-  typed->addWidget(fetchRow_);
+  fetch_ = new ResultFetch(matches_, this);
+  typed->addWidget(fetch_);
   resultsError_ = NewErrorLabel(QStringLiteral("ResultatFel"), this);
   resultsError_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
@@ -218,61 +201,40 @@ FollowDialog::FollowDialog(ValueInput input, std::vector<PackedRow> rows,
   layout->addLayout(lower, 2);
   layout->addLayout(bottom);
 
-  fetchWorker_ = new Worker(this);
-  connect(fetchWorker_, &Worker::Finished, this, &FollowDialog::FinishFetch);
-  connect(fetch_, &QPushButton::clicked, this, &FollowDialog::Fetch);
-  connect(fetchCancel_, &QPushButton::clicked, fetchWorker_, &Worker::Cancel);
+  connect(fetch_, &ResultFetch::Started, this, [this](int draw) {
+    resultsError_->hide();
+    status_->setText(QStringLiteral("Hämtar resultatet för omgång %1...").arg(draw));
+  });
+  connect(fetch_, &ResultFetch::Fetched, this, &FollowDialog::TakeFetched);
+  connect(fetch_, &ResultFetch::Failed, this, [this](const QString& error) {
+    status_->clear();
+    resultsError_->setText(error);
+    resultsError_->show();
+  });
   ShowButtons();
   resize(1000, 730);
 }
 
-// The workers join their threads before the rows and answers they use go away.
+// The worker joins its thread before the rows it reads go away.
 FollowDialog::~FollowDialog() {
   JoinWorker();
-  delete fetchWorker_;
 }
 
 void FollowDialog::OfferFetch(const DrawProduct& product, int draw, std::string apiBase) {
-  product_ = &product;
-  apiBase_ = std::move(apiBase);
-  if (draw > 0) fetchDraw_->setValue(draw);
-  fetchRow_->show();
+  fetch_->Offer(product, draw, std::move(apiBase));
 }
 
-void FollowDialog::Fetch() {
-  if (product_ == nullptr || fetchWorker_->Running()) return;
-  const int draw = fetchDraw_->value();
-  fetch_->setEnabled(false);
-  fetchDraw_->setEnabled(false);
-  fetchCancel_->show();
-  resultsError_->hide();
-  status_->setText(QStringLiteral("Hämtar resultatet för omgång %1...").arg(draw));
-  fetchWorker_->Start(
-      [this, draw, product = product_, base = apiBase_, matches = matches_](const Work& work) {
-        net::FetchOptions options;
-        options.stopRequested = [&work] { return work.Stopped(); };
-        fetched_ = net::FetchDrawResult(base, *product, draw, matches, options);
-      });
-}
-
-void FollowDialog::FinishFetch() {
-  fetch_->setEnabled(true);
-  fetchDraw_->setEnabled(true);
-  fetchCancel_->hide();
-  std::string error = fetchWorker_->Failure();
-  if (error.empty() && fetchWorker_->Cancelled()) error = "Avbrutet: inget resultat hämtat.";
-  if (error.empty() && !fetched_.value) error = fetched_.error;
-  std::optional<FollowResults> parsed;
-  if (error.empty())
-    parsed = ParseFollowResults(FollowResultText(*fetched_.value), matches_, &error);
+void FollowDialog::TakeFetched(const DrawResult& result) {
+  std::string error;
+  const std::optional<FollowResults> parsed =
+      ParseFollowResults(FollowResultText(result), matches_, &error);
   if (!parsed) {
     status_->clear();
     resultsError_->setText(FromUtf8(error));
     resultsError_->show();
     return;
   }
-  status_->setText(
-      QStringLiteral("Resultatet för omgång %1 hämtat.").arg(fetched_.value->drawNumber));
+  status_->setText(QStringLiteral("Resultatet för omgång %1 hämtat.").arg(result.drawNumber));
   results_ = *parsed;
   ShowButtons();
   Recompute();
@@ -363,7 +325,7 @@ void FollowDialog::CancelPressed() {
 }
 
 void FollowDialog::reject() {
-  fetchWorker_->Cancel();
+  fetch_->Cancel();
   WorkerDialog::reject();
 }
 

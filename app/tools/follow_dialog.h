@@ -12,6 +12,7 @@
 // service has, "Hämta resultat" fetches a draw's result into the matches.
 #pragma once
 
+#include "app/tools/result_fetch.h"
 #include "app/tools/worker_dialog.h"
 
 #include <QDialog>
@@ -57,7 +58,7 @@ class FollowDialog : public WorkerDialog {
   // value) of the product fetched from `apiBase` on a worker of its own, with
   // "Avbryt"; its signs replace the results, as typing them would.
   void OfferFetch(const DrawProduct& product, int draw, std::string apiBase);
-  Worker& FetchWorker() { return *fetchWorker_; }
+  Worker& FetchWorker() { return fetch_->FetchWorker(); }
 
   // Starts the computation for the results as they are now.
   void Recompute();
@@ -73,8 +74,7 @@ class FollowDialog : public WorkerDialog {
   void CancelPressed() override;
   void Finished() override;
   void ShowOutcome();
-  void Fetch();
-  void FinishFetch();
+  void TakeFetched(const DrawResult& result);
 
   ValueInput input_;
   std::vector<PackedRow> rows_;
@@ -92,15 +92,7 @@ class FollowDialog : public WorkerDialog {
   QLabel* aliveCaption_ = nullptr;
   QPlainTextEdit* alive_ = nullptr;
 
-  // "Hämta resultat", when offered.
-  const DrawProduct* product_ = nullptr;
-  std::string apiBase_;
-  QWidget* fetchRow_ = nullptr;
-  QSpinBox* fetchDraw_ = nullptr;
-  QPushButton* fetch_ = nullptr;
-  QPushButton* fetchCancel_ = nullptr;
-  Worker* fetchWorker_ = nullptr;
-  net::Fetched<DrawResult> fetched_;  // written by the fetch
+  ResultFetch* fetch_ = nullptr;  // "Hämta resultat", when offered
 
   FollowOutcome output_;  // written by the computation
   FollowOutcome shown_;

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -17,7 +16,6 @@
 
 #include "app/qt_text.h"
 #include "app/tools/dialog_parts.h"
-#include "app/tools/worker.h"
 #include "commands/check_commands.h"
 
 namespace spelkub::tools {
@@ -45,25 +43,8 @@ GradeDialog::GradeDialog(int matches, std::vector<PackedRow> rows, QWidget* pare
   typed->addWidget(new QLabel(QStringLiteral("Resultat:"), this));
   typed->addWidget(resultsField_, 1);
   // "Hämta resultat" from the draw service, shown by OfferFetch.
-  fetchRow_ = new QWidget(this);
-  auto* fetchLayout = new QHBoxLayout(fetchRow_);
-  fetchLayout->setContentsMargins(0, 0, 0, 0);
-  fetchLayout->addWidget(new QLabel(QStringLiteral("Omgång:"), fetchRow_));
-  fetchDraw_ = new QSpinBox(fetchRow_);
-  fetchDraw_->setObjectName(QStringLiteral("Omgang"));
-  fetchDraw_->setRange(1, 9'999'999);
-  fetchLayout->addWidget(fetchDraw_);
-  fetch_ = new QPushButton(QStringLiteral("Hämta resultat"), fetchRow_);
-  fetch_->setObjectName(QStringLiteral("HamtaResultat"));
-  fetch_->setAutoDefault(false);
-  fetchLayout->addWidget(fetch_);
-  fetchCancel_ = new QPushButton(QStringLiteral("Avbryt"), fetchRow_);
-  fetchCancel_->setObjectName(QStringLiteral("AvbrytHamtning"));
-  fetchCancel_->setAutoDefault(false);
-  fetchCancel_->hide();
-  fetchLayout->addWidget(fetchCancel_);
-  fetchRow_->hide();
-  typed->addWidget(fetchRow_);
+  fetch_ = new ResultFetch(matches, this);
+  typed->addWidget(fetch_);
   fetchStatus_ = new QLabel(this);
   fetchStatus_->setObjectName(QStringLiteral("Hamtning"));
   fetchStatus_->hide();
@@ -116,10 +97,17 @@ GradeDialog::GradeDialog(int matches, std::vector<PackedRow> rows, QWidget* pare
   close->setObjectName(QStringLiteral("Stang"));
   close->setAutoDefault(false);
   connect(buttons, &QDialogButtonBox::rejected, this, &GradeDialog::reject);
-  fetchWorker_ = new Worker(this);
-  connect(fetchWorker_, &Worker::Finished, this, &GradeDialog::FinishFetch);
-  connect(fetch_, &QPushButton::clicked, this, &GradeDialog::Fetch);
-  connect(fetchCancel_, &QPushButton::clicked, fetchWorker_, &Worker::Cancel);
+  connect(fetch_, &ResultFetch::Started, this, [this](int draw) {
+    resultsError_->hide();
+    fetchStatus_->setText(QStringLiteral("Hämtar resultatet för omgång %1...").arg(draw));
+    fetchStatus_->show();
+  });
+  connect(fetch_, &ResultFetch::Fetched, this, &GradeDialog::TakeFetched);
+  connect(fetch_, &ResultFetch::Failed, this, [this](const QString& error) {
+    fetchStatus_->hide();
+    resultsError_->setText(error);
+    resultsError_->show();
+  });
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(typed);
@@ -134,56 +122,19 @@ GradeDialog::GradeDialog(int matches, std::vector<PackedRow> rows, QWidget* pare
   Grade();
 }
 
-GradeDialog::~GradeDialog() {
-  delete fetchWorker_;
-}
-
 void GradeDialog::OfferFetch(const DrawProduct& product, int draw, std::string apiBase) {
-  product_ = &product;
-  apiBase_ = std::move(apiBase);
-  if (draw > 0) fetchDraw_->setValue(draw);
-  fetchRow_->show();
+  fetch_->Offer(product, draw, std::move(apiBase));
 }
 
 void GradeDialog::reject() {
-  // The fetch is told to stop; the worker's destructor waits for it.
-  fetchWorker_->Cancel();
+  // The fetch is told to stop; its worker waits for it as the dialog goes.
+  fetch_->Cancel();
   QDialog::reject();
 }
 
-void GradeDialog::Fetch() {
-  if (product_ == nullptr || fetchWorker_->Running()) return;
-  const int draw = fetchDraw_->value();
-  fetch_->setEnabled(false);
-  fetchDraw_->setEnabled(false);
-  fetchCancel_->show();
-  resultsError_->hide();
-  fetchStatus_->setText(QStringLiteral("Hämtar resultatet för omgång %1...").arg(draw));
-  fetchStatus_->show();
-  fetchWorker_->Start(
-      [this, draw, product = product_, base = apiBase_, matches = matches_](const Work& work) {
-        net::FetchOptions options;
-        options.stopRequested = [&work] { return work.Stopped(); };
-        fetched_ = net::FetchDrawResult(base, *product, draw, matches, options);
-      });
-}
-
-void GradeDialog::FinishFetch() {
-  fetch_->setEnabled(true);
-  fetchDraw_->setEnabled(true);
-  fetchCancel_->hide();
-  std::string error = fetchWorker_->Failure();
-  if (error.empty() && fetchWorker_->Cancelled()) error = "Avbrutet: inget resultat hämtat.";
-  if (error.empty() && !fetched_.value) error = fetched_.error;
-  if (!error.empty()) {
-    fetchStatus_->hide();
-    resultsError_->setText(FromUtf8(error));
-    resultsError_->show();
-    return;
-  }
-  fetchStatus_->setText(
-      QStringLiteral("Resultatet för omgång %1 hämtat.").arg(fetched_.value->drawNumber));
-  resultsField_->setText(FromUtf8(GradeResultText(*fetched_.value)));
+void GradeDialog::TakeFetched(const DrawResult& result) {
+  fetchStatus_->setText(QStringLiteral("Resultatet för omgång %1 hämtat.").arg(result.drawNumber));
+  resultsField_->setText(FromUtf8(GradeResultText(result)));
   EnterResults();
 }
 

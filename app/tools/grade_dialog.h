@@ -10,15 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "app/tools/result_fetch.h"
 #include "check/grading.h"
 #include "coupon/system_shape.h"
-#include "draw/draw_service.h"
-#include "net/draw_client.h"
 
 class QLabel;
 class QLineEdit;
-class QPushButton;
-class QSpinBox;
+
 class QTableWidget;
 class QToolButton;
 
@@ -31,14 +29,11 @@ class GradeDialog : public QDialog {
 
  public:
   GradeDialog(int matches, std::vector<PackedRow> rows, QWidget* parent = nullptr);
-  // The worker joins its thread before the answer it writes goes away.
-  ~GradeDialog() override;
-
   // Offers "Hämta resultat": the result of draw `draw` (the spin box's first
   // value) of the product, fetched from `apiBase`; its signs replace the
   // results, as typing them would.
   void OfferFetch(const DrawProduct& product, int draw, std::string apiBase);
-  Worker& FetchWorker() { return *fetchWorker_; }
+  Worker& FetchWorker() { return fetch_->FetchWorker(); }
   // Closing stops a fetch.
   void reject() override;
 
@@ -54,8 +49,7 @@ class GradeDialog : public QDialog {
   void ShowResults();
   void Clear();
   void Grade();
-  void Fetch();
-  void FinishFetch();
+  void TakeFetched(const DrawResult& result);
 
   int matches_;
   std::vector<PackedRow> rows_;
@@ -68,15 +62,8 @@ class GradeDialog : public QDialog {
   MatchResults results_;
   GradeReport report_;
 
-  QWidget* fetchRow_ = nullptr;
-  QSpinBox* fetchDraw_ = nullptr;
-  QPushButton* fetch_ = nullptr;
-  QPushButton* fetchCancel_ = nullptr;
+  ResultFetch* fetch_ = nullptr;  // "Hämta resultat", when offered
   QLabel* fetchStatus_ = nullptr;
-  Worker* fetchWorker_ = nullptr;
-  const DrawProduct* product_ = nullptr;
-  std::string apiBase_;
-  net::Fetched<DrawResult> fetched_;  // written by the fetch
 };
 
 }  // namespace spelkub::tools
