@@ -77,7 +77,7 @@ bool PutIntoDocument(const ToolHost& host, const Draw& draw, const DrawProduct& 
 
 FetchDrawDialog::FetchDrawDialog(int32_t game, std::string apiBase,
                                  const std::optional<FetchedDrawRef>& again, QWidget* parent)
-    : QDialog(parent), apiBase_(std::move(apiBase)) {
+    : WorkerDialog(parent), apiBase_(std::move(apiBase)) {
   setObjectName(again ? QStringLiteral("UppdateraStreck") : QStringLiteral("HamtaOmgang"));
   setWindowTitle(again ? kUpdateCaption : kFetchCaption);
   setModal(true);
@@ -112,13 +112,7 @@ FetchDrawDialog::FetchDrawDialog(int32_t game, std::string apiBase,
   drawsLabel_ = form->labelForField(draws_);
   numberLabel_ = form->labelForField(number_);
 
-  bar_ = new QProgressBar(this);
-  bar_->setObjectName(QStringLiteral("Framsteg"));
-  bar_->setRange(0, 1);
-  bar_->setValue(0);
-  bar_->setTextVisible(false);
-  status_ = new QLabel(this);
-  status_->setObjectName(QStringLiteral("Status"));
+  status_->setWordWrap(false);
   error_ = NewErrorLabel(QStringLiteral("Fel"), this);
   auto* note = new QLabel(
       QStringLiteral("Spelbolagets omgångstjänst är inofficiell och kan ändras utan förvarning."),
@@ -129,9 +123,6 @@ FetchDrawDialog::FetchDrawDialog(int32_t game, std::string apiBase,
   fetch_ = new QPushButton(QStringLiteral("Hämta"), this);
   fetch_->setObjectName(QStringLiteral("Hamta"));
   fetch_->setDefault(true);
-  cancel_ = new QPushButton(QStringLiteral("Avbryt"), this);
-  cancel_->setObjectName(QStringLiteral("Avbryt"));
-  cancel_->setAutoDefault(false);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(fetch_);
@@ -148,16 +139,10 @@ FetchDrawDialog::FetchDrawDialog(int32_t game, std::string apiBase,
   // As wide as with the list of draws, so that a game without one does not
   // squeeze the messages that wrap.
   setMinimumWidth(sizeHint().width());
-  worker_ = new Worker(this);
   connect(game_, &QComboBox::currentIndexChanged, this, &FetchDrawDialog::ChooseGame);
   connect(draws_, &QListWidget::currentRowChanged, this, &FetchDrawDialog::UpdateFetchButton);
   connect(draws_, &QListWidget::itemDoubleClicked, this, &FetchDrawDialog::StartFetch);
   connect(fetch_, &QPushButton::clicked, this, &FetchDrawDialog::StartFetch);
-  connect(cancel_, &QPushButton::clicked, this, &FetchDrawDialog::reject);
-  connect(worker_, &Worker::Progress, this, [this](double fraction, qint64) {
-    if (bar_->maximum() > 0) bar_->setValue(static_cast<int>(fraction * bar_->maximum()));
-  });
-  connect(worker_, &Worker::Finished, this, &FetchDrawDialog::Finish);
   if (again) {
     game_->setEnabled(false);
     draws_->hide();
@@ -171,24 +156,25 @@ FetchDrawDialog::FetchDrawDialog(int32_t game, std::string apiBase,
 
 // The worker joins its thread before the answers it writes go away.
 FetchDrawDialog::~FetchDrawDialog() {
-  delete worker_;
+  JoinWorker();
 }
 
 const DrawProduct& FetchDrawDialog::Product() const {
   return *products_.at(static_cast<size_t>(std::max(0, game_->currentIndex())));
 }
 
-void FetchDrawDialog::reject() {
-  if (worker_->Running()) {
-    Cancel();
+void FetchDrawDialog::CancelPressed() {
+  if (!Running()) {
+    reject();
     return;
   }
-  QDialog::reject();
+  Stop();
+  status_->setText(QStringLiteral("Avbryter..."));
 }
 
 // A product that lists its draws gets the list; the others a number.
 void FetchDrawDialog::ChooseGame() {
-  if (worker_->Running() || products_.empty()) return;
+  if (Running() || products_.empty()) return;
   const DrawProduct& product = Product();
   draws_->clear();
   error_->hide();
@@ -201,21 +187,25 @@ void FetchDrawDialog::ChooseGame() {
   if (!lists) {
     // The open draw is looked for by number and offered; another can be typed.
     job_ = Job::kFind;
-    Running(true, QStringLiteral("Söker %1s öppna omgång...").arg(FromUtf8(product.name)));
-    worker_->Start([this, &product, matches](const Work& work) {
-      found_ = net::FetchOpenDraw(apiBase_, product, matches, FetchOptionsOf(work));
-    });
+    SetBusy(true);
+    Run(
+        [this, &product, matches](const Work& work) {
+          found_ = net::FetchOpenDraw(apiBase_, product, matches, FetchOptionsOf(work));
+        },
+        QStringLiteral("Söker %1s öppna omgång...").arg(FromUtf8(product.name)), Bar::kBusy);
     return;
   }
   job_ = Job::kList;
-  Running(true, QStringLiteral("Hämtar omgångarna..."));
-  worker_->Start([this, &product, matches](const Work& work) {
-    listed_ = net::FetchDraws(apiBase_, product, matches, FetchOptionsOf(work));
-  });
+  SetBusy(true);
+  Run(
+      [this, &product, matches](const Work& work) {
+        listed_ = net::FetchDraws(apiBase_, product, matches, FetchOptionsOf(work));
+      },
+      QStringLiteral("Hämtar omgångarna..."), Bar::kBusy);
 }
 
 void FetchDrawDialog::StartFetch() {
-  if (worker_->Running()) return;
+  if (Running()) return;
   const DrawProduct& product = Product();
   int number = number_->value();
   if (product.listsDraws) {
@@ -231,24 +221,19 @@ void FetchDrawDialog::FetchNumber(int number) {
   const int matches = MatchesInPlay(*GameOfOption(product.option));
   job_ = Job::kDraw;
   error_->hide();
-  Running(true, QStringLiteral("Hämtar omgång %1...").arg(number));
-  worker_->Start([this, &product, number, matches](const Work& work) {
-    fetched_ = net::FetchDrawWithJackpot(apiBase_, product, number, matches, FetchOptionsOf(work));
-  });
+  SetBusy(true);
+  Run(
+      [this, &product, number, matches](const Work& work) {
+        fetched_ =
+            net::FetchDrawWithJackpot(apiBase_, product, number, matches, FetchOptionsOf(work));
+      },
+      QStringLiteral("Hämtar omgång %1...").arg(number), Bar::kBusy);
 }
 
-void FetchDrawDialog::Cancel() {
-  worker_->Cancel();
-  status_->setText(QStringLiteral("Avbryter..."));
-}
-
-void FetchDrawDialog::Running(bool running, const QString& text) {
+void FetchDrawDialog::SetBusy(bool running) {
   game_->setEnabled(!running);
   draws_->setEnabled(!running);
   number_->setEnabled(!running);
-  bar_->setRange(0, running ? 0 : 1);  // busy while running
-  bar_->setValue(0);
-  status_->setText(text);
   UpdateFetchButton();
   if (running) fetch_->setEnabled(false);
 }
@@ -261,19 +246,18 @@ void FetchDrawDialog::ShowError(const std::string& error) {
 }
 
 void FetchDrawDialog::UpdateFetchButton() {
-  fetch_->setEnabled(!worker_->Running() &&
-                     (!Product().listsDraws || draws_->currentItem() != nullptr));
+  fetch_->setEnabled(!Running() && (!Product().listsDraws || draws_->currentItem() != nullptr));
 }
 
-void FetchDrawDialog::Finish() {
+void FetchDrawDialog::Finished() {
   const Job job = std::exchange(job_, Job::kNone);
-  const bool cancelled = worker_->Cancelled();
-  Running(false, QString());
-  if (!worker_->Failure().empty()) {
-    ShowError(worker_->Failure());
+  SetBusy(false);
+  status_->clear();
+  if (!Failure().empty()) {
+    ShowError(Failure());
     return;
   }
-  if (cancelled) {
+  if (Cancelled()) {
     status_->setText(QStringLiteral("Avbrutet."));
     return;
   }

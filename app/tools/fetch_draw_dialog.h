@@ -1,33 +1,31 @@
 // "Hämta omgång...": the game, the draws the service lists for it to choose
 // from (or a draw number, for a product that lists none, filled in with the
 // open draw looked for by number), "Hämta" with its progress, and "Avbryt".
-// Every fetch runs on the dialog's Worker; the dialog closes accepted only
-// with a draw that was read whole and fits the game. The draw's jackpot is
-// fetched with it; a draw whose jackpot cannot be had is taken all the same.
+// Every fetch runs on the dialog's worker (WorkerDialog), the bar busy; the dialog closes accepted
+// only with a draw that was read whole and fits the game. The draw's jackpot is fetched with it; a
+// draw whose jackpot cannot be had is taken all the same.
 //
 // "Uppdatera streck" opens the same dialog on the draw fetched last, which it
 // fetches again at once, and puts its numbers into the coupon as a fresh
 // fetch does.
 #pragma once
 
-#include <QDialog>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/tools/worker_dialog.h"
 #include "draw/draw_service.h"
 #include "net/draw_client.h"
 
 class QComboBox;
 class QLabel;
 class QListWidget;
-class QProgressBar;
 class QPushButton;
 class QSpinBox;
 
 namespace spelkub::tools {
 
-class Worker;
 struct ToolHost;
 
 // A draw to fetch again, for "Uppdatera streck".
@@ -36,7 +34,7 @@ struct FetchedDrawRef {
   int number = 0;
 };
 
-class FetchDrawDialog : public QDialog {
+class FetchDrawDialog : public WorkerDialog {
   Q_OBJECT
 
  public:
@@ -54,10 +52,7 @@ class FetchDrawDialog : public QDialog {
   double FetchedJackpot() const { return jackpot_; }
   const std::string& JackpotNote() const { return jackpotNote_; }
   const DrawProduct& Product() const;
-  Worker& FetchWorker() { return *worker_; }
-
-  // Closing while a fetch runs stops it first.
-  void reject() override;
+  Worker& FetchWorker() { return ValueWorker(); }
 
  private:
   enum class Job { kNone, kList, kFind, kDraw };
@@ -65,9 +60,10 @@ class FetchDrawDialog : public QDialog {
   void ChooseGame();
   void StartFetch();
   void FetchNumber(int number);
-  void Cancel();
-  void Finish();
-  void Running(bool running, const QString& text);
+  void Finished() override;
+  // "Avbryt" stops a fetch and keeps the dialog for another draw.
+  void CancelPressed() override;
+  void SetBusy(bool running);
   void ShowError(const std::string& error);
   void UpdateFetchButton();
 
@@ -78,12 +74,8 @@ class FetchDrawDialog : public QDialog {
   QWidget* drawsLabel_ = nullptr;
   QWidget* numberLabel_ = nullptr;
   QSpinBox* number_ = nullptr;
-  QProgressBar* bar_ = nullptr;
-  QLabel* status_ = nullptr;
   QLabel* error_ = nullptr;
   QPushButton* fetch_ = nullptr;
-  QPushButton* cancel_ = nullptr;
-  Worker* worker_ = nullptr;
 
   Job job_ = Job::kNone;
   // Written by the worker, read after Finished.

@@ -23,7 +23,6 @@
 
 #include "app/qt_text.h"
 #include "app/tools/dialog_parts.h"
-#include "app/tools/worker.h"
 #include "coupon/games.h"
 #include "draw/draw_service.h"
 #include "handin/handin.h"
@@ -146,7 +145,7 @@ std::optional<std::string> DatabasePathOf(const ToolHost& host, std::string_view
 }  // namespace
 
 RecordDialog::RecordDialog(RecordInput input, std::string databasePath, bool offer, QWidget* parent)
-    : QDialog(parent), input_(std::move(input)), databasePath_(std::move(databasePath)) {
+    : WorkerDialog(parent), input_(std::move(input)), databasePath_(std::move(databasePath)) {
   setWindowTitle(FromUtf8(kRecordCaption));
   auto* layout = new QVBoxLayout(this);
   const int64_t price = input_.rowPriceOre.value_or(RowPriceOre(input_.game));
@@ -176,48 +175,52 @@ RecordDialog::RecordDialog(RecordInput input, std::string databasePath, bool off
     remember_->setObjectName(QStringLiteral("Kom ihåg mitt val"));
     layout->addWidget(remember_);
   }
-  progress_ = new QProgressBar(this);
-  progress_->setRange(0, 1000);
-  progress_->hide();
-  layout->addWidget(progress_);
-  status_ = NewErrorLabel(QStringLiteral("Fel"), this);
+  bar_->hide();
+  layout->addWidget(bar_);
+  status_->hide();
   layout->addWidget(status_);
+  error_ = NewErrorLabel(QStringLiteral("Fel"), this);
+  layout->addWidget(error_);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   record_ = NewButton(QStringLiteral("Bokför"), this);
   record_->setDefault(true);
-  cancel_ = NewButton(offer ? QStringLiteral("Bokför inte") : QStringLiteral("Avbryt"), this);
+  if (offer) {
+    cancel_->setText(QStringLiteral("Bokför inte"));
+    cancel_->setObjectName(QStringLiteral("Bokför inte"));
+  }
   buttons->addWidget(record_);
   buttons->addWidget(cancel_);
   layout->addLayout(buttons);
-  worker_ = new Worker(this);
-  connect(worker_, &Worker::Progress, this, [this](double fraction, qint64) {
-    progress_->setValue(static_cast<int>(fraction * 1000));
-  });
-  connect(worker_, &Worker::Finished, this, &RecordDialog::Finish);
   connect(record_, &QPushButton::clicked, this, &RecordDialog::Record);
-  connect(cancel_, &QPushButton::clicked, this, [this] {
-    if (worker_->Running()) {
-      worker_->Cancel();
-      return;
-    }
-    declined_ = true;
-    reject();
-  });
 }
 
 RecordDialog::~RecordDialog() {
-  delete worker_;  // joins the thread before the input it reads goes away
+  JoinWorker();  // before the input it reads goes away
 }
 
 bool RecordDialog::Remember() const {
   return remember_ != nullptr && remember_->isChecked();
 }
 
+void RecordDialog::CancelPressed() {
+  if (Running()) {
+    Stop();
+    return;
+  }
+  declined_ = true;
+  reject();
+}
+
+void RecordDialog::ShowError(const QString& text) {
+  error_->setText(text);
+  error_->show();
+}
+
 void RecordDialog::Record() {
+  if (Running()) return;
   if (draw_->value() < 1) {
-    status_->setText(QStringLiteral("Ange omgångens nummer."));
-    status_->show();
+    ShowError(QStringLiteral("Ange omgångens nummer."));
     return;
   }
   input_.draw = draw_->value();
@@ -227,28 +230,30 @@ void RecordDialog::Record() {
   close_->setEnabled(false);
   cancel_->setText(QStringLiteral("Avbryt"));
   cancel_->setObjectName(QStringLiteral("Avbryt"));
-  progress_->show();
-  status_->hide();
-  worker_->Start([this](const Work& work) {
-    history::Database database(databasePath_);
-    outcome_ = RecordPlayed(database, input_, work);
-  });
+  bar_->show();
+  status_->show();
+  error_->hide();
+  Run(
+      [this](const Work& work) {
+        history::Database database(databasePath_);
+        outcome_ = RecordPlayed(database, input_, work);
+      },
+      QStringLiteral("Bokför..."));
 }
 
-void RecordDialog::Finish() {
-  progress_->hide();
+void RecordDialog::Finished() {
+  bar_->hide();
+  status_->hide();
   record_->setEnabled(true);
   draw_->setEnabled(true);
   close_->setEnabled(true);
-  if (!worker_->Failure().empty() || (!outcome_.value && !outcome_.refusal.text.empty())) {
-    refused_ = worker_->Failure().empty() ? outcome_.refusal.text : worker_->Failure();
-    status_->setText(FromUtf8(refused_));
-    status_->show();
+  if (!Failure().empty() || (!outcome_.value && !outcome_.refusal.text.empty())) {
+    refused_ = Failure().empty() ? outcome_.refusal.text : Failure();
+    ShowError(FromUtf8(refused_));
     return;
   }
   if (!outcome_.value) {  // stopped: nothing was recorded
-    status_->setText(QStringLiteral("Avbrutet: kupongen är inte bokförd."));
-    status_->show();
+    ShowError(QStringLiteral("Avbrutet: kupongen är inte bokförd."));
     return;
   }
   result_ = outcome_.value;
@@ -257,7 +262,7 @@ void RecordDialog::Finish() {
 
 SettleDialog::SettleDialog(std::string databasePath, int32_t game, std::string apiBase,
                            QWidget* parent)
-    : QDialog(parent), databasePath_(std::move(databasePath)), apiBase_(std::move(apiBase)) {
+    : WorkerDialog(parent), databasePath_(std::move(databasePath)), apiBase_(std::move(apiBase)) {
   setWindowTitle(FromUtf8(kSettleCaption));
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout;
@@ -277,14 +282,9 @@ SettleDialog::SettleDialog(std::string databasePath, int32_t game, std::string a
   payouts_->setPlaceholderText(QStringLiteral("13=125000 12=1400 11=95 10=18 (kr per rad)"));
   form->addRow(QStringLiteral("Utdelning:"), payouts_);
   layout->addLayout(form);
-  progress_ = new QProgressBar(this);
-  progress_->setObjectName(QStringLiteral("Framsteg"));
-  progress_->setRange(0, 0);  // busy
-  progress_->setTextVisible(false);
-  progress_->hide();
-  layout->addWidget(progress_);
-  status_ = new QLabel(this);
-  status_->setObjectName(QStringLiteral("Status"));
+  bar_->hide();
+  layout->addWidget(bar_);
+  status_->setWordWrap(false);
   layout->addWidget(status_);
   error_ = NewErrorLabel(QStringLiteral("Fel"), this);
   layout->addWidget(error_);
@@ -296,8 +296,6 @@ SettleDialog::SettleDialog(std::string databasePath, int32_t game, std::string a
   auto* buttons = new QHBoxLayout;
   fetch_ = NewButton(QStringLiteral("Hämta resultat"), this);
   fetch_->setAutoDefault(false);
-  cancel_ = NewButton(QStringLiteral("Avbryt"), this);
-  cancel_->setAutoDefault(false);
   cancel_->hide();
   buttons->addWidget(fetch_);
   buttons->addWidget(cancel_);
@@ -309,52 +307,44 @@ SettleDialog::SettleDialog(std::string databasePath, int32_t game, std::string a
   buttons->addWidget(settle_);
   buttons->addWidget(close);
   layout->addLayout(buttons);
-  worker_ = new Worker(this);
-  connect(worker_, &Worker::Finished, this, &SettleDialog::Finish);
   connect(settle_, &QPushButton::clicked, this, &SettleDialog::Settle);
   connect(fetch_, &QPushButton::clicked, this, &SettleDialog::Fetch);
-  connect(cancel_, &QPushButton::clicked, this, [this] {
-    worker_->Cancel();
-    status_->setText(QStringLiteral("Avbryter..."));
-  });
   connect(game_, &QComboBox::currentIndexChanged, this, &SettleDialog::UpdateFetchButton);
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
   UpdateFetchButton();
 }
 
 SettleDialog::~SettleDialog() {
-  delete worker_;
+  JoinWorker();
 }
 
 QString SettleDialog::ReportText() const {
   return report_->toPlainText();
 }
 
-void SettleDialog::reject() {
-  if (worker_->Running()) {
-    worker_->Cancel();
-    return;
-  }
-  QDialog::reject();
+void SettleDialog::CancelPressed() {
+  Stop();
+  status_->setText(QStringLiteral("Avbryter..."));
 }
 
 void SettleDialog::UpdateFetchButton() {
   const DrawProduct* product = DrawProductOf(Rules(game_->currentData().toInt()).option);
-  fetch_->setEnabled(!worker_->Running() && product != nullptr);
+  fetch_->setEnabled(!Running() && product != nullptr);
   fetch_->setToolTip(product != nullptr
                          ? QString()
                          : QStringLiteral("Omgångstjänsten har inga resultat för spelet."));
 }
 
-void SettleDialog::Running(bool running) {
-  game_->setEnabled(!running);
-  draw_->setEnabled(!running);
-  result_->setEnabled(!running);
-  payouts_->setEnabled(!running);
-  settle_->setEnabled(!running);
-  progress_->setVisible(running && job_ == Job::kFetch);
-  cancel_->setVisible(running && job_ == Job::kFetch);
+void SettleDialog::SetBusy(bool busy) {
+  game_->setEnabled(!busy);
+  draw_->setEnabled(!busy);
+  result_->setEnabled(!busy);
+  payouts_->setEnabled(!busy);
+  settle_->setEnabled(!busy);
+  bar_->setVisible(busy && job_ == Job::kFetch);
+  cancel_->setVisible(busy && job_ == Job::kFetch);
   UpdateFetchButton();
+  if (busy) fetch_->setEnabled(false);
 }
 
 void SettleDialog::ShowError(const std::string& text) {
@@ -363,24 +353,26 @@ void SettleDialog::ShowError(const std::string& text) {
 }
 
 void SettleDialog::Fetch() {
-  if (worker_->Running()) return;
+  if (Running()) return;
   const int32_t game = game_->currentData().toInt();
   const DrawProduct* product = DrawProductOf(Rules(game).option);
   if (product == nullptr) return;
   const int draw = draw_->value();
   error_->hide();
   job_ = Job::kFetch;
-  Running(true);
-  status_->setText(QStringLiteral("Hämtar resultatet för omgång %1...").arg(draw));
-  worker_->Start([this, product, game, draw](const Work& work) {
-    net::FetchOptions options;
-    options.stopRequested = [&work] { return work.Stopped(); };
-    const net::Fetched<DrawResult> read =
-        net::FetchDrawResult(apiBase_, *product, draw, MatchesInPlay(game), options);
-    fetched_ = read.value ? OutcomeOfFetchedResult(*read.value, game,
-                                                   ResultAddress(apiBase_, *product, draw))
-                          : Refusable<history::DrawOutcome>::Refused(read.error, kSettleCaption);
-  });
+  SetBusy(true);
+  Run(
+      [this, product, game, draw](const Work& work) {
+        net::FetchOptions options;
+        options.stopRequested = [&work] { return work.Stopped(); };
+        const net::Fetched<DrawResult> read =
+            net::FetchDrawResult(apiBase_, *product, draw, MatchesInPlay(game), options);
+        fetched_ =
+            read.value
+                ? OutcomeOfFetchedResult(*read.value, game, ResultAddress(apiBase_, *product, draw))
+                : Refusable<history::DrawOutcome>::Refused(read.error, kSettleCaption);
+      },
+      QStringLiteral("Hämtar resultatet för omgång %1...").arg(draw), Bar::kBusy);
 }
 
 namespace {
@@ -395,13 +387,13 @@ QString PayoutAmount(int64_t ore) {
 }  // namespace
 
 void SettleDialog::FinishFetch() {
-  if (worker_->Cancelled()) {
+  if (Cancelled()) {
     status_->setText(QStringLiteral("Avbrutet."));
     return;
   }
   status_->clear();
-  if (!worker_->Failure().empty()) {
-    ShowError(worker_->Failure());
+  if (!Failure().empty()) {
+    ShowError(Failure());
     return;
   }
   if (!fetched_.value) {
@@ -420,7 +412,7 @@ void SettleDialog::FinishFetch() {
 }
 
 void SettleDialog::Settle() {
-  if (worker_->Running()) return;
+  if (Running()) return;
   const int32_t game = game_->currentData().toInt();
   std::optional<history::DrawOutcome> outcome;
   // A fetched result settles as fetched while its fields are left as filled.
@@ -441,25 +433,25 @@ void SettleDialog::Settle() {
     outcome = history::DrawOutcome{game, draw_->value(), *signs.value, *payouts.value, "inskrivet"};
   }
   error_->hide();
-  status_->clear();
   job_ = Job::kSettle;
-  Running(true);
-  worker_->Start([this, outcome = *outcome](const Work&) {
-    history::Database database(databasePath_);
-    outcome_ = SettlePlayed(database, outcome);
-  });
+  SetBusy(true);
+  Run(
+      [this, outcome = *outcome](const Work&) {
+        history::Database database(databasePath_);
+        outcome_ = SettlePlayed(database, outcome);
+      },
+      QString());
 }
 
-void SettleDialog::Finish() {
+void SettleDialog::Finished() {
   const Job job = std::exchange(job_, Job::kNone);
-  Running(false);
+  SetBusy(false);
   if (job == Job::kFetch) {
     FinishFetch();
     return;
   }
-  const std::string failure = !worker_->Failure().empty()
-                                  ? worker_->Failure()
-                                  : (outcome_.value ? std::string() : outcome_.refusal.text);
+  const std::string failure =
+      !Failure().empty() ? Failure() : (outcome_.value ? std::string() : outcome_.refusal.text);
   if (!failure.empty()) {
     ShowError(failure);
     return;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/tools/tools.h"
+#include "app/tools/worker_dialog.h"
 #include "commands/hand_in_command.h"
 #include "commands/history_command.h"
 
@@ -21,14 +22,12 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
 
 namespace spelkub::tools {
 
-class Worker;
 class ReturnChart;
 
 // The remembered answer to the offer after a hand-in save: "ja", "nej", or
@@ -38,14 +37,14 @@ inline constexpr std::string_view kRecordChoiceKey = "bokfor_efter_inlamning";
 // Asks for the draw (and the closing time), then records on the worker with
 // progress and "Avbryt". With `offer`, it is the question after a hand-in
 // save: "Bokför inte" and a box "Kom ihåg mitt val".
-class RecordDialog : public QDialog {
+class RecordDialog : public WorkerDialog {
   Q_OBJECT
 
  public:
   RecordDialog(RecordInput input, std::string databasePath, bool offer, QWidget* parent = nullptr);
   ~RecordDialog() override;
 
-  Worker& RecordWorker() { return *worker_; }
+  Worker& RecordWorker() { return ValueWorker(); }
   // Starts recording at once, as "Bokför" does: for the player's remembered
   // "always", the dialog only shows the progress and "Avbryt", and closes
   // itself when the coupon is recorded.
@@ -58,18 +57,19 @@ class RecordDialog : public QDialog {
 
  private:
   void Record();
-  void Finish();
+  void Finished() override;
+  // "Avbryt" stops the recording and keeps the dialog; before one, it (or
+  // "Bokför inte") declines.
+  void CancelPressed() override;
+  void ShowError(const QString& text);
 
   RecordInput input_;
   std::string databasePath_;
   QSpinBox* draw_ = nullptr;
   QLineEdit* close_ = nullptr;
   QCheckBox* remember_ = nullptr;
-  QProgressBar* progress_ = nullptr;
-  QLabel* status_ = nullptr;
+  QLabel* error_ = nullptr;
   QPushButton* record_ = nullptr;
-  QPushButton* cancel_ = nullptr;
-  Worker* worker_ = nullptr;
   Refusable<Recorded> outcome_;
   std::optional<Recorded> result_;
   std::string refused_;
@@ -82,7 +82,7 @@ class RecordDialog : public QDialog {
 // worker. A fetched result that does not settle the draw yet (a match still
 // open, payouts not published) or does not read is one line, and the
 // database is not touched.
-class SettleDialog : public QDialog {
+class SettleDialog : public WorkerDialog {
   Q_OBJECT
 
  public:
@@ -90,20 +90,19 @@ class SettleDialog : public QDialog {
                QWidget* parent = nullptr);
   ~SettleDialog() override;
 
-  Worker& SettleWorker() { return *worker_; }
+  Worker& SettleWorker() { return ValueWorker(); }
   QString ReportText() const;
-
-  // Closing while a fetch runs stops it first.
-  void reject() override;
 
  private:
   enum class Job { kNone, kFetch, kSettle };
 
   void Settle();
   void Fetch();
-  void Finish();
+  void Finished() override;
+  // "Avbryt" (shown while fetching) stops the fetch and keeps the dialog.
+  void CancelPressed() override;
   void FinishFetch();
-  void Running(bool running);
+  void SetBusy(bool busy);
   void ShowError(const std::string& text);
   void UpdateFetchButton();
 
@@ -115,12 +114,8 @@ class SettleDialog : public QDialog {
   QLineEdit* payouts_ = nullptr;
   QPushButton* settle_ = nullptr;
   QPushButton* fetch_ = nullptr;
-  QPushButton* cancel_ = nullptr;
-  QProgressBar* progress_ = nullptr;
-  QLabel* status_ = nullptr;
   QLabel* error_ = nullptr;
   QPlainTextEdit* report_ = nullptr;
-  Worker* worker_ = nullptr;
   Job job_ = Job::kNone;
   Refusable<Settled> outcome_;
   // The fetch's answer, written by the worker and read after Finished.

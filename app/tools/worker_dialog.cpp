@@ -43,9 +43,11 @@ void WorkerDialog::JoinWorker() {
   worker_ = nullptr;
 }
 
-bool WorkerDialog::Run(Worker::Job job, const QString& status) {
+bool WorkerDialog::Run(Worker::Job job, const QString& status, Bar bar) {
   if (worker_->Running()) return false;
   closing_ = false;
+  busy_ = bar == Bar::kBusy;
+  bar_->setRange(0, busy_ ? 0 : kBarSteps);
   bar_->setValue(0);
   status_->setText(status);
   return worker_->Start(std::move(job));
@@ -82,11 +84,15 @@ QString WorkerDialog::FailureText() const {
 }
 
 void WorkerDialog::ShowProgress(double fraction, qint64 value) {
-  bar_->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * kBarSteps));
+  if (!busy_) bar_->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * kBarSteps));
   ShowValue(value);
 }
 
 void WorkerDialog::Deliver() {
+  if (busy_) {
+    busy_ = false;
+    bar_->setRange(0, kBarSteps);
+  }
   if (closing_) {
     closing_ = false;
     cancel_->setEnabled(true);

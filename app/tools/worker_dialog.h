@@ -38,9 +38,13 @@ class WorkerDialog : public QDialog {
   // ("Avbryt"); the subclass places them in its layout.
   explicit WorkerDialog(QWidget* parent);
 
+  // How the bar shows a run: the fraction it reports, or only that it is
+  // busy (a fetch, whose length is not known beforehand).
+  enum class Bar { kFraction, kBusy };
+
   // Starts `job` with `status` shown and the bar at 0; false (nothing
   // started) while a run is still on.
-  bool Run(Worker::Job job, const QString& status);
+  bool Run(Worker::Job job, const QString& status, Bar bar = Bar::kFraction);
   bool Running() const { return worker_->Running(); }
   bool Cancelled() const { return worker_->Cancelled(); }
   // Asks the run to stop, as "Avbryt" does, without closing the dialog later.
@@ -74,6 +78,7 @@ class WorkerDialog : public QDialog {
 
   Worker* worker_ = nullptr;
   bool closing_ = false;  // "Avbryt" was pressed during the run
+  bool busy_ = false;     // the run's bar only says it is busy
 };
 
 }  // namespace spelkub::tools
