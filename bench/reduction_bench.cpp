@@ -12,7 +12,7 @@
 #include <map>
 #include <string>
 
-#include "../tests/reduction_oracle.h"
+#include "../tests/support/reduction_oracle.h"
 #include "heap_peak.h"
 #include "reduce/detail/reduction_detail.h"
 #include "reduce/reduction.h"

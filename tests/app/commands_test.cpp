@@ -19,12 +19,12 @@
 #include "app/tools/grade_dialog.h"
 #include "cli/rader.h"
 #include "coupon/choices.h"
-#include "coupon_builder.h"
 #include "handin/handin.h"
 #include "support/companion_run.h"
-#include "temp_folder.h"
-#include "tools_host.h"
-#include "window_fixture.h"
+#include "support/coupon_builder.h"
+#include "support/temp_folder.h"
+#include "support/tools_host.h"
+#include "support/window_fixture.h"
 
 namespace spelkub {
 namespace {

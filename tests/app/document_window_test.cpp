@@ -19,8 +19,8 @@
 #include "app/tools/match_table_dialog.h"
 #include "coupon/coupon_state.h"
 #include "document/coupon_document.h"
-#include "temp_folder.h"
-#include "window_fixture.h"
+#include "support/temp_folder.h"
+#include "support/window_fixture.h"
 
 namespace spelkub {
 namespace {

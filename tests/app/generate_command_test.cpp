@@ -15,7 +15,7 @@
 
 #include "app/main_window.h"
 #include "support/row_list_lines.h"
-#include "window_fixture.h"
+#include "support/window_fixture.h"
 
 namespace spelkub {
 namespace {

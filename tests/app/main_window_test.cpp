@@ -27,7 +27,7 @@
 
 #include "app/handler_trace.h"
 #include "support/row_list_lines.h"
-#include "window_fixture.h"
+#include "support/window_fixture.h"
 
 namespace spelkub {
 namespace {

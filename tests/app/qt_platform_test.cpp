@@ -16,8 +16,8 @@
 #include <QTextDocument>
 #include <algorithm>
 
-#include "fake_platform.h"
 #include "io/save_file.h"
+#include "support/fake_platform.h"
 
 namespace spelkub {
 namespace {

@@ -6,7 +6,7 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "fake_platform.h"
+#include "support/fake_platform.h"
 
 namespace spelkub {
 namespace {

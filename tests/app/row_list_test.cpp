@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "coupon_builder.h"
-#include "fake_platform.h"
+#include "support/coupon_builder.h"
+#include "support/fake_platform.h"
 #include "support/row_list_lines.h"
 #include "text/coupon_text.h"
 

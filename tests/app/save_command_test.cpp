@@ -26,9 +26,9 @@
 #include "coupon/choices.h"
 #include "reduce/reduction.h"
 #include "support/kept_text.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
+#include "support/window_fixture.h"
 #include "text/coupon_text.h"
-#include "window_fixture.h"
 
 namespace spelkub {
 namespace {

@@ -16,8 +16,8 @@
 #include "app/tools/tools.h"
 #include "app/tools/worker.h"
 #include "session/session.h"
+#include "support/window_fixture.h"
 #include "text/coupon_reader.h"
-#include "window_fixture.h"
 
 namespace spelkub {
 namespace {

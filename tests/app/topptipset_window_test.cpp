@@ -10,7 +10,7 @@
 #include "app/tools/match_table_dialog.h"
 #include "session/session.h"
 
-#include "window_fixture.h"
+#include "support/window_fixture.h"
 
 namespace spelkub {
 namespace {

@@ -27,7 +27,7 @@
 #include "app/tools/villkor_dialog.h"
 #include "coupon/system_shape.h"
 #include "support/condition_counts.h"
-#include "window_fixture.h"
+#include "support/window_fixture.h"
 
 namespace spelkub {
 namespace {

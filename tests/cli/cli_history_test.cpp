@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "support/companion_run.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace spelkub {
 namespace {

@@ -26,7 +26,7 @@
 #include "cover/optimize.h"
 #include "reduce/reduction.h"
 #include "support/kept_text.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 #include "text/coupon_text.h"
 
 extern char** environ;

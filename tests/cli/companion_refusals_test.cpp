@@ -13,7 +13,7 @@
 #include "cli/rader.h"
 #include "coupon/parallel_for.h"
 #include "support/companion_run.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace spelkub {
 namespace {

@@ -12,7 +12,7 @@
 #include "support/companion_run.h"
 #include "support/draw_answers.h"
 #include "support/local_server.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace spelkub {
 namespace {

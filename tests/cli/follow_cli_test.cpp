@@ -11,8 +11,8 @@
 #include "coupon/games.h"
 #include "document/coupon_document.h"
 #include "support/companion_run.h"
+#include "support/temp_folder.h"
 #include "support/value_inputs.h"
-#include "temp_folder.h"
 
 namespace spelkub {
 namespace {

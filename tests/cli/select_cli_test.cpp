@@ -16,8 +16,8 @@
 #include "commands/value_command.h"
 #include "coupon/games.h"
 #include "support/companion_run.h"
+#include "support/temp_folder.h"
 #include "support/value_inputs.h"
-#include "temp_folder.h"
 #include "text/coupon_reader.h"
 
 namespace spelkub {

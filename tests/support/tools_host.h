@@ -16,7 +16,7 @@
 #include "app/tools/tools.h"
 #include "app/tools/worker.h"
 #include "coupon/coupon_state.h"
-#include "fake_platform.h"
+#include "support/fake_platform.h"
 #include "text/coupon_reader.h"
 #include "text/coupon_text.h"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "fake_platform.h"
+#include "support/fake_platform.h"
 
 namespace spelkub::testing {
 

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "app/tools/analysis_dialog.h"
-#include "coupon_builder.h"
+#include "support/coupon_builder.h"
+#include "support/tools_host.h"
 #include "text/coupon_text.h"
-#include "tools_host.h"
 
 namespace spelkub {
 namespace {

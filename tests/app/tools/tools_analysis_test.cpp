@@ -15,9 +15,9 @@
 #include "app/tools/analysis_dialog.h"
 #include "app/tools/outcome_chart.h"
 #include "coupon/messages.h"
-#include "coupon_builder.h"
+#include "support/coupon_builder.h"
+#include "support/tools_host.h"
 #include "text/coupon_text.h"
-#include "tools_host.h"
 
 namespace spelkub {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/tools/outcome_chart.h"
-#include "fake_platform.h"
+#include "support/fake_platform.h"
 
 namespace spelkub::tools {
 namespace {

@@ -17,8 +17,8 @@
 #include "app/tools/follow_dialog.h"
 #include "app/tools/worker.h"
 #include "coupon/games.h"
+#include "support/tools_host.h"
 #include "support/value_inputs.h"
-#include "tools_host.h"
 
 namespace spelkub {
 namespace {

@@ -18,8 +18,8 @@
 #include "net/fetch.h"
 #include "support/draw_answers.h"
 #include "support/local_server.h"
+#include "support/tools_host.h"
 #include "support/value_inputs.h"
-#include "tools_host.h"
 
 namespace spelkub {
 namespace {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/tools/grade_dialog.h"
-#include "tools_host.h"
+#include "support/tools_host.h"
 
 namespace spelkub {
 namespace {

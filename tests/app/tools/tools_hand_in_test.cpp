@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "coupon_builder.h"
 #include "handin/handin.h"
-#include "temp_folder.h"
+#include "support/coupon_builder.h"
+#include "support/temp_folder.h"
+#include "support/tools_host.h"
 #include "text/coupon_text.h"
-#include "tools_host.h"
 
 namespace spelkub {
 namespace {

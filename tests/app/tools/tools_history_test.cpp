@@ -11,8 +11,8 @@
 
 #include "app/tools/history_dialogs.h"
 #include "history/history_database.h"
-#include "temp_folder.h"
-#include "tools_host.h"
+#include "support/temp_folder.h"
+#include "support/tools_host.h"
 
 namespace spelkub::testing {
 namespace {

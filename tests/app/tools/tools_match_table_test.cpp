@@ -19,8 +19,8 @@
 
 #include "app/tools/match_table_dialog.h"
 #include "draw/draw_coupon.h"
-#include "fake_platform.h"
-#include "temp_folder.h"
+#include "support/fake_platform.h"
+#include "support/temp_folder.h"
 
 namespace spelkub {
 namespace {

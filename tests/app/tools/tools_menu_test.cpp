@@ -21,9 +21,9 @@
 #include "app/tools/tools.h"
 #include "app/tools/worker.h"
 #include "coupon/messages.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
+#include "support/window_fixture.h"
 #include "text/coupon_text.h"
-#include "window_fixture.h"
 
 namespace spelkub {
 namespace {

@@ -19,11 +19,11 @@
 
 #include "app/tools/optimize_dialog.h"
 #include "coupon/messages.h"
-#include "coupon_builder.h"
 #include "reduce/reduction.h"
+#include "support/coupon_builder.h"
+#include "support/tools_host.h"
 #include "text/coupon_reader.h"
 #include "text/coupon_text.h"
-#include "tools_host.h"
 
 namespace spelkub {
 namespace {

@@ -17,11 +17,11 @@
 #include "cli/rader.h"
 #include "commands/value_command.h"
 #include "coupon/games.h"
-#include "coupon_builder.h"
 #include "support/companion_run.h"
+#include "support/coupon_builder.h"
+#include "support/tools_host.h"
 #include "support/value_inputs.h"
 #include "text/coupon_reader.h"
-#include "tools_host.h"
 
 namespace spelkub {
 namespace {

@@ -27,9 +27,9 @@
 #include "cli/rader.h"
 #include "coupon/games.h"
 #include "support/companion_run.h"
+#include "support/temp_folder.h"
+#include "support/tools_host.h"
 #include "support/value_inputs.h"
-#include "temp_folder.h"
-#include "tools_host.h"
 
 namespace spelkub {
 namespace {

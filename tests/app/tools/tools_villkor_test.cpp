@@ -23,9 +23,9 @@
 
 #include "app/tools/villkor_dialog.h"
 #include "commands/conditions_command.h"
-#include "coupon_builder.h"
 #include "support/condition_counts.h"
-#include "tools_host.h"
+#include "support/coupon_builder.h"
+#include "support/tools_host.h"
 #include "villkor/condition.h"
 #include "villkor/filter.h"
 

@@ -16,7 +16,7 @@
 
 #include "app/tools/worker.h"
 #include "app/tools/worker_dialog.h"
-#include "fake_platform.h"
+#include "support/fake_platform.h"
 
 namespace spelkub::tools {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "coupon_builder.h"
+#include "support/coupon_builder.h"
 #include "support/system_contains.h"
 #include "text/coupon_text.h"
 

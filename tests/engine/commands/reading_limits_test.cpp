@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "commands/check_commands.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 #include "text/coupon_reader.h"
 
 namespace spelkub {

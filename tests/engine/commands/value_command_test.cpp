@@ -312,12 +312,13 @@ TEST(SortedRowOrder, AgreesWithAPlainStableSortOnEveryColumn) {
       return descending ? rowKey(a) > rowKey(b) : rowKey(a) < rowKey(b);
     });
     EXPECT_EQ(*SortedRowOrder(table, RowValueColumn::kRow, descending), expected);
-    for (const auto& [column, key] : numeric) {
+    for (const auto& entry : numeric) {
+      const auto& key = entry.second;
       std::iota(expected.begin(), expected.end(), 0u);
       std::stable_sort(expected.begin(), expected.end(), [&](uint32_t a, uint32_t b) {
         return descending ? key(a) > key(b) : key(a) < key(b);
       });
-      EXPECT_EQ(*SortedRowOrder(table, column, descending), expected);
+      EXPECT_EQ(*SortedRowOrder(table, entry.first, descending), expected);
     }
   }
 }

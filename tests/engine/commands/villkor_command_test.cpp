@@ -21,11 +21,11 @@
 #include "coupon/messages.h"
 #include "coupon/row_set.h"
 #include "coupon/system_shape.h"
-#include "cover_oracle.h"
 #include "document/coupon_document.h"
 #include "support/companion_run.h"
+#include "support/cover_oracle.h"
+#include "support/temp_folder.h"
 #include "support/value_inputs.h"
-#include "temp_folder.h"
 #include "text/coupon_reader.h"
 
 namespace spelkub {

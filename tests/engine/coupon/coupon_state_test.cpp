@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "coupon_builder.h"
+#include "support/coupon_builder.h"
 
 namespace spelkub {
 namespace {

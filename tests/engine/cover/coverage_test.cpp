@@ -6,7 +6,7 @@
 #include <atomic>
 #include <vector>
 
-#include "cover_oracle.h"
+#include "support/cover_oracle.h"
 #include "support/covers_within.h"
 #include "support/system_contains.h"
 

@@ -14,8 +14,8 @@
 #include "cover/coverage.h"
 #include "cover/local_search.h"
 #include "cover/matrix_codes.h"
-#include "cover_oracle.h"
 #include "reduce/reduction.h"
+#include "support/cover_oracle.h"
 #include "support/covers_within.h"
 #include "support/system_contains.h"
 

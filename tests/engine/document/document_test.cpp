@@ -15,7 +15,7 @@
 
 #include "coupon/choices.h"
 #include "io/save_file.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace spelkub {
 namespace {

@@ -12,7 +12,7 @@
 #include "handin/handin_reader.h"
 #include "handin/m_lines.h"
 #include "io/save_file.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace spelkub {
 namespace {

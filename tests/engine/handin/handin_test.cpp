@@ -10,7 +10,7 @@
 
 #include "commands/hand_in_command.h"
 #include "io/save_file.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 #include "text/coupon_reader.h"
 
 namespace spelkub {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "coupon/games.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace spelkub::history {
 namespace {

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "coupon_builder.h"
 #include "reduce/detail/reduction_detail.h"
 #include "reduce/greedy_selection.h"
-#include "reduction_oracle.h"
+#include "support/coupon_builder.h"
+#include "support/reduction_oracle.h"
 #include "text/detail/row_line.h"
 
 namespace spelkub {

@@ -14,7 +14,7 @@
 #include "coupon/games.h"
 #include "coupon/row_set.h"
 #include "coupon/validation.h"
-#include "coupon_builder.h"
+#include "support/coupon_builder.h"
 #include "text/coupon_text.h"
 
 namespace spelkub {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "coupon_builder.h"
-#include "temp_folder.h"
+#include "support/coupon_builder.h"
+#include "support/temp_folder.h"
 #include "text/coupon_text.h"
 
 namespace spelkub {

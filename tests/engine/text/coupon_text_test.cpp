@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "coupon_builder.h"
+#include "support/coupon_builder.h"
 #include "text/detail/row_line.h"
 
 namespace spelkub {
