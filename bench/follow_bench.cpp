@@ -48,7 +48,7 @@ ValueInput BenchInput() {
   std::uniform_real_distribution<double> percent(5, 70);
   ValueInput input;
   input.game = kStryktipset;
-  input.pool = PoolModelOf(kStryktipset);
+  input.pool = PoolModelOf(Rules(kStryktipset));
   input.pool.turnover = 30e6;
   for (int m = 0; m < kMatches; ++m) {
     for (int sign = 0; sign < 3; ++sign) {

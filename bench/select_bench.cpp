@@ -43,7 +43,7 @@ ValueModel BenchModel(int matches, int32_t game = -1) {
           values.match[m].chance[sign] * (0.6 + 0.8 * (random() % 100) / 100.0);
     }
   }
-  PoolModel pool = game >= 0 ? PoolModelOf(game) : DefaultPoolModel(matches);
+  PoolModel pool = game >= 0 ? PoolModelOf(Rules(game)) : DefaultPoolModel(matches);
   pool.turnover = game == kTopptipset ? 1.5e6 : 30e6;
   std::string error;
   return *MakeValueModel(values, matches, pool, &error);

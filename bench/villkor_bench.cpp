@@ -115,7 +115,7 @@ BENCHMARK_CAPTURE(Filter, Full14TenCountingConditions, 14, true)
 // what "kryss 2-5" and "skrällar 3-7 i 1-10" leave of it.
 void GuaranteeReduction(benchmark::State& bench, int full, int level, bool filtered) {
   const SystemShape shape = FullShape(13, full);
-  const RowSet set = GenerateSystem(shape, kStryktipset, "");
+  const RowSet set = GenerateSystem(shape, Rules(kStryktipset), "");
   std::vector<Condition> conditions;
   std::string error;
   for (const char* text : {"kryss 2-5", "skrällar 3-7 i 1-10"})

@@ -148,7 +148,7 @@ RecordDialog::RecordDialog(RecordInput input, std::string databasePath, bool off
     : WorkerDialog(parent), input_(std::move(input)), databasePath_(std::move(databasePath)) {
   setWindowTitle(FromUtf8(kRecordCaption));
   auto* layout = new QVBoxLayout(this);
-  const int64_t price = input_.rowPriceOre.value_or(RowPriceOre(input_.game));
+  const int64_t price = input_.rowPriceOre.value_or(RowPriceOre(Rules(input_.game)));
   auto* what = new QLabel(
       QStringLiteral("%1 %2 för %3.%4")
           .arg(FromUtf8(Rules(input_.game).name),
@@ -598,7 +598,8 @@ void OfferToRecord(const ToolHost& host, const HandInFiles& files, const HandInS
                : input.document      ? CouponDraw(*input.document)
                                      : 0;
   // A dearer stake is what every row cost, and what it pays in proportion.
-  if (files.ticket.stake > 1) input.rowPriceOre = RowPriceOre(files.game) * files.ticket.stake;
+  if (files.ticket.stake > 1)
+    input.rowPriceOre = RowPriceOre(Rules(files.game)) * files.ticket.stake;
   const bool always = choice == "ja" && input.draw > 0;
   for (size_t i = 0; i < files.split.files.size() && i < saved.names.size(); ++i) {
     const HandInFile& file = files.split.files[i];

@@ -129,12 +129,12 @@ void GenerateFiltered(CouponState& state, const GenerateControls& controls, cons
   hear.GenerationStarted(SystemSize(state));  // the rows of the marks, which generation passes over
   const std::string header = HeaderLine(state, controls.plus13);
   if (!Reduces(state)) {
-    outcome.rows = GenerateSystem(system, state.Game, header, listener);
+    outcome.rows = GenerateSystem(system, Rules(state.Game), header, listener);
     hear.Generated(outcome.rows);
     outcome.end = GenerateEnd::kGenerated;
     return;
   }
-  const RowSet full = GenerateSystem(shape, state.Game, header, listener);
+  const RowSet full = GenerateSystem(shape, Rules(state.Game), header, listener);
   outcome.rows = AllowedRows(full, system);
   hear.Generated(outcome.rows);
   outcome.end = GenerateEnd::kGenerated;

@@ -77,7 +77,7 @@ std::string ReadBackFile(const std::string& name) {
 
 std::optional<Refusal> CheckHandInGame(int32_t game) {
   if (!Rules(game).handInProduct.empty()) return std::nullopt;
-  return Refusal{HandInRefusal(game), std::string(kHandInCaption)};
+  return Refusal{HandInRefusal(Rules(game)), std::string(kHandInCaption)};
 }
 
 Refusable<HandInFiles> PrepareHandIn(int32_t game, std::span<const PackedRow> rows, bool plus13,

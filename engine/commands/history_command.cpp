@@ -45,7 +45,7 @@ std::optional<int64_t> ExpectedReturn(const RecordInput& input, const Work& work
     return std::nullopt;
   }
   const double factor = input.rowPriceOre ? static_cast<double>(*input.rowPriceOre) /
-                                                static_cast<double>(RowPriceOre(input.game))
+                                                static_cast<double>(RowPriceOre(Rules(input.game)))
                                           : 1.0;
   return static_cast<int64_t>(std::llround(value->expectedReturn * factor * 100));
 }
@@ -80,7 +80,7 @@ Refusable<RecordInput> ReadPlayedFiles(std::span<const std::string> paths) {
     // The draw and the row stake the header hands the rows in with.
     const std::optional<int64_t> price =
         read.content->stake > 1
-            ? std::optional<int64_t>(RowPriceOre(read.content->game) * read.content->stake)
+            ? std::optional<int64_t>(RowPriceOre(Rules(read.content->game)) * read.content->stake)
             : std::nullopt;
     if (i > 0 && (read.content->draw != input.draw || price != input.rowPriceOre)) {
       return Answer::Refused("Filerna har olika omgång eller insats.", kRecordCaption);
@@ -138,9 +138,9 @@ Refusable<Recorded> RecordPlayed(history::Database& database, const RecordInput&
   }
   coupon.rows = input.rows;
   coupon.files = input.files;
-  const int64_t price = input.rowPriceOre.value_or(RowPriceOre(input.game));
+  const int64_t price = input.rowPriceOre.value_or(RowPriceOre(Rules(input.game)));
   coupon.stakeOre = price * static_cast<int64_t>(input.rows.size());
-  coupon.payoutFactor = std::max<int64_t>(1, price / RowPriceOre(input.game));
+  coupon.payoutFactor = std::max<int64_t>(1, price / RowPriceOre(Rules(input.game)));
   coupon.source = input.source;
   bool stopped = false;
   coupon.expectedReturnOre = ExpectedReturn(input, work, stopped);

@@ -83,7 +83,7 @@ std::vector<std::vector<PackedRow>> Covers(const System& system, int32_t game, i
   OptimizeResult searched = SearchCover(system, guarantee, Effort::kQuick, work, 1);
   if (work.Stopped()) return {};
   covers.push_back(std::move(searched.rows));
-  const RowSet full = GenerateSystem(system.shape(), game, std::string());
+  const RowSet full = GenerateSystem(system.shape(), Rules(game), std::string());
   for (const bool reversed : {false, true}) {
     const std::optional<ReductionResult> reduced =
         ReduceToGuarantee(full, system, guarantee, reversed, work);
@@ -251,7 +251,8 @@ Refusable<SelectOutcome> RunSelectCommand(const SelectInput& input, const Work& 
   const int64_t count = static_cast<int64_t>(selected->rows.size());
   std::vector<PackedRow> greedy;
   {
-    const RowSet full = GenerateSystem(system.value->shape(), input.state.Game, std::string());
+    const RowSet full =
+        GenerateSystem(system.value->shape(), Rules(input.state.Game), std::string());
     const std::optional<ReductionResult> reduced =
         ReduceToRowCount(full, *system.value, static_cast<int32_t>(count), false, work);
     if (!reduced) return {};

@@ -464,7 +464,7 @@ std::string ShareText(double share) {
 std::string GamePoolLines() {
   std::string text;
   for (const GameRules& rules : Games()) {
-    const PoolModel pool = PoolModelOf(rules.game);
+    const PoolModel pool = PoolModelOf(rules);
     text += "  " + std::string(rules.name) + ":";
     for (size_t i = 0; i < pool.levels.size(); ++i) {
       text += i == 0 ? " " : ", ";

@@ -1,6 +1,9 @@
 // The rules of each game, in one table: everything that differs between
-// Stryktipset, Europatipset and Supertoto is a field here, and the rest of the
-// program asks the table. A new game is a new row (and its tests).
+// Stryktipset, Europatipset, Supertoto and the Topptipset products is a field
+// here, and the rest of the program asks the table. A new game is a new row
+// (and its tests). A game travels as its number only where it is data (a
+// document, a database row, a front end's choice) and in the commands, which
+// check it; the functions below them take its GameRules.
 #pragma once
 
 #include <array>

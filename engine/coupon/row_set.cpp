@@ -11,9 +11,9 @@ namespace {
 constexpr int64_t kProgressGrain = 1 << 13;
 
 // A set of the shape's system under `header`, its rows still to be made.
-RowSet EmptySet(const SystemShape& shape, int32_t game, std::string header) {
+RowSet EmptySet(const SystemShape& shape, const GameRules& rules, std::string header) {
   RowSet set;
-  set.game = game;
+  set.game = rules.game;
   set.matches = shape.matches;
   set.header = std::move(header);
   set.radix = shape.radix;
@@ -41,12 +41,12 @@ inline bool Turn(const RowSet& set, std::array<int, kMaxMatches>& digit, PackedR
 }  // namespace
 
 RowSet GenerateFullSystem(const CouponState& state, Plus13Choice plus13, Progress* progress) {
-  return GenerateSystem(ShapeOf(state), state.Game, HeaderLine(state, plus13), progress);
+  return GenerateSystem(ShapeOf(state), Rules(state.Game), HeaderLine(state, plus13), progress);
 }
 
-RowSet GenerateSystem(const SystemShape& shape, int32_t game, std::string header,
+RowSet GenerateSystem(const SystemShape& shape, const GameRules& rules, std::string header,
                       Progress* progress) {
-  RowSet set = EmptySet(shape, game, std::move(header));
+  RowSet set = EmptySet(shape, rules, std::move(header));
 
   const int64_t size = shape.size();
   if (size == 0) return set;
@@ -79,10 +79,11 @@ RowSet GenerateSystem(const SystemShape& shape, int32_t game, std::string header
   return set;
 }
 
-RowSet GenerateSystem(const System& system, int32_t game, std::string header, Progress* progress) {
-  if (!system.filtered()) return GenerateSystem(system.shape(), game, std::move(header), progress);
+RowSet GenerateSystem(const System& system, const GameRules& rules, std::string header,
+                      Progress* progress) {
+  if (!system.filtered()) return GenerateSystem(system.shape(), rules, std::move(header), progress);
   const SystemShape& shape = system.shape();
-  RowSet set = EmptySet(shape, game, std::move(header));
+  RowSet set = EmptySet(shape, rules, std::move(header));
   // Every row is written and the cursor moves on only when its bit is set, so
   // one spare slot takes the writes after the last allowed row.
   set.rows.resize(static_cast<size_t>(system.size()) + 1);

@@ -36,16 +36,16 @@ struct RowSet {
 RowSet GenerateFullSystem(const CouponState& state, Plus13Choice plus13,
                           Progress* progress = nullptr);
 
-// The same for any system: its rows in generation order, as rows of `game`
-// under `header` (with CR LF, or empty).
-RowSet GenerateSystem(const SystemShape& shape, int32_t game, std::string header,
+// The same for any system: its rows in generation order, as rows of the game
+// of `rules` under `header` (with CR LF, or empty).
+RowSet GenerateSystem(const SystemShape& shape, const GameRules& rules, std::string header,
                       Progress* progress = nullptr);
 
 // The rows of a system that conditions may have cut down, in generation
 // order: the same as above when it is unfiltered. A filtered system's set
 // holds only its allowed rows, so its size is system.size(), not the shape's;
 // the reductions take the full set beside the System instead.
-RowSet GenerateSystem(const System& system, int32_t game, std::string header,
+RowSet GenerateSystem(const System& system, const GameRules& rules, std::string header,
                       Progress* progress = nullptr);
 
 }  // namespace spelkub

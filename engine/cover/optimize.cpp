@@ -146,7 +146,7 @@ class Search {
 // The greedy guarantee reduction's rows, or nullopt when stopped.
 std::optional<std::vector<PackedRow>> GreedyRows(const SystemShape& shape, int guarantee,
                                                  const std::stop_token& stop) {
-  const RowSet set = GenerateSystem(shape, GameWithMatches(shape.matches), std::string());
+  const RowSet set = GenerateSystem(shape, Rules(GameWithMatches(shape.matches)), std::string());
   const std::optional<ReductionResult> reduction =
       ReduceToGuarantee(set, guarantee, false, Work{stop, nullptr});
   if (!reduction) return std::nullopt;
@@ -508,7 +508,7 @@ OptimizeResult OptimizeFiltered(const System& system, int guarantee, const Optim
   if (system.size() == 0) return finish();
 
   work.Phase("Reducerar");
-  const RowSet set = GenerateSystem(shape, GameWithMatches(shape.matches), std::string());
+  const RowSet set = GenerateSystem(shape, Rules(GameWithMatches(shape.matches)), std::string());
   const std::optional<ReductionResult> reduction =
       ReduceToGuarantee(set, system, guarantee, false, Work{work.stop, nullptr});
   if (!reduction) return finish();
@@ -568,7 +568,7 @@ OptimizeResult OptimizeFiltered(const System& system, int guarantee, const Optim
 }  // namespace
 
 std::vector<PackedRow> SystemRows(const SystemShape& shape) {
-  return GenerateSystem(shape, GameWithMatches(shape.matches), std::string()).rows;
+  return GenerateSystem(shape, Rules(GameWithMatches(shape.matches)), std::string()).rows;
 }
 
 SystemShape CanonicalShape(const SystemShape& shape, std::array<int, kMaxMatches>& order) {

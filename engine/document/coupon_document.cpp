@@ -867,7 +867,7 @@ std::string SnapshotsProblem(const CouponDocument& document) {
 CouponDocument NewCouponDocument(int32_t game) {
   CouponDocument document;
   document.game = game;
-  document.pool = PoolModelOf(game);
+  document.pool = PoolModelOf(Rules(game));
   return document;
 }
 
@@ -1063,10 +1063,10 @@ void SetDocumentFromCoupon(const CouponState& state, CouponDocument& document) {
   // and jackpot kept; a pool the player changed, of the same form, keeps its
   // shares, moved to the new game's numbers of right.
   const bool tablePool =
-      from.game != to.game && (SamePoolRules(document.pool, PoolModelOf(from.game)) ||
+      from.game != to.game && (SamePoolRules(document.pool, PoolModelOf(Rules(from.game))) ||
                                from.prizeLevels.size() != to.prizeLevels.size());
   if (tablePool) {
-    PoolModel pool = PoolModelOf(to.game);
+    PoolModel pool = PoolModelOf(Rules(to.game));
     pool.turnover = document.pool.turnover;
     pool.jackpot = document.pool.jackpot;
     document.pool = std::move(pool);

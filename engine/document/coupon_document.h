@@ -109,7 +109,7 @@ struct CouponDocument {
   int32_t stake = 1;
   std::array<bool, kCellCount> marks{};  // by CellIndex
   MatchValues values;
-  PoolModel pool = PoolModelOf(kStryktipset);
+  PoolModel pool = PoolModelOf(Rules(kStryktipset));
   std::vector<std::string> conditions;
   int32_t maxBroken = 0;
   bool useConditions = false;

@@ -18,13 +18,6 @@ constexpr std::string_view kExtension = ".txt";
 
 constexpr int kMostDraw = 999999;
 
-const GameRules& KnownGame(int32_t game) {
-  if (!IsGame(game)) {
-    throw std::invalid_argument("HandInText: unknown game " + std::to_string(game));
-  }
-  return Rules(game);
-}
-
 // A packed row of the game's matches with no sign code 3 and nothing beyond
 // its last match.
 void CheckRows(const GameRules& rules, std::span<const PackedRow> rows) {
@@ -89,15 +82,15 @@ std::string MLinesText(const GameRules& rules, const HandInTicket& ticket,
 
 }  // namespace
 
-int64_t RowPriceOre(int32_t game) {
-  return std::llround(Rules(game).rowPrice * 100);
+int64_t RowPriceOre(const GameRules& rules) {
+  return std::llround(rules.rowPrice * 100);
 }
 
 HandInSplit SplitForHandIn(const GameRules& rules, const HandInTicket& ticket,
                            std::span<const PackedRow> rows, HandInForm form) {
   (void)HandInHeader(rules, ticket);  // refuses a game that cannot be handed in, rows or not
   CheckRows(rules, rows);
-  const int64_t rowPriceOre = RowPriceOre(rules.game) * ticket.stake;
+  const int64_t rowPriceOre = RowPriceOre(rules) * ticket.stake;
   if (rowPriceOre < 1 || rowPriceOre > kHandInStakeCapOre) {
     throw HandInRefused("En rad för " + KronorText(rowPriceOre) + " ryms inte i en fil: högst " +
                         KronorText(kHandInStakeCapOre) + " per fil.");
@@ -202,7 +195,7 @@ std::string HandInTicketProblem(const GameRules& rules, const HandInTicket& tick
 }
 
 std::string HandInHeader(const GameRules& rules, const HandInTicket& ticket) {
-  if (rules.handInProduct.empty()) throw HandInRefused(HandInRefusal(rules.game));
+  if (rules.handInProduct.empty()) throw HandInRefused(HandInRefusal(rules));
   const std::string problem = HandInTicketProblem(rules, ticket);
   if (!problem.empty()) throw HandInRefused(problem);
   std::string header(rules.handInProduct);
@@ -223,10 +216,6 @@ std::string HandInText(const GameRules& rules, const HandInTicket& ticket,
   set.header = HandInHeader(rules, ticket);
   set.rows.assign(rows.begin(), rows.end());
   return CouponText(set);
-}
-
-std::string HandInText(int32_t game, std::span<const PackedRow> rows) {
-  return HandInText(KnownGame(game), {}, rows);
 }
 
 void CheckHandInTarget(const std::string& path, size_t files) {

@@ -32,8 +32,8 @@ inline constexpr int64_t kHandInStakeCapOre = 2000000;
 
 // Why a game that has no hand-in product cannot be handed in:
 // "Supertoto kan inte lämnas in på det här sättet."
-inline std::string HandInRefusal(int32_t game) {
-  return std::string(Rules(game).name) + " kan inte lämnas in på det här sättet.";
+inline std::string HandInRefusal(const GameRules& rules) {
+  return std::string(rules.name) + " kan inte lämnas in på det här sättet.";
 }
 inline constexpr std::string_view kNoRowsRefusal = "Det finns inga rader att lämna in.";
 
@@ -93,7 +93,7 @@ struct HandInSplit {
 HandInSplit SplitForHandIn(const GameRules& rules, const HandInTicket& ticket,
                            std::span<const PackedRow> rows, HandInForm form);
 // The game's own row price in öre, for a stake of 1.
-int64_t RowPriceOre(int32_t game);
+int64_t RowPriceOre(const GameRules& rules);
 
 // The names `files` files go to: `path` itself for one, else NAME-1.txt,
 // NAME-2.txt, ... beside it (NAME is path without ".txt", in any letter case;
@@ -117,10 +117,9 @@ void CheckHandInTarget(const std::string& path, size_t files);
 
 // The text of one file: header, then the rows, CR LF after every line. Throws
 // HandInRefused for a game that cannot be handed in or a ticket that does not
-// do (the forms without a ticket: a game that needs none).
+// do (an empty ticket does for a game whose form carries no draw or stake).
 std::string HandInText(const GameRules& rules, const HandInTicket& ticket,
                        std::span<const PackedRow> rows);
-std::string HandInText(int32_t game, std::span<const PackedRow> rows);
 
 // Saves the files `names` with the `texts`: one as every file is saved,
 // several as one save (see SaveTextFiles). A front end may pass its own way

@@ -84,10 +84,6 @@ std::string RowLine(PackedRow row, const GameRules& rules) {
   return std::string(line.data(), static_cast<size_t>(RowLineLength(rules)));
 }
 
-std::string RowLine(PackedRow row, int32_t game) {
-  return RowLine(row, Rules(game));
-}
-
 namespace {
 
 // The header line, then the rows' lines: one allocation of the final size.

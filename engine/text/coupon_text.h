@@ -25,11 +25,6 @@
 
 namespace spelkub {
 
-// SignPosition of the game's rules.
-inline int SignPosition(int32_t game, int match) {
-  return SignPosition(Rules(game), match);
-}
-
 // Bytes of one row line of the set's game with its CR LF.
 inline size_t RowLineBytes(const RowSet& set) {
   return static_cast<size_t>(RowLineBytes(Rules(set.game)));

@@ -43,8 +43,7 @@ struct PoolModel {
 };
 
 // The pool of a game as its table row has it, with no turnover yet.
-inline PoolModel PoolModelOf(int32_t game) {
-  const GameRules& rules = Rules(game);
+inline PoolModel PoolModelOf(const GameRules& rules) {
   PoolModel model;
   model.rowPrice = rules.rowPrice;
   model.payoutShare = rules.payoutShare;

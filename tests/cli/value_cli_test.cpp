@@ -280,7 +280,7 @@ TEST_F(ValueCliTest, ChancesTakeADecimalComma) {
 // that jackpot, and a note on scaled matches has keys of its own.
 TEST_F(ValueCliTest, JackpotAndScaledMatchesInTheTsv) {
   ValueInput input = RandomValueInput(19, kEuropatipset);
-  input.pool = PoolModelOf(kEuropatipset);
+  input.pool = PoolModelOf(Rules(kEuropatipset));
   input.pool.turnover = 4e6;
   const std::vector<PackedRow> rows = RandomRows(19, 13, 120);
   std::vector<std::string> args = ValueArgs("--value", WriteRows(kEuropatipset, rows), input);

@@ -23,7 +23,7 @@ inline ValueInput RandomValueInput(uint32_t seed, int32_t game) {
   std::uniform_real_distribution<double> percent(0, 70);
   ValueInput input;
   input.game = game;
-  input.pool = PoolModelOf(game);
+  input.pool = PoolModelOf(Rules(game));
   input.pool.turnover = std::uniform_real_distribution<double>(1e5, 5e7)(random);
   for (int m = 0; m < Rules(game).matches; ++m) {
     for (int sign = 0; sign < 3; ++sign) {

@@ -15,6 +15,5 @@ void WriteRowLine(PackedRow row, const GameRules& rules, char* out);
 
 // A row line without CR LF.
 std::string RowLine(PackedRow row, const GameRules& rules);
-std::string RowLine(PackedRow row, int32_t game);
 
 }  // namespace spelkub

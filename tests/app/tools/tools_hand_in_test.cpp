@@ -223,7 +223,7 @@ TEST_F(HandInCommandTest, CancellingTheSaveDialogWritesNothing) {
 TEST_F(HandInCommandTest, RefusesSupertotoBeforeAskingForAName) {
   rowList = "1,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n";
   tools::HandInCommand(Host());
-  EXPECT_EQ(platform.messages, OneBox(QString::fromStdString(HandInRefusal(kSupertoto)),
+  EXPECT_EQ(platform.messages, OneBox(QString::fromStdString(HandInRefusal(Rules(kSupertoto))),
                                       QStringLiteral("Spara för inlämning")));
   EXPECT_TRUE(platform.proposedPaths.empty());
   EXPECT_TRUE(platform.writes.empty());

@@ -18,7 +18,7 @@ namespace {
 ValueInput Stryktipset() {
   ValueInput input;
   input.game = kStryktipset;
-  input.pool = PoolModelOf(kStryktipset);
+  input.pool = PoolModelOf(Rules(kStryktipset));
   input.pool.turnover = 20'000'000;
   for (int m = 0; m < 13; ++m) {
     input.values.match[m].chance = {50, 30, 20};

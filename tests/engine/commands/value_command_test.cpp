@@ -96,7 +96,7 @@ TEST(SystemValueCommand, KeysFollowTheGamesPrizeLevels) {
 TEST(SystemValueCommand, ReportOfACertainOutcomeReadsAsWorkedOutByHand) {
   ValueInput input;
   input.game = kStryktipset;
-  input.pool = PoolModelOf(kStryktipset);
+  input.pool = PoolModelOf(Rules(kStryktipset));
   input.pool.turnover = 3e6;
   for (int m = 0; m < 13; ++m) {
     input.values.match[m].chance = {100, 0, 0};

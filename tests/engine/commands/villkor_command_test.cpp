@@ -109,7 +109,7 @@ struct PlainConditions {
     for (const PlainCondition& condition : list) input.conditions.push_back(condition.text);
     input.maxBroken = maxBroken;
     input.values = values;
-    input.pool = PoolModelOf(kStryktipset);
+    input.pool = PoolModelOf(Rules(kStryktipset));
     return input;
   }
 };

@@ -224,7 +224,7 @@ TEST_F(AddedGame, HandInWritesItsProductAndRows) {
   const std::vector<PackedRow> rows = testing::RandomRows(5, kMatches, 7);
   std::string text = "Femman\r\n";
   for (const PackedRow row : rows) text += Line(row) + "\r\n";
-  EXPECT_EQ(HandInText(kFemman, rows), text);
+  EXPECT_EQ(HandInText(Rules(kFemman), {}, rows), text);
   const ReadResult read = ReadCouponText(text);
   ASSERT_TRUE(read.coupon) << read.error;
   EXPECT_EQ(read.coupon->game, kFemman);

@@ -109,7 +109,7 @@ TEST(GameTable, EveryGameIsConsistent) {
     EXPECT_LE(rules.matches, MostMatches());
 
     // The pool of a new coupon is the table's.
-    const PoolModel pool = PoolModelOf(rules.game);
+    const PoolModel pool = PoolModelOf(rules);
     EXPECT_EQ(pool.rowPrice, rules.rowPrice);
     EXPECT_EQ(pool.payoutShare, rules.payoutShare);
     EXPECT_EQ(pool.minimumPayout, rules.minimumPayout);
@@ -203,7 +203,7 @@ TEST(GameTable, HandInFormFollowsTheProduct) {
     const std::vector<PackedRow> rows = SomeRows(rules, random);
     if (rules.handInProduct.empty()) {
       try {
-        HandInText(rules.game, rows);
+        HandInText(rules, {}, rows);
         ADD_FAILURE() << "handed in";
       } catch (const HandInRefused& refused) {
         EXPECT_EQ(std::string(refused.what()),
@@ -224,7 +224,7 @@ TEST(GameTable, HandInFormFollowsTheProduct) {
       EXPECT_EQ(read.coupon->stake, ticket.stake);
     } else {
       EXPECT_EQ(read.coupon->game, rules.game);
-      EXPECT_EQ(text, HandInText(rules.game, rows));  // the ticket has no place in it
+      EXPECT_EQ(text, HandInText(rules, {}, rows));  // the ticket has no place in it
       EXPECT_EQ(read.coupon->headerForm, HeaderForm::kProductName);
     }
   }

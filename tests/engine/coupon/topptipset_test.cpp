@@ -157,7 +157,7 @@ TEST(Topptipset, HandInRefusesAMissingDrawAndAStakeItDoesNotTake) {
   EXPECT_EQ(HandInTicketProblem(rules, {.draw = 1000000, .stake = 1}),
             "Omgången ska vara ett heltal från 1 till 999999.");
   EXPECT_THROW(HandInText(rules, {.draw = 0, .stake = 1}, rows), HandInRefused);
-  EXPECT_THROW(HandInText(kTopptipset, rows), HandInRefused);  // no draw given
+  EXPECT_THROW(HandInText(Rules(kTopptipset), {}, rows), HandInRefused);  // no draw given
   // Stryktipset's form takes no ticket and ignores one.
   EXPECT_EQ(HandInTicketProblem(Rules(kStryktipset), {}), "");
   // A header the reader does not take: a stake Topptipset has not, a zero draw.

@@ -638,7 +638,7 @@ TEST(OptimizeFiltered, CoversEveryAllowedOutcomeWithNoMoreRowsThanTheGreedy) {
     EXPECT_EQ(one.rows, two.rows) << "seed " << seed << " trial " << trial;
     ASSERT_FALSE(one.rows.empty()) << "trial " << trial;
 
-    const RowSet set = GenerateSystem(shape, GameWithMatches(13), std::string());
+    const RowSet set = GenerateSystem(shape, Rules(GameWithMatches(13)), std::string());
     const ReductionResult greedy = *ReduceToGuarantee(set, system, guarantee, false);
     EXPECT_LE(one.rows.size(), greedy.kept.size()) << "trial " << trial;
     EXPECT_EQ(one.greedyRows, static_cast<int64_t>(greedy.kept.size())) << "trial " << trial;

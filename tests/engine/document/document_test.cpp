@@ -287,7 +287,7 @@ TEST(CouponDocumentText, RefusesWhatWouldNotReadBack) {
             "Insatsen: Stryktipset tar insatsen 1 kr per rad");
   EXPECT_EQ(problem([](CouponDocument& d) {
               d.game = kTopptipset;
-              d.pool = PoolModelOf(kTopptipset);
+              d.pool = PoolModelOf(Rules(kTopptipset));
               d.stake = 3;
             }),
             "Insatsen: Topptipset tar insatsen 1, 2, 5 eller 10 kr per rad");
@@ -785,7 +785,7 @@ TEST(CouponDocumentCoupon, ChangingTheGameChangesThePoolItsTableGives) {
   document.draw = 4929;
   CouponState state;
   const auto expectPool = [&document](int32_t game) {
-    const PoolModel expected = PoolModelOf(game);
+    const PoolModel expected = PoolModelOf(Rules(game));
     EXPECT_EQ(document.pool.payoutShare, expected.payoutShare);
     EXPECT_EQ(document.pool.minimumPayout, expected.minimumPayout);
     ASSERT_EQ(document.pool.levels.size(), expected.levels.size());

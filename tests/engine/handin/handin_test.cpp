@@ -72,12 +72,12 @@ TEST(HandInFileNames, NumbersSeveralFiles) {
 
 TEST(HandInText, IsTheProductNameThenTheRowsWithCrLf) {
   const std::vector<PackedRow> rows = {0, PackedRow(0x2AAAAAA), PackedRow(0x1)};
-  EXPECT_EQ(HandInText(kStryktipset, rows),
+  EXPECT_EQ(HandInText(Rules(kStryktipset), {}, rows),
             "Stryktipset\r\n"
             "E,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n"
             "E,2,2,2,2,2,2,2,2,2,2,2,2,2\r\n"
             "E,X,1,1,1,1,1,1,1,1,1,1,1,1\r\n");
-  EXPECT_EQ(HandInText(kEuropatipset, std::span(rows).first(1)),
+  EXPECT_EQ(HandInText(Rules(kEuropatipset), {}, std::span(rows).first(1)),
             "Europatipset\r\nE,1,1,1,1,1,1,1,1,1,1,1,1,1\r\n");
 }
 
@@ -128,7 +128,7 @@ TEST(SaveForHandIn, RefusesSupertotoAndWritesNothing) {
   } catch (const HandInRefused& refused) {
     EXPECT_EQ(std::string(refused.what()), "Supertoto kan inte lämnas in på det här sättet.");
   }
-  EXPECT_THROW(HandInText(kSupertoto, std::vector<PackedRow>{0}), HandInRefused);
+  EXPECT_THROW(HandInText(Rules(kSupertoto), {}, std::vector<PackedRow>{0}), HandInRefused);
   EXPECT_TRUE(folder.Entries().empty());
 }
 

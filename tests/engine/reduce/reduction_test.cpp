@@ -90,7 +90,7 @@ TEST(EqualSignCount, AgreesWithTheRowLinesForEveryGame) {
         a |= static_cast<PackedRow>(rng() % 3) << (2 * m);
         b |= static_cast<PackedRow>(rng() % 3) << (2 * m);
       }
-      const std::string lineA = RowLine(a, game), lineB = RowLine(b, game);
+      const std::string lineA = RowLine(a, Rules(game)), lineB = RowLine(b, Rules(game));
       EXPECT_EQ(EqualSignCount(a, b, matches), testing::PlainEqualSigns(lineA, lineB, game));
     }
   }

@@ -61,7 +61,7 @@ TEST(CouponRowsOf, ReadsAsTheCouponTextOfTheRowsWould) {
       plus13 = kPlus13Yes;
       state.Goals = 1 + static_cast<int32_t>(random() % 4);
     }
-    const RowSet set = GenerateSystem(ShapeOf(state), state.Game, HeaderLine(state, plus13));
+    const RowSet set = GenerateSystem(ShapeOf(state), Rules(state.Game), HeaderLine(state, plus13));
     const ReadResult whole = ReadCouponText(CouponText(set));
     ASSERT_TRUE(whole.coupon) << whole.error;
     ExpectSameRows(CouponRowsOf(set), *whole.coupon);
@@ -87,7 +87,7 @@ class Heard final : public SessionObserver {
 RowSet NineRows(CouponState& state) {
   state = MakeCoupon(kStryktipset,
                      {"1X2", "1X2", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
-  return GenerateSystem(ShapeOf(state), state.Game, HeaderLine(state, kPlus13No));
+  return GenerateSystem(ShapeOf(state), Rules(state.Game), HeaderLine(state, kPlus13No));
 }
 
 TEST(Session, ToolsGetTheGivenRowsWithoutReadingTheView) {

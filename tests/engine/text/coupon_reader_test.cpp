@@ -352,7 +352,7 @@ Reference ReadPlainly(const std::string& text) {
     if (game != kSupertoto && line[0] != 'E') return std::nullopt;
     PackedRow row = 0;
     for (int m = 1; m <= MatchesInPlay(game); ++m) {
-      const char sign = line[SignPosition(game, m)];
+      const char sign = line[SignPosition(Rules(game), m)];
       if (sign != '1' && sign != 'X' && sign != '2') return std::nullopt;
       row |= PackedRow(sign == '1' ? 0 : sign == 'X' ? 1 : 2) << (2 * (m - 1));
     }

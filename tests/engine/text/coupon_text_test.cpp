@@ -133,7 +133,7 @@ TEST(GenerateFullSystem, MatchesRandomSystemsOfEveryGame) {
     CouponState sized = state;
     ASSERT_EQ(set.size(), SystemSize(sized));
     for (int64_t i = 0; i < set.size(); ++i) {
-      ASSERT_EQ(RowLine(set.rows[i], state.Game), ExpectedRowLine(state, i));
+      ASSERT_EQ(RowLine(set.rows[i], Rules(state.Game)), ExpectedRowLine(state, i));
     }
   }
 }
@@ -144,7 +144,7 @@ TEST(GenerateFullSystem, IgnoresMatch14OutsideSupertoto) {
   const RowSet set = GenerateFullSystem(state, kPlus13No);
   EXPECT_EQ(set.size(), 4);
   EXPECT_EQ(set.matches, 13);
-  EXPECT_EQ(RowLine(set.rows.back(), state.Game), "E,X,2,1,1,1,1,1,1,1,1,1,1,1");
+  EXPECT_EQ(RowLine(set.rows.back(), Rules(state.Game)), "E,X,2,1,1,1,1,1,1,1,1,1,1,1");
 }
 
 TEST(GenerateFullSystem, FullThirteenMatchSystem) {

@@ -320,8 +320,8 @@ TEST(FilterSystem, ConditionsThatKeepEveryRowChangeNothing) {
   EXPECT_FALSE(system->filtered());
   EXPECT_EQ(system->size(), shape.size());
 
-  const RowSet full = GenerateSystem(shape, kStryktipset, "header\r\n");
-  const RowSet same = GenerateSystem(*system, kStryktipset, "header\r\n");
+  const RowSet full = GenerateSystem(shape, Rules(kStryktipset), "header\r\n");
+  const RowSet same = GenerateSystem(*system, Rules(kStryktipset), "header\r\n");
   EXPECT_EQ(same.rows, full.rows);
   EXPECT_EQ(same.header, full.header);
   for (int level = 9; level <= 12; ++level) {
@@ -347,8 +347,8 @@ TEST(FilterSystem, ASystemThatKeepsNoRowIsEmpty) {
   ASSERT_TRUE(system);
   EXPECT_TRUE(system->filtered());
   EXPECT_EQ(system->size(), 0);
-  EXPECT_TRUE(GenerateSystem(*system, kStryktipset, "").rows.empty());
-  const RowSet full = GenerateSystem(shape, kStryktipset, "");
+  EXPECT_TRUE(GenerateSystem(*system, Rules(kStryktipset), "").rows.empty());
+  const RowSet full = GenerateSystem(shape, Rules(kStryktipset), "");
   EXPECT_TRUE(ReduceToGuarantee(full, *system, 10, false)->kept.empty());
   EXPECT_EQ(ReduceToRowCount(full, *system, 1, false)->outcome,
             ReductionOutcome::kTargetAboveRowCount);
@@ -376,7 +376,7 @@ TEST(GenerateSystem, AFilteredSystemWritesItsRowsInGenerationOrder) {
     std::string error;
     const auto prepared = PrepareConditions(conditions, 14, values, TestPool(14), &error);
     const auto system = FilterSystem(shape, *prepared, 0);
-    const RowSet rows = GenerateSystem(*system, kSupertoto, "");
+    const RowSet rows = GenerateSystem(*system, Rules(kSupertoto), "");
     std::vector<PackedRow> expected;
     for (int64_t index = 0; index < shape.size(); ++index) {
       if (BrokenConditions(*prepared, shape.RowAt(index)) == 0)
@@ -458,7 +458,7 @@ TEST(FilteredReduction, GuaranteeHoldsForEveryAllowedOutcomeAndKeepsOnlyAllowedR
   TestRandom random(seed);
   for (int trial = 0; trial < 60; ++trial) {
     const FilteredCase filtered = RandomFilteredCase(random);
-    const RowSet set = GenerateSystem(filtered.shape, kStryktipset, "");
+    const RowSet set = GenerateSystem(filtered.shape, Rules(kStryktipset), "");
     const int level = filtered.shape.matches - 1 - random.Below(4);
     const bool reversed = random.Below(2) == 1;
     const std::vector<PackedRow> expected = PlainGreedy(filtered, level, reversed);
@@ -479,7 +479,7 @@ TEST(FilteredReduction, RowCountReachesTheTargetAndItsGuaranteeHolds) {
   TestRandom random(seed);
   for (int trial = 0; trial < 60; ++trial) {
     const FilteredCase filtered = RandomFilteredCase(random);
-    const RowSet set = GenerateSystem(filtered.shape, kStryktipset, "");
+    const RowSet set = GenerateSystem(filtered.shape, Rules(kStryktipset), "");
     const auto available = static_cast<uint32_t>(filtered.system.size());
     const int32_t target =
         1 + static_cast<int32_t>(random.Below(std::min<uint32_t>(available, 80)));
@@ -499,7 +499,7 @@ TEST(FilteredReduction, RowCountReachesTheTargetAndItsGuaranteeHolds) {
     }
   }
   const FilteredCase filtered = RandomFilteredCase(random);
-  const RowSet set = GenerateSystem(filtered.shape, kStryktipset, "");
+  const RowSet set = GenerateSystem(filtered.shape, Rules(kStryktipset), "");
   EXPECT_EQ(ReduceToRowCount(set, filtered.system, static_cast<int32_t>(filtered.system.size() + 1),
                              false)
                 ->outcome,
