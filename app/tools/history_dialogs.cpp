@@ -192,6 +192,9 @@ RecordDialog::RecordDialog(RecordInput input, std::string databasePath, bool off
   buttons->addWidget(record_);
   buttons->addWidget(cancel_);
   layout->addLayout(buttons);
+  // The question wraps: without a width of its own the dialog would shrink
+  // the buttons below their text.
+  setMinimumWidth(std::max(sizeHint().width(), what->fontMetrics().averageCharWidth() * 44));
   connect(record_, &QPushButton::clicked, this, &RecordDialog::Record);
 }
 
