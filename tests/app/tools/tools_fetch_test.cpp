@@ -12,13 +12,12 @@
 #include <QSpinBox>
 #include <QTest>
 #include <cmath>
-#include <cstdlib>
 
 #include "app/tools/fetch_draw_dialog.h"
 #include "draw/draw_coupon.h"
 #include "support/companion_run.h"
 #include "support/draw_answers.h"
-#include "support/local_server.h"
+#include "support/served_service.h"
 #include "support/temp_folder.h"
 #include "support/tools_host.h"
 
@@ -56,12 +55,10 @@ std::map<std::string, ServedAnswer> Answers() {
 
 class FetchDrawTest : public testing::ToolsTest {
  protected:
-  FetchDrawTest() : server(Answers()) {
-    setenv(net::kApiBaseVariable, server.Base().c_str(), 1);
+  FetchDrawTest() : served(Answers()) {
     document = NewCouponDocument(kStryktipset);
     document.values.match[0].home = "Före";
   }
-  ~FetchDrawTest() override { unsetenv(net::kApiBaseVariable); }
 
   static tools::FetchDrawDialog& AsFetch(QDialog& dialog) {
     return dynamic_cast<tools::FetchDrawDialog&>(dialog);
@@ -84,7 +81,8 @@ class FetchDrawTest : public testing::ToolsTest {
     Wait(dialog);
   }
 
-  test::LocalServer server;
+  test::ServedService served;
+  test::LocalServer& server = served.server;
   int dialogResult = -1;
 };
 

@@ -9,16 +9,14 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
-#include <cstdlib>
 #include <string>
 
 #include "app/tools/follow_dialog.h"
 #include "app/tools/worker.h"
 #include "coupon/games.h"
 #include "draw/draw_coupon.h"
-#include "net/fetch.h"
 #include "support/draw_answers.h"
-#include "support/local_server.h"
+#include "support/served_service.h"
 #include "support/tools_host.h"
 #include "support/value_inputs.h"
 
@@ -37,8 +35,7 @@ std::map<std::string, test::ServedAnswer> Answers() {
 
 class FollowFetchTest : public testing::ToolsTest {
  protected:
-  FollowFetchTest() : server(Answers()) {
-    setenv(net::kApiBaseVariable, server.Base().c_str(), 1);
+  FollowFetchTest() : served(Answers()) {
     // The coupon of draw 4929 as fetched: its chances, streck and turnover.
     state.Game = kStryktipset;
     document = NewCouponDocument(kStryktipset);
@@ -49,13 +46,12 @@ class FollowFetchTest : public testing::ToolsTest {
         "");
     rowList = testing::RowsText(kStryktipset, testing::RandomRows(7, 13, 300));
   }
-  ~FollowFetchTest() override { unsetenv(net::kApiBaseVariable); }
-
   static void Settle(tools::FollowDialog& dialog) {
     while (dialog.FollowWorker().Running()) ASSERT_TRUE(WaitFor(dialog.FollowWorker()));
   }
 
-  test::LocalServer server;
+  test::ServedService served;
+  test::LocalServer& server = served.server;
 };
 
 TEST_F(FollowFetchTest, AFetchedResultSetsTheMatchesAsTypingIt) {

@@ -15,9 +15,8 @@
 #include "app/tools/grade_dialog.h"
 #include "app/tools/worker.h"
 #include "coupon/games.h"
-#include "net/fetch.h"
 #include "support/draw_answers.h"
-#include "support/local_server.h"
+#include "support/served_service.h"
 #include "support/tools_host.h"
 #include "support/value_inputs.h"
 
@@ -36,16 +35,14 @@ std::map<std::string, test::ServedAnswer> Answers() {
 
 class GradeFetchTest : public testing::ToolsTest {
  protected:
-  GradeFetchTest() : server(Answers()) {
-    setenv(net::kApiBaseVariable, server.Base().c_str(), 1);
+  GradeFetchTest() : served(Answers()) {
     state.Game = kStryktipset;
     document = NewCouponDocument(kStryktipset);
     document.draw = 4929;
     rowList = testing::RowsText(kStryktipset, testing::RandomRows(9, 13, 200));
   }
-  ~GradeFetchTest() override { unsetenv(net::kApiBaseVariable); }
-
-  test::LocalServer server;
+  test::ServedService served;
+  test::LocalServer& server = served.server;
 };
 
 TEST_F(GradeFetchTest, AFetchedResultGradesAsTypingIt) {

@@ -16,9 +16,8 @@
 
 #include "app/tools/history_dialogs.h"
 #include "history/history_database.h"
-#include "net/fetch.h"
 #include "support/draw_answers.h"
-#include "support/local_server.h"
+#include "support/served_service.h"
 #include "support/temp_folder.h"
 #include "support/tools_host.h"
 
@@ -57,11 +56,9 @@ std::map<std::string, ServedAnswer> Answers() {
 
 class SettleFetchTest : public ToolsTest {
  protected:
-  SettleFetchTest() : server(Answers()), folder("tools_settle_fetch") {
-    setenv(net::kApiBaseVariable, server.Base().c_str(), 1);
+  SettleFetchTest() : served(Answers()), folder("tools_settle_fetch") {
     platform.historyPath = QString::fromStdString(Database("h.sqlite"));
   }
-  ~SettleFetchTest() override { unsetenv(net::kApiBaseVariable); }
 
   // A database holding three rows played on `draw`.
   std::string Database(const char* name, int64_t draw = 4711) {
@@ -93,7 +90,8 @@ class SettleFetchTest : public ToolsTest {
     dialog.findChild<QSpinBox*>(QStringLiteral("Omgång"))->setValue(draw);
   }
 
-  test::LocalServer server;
+  test::ServedService served;
+  test::LocalServer& server = served.server;
   TempFolder folder;
 };
 

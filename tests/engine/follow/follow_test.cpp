@@ -12,10 +12,15 @@
 #include <vector>
 
 #include "follow/follow_results.h"
+#include "support/outcomes.h"
 #include "value/pool_share.h"
 
 namespace spelkub {
 namespace {
+
+using testing::Power3;
+using testing::Right;
+using testing::RowOfIndex;
 
 constexpr double kTolerance = 1e-9;
 
@@ -23,25 +28,6 @@ void ExpectClose(double actual, double expected, const std::string& what) {
   EXPECT_LE(std::abs(actual - expected),
             kTolerance * std::max({std::abs(actual), std::abs(expected), 1e-300}))
       << what << ": " << actual << " against " << expected;
-}
-
-int64_t Power3(int k) {
-  int64_t power = 1;
-  while (k-- > 0) power *= 3;
-  return power;
-}
-
-PackedRow RowOfIndex(int64_t index, int matches) {
-  PackedRow row = 0;
-  for (int m = 1; m <= matches; ++m, index /= 3)
-    row |= static_cast<PackedRow>(index % 3) << (2 * (m - 1));
-  return row;
-}
-
-int Right(PackedRow a, PackedRow b, int matches) {
-  int right = 0;
-  for (int m = 1; m <= matches; ++m) right += PackedOutcome(a, m) == PackedOutcome(b, m);
-  return right;
 }
 
 // A model of `matches` matches with random chances (now and then a sign at 0),

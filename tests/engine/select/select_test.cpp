@@ -10,24 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "support/outcomes.h"
 #include "value/pool_share.h"
 #include "value/system_value.h"
 
 namespace spelkub {
 namespace {
 
-int64_t Power3(int k) {
-  int64_t power = 1;
-  while (k-- > 0) power *= 3;
-  return power;
-}
-
-PackedRow RowOfIndex(int64_t index, int n) {
-  PackedRow row = 0;
-  for (int m = 1; m <= n; ++m, index /= 3)
-    row |= static_cast<PackedRow>(index % 3) << (2 * (m - 1));
-  return row;
-}
+using testing::Power3;
+using testing::RowOfIndex;
 
 int Distance(PackedRow a, PackedRow b, int n) {
   int d = 0;

@@ -10,9 +10,14 @@
 #include <cmath>
 #include <random>
 #include <vector>
+#include "support/outcomes.h"
 
 namespace spelkub {
 namespace {
+
+using testing::Power3;
+using testing::Right;
+using testing::RowOfIndex;
 
 constexpr double kTolerance = 1e-9;
 
@@ -20,25 +25,6 @@ void ExpectClose(double actual, double expected, const std::string& what) {
   EXPECT_LE(std::abs(actual - expected),
             kTolerance * std::max(std::abs(actual), std::abs(expected)))
       << what << ": " << actual << " against " << expected;
-}
-
-int64_t Power3(int k) {
-  int64_t power = 1;
-  while (k-- > 0) power *= 3;
-  return power;
-}
-
-PackedRow RowOfIndex(int64_t index, int matches) {
-  PackedRow row = 0;
-  for (int m = 1; m <= matches; ++m, index /= 3)
-    row |= static_cast<PackedRow>(index % 3) << (2 * (m - 1));
-  return row;
-}
-
-int Right(PackedRow a, PackedRow b, int matches) {
-  int right = 0;
-  for (int m = 1; m <= matches; ++m) right += PackedOutcome(a, m) == PackedOutcome(b, m);
-  return right;
 }
 
 MatchValues Values(std::initializer_list<SignValues> chance,
