@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -21,7 +22,7 @@
 namespace spelkub::tools {
 
 AnalysisDialog::AnalysisDialog(AnalysisInput input, QWidget* parent)
-    : QDialog(parent), input_(std::move(input)) {
+    : WorkerDialog(parent), input_(std::move(input)) {
   setObjectName(QStringLiteral("Garantianalys"));
   setWindowTitle(QStringLiteral("Garantianalys"));
   setModal(true);
@@ -83,18 +84,24 @@ AnalysisDialog::AnalysisDialog(AnalysisInput input, QWidget* parent)
   layout->addLayout(streckRow);
   layout->addWidget(streckError_);
   layout->addWidget(scaled_);
+  running_ = new QWidget(this);
+  auto* runningRow = new QHBoxLayout(running_);
+  runningRow->setContentsMargins(0, 0, 0, 0);
+  runningRow->addWidget(status_);
+  runningRow->addWidget(bar_, 1);
+  runningRow->addWidget(cancel_);
+  running_->hide();
+  layout->addWidget(running_);
   layout->addWidget(buttons);
   resize(760, 420);
 
-  worker_ = new Worker(this);
-  connect(worker_, &Worker::Finished, this, &AnalysisDialog::Show);
   connect(compute_, &QPushButton::clicked, this, &AnalysisDialog::ComputeWithStreck);
   connect(streckField_, &QLineEdit::returnPressed, this, &AnalysisDialog::ComputeWithStreck);
   connect(buttons, &QDialogButtonBox::rejected, this, &AnalysisDialog::reject);
 }
 
 AnalysisDialog::~AnalysisDialog() {
-  delete worker_;
+  JoinWorker();  // before the input and streck the analysis reads go away
 }
 
 void AnalysisDialog::UseDocumentStreck(const CouponDocument& document) {
@@ -116,22 +123,24 @@ void AnalysisDialog::UseDocumentStreck(const CouponDocument& document) {
 }
 
 void AnalysisDialog::Start() {
-  Run(documentStreck_);
+  Analyse(documentStreck_);
 }
 
-void AnalysisDialog::Run(std::optional<Streck> streck) {
+void AnalysisDialog::Analyse(std::optional<Streck> streck) {
+  if (Running()) return;
   streck_ = std::move(streck);
   compute_->setEnabled(false);
   guarantee_->setText(QStringLiteral("Räknar..."));
-  worker_->Start([this](const Work& work) { output_ = RunAnalysis(input_, streck_, work); });
+  running_->show();
+  Run([this](const Work& work) { output_ = RunAnalysis(input_, streck_, work); }, QString());
 }
 
 void AnalysisDialog::ComputeWithStreck() {
-  if (worker_->Running()) return;
+  if (Running()) return;
   const QString text = streckField_->text().trimmed();
   if (text.isEmpty()) {
     streckError_->hide();
-    Run(documentStreck_);
+    Analyse(documentStreck_);
     return;
   }
   std::string error;
@@ -142,19 +151,14 @@ void AnalysisDialog::ComputeWithStreck() {
     return;
   }
   streckError_->hide();
-  Run(std::move(streck));
+  Analyse(std::move(streck));
 }
 
-void AnalysisDialog::reject() {
-  worker_->Cancel();
-  QDialog::reject();
-}
-
-void AnalysisDialog::Show() {
+void AnalysisDialog::Finished() {
+  running_->hide();
   compute_->setEnabled(true);
-  if (!worker_->Failure().empty()) {
-    guarantee_->setText(
-        QStringLiteral("Analysen misslyckades: %1").arg(FromUtf8(worker_->Failure())));
+  if (!Failure().empty()) {
+    guarantee_->setText(QStringLiteral("Analysen misslyckades: %1").arg(FromUtf8(Failure())));
     return;
   }
   if (!output_) return;

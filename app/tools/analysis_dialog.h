@@ -5,14 +5,14 @@
 // a line of percentages in its field, naming the matches whose percentages
 // were scaled to 100.
 //
-// The analysis runs on the dialog's Worker, once on opening and again for
-// each set of percentages.
+// The analysis runs on the dialog's worker (WorkerDialog), once on opening and
+// again for each set of percentages; its bar and "Avbryt" show while it runs.
 #pragma once
 
-#include <QDialog>
 #include <cstdint>
 #include <vector>
 
+#include "app/tools/worker_dialog.h"
 #include "check/analysis.h"
 #include "commands/check_commands.h"
 #include "coupon/system_shape.h"
@@ -26,9 +26,8 @@ class QTableWidget;
 namespace spelkub::tools {
 
 class OutcomeChart;
-class Worker;
 
-class AnalysisDialog : public QDialog {
+class AnalysisDialog : public WorkerDialog {
   Q_OBJECT
 
  public:
@@ -41,15 +40,13 @@ class AnalysisDialog : public QDialog {
   void UseDocumentStreck(const CouponDocument& document);
   // Starts the analysis, with the document's streck when it has them.
   void Start();
-  Worker& AnalysisWorker() { return *worker_; }
+  Worker& AnalysisWorker() { return ValueWorker(); }
   const AnalysisReport& Report() const { return shown_; }
 
-  void reject() override;
-
  private:
-  void Run(std::optional<Streck> streck);
+  void Analyse(std::optional<Streck> streck);
   void ComputeWithStreck();
-  void Show();
+  void Finished() override;
 
   const AnalysisInput input_;
 
@@ -61,8 +58,8 @@ class AnalysisDialog : public QDialog {
   QLineEdit* streckField_ = nullptr;
   QPushButton* compute_ = nullptr;
   QLabel* streckError_ = nullptr;
-  QLabel* scaled_ = nullptr;  // the matches whose streck were scaled to 100
-  Worker* worker_ = nullptr;
+  QLabel* scaled_ = nullptr;    // the matches whose streck were scaled to 100
+  QWidget* running_ = nullptr;  // the bar and "Avbryt", shown during a run
 
   std::optional<Streck> documentStreck_;
   std::optional<Streck> streck_;           // read by the running analysis
