@@ -25,12 +25,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kMatches = 13;
 constexpr int64_t kRows = 10000;
 
-int64_t Power3(int k) {
-  int64_t power = 1;
-  while (k-- > 0) power *= 3;
-  return power;
-}
-
 template <typename Work>
 double MedianMs(const Work& work) {
   std::vector<double> times;

@@ -9,13 +9,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace spelkub::bench {
+#include "coupon/system_shape.h"
 
-inline int64_t Power3(int k) {
-  int64_t power = 1;
-  while (k-- > 0) power *= 3;
-  return power;
-}
+namespace spelkub::bench {
 
 // The median of five passes over the 3^matches outcomes, ms.
 inline double OutcomePassMs(int matches) {

@@ -27,7 +27,6 @@ using Clock = std::chrono::steady_clock;
 using bench::PeakMbBeyond;
 
 using bench::OutcomePassMs;
-using bench::Power3;
 
 // Matches with random chances, the public following them with errors of
 // its own; the pool of `game`, or for no game the default pool of `matches`.

@@ -32,7 +32,6 @@ using Clock = std::chrono::steady_clock;
 using bench::PeakMbBeyond;
 
 using bench::OutcomePassMs;
-using bench::Power3;
 
 ValueModel BenchModel(int matches) {
   std::mt19937_64 random(2024);

@@ -16,6 +16,13 @@ namespace spelkub {
 // (1..14) in bits 2(m-1) and 2(m-1)+1.
 using PackedRow = uint32_t;
 
+// 3^k: how many outcomes k matches have.
+constexpr int64_t Power3(int k) {
+  int64_t power = 1;
+  while (k-- > 0) power *= 3;
+  return power;
+}
+
 constexpr int PackedOutcome(PackedRow row, int match) {
   return static_cast<int>((row >> (2 * (match - 1))) & 3u);
 }

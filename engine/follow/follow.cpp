@@ -7,6 +7,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "coupon/system_shape.h"
 #include "value/pool_share.h"
 
 namespace spelkub {
@@ -33,12 +34,6 @@ inline void Step(Lanes& a, Lanes& b, Lanes& c) {
   a += ShiftUp(sum - a);
   b += ShiftUp(sum - b);
   c += ShiftUp(sum - c);
-}
-
-int64_t Power3(int k) {
-  int64_t power = 1;
-  while (k-- > 0) power *= 3;
-  return power;
 }
 
 // The public's chance of a row with exactly n - w right, w = 0..3: the

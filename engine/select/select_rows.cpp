@@ -10,6 +10,7 @@
 #include <queue>
 #include <stdexcept>
 
+#include "coupon/system_shape.h"
 #include "value/pool_share.h"
 
 namespace spelkub {
@@ -21,12 +22,6 @@ namespace {
 constexpr int kLowMatches = 7;
 // The objectives reach the top four levels: distance 0..3.
 constexpr int kMaxRadius = 3;
-
-int64_t Power3(int k) {
-  int64_t power = 1;
-  while (k-- > 0) power *= 3;
-  return power;
-}
 
 int64_t IndexOfRow(PackedRow row, int n) {
   int64_t index = 0;

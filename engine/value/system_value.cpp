@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "coupon/parallel_for.h"
+#include "coupon/system_shape.h"
 #include "io/huge_pages.h"
 #include "value/pool_share.h"
 
@@ -51,12 +52,6 @@ constexpr int kTableMatches = 7;
 constexpr double kFilled = 0.05;
 constexpr double kBlocksDone = 0.3;
 constexpr double kTilesDone = 0.55;
-
-int64_t Power3(int k) {
-  int64_t power = 1;
-  while (k-- > 0) power *= 3;
-  return power;
-}
 
 // One match on three cells that differ only in its sign: a row at distance d
 // from one of them is at distance d + 1 from the other two.

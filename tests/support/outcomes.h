@@ -1,6 +1,6 @@
 // Every outcome of n matches, for the brute forces of the tests: outcome y
-// (0 <= y < 3^n) as a row whose match m has the sign of base-3 digit m - 1 of
-// y, and how many matches two rows have alike.
+// (0 <= y < Power3(n)) as a row whose match m has the sign of base-3 digit
+// m - 1 of y, and how many matches two rows have alike.
 #pragma once
 
 #include <cstdint>
@@ -8,12 +8,6 @@
 #include "coupon/system_shape.h"
 
 namespace spelkub::testing {
-
-inline int64_t Power3(int k) {
-  int64_t power = 1;
-  while (k-- > 0) power *= 3;
-  return power;
-}
 
 inline PackedRow RowOfIndex(int64_t index, int matches) {
   PackedRow row = 0;

@@ -18,7 +18,6 @@
 namespace spelkub {
 namespace {
 
-using testing::Power3;
 using testing::Right;
 using testing::RowOfIndex;
 

@@ -17,7 +17,6 @@
 namespace spelkub {
 namespace {
 
-using testing::Power3;
 using testing::RowOfIndex;
 
 int Distance(PackedRow a, PackedRow b, int n) {

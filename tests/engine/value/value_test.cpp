@@ -15,7 +15,6 @@
 namespace spelkub {
 namespace {
 
-using testing::Power3;
 using testing::Right;
 using testing::RowOfIndex;
 
