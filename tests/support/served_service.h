@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "net/fetch.h"
+#include "support/draw_answers.h"
 #include "support/local_server.h"
 
 namespace spelkub::test {
@@ -25,5 +26,13 @@ class ServedService {
 
   LocalServer server;
 };
+
+// Answers with the result of Stryktipset's draw `draw` (ResultBody) and
+// nothing else.
+inline std::map<std::string, ServedAnswer> StryktipsetResult(int draw) {
+  ServedAnswer result;
+  result.body = nlohmann::json{{"result", ResultBody(draw)}}.dump();
+  return {{"/draw/1/stryktipset/draws/" + std::to_string(draw) + "/result", result}};
+}
 
 }  // namespace spelkub::test

@@ -27,15 +27,9 @@ using Json = nlohmann::json;
 
 const std::string kDraws = "/draw/1/stryktipset/draws";
 
-std::map<std::string, test::ServedAnswer> Answers() {
-  test::ServedAnswer result;
-  result.body = Json{{"result", test::ResultBody(4929)}}.dump();
-  return {{kDraws + "/4929/result", result}};
-}
-
 class FollowFetchTest : public testing::ToolsTest {
  protected:
-  FollowFetchTest() : served(Answers()) {
+  FollowFetchTest() : served(test::StryktipsetResult(4929)) {
     // The coupon of draw 4929 as fetched: its chances, streck and turnover.
     state.Game = kStryktipset;
     document = NewCouponDocument(kStryktipset);

@@ -23,19 +23,11 @@
 namespace spelkub {
 namespace {
 
-using Json = nlohmann::json;
-
 const std::string kDraws = "/draw/1/stryktipset/draws";
-
-std::map<std::string, test::ServedAnswer> Answers() {
-  test::ServedAnswer result;
-  result.body = Json{{"result", test::ResultBody(4929)}}.dump();
-  return {{kDraws + "/4929/result", result}};
-}
 
 class GradeFetchTest : public testing::ToolsTest {
  protected:
-  GradeFetchTest() : served(Answers()) {
+  GradeFetchTest() : served(test::StryktipsetResult(4929)) {
     state.Game = kStryktipset;
     document = NewCouponDocument(kStryktipset);
     document.draw = 4929;
